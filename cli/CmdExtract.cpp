@@ -1,0 +1,140 @@
+// extract VOLUME ENTRY [-o OUT] and extract-all VOLUME DIR.
+#include "Cli.h"
+#include "Text.h"
+#include "VolumeCatalogue.h"
+
+#include "common/AtomicFile.h"
+
+#include <filesystem>
+#include <iostream>
+
+namespace fs = std::filesystem;
+
+namespace cli {
+
+namespace {
+
+void extractTo(VolumeCatalogue& vol, const WalkedEntry& e, const fs::path& target)
+{
+    vol.checkDataRange(e);
+    try {
+        AtomicFile file(target);
+        vol.readData(e, [&](const unsigned char* data, std::size_t n) { file.write(data, n); });
+        file.commit();
+    } catch (const std::runtime_error& err) {
+        if (dynamic_cast<const Failure*>(&err))
+            throw;
+        throw Failure("extract", target.string(), err.what());
+    }
+}
+
+int runExtract(const Args& args, Io& io)
+{
+    VolumeCatalogue vol(args.positionals[0]);
+    const WalkedEntry& e = vol.resolve(args.positionals[1]);
+    const std::string out = args.value("-o").value_or(latin1ToUtf8(e.name()));
+    if (out == "-") {
+        vol.readData(e, [&](const unsigned char* data, std::size_t n) {
+            io.out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(n));
+        });
+        return exitOk;
+    }
+    if (!args.value("-o") && !isSafeName(e.name()))
+        throw Failure("extract", vol.path(), "entry name '" + latin1ToUtf8(e.name())
+                                                 + "' is not a safe file name; choose one with -o");
+    extractTo(vol, e, out);
+    return exitOk;
+}
+
+// Extracts the tree below DIR. Entries whose names could escape DIR are refused
+// one by one (with their subtrees); the rest is still extracted.
+int runExtractAll(const Args& args, Io& io)
+{
+    VolumeCatalogue vol(args.positionals[0]);
+    const fs::path root = args.positionals[1];
+    const bool force = args.has("--force");
+    std::error_code ec;
+    fs::create_directories(root, ec);
+    if (ec || !fs::is_directory(root))
+        throw Failure("extract-all", root.string(), "cannot create the directory");
+
+    int failures = 0;
+    struct Item {
+        const WalkedEntry* e;
+        fs::path dir;
+    };
+    std::vector<Item> stack;
+    const auto pushChildren = [&](int parent, const fs::path& dir) {
+        const auto children = vol.childrenOf(parent);
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            stack.push_back({*it, dir});
+    };
+    pushChildren(-99, root);
+    while (!stack.empty()) {
+        const Item item = stack.back();
+        stack.pop_back();
+        const WalkedEntry& e = *item.e;
+        const std::string shown = vol.pathOf(e);
+        if (!isSafeName(e.name())) {
+            reportError(io, "extract-all", vol.path(),
+                        "entry #" + std::to_string(e.index) + " '" + shown
+                            + "': refused: the name would leave the target directory");
+            ++failures;
+            continue;
+        }
+        const fs::path target = item.dir / latin1ToUtf8(e.name());
+        if (e.isDirectory()) {
+            // A link in the way could lead outside the target directory.
+            if (fs::is_symlink(fs::symlink_status(target))) {
+                reportError(io, "extract-all", target.string(), "refused: a symbolic link is in the way");
+                ++failures;
+                continue;
+            }
+            fs::create_directory(target, ec);
+            if (!fs::is_directory(target)) {
+                reportError(io, "extract-all", target.string(), "cannot create the directory");
+                ++failures;
+                continue;
+            }
+            pushChildren(e.index, target);
+            continue;
+        }
+        if (!force && fs::exists(fs::symlink_status(target))) {
+            reportError(io, "extract-all", target.string(), "exists; use --force to overwrite");
+            ++failures;
+            continue;
+        }
+        try {
+            extractTo(vol, e, target);
+        } catch (const Failure& f) {
+            reportError(io, f.stage, f.file, f.what());
+            ++failures;
+        }
+    }
+    if (failures > 0) {
+        io.err << "korvix-cli: extract-all: " << failures << " entr" << (failures == 1 ? "y" : "ies")
+               << " not extracted\n";
+        return exitFailure;
+    }
+    return exitOk;
+}
+
+}  // namespace
+
+CommandSpec extractCommand()
+{
+    return {"extract", "VOLUME ENTRY [-o OUT]", "write one entry's bytes to a file",
+            "ENTRY is #<catalogue index> or a slash-separated path from the root, matched\n"
+            "case-insensitively. OUT defaults to the entry's name; '-' writes to standard output.",
+            2, 2, {{"-o", "OUT", "output file"}}, runExtract};
+}
+
+CommandSpec extractAllCommand()
+{
+    return {"extract-all", "VOLUME DIR", "extract every entry, recreating the directory tree",
+            "Entry names that could leave DIR (path separators, '..', absolute or device\n"
+            "names) are refused and never written. Existing files are kept unless --force.",
+            2, 2, {{"--force", "", "overwrite existing files"}}, runExtractAll};
+}
+
+}  // namespace cli

@@ -1,0 +1,24 @@
+#include "Cli.h"
+
+namespace cli {
+
+// One line per subcommand; each lives in a file of its own.
+CommandSpec listCommand();
+CommandSpec infoCommand();
+CommandSpec extractCommand();
+CommandSpec extractAllCommand();
+CommandSpec packCommand();
+
+const std::vector<CommandSpec>& commands()
+{
+    static const std::vector<CommandSpec> table = {
+        listCommand(),
+        infoCommand(),
+        extractCommand(),
+        extractAllCommand(),
+        packCommand(),
+    };
+    return table;
+}
+
+}  // namespace cli

@@ -1,0 +1,43 @@
+#include "JsonOut.h"
+
+#include "Text.h"
+#include "VolumeCatalogue.h"
+
+#include <nlohmann/json.hpp>
+
+#include <ostream>
+
+namespace cli {
+
+namespace {
+
+// Volume texts are ISO-8859-1 bytes; JSON carries them as the same characters.
+std::string quoted(std::string_view latin1)
+{
+    return nlohmann::json(latin1ToUtf8(latin1)).dump();
+}
+
+}  // namespace
+
+void writeVolumeJson(const VolumeCatalogue& vol, bool withEntries, std::ostream& out)
+{
+    const auto& h = vol.header();
+    out << "{\"comment\": " << quoted(vol.comment()) << ", \"signature\": " << quoted(h.signature)
+        << ", \"entryCount\": " << h.entryCount << ", \"fileCount\": " << h.fileCount
+        << ", \"timestamp\": " << h.timestamp;
+    if (withEntries) {
+        out << ", \"entries\": [";
+        bool first = true;
+        for (const WalkedEntry& e : vol.entries()) {
+            out << (first ? "\n" : ",\n") << "  {\"index\": " << e.index << ", \"parent\": " << e.parent
+                << ", \"name\": " << quoted(e.name()) << ", \"dir\": " << (e.isDirectory() ? "true" : "false")
+                << ", \"last\": " << (e.isLast() ? "true" : "false") << ", \"offset\": " << e.entry.offset
+                << ", \"size\": " << e.entry.size << '}';
+            first = false;
+        }
+        out << (first ? "]" : "\n]");
+    }
+    out << "}\n";
+}
+
+}  // namespace cli

@@ -1,0 +1,37 @@
+// Volume texts are single-byte ISO-8859-1; the terminal and file names are UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace cli {
+
+std::string latin1ToUtf8(std::string_view latin1);
+// Empty when the text holds a character outside ISO-8859-1 or is not valid UTF-8.
+std::optional<std::string> utf8ToLatin1(std::string_view utf8);
+// Case folding over ISO-8859-1 letters, for case-insensitive name matching.
+std::string foldLatin1(std::string_view latin1);
+
+struct DosDateTime {
+    int year = 1980, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+// Parses "YYYY-MM-DD HH:MM:SS" within what a DOS timestamp holds (1980-01-01 to
+// 2107-12-31); impossible dates are refused. Seconds are kept in two-second steps.
+std::optional<DosDateTime> parseDateTime(std::string_view text);
+std::uint32_t toDosTimestamp(const DosDateTime& t);  // date word high, time word low
+// Empty for fields out of range (day 0, month 13, ...).
+std::optional<DosDateTime> fromDosTimestamp(std::uint32_t timestamp);
+std::string formatDateTime(const DosDateTime& t);
+
+}  // namespace cli
+
+namespace cli {
+
+// True when an entry name (ISO-8859-1) can be used as one file name inside a
+// directory without leaving it: no separators, drive colons or zero bytes, not
+// empty, "." or "..", and no device name (CON, NUL, COM1, ...).
+bool isSafeName(std::string_view latin1);
+
+}  // namespace cli
