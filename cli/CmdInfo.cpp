@@ -22,6 +22,8 @@ void printVolumeInfo(const VolumeCatalogue& vol, std::ostream& out)
         << "timestamp:  " << h.timestamp << " (" << (when ? formatDateTime(*when) : "not a valid date") << ")\n";
 }
 
+// The kind of file decides what is shown: textures and images are recognised by
+// their first bytes; everything else is opened as a volume.
 int runInfo(const Args& args, Io& io)
 {
     VolumeCatalogue vol(args.positionals[0]);
