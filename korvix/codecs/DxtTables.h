@@ -1,0 +1,47 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+// Compile-time tables of the game's colour block decoding, shared by the decoder and the
+// block compressor. Each entry is the double-precision formula evaluated once; the tests
+// compare every entry with the formula evaluated at run time.
+namespace dxt::tables {
+
+inline constexpr double kScale5 = 8.2258;
+inline constexpr double kScale6 = 4.04762;
+// The decoder's interpolation weights are single-precision constants widened to double.
+inline constexpr double kNear = static_cast<double>(0.66f);
+inline constexpr double kFar = static_cast<double>(0.33f);
+
+template <int Bits>
+constexpr std::array<std::uint8_t, (1 << Bits)> makeExpand()
+{
+    std::array<std::uint8_t, (1 << Bits)> t{};
+    for (int v = 0; v < (1 << Bits); ++v)
+        t[v] = static_cast<std::uint8_t>(static_cast<int>(v * (Bits == 5 ? kScale5 : kScale6)));
+    return t;
+}
+
+// Expanded channel value of a 5-bit (red, blue) or 6-bit (green) field.
+inline constexpr std::array<std::uint8_t, 32> kExpand5 = makeExpand<5>();
+inline constexpr std::array<std::uint8_t, 64> kExpand6 = makeExpand<6>();
+
+// Colour 2 of a channel whose endpoint fields are a (in c0) and b (in c1):
+// truncate(0.66 * expand(a) + 0.33 * expand(b)); colour 3 is the same table at [b][a].
+template <int Bits>
+constexpr std::array<std::uint8_t, (1 << (2 * Bits))> makeMix()
+{
+    constexpr int n = 1 << Bits;
+    const auto expand = makeExpand<Bits>();
+    std::array<std::uint8_t, (1 << (2 * Bits))> t{};
+    for (int a = 0; a < n; ++a)
+        for (int b = 0; b < n; ++b)
+            t[a * n + b] = static_cast<std::uint8_t>(static_cast<int>(kNear * expand[a] + kFar * expand[b]));
+    return t;
+}
+
+inline constexpr std::array<std::uint8_t, 32 * 32> kMix5 = makeMix<5>();
+inline constexpr std::array<std::uint8_t, 64 * 64> kMix6 = makeMix<6>();
+
+}  // namespace dxt::tables

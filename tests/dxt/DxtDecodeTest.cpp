@@ -1,0 +1,153 @@
+#include "codecs/DxtBlock.h"
+#include "codecs/DxtTables.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+
+namespace {
+
+using Block8 = std::array<std::uint8_t, 8>;
+using Texels = std::array<std::uint8_t, 64>;
+
+// The game's formulas evaluated directly in double precision, the reference for the tables.
+int refExpand5(unsigned v)
+{
+    return static_cast<int>(v * 8.2258);
+}
+
+int refExpand6(unsigned v)
+{
+    return static_cast<int>(v * 4.04762);
+}
+
+int refMix(int a, int b)
+{
+    const double near = 0.66f;
+    const double far = 0.33f;
+    const double sum = near * a + far * b;
+    return static_cast<int>(sum);
+}
+
+Block8 colourBlock(std::uint16_t c0, std::uint16_t c1, std::array<std::uint8_t, 4> rows)
+{
+    return {static_cast<std::uint8_t>(c0), static_cast<std::uint8_t>(c0 >> 8),
+            static_cast<std::uint8_t>(c1), static_cast<std::uint8_t>(c1 >> 8),
+            rows[0], rows[1], rows[2], rows[3]};
+}
+
+// Red, green, blue of texel (x, y).
+std::array<int, 3> rgbAt(const Texels& t, int x, int y)
+{
+    const std::uint8_t* p = t.data() + 4 * (4 * y + x);
+    return {p[2], p[1], p[0]};
+}
+
+TEST(DxtDecode, KnownColours)
+{
+    struct Case {
+        std::uint16_t c0, c1;
+        std::array<std::array<int, 3>, 4> colours;  // red, green, blue for indices 0..3
+    };
+    const Case cases[] = {
+        {0xFFFF, 0x0000, {{{254, 255, 254}, {0, 0, 0}, {167, 168, 167}, {83, 84, 83}}}},
+        // Equal endpoints still interpolate with weights summing to 0.99.
+        {0xFFFF, 0xFFFF, {{{254, 255, 254}, {254, 255, 254}, {251, 252, 251}, {251, 252, 251}}}},
+        // c0 < c1 is read in four-colour mode as well: index 3 is no transparent black.
+        {0x0000, 0xFFFF, {{{0, 0, 0}, {254, 255, 254}, {83, 84, 83}, {167, 168, 167}}}},
+        // Pure channels: red 31 only, green 63 only, blue 31 only.
+        {0xF800, 0x07E0, {{{254, 0, 0}, {0, 255, 0}, {167, 84, 0}, {83, 168, 0}}}},
+        {0x001F, 0x0000, {{{0, 0, 254}, {0, 0, 0}, {0, 0, 167}, {0, 0, 83}}}},
+    };
+    for (const Case& c : cases) {
+        // Row y holds index y in all four texels.
+        const Block8 block = colourBlock(c.c0, c.c1, {0x00, 0x55, 0xAA, 0xFF});
+        Texels out{};
+        dxt::decodeDxt1Block(block.data(), out.data());
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) {
+                EXPECT_EQ(rgbAt(out, x, y), c.colours[y]) << std::hex << c.c0 << " " << c.c1 << " index " << y;
+                EXPECT_EQ(out[4 * (4 * y + x) + 3], 255);
+            }
+    }
+}
+
+TEST(DxtDecode, IndexBitOrder)
+{
+    // Row 0: texels use indices 0, 1, 2, 3 from the left (lowest bits first); row 3 reversed.
+    const Block8 block = colourBlock(0xFFFF, 0x0000, {0xE4, 0x00, 0x00, 0x1B});
+    Texels out{};
+    dxt::decodeColourBlock(block.data(), out.data());
+    const std::array<int, 4> greens = {255, 0, 168, 84};
+    for (int x = 0; x < 4; ++x) {
+        EXPECT_EQ(rgbAt(out, x, 0)[1], greens[x]) << x;
+        EXPECT_EQ(rgbAt(out, x, 3)[1], greens[3 - x]) << x;
+        EXPECT_EQ(rgbAt(out, x, 1)[1], 255) << x;
+    }
+}
+
+TEST(DxtDecode, Dxt3AlphaNibbles)
+{
+    std::array<std::uint8_t, 16> block{};
+    // Row 0 nibbles from the left: 15, 1, 0, 8; row 2: 0, 0, 0, 15.
+    block[0] = 0x1F;
+    block[1] = 0x80;
+    block[5] = 0xF0;
+    const Block8 colour = colourBlock(0x07E0, 0x07E0, {0, 0, 0, 0});
+    std::copy(colour.begin(), colour.end(), block.begin() + 8);
+    Texels out{};
+    dxt::decodeDxt3Block(block.data(), out.data());
+    const std::array<int, 4> row0 = {255, 17, 0, 136};
+    for (int x = 0; x < 4; ++x) {
+        EXPECT_EQ(out[4 * x + 3], row0[x]) << x;
+        EXPECT_EQ(out[4 * (8 + x) + 3], x == 3 ? 255 : 0) << x;
+        EXPECT_EQ(out[4 * (4 + x) + 3], 0) << x;
+        EXPECT_EQ(rgbAt(out, x, 0), (std::array<int, 3>{0, 255, 0}));
+    }
+}
+
+// The decoder reads colours through compile-time tables. Channels are decoded
+// independently, so checking every pair of endpoint fields per channel, for both
+// interpolated colours, covers every colour block there is.
+TEST(DxtDecode, TablesEqualTheFormulasForEveryInput)
+{
+    for (unsigned v = 0; v < 32; ++v)
+        ASSERT_EQ(dxt::tables::kExpand5[v], refExpand5(v)) << v;
+    for (unsigned v = 0; v < 64; ++v)
+        ASSERT_EQ(dxt::tables::kExpand6[v], refExpand6(v)) << v;
+    EXPECT_EQ(dxt::tables::kExpand5[31], 254);
+    EXPECT_EQ(dxt::tables::kExpand6[63], 255);
+
+    // Every c0 against 64 partners c1 whose fields run through every 5-bit and 6-bit
+    // value: each (c0 field, c1 field) pair of every channel occurs, and the block holds
+    // all four indices in every row.
+    std::uint64_t mismatches = 0;
+    Texels out{};
+    for (unsigned c0 = 0; c0 < 65536; ++c0) {
+        for (unsigned k = 0; k < 64; ++k) {
+            const unsigned c1 = ((k >> 1) << 11) | (k << 5) | ((k + 7) & 31);
+            const Block8 block = colourBlock(static_cast<std::uint16_t>(c0), static_cast<std::uint16_t>(c1),
+                                             {0xE4, 0x4E, 0xB1, 0x1B});
+            dxt::decodeColourBlock(block.data(), out.data());
+            const int e0[3] = {refExpand5(c0 >> 11), refExpand6((c0 >> 5) & 63), refExpand5(c0 & 31)};
+            const int e1[3] = {refExpand5(c1 >> 11), refExpand6((c1 >> 5) & 63), refExpand5(c1 & 31)};
+            std::array<std::array<int, 3>, 4> palette;
+            for (int ch = 0; ch < 3; ++ch) {
+                palette[0][ch] = e0[ch];
+                palette[1][ch] = e1[ch];
+                palette[2][ch] = refMix(e0[ch], e1[ch]);
+                palette[3][ch] = refMix(e1[ch], e0[ch]);
+            }
+            for (int y = 0; y < 4; ++y)
+                for (int x = 0; x < 4; ++x) {
+                    const int index = (block[4 + y] >> (2 * x)) & 3;
+                    if (rgbAt(out, x, y) != palette[index])
+                        ++mismatches;
+                }
+        }
+    }
+    EXPECT_EQ(mismatches, 0u);
+}
+
+}  // namespace
