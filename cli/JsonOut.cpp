@@ -12,7 +12,7 @@ namespace cli {
 namespace {
 
 // Volume texts are ISO-8859-1 bytes; JSON carries them as the same characters.
-std::string quoted(std::string_view latin1)
+std::string jsonString(std::string_view latin1)
 {
     return nlohmann::json(latin1ToUtf8(latin1)).dump();
 }
@@ -22,7 +22,7 @@ std::string quoted(std::string_view latin1)
 void writeVolumeJson(const VolumeCatalogue& vol, bool withEntries, std::ostream& out)
 {
     const auto& h = vol.header();
-    out << "{\"comment\": " << quoted(vol.comment()) << ", \"signature\": " << quoted(h.signature)
+    out << "{\"comment\": " << jsonString(vol.comment()) << ", \"signature\": " << jsonString(h.signature)
         << ", \"entryCount\": " << h.entryCount << ", \"fileCount\": " << h.fileCount
         << ", \"timestamp\": " << h.timestamp;
     if (withEntries) {
@@ -30,7 +30,7 @@ void writeVolumeJson(const VolumeCatalogue& vol, bool withEntries, std::ostream&
         bool first = true;
         for (const WalkedEntry& e : vol.entries()) {
             out << (first ? "\n" : ",\n") << "  {\"index\": " << e.index << ", \"parent\": " << e.parent
-                << ", \"name\": " << quoted(e.name()) << ", \"dir\": " << (e.isDirectory() ? "true" : "false")
+                << ", \"name\": " << jsonString(e.name()) << ", \"dir\": " << (e.isDirectory() ? "true" : "false")
                 << ", \"last\": " << (e.isLast() ? "true" : "false") << ", \"offset\": " << e.entry.offset
                 << ", \"size\": " << e.entry.size << '}';
             first = false;
