@@ -33,10 +33,12 @@ void printTree(const VolumeCatalogue& vol, std::ostream& out)
         const Item item = stack.back();
         stack.pop_back();
         const WalkedEntry& e = *item.e;
+        char index[16];
+        std::snprintf(index, sizeof index, "#%d", e.index);
         if (e.isDirectory())
-            std::snprintf(line, sizeof line, "%9s %12s  ", ("#" + std::to_string(e.index)).c_str(), "-");
+            std::snprintf(line, sizeof line, "%9s %12s  ", index, "-");
         else
-            std::snprintf(line, sizeof line, "%9s %12u  ", ("#" + std::to_string(e.index)).c_str(), e.entry.size);
+            std::snprintf(line, sizeof line, "%9s %12u  ", index, e.entry.size);
         out << line << std::string(static_cast<std::size_t>(item.depth) * 2, ' ') << latin1ToUtf8(e.name())
             << (e.isDirectory() ? "/" : "") << '\n';
         if (e.isDirectory())
