@@ -1,6 +1,7 @@
 // extract VOLUME ENTRY [-o OUT] and extract-all VOLUME DIR.
 #include "Cli.h"
-#include "Text.h"
+#include "SafeName.h"
+#include "common/Text.h"
 #include "VolumeCatalogue.h"
 
 #include "common/AtomicFile.h"
@@ -11,6 +12,8 @@
 namespace fs = std::filesystem;
 
 namespace cli {
+
+using namespace korvix;
 
 namespace {
 

@@ -1,12 +1,14 @@
 // info FILE [--json]: what a file is and its main facts.
 #include "Cli.h"
 #include "JsonOut.h"
-#include "Text.h"
+#include "common/Text.h"
 #include "VolumeCatalogue.h"
 
 #include <ostream>
 
 namespace cli {
+
+using namespace korvix;
 
 namespace {
 

@@ -1,13 +1,15 @@
 // list VOLUME [--json]: the catalogue in walk order.
 #include "Cli.h"
 #include "JsonOut.h"
-#include "Text.h"
+#include "common/Text.h"
 #include "VolumeCatalogue.h"
 
 #include <cstdio>
 #include <ostream>
 
 namespace cli {
+
+using namespace korvix;
 
 namespace {
 

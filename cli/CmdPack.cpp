@@ -4,7 +4,7 @@
 // order. The top-level list starts the catalogue; the lists of the directories
 // follow breadth-first, each directory's offset naming the start of its list.
 #include "Cli.h"
-#include "Text.h"
+#include "common/Text.h"
 
 #include "common/AtomicFile.h"
 
@@ -22,6 +22,8 @@
 namespace fs = std::filesystem;
 
 namespace cli {
+
+using namespace korvix;
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "JsonOut.h"
 
-#include "Text.h"
+#include "common/Text.h"
 #include "VolumeCatalogue.h"
 
 #include <nlohmann/json.hpp>
@@ -8,6 +8,8 @@
 #include <ostream>
 
 namespace cli {
+
+using namespace korvix;
 
 namespace {
 

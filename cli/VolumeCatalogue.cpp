@@ -1,11 +1,13 @@
 #include "VolumeCatalogue.h"
 
 #include "Cli.h"
-#include "Text.h"
+#include "common/Text.h"
 
 #include <cstring>
 
 namespace cli {
+
+using namespace korvix;
 
 namespace {
 

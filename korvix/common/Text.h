@@ -1,4 +1,5 @@
-// Volume texts are single-byte ISO-8859-1; the terminal and file names are UTF-8.
+// Volume texts are single-byte ISO-8859-1; the user interface, the terminal and
+// file names are UTF-8. MS-DOS timestamps as volumes store them.
 #pragma once
 
 #include <cstdint>
@@ -6,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace cli {
+namespace korvix {
 
 std::string latin1ToUtf8(std::string_view latin1);
 // Empty when the text holds a character outside ISO-8859-1 or is not valid UTF-8.
@@ -25,13 +26,4 @@ std::uint32_t toDosTimestamp(const DosDateTime& t);  // date word high, time wor
 std::optional<DosDateTime> fromDosTimestamp(std::uint32_t timestamp);
 std::string formatDateTime(const DosDateTime& t);
 
-}  // namespace cli
-
-namespace cli {
-
-// True when an entry name (ISO-8859-1) can be used as one file name inside a
-// directory without leaving it: no separators, drive colons or zero bytes, not
-// empty, "." or "..", and no device name (CON, NUL, COM1, ...).
-bool isSafeName(std::string_view latin1);
-
-}  // namespace cli
+}  // namespace korvix

@@ -1,9 +1,9 @@
-#include "Text.h"
+#include "common/Text.h"
 
 #include <charconv>
 #include <cstdio>
 
-namespace cli {
+namespace korvix {
 
 std::string latin1ToUtf8(std::string_view latin1)
 {
@@ -125,29 +125,4 @@ std::string formatDateTime(const DosDateTime& t)
     return buf;
 }
 
-}  // namespace cli
-
-namespace cli {
-
-bool isSafeName(std::string_view name)
-{
-    if (name.empty() || name == "." || name == "..")
-        return false;
-    for (const char c : name)
-        if (c == '/' || c == '\\' || c == ':' || c == '\0')
-            return false;
-    // Device names stay devices on some systems whatever the extension.
-    std::string stem = foldLatin1(name.substr(0, name.find('.')));
-    while (!stem.empty() && stem.back() == ' ')
-        stem.pop_back();
-    static constexpr std::string_view devices[] = {"con", "prn", "aux", "nul"};
-    for (const auto d : devices)
-        if (stem == d)
-            return false;
-    if (stem.size() == 4 && (stem.rfind("com", 0) == 0 || stem.rfind("lpt", 0) == 0) && stem[3] >= '0'
-        && stem[3] <= '9')
-        return false;
-    return true;
-}
-
-}  // namespace cli
+}  // namespace korvix
