@@ -29,4 +29,33 @@ void decodeDxt1Block(const std::uint8_t* block8, std::uint8_t* bgra64);
 // nibble, alpha = nibble * 17) followed by a colour block.
 void decodeDxt3Block(const std::uint8_t* block16, std::uint8_t* bgra64);
 
+// How hard the compressor searches. All three choose endpoints and indices for the game's
+// decoder above and measure the error with the weights 0.309 red, 0.609 green and
+// 0.082 blue.
+// - Fast: principal axis start, one refinement round; for previews and bulk work.
+// - Default: the same start refined until the error stops falling.
+// - Best: adds a cluster search over the orderings of the texels along the axis and a
+//   wider endpoint search; several times slower, for final exports.
+// Blocks of a single colour get the best endpoints the decoder can offer at every setting.
+enum class Quality { Fast, Default, Best };
+
+// Encodes one block. validMask bit (4 * y + x) says the texel exists; only existing
+// texels take part in the colours (maps smaller than 4 x 4); the others get any index.
+// DXT3 alpha nibble = floor(alpha * 15 / 255 + 0.5); missing texels get nibble 0.
+// The colour endpoints may come in either order, since the game reads every block with
+// four colours. An empty mask gives an all-zero colour block.
+void encodeDxt1Block(const std::uint8_t* bgra64, std::uint8_t* out8, Quality q = Quality::Default,
+                     std::uint16_t validMask = 0xFFFF);
+void encodeDxt3Block(const std::uint8_t* bgra64, std::uint8_t* out16, Quality q = Quality::Default,
+                     std::uint16_t validMask = 0xFFFF);
+
+// Encodes a whole map: `pixels` width x height texels, rows from the top, `stride` bytes
+// apart. Writes ceil(w/4) * ceil(h/4) blocks in row-major block order to `out` (8 or 16
+// bytes each); blocks at the right and bottom edge of a map whose sides are not multiples
+// of 4 encode only the texels that exist. Large maps use several threads (threads 0 =
+// one per hardware thread, 1 = the calling thread only); the output is the same for every
+// thread count. Nothing is written for a null pointer or a side below 1.
+void encodeImage(const std::uint8_t* pixels, int width, int height, std::size_t stride, bool dxt3,
+                 std::uint8_t* out, Quality q = Quality::Default, unsigned threads = 0);
+
 }  // namespace dxt
