@@ -4,6 +4,12 @@
 #include "common/Text.h"
 #include "VolumeCatalogue.h"
 
+#include "codecs/TextureLoader.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
 #include <ostream>
 
 namespace cli {
@@ -24,10 +30,42 @@ void printVolumeInfo(const VolumeCatalogue& vol, std::ostream& out)
         << "timestamp:  " << h.timestamp << " (" << (when ? formatDateTime(*when) : "not a valid date") << ")\n";
 }
 
+// A texture: the largest map's size, the map count, the format label and whether
+// the format carries alpha. The whole texture is decoded, so a damaged one is reported.
+bool printTextureInfo(const std::string& path, bool json, std::ostream& out)
+{
+    std::ifstream in(path, std::ios::binary);
+    char magic[4] = {};
+    if (!in.read(magic, 4) || std::memcmp(magic, "KTEX", 4) != 0)
+        return false;
+    in.seekg(0);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const LoadedTexture t = loadTexture(bytes.data(), bytes.size());
+    if (!t.ok())
+        throw Failure("info", path, describe(t.status));
+    const PixelBitmap& largest = t.maps.largest();
+    const std::string label(texture::infoOf(t.format)->label);
+    if (json) {
+        out << "{\"type\": \"texture\", \"width\": " << largest.width() << ", \"height\": " << largest.height()
+            << ", \"maps\": " << t.count() << ", \"format\": \"" << label << "\", \"alpha\": "
+            << (t.hasAlpha ? "true" : "false") << "}\n";
+    } else {
+        out << "type:       texture\n"
+            << "format:     " << label << '\n'
+            << "width:      " << largest.width() << '\n'
+            << "height:     " << largest.height() << '\n'
+            << "maps:       " << t.count() << '\n'
+            << "alpha:      " << (t.hasAlpha ? "yes" : "no") << '\n';
+    }
+    return true;
+}
+
 // The kind of file decides what is shown: textures and images are recognised by
 // their first bytes; everything else is opened as a volume.
 int runInfo(const Args& args, Io& io)
 {
+    if (printTextureInfo(args.positionals[0], args.has("--json"), io.out))
+        return exitOk;
     VolumeCatalogue vol(args.positionals[0]);
     if (args.has("--json"))
         writeVolumeJson(vol, false, io.out);
@@ -40,9 +78,10 @@ int runInfo(const Args& args, Io& io)
 
 CommandSpec infoCommand()
 {
-    return {"info", "FILE [--json]", "show the facts of a volume",
+    return {"info", "FILE [--json]", "show the facts of a volume or a texture",
             "For a volume: comment, signature, entry and file counts and the timestamp\n"
-            "(raw, and as a date).",
+            "(raw, and as a date). For a texture: the largest map's size, the number of\n"
+            "maps, the format and whether it carries alpha.",
             1, 1, {{"--json", "", "print JSON"}}, runInfo};
 }
 

@@ -8,6 +8,7 @@ CommandSpec infoCommand();
 CommandSpec extractCommand();
 CommandSpec extractAllCommand();
 CommandSpec packCommand();
+CommandSpec convertCommand();
 
 const std::vector<CommandSpec>& commands()
 {
@@ -17,6 +18,7 @@ const std::vector<CommandSpec>& commands()
         extractCommand(),
         extractAllCommand(),
         packCommand(),
+        convertCommand(),
     };
     return table;
 }

@@ -1,10 +1,15 @@
 #include "codecs/PixelBitmap.h"
 
 #include "codecs/CTextException.h"
+#include "common/AtomicFile.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -40,6 +45,28 @@ PixelBitmap::PixelBitmap(const PixelBitmap& other)
 PixelBitmap& PixelBitmap::operator=(const PixelBitmap& other)
 {
     copyFrom(other, 0);
+    return *this;
+}
+
+PixelBitmap::PixelBitmap(PixelBitmap&& other) noexcept
+{
+    *this = std::move(other);
+}
+
+PixelBitmap& PixelBitmap::operator=(PixelBitmap&& other) noexcept
+{
+    if (&other == this)
+        return *this;
+    m_width = std::exchange(other.m_width, 0);
+    m_height = std::exchange(other.m_height, 0);
+    m_bitsPerPixel = other.m_bitsPerPixel;
+    m_colourTable = std::exchange(other.m_colourTable, nullptr);
+    m_pixels = std::exchange(other.m_pixels, nullptr);
+    m_hasAlpha = other.m_hasAlpha;
+    m_rows = std::move(other.m_rows);
+    other.m_rows.clear();
+    m_storage = std::move(other.m_storage);
+    m_storageSize = std::exchange(other.m_storageSize, 0);
     return *this;
 }
 
@@ -129,6 +156,10 @@ void PixelBitmap::copyFrom(const PixelBitmap& source, int bitsPerPixel)
 
 void PixelBitmap::crop(int left, int right, int top, int bottom)
 {
+    left = std::clamp(left, 0, m_width);
+    right = std::clamp(right, left, m_width);
+    top = std::clamp(top, 0, m_height);
+    bottom = std::clamp(bottom, top, m_height);
     PixelBitmap part;
     part.create(right - left, bottom - top, m_bitsPerPixel, m_hasAlpha);
     const std::size_t bytesPerPixel = m_bitsPerPixel / 8;
@@ -158,15 +189,16 @@ std::size_t PixelBitmap::memoryUsed() const
 
 void PixelBitmap::saveAsBmp(const std::string& path) const
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
+    std::optional<AtomicFile> file;
+    try {
+        file.emplace(path);
+    } catch (const std::runtime_error&) {
         throw CTextException(5, "SaveAsBmp:Can't open file.");
-    struct Closer {
-        std::FILE* f;
-        ~Closer() { std::fclose(f); }
-    } closer{f};
+    }
+    std::FILE* f = file->stream();
 
     std::uint8_t fileHeader[14] = {'B', 'M'};
+    bool ok = true;
     if (m_bitsPerPixel > 8) {
         const std::size_t stride = (3 * static_cast<std::size_t>(m_width) + 3) & ~std::size_t{3};
         put32(fileHeader + 2, static_cast<std::uint32_t>(54 + stride * static_cast<std::size_t>(m_height)));
@@ -175,7 +207,7 @@ void PixelBitmap::saveAsBmp(const std::string& path) const
         std::memcpy(info, m_storage.get(), HEADER_SIZE);
         put16(info + 14, 24);
         std::vector<std::uint8_t> line(stride, 0x20);
-        bool ok = std::fwrite(fileHeader, 1, 14, f) == 14 && std::fwrite(info, 1, HEADER_SIZE, f) == HEADER_SIZE;
+        ok = std::fwrite(fileHeader, 1, 14, f) == 14 && std::fwrite(info, 1, HEADER_SIZE, f) == HEADER_SIZE;
         for (int y = m_height - 1; ok && y >= 0; --y) {
             const std::uint8_t* p = row(y);
             for (int x = 0; x < m_width; ++x) {
@@ -185,15 +217,19 @@ void PixelBitmap::saveAsBmp(const std::string& path) const
             }
             ok = std::fwrite(line.data(), 1, stride, f) == stride;
         }
-        if (!ok)
-            throw CTextException(5, "SaveAsBmp:Can't write file.");
-        return;
+    } else {
+        const std::size_t table = tableEntries(m_bitsPerPixel) * 4;
+        const std::size_t pixelBytes = static_cast<std::size_t>(bytesPerLine()) * static_cast<std::size_t>(m_height);
+        put32(fileHeader + 2, static_cast<std::uint32_t>(54 + table + pixelBytes));
+        put32(fileHeader + 10, static_cast<std::uint32_t>(54 + table));
+        ok = std::fwrite(fileHeader, 1, 14, f) == 14 && std::fwrite(m_storage.get(), 1, m_storageSize, f) == m_storageSize;
     }
-    const std::size_t table = tableEntries(m_bitsPerPixel) * 4;
-    const std::size_t pixelBytes = static_cast<std::size_t>(bytesPerLine()) * static_cast<std::size_t>(m_height);
-    put32(fileHeader + 2, static_cast<std::uint32_t>(54 + table + pixelBytes));
-    put32(fileHeader + 10, static_cast<std::uint32_t>(54 + table));
-    if (std::fwrite(fileHeader, 1, 14, f) != 14
-        || std::fwrite(m_storage.get(), 1, m_storageSize, f) != m_storageSize)
+    try {
+        if (ok)
+            file->commit();
+    } catch (const std::runtime_error&) {
+        ok = false;
+    }
+    if (!ok)
         throw CTextException(5, "SaveAsBmp:Can't write file.");
 }

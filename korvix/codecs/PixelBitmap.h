@@ -21,8 +21,9 @@ public:
     PixelBitmap();
     PixelBitmap(const PixelBitmap& other);
     PixelBitmap& operator=(const PixelBitmap& other);
-    PixelBitmap(PixelBitmap&&) noexcept = default;
-    PixelBitmap& operator=(PixelBitmap&&) noexcept = default;
+    // A moved-from bitmap is 0 x 0: still valid, with no rows.
+    PixelBitmap(PixelBitmap&& other) noexcept;
+    PixelBitmap& operator=(PixelBitmap&& other) noexcept;
     ~PixelBitmap() = default;
 
     // Discards the content and builds a width x height bitmap; pixel bytes are
@@ -31,10 +32,12 @@ public:
     // Makes this a copy of source; bitsPerPixel 0 keeps the source's depth,
     // 32 from an 8-bit source expands through the colour table.
     void copyFrom(const PixelBitmap& source, int bitsPerPixel = 0);
-    // Keeps columns [left, right) of rows [top, bottom).
+    // Keeps columns [left, right) of rows [top, bottom); the rectangle is clipped
+    // to the bitmap (an inverted one keeps nothing).
     void crop(int left, int right, int top, int bottom);
     // Writes a Windows bitmap file: 24 bits from a 32-bit bitmap (alpha dropped,
-    // rows padded with blanks), the stored layout at 8 bits.
+    // rows padded with blanks), the stored layout at 8 bits. The file appears only
+    // when complete; an existing file stays untouched on failure (code 5).
     void saveAsBmp(const std::string& path) const;
 
     // 32 bits: the pixel value 0xAARRGGBB; 8 bits: the colour-table index.

@@ -1,0 +1,198 @@
+// korvix-cli convert and info for textures, run in-process.
+#include "Cli.h"
+#include "VolumeBuilder.h"
+
+#include "codecs/TextureLoader.h"
+#include "codecs/TextureWriter.h"
+#include "codecs/imagefile/ImageFile.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstring>
+#include <sstream>
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+Result run(std::vector<std::string> args)
+{
+    std::ostringstream out, err;
+    cli::Io io{out, err};
+    const int code = cli::run(args, io);
+    return {code, out.str(), err.str()};
+}
+
+PixelBitmap picture(int w, int h, bool alpha)
+{
+    PixelBitmap bmp;
+    bmp.create(w, h, 32, alpha);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            std::uint8_t* p = bmp.row(y) + 4 * x;
+            p[0] = static_cast<std::uint8_t>(x * 4);
+            p[1] = static_cast<std::uint8_t>(y * 4);
+            p[2] = static_cast<std::uint8_t>((x ^ y) * 4);
+            p[3] = alpha ? static_cast<std::uint8_t>(255 - x) : 255;
+        }
+    return bmp;
+}
+
+void writeTgaFile(const fs::path& path, const PixelBitmap& bmp)
+{
+    const auto raw = rawImageFromBitmap(bmp);
+    ASSERT_TRUE(raw);
+    ASSERT_EQ(writeTga(*raw, path.string()), 0);
+}
+
+nlohmann::json info(const fs::path& path)
+{
+    const Result r = run({"info", path.string(), "--json"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    return nlohmann::json::parse(r.out);
+}
+
+class Convert : public ::testing::Test {
+protected:
+    TempDir dir;
+};
+
+TEST_F(Convert, ImagesBecomeTexturesWithTheAlphaRuleAndMapChoices)
+{
+    writeTgaFile(dir / "alpha.tga", picture(64, 32, true));
+    writeTgaFile(dir / "plain.tga", picture(64, 32, false));
+    picture(64, 32, false).saveAsBmp((dir / "plain.bmp").string());
+    struct Case {
+        std::vector<std::string> args;
+        const char* format;
+        bool alpha;
+        int maps;
+    };
+    const Case cases[] = {
+        {{"alpha.tga"}, "DXT3", true, 1},
+        {{"plain.tga"}, "DXT1", false, 1},
+        {{"plain.bmp", "--format", "rgb565", "--maps", "3"}, "RGB 565", false, 3},
+        {{"alpha.tga", "--no-alpha"}, "DXT1", false, 1},
+        {{"alpha.tga", "--format", "RGBA8888", "--maps", "4"}, "RGBA 8888", true, 4},
+        {{"alpha.tga", "--format", "rgba4444", "--maps", "keep"}, "RGBA 4444", true, 1},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"convert", (dir / c.args[0]).string(), (dir / "out.tex").string()};
+        args.insert(args.end(), c.args.begin() + 1, c.args.end());
+        const Result r = run(args);
+        ASSERT_EQ(r.code, 0) << c.args[0] << ": " << r.err;
+        const auto j = info(dir / "out.tex");
+        EXPECT_EQ(j, (nlohmann::json{{"type", "texture"}, {"width", 64}, {"height", 32}, {"maps", c.maps},
+                                     {"format", c.format}, {"alpha", c.alpha}}))
+            << c.args[0];
+    }
+}
+
+TEST_F(Convert, RefusalsLeaveNoFileAndKeepAnExistingOne)
+{
+    writeTgaFile(dir / "alpha.tga", picture(64, 32, true));
+    writeTgaFile(dir / "odd.tga", picture(6, 8, false));
+    writeFile(dir / "old.tex", {'o', 'l', 'd'});
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{"alpha.tga", "--format", "dxt1"}, 1, "no alpha channel"},
+        {{"alpha.tga", "--no-alpha", "--format", "dxt3"}, 1, "needs an alpha channel"},
+        {{"alpha.tga", "--maps", "5"}, 1, "1 to 4 maps"},  // the smaller side 32, 16, 8, 4
+        {{"alpha.tga", "--maps", "0"}, 1, "1 to 4 maps"},
+        {{"alpha.tga", "--maps", "many"}, 2, "--maps takes"},
+        {{"alpha.tga", "--format", "dxt5"}, 2, "unknown format"},
+        {{"alpha.tga", "--map", "0"}, 2, "--map applies to image outputs"},
+        {{"odd.tga"}, 1, "powers of two"},
+        {{"missing.tga"}, 1, "cannot open"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"convert", (dir / c.args[0]).string(), (dir / "new.tex").string()};
+        args.insert(args.end(), c.args.begin() + 1, c.args.end());
+        const Result r = run(args);
+        EXPECT_EQ(r.code, c.code) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(dir / "new.tex")) << c.message;
+
+        args[2] = (dir / "old.tex").string();
+        run(args);
+        EXPECT_EQ(readFile(dir / "old.tex"), (std::vector<unsigned char>{'o', 'l', 'd'})) << c.message;
+    }
+    EXPECT_EQ(run({"convert", (dir / "alpha.tga").string(), (dir / "x.png").string()}).code, 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 3);  // no temporary files left
+}
+
+TEST_F(Convert, TexturesBecomeImagesMapByMapAndKeepTheirBytes)
+{
+    const PixelBitmap image = picture(16, 8, true);
+    ASSERT_EQ(writeTexture(dir / "a.tex", MapOption::Generate, true, 3, image, 4), TextureWriteStatus::Ok);
+    const auto bytes = readFile(dir / "a.tex");
+    const LoadedTexture t = loadTexture(bytes.data(), bytes.size());
+    ASSERT_TRUE(t.ok());
+
+    for (int k : {0, 2}) {
+        ASSERT_EQ(run({"convert", (dir / "a.tex").string(), (dir / "m.tga").string(), "--map", std::to_string(k)}).code, 0);
+        PixelBitmap back;
+        decodeFile((dir / "m.tga").string(), back, 32);
+        const PixelBitmap& map = t.maps[k];
+        ASSERT_EQ(back.width(), map.width());
+        ASSERT_EQ(back.height(), map.height());
+        EXPECT_TRUE(back.hasAlpha());
+        for (int y = 0; y < map.height(); ++y)
+            EXPECT_EQ(std::memcmp(back.row(y), map.row(y), 4 * static_cast<std::size_t>(map.width())), 0) << k;
+    }
+    const Result bad = run({"convert", (dir / "a.tex").string(), (dir / "m.bmp").string(), "--map", "3"});
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_NE(bad.err.find("--map takes 0 to 2"), std::string::npos) << bad.err;
+    ASSERT_EQ(run({"convert", (dir / "a.tex").string(), (dir / "m.bmp").string()}).code, 0);
+    PixelBitmap bmp;
+    decodeFile((dir / "m.bmp").string(), bmp, 32);
+    EXPECT_EQ(bmp.width(), 16);
+
+    ASSERT_EQ(run({"convert", (dir / "a.tex").string(), (dir / "same.tex").string(), "--maps", "keep"}).code, 0);
+    EXPECT_EQ(readFile(dir / "same.tex"), bytes);
+    EXPECT_EQ(run({"convert", (dir / "a.tex").string(), (dir / "same.tex").string(), "--maps", "keep", "--no-alpha"}).code, 2);
+}
+
+TEST_F(Convert, ReadsVolumeEntriesAndReportsDamagedTextures)
+{
+    ASSERT_EQ(writeTexture(dir / "src" / "tex" / "wall.tex", MapOption::LargestOnly, false, 1, picture(8, 8, false), 3),
+              TextureWriteStatus::OpenFailed);  // the folder does not exist yet
+    fs::create_directories(dir / "src" / "tex");
+    ASSERT_EQ(writeTexture(dir / "src" / "tex" / "wall.tex", MapOption::LargestOnly, false, 1, picture(8, 8, false), 3),
+              TextureWriteStatus::Ok);
+    writeTgaFile(dir / "src" / "logo.tga", picture(4, 4, true));
+    ASSERT_EQ(run({"pack", (dir / "src").string(), (dir / "v.qrb").string()}).code, 0);
+
+    ASSERT_EQ(run({"convert", (dir / "v.qrb").string() + "::tex/WALL.tex", (dir / "w.tex").string(), "--maps", "keep"}).code, 0);
+    EXPECT_EQ(readFile(dir / "w.tex"), readFile(dir / "src" / "tex" / "wall.tex"));
+    ASSERT_EQ(run({"convert", (dir / "v.qrb").string() + "::logo.tga", (dir / "l.tex").string()}).code, 0);
+    EXPECT_EQ(info(dir / "l.tex")["format"], "DXT3");
+    EXPECT_EQ(run({"convert", (dir / "v.qrb").string() + "::tex", (dir / "d.tex").string()}).code, 1);
+    EXPECT_EQ(run({"convert", (dir / "v.qrb").string() + "::nothing.tex", (dir / "d.tex").string()}).code, 1);
+
+    const Result text = run({"info", (dir / "w.tex").string()});
+    EXPECT_EQ(text.code, 0);
+    EXPECT_NE(text.out.find("RGB 565"), std::string::npos);
+
+    auto damaged = readFile(dir / "w.tex");
+    damaged.resize(damaged.size() - 1);
+    writeFile(dir / "damaged.tex", damaged);
+    const Result r = run({"info", (dir / "damaged.tex").string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("shorter"), std::string::npos) << r.err;
+    EXPECT_EQ(run({"convert", (dir / "damaged.tex").string(), (dir / "x.tga").string()}).code, 1);
+}
+
+}  // namespace
