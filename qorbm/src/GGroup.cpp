@@ -1,9 +1,14 @@
 #include "GGroupP.h"
 
+#include "FailureContext.h"
+
 #include <algorithm>
 #include <bit>
+#include <climits>
+#include <cstddef>
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include <sys/stat.h>
@@ -37,7 +42,14 @@ void normaliseComment(const unsigned char* block, char* out)
 
 // ---- opening and closing ----
 
-int GGroupP::openFile(const char* path, bool wantReadOnly)
+GGroupP::GGroupP() = default;
+
+GGroupP::~GGroupP()
+{
+    closeFile();
+}
+
+int GGroupP::openStream(const char* path, bool wantReadOnly)
 {
     readOnly = wantReadOnly;
     file = wantReadOnly ? nullptr : std::fopen(path, "r+b");
@@ -55,6 +67,13 @@ int GGroupP::openFile(const char* path, bool wantReadOnly)
         return GGroup::G_ERR_OPEN;
     }
     fileSize = static_cast<std::uint64_t>(st.st_size);
+    return GGroup::G_OK;
+}
+
+int GGroupP::openFile(const char* path, bool wantReadOnly)
+{
+    if (const int code = openStream(path, wantReadOnly); code != GGroup::G_OK)
+        return code;
 
     unsigned char block[QORB_COMMENT_SIZE];
     unsigned char rawHeader[sizeof(QORBHeader)];
@@ -81,6 +100,7 @@ int GGroupP::openFile(const char* path, bool wantReadOnly)
     if (header.entryCount > 0) {
         catalogue.reset(new (std::nothrow) QORBEntry[header.entryCount]);
         if (!catalogue) {
+            requestedBytes = catalogueBytes > INT_MAX ? INT_MAX : static_cast<int>(catalogueBytes);
             closeFile();
             return GGroup::G_ERR_ALLOC;
         }
@@ -109,6 +129,17 @@ void GGroupP::closeFile()
     readOnly = false;
     fileSize = 0;
     catalogue.reset();
+}
+
+void GGroupP::resetStrictState()
+{
+    version.invalidate();
+    fileinfo.invalidate();
+    filename.invalidate();
+    nitems = 0;
+    type = 0;
+    blocksRead = 0;
+    requestedBytes = 0;
 }
 
 // ---- the catalogue walk ----
@@ -216,7 +247,6 @@ GGroup::GGroup() : d(new GGroupP) {}
 GGroup::~GGroup()
 {
     close();
-    delete d;
 }
 
 int GGroup::open(const char* path)
@@ -235,6 +265,7 @@ int GGroup::open(const char* path, bool readOnly)
 void GGroup::close()
 {
     d->closeFile();
+    d->resetStrictState();
 }
 
 bool GGroup::valid() const
@@ -297,6 +328,184 @@ bool GGroup::getDataBlock(unsigned long offset, unsigned long size, unsigned cha
 bool GGroup::writeDataBlock(unsigned long offset, unsigned long size, const unsigned char* buffer)
 {
     return d->transfer(offset, size, const_cast<unsigned char*>(buffer), true);
+}
+
+// ---- strict operations ----
+
+namespace {
+
+template <typename Exception>
+[[noreturn]] void fail(int operation, int reason)
+{
+    recordFailure(operation, reason);
+    throw Exception();
+}
+
+std::uint32_t readLittleEndian32(const unsigned char* p)
+{
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+
+}  // namespace
+
+GGroup::GGroup(const String& path) : GGroup()
+{
+    // The object is constructed once the delegated constructor returns, so the
+    // destructor cleans up when eopen throws.
+    try {
+        eopen(path);
+    } catch (const GError&) {
+        recordOperation(OP_GGROUP_OPEN_CONSTRUCT);
+        throw GError();
+    }
+}
+
+GGroup::GGroup(const GGroup& other) : d(new GGroupP)
+{
+    if (other.d->isOpen)
+        copyOpenState(other, OP_GGROUP_COPY);
+}
+
+GGroup& GGroup::operator=(const GGroup& other)
+{
+    if (this == &other)
+        return *this;
+    // The target's own stream is released before it takes the new one.
+    close();
+    if (other.d->isOpen)
+        copyOpenState(other, OP_GGROUP_ASSIGN);
+    return *this;
+}
+
+void GGroup::copyOpenState(const GGroup& other, int operation)
+{
+    // A copy opens its own stream on the file the source names; it never takes
+    // the catalogue, comment or header. Without a recorded file name there is
+    // nothing to open.
+    const GGroupP& source = *other.d;
+    if (!source.filename.isValid() || d->openStream(source.filename, source.readOnly) != G_OK) {
+        close();
+        fail<InvalidParam>(operation, REASON_PARAM);
+    }
+    try {
+        d->version = source.version;
+        d->fileinfo = source.fileinfo;
+        d->filename = source.filename;
+    } catch (const GError&) {
+        close();
+        fail<InvalidParam>(operation, REASON_PARAM);
+    }
+    d->nitems = source.nitems;
+    d->type = source.type;
+    d->isOpen = true;
+}
+
+void GGroup::eopen(const String& path)
+{
+    const int code = path.isValid() ? open(path) : G_ERR_PARAM;
+    if (code == G_OK)
+        return;
+    // The report values belong to this failure; close clears them.
+    const int blocksRead = d->blocksRead;
+    const int blocksPresent = d->nitems;
+    const int requestedBytes = d->requestedBytes;
+    close();
+    switch (code) {
+    case G_ERR_OPEN:
+        fail<FileOpen>(OP_GGROUP_EOPEN, REASON_FILE_OPEN);
+    case G_ERR_READ:
+        fail<FileRead>(OP_GGROUP_EOPEN, REASON_FILE_READ);
+    case G_ERR_PARTREAD:
+        recordFailure(OP_GGROUP_EOPEN, REASON_FILE_PART_READ, {blocksRead, blocksPresent});
+        throw FilePartRead(blocksRead, blocksPresent);
+    case G_ERR_ALLOC:
+        recordFailure(OP_GGROUP_EOPEN, REASON_ALLOC, {requestedBytes});
+        throw Alloc(requestedBytes);
+    case G_ERR_PARAM:
+        fail<InvalidParam>(OP_GGROUP_EOPEN, REASON_PARAM);
+    default:
+        // open reports no other code; should one appear, it is still a failure.
+        fail<FileRead>(OP_GGROUP_EOPEN, REASON_UNKNOWN);
+    }
+}
+
+GData* GGroup::operator[](int /*index*/)
+{
+    return nullptr;
+}
+
+const String& GGroup::version() const
+{
+    if (!d->isOpen)
+        fail<Invalid>(OP_GGROUP_VERSION, REASON_INVALID);
+    return d->version;
+}
+
+const String& GGroup::fileinfo() const
+{
+    if (!d->isOpen)
+        fail<Invalid>(OP_GGROUP_FILEINFO, REASON_INVALID);
+    return d->fileinfo;
+}
+
+const String& GGroup::filename() const
+{
+    if (!d->isOpen)
+        fail<Invalid>(OP_GGROUP_FILENAME, REASON_INVALID);
+    return d->filename;
+}
+
+int GGroup::nitems() const
+{
+    if (!d->isOpen)
+        fail<Invalid>(OP_GGROUP_NITEMS, REASON_INVALID);
+    return d->nitems;
+}
+
+int GGroup::type() const
+{
+    if (!d->isOpen)
+        fail<Invalid>(OP_GGROUP_TYPE, REASON_INVALID);
+    return d->type;
+}
+
+bool operator==(const GGroup& a, const GGroup& b)
+{
+    if (!a.valid() || !b.valid())
+        fail<GGroup::InvalidParam>(OP_GGROUP_EQUAL, REASON_PARAM);
+    try {
+        if (a.nitems() != b.nitems())
+            return false;
+        return a.filename() == b.filename() && a.type() == b.type();
+    } catch (const GError&) {
+        fail<GGroup::InvalidParam>(OP_GGROUP_EQUAL, REASON_PARAM);
+    }
+}
+
+bool operator!=(const GGroup& a, const GGroup& b)
+{
+    try {
+        return !(a == b);
+    } catch (const GError&) {
+        fail<GGroup::InvalidParam>(OP_GGROUP_NOT_EQUAL, REASON_PARAM);
+    }
+}
+
+bool GGroupP::scanInfoBlock(unsigned char* record, String& name, int& offset, int& size)
+{
+    if (!record)
+        return false;
+    constexpr std::size_t NAME_FIELD = sizeof(QORBEntry::name);
+    std::size_t length = 0;
+    while (length < NAME_FIELD && record[length] != ' ' && record[length] != 0)
+        ++length;
+    if (length < NAME_FIELD && record[length] == ' ')
+        record[length] = 0;  // the caller's record holds the name as a C string afterwards
+    const std::string text(reinterpret_cast<const char*>(record), length);
+    name = text.c_str();
+    offset = static_cast<int>(readLittleEndian32(record + offsetof(QORBEntry, offset)));
+    size = static_cast<int>(readLittleEndian32(record + offsetof(QORBEntry, size)));
+    return true;
 }
 
 void getQORBMiniLibVersion(int& major, int& minor)
