@@ -285,13 +285,21 @@ int GData::exportTo(const String& path) const
 
     // Write beside the target and rename over it only when complete, so a full
     // disk never leaves a truncated file where a good one was.
-    const char* target = path;
+    // A symbolic link is written through, as a plain write would: the file it
+    // names is replaced, the link stays.
+    std::string target(static_cast<const char*>(path));
     struct stat existing {};
-    const bool replaces = ::stat(target, &existing) == 0;
+    if (::lstat(target.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode)) {
+        if (char* resolved = ::realpath(target.c_str(), nullptr)) {
+            target = resolved;
+            std::free(resolved);
+        }
+    }
+    const bool replaces = ::stat(target.c_str(), &existing) == 0;
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = std::string(target) + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        temporary = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             break;
@@ -304,7 +312,7 @@ int GData::exportTo(const String& path) const
     bool complete = writeAll(fd, d->data.get(), static_cast<std::size_t>(d->size));
     complete = ::fsync(fd) == 0 && complete;
     complete = ::close(fd) == 0 && complete;
-    if (!complete || ::rename(temporary.c_str(), target) != 0) {
+    if (!complete || ::rename(temporary.c_str(), target.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return GGroup::G_ERR_WRITE;
     }

@@ -99,10 +99,10 @@ TEST(FailureContext, GDataOperationsRecordTheirIds)
 
 TEST(FailureContext, GGroupOperationsRecordTheirIds)
 {
-    const testvolume::ScratchFile vol(testvolume::oneFileVolume("x"));
-    const std::string missing = testvolume::scratchPath("missing.qrb").string();
-    std::vector<unsigned char> notAVolume(300, 0);
-    const testvolume::ScratchFile bad(notAVolume);
+    const testvolume::Scratch dir;
+    const std::string vol = dir.write("vol.qrb", testvolume::oneFileVolume("x"));
+    const std::string missing = dir.path("missing.qrb");
+    const std::string bad = dir.write("bad.qrb", std::vector<unsigned char>(300, 0));
     String invalid;
     invalid.invalidate();
     struct Case {
@@ -113,19 +113,19 @@ TEST(FailureContext, GGroupOperationsRecordTheirIds)
     };
     const std::vector<Case> cases = {
         {"eopen missing", [&] { GGroup g; g.eopen(String(missing.c_str())); }, 32, 3},
-        {"eopen not a volume", [&] { GGroup g; g.eopen(String(bad.path().c_str())); }, 32, 4},
+        {"eopen not a volume", [&] { GGroup g; g.eopen(String(bad.c_str())); }, 32, 4},
         {"eopen invalid path", [&] { GGroup g; g.eopen(invalid); }, 32, 9},
         // The opening constructor names itself and keeps the cause.
         {"open constructor", [&] { GGroup g(String(missing.c_str())); }, 24, 3},
-        {"copy", [&] { GGroup a(String(vol.path().c_str())); GGroup b(a); }, 23, 9},
-        {"assign", [&] { GGroup a(String(vol.path().c_str())); GGroup b; b = a; }, 25, 9},
+        {"copy", [&] { GGroup a(String(vol.c_str())); GGroup b(a); }, 23, 9},
+        {"assign", [&] { GGroup a(String(vol.c_str())); GGroup b; b = a; }, 25, 9},
         {"version", [] { GGroup g; (void)g.version(); }, 27, 12},
         {"fileinfo", [] { GGroup g; (void)g.fileinfo(); }, 28, 12},
         {"filename", [] { GGroup g; (void)g.filename(); }, 29, 12},
         {"nitems", [] { GGroup g; (void)g.nitems(); }, 30, 12},
         {"type", [] { GGroup g; (void)g.type(); }, 31, 12},
         {"== closed", [] { GGroup a, b; (void)(a == b); }, 36, 9},
-        {"== open", [&] { GGroup a(String(vol.path().c_str())), b(String(vol.path().c_str())); (void)(a == b); }, 36, 9},
+        {"== open", [&] { GGroup a(String(vol.c_str())), b(String(vol.c_str())); (void)(a == b); }, 36, 9},
         {"!=", [] { GGroup a, b; (void)(a != b); }, 37, 9},
     };
     for (const Case& c : cases) {

@@ -55,28 +55,6 @@ void readPastTheEnd() noexcept
     std::printf("%d", block[7]);
 }
 
-// Memory is made scarce in this process only: the block's copy cannot be
-// obtained. The source is read only after the copy was obtained, so a small
-// one does.
-void copyWithScarceMemory(int size) noexcept
-{
-    setMessageDisplay(checkingDisplay);
-    std::set_terminate(friendlyTerminator);
-    static const unsigned char source[16] = {};
-    long pages = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld", &pages) != 1)
-            pages = 0;
-        std::fclose(f);
-    }
-    rlimit limit{};
-    getrlimit(RLIMIT_AS, &limit);
-    limit.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (64 << 20);
-    setrlimit(RLIMIT_AS, &limit);
-    const GData block(size, String("big"), GData::G_T_MESH, source);
-    (void)block;
-}
-
 }  // namespace
 
 TEST(FailureReport, TextsForEveryReasonWithValues)
@@ -161,6 +139,33 @@ TEST(FriendlyTerminatorDeathTest, DefaultDisplayWritesToStandardError)
 }
 
 #if !defined(__SANITIZE_ADDRESS__)
+namespace {
+
+// Memory is made scarce in this process only, so the block's copy cannot be
+// obtained. The allocation fails before any byte of the source is read, so a
+// small source suffices.
+void copyWithScarceMemory(int size) noexcept
+{
+    setMessageDisplay(checkingDisplay);
+    std::set_terminate(friendlyTerminator);
+    static const unsigned char source[16] = {};
+    long pages = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld", &pages) != 1)
+            pages = 0;
+        std::fclose(f);
+    }
+    rlimit limit{};
+    getrlimit(RLIMIT_AS, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (64 << 20);
+    setrlimit(RLIMIT_AS, &limit);
+    const GData block(size, String("big"), GData::G_T_MESH, source);
+    (void)block;
+}
+
+}  // namespace
+
+// The address sanitizer reserves far more address space than the limit allows.
 TEST(FriendlyTerminatorDeathTest, AllocationFailureCarriesTheRequestedBytes)
 {
     constexpr int SIZE = 256 << 20;

@@ -31,8 +31,8 @@ GData complete(const char* name = "block", const unsigned char* bytes = BYTES, i
 
 std::string readFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::vector<unsigned char> bytes = testsupport::readFile(path);
+    return {bytes.begin(), bytes.end()};
 }
 
 }  // namespace
@@ -283,19 +283,25 @@ TEST(GDataCompare, IncompleteOperandsAreRefused)
 
 TEST(GDataExport, WritesTheBytesAndReplacesWhole)
 {
-    const auto dir = testvolume::scratchPath("export");
-    std::filesystem::create_directory(dir);
+    const testsupport::TempDir dir;
     const std::string target = (dir / "out.bin").string();
     std::ofstream(target) << "an older and longer file that must not survive in part";
 
     EXPECT_EQ(complete().exportTo(String(target.c_str())), GGroup::G_OK);
     EXPECT_EQ(readFile(target), std::string(reinterpret_cast<const char*>(BYTES), SIZE));
     // Nothing is left beside the target.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
+
+    // Through a symbolic link the linked file is replaced and the link stays.
+    const std::string link = (dir / "link.bin").string();
+    std::filesystem::create_symlink(target, link);
+    const unsigned char other[] = {7, 7};
+    EXPECT_EQ(GData(2, String("o"), 0, other).exportTo(String(link.c_str())), GGroup::G_OK);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(readFile(target), "\x07\x07");
 
     const std::string missingDir = (dir / "no" / "such" / "dir.bin").string();
     EXPECT_EQ(complete().exportTo(String(missingDir.c_str())), GGroup::G_ERR_OPEN);
-    std::filesystem::remove_all(dir);
 }
 
 TEST(GDataExport, RefusedArguments)

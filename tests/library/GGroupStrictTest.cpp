@@ -21,11 +21,6 @@ String str(const std::string& s)
     return String(s.c_str());
 }
 
-std::string missingPath()
-{
-    return testvolume::scratchPath("missing.qrb").string();
-}
-
 }  // namespace
 
 // ---- opening ----
@@ -34,26 +29,29 @@ TEST(GGroupStrictOpen, EopenThrowsByCause)
 {
     std::vector<unsigned char> wrongSignature = testvolume::oneFileVolume("data");
     wrongSignature[256] = 'X';
-    const testvolume::ScratchFile badFile(wrongSignature);
-    const testvolume::ScratchFile shortFile(std::vector<unsigned char>(295, 0x1A));
+    const testvolume::Scratch dir;
+    const std::string badFile = dir.write("bad.qrb", wrongSignature);
+    const std::string shortFile = dir.write("short.qrb", std::vector<unsigned char>(295, 0x1A));
+    const std::string missing = dir.path("missing.qrb");
 
     GGroup g;
-    EXPECT_THROW(g.eopen(str(missingPath())), GGroup::FileOpen);
-    EXPECT_THROW(g.eopen(str(badFile.path())), GGroup::FileRead);
-    EXPECT_THROW(g.eopen(str(shortFile.path())), GGroup::FileRead);
+    EXPECT_THROW(g.eopen(str(missing)), GGroup::FileOpen);
+    EXPECT_THROW(g.eopen(str(badFile)), GGroup::FileRead);
+    EXPECT_THROW(g.eopen(str(shortFile)), GGroup::FileRead);
     EXPECT_FALSE(g.valid());
     String invalid;
     invalid.invalidate();
     EXPECT_THROW(g.eopen(invalid), GGroup::InvalidParam);
     // Both file failures share a base.
-    EXPECT_THROW(g.eopen(str(missingPath())), GGroup::File);
+    EXPECT_THROW(g.eopen(str(missing)), GGroup::File);
 }
 
 TEST(GGroupStrictOpen, EopenOpensAndClosesFirst)
 {
-    const testvolume::ScratchFile vol(testvolume::oneFileVolume("hello"));
+    const testvolume::Scratch dir;
+    const std::string vol = dir.write("vol.qrb", testvolume::oneFileVolume("hello"));
     GGroup g;
-    g.eopen(str(vol.path()));
+    g.eopen(str(vol));
     ASSERT_TRUE(g.valid());
     // The return-code operations serve the strictly opened volume.
     unsigned char buffer[5];
@@ -66,19 +64,20 @@ TEST(GGroupStrictOpen, EopenOpensAndClosesFirst)
     EXPECT_EQ(g.nitems(), 0);
     EXPECT_EQ(g.type(), 0);
     // A failed eopen on an open object leaves it closed.
-    EXPECT_THROW(g.eopen(str(missingPath())), GGroup::FileOpen);
+    EXPECT_THROW(g.eopen(str(dir.path("missing.qrb"))), GGroup::FileOpen);
     EXPECT_FALSE(g.valid());
     EXPECT_THROW(g.version(), GGroup::Invalid);
 }
 
 TEST(GGroupStrictOpen, OpeningConstructorThrowsPlainGError)
 {
-    const testvolume::ScratchFile vol(testvolume::oneFileVolume("x"));
-    const GGroup opened(str(vol.path()));
+    const testvolume::Scratch dir;
+    const std::string vol = dir.write("vol.qrb", testvolume::oneFileVolume("x"));
+    const GGroup opened(str(vol));
     EXPECT_TRUE(opened.valid());
 
     try {
-        GGroup g(str(missingPath()));
+        GGroup g(str(dir.path("missing.qrb")));
         FAIL() << "no exception";
     } catch (const GGroup::File&) {
         FAIL() << "the specific type must not escape";
@@ -99,8 +98,9 @@ TEST(GGroupStrictAccess, ClosedObjectsRefuseTheAccessors)
     for (std::size_t k = 0; k < accessors.size(); ++k)
         EXPECT_THROW(accessors[k](), GGroup::Invalid) << "accessor " << k;
     // Closing an opened volume brings it back to the same state.
-    const testvolume::ScratchFile vol(testvolume::oneFileVolume("x"));
-    GGroup g(str(vol.path()));
+    const testvolume::Scratch dir;
+    const std::string vol = dir.write("vol.qrb", testvolume::oneFileVolume("x"));
+    GGroup g(str(vol));
     g.close();
     for (std::size_t k = 0; k < accessors.size(); ++k)
         EXPECT_THROW(accessors[k](), GGroup::Invalid) << "accessor " << k;
@@ -117,8 +117,9 @@ TEST(GGroupStrictCopy, ClosedCopiesAreClosed)
     EXPECT_FALSE(copy.valid());
 
     // Assigning a closed object closes the target and releases its stream.
-    const testvolume::ScratchFile vol(testvolume::oneFileVolume("x"));
-    GGroup target(str(vol.path()));
+    const testvolume::Scratch dir;
+    const std::string vol = dir.write("vol.qrb", testvolume::oneFileVolume("x"));
+    GGroup target(str(vol));
     target = closed;
     EXPECT_FALSE(target.valid());
     EXPECT_THROW(target.nitems(), GGroup::Invalid);
@@ -128,11 +129,12 @@ TEST(GGroupStrictCopy, ClosedCopiesAreClosed)
 
 TEST(GGroupStrictCopy, OpenVolumesCannotBeCopiedWithoutAFileName)
 {
-    const testvolume::ScratchFile vol(testvolume::oneFileVolume("abc"));
-    GGroup source(str(vol.path()));
+    const testvolume::Scratch dir;
+    const std::string vol = dir.write("vol.qrb", testvolume::oneFileVolume("abc"));
+    GGroup source(str(vol));
     EXPECT_THROW(GGroup{source}, GGroup::InvalidParam);
 
-    GGroup target(str(vol.path()));
+    GGroup target(str(vol));
     EXPECT_THROW(target = source, GGroup::InvalidParam);
     EXPECT_FALSE(target.valid());
     // The source is not disturbed by either attempt.
@@ -145,9 +147,10 @@ TEST(GGroupStrictCopy, OpenVolumesCannotBeCopiedWithoutAFileName)
 
 TEST(GGroupStrictCompare, NeedsTwoComparableOpenObjects)
 {
-    const testvolume::ScratchFile vol(testvolume::oneFileVolume("x"));
-    const GGroup a(str(vol.path()));
-    const GGroup b(str(vol.path()));
+    const testvolume::Scratch dir;
+    const std::string vol = dir.write("vol.qrb", testvolume::oneFileVolume("x"));
+    const GGroup a(str(vol));
+    const GGroup b(str(vol));
     const GGroup closed;
     EXPECT_THROW((void)(a == closed), GGroup::InvalidParam);
     EXPECT_THROW((void)(closed == a), GGroup::InvalidParam);

@@ -1,5 +1,7 @@
 #include "qorbm.h"
 
+#include "VolumeBuilder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,8 +12,6 @@
 #include <string>
 #include <tuple>
 #include <vector>
-
-#include <unistd.h>
 
 using tarvos::GError;
 using tarvos::String;
@@ -418,7 +418,8 @@ TEST(StringConsole, PrintfAndPrint)
 
 TEST(StringConsole, ReadTakesOneLineWithoutTheNewline)
 {
-    const auto path = std::filesystem::temp_directory_path() / ("qorbm-read-" + std::to_string(::getpid()));
+    const testsupport::TempDir dir;
+    const auto path = dir / "input.txt";
     std::ofstream(path) << "first line\nsecond";
     ASSERT_NE(std::freopen(path.c_str(), "r", stdin), nullptr);
     testing::internal::CaptureStdout();
@@ -433,5 +434,4 @@ TEST(StringConsole, ReadTakesOneLineWithoutTheNewline)
     EXPECT_EQ(text(s), "first line");
     EXPECT_EQ(text(t), "second");
     EXPECT_EQ(bufferOf(u), &String::emptyBuf);  // end of input: empty
-    std::filesystem::remove(path);
 }
