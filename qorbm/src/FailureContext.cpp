@@ -166,7 +166,11 @@ void friendlyTerminator()
     } catch (...) {
         message = "Eine vom Aufrufer nicht behandelte Exception ist aufgetreten.";
     }
-    g_display.load()("QORB MiniLib", message.c_str());
+    try {
+        g_display.load()("QORB MiniLib", message.c_str());
+    } catch (...) {
+        // A display that throws must not send the process back into terminate.
+    }
     // An exception nobody handled is a failure; the exit status says so. Static
     // destructors are skipped: the process is in an unknown state.
     std::fflush(nullptr);
