@@ -283,10 +283,10 @@ int GData::exportTo(const String& path) const
     if (!d->hasBlock || d->size <= 0)
         fail<Invalid>(OP_GDATA_EXPORT, REASON_INVALID);
 
-    // Write beside the target and rename over it only when complete, so a full
-    // disk never leaves a truncated file where a good one was.
-    // A symbolic link is written through, as a plain write would: the file it
-    // names is replaced, the link stays.
+    // The bytes go to a temporary file beside the target, renamed over it only
+    // when complete, so a full disk never leaves a truncated file where a good
+    // one was. A symbolic link is written through, as a plain write would: the
+    // file it names is replaced, the link stays.
     std::string target(static_cast<const char*>(path));
     struct stat existing {};
     if (::lstat(target.c_str(), &existing) == 0 && S_ISLNK(existing.st_mode)) {
@@ -296,6 +296,10 @@ int GData::exportTo(const String& path) const
         }
     }
     const bool replaces = ::stat(target.c_str(), &existing) == 0;
+    // What a plain open for writing would refuse is refused here too: a
+    // directory or device in the way, or a file its owner protected from writing.
+    if (replaces && (!S_ISREG(existing.st_mode) || ::access(target.c_str(), W_OK) != 0))
+        return GGroup::G_ERR_OPEN;
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
@@ -306,7 +310,7 @@ int GData::exportTo(const String& path) const
     }
     if (fd < 0)
         return GGroup::G_ERR_OPEN;
-    if (replaces && S_ISREG(existing.st_mode))
+    if (replaces)
         ::fchmod(fd, existing.st_mode & 07777);
 
     bool complete = writeAll(fd, d->data.get(), static_cast<std::size_t>(d->size));

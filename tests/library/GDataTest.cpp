@@ -300,6 +300,10 @@ TEST(GDataExport, WritesTheBytesAndReplacesWhole)
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(readFile(target), "\x07\x07");
 
+    // A directory in the way is not replaced.
+    EXPECT_EQ(complete().exportTo(String(dir.path().string().c_str())), GGroup::G_ERR_OPEN);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path()));
+
     const std::string missingDir = (dir / "no" / "such" / "dir.bin").string();
     EXPECT_EQ(complete().exportTo(String(missingDir.c_str())), GGroup::G_ERR_OPEN);
 }
