@@ -1,0 +1,183 @@
+// The program's one document: the shown texture with its maps and display
+// state, the open volume with its entry records, and every command that loads,
+// shows, exports or edits them. It talks to the user interface only through
+// its DocumentHost, passed in at construction.
+//
+// Every load builds a complete new MapSet and swaps it in only on success; a
+// failed load leaves everything as it was. All of it runs on one thread.
+#pragma once
+
+#include "codecs/MapSet.h"
+#include "common/Text.h"
+#include "document/DocumentHost.h"
+#include "document/EntryRecord.h"
+#include "document/ExportDialogModel.h"
+
+#include <qorbm.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CKestrelDoc {
+public:
+    static constexpr const char* TITLE_SUFFIX = " - Korvix 0.93";
+    static constexpr int MAX_SIDE = 2048;
+    static constexpr int BACKGROUND_SIDE = 2048;
+
+    // Display modes.
+    enum { MODE_RGB = 0, MODE_RGBA = 1, MODE_ALPHA = 2 };
+    // Where the maps came from.
+    enum { SOURCE_VOLUME = 0, SOURCE_TEXTURE_FILE = 1, SOURCE_OTHER = 3 };
+
+    explicit CKestrelDoc(DocumentHost& host);
+    ~CKestrelDoc();
+    CKestrelDoc(const CKestrelDoc&) = delete;
+    CKestrelDoc& operator=(const CKestrelDoc&) = delete;
+
+    // The document that the volume walk's callback fills; set by the constructor.
+    static CKestrelDoc* current();
+    static void makeCurrent(CKestrelDoc* doc);
+
+    // ---- opening and loading ----
+    // The open dispatch by extension: volumes (".qrb", ".mod"), textures (".tex")
+    // and everything else as an image. With the dialog the host asks for the path.
+    bool openFile(const std::string& path, bool showDialog);
+    // Loads maps from a disk file, or (fromVolume) from the entry with catalogue
+    // index `entryIndex` of the open volume.
+    bool loadMaps(const std::string& path, bool fromVolume, bool isTexture, int entryIndex);
+    // Decodes an image file at 32 bits; null after showing its message.
+    std::unique_ptr<PixelBitmap> loadImageFile(const std::string& path);
+    void freeMaps();
+    // The paste command: the clipboard's bitmap becomes a one-map texture.
+    void paste();
+    // Recent-file command i (0 ... 7).
+    void openRecentFile(int index);
+
+    int mipLevelsPossible() const;
+    static void halveSize(int& width, int& height, int n);
+    static int powerOfTwo(int n);
+
+    // ---- the volume ----
+    bool openVolume(const std::string& path, const std::string& displayName);
+    static void catalogueCallback(int index, int parentIndex, const tarvos::QORBEntry* entry);
+    const std::vector<EntryRecord>& entryRecords() const { return m_entryRecords; }
+    tarvos::GGroup& volume() { return m_volume; }
+
+    // ---- display state and view commands ----
+    void setDisplayMode(int mode);
+    void selectMap(int index);
+    void selectMapCommand(int k);
+    void zoomIn();
+    void zoomOut();
+    void zoomReset();
+    void displayModeCommand(int mode);
+    void smoothingCommand();
+    // The smoothed rendering the picture view shows while smoothing is on.
+    std::unique_ptr<PixelBitmap> smoothedImage() const;
+    void resetViewButtons();
+    void checkViewButton(int id, bool on);
+    bool commandEnabled(int id) const;
+    // The picture view writes its zoom here through its setters.
+    void setZoomCopy(float zoom) { m_fZoom = zoom; }
+
+    // ---- export ----
+    void exportCommand();
+    // The export after the dialog: what the command does with the dialog's results.
+    void exportTexture(const ExportDialogModel::Result& result);
+
+    // ---- volume editing ----
+    void editVolumeData();
+    // The rename command for entry i whose page item reads `itemText`;
+    // true when the entry was renamed.
+    bool renameCommand(int index, const std::string& itemText, bool isSelected);
+    bool renameEntry(int index, const std::string& newName, bool isSelected);
+    void extractEntry(int index);
+    bool replaceEntryFromFile(int index, bool reload);
+    bool replaceEntryFromImage(int index);
+
+    // ---- state, read by views and tests ----
+    const MapSet* maps() const { return m_pMaps.get(); }
+    const PixelBitmap* shown() const { return m_pShown; }
+    const PixelBitmap& viewBuffer(int i) const { return m_pViewBuffers[static_cast<std::size_t>(i)]; }
+    const std::uint8_t* background() const { return m_pBackground.data(); }
+    const std::string& name() const { return m_strName; }
+    bool ready() const { return m_bReady; }
+    bool volumeOpen() const { return m_bVolumeOpen; }
+    int mapCount() const { return m_nMaps; }
+    int currentMap() const { return m_nCurMap; }
+    int largestMap() const { return m_nLargestMap; }
+    bool hasAlpha() const { return m_bHasAlpha; }
+    int displayMode() const { return m_nDisplayMode; }
+    int source() const { return m_nSource; }
+    bool rawTexture() const { return m_bRawTexture; }
+    int rootPage() const { return m_nRootPage; }
+    float zoom() const { return m_fZoom; }
+    bool smoothView() const { return m_bSmoothView; }
+    bool noSelection() const { return m_bNoSelection; }
+    const std::string& volumeComment() const { return m_strVolumeComment; }
+    const korvix::DosDateTime& volumeTime() const { return m_volumeTime; }
+    const std::vector<std::uint8_t>& rawBytes() const { return m_pRaw; }
+    // Channel switches of the image operations.
+    bool m_bRed = true, m_bGreen = true, m_bBlue = true;
+
+private:
+    struct NewMaps {
+        std::unique_ptr<MapSet> maps;
+        bool alpha = false;
+        int source = SOURCE_OTHER;
+        bool raw = false;
+        std::vector<std::uint8_t> rawCopy;  // disk textures only
+        bool keepRawCopy = false;
+        std::string name;                   // UTF-8
+        bool titleFromName = false;
+    };
+    bool adoptMaps(NewMaps&& fresh, bool oldRedraw);
+    bool loadVolumeEntry(int index, bool oldRedraw);
+    bool decodeTexture(const std::vector<std::uint8_t>& bytes, NewMaps& out);
+    void buildPages(VolumeBrowserModel& model);
+    void rebuildViewBuffer(int which);
+    void message(const std::string& text);
+    void error(const std::string& text);
+    bool writeLoadedBytes(const std::string& path);
+    bool writeFileBytes(const std::string& path, const std::uint8_t* bytes, std::size_t size);
+    bool readEntry(const EntryRecord& r, std::vector<std::uint8_t>& out);
+
+    DocumentHost& m_host;
+    std::unique_ptr<MapSet> m_pMaps;
+    std::array<PixelBitmap, 2> m_pViewBuffers;
+    PixelBitmap* m_pShown = nullptr;
+    std::string m_strName;  // UTF-8
+    bool m_bAlphaViewStale = true;
+    bool m_bRgbaViewStale = true;
+    std::vector<std::uint8_t> m_pBackground;
+    tarvos::GGroup m_volume;
+    korvix::DosDateTime m_volumeTime;
+    std::string m_strVolumeComment;  // ISO-8859-1 as stored
+    bool m_bVolumeOpen = false;
+    bool m_bReady = false;
+    int m_nRootPage = 0;
+    int m_nSource = SOURCE_OTHER;
+    bool m_bRawTexture = false;
+    std::vector<std::uint8_t> m_pRaw;
+    int m_nCurMap = 0;
+    int m_nMaps = 0;
+    int m_nLargestMap = -1;
+    bool m_bHasAlpha = false;
+    std::array<int, 10> m_mapButtonIds{};
+    int m_nDisplayMode = MODE_RGB;
+    bool m_bSmoothView = false;
+    bool m_bRedraw = true;
+    bool m_bNoSelection = true;
+    float m_fZoom = 1.0f;
+
+    std::vector<EntryRecord> m_entryRecords;
+    bool m_bRootHasFiles = false;
+    // The entry whose texture is shown and the volume it came from, so that
+    // "keep as loaded" writes that entry's bytes and not whatever is selected now.
+    int m_nLoadedEntry = -1;
+    unsigned m_nVolumeSerial = 0;
+    unsigned m_nLoadedVolumeSerial = 0;
+};

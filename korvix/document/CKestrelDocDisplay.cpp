@@ -1,0 +1,267 @@
+// What the picture view shows: the current map, the RGBA view blended over the
+// background pattern, or the alpha view; map, zoom, mode and smoothing commands
+// and the enabling rules.
+#include "document/CKestrelDoc.h"
+
+#include "document/CommandIds.h"
+#include "document/DocumentInternal.h"
+
+#include <cmath>
+#include <cstring>
+
+using docinternal::WaitCursor;
+
+namespace {
+
+constexpr float ZOOM_STEPS[] = {1, 2, 4, 8, 16, 32};
+
+// Blends `src` over the background pattern: each colour channel becomes
+// ((255 - a) * g + v * a) >> 8; the alpha byte of `dst` is left alone.
+void blendOverBackground(const PixelBitmap& src, PixelBitmap& dst, const std::uint8_t* background)
+{
+    for (int y = 0; y < src.height(); ++y) {
+        const std::uint8_t* s = src.row(y);
+        std::uint8_t* d = dst.row(y);
+        const std::uint8_t* g = background + static_cast<std::size_t>(y) * CKestrelDoc::BACKGROUND_SIDE;
+        for (int x = 0; x < src.width(); ++x, s += 4, d += 4) {
+            const unsigned a = s[3];
+            const unsigned back = (255 - a) * g[x];
+            d[0] = static_cast<std::uint8_t>((back + s[0] * a) >> 8);
+            d[1] = static_cast<std::uint8_t>((back + s[1] * a) >> 8);
+            d[2] = static_cast<std::uint8_t>((back + s[2] * a) >> 8);
+        }
+    }
+}
+
+// One pass of the smoothing kernel along x (horizontal) or y: weights over the
+// pixel and its neighbours inside the image, normalised to sum 1.
+void smoothPass(const PixelBitmap& src, PixelBitmap& dst, bool horizontal)
+{
+    const double k = 1.0 / std::sqrt(2.0 * M_PI);
+    const double wCentre = std::exp(-1.0) * k;        // d = 0
+    const double wSide = std::exp(-1.0 - 1.0) * k;    // d = 1
+    const int w = src.width(), h = src.height();
+    for (int y = 0; y < h; ++y) {
+        std::uint8_t* d = dst.row(y);
+        for (int x = 0; x < w; ++x) {
+            const bool hasPrev = horizontal ? x > 0 : y > 0;
+            const bool hasNext = horizontal ? x + 1 < w : y + 1 < h;
+            const double total = wCentre + (hasPrev ? wSide : 0) + (hasNext ? wSide : 0);
+            const std::uint8_t* c = src.row(y) + 4 * static_cast<std::size_t>(x);
+            const std::uint8_t* p = hasPrev ? (horizontal ? c - 4 : src.row(y - 1) + 4 * static_cast<std::size_t>(x)) : c;
+            const std::uint8_t* n = hasNext ? (horizontal ? c + 4 : src.row(y + 1) + 4 * static_cast<std::size_t>(x)) : c;
+            for (int ch = 0; ch < 4; ++ch) {
+                const double v = (wCentre * c[ch] + (hasPrev ? wSide * p[ch] : 0) + (hasNext ? wSide * n[ch] : 0)) / total;
+                d[4 * x + ch] = static_cast<std::uint8_t>(std::lround(std::min(255.0, v)));
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void CKestrelDoc::rebuildViewBuffer(int which)
+{
+    const PixelBitmap& map = (*m_pMaps)[m_nCurMap];
+    PixelBitmap& buffer = m_pViewBuffers[static_cast<std::size_t>(which)];
+    if (buffer.width() != map.width() || buffer.height() != map.height())
+        buffer.create(map.width(), map.height(), 32, true);
+    if (which == 1) {
+        for (int y = 0; y < map.height(); ++y) {
+            const std::uint8_t* s = map.row(y);
+            std::uint8_t* d = buffer.row(y);
+            for (int x = 0; x < map.width(); ++x)
+                d[4 * x] = d[4 * x + 1] = d[4 * x + 2] = s[4 * x + 3];
+        }
+        m_bAlphaViewStale = false;
+    } else {
+        blendOverBackground(map, buffer, m_pBackground.data());
+        m_bRgbaViewStale = false;
+    }
+}
+
+void CKestrelDoc::setDisplayMode(int mode)
+{
+    if (mode < MODE_RGB || mode > MODE_ALPHA)
+        return;
+    WaitCursor wait(m_host);
+    const bool oldRedraw = m_bRedraw;
+    m_bRedraw = false;
+    m_nDisplayMode = mode;
+    if (m_pMaps && m_nCurMap >= 0 && m_nCurMap < m_nMaps) {
+        if (mode == MODE_RGB || !m_bHasAlpha) {
+            m_pShown = &(*m_pMaps)[m_nCurMap];
+        } else if (mode == MODE_RGBA) {
+            if (m_bRgbaViewStale)
+                rebuildViewBuffer(0);
+            m_pShown = &m_pViewBuffers[0];
+        } else {
+            if (m_bAlphaViewStale)
+                rebuildViewBuffer(1);
+            m_pShown = &m_pViewBuffers[1];
+        }
+    }
+    if (oldRedraw) {
+        if (m_host.hasPictureView())
+            m_host.refreshPictureView();
+        m_bRedraw = true;
+    }
+}
+
+void CKestrelDoc::selectMap(int index)
+{
+    m_nLargestMap = index;
+    m_mapButtonIds = m_host.mapButtonIds();
+    for (const int id : m_mapButtonIds)
+        if (m_host.buttonChecked(id))
+            m_host.setButtonChecked(id, false);
+    if (index >= 0 && index < 10)
+        m_host.setButtonChecked(m_mapButtonIds[static_cast<std::size_t>(index)], true);
+    if (!m_bHasAlpha) {
+        resetViewButtons();
+        setDisplayMode(MODE_RGB);
+    }
+}
+
+void CKestrelDoc::selectMapCommand(int k)
+{
+    if (!m_bReady || k < 0 || k > m_nLargestMap)
+        return;
+    const bool oldRedraw = m_bRedraw;
+    m_bRedraw = false;
+    m_nCurMap = k;
+    m_host.emptySelection();
+    m_bNoSelection = m_nMaps != 1;
+    if (m_nLargestMap >= 0 && m_nLargestMap < 10)
+        m_host.setButtonPressed(m_mapButtonIds[static_cast<std::size_t>(m_nLargestMap)], false);
+    if (m_nDisplayMode == MODE_RGBA)
+        m_bRgbaViewStale = true;
+    if (m_nDisplayMode == MODE_ALPHA)
+        m_bAlphaViewStale = true;
+    setDisplayMode(m_nDisplayMode);
+    if (oldRedraw) {
+        m_host.refreshPictureView();
+        m_bRedraw = true;
+    }
+}
+
+void CKestrelDoc::checkViewButton(int id, bool on)
+{
+    m_host.setButtonChecked(id, on);
+}
+
+void CKestrelDoc::resetViewButtons()
+{
+    for (const int id : {ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_VIEW_RGB, ID_VIEW_RGBA, ID_VIEW_ALPHA})
+        m_host.setButtonChecked(id, false);
+    if (m_bReady)
+        m_host.setButtonChecked(ID_VIEW_RGB, true);
+}
+
+void CKestrelDoc::zoomIn()
+{
+    if (!m_host.hasPictureView())
+        return;
+    for (std::size_t i = 0; i + 1 < std::size(ZOOM_STEPS); ++i) {
+        if (m_fZoom == ZOOM_STEPS[i]) {
+            m_fZoom = ZOOM_STEPS[i + 1];
+            m_host.setPictureZoom(m_fZoom);
+            return;
+        }
+    }
+}
+
+void CKestrelDoc::zoomOut()
+{
+    if (!m_host.hasPictureView())
+        return;
+    for (std::size_t i = 1; i < std::size(ZOOM_STEPS); ++i) {
+        if (m_fZoom == ZOOM_STEPS[i]) {
+            m_fZoom = ZOOM_STEPS[i - 1];
+            m_host.setPictureZoom(m_fZoom);
+            if (m_fZoom == 1)
+                m_host.relayoutPictureView();
+            return;
+        }
+    }
+}
+
+void CKestrelDoc::zoomReset()
+{
+    if (!m_host.hasPictureView() || !(m_fZoom > 1))
+        return;
+    m_fZoom = 1;
+    m_host.setPictureZoom(1);
+    m_host.relayoutPictureView();
+}
+
+void CKestrelDoc::displayModeCommand(int mode)
+{
+    m_host.activatePictureView();
+    setDisplayMode(mode);
+}
+
+void CKestrelDoc::smoothingCommand()
+{
+    const bool oldRedraw = m_bRedraw;
+    m_bRedraw = false;
+    m_bSmoothView = m_host.buttonChecked(ID_VIEW_SMOOTH);
+    m_host.setPictureSmoothing(m_bSmoothView);
+    if (oldRedraw) {
+        m_host.refreshPictureView();
+        m_bRedraw = true;
+    }
+}
+
+std::unique_ptr<PixelBitmap> CKestrelDoc::smoothedImage() const
+{
+    if (!m_bReady || !m_pMaps)
+        return nullptr;
+    const bool alphaView = m_nDisplayMode == MODE_ALPHA && m_bHasAlpha;
+    const PixelBitmap& source = alphaView ? m_pViewBuffers[1] : (*m_pMaps)[m_nCurMap];
+    PixelBitmap across, smoothed;
+    across.create(source.width(), source.height(), 32, true);
+    smoothed.create(source.width(), source.height(), 32, true);
+    smoothPass(source, across, true);
+    smoothPass(across, smoothed, false);
+    if (m_nDisplayMode == MODE_RGBA && m_bHasAlpha) {
+        auto blended = std::make_unique<PixelBitmap>();
+        blended->create(source.width(), source.height(), 32, true);
+        blendOverBackground(smoothed, *blended, m_pBackground.data());
+        for (int y = 0; y < smoothed.height(); ++y)
+            for (int x = 0; x < smoothed.width(); ++x)
+                blended->row(y)[4 * x + 3] = 255;
+        return blended;
+    }
+    return std::make_unique<PixelBitmap>(std::move(smoothed));
+}
+
+bool CKestrelDoc::commandEnabled(int id) const
+{
+    const bool visible = m_host.pictureViewVisible();
+    for (int k = 0; k < 10; ++k)
+        if (id == MAP_COMMANDS[k])
+            return m_nLargestMap >= k && m_bReady && visible;
+    switch (id) {
+    case ID_ZOOM_IN:
+        return m_bReady && m_fZoom < 32 && visible;
+    case ID_ZOOM_OUT:
+    case ID_ZOOM_RESET:
+        return m_bReady && m_fZoom > 1 && visible;
+    case ID_VIEW_RGBA:
+    case ID_VIEW_ALPHA:
+        return m_bReady && m_bHasAlpha;
+    case ID_VIEW_SMOOTH:
+        return m_bReady && visible;
+    case ID_VOLUME_DATA:
+        return m_bVolumeOpen;
+    case ID_FILE_OPEN:
+        return true;
+    case ID_EDIT_PASTE:
+        return m_host.clipboardHasBitmap();
+    default:
+        // The view, export, information and copy commands and the image
+        // operations follow the same rule.
+        return m_bReady;
+    }
+}

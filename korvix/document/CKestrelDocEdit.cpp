@@ -1,0 +1,427 @@
+// Editing the open volume in place: comment and timestamp, renaming, extracting
+// and replacing entries. Nothing changes the size of the volume or an entry.
+//
+// Every write is a patch that can be undone: the old bytes are read first, the
+// written bytes are read back and compared, and a failed, short or wrong write
+// puts the old bytes back, so an entry is never left half old and half new.
+#include "document/CKestrelDoc.h"
+
+#include "codecs/TextureWriter.h"
+#include "common/AtomicFile.h"
+#include "codecs/imagefile/ImageFile.h"
+#include "document/DocumentInternal.h"
+#include "document/filters/ImageFilters.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+using docinternal::WaitCursor;
+using korvix::latin1ToUtf8;
+using korvix::utf8ToLatin1;
+
+namespace {
+
+constexpr const char* READ_ONLY_MESSAGE = "Das Volume ist nur zum Lesen geöffnet und kann nicht geändert werden.";
+
+// A temporary file "kvx..." in the temporary directory, removed with the object.
+class TemporaryFile {
+public:
+    TemporaryFile()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kvxXXXXXX").string();
+        const int fd = mkstemp(pattern.data());
+        if (fd >= 0) {
+            close(fd);
+            m_path = pattern;
+        }
+    }
+    ~TemporaryFile()
+    {
+        if (!m_path.empty())
+            std::remove(m_path.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    bool valid() const { return !m_path.empty(); }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// Writes `size` bytes at `offset` so that either all of them land or the old
+// bytes stay.
+bool patchVolume(tarvos::GGroup& volume, std::uint64_t offset, const std::uint8_t* bytes, std::size_t size)
+{
+    if (size == 0 || offset + size > volume.fileSize())
+        return false;
+    std::vector<std::uint8_t> old(size), check(size);
+    if (!volume.getDataBlock(static_cast<unsigned long>(offset), size, old.data()))
+        return false;
+    if (volume.writeDataBlock(static_cast<unsigned long>(offset), size, bytes)
+        && volume.getDataBlock(static_cast<unsigned long>(offset), size, check.data())
+        && std::memcmp(check.data(), bytes, size) == 0)
+        return true;
+    volume.writeDataBlock(static_cast<unsigned long>(offset), size, old.data());
+    return false;
+}
+
+std::uint16_t le16(const std::uint8_t* p)
+{
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t le32(const std::uint8_t* p)
+{
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8)
+           | (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+bool validCalendarDate(const korvix::DosDateTime& t)
+{
+    korvix::DosDateTime probe = t;
+    probe.year = std::clamp(t.year, 1980, 2107);  // the range is checked on its own
+    probe.second -= probe.second % 2;
+    return korvix::fromDosTimestamp(korvix::toDosTimestamp(probe)).has_value();
+}
+
+}  // namespace
+
+// ---- comment and timestamp ----
+
+void CKestrelDoc::editVolumeData()
+{
+    if (!m_bVolumeOpen)
+        return;
+    const auto answer = m_host.runVolumeDataDialog({latin1ToUtf8(m_strVolumeComment), m_volumeTime});
+    if (!answer)
+        return;
+    const auto comment = utf8ToLatin1(answer->comment);
+    if (!comment || comment->size() > tarvos::QORB_COMMENT_SIZE) {
+        message("Der Kommentar darf höchstens 256 Zeichen aus dem Zeichensatz ISO-8859-1 enthalten.");
+        return;
+    }
+    const korvix::DosDateTime& t = answer->time;
+    if (t.year > 2107) {
+        message("DOS-Datum bis max. 31.12.2107");
+        return;
+    }
+    // Nothing before 1980 can be stored; such a date is refused like a late one.
+    if (t.year < 1980) {
+        message("DOS-Datum ab min. 01.01.1980");
+        return;
+    }
+    if (!validCalendarDate(t)) {
+        message("Ungültiges Datum.");
+        return;
+    }
+    if (m_volume.readOnly()) {
+        message(READ_ONLY_MESSAGE);
+        return;
+    }
+    std::uint8_t block[tarvos::QORB_COMMENT_SIZE + 1];
+    std::memset(block, 0x1A, sizeof block);
+    std::memcpy(block, comment->data(), comment->size());
+    bool ok = patchVolume(m_volume, 0, block, tarvos::QORB_COMMENT_SIZE);
+    if (ok)
+        m_strVolumeComment = *comment;
+
+    const std::uint32_t stamp = korvix::toDosTimestamp(t);
+    const std::uint8_t time[2] = {static_cast<std::uint8_t>(stamp), static_cast<std::uint8_t>(stamp >> 8)};
+    const std::uint8_t date[2] = {static_cast<std::uint8_t>(stamp >> 16), static_cast<std::uint8_t>(stamp >> 24)};
+    if (patchVolume(m_volume, 280, time, 2) && patchVolume(m_volume, 282, date, 2))
+        m_volumeTime = t;
+    else
+        ok = false;
+    if (!ok)
+        message("Fehler beim Schreiben der Datei.");
+}
+
+// ---- rename ----
+
+bool CKestrelDoc::renameCommand(int index, const std::string& itemText, bool isSelected)
+{
+    if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_entryRecords.size())
+        return false;
+    const auto newName = m_host.runRenameDialog(latin1ToUtf8(m_entryRecords[static_cast<std::size_t>(index)].name));
+    if (!newName || newName->empty() || *newName == itemText)
+        return false;
+    return renameEntry(index, *newName, isSelected);
+}
+
+bool CKestrelDoc::renameEntry(int index, const std::string& newName, bool isSelected)
+{
+    if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_entryRecords.size())
+        return false;
+    const auto latin1 = utf8ToLatin1(newName);
+    if (!latin1 || latin1->empty() || latin1->size() > 64) {
+        message("Der Name muss 1 bis 64 Zeichen aus dem Zeichensatz ISO-8859-1 haben.");
+        return false;
+    }
+    if (m_volume.readOnly()) {
+        message(READ_ONLY_MESSAGE);
+        return false;
+    }
+    std::uint8_t field[64];
+    std::memset(field, ' ', sizeof field);
+    std::memcpy(field, latin1->data(), latin1->size());
+    if (!patchVolume(m_volume, tarvos::QORB_CATALOGUE_OFFSET + 80ull * static_cast<unsigned>(index), field, 64)) {
+        message("Fehler beim Schreiben der Datei.");
+        return false;
+    }
+    EntryRecord& r = m_entryRecords[static_cast<std::size_t>(index)];
+    r.name = *latin1;
+    r.marks |= EntryRecord::MARK_RENAMED;
+    if (isSelected)
+        m_host.setStatusText(2, newName);
+    return true;
+}
+
+// ---- extract ----
+
+void CKestrelDoc::extractEntry(int index)
+{
+    if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_entryRecords.size())
+        return;
+    const EntryRecord& r = m_entryRecords[static_cast<std::size_t>(index)];
+    std::vector<std::uint8_t> bytes;
+    if (r.isDirectory || (!readEntry(r, bytes) && r.size > 0))
+        return;
+    const auto path = m_host.chooseSaveFile(latin1ToUtf8(r.name));
+    if (!path)
+        return;
+    try {
+        AtomicFile file(*path);
+        file.write(bytes.data(), bytes.size());
+        file.commit();
+    } catch (const std::runtime_error&) {
+        error("Fehler beim Schreiben der Datei.");
+    }
+}
+
+// ---- replace by a file ----
+
+bool CKestrelDoc::replaceEntryFromFile(int index, bool reload)
+{
+    if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_entryRecords.size())
+        return false;
+    EntryRecord& r = m_entryRecords[static_cast<std::size_t>(index)];
+    const auto path = m_host.chooseOpenFile("", "*.*");
+    if (!path)
+        return false;
+    std::ifstream in(*path, std::ios::binary | std::ios::ate);
+    if (!in) {
+        message("Fehler beim Öffnen der Datei.");
+        return false;
+    }
+    const auto length = static_cast<long long>(in.tellg());
+    if (length != static_cast<long long>(r.size) || r.isDirectory) {
+        message("Größen stimmen nicht überein");
+        return false;
+    }
+    WaitCursor wait(m_host);
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes.resize(r.size);
+    } catch (const std::bad_alloc&) {
+        wait.release();
+        message("Zu wenig freier Speicher.");
+        return false;
+    }
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
+        wait.release();
+        message("Fehler beim Lesen der Datei.");
+        return false;
+    }
+    in.close();
+    if (m_volume.readOnly()) {
+        wait.release();
+        message(READ_ONLY_MESSAGE);
+        return false;
+    }
+    if (r.size > 0 && !patchVolume(m_volume, r.offset, bytes.data(), bytes.size())) {
+        wait.release();
+        message("Fehler beim Ersetzen der Daten aufgetreten.");
+        return false;
+    }
+    r.marks |= EntryRecord::MARK_REPLACED;
+    if (reload)
+        loadMaps("", true, false, index);
+    return true;
+}
+
+// ---- replace by the shown picture ----
+
+bool CKestrelDoc::replaceEntryFromImage(int index)
+{
+    if (!m_bReady || !m_pMaps || index < 0 || static_cast<std::size_t>(index) >= m_entryRecords.size())
+        return false;
+    EntryRecord& r = m_entryRecords[static_cast<std::size_t>(index)];
+    if (r.kind != KIND_IMAGE) {
+        message("Nur Bilder (TGA und TEX) können in der aktuellen Version von Korvix ersetzt werden.");
+        return false;
+    }
+    if (r.name.size() <= 4) {
+        message("Ungültiger Dateiname.");
+        return false;
+    }
+
+    // The target's size and format come from the entry's own bytes.
+    const std::string ending = r.name.substr(r.name.size() - 3);
+    int targetWidth = 0, targetHeight = 0, targetMaps = 1, formatIndex = 0;
+    bool targetAlpha = false, targetIsTga = false;
+    if (ending == "TGA") {
+        std::uint8_t head[6];
+        if (std::uint64_t{r.offset} + 18 > m_volume.fileSize() || !m_volume.getDataBlock(r.offset + 12ul, 6, head)) {
+            message("Daten konnten nicht gelesen werden.");
+            return false;
+        }
+        targetWidth = le16(head);
+        targetHeight = le16(head + 2);
+        if (targetWidth > MAX_SIDE || targetHeight > MAX_SIDE || targetWidth == 0 || targetHeight == 0) {
+            message("Zielkantenlänge 1 bis 2048 Pixel.");
+            return false;
+        }
+        if (head[4] == 32 && head[5] == 8) {
+            targetAlpha = true;
+        } else if (!(head[4] == 24 && head[5] == 0)) {
+            message("Format nicht unterstützt.");
+            return false;
+        }
+        targetIsTga = true;
+    } else if (ending == "TEX") {
+        std::uint8_t head[32];
+        if (std::uint64_t{r.offset} + 32 > m_volume.fileSize() || !m_volume.getDataBlock(r.offset, 32, head)) {
+            message("Daten konnten nicht gelesen werden.");
+            return false;
+        }
+        const std::uint32_t w = le32(head + 12), h = le32(head + 16);
+        if (w < 1 || w > MAX_SIDE || h < 1 || h > MAX_SIDE) {
+            message("Zielkantenlänge 1 bis 2048 Pixel.");
+            return false;
+        }
+        targetWidth = static_cast<int>(w);
+        targetHeight = static_cast<int>(h);
+        if (std::memcmp(head, "KTEX", 4) != 0) {
+            message("Texturfehler.");
+            return false;
+        }
+        switch (le32(head + 8)) {
+        case 10: formatIndex = 0; targetAlpha = false; break;
+        case 12: formatIndex = 1; targetAlpha = true; break;
+        case 6: formatIndex = 2; targetAlpha = true; break;
+        case 8: formatIndex = 3; targetAlpha = false; break;
+        case 2: formatIndex = 4; targetAlpha = true; break;
+        default:
+            message("Texturformat in dieser Version von Korvix nicht unterstützt.");
+            return false;
+        }
+        // A count of 0 or less means one map to the reader.
+        targetMaps = std::max(1, static_cast<int>(static_cast<std::int32_t>(le32(head + 20))));
+    } else {
+        message("Nur Bilder (TGA und TEX) können in der aktuellen Version von Korvix ersetzt werden");
+        return false;
+    }
+
+    // The shown picture at the target's size.
+    WaitCursor wait(m_host);
+    const PixelBitmap& source = m_pMaps->largest();
+    PixelBitmap prepared;
+    prepared.create(targetWidth, targetHeight, 32, false);
+    if (source.width() == targetWidth && source.height() == targetHeight) {
+        for (int y = 0; y < targetHeight; ++y)
+            std::memcpy(prepared.row(y), source.row(y), 4 * static_cast<std::size_t>(targetWidth));
+    } else {
+        clearFilterError();
+        std::unique_ptr<FilterImage> from = imageFromBitmap(source);
+        std::unique_ptr<FilterImage> to = newBgraImage(targetWidth, targetHeight);
+        if (from && to) {
+            if (targetWidth > source.width() || targetHeight > source.height())
+                resampleCubic(*from, *to);
+            else
+                decimateArea(*from, *to);
+            imageToBitmap(*to, prepared);
+        }
+        if (!from || !to || lastFilterError() != FilterError::None) {
+            wait.release();
+            message("Fehler bei der Größenanpassung aufgetreten.");
+            return false;
+        }
+    }
+    wait.release();
+
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "Quell-Textur\n\nBreite: %d Pixel\nHöhe: %d Pixel\nMaps: %d\n\nZiel-Textur\n\nBreite: %d Pixel\nHöhe: "
+                  "%d Pixel        \nMaps: %d   \n\n",
+                  source.width(), source.height(), m_nMaps, targetWidth, targetHeight, targetMaps);
+    if (m_host.messageBox(text, "", MessageIcon::Information, MessageButtons::OkCancel) != MessageAnswer::Ok)
+        return false;
+
+    WaitCursor writing(m_host);
+    TemporaryFile temp;
+    bool written = temp.valid();
+    if (written && targetIsTga) {
+        std::unique_ptr<RawImage> raw = createRawImage(targetWidth, targetHeight, targetAlpha ? 4 : 3, 2, 8);
+        written = raw != nullptr;
+        if (written) {
+            for (int y = 0; y < targetHeight; ++y) {
+                const std::uint8_t* s = prepared.row(y);
+                std::uint8_t* d = raw->row(y);
+                for (int x = 0; x < targetWidth; ++x, s += 4) {
+                    *d++ = s[2];
+                    *d++ = s[1];
+                    *d++ = s[0];
+                    if (targetAlpha)
+                        *d++ = s[3];
+                }
+            }
+            written = writeTga(*raw, temp.path()) == 0;
+        }
+    } else if (written) {
+        written = writeTexture(temp.path(), MapOption::Generate, targetAlpha, targetMaps, prepared, formatIndex)
+                  == TextureWriteStatus::Ok;
+    }
+    if (!written) {
+        writing.release();
+        message("Fehler beim Schreiben einer temporären Datei.");
+        return false;
+    }
+    std::ifstream in(temp.path(), std::ios::binary | std::ios::ate);
+    if (!in) {
+        writing.release();
+        message("Fehler beim Öffnen einer temporären Datei.");
+        return false;
+    }
+    if (static_cast<long long>(in.tellg()) != static_cast<long long>(r.size)) {
+        writing.release();
+        message("Konvertierungsproblem.");
+        return false;
+    }
+    std::vector<std::uint8_t> bytes(r.size);
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
+        writing.release();
+        message("Fehler beim Lesen einer temporären Datei.");
+        return false;
+    }
+    in.close();
+    if (m_volume.readOnly()) {
+        writing.release();
+        message(READ_ONLY_MESSAGE);
+        return false;
+    }
+    if (!patchVolume(m_volume, r.offset, bytes.data(), bytes.size())) {
+        writing.release();
+        message("Fehler beim Ersetzen der Daten aufgetreten.");
+        return false;
+    }
+    r.marks |= EntryRecord::MARK_REPLACED;
+    return true;
+}

@@ -1,0 +1,112 @@
+// The one port between the document and whatever shows it: the Qt shell, the
+// command line, or a recording fake in the tests. Every user-visible effect of a
+// document command goes through here. Texts are UTF-8.
+#pragma once
+
+#include "codecs/PixelBitmap.h"
+#include "common/Text.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class ExportDialogModel;
+
+enum class MessageIcon { None, Information, Error, Warning, Question };
+enum class MessageButtons { Ok, OkCancel, YesNo };
+enum class MessageAnswer { Ok, Cancel, Yes, No };
+
+// What the volume browser shows after a volume was opened: the directory tree
+// (root item first, then directories in pre-order), the pages of the
+// directories that hold files and the "(Root)" page, and what to select.
+struct VolumeBrowserModel {
+    struct Directory {
+        int index;   // catalogue index, the item's data
+        int parent;  // catalogue index of the parent directory, -99 for the root item
+        std::string name;
+        bool bold = false;
+    };
+    struct PageItem {
+        std::string text;
+        int icon;   // the entry kind
+        int index;  // catalogue index
+    };
+    struct Page {
+        std::string title;
+        std::vector<PageItem> items;
+    };
+    std::string rootName;            // the volume's display name
+    bool rootBold = false;
+    std::vector<Directory> directories;
+    int selectedItem = -1;           // item data of the selected tree item (-888 the root), -1 none
+    bool rootHasFiles = false;
+    std::vector<Page> pages;
+    int pageShown = -1;
+};
+
+// The data of the "Globale QORB-Daten" dialog.
+struct VolumeDataAnswer {
+    std::string comment;  // UTF-8
+    korvix::DosDateTime time;
+};
+
+class DocumentHost {
+public:
+    virtual ~DocumentHost() = default;
+
+    // Message boxes; a box without a caption uses the program's own title.
+    virtual MessageAnswer messageBox(const std::string& text, const std::string& caption, MessageIcon icon,
+                                     MessageButtons buttons) = 0;
+    virtual void setWaitCursor(bool wait) = 0;
+    virtual void setStatusText(int pane, const std::string& text) = 0;
+    virtual void setWindowTitle(const std::string& title) = 0;
+
+    // The recent-file list (at most eight entries, newest first).
+    virtual void addRecentFile(const std::string& path) = 0;
+    virtual std::optional<std::string> recentFile(int index) = 0;
+    virtual void removeRecentFile(int index) = 0;
+
+    // Toolbar buttons by command id.
+    virtual void setButtonChecked(int id, bool checked) = 0;
+    virtual bool buttonChecked(int id) = 0;
+    virtual void setButtonPressed(int id, bool pressed) = 0;
+    // The command ids of the map toolbar's first ten buttons.
+    virtual std::array<int, 10> mapButtonIds() = 0;
+
+    // The picture view.
+    virtual bool hasPictureView() = 0;
+    virtual bool pictureViewVisible() = 0;
+    virtual void activatePictureView() = 0;
+    virtual void refreshPictureView() = 0;
+    virtual void setPictureZoom(float zoom) = 0;
+    // After zooming back to 1: recompute the scroll layout and redraw all.
+    virtual void relayoutPictureView() = 0;
+    virtual void setPictureSmoothing(bool on) = 0;
+    virtual void emptySelection() = 0;
+
+    // The volume browser.
+    virtual void clearVolumeBrowser() = 0;
+    virtual void showVolumeBrowser(const VolumeBrowserModel& model) = 0;
+    virtual void activateDirectoryTree() = 0;
+    // Catalogue index of the entry selected in the shown page, if any.
+    virtual std::optional<int> selectedEntry() = 0;
+    // After all views: the framework's update of every view (hint 0).
+    virtual void updateAllViews() = 0;
+
+    // Dialogs, as data in and data out; nullopt means cancelled.
+    virtual std::optional<std::string> chooseOpenFile(const std::string& filter, const std::string& defaultExtension) = 0;
+    virtual std::optional<std::string> chooseSaveFile(const std::string& proposedName) = 0;
+    // Runs the export dialog over the model; true when "Exportieren" closed it.
+    virtual bool runExportDialog(ExportDialogModel& model) = 0;
+    virtual std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer& current) = 0;
+    virtual std::optional<std::string> runRenameDialog(const std::string& oldName) = 0;
+
+    // The clipboard's bitmap (standard bitmap format), if it holds one.
+    virtual bool clipboardHasBitmap() = 0;
+    virtual std::optional<PixelBitmap> clipboardBitmap() = 0;
+    // Plays a sound from memory and returns when it has ended.
+    virtual void playSound(const std::uint8_t* bytes, std::size_t size) = 0;
+};

@@ -1,0 +1,44 @@
+// Helpers shared by the document's own files.
+#pragma once
+
+#include "document/DocumentHost.h"
+
+#include <string>
+
+namespace docinternal {
+
+// Shows the wait cursor for its lifetime; release() restores the arrow early.
+class WaitCursor {
+public:
+    explicit WaitCursor(DocumentHost& host) : m_host(host) { m_host.setWaitCursor(true); }
+    ~WaitCursor() { release(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+    void release()
+    {
+        if (m_bActive)
+            m_host.setWaitCursor(false);
+        m_bActive = false;
+    }
+
+private:
+    DocumentHost& m_host;
+    bool m_bActive = true;
+};
+
+inline std::string toLowerAscii(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// The file name part of a path (after the last '/' or '\\').
+inline std::string fileNameOf(const std::string& path)
+{
+    const auto slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace docinternal

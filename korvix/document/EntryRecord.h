@@ -1,0 +1,44 @@
+// The document's record of one catalogue entry of the open volume.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Parent values and item data with a meaning of their own.
+inline constexpr int PARENT_TOP_LEVEL = -99;        // a top-level directory, as the walk reports it
+inline constexpr int PARENT_TOP_LEVEL_FILE = -999;  // a top-level file in the records
+inline constexpr int ITEM_VOLUME_ROOT = -888;       // the directory tree's root item
+inline constexpr int NO_PAGE = -1;
+
+// The kind of a file, from its name: sounds (1, 2) are played when picked,
+// images (3) may be replaced by the shown picture; the kind is also the page icon.
+enum EntryKind : int {
+    KIND_MODEL_SOUND = 1,  // MRM, MSH
+    KIND_WAVE = 2,         // WAV
+    KIND_IMAGE = 3,        // TEX, TGA
+    KIND_OTHER = 4,
+    KIND_QLX = 5,
+    KIND_MODEL = 6,        // MDS, MAN, MDM, MDL, MDH, MMB
+    KIND_FONT = 7,         // FNT
+    KIND_SOURCE_SAFE = 8,  // VSSVER.SCC
+};
+
+int entryKind(std::string_view name);
+
+struct EntryRecord {
+    enum Mark : std::uint32_t { MARK_RENAMED = 1, MARK_REPLACED = 2 };
+
+    std::string name;  // ISO-8859-1, trailing blanks removed, at most 64 characters
+    std::uint32_t offset = 0;
+    std::uint32_t size = 0;
+    bool isDirectory = false;
+    int parent = 0;
+    bool hasFiles = false;
+    int page = NO_PAGE;
+    int kind = 0;
+    std::uint32_t marks = 0;
+    // The walk reported this entry; entries it never reached (a damaged
+    // catalogue) are left out of the pages.
+    bool reported = false;
+};

@@ -1,0 +1,160 @@
+#include "document/ExportDialogModel.h"
+
+#include "common/Text.h"
+
+#include <algorithm>
+
+namespace {
+
+std::string upper(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+int typeFromName(const std::string& name)
+{
+    if (name.size() <= 3)
+        return ExportDialogModel::TypeTex;
+    const std::string last3 = upper(name.substr(name.size() - 3));
+    for (std::size_t t = 0; t < ExportDialogModel::EXTENSIONS.size(); ++t)
+        if (last3 == upper(ExportDialogModel::EXTENSIONS[t]))
+            return static_cast<int>(t);
+    const std::string last4 = upper(name.substr(name.size() - 4));
+    if (last4 == "JPEG")
+        return ExportDialogModel::TypeJpeg;
+    if (last4 == "TIFF")
+        return ExportDialogModel::TypeTiff;
+    return ExportDialogModel::TypeTex;
+}
+
+}  // namespace
+
+ExportDialogModel::ExportDialogModel(int maxMaps, int mapsNow, bool hasAlpha, std::string initialName)
+    : m_nMaxMaps(std::max(1, maxMaps)), m_nMapsNow(mapsNow), m_bHasAlpha(hasAlpha),
+      m_strFileName(std::move(initialName)), m_nFormatChoice(hasAlpha ? Dxt3 : Dxt1)
+{
+    m_mapRadios[0].checked = true;
+    m_mapsFieldState.enabled = false;
+    if (!hasAlpha) {
+        m_noAlpha = {true, false};
+        for (const Format f : {Dxt3, Rgba4444, Rgba8888})
+            m_formats[f].enabled = false;
+    }
+    m_formats[Dxt1].checked = true;
+    m_formats[Dxt3].checked = true;
+    m_nType = typeFromName(m_strFileName);
+    applyTypeRules();
+}
+
+void ExportDialogModel::applyAlphaGroups()
+{
+    const bool off = alphaOff();
+    for (const Format f : {Dxt1, Rgb565})
+        m_formats[f].enabled = off;
+    for (const Format f : {Dxt3, Rgba4444, Rgba8888})
+        m_formats[f].enabled = !off;
+}
+
+void ExportDialogModel::applyTypeRules()
+{
+    if (m_nType == TypeTex) {
+        for (auto& r : m_mapRadios)
+            r.enabled = true;
+        m_mapsFieldState.enabled = m_mapRadios[2].checked;
+        applyAlphaGroups();
+        return;
+    }
+    for (auto& r : m_mapRadios)
+        r.enabled = false;
+    m_mapsFieldState.enabled = false;
+    m_nMapsField = 1;
+    for (auto& f : m_formats)
+        f.enabled = false;
+}
+
+void ExportDialogModel::readFormatFromRadios()
+{
+    if (alphaOff())
+        m_nFormatChoice = m_formats[Dxt1].checked ? Dxt1 : Rgb565;
+    else
+        m_nFormatChoice = m_formats[Dxt3].checked ? Dxt3 : m_formats[Rgba4444].checked ? Rgba4444 : Rgba8888;
+}
+
+void ExportDialogModel::typeChanged(int type)
+{
+    m_nType = type;
+    applyTypeRules();
+    m_noAlpha.enabled = m_bHasAlpha && (type == TypeTex || type == TypeTga);
+    if (type < 0 || type >= static_cast<int>(EXTENSIONS.size()))
+        return;
+    const auto dot = m_strFileName.rfind('.');
+    if (dot == std::string::npos) {
+        m_strFileName += std::string(".") + EXTENSIONS[static_cast<std::size_t>(type)];
+        return;
+    }
+    m_strFileName = m_strFileName.substr(0, dot + 1) + EXTENSIONS[static_cast<std::size_t>(type)];
+    readFormatFromRadios();
+}
+
+void ExportDialogModel::mapOptionClicked(int option)
+{
+    if (option < 0 || option > 2)
+        return;
+    for (std::size_t k = 0; k < m_mapRadios.size(); ++k)
+        m_mapRadios[k].checked = static_cast<int>(k) == option;
+    switch (option) {
+    case 0:
+        m_mapsFieldState.enabled = false;
+        m_nMapsField = 1;
+        break;
+    case 1:
+        m_mapsFieldState.enabled = false;
+        m_nMapsField = m_nMapsNow;
+        break;
+    default:
+        m_mapsFieldState.enabled = true;
+        break;
+    }
+}
+
+void ExportDialogModel::noAlphaClicked(bool checked)
+{
+    m_noAlpha.checked = checked;
+    if (m_nType == TypeTex && m_bHasAlpha)
+        applyAlphaGroups();
+    readFormatFromRadios();
+}
+
+void ExportDialogModel::formatClicked(Format format)
+{
+    // Radios of one group exclude each other.
+    static constexpr bool alphaFormat[5] = {false, true, true, false, true};
+    for (int f = 0; f < 5; ++f)
+        if (alphaFormat[f] == alphaFormat[format])
+            m_formats[static_cast<std::size_t>(f)].checked = f == format;
+    m_nFormatChoice = format;
+}
+
+void ExportDialogModel::setMapsField(int value)
+{
+    m_nMapsField = std::clamp(value, 1, m_nMaxMaps);
+}
+
+ExportDialogModel::Result ExportDialogModel::result(const std::string& path) const
+{
+    Result r;
+    r.path = path;
+    r.fileType = (m_nType >= TypeTex && m_nType <= TypeJpeg) ? m_nType : TypeUnknown;
+    r.mapOption = m_mapRadios[2].checked ? 2 : m_mapRadios[1].checked ? 1 : 0;
+    r.mapCount = r.mapOption == 2 ? m_nMapsField : 1;
+    r.noAlpha = alphaOff();
+    // The recorded choice, restricted to the group that fits.
+    if (r.noAlpha)
+        r.formatIndex = m_nFormatChoice == Rgb565 ? Rgb565 : Dxt1;
+    else
+        r.formatIndex = (m_nFormatChoice == Rgba4444 || m_nFormatChoice == Rgba8888) ? m_nFormatChoice : Dxt3;
+    return r;
+}

@@ -1,0 +1,257 @@
+// Opening files, adopting maps, paste, recent files and the display state.
+#include "FakeHost.h"
+#include "TextureBuilder.h"
+
+#include "codecs/imagefile/ImageFile.h"
+#include "document/CKestrelDoc.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+// A 4 x 2 texture with alpha: (x, y) has alpha 85 * x and colour (10 x, 20 y, 30).
+std::uint32_t gradient(int, int x, int y)
+{
+    return static_cast<std::uint32_t>(85 * x) << 24 | static_cast<std::uint32_t>(10 * x) << 16
+           | static_cast<std::uint32_t>(20 * y) << 8 | 30u;
+}
+
+struct Fixture : ::testing::Test {
+    TempDir dir;
+    FakeHost host;
+    CKestrelDoc doc{host};
+
+    std::string file(const std::string& name, const std::vector<unsigned char>& bytes)
+    {
+        writeFile(dir / name, bytes);
+        return (dir / name).string();
+    }
+};
+
+using DocumentLoad = Fixture;
+
+}  // namespace
+
+TEST_F(DocumentLoad, OpenDispatchByExtension)
+{
+    const auto tex = textureBytes(8, 8, 1, 2, gradient);
+    PixelBitmap bmp;
+    bmp.create(4, 4, 32, false);
+    bmp.saveAsBmp((dir / "picture.bmp").string());
+    const std::vector<unsigned char> bmpBytes = readFile(dir / "picture.bmp");
+
+    const struct {
+        std::string name;
+        std::vector<unsigned char> bytes;
+        bool loads;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {"upper.TEX", tex, true, {}},
+        {"picture.bmp", bmpBytes, true, {}},
+        {"bitmap.tex", bmpBytes, false, {"Fehler beim Laden der Textur (wahrscheinlich kein TEX-Format)."}},
+        {"small.tex", std::vector<unsigned char>(tex.begin(), tex.begin() + 43), false,
+         {"Datei zu klein für die kleinstmögliche\nTextur im TEX-Format."}},
+        // 44 bytes reach the loader, which finds the maps cut short.
+        {"cut.tex", std::vector<unsigned char>(tex.begin(), tex.begin() + 44), false,
+         {"Fehler beim Decodieren aufgetreten.", "Fehler beim Laden der Textur."}},
+        {"noextension", tex, false, {"Dateityp unbekannt, bitte Extension ('.tex', '.bmp' etc.) verwenden."}},
+        {"garbage.png", {1, 2, 3}, false, {"Fehler beim Laden der Textur."}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        host.messages.clear();
+        EXPECT_EQ(doc.openFile(file(c.name, c.bytes), false), c.loads);
+        EXPECT_EQ(host.messageTexts(), c.messages);
+        EXPECT_EQ(host.waitDepth, 0) << "the wait cursor is restored on every path";
+        if (c.loads) {
+            EXPECT_EQ(doc.name(), (dir / c.name).string());
+        }
+    }
+    // A dot in a folder name is not an extension.
+    std::filesystem::create_directories(dir / "mods.d");
+    host.messages.clear();
+    EXPECT_FALSE(doc.openFile((dir / "mods.d" / "readme").string(), false));
+    EXPECT_EQ(host.messageTexts(), std::vector<std::string>{"Dateityp unbekannt, bitte Extension ('.tex', '.bmp' etc.) verwenden."});
+}
+
+TEST_F(DocumentLoad, FailedLoadsKeepThePreviousTexture)
+{
+    ASSERT_TRUE(doc.loadMaps(file("a.tex", textureBytes(8, 8, 2, 2, gradient)), false, true, 0));
+    const auto raw = doc.rawBytes();
+    // A 4096 x 16 texture is refused after decoding, like one 16 x 4096.
+    for (const auto& [w, h] : {std::pair{4096, 16}, std::pair{16, 4096}}) {
+        host.messages.clear();
+        EXPECT_FALSE(doc.loadMaps(file("big.tex", textureBytes(w, h, 1, 8)), false, true, 0));
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_EQ(host.messages[0].text, "Map zu groß (max. Kantenlänge 2048 Pixel).");
+        EXPECT_EQ(host.messages[0].caption, "Fehler");
+        EXPECT_EQ(host.messages[0].icon, MessageIcon::Error);
+    }
+    EXPECT_FALSE(doc.loadMaps(file("b.tex", {'K', 'T', 'E', 'X'}), false, true, 0));
+    EXPECT_EQ(doc.mapCount(), 2);
+    EXPECT_EQ(doc.name(), (dir / "a.tex").string());
+    EXPECT_EQ(doc.rawBytes(), raw);
+    EXPECT_EQ(doc.source(), CKestrelDoc::SOURCE_TEXTURE_FILE);
+    EXPECT_TRUE(doc.loadMaps(file("edge.tex", textureBytes(2048, 4, 1, 10)), false, true, 0)) << "2048 is allowed";
+}
+
+TEST_F(DocumentLoad, AdoptingShowsTheLargestMapAndSetsTheButtons)
+{
+    host.checked[ID_MAP_3] = true;
+    ASSERT_TRUE(doc.openFile(file("nine.tex", textureBytes(256, 256, 9, 8)), false));
+    EXPECT_EQ(doc.mapCount(), 9);
+    EXPECT_EQ(doc.largestMap(), 8);
+    EXPECT_EQ(doc.currentMap(), 8);
+    EXPECT_EQ(doc.shown(), &(*doc.maps())[8]);
+    EXPECT_TRUE(host.checked[ID_MAP_8]);
+    EXPECT_FALSE(host.checked[ID_MAP_3]);
+    for (int k = 0; k < 10; ++k)
+        EXPECT_EQ(doc.commandEnabled(MAP_COMMANDS[k]), k <= 8) << k;
+    EXPECT_EQ(host.status[2], " " + (dir / "nine.tex").string());
+    EXPECT_EQ(host.title, (dir / "nine.tex").string() + " - Korvix 0.93");
+    EXPECT_TRUE(doc.noSelection());
+    // RGB 565 has no alpha: the alpha views are off.
+    EXPECT_FALSE(doc.commandEnabled(ID_VIEW_RGBA));
+    EXPECT_FALSE(doc.commandEnabled(ID_VIEW_ALPHA));
+    EXPECT_TRUE(host.checked[ID_VIEW_RGB]);
+    host.pictureVisible = false;
+    EXPECT_FALSE(doc.commandEnabled(ID_MAP_0)) << "map commands need the picture view";
+    EXPECT_FALSE(doc.commandEnabled(ID_ZOOM_IN));
+}
+
+TEST_F(DocumentLoad, DisplayBuffersBlendAndShowAlpha)
+{
+    ASSERT_TRUE(doc.openFile(file("alpha.tex", textureBytes(4, 2, 1, 2, gradient)), false));
+    ASSERT_TRUE(doc.hasAlpha());
+    doc.setDisplayMode(CKestrelDoc::MODE_RGBA);
+    const PixelBitmap& view = doc.viewBuffer(0);
+    ASSERT_EQ(doc.shown(), &view);
+    const std::uint8_t* background = doc.background();
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            const unsigned a = 85u * static_cast<unsigned>(x), g = background[y * 2048 + x];
+            const unsigned v[3] = {30, 20u * static_cast<unsigned>(y), 10u * static_cast<unsigned>(x)};
+            for (int c = 0; c < 3; ++c)
+                EXPECT_EQ(view.row(y)[4 * x + c], ((255 - a) * g + v[c] * a) >> 8) << x << "," << y << "," << c;
+        }
+    }
+    // The divisor is 256: even alpha 0 shows the background a shade darker.
+    EXPECT_EQ(view.row(0)[0], (255 * background[0]) >> 8);
+    doc.setDisplayMode(CKestrelDoc::MODE_ALPHA);
+    EXPECT_EQ(doc.shown(), &doc.viewBuffer(1));
+    EXPECT_EQ(doc.viewBuffer(1).row(1)[4 * 3 + 1], 255);
+    EXPECT_EQ(doc.viewBuffer(1).row(1)[4 * 1 + 2], 85);
+
+    // Opaque white shows as 254 (the divisor is 256).
+    ASSERT_TRUE(doc.openFile(file("white.tex", textureBytes(4, 4, 1, 2, [](int, int, int) { return 0xFFFFFFFFu; })), false));
+    EXPECT_EQ(doc.displayMode(), CKestrelDoc::MODE_ALPHA) << "the mode survives a load with alpha";
+    doc.setDisplayMode(CKestrelDoc::MODE_RGBA);
+    EXPECT_EQ(doc.viewBuffer(0).row(3)[4 * 3], 254);
+
+    // A texture without alpha forces RGB; the next one with alpha comes back in RGB.
+    ASSERT_TRUE(doc.openFile(file("opaque.tex", textureBytes(4, 4, 1, 8)), false));
+    EXPECT_EQ(doc.displayMode(), CKestrelDoc::MODE_RGB);
+    ASSERT_TRUE(doc.openFile(file("alpha2.tex", textureBytes(4, 2, 1, 2, gradient)), false));
+    EXPECT_EQ(doc.displayMode(), CKestrelDoc::MODE_RGB);
+}
+
+TEST_F(DocumentLoad, MapChangeRebuildsTheViewAtTheMapsSize)
+{
+    ASSERT_TRUE(doc.openFile(file("maps.tex", textureBytes(64, 32, 5, 2, gradient)), false));
+    doc.setDisplayMode(CKestrelDoc::MODE_RGBA);
+    EXPECT_EQ(doc.viewBuffer(0).width(), 64);
+    doc.selectMapCommand(3);
+    EXPECT_EQ(doc.currentMap(), 3);
+    EXPECT_EQ(doc.viewBuffer(0).width(), 32);
+    EXPECT_EQ(doc.viewBuffer(0).height(), 16);
+    doc.selectMapCommand(4);
+    EXPECT_EQ(doc.viewBuffer(0).width(), 64);
+    doc.selectMapCommand(7);  // beyond the largest map: ignored
+    EXPECT_EQ(doc.currentMap(), 4);
+}
+
+TEST_F(DocumentLoad, SmoothingWeights)
+{
+    // One pixel wide: the horizontal pass changes nothing, the vertical one smooths.
+    ASSERT_TRUE(doc.openFile(file("column.tex", textureBytes(1, 3, 1, 2,
+                                                             [](int, int, int y) { return y == 1 ? 0xFFFFFFFFu : 0xFF000000u; })),
+                             false));
+    const auto smoothed = doc.smoothedImage();
+    ASSERT_TRUE(smoothed);
+    EXPECT_EQ(smoothed->row(0)[0], 69) << "edge: 0.2689 of 255";
+    EXPECT_EQ(smoothed->row(1)[0], 147) << "inside: 0.5761 of 255";
+    EXPECT_EQ(smoothed->row(2)[0], 69);
+}
+
+TEST_F(DocumentLoad, ZoomSteps)
+{
+    ASSERT_TRUE(doc.openFile(file("z.tex", textureBytes(4, 4, 1, 8)), false));
+    EXPECT_FALSE(doc.commandEnabled(ID_ZOOM_OUT));
+    for (int i = 0; i < 6; ++i)
+        doc.zoomIn();
+    EXPECT_EQ(doc.zoom(), 32);
+    EXPECT_FALSE(doc.commandEnabled(ID_ZOOM_IN));
+    doc.zoomOut();
+    EXPECT_EQ(host.zoom, 16);
+    doc.zoomReset();
+    EXPECT_EQ(doc.zoom(), 1);
+    EXPECT_EQ(host.relayouts, 1);
+    EXPECT_FALSE(doc.commandEnabled(ID_ZOOM_RESET));
+}
+
+TEST_F(DocumentLoad, PasteLimits)
+{
+    auto bitmap = [](int w, int h) {
+        PixelBitmap b;
+        b.create(w, h, 32, false);
+        return b;
+    };
+    host.clipboard = bitmap(3, 100);
+    doc.paste();
+    EXPECT_EQ(host.messageTexts(), std::vector<std::string>{"Bitmap zu klein"});
+    EXPECT_FALSE(doc.ready());
+    host.clipboard = bitmap(4096, 8);
+    doc.paste();
+    EXPECT_EQ(host.messages.back().text, "Map zu groß (max. Kantenlänge 2048 Pixel).");
+    EXPECT_FALSE(doc.ready());
+
+    ASSERT_TRUE(doc.openFile(file("nine.tex", textureBytes(256, 256, 9, 8)), false));
+    host.clipboard = bitmap(4, 4);
+    doc.paste();
+    EXPECT_EQ(doc.mapCount(), 1);
+    EXPECT_EQ(doc.largestMap(), 0);
+    EXPECT_TRUE(host.checked[ID_MAP_0]);
+    EXPECT_FALSE(doc.commandEnabled(ID_MAP_1));
+    EXPECT_EQ(doc.name(), "unbenannt.tex");
+    EXPECT_EQ(host.status[2], " Daten aus der Zwischenablage");
+    EXPECT_EQ(doc.source(), CKestrelDoc::SOURCE_OTHER);
+}
+
+TEST_F(DocumentLoad, RecentFilesThatNoLongerLoadAreRemoved)
+{
+    host.recent = {(dir / "gone.tex").string(), file("ok.tex", textureBytes(4, 4, 1, 8))};
+    doc.openRecentFile(0);
+    EXPECT_EQ(host.recent, std::vector<std::string>{(dir / "ok.tex").string()});
+    doc.openRecentFile(0);
+    EXPECT_EQ(host.recent.size(), 1u);
+    EXPECT_TRUE(doc.ready());
+
+    // Through the dialog a failed load still enters the list and sets the title.
+    host.openFiles.push_back((dir / "missing.tga").string());
+    EXPECT_TRUE(doc.openFile("", true));
+    EXPECT_EQ(host.recent.front(), (dir / "missing.tga").string());
+    EXPECT_EQ(host.title, "missing.tga - Korvix 0.93");
+}
+
+TEST(DocumentSizes, MapChainHelpers)
+{
+    int w = 256, h = 64;
+    CKestrelDoc::halveSize(w, h, 3);
+    EXPECT_EQ(w, 64);
+    EXPECT_EQ(h, 16);
+    EXPECT_EQ(CKestrelDoc::powerOfTwo(1), 1);
+    EXPECT_EQ(CKestrelDoc::powerOfTwo(0), 1);
+    EXPECT_EQ(CKestrelDoc::powerOfTwo(6), 32);
+}

@@ -1,0 +1,192 @@
+// The export dialog's rules and the export command's dispatch.
+#include "FakeHost.h"
+#include "TextureBuilder.h"
+
+#include "codecs/TextureLoader.h"
+#include "codecs/imagefile/ImageFile.h"
+#include "document/CKestrelDoc.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+using Model = ExportDialogModel;
+
+TEST(ExportDialog, StartStateWithoutAlpha)
+{
+    const Model m(5, 3, false, "wall.tex");
+    EXPECT_TRUE(m.noAlpha().checked);
+    EXPECT_FALSE(m.noAlpha().enabled);
+    EXPECT_TRUE(m.formatRadio(Model::Dxt1).enabled);
+    EXPECT_TRUE(m.formatRadio(Model::Rgb565).enabled);
+    for (const auto f : {Model::Dxt3, Model::Rgba4444, Model::Rgba8888})
+        EXPECT_FALSE(m.formatRadio(f).enabled);
+    EXPECT_TRUE(m.mapRadio(0).checked);
+    EXPECT_FALSE(m.mapsField().enabled);
+    const auto r = m.result("x.tex");
+    EXPECT_EQ(r.formatIndex, Model::Dxt1);
+    EXPECT_TRUE(r.noAlpha);
+    EXPECT_EQ(r.mapCount, 1);
+}
+
+TEST(ExportDialog, TypeFromTheNameAndTypeChanges)
+{
+    const struct {
+        const char* name;
+        int type;
+    } cases[] = {{"a.TGA", Model::TypeTga}, {"photo.jpeg", Model::TypeJpeg}, {"scan.TIFF", Model::TypeTiff},
+                 {"b.bmp", Model::TypeBmp}, {"c.png", Model::TypeTex}, {"ab", Model::TypeTex}};
+    for (const auto& c : cases)
+        EXPECT_EQ(Model(1, 1, true, c.name).fileType(), c.type) << c.name;
+
+    Model m(7, 9, true, "dir.v/wall.tex");
+    m.mapOptionClicked(2);
+    EXPECT_TRUE(m.mapsField().enabled);
+    m.typeChanged(Model::TypeJpeg);
+    EXPECT_EQ(m.fileName(), "dir.v/wall.jpg");
+    EXPECT_FALSE(m.mapRadio(0).enabled);
+    EXPECT_FALSE(m.mapsField().enabled);
+    EXPECT_EQ(m.mapsFieldValue(), 1);
+    for (int f = 0; f < 5; ++f)
+        EXPECT_FALSE(m.formatRadio(static_cast<Model::Format>(f)).enabled);
+    EXPECT_FALSE(m.noAlpha().enabled) << "only TEX and TGA can drop the alpha channel";
+    m.typeChanged(Model::TypeTga);
+    EXPECT_TRUE(m.noAlpha().enabled);
+    Model plain(1, 1, true, "noext");
+    plain.typeChanged(Model::TypeBmp);
+    EXPECT_EQ(plain.fileName(), "noext.bmp");
+}
+
+TEST(ExportDialog, PanelEventsAndResults)
+{
+    Model m(5, 3, true, "w.tex");  // a 256 x 64 texture allows 5 maps
+    EXPECT_EQ(m.recordedFormat(), Model::Dxt3);
+    m.mapOptionClicked(1);
+    EXPECT_EQ(m.mapsFieldValue(), 3);
+    m.mapOptionClicked(2);
+    m.setMapsField(9);
+    EXPECT_EQ(m.mapsFieldValue(), 5);
+    m.formatClicked(Model::Rgba8888);
+    EXPECT_FALSE(m.formatRadio(Model::Dxt3).checked);
+    auto r = m.result("w.tex");
+    EXPECT_EQ(r.mapOption, 2);
+    EXPECT_EQ(r.mapCount, 5);
+    EXPECT_EQ(r.formatIndex, Model::Rgba8888);
+    EXPECT_FALSE(r.noAlpha);
+    // "Ohne Alpha" swaps the format groups and reads the choice from the radios.
+    m.noAlphaClicked(true);
+    EXPECT_TRUE(m.formatRadio(Model::Dxt1).enabled);
+    EXPECT_FALSE(m.formatRadio(Model::Rgba8888).enabled);
+    EXPECT_EQ(m.result("w.tex").formatIndex, Model::Dxt1);
+    m.formatClicked(Model::Rgb565);
+    EXPECT_EQ(m.result("w.tex").formatIndex, Model::Rgb565);
+    m.noAlphaClicked(false);
+    EXPECT_EQ(m.result("w.tex").formatIndex, Model::Rgba8888);
+    m.typeChanged(7);
+    EXPECT_EQ(m.result("w.x").fileType, Model::TypeUnknown);
+}
+
+namespace {
+
+struct ExportCommand : ::testing::Test {
+    TempDir dir;
+    FakeHost host;
+    CKestrelDoc doc{host};
+
+    void exportAs(int type, int option, const std::string& name, int count = 1, int format = 1, bool noAlpha = false)
+    {
+        doc.exportTexture({(dir / name).string(), type, option, count, noAlpha, format});
+    }
+};
+
+}  // namespace
+
+TEST_F(ExportCommand, KeepAsLoadedWritesTheLoadedEntryNotTheSelectedOne)
+{
+    const auto a = textureBytes(8, 8, 2, 2), b = textureBytes(4, 4, 1, 8);
+    VolumeSpec spec;
+    spec.entries = {{"a.tex", dataStart(2), static_cast<std::uint32_t>(a.size()), 0},
+                    {"b.tex", dataStart(2) + static_cast<std::uint32_t>(a.size()), static_cast<std::uint32_t>(b.size()), LAST}};
+    spec.data = a;
+    spec.data.insert(spec.data.end(), b.begin(), b.end());
+    writeFile(dir / "v.qrb", volumeBytes(spec));
+    ASSERT_TRUE(doc.openFile((dir / "v.qrb").string(), false));
+    ASSERT_TRUE(doc.loadMaps("", true, false, 0));
+    host.selected = 1;  // the user has since selected another entry
+    exportAs(Model::TypeTex, 1, "kept.tex");
+    EXPECT_EQ(readFile(dir / "kept.tex"), a);
+    EXPECT_EQ(doc.name(), (dir / "kept.tex").string());
+    EXPECT_EQ(host.title, (dir / "kept.tex").string() + " - Korvix 0.93");
+}
+
+TEST_F(ExportCommand, KeepAsLoadedForDiskAndPastedTextures)
+{
+    const auto bytes = textureBytes(16, 16, 3, 2);
+    writeFile(dir / "in.tex", bytes);
+    ASSERT_TRUE(doc.openFile((dir / "in.tex").string(), false));
+    exportAs(Model::TypeTex, 1, "same.tex");
+    EXPECT_EQ(readFile(dir / "same.tex"), bytes);
+
+    PixelBitmap pasted;
+    pasted.create(8, 8, 32, false);
+    host.clipboard = pasted;
+    doc.paste();
+    exportAs(Model::TypeTex, 1, "pasted.tex", 1, 0, true);
+    const auto written = readFile(dir / "pasted.tex");
+    ASSERT_GE(written.size(), 36u);
+    EXPECT_EQ(written[20], 1) << "the largest map only";
+    EXPECT_EQ(written.size(), 36u + 8 * 8 / 2);
+}
+
+TEST_F(ExportCommand, ImageTypesAndRefusals)
+{
+    writeFile(dir / "in.tex", textureBytes(8, 4, 1, 2, [](int, int x, int) { return 0x80000000u | static_cast<std::uint32_t>(x); }));
+    ASSERT_TRUE(doc.openFile((dir / "in.tex").string(), false));
+    exportAs(Model::TypeTga, 0, "out.tga");
+    PixelBitmap back;
+    decodeFile((dir / "out.tga").string(), back, 32);
+    EXPECT_EQ(back.pixelAt(3, 2), 0x80000003u) << "TGA keeps the alpha channel";
+    exportAs(Model::TypeTga, 0, "flat.tga", 1, 1, true);
+    EXPECT_EQ(readFile(dir / "flat.tga")[16], 24);
+    exportAs(Model::TypeBmp, 0, "out.bmp");
+    exportAs(Model::TypeTiff, 0, "out.tif");
+    exportAs(Model::TypeJpeg, 0, "out.jpg");
+    for (const char* name : {"out.bmp", "out.tif", "out.jpg"}) {
+        decodeFile((dir / name).string(), back, 32);
+        EXPECT_EQ(back.width(), 8) << name;
+    }
+    EXPECT_TRUE(host.messages.empty());
+
+    exportAs(Model::TypeUnknown, 0, "x.gif");
+    EXPECT_EQ(host.messages.back().text, "Unbekanntes Format.");
+    EXPECT_EQ(doc.name(), (dir / "out.jpg").string());
+
+    // A size the game cannot use: the message, no file, but the name changes.
+    writeFile(dir / "odd.tex", textureBytes(12, 4, 1, 2));
+    ASSERT_TRUE(doc.openFile((dir / "odd.tex").string(), false));
+    exportAs(Model::TypeTex, 0, "odd-out.tex");
+    EXPECT_EQ(host.messages.back().text.rfind("Bitte Textur vor dem TEX-Export ändern:\n", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "odd-out.tex"));
+    EXPECT_EQ(doc.name(), (dir / "odd-out.tex").string());
+    EXPECT_EQ(host.waitDepth, 0);
+}
+
+TEST_F(ExportCommand, GeneratedMapsThroughTheDialog)
+{
+    writeFile(dir / "in.tex", textureBytes(64, 16, 1, 8));
+    ASSERT_TRUE(doc.openFile((dir / "in.tex").string(), false));
+    host.exportDialog = [&](Model& m) {
+        EXPECT_EQ(m.maxMaps(), 3);
+        m.mapOptionClicked(2);
+        m.setMapsField(3);
+        m.formatClicked(Model::Rgb565);
+        m.setFileName((dir / "gen.tex").string());
+        return true;
+    };
+    doc.exportCommand();
+    const auto bytes = readFile(dir / "gen.tex");
+    const LoadedTexture loaded = loadTexture(bytes.data(), bytes.size());
+    ASSERT_TRUE(loaded.ok());
+    EXPECT_EQ(loaded.count(), 3);
+    EXPECT_EQ(loaded.maps[0].width(), 16);
+    EXPECT_EQ(bytes[8], 8) << "RGB 565";
+}

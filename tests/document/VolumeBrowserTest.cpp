@@ -1,0 +1,158 @@
+// Opening volumes: records, the directory tree, pages, entry kinds and loading entries.
+#include "FakeHost.h"
+#include "TextureBuilder.h"
+
+#include "document/CKestrelDoc.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+struct VolumeBrowser : ::testing::Test {
+    TempDir dir;
+    FakeHost host;
+    CKestrelDoc doc{host};
+
+    bool open(const VolumeSpec& spec, const std::string& name = "v.qrb")
+    {
+        writeFile(dir / name, volumeBytes(spec));
+        return doc.openFile((dir / name).string(), false);
+    }
+    std::vector<std::string> pageTitles() const
+    {
+        std::vector<std::string> out;
+        for (const auto& p : host.browser.pages)
+            out.push_back(p.title);
+        return out;
+    }
+};
+
+}  // namespace
+
+TEST_F(VolumeBrowser, OnlyDirectoriesAtTheTop)
+{
+    // A (no files; its child B has one), C (files), D (last, files).
+    ASSERT_TRUE(open({.entries = {{"A", 3, 0, DIR}, {"C", 4, 0, DIR}, {"D", 5, 0, DIR | LAST},
+                                  {"B", 6, 0, DIR | LAST}, {"c.tex", 0, 0, LAST}, {"d.wav", 0, 0, LAST},
+                                  {"b.tga", 0, 0, LAST}}}, "Top.QRB"));
+    EXPECT_EQ(host.browser.rootName, "top.qrb");
+    EXPECT_FALSE(host.browser.rootBold);
+    std::vector<int> order;
+    for (const auto& d : host.browser.directories)
+        order.push_back(d.index);
+    EXPECT_EQ(order, (std::vector<int>{0, 3, 1, 2})) << "pre-order";
+    EXPECT_FALSE(host.browser.directories[0].bold) << "A holds no files itself";
+    EXPECT_TRUE(host.browser.directories[1].bold);
+    EXPECT_EQ(pageTitles(), (std::vector<std::string>{"B", "C", "D"}));
+    EXPECT_EQ(host.browser.selectedItem, 3) << "the first directory with files";
+    EXPECT_EQ(host.browser.pageShown, 0);
+    EXPECT_EQ(doc.entryRecords()[0].page, NO_PAGE);
+    EXPECT_EQ(host.title, (dir / "Top.QRB").string() + " - Korvix 0.93");
+    EXPECT_EQ(host.recent.front(), (dir / "Top.QRB").string());
+    EXPECT_EQ(host.viewUpdates, 1);
+}
+
+TEST_F(VolumeBrowser, RootPageComesLast)
+{
+    // Top level: readme (file), T (dir), z.fnt (file, last).
+    ASSERT_TRUE(open({.entries = {{"readme", 0, 0, 0}, {"T", 3, 0, DIR}, {"z.fnt", 0, 0, LAST}, {"t.tex", 0, 0, LAST}}}));
+    EXPECT_EQ(pageTitles(), (std::vector<std::string>{"T", "(Root)"}));
+    EXPECT_EQ(doc.rootPage(), 1);
+    EXPECT_EQ(host.browser.pageShown, 1);
+    EXPECT_TRUE(host.browser.rootBold);
+    EXPECT_EQ(host.browser.selectedItem, ITEM_VOLUME_ROOT);
+    ASSERT_EQ(host.browser.pages[1].items.size(), 2u);
+    EXPECT_EQ(host.browser.pages[1].items[0].text, "readme");
+    EXPECT_EQ(host.browser.pages[1].items[1].icon, KIND_FONT);
+    EXPECT_EQ(doc.entryRecords()[0].parent, PARENT_TOP_LEVEL_FILE);
+
+    // Files only: the root page alone, the root item neither bold nor selected.
+    ASSERT_TRUE(open({.entries = {{"a.wav", 0, 0, 0}, {"b.wav", 0, 0, LAST}}}, "w.qrb"));
+    EXPECT_EQ(host.browserClears, 1) << "the previous volume's browser is cleared";
+    EXPECT_EQ(pageTitles(), std::vector<std::string>{"(Root)"});
+    EXPECT_FALSE(host.browser.rootBold);
+    EXPECT_EQ(host.browser.selectedItem, -1);
+}
+
+TEST(EntryKinds, FromTheNamesEnding)
+{
+    const struct {
+        const char* name;
+        int kind;
+    } cases[] = {{"a.tga", KIND_IMAGE}, {"WALL.TEX", KIND_IMAGE}, {"x.wav", KIND_WAVE}, {"m.mrm", KIND_MODEL_SOUND},
+                 {"m.MSH", KIND_MODEL_SOUND}, {"q.qlx", KIND_QLX}, {"a.mdl", KIND_MODEL}, {"b.mmb", KIND_MODEL},
+                 {"f.fnt", KIND_FONT}, {"vssver.scc", KIND_SOURCE_SAFE}, {"x.scc", KIND_OTHER},
+                 {"a.tx", KIND_OTHER}, {"tex", KIND_OTHER}, {"", KIND_OTHER}, {"abcd", KIND_OTHER}};
+    for (const auto& c : cases)
+        EXPECT_EQ(entryKind(c.name), c.kind) << c.name;
+}
+
+TEST_F(VolumeBrowser, FailuresAndDamagedCatalogues)
+{
+    writeFile(dir / "bad.qrb", {1, 2, 3});
+    EXPECT_FALSE(doc.openFile((dir / "bad.qrb").string(), false));
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text, "Fehler beim Lesen der Datei.");
+    EXPECT_EQ(host.messages[0].caption, "Fehler");
+    EXPECT_FALSE(doc.volumeOpen());
+
+    // An entry the walk never reaches is no phantom file on a page.
+    ASSERT_TRUE(open({.entries = {{"a.tex", 0, 0, LAST}, {"orphan.tex", 0, 0, LAST}}}));
+    ASSERT_EQ(host.browser.pages.size(), 1u);
+    EXPECT_EQ(host.browser.pages[0].items.size(), 1u);
+
+    // A DOS date of 0 reads as now.
+    EXPECT_GE(doc.volumeTime().year, 2024);
+}
+
+TEST_F(VolumeBrowser, LoadingEntries)
+{
+    const auto tex = textureBytes(16, 16, 3, 2, [](int m, int, int) { return 0xFF000000u | static_cast<std::uint32_t>(m); });
+    // A TGA image stored under a .tex name: 2 x 1, 24 bits, bottom-up.
+    const std::vector<unsigned char> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0, 1, 2, 3, 4, 5, 6};
+    const std::vector<unsigned char> wav = {'R', 'I', 'F', 'F'};
+    const std::vector<unsigned char> text = {'h', 'i'};
+    VolumeSpec spec;
+    spec.entries = {{"wall.tex", 0, static_cast<std::uint32_t>(tex.size()), 0},
+                    {"fake.tex", 0, static_cast<std::uint32_t>(tga.size()), 0},
+                    {"hit.wav", 0, 4, 0},
+                    {"notes.txt", 0, 2, 0},
+                    {"huge.tex", 0, 0x7FFFFFFF, LAST}};
+    std::uint32_t at = dataStart(spec.entries.size());
+    for (auto [i, bytes] : {std::pair{0, &tex}, std::pair{1, &tga}, std::pair{2, &wav}, std::pair{3, &text}}) {
+        spec.entries[static_cast<std::size_t>(i)].offset = at;
+        spec.data.insert(spec.data.end(), bytes->begin(), bytes->end());
+        at += static_cast<std::uint32_t>(bytes->size());
+    }
+    spec.entries[4].offset = dataStart(spec.entries.size());
+    ASSERT_TRUE(open(spec));
+
+    ASSERT_TRUE(doc.loadMaps("", true, false, 0));
+    EXPECT_EQ(doc.mapCount(), 3);
+    EXPECT_EQ(doc.name(), "wall.tex");
+    EXPECT_EQ(host.status[2], " wall.tex");
+    EXPECT_EQ(host.title, (dir / "v.qrb").string() + " - Korvix 0.93") << "entries leave the title alone";
+    EXPECT_EQ(doc.source(), CKestrelDoc::SOURCE_VOLUME);
+    EXPECT_TRUE(doc.rawTexture());
+
+    // A sound plays and changes nothing.
+    EXPECT_TRUE(doc.loadMaps("", true, false, 2));
+    ASSERT_EQ(host.sounds.size(), 1u);
+    EXPECT_EQ(host.sounds[0], wav);
+    EXPECT_EQ(doc.name(), "wall.tex");
+
+    // Neither texture nor TGA: false without a message; an impossible size likewise.
+    host.messages.clear();
+    EXPECT_FALSE(doc.loadMaps("", true, false, 3));
+    EXPECT_FALSE(doc.loadMaps("", true, false, 4));
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(doc.mapCount(), 3);
+
+    ASSERT_TRUE(doc.loadMaps("", true, false, 1));
+    EXPECT_EQ(doc.mapCount(), 1);
+    EXPECT_EQ((*doc.maps())[0].pixelAt(0, 0), 0xFF030201u);
+    EXPECT_FALSE(doc.rawTexture());
+    EXPECT_EQ(host.waitDepth, 0);
+}

@@ -1,0 +1,195 @@
+// Editing the open volume in place, with the bytes on disk checked.
+#include "FakeHost.h"
+#include "TextureBuilder.h"
+
+#include "codecs/TextureLoader.h"
+#include "document/CKestrelDoc.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+struct VolumeEdit : ::testing::Test {
+    TempDir dir;
+    FakeHost host;
+    CKestrelDoc doc{host};
+    std::filesystem::path volume = dir / "v.qrb";
+
+    // ab.dat (4 bytes "abcd"), then whatever the test adds.
+    void open(std::vector<std::pair<RawEntry, std::vector<unsigned char>>> files = {})
+    {
+        files.insert(files.begin(), {RawEntry{"ab.dat"}, {'a', 'b', 'c', 'd'}});
+        VolumeSpec spec;
+        spec.comment = "old comment";
+        std::uint32_t at = dataStart(files.size());
+        for (auto& [entry, bytes] : files) {
+            entry.offset = at;
+            entry.size = static_cast<std::uint32_t>(bytes.size());
+            spec.entries.push_back(entry);
+            spec.data.insert(spec.data.end(), bytes.begin(), bytes.end());
+            at += entry.size;
+        }
+        spec.entries.back().flags |= LAST;
+        writeFile(volume, volumeBytes(spec));
+        ASSERT_TRUE(doc.openFile(volume.string(), false));
+    }
+    std::vector<unsigned char> bytesAt(std::size_t offset, std::size_t size)
+    {
+        const auto all = readFile(volume);
+        return {all.begin() + static_cast<long>(offset), all.begin() + static_cast<long>(offset + size)};
+    }
+};
+
+}  // namespace
+
+TEST_F(VolumeEdit, CommentAndTimestamp)
+{
+    open();
+    host.volumeData = VolumeDataAnswer{std::string(256, 'c'), {2107, 12, 31, 23, 59, 59}};
+    doc.editVolumeData();
+    EXPECT_EQ(bytesAt(0, 256), std::vector<unsigned char>(256, 'c')) << "256 characters leave no fill";
+    // 2107-12-31 23:59:58: date (127 << 9 | 12 << 5 | 31), time (23 << 11 | 59 << 5 | 29).
+    EXPECT_EQ(bytesAt(280, 4), (std::vector<unsigned char>{0x7D, 0xBF, 0x9F, 0xFF}));
+    EXPECT_EQ(doc.volumeTime().second, 59) << "the document keeps the time as chosen";
+    EXPECT_EQ(doc.volumeComment(), std::string(256, 'c'));
+
+    host.volumeData = VolumeDataAnswer{"", {2108, 1, 1, 0, 0, 0}};
+    const auto before = readFile(volume);
+    doc.editVolumeData();
+    EXPECT_EQ(host.messages.back().text, "DOS-Datum bis max. 31.12.2107");
+    for (const auto& refused : {korvix::DosDateTime{1979, 12, 31, 0, 0, 0}, korvix::DosDateTime{2023, 2, 29, 0, 0, 0}}) {
+        host.volumeData = VolumeDataAnswer{"", refused};
+        doc.editVolumeData();
+    }
+    EXPECT_EQ(readFile(volume), before) << "a refused date writes nothing";
+
+    host.volumeData = VolumeDataAnswer{"", {1980, 1, 1, 0, 0, 0}};
+    doc.editVolumeData();
+    EXPECT_EQ(bytesAt(0, 256), std::vector<unsigned char>(256, 0x1A));
+    EXPECT_EQ(bytesAt(280, 4), (std::vector<unsigned char>{0, 0, 0x21, 0}));
+}
+
+TEST_F(VolumeEdit, Rename)
+{
+    open();
+    const std::size_t field = 296;
+    EXPECT_TRUE(doc.renameEntry(0, std::string(64, 'n'), true));
+    EXPECT_EQ(bytesAt(field, 64), std::vector<unsigned char>(64, 'n'));
+    EXPECT_EQ(host.status[2], std::string(64, 'n'));
+    EXPECT_TRUE(doc.renameEntry(0, "Ä1", false));
+    std::vector<unsigned char> expected(64, ' ');
+    expected[0] = 0xC4;  // stored as ISO-8859-1
+    expected[1] = '1';
+    EXPECT_EQ(bytesAt(field, 64), expected);
+    EXPECT_EQ(doc.entryRecords()[0].name, "\xC4" "1");
+    EXPECT_TRUE(doc.entryRecords()[0].marks & EntryRecord::MARK_RENAMED);
+
+    // Through the command: an unchanged name (compared with the item's text) writes nothing.
+    host.renames = {std::string("Ä1"), std::string(""), std::string(65, 'x'), std::string("ok")};
+    EXPECT_FALSE(doc.renameCommand(0, "Ä1", false));
+    EXPECT_FALSE(doc.renameCommand(0, "Ä1", false));
+    EXPECT_FALSE(doc.renameCommand(0, "Ä1", false));
+    EXPECT_EQ(bytesAt(field, 64), expected);
+    EXPECT_TRUE(doc.renameCommand(0, "Ä1 (u)", false));
+    EXPECT_EQ(bytesAt(field, 2), (std::vector<unsigned char>{'o', 'k'}));
+}
+
+TEST_F(VolumeEdit, ReadOnlyVolumesRefuseEditsWithAMessage)
+{
+    open();
+    // Opened without write access (a read-only file or medium).
+    ASSERT_EQ(doc.volume().open(volume.c_str(), true), tarvos::GGroup::G_OK);
+    const auto before = readFile(volume);
+    EXPECT_FALSE(doc.renameEntry(0, "new", false));
+    EXPECT_NE(host.messages.back().text.find("nur zum Lesen"), std::string::npos);
+    EXPECT_EQ(readFile(volume), before);
+    EXPECT_EQ(doc.entryRecords()[0].name, "ab.dat");
+}
+
+TEST_F(VolumeEdit, ReplaceByFileAndExtract)
+{
+    open();
+    writeFile(dir / "long", {'1', '2', '3', '4', '5'});
+    writeFile(dir / "same", {'w', 'x', 'y', 'z'});
+    const std::size_t data = dataStart(1);
+    host.openFiles = {(dir / "long").string(), (dir / "missing").string(), (dir / "same").string()};
+    EXPECT_FALSE(doc.replaceEntryFromFile(0, false));
+    EXPECT_EQ(host.messages.back().text, "Größen stimmen nicht überein");
+    EXPECT_FALSE(doc.replaceEntryFromFile(0, false));
+    EXPECT_EQ(host.messages.back().text, "Fehler beim Öffnen der Datei.");
+    EXPECT_EQ(bytesAt(data, 4), (std::vector<unsigned char>{'a', 'b', 'c', 'd'}));
+    EXPECT_TRUE(doc.replaceEntryFromFile(0, false));
+    EXPECT_EQ(bytesAt(data, 4), (std::vector<unsigned char>{'w', 'x', 'y', 'z'}));
+    EXPECT_TRUE(doc.entryRecords()[0].marks & EntryRecord::MARK_REPLACED);
+
+    host.saveFiles = {(dir / "out.dat").string()};
+    doc.extractEntry(0);
+    EXPECT_EQ(readFile(dir / "out.dat"), (std::vector<unsigned char>{'w', 'x', 'y', 'z'}));
+    host.saveFiles = {(dir / "no-such-dir" / "x").string()};
+    doc.extractEntry(0);
+    EXPECT_EQ(host.messages.back().text, "Fehler beim Schreiben der Datei.");
+    EXPECT_EQ(host.messages.back().icon, MessageIcon::Error);
+}
+
+TEST_F(VolumeEdit, ReplaceByImageRefusals)
+{
+    std::vector<unsigned char> tga28 = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 32, 0x28};
+    tga28.resize(18 + 64 + 26);
+    std::vector<unsigned char> bigTga = tga28;
+    bigTga[13] = 0x10;  // 4100 wide
+    open({{RawEntry{"a.TGA"}, tga28}, {RawEntry{"b.TGA"}, bigTga}, {RawEntry{"low.tga"}, tga28},
+          {RawEntry{"c.TEX"}, std::vector<unsigned char>(36, 0)}, {RawEntry{".tga"}, tga28}});
+    writeFile(dir / "pic.tex", textureBytes(4, 4, 1, 2));
+    EXPECT_FALSE(doc.replaceEntryFromImage(1)) << "nothing shown yet";
+    ASSERT_TRUE(doc.openFile((dir / "pic.tex").string(), false));
+    const auto before = readFile(volume);
+    const struct {
+        int index;
+        const char* message;
+    } cases[] = {
+        {0, "Nur Bilder (TGA und TEX) können in der aktuellen Version von Korvix ersetzt werden."},
+        {1, "Format nicht unterstützt."},
+        {2, "Zielkantenlänge 1 bis 2048 Pixel."},
+        {3, "Nur Bilder (TGA und TEX) können in der aktuellen Version von Korvix ersetzt werden"},
+        {4, "Zielkantenlänge 1 bis 2048 Pixel."},
+        {5, "Ungültiger Dateiname."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(doc.replaceEntryFromImage(c.index)) << c.index;
+        EXPECT_EQ(host.messages.back().text, c.message) << c.index;
+    }
+    EXPECT_EQ(readFile(volume), before);
+}
+
+TEST_F(VolumeEdit, ReplaceATextureEntryByTheShownPicture)
+{
+    // A 256 x 256 DXT1 texture with 9 maps, replaced by a 512 x 512 picture.
+    const auto target = textureBytes(256, 256, 9, 10);
+    open({{RawEntry{"wall.TEX"}, target}});
+    writeFile(dir / "big.tex", textureBytes(512, 512, 1, 2, [](int, int x, int y) {
+        return 0xFF000000u | static_cast<std::uint32_t>((x / 2) & 0xFF) << 16 | static_cast<std::uint32_t>(y & 0xFF);
+    }));
+    ASSERT_TRUE(doc.openFile((dir / "big.tex").string(), false));
+
+    host.answers = {MessageAnswer::Cancel};
+    EXPECT_FALSE(doc.replaceEntryFromImage(1));
+    EXPECT_EQ(host.messages.back().text,
+              "Quell-Textur\n\nBreite: 512 Pixel\nHöhe: 512 Pixel\nMaps: 1\n\nZiel-Textur\n\nBreite: 256 "
+              "Pixel\nHöhe: 256 Pixel        \nMaps: 9   \n\n");
+    EXPECT_EQ(host.messages.back().buttons, MessageButtons::OkCancel);
+    EXPECT_FALSE(doc.entryRecords()[1].marks & EntryRecord::MARK_REPLACED);
+
+    host.answers = {MessageAnswer::Ok};
+    ASSERT_TRUE(doc.replaceEntryFromImage(1)) << host.messages.back().text;
+    EXPECT_TRUE(doc.entryRecords()[1].marks & EntryRecord::MARK_REPLACED);
+    const auto& r = doc.entryRecords()[1];
+    const auto stored = bytesAt(r.offset, r.size);
+    const LoadedTexture loaded = loadTexture(stored.data(), stored.size());
+    ASSERT_TRUE(loaded.ok());
+    EXPECT_EQ(loaded.count(), 9);
+    // The red channel follows x / 4 of the reduced picture: no longer black.
+    EXPECT_GT(loaded.maps[8].pixelAt(200, 10) >> 16 & 0xFF, 80u);
+    EXPECT_EQ(doc.mapCount(), 1) << "the shown maps stay";
+}

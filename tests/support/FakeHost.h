@@ -1,0 +1,134 @@
+// A DocumentHost that records every effect and answers dialogs from a script.
+#pragma once
+
+#include "document/CommandIds.h"
+#include "document/DocumentHost.h"
+#include "document/ExportDialogModel.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+struct FakeHost : DocumentHost {
+    struct Message {
+        std::string text, caption;
+        MessageIcon icon;
+        MessageButtons buttons;
+    };
+
+    // ---- recorded effects ----
+    std::vector<Message> messages;
+    int waitDepth = 0;
+    int waitCalls = 0;
+    std::map<int, std::string> status;
+    std::string title;
+    std::vector<std::string> recent;
+    std::map<int, bool> checked, pressed;
+    int refreshes = 0;
+    float zoom = 1;
+    int relayouts = 0;
+    bool smoothing = false;
+    int selectionsEmptied = 0;
+    int browserClears = 0;
+    VolumeBrowserModel browser;
+    int viewUpdates = 0;
+    std::vector<std::vector<std::uint8_t>> sounds;
+
+    // ---- scripted answers ----
+    std::deque<MessageAnswer> answers;  // for boxes with more than an OK button
+    bool pictureView = true;
+    bool pictureVisible = true;
+    std::optional<int> selected;
+    std::deque<std::optional<std::string>> openFiles, saveFiles, renames;
+    std::function<bool(ExportDialogModel&)> exportDialog;
+    std::optional<VolumeDataAnswer> volumeData;
+    std::optional<PixelBitmap> clipboard;
+
+    std::vector<std::string> messageTexts() const
+    {
+        std::vector<std::string> out;
+        for (const auto& m : messages)
+            out.push_back(m.text);
+        return out;
+    }
+
+    MessageAnswer messageBox(const std::string& text, const std::string& caption, MessageIcon icon,
+                             MessageButtons buttons) override
+    {
+        messages.push_back({text, caption, icon, buttons});
+        if (buttons == MessageButtons::Ok)
+            return MessageAnswer::Ok;
+        if (answers.empty())
+            return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        const MessageAnswer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void setWaitCursor(bool wait) override
+    {
+        waitDepth += wait ? 1 : -1;
+        ++waitCalls;
+    }
+    void setStatusText(int pane, const std::string& text) override { status[pane] = text; }
+    void setWindowTitle(const std::string& t) override { title = t; }
+    void addRecentFile(const std::string& path) override
+    {
+        std::erase(recent, path);
+        recent.insert(recent.begin(), path);
+        if (recent.size() > 8)
+            recent.pop_back();
+    }
+    std::optional<std::string> recentFile(int index) override
+    {
+        if (index < 0 || static_cast<std::size_t>(index) >= recent.size())
+            return std::nullopt;
+        return recent[static_cast<std::size_t>(index)];
+    }
+    void removeRecentFile(int index) override { recent.erase(recent.begin() + index); }
+    void setButtonChecked(int id, bool on) override { checked[id] = on; }
+    bool buttonChecked(int id) override { return checked[id]; }
+    void setButtonPressed(int id, bool on) override { pressed[id] = on; }
+    std::array<int, 10> mapButtonIds() override
+    {
+        std::array<int, 10> ids{};
+        std::copy(std::begin(MAP_COMMANDS), std::end(MAP_COMMANDS), ids.begin());
+        return ids;
+    }
+    bool hasPictureView() override { return pictureView; }
+    bool pictureViewVisible() override { return pictureVisible; }
+    void activatePictureView() override { pictureVisible = true; }
+    void refreshPictureView() override { ++refreshes; }
+    void setPictureZoom(float z) override { zoom = z; }
+    void relayoutPictureView() override { ++relayouts; }
+    void setPictureSmoothing(bool on) override { smoothing = on; }
+    void emptySelection() override { ++selectionsEmptied; }
+    void clearVolumeBrowser() override
+    {
+        ++browserClears;
+        browser = {};
+    }
+    void showVolumeBrowser(const VolumeBrowserModel& model) override { browser = model; }
+    void activateDirectoryTree() override {}
+    std::optional<int> selectedEntry() override { return selected; }
+    void updateAllViews() override { ++viewUpdates; }
+    std::optional<std::string> chooseOpenFile(const std::string&, const std::string&) override { return next(openFiles); }
+    std::optional<std::string> chooseSaveFile(const std::string&) override { return next(saveFiles); }
+    bool runExportDialog(ExportDialogModel& model) override { return exportDialog && exportDialog(model); }
+    std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer&) override { return volumeData; }
+    std::optional<std::string> runRenameDialog(const std::string&) override { return next(renames); }
+    bool clipboardHasBitmap() override { return clipboard.has_value(); }
+    std::optional<PixelBitmap> clipboardBitmap() override { return clipboard; }
+    void playSound(const std::uint8_t* bytes, std::size_t size) override { sounds.emplace_back(bytes, bytes + size); }
+
+private:
+    static std::optional<std::string> next(std::deque<std::optional<std::string>>& queue)
+    {
+        if (queue.empty())
+            return std::nullopt;
+        auto v = queue.front();
+        queue.pop_front();
+        return v;
+    }
+};
