@@ -10,6 +10,10 @@
 #include <new>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 struct ErrorState {
@@ -76,7 +80,8 @@ bool sameSize(const FilterImage& a, const FilterImage& b, const char* op)
     return false;
 }
 
-// Stores `count` computed pixels into `out`, only the channels in `mask`.
+// Stores `count` computed pixels into `out`, only the channels in `mask`: a
+// word-wide blend that keeps the other bytes.
 void storeMasked(const std::uint8_t* computed, std::uint8_t* out, int count, unsigned mask)
 {
     const std::size_t n = static_cast<std::size_t>(count) * 4;
@@ -84,10 +89,36 @@ void storeMasked(const std::uint8_t* computed, std::uint8_t* out, int count, uns
         std::memcpy(out, computed, n);
         return;
     }
-    for (std::size_t i = 0; i < n; i += 4)
-        for (unsigned c = 0; c < 4; ++c)
-            if (mask & (1u << c))
-                out[i + c] = computed[i + c];
+    std::uint8_t takeBytes[4];
+    for (unsigned c = 0; c < 4; ++c)
+        takeBytes[c] = (mask >> c & 1) ? 0xFF : 0x00;
+    std::uint32_t take;
+    std::memcpy(&take, takeBytes, 4);
+    for (std::size_t i = 0; i < n; i += 4) {
+        std::uint32_t a, b;
+        std::memcpy(&a, computed + i, 4);
+        std::memcpy(&b, out + i, 4);
+        b = (b & ~take) | (a & take);
+        std::memcpy(out + i, &b, 4);
+    }
+}
+
+// Source row k (clamped to the image) with columns from - pad ... from + count + pad - 1,
+// where columns outside the image repeat the edge pixel.
+void paddedRow(const FilterImage& img, int k, int from, int count, int padLeft, int padRight, std::uint8_t* out)
+{
+    const std::uint8_t* row = img.row(std::clamp(k, 0, img.height() - 1));
+    const int first = from - padLeft, last = from + count + padRight;  // [first, last)
+    const int inFirst = std::clamp(first, 0, img.width()), inLast = std::clamp(last, 0, img.width());
+    int i = 0;
+    for (; i < inFirst - first && i < last - first; ++i)
+        std::memcpy(out + 4 * i, row, 4);
+    if (inLast > inFirst) {
+        std::memcpy(out + 4 * i, row + 4 * static_cast<std::size_t>(inFirst), 4 * static_cast<std::size_t>(inLast - inFirst));
+        i += inLast - inFirst;
+    }
+    for (; i < last - first; ++i)
+        std::memcpy(out + 4 * i, row + 4 * static_cast<std::size_t>(img.width() - 1), 4);
 }
 
 // A source that is also the destination is read from a copy.
@@ -99,13 +130,48 @@ const FilterImage* readable(const FilterImage& src, const FilterImage& dst, std:
     return copy.get();
 }
 
-// Exact rounded division (x + d / 2) / d for x <= 255 * d, d <= 225, in 32 bits.
+// Exact rounded division (x + d / 2) / d for x <= 255 * d, d < 256, in 32 bits.
 struct RoundedDivider {
     explicit RoundedDivider(std::uint32_t d) : half(d / 2), m(static_cast<std::uint32_t>(((std::uint64_t{1} << 24) + d - 1) / d)) {}
     std::uint32_t operator()(std::uint32_t x) const { return ((x + half) * m) >> 24; }
     std::uint32_t half;
     std::uint32_t m;
 };
+
+// out[4 x + c] = the sum of in[4 (x + k) + c] for k = 0 ... n - 1: a running sum per
+// channel, the four channels of a pixel handled together.
+#if defined(__GNUC__)
+using Sum4 = std::uint16_t __attribute__((vector_size(8)));
+void slidingSums(const std::uint16_t* in, std::uint16_t* out, int count, int n)
+{
+    Sum4 s = {0, 0, 0, 0}, add, sub;
+    for (int k = 0; k < n; ++k) {
+        std::memcpy(&add, in + 4 * k, 8);
+        s += add;
+    }
+    std::memcpy(out, &s, 8);
+    for (int x = 1; x < count; ++x) {
+        std::memcpy(&add, in + 4 * (x + n - 1), 8);
+        std::memcpy(&sub, in + 4 * (x - 1), 8);
+        s += add - sub;
+        std::memcpy(out + 4 * x, &s, 8);
+    }
+}
+#else
+void slidingSums(const std::uint16_t* in, std::uint16_t* out, int count, int n)
+{
+    for (int c = 0; c < 4; ++c) {
+        std::uint16_t s = 0;
+        for (int k = 0; k < n; ++k)
+            s = static_cast<std::uint16_t>(s + in[4 * k + c]);
+        out[c] = s;
+        for (int x = 1; x < count; ++x) {
+            s = static_cast<std::uint16_t>(s + in[4 * (x + n - 1) + c] - in[4 * (x - 1) + c]);
+            out[4 * x + c] = s;
+        }
+    }
+}
+#endif
 
 }  // namespace
 
@@ -200,55 +266,40 @@ void boxBlur(const FilterImage& srcIn, FilterImage& dst, int n, int anchor)
         const FilterImage* src = readable(srcIn, dst, copy);
         if (!src)
             return;
-        const int W = src->width(), H = src->height();
         const int rw = area.width();
+        const int padded = rw + n - 1;
+        const std::size_t paddedValues = static_cast<std::size_t>(padded) * 4;
         const std::size_t rowValues = static_cast<std::size_t>(rw) * 4;
 
-        // Horizontal sums of n pixels per source row, kept for the n + 1 rows
-        // that the vertical running sum needs; rows outside replicate the edge.
-        std::vector<std::uint8_t> segment(static_cast<std::size_t>(rw + n - 1) * 4);
-        std::vector<std::uint16_t> ring(rowValues * static_cast<std::size_t>(n + 1));
-        const int k0 = area.y0 - anchor;
-        const auto slot = [&](int k) { return ring.data() + rowValues * static_cast<std::size_t>((k - k0) % (n + 1)); };
-        const auto horizontal = [&](int k) {
-            const std::uint8_t* row = src->row(std::clamp(k, 0, H - 1));
-            for (int i = 0; i < rw + n - 1; ++i)
-                std::memcpy(&segment[4 * static_cast<std::size_t>(i)],
-                            row + 4 * static_cast<std::size_t>(std::clamp(area.x0 - anchor + i, 0, W - 1)), 4);
-            std::uint16_t* out = slot(k);
-            std::uint32_t s[4] = {0, 0, 0, 0};
-            for (int i = 0; i < n; ++i)
-                for (int c = 0; c < 4; ++c)
-                    s[c] += segment[4 * static_cast<std::size_t>(i) + static_cast<std::size_t>(c)];
-            for (int c = 0; c < 4; ++c)
-                out[c] = static_cast<std::uint16_t>(s[c]);
-            const std::uint8_t* add = segment.data() + 4 * static_cast<std::size_t>(n);
-            const std::uint8_t* sub = segment.data();
-            for (std::size_t i = 4; i < rowValues; ++i)
-                out[i] = static_cast<std::uint16_t>(out[i - 4] + add[i - 4] - sub[i - 4]);
+        // Column sums of n source rows over the padded columns, slid down one row
+        // at a time: one row enters, one leaves, whatever n is.
+        std::vector<std::uint8_t> entering(paddedValues), leaving(paddedValues);
+        std::vector<std::uint16_t> columns(paddedValues, 0);
+        const auto fetch = [&](int k, std::vector<std::uint8_t>& buffer) {
+            paddedRow(*src, k, area.x0, rw, anchor, n - 1 - anchor, buffer.data());
         };
-
-        std::vector<std::uint16_t> vertical(rowValues, 0);
-        for (int k = k0; k < k0 + n; ++k) {
-            horizontal(k);
-            const std::uint16_t* h = slot(k);
-            for (std::size_t i = 0; i < rowValues; ++i)
-                vertical[i] = static_cast<std::uint16_t>(vertical[i] + h[i]);
+        for (int k = area.y0 - anchor; k < area.y0 - anchor + n; ++k) {
+            fetch(k, entering);
+            for (std::size_t i = 0; i < paddedValues; ++i)
+                columns[i] = static_cast<std::uint16_t>(columns[i] + entering[i]);
         }
-        const RoundedDivider divide(static_cast<std::uint32_t>(n * n));
+
+        std::vector<std::uint16_t> sums(rowValues);
         std::vector<std::uint8_t> result(rowValues);
-        for (int y = area.y0; y < area.y1; ++y) {
+        const std::uint32_t d = static_cast<std::uint32_t>(n * n);
+        const RoundedDivider divide(d);
+        for (int y = area.y0;; ++y) {
+            // Sliding sums of n columns along the row; four channels side by side.
+            slidingSums(columns.data(), sums.data(), rw, n);
             for (std::size_t i = 0; i < rowValues; ++i)
-                result[i] = static_cast<std::uint8_t>(divide(vertical[i]));
+                result[i] = static_cast<std::uint8_t>(divide(sums[i]));
             storeMasked(result.data(), dst.row(y) + 4 * static_cast<std::size_t>(area.x0), rw, area.mask);
             if (y + 1 == area.y1)
                 break;
-            const int incoming = y - anchor + n;
-            horizontal(incoming);
-            const std::uint16_t* add = slot(incoming);
-            const std::uint16_t* sub = slot(y - anchor);
-            for (std::size_t i = 0; i < rowValues; ++i)
-                vertical[i] = static_cast<std::uint16_t>(vertical[i] + add[i] - sub[i]);
+            fetch(y - anchor + n, entering);
+            fetch(y - anchor, leaving);
+            for (std::size_t i = 0; i < paddedValues; ++i)
+                columns[i] = static_cast<std::uint16_t>(columns[i] + entering[i] - leaving[i]);
         }
     } catch (const std::bad_alloc&) {
         fail(FilterError::OutOfMemory, op);
@@ -266,27 +317,22 @@ void sharpen3x3(const FilterImage& srcIn, FilterImage& dst)
         const FilterImage* src = readable(srcIn, dst, copy);
         if (!src)
             return;
-        const int W = src->width(), H = src->height();
         const int rw = area.width();
         const std::size_t padded = static_cast<std::size_t>(rw + 2) * 4;
-        std::vector<std::uint16_t> columns(padded);
-        std::vector<std::uint8_t> centre(padded);
-        std::vector<std::uint8_t> result(static_cast<std::size_t>(rw) * 4);
+        const std::size_t rowValues = static_cast<std::size_t>(rw) * 4;
+        std::vector<std::uint8_t> r0(padded), r1(padded), r2(padded);
+        std::vector<std::int16_t> columns(padded);
+        std::vector<std::uint8_t> result(rowValues);
         for (int y = area.y0; y < area.y1; ++y) {
-            const std::uint8_t* r0 = src->row(std::max(y - 1, 0));
-            const std::uint8_t* r1 = src->row(y);
-            const std::uint8_t* r2 = src->row(std::min(y + 1, H - 1));
-            for (int i = 0; i < rw + 2; ++i) {
-                const std::size_t sx = 4 * static_cast<std::size_t>(std::clamp(area.x0 - 1 + i, 0, W - 1));
-                for (std::size_t c = 0; c < 4; ++c) {
-                    const std::size_t j = 4 * static_cast<std::size_t>(i) + c;
-                    columns[j] = static_cast<std::uint16_t>(r0[sx + c] + r1[sx + c] + r2[sx + c]);
-                    centre[j] = r1[sx + c];
-                }
-            }
-            // 16 c - (the 3 x 3 sum - c) = 17 c - the 3 x 3 sum.
-            for (std::size_t i = 0; i < result.size(); ++i) {
-                const int v = 17 * centre[i + 4] - (columns[i] + columns[i + 4] + columns[i + 8]);
+            paddedRow(*src, y - 1, area.x0, rw, 1, 1, r0.data());
+            paddedRow(*src, y, area.x0, rw, 1, 1, r1.data());
+            paddedRow(*src, y + 1, area.x0, rw, 1, 1, r2.data());
+            for (std::size_t i = 0; i < padded; ++i)
+                columns[i] = static_cast<std::int16_t>(r0[i] + r1[i] + r2[i]);
+            // 16 c - (the 3 x 3 sum - c) = 17 c - the 3 x 3 sum, rounded / 8.
+            const std::uint8_t* centre = r1.data() + 4;
+            for (std::size_t i = 0; i < rowValues; ++i) {
+                const int v = 17 * centre[i] - (columns[i] + columns[i + 4] + columns[i + 8]);
                 result[i] = static_cast<std::uint8_t>(std::clamp((v + 4) >> 3, 0, 255));
             }
             storeMasked(result.data(), dst.row(y) + 4 * static_cast<std::size_t>(area.x0), rw, area.mask);
@@ -326,10 +372,10 @@ void mirrorImage(const FilterImage& srcIn, FilterImage& dst, MirrorAxis axis)
 
 namespace {
 
-// Four taps per destination position, weights in 1/2048 that sum to 2048.
+// Four taps per destination position with weights that sum to 1.
 struct CubicTaps {
-    std::vector<int> index;   // 4 source positions each, clamped
-    std::vector<int> weight;  // 4 weights each
+    std::vector<int> index;     // 4 source positions each, clamped
+    std::vector<float> weight;  // 4 weights each
 };
 
 double keys(double t)
@@ -351,22 +397,62 @@ CubicTaps cubicTaps(int srcSize, int dstSize, int from, int to)
         const double f = (d + 0.5) * scale - 0.5;
         const int i = static_cast<int>(std::floor(f));
         const double t = f - i;
-        int w[4];
-        int sum = 0, largest = 0;
-        for (int k = 0; k < 4; ++k) {
-            w[k] = static_cast<int>(std::lround(keys(t + 1 - k) * 2048));
-            sum += w[k];
-            if (std::abs(w[k]) > std::abs(w[largest]))
-                largest = k;
-        }
-        w[largest] += 2048 - sum;
+        double w[4], sum = 0;
+        for (int k = 0; k < 4; ++k)
+            sum += w[k] = keys(t + 1 - k);
         for (int k = 0; k < 4; ++k) {
             taps.index.push_back(std::clamp(i - 1 + k, 0, srcSize - 1));
-            taps.weight.push_back(w[k]);
+            taps.weight.push_back(static_cast<float>(w[k] / sum));
         }
     }
     return taps;
 }
+
+// The four horizontally resampled rows weighed, rounded and clamped.
+void verticalCubic(const float* __restrict h0, const float* __restrict h1, const float* __restrict h2,
+                   const float* __restrict h3, float w0, float w1, float w2, float w3, std::uint8_t* __restrict out,
+                   std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        const float v = w0 * h0[i] + w1 * h1[i] + w2 * h2[i] + w3 * h3[i] + 0.5f;
+        out[i] = static_cast<std::uint8_t>(static_cast<int>(std::min(std::max(v, 0.0f), 255.0f)));
+    }
+}
+
+#if defined(__GNUC__)
+using Float4 = float __attribute__((vector_size(16)));
+using Bytes4 = std::uint8_t __attribute__((vector_size(4)));
+
+Float4 pixelAt(const std::uint8_t* p)
+{
+    Bytes4 b;
+    std::memcpy(&b, p, 4);
+    return __builtin_convertvector(b, Float4);
+}
+
+// One source row resampled horizontally: four taps per destination pixel.
+void cubicRow(const std::uint8_t* in, const CubicTaps& tx, int count, float* out)
+{
+    for (int x = 0; x < count; ++x) {
+        const int* idx = &tx.index[4 * static_cast<std::size_t>(x)];
+        const float* w = &tx.weight[4 * static_cast<std::size_t>(x)];
+        const Float4 v = w[0] * pixelAt(in + 4 * idx[0]) + w[1] * pixelAt(in + 4 * idx[1])
+                         + w[2] * pixelAt(in + 4 * idx[2]) + w[3] * pixelAt(in + 4 * idx[3]);
+        std::memcpy(out + 4 * x, &v, sizeof v);
+    }
+}
+#else
+void cubicRow(const std::uint8_t* in, const CubicTaps& tx, int count, float* out)
+{
+    for (int x = 0; x < count; ++x) {
+        const int* idx = &tx.index[4 * static_cast<std::size_t>(x)];
+        const float* w = &tx.weight[4 * static_cast<std::size_t>(x)];
+        for (int c = 0; c < 4; ++c)
+            out[4 * x + c] = w[0] * in[4 * idx[0] + c] + w[1] * in[4 * idx[1] + c] + w[2] * in[4 * idx[2] + c]
+                             + w[3] * in[4 * idx[3] + c];
+    }
+}
+#endif
 
 }  // namespace
 
@@ -393,24 +479,14 @@ void resampleCubic(const FilterImage& srcIn, FilterImage& dst)
         const CubicTaps tx = cubicTaps(src->width(), dst.width(), area.x0, area.x1);
         const CubicTaps ty = cubicTaps(src->height(), dst.height(), area.y0, area.y1);
 
-        // Horizontally resampled source rows (values times 2048), cached by row.
-        std::vector<std::int32_t> rows(rowValues * 4);
+        // Horizontally resampled source rows, cached in a ring of four by row.
+        std::vector<float> rows(rowValues * 4);
         int cached[4] = {-1, -1, -1, -1};
-        const auto horizontal = [&](int sy) -> const std::int32_t* {
-            std::int32_t* out = rows.data() + rowValues * static_cast<std::size_t>(sy & 3);
-            if (cached[sy & 3] == sy)
-                return out;
-            cached[sy & 3] = sy;
-            const std::uint8_t* in = src->row(sy);
-            for (int x = 0; x < rw; ++x) {
-                const int* idx = &tx.index[4 * static_cast<std::size_t>(x)];
-                const int* w = &tx.weight[4 * static_cast<std::size_t>(x)];
-                const std::uint8_t* p0 = in + 4 * idx[0];
-                const std::uint8_t* p1 = in + 4 * idx[1];
-                const std::uint8_t* p2 = in + 4 * idx[2];
-                const std::uint8_t* p3 = in + 4 * idx[3];
-                for (int c = 0; c < 4; ++c)
-                    out[4 * x + c] = w[0] * p0[c] + w[1] * p1[c] + w[2] * p2[c] + w[3] * p3[c];
+        const auto horizontal = [&](int sy) -> const float* {
+            float* out = rows.data() + rowValues * static_cast<std::size_t>(sy & 3);
+            if (cached[sy & 3] != sy) {
+                cached[sy & 3] = sy;
+                cubicRow(src->row(sy), tx, rw, out);
             }
             return out;
         };
@@ -418,17 +494,14 @@ void resampleCubic(const FilterImage& srcIn, FilterImage& dst)
         std::vector<std::uint8_t> result(rowValues);
         for (int y = area.y0; y < area.y1; ++y) {
             const std::size_t t = 4 * static_cast<std::size_t>(y - area.y0);
-            const int* w = &ty.weight[t];
+            const float w0 = ty.weight[t], w1 = ty.weight[t + 1], w2 = ty.weight[t + 2], w3 = ty.weight[t + 3];
             // Four consecutive source rows (repeated at the edges) never share a
             // slot of the ring, so all four stay valid together.
-            const std::int32_t* h[4];
-            for (int k = 0; k < 4; ++k)
-                h[k] = horizontal(ty.index[t + static_cast<std::size_t>(k)]);
-            for (std::size_t i = 0; i < rowValues; ++i) {
-                const std::int64_t v = std::int64_t{w[0]} * h[0][i] + std::int64_t{w[1]} * h[1][i]
-                                       + std::int64_t{w[2]} * h[2][i] + std::int64_t{w[3]} * h[3][i];
-                result[i] = static_cast<std::uint8_t>(std::clamp<std::int64_t>((v + (1 << 21)) >> 22, 0, 255));
-            }
+            const float* h0 = horizontal(ty.index[t]);
+            const float* h1 = horizontal(ty.index[t + 1]);
+            const float* h2 = horizontal(ty.index[t + 2]);
+            const float* h3 = horizontal(ty.index[t + 3]);
+            verticalCubic(h0, h1, h2, h3, w0, w1, w2, w3, result.data(), rowValues);
             storeMasked(result.data(), dst.row(y) + 4 * static_cast<std::size_t>(area.x0), rw, area.mask);
         }
     } catch (const std::bad_alloc&) {
@@ -466,41 +539,102 @@ AreaTaps areaTaps(int srcSize, int dstSize, int from, int to)
     return taps;
 }
 
-// Whole source blocks of tx x ty pixels per destination pixel.
-void decimateBlocks(const FilterImage& src, FilterImage& dst, const Area& area, int tx, int ty)
+// Whole source blocks of tx x ty pixels per destination pixel: the block's rows
+// are added column by column first, then tx columns per destination pixel. Sum
+// is 16 bits wide while 255 * tx * ty fits, else 32.
+template <typename Sum, typename Divide>
+void decimateBlocks(const FilterImage& src, FilterImage& dst, const Area& area, int tx, int ty, Divide divide)
 {
     const int rw = area.width();
     const std::size_t rowValues = static_cast<std::size_t>(rw) * 4;
-    const std::uint64_t d = static_cast<std::uint64_t>(tx) * static_cast<std::uint64_t>(ty);
-    // (x + d / 2) * m >> 32 is exact for x <= 255 * d while d < 4096; larger
-    // blocks divide directly (there are few of their results).
-    const bool reciprocal = d < 4096;
-    const std::uint64_t m = ((std::uint64_t{1} << 32) + d - 1) / d;
-    std::vector<std::uint32_t> sums(rowValues);
+    const std::size_t srcValues = rowValues * static_cast<std::size_t>(tx);
+    const std::size_t srcStart = 4 * static_cast<std::size_t>(area.x0) * static_cast<std::size_t>(tx);
+    std::vector<Sum> columns(srcValues);
+    std::vector<Sum> sums(rowValues);
     std::vector<std::uint8_t> result(rowValues);
     for (int y = area.y0; y < area.y1; ++y) {
-        std::fill(sums.begin(), sums.end(), 0u);
-        for (int j = 0; j < ty; ++j) {
-            const std::uint8_t* in = src.row(y * ty + j) + 4 * static_cast<std::size_t>(area.x0) * static_cast<std::size_t>(tx);
-            if (tx == 2) {
-                for (std::size_t i = 0; i < rowValues; i += 4)
-                    for (std::size_t c = 0; c < 4; ++c)
-                        sums[i + c] += in[2 * i + c] + in[2 * i + 4 + c];
-            } else {
-                for (std::size_t i = 0; i < rowValues; i += 4)
-                    for (int k = 0; k < tx; ++k)
-                        for (std::size_t c = 0; c < 4; ++c)
-                            sums[i + c] += in[static_cast<std::size_t>(tx) * i + 4 * static_cast<std::size_t>(k) + c];
+        const std::uint8_t* first = src.row(y * ty) + srcStart;
+        for (std::size_t i = 0; i < srcValues; ++i)
+            columns[i] = first[i];
+        for (int j = 1; j < ty; ++j) {
+            const std::uint8_t* in = src.row(y * ty + j) + srcStart;
+            for (std::size_t i = 0; i < srcValues; ++i)
+                columns[i] = static_cast<Sum>(columns[i] + in[i]);
+        }
+        if (tx == 1) {
+            std::copy(columns.begin(), columns.end(), sums.begin());
+        } else {
+            for (std::size_t p = 0; p < rowValues; p += 4) {
+                const Sum* block = columns.data() + static_cast<std::size_t>(tx) * p;
+                Sum s0 = block[0], s1 = block[1], s2 = block[2], s3 = block[3];
+                for (std::size_t k = 4; k < 4 * static_cast<std::size_t>(tx); k += 4) {
+                    s0 = static_cast<Sum>(s0 + block[k]);
+                    s1 = static_cast<Sum>(s1 + block[k + 1]);
+                    s2 = static_cast<Sum>(s2 + block[k + 2]);
+                    s3 = static_cast<Sum>(s3 + block[k + 3]);
+                }
+                sums[p] = s0, sums[p + 1] = s1, sums[p + 2] = s2, sums[p + 3] = s3;
             }
         }
-        if (reciprocal) {
-            for (std::size_t i = 0; i < rowValues; ++i)
-                result[i] = static_cast<std::uint8_t>(((sums[i] + d / 2) * m) >> 32);
-        } else {
-            for (std::size_t i = 0; i < rowValues; ++i)
-                result[i] = static_cast<std::uint8_t>((sums[i] + d / 2) / d);
-        }
+        for (std::size_t i = 0; i < rowValues; ++i)
+            result[i] = static_cast<std::uint8_t>(divide(sums[i]));
         storeMasked(result.data(), dst.row(y) + 4 * static_cast<std::size_t>(area.x0), rw, area.mask);
+    }
+}
+
+#if defined(__SSE2__)
+// Halving in both directions, four destination pixels per step: (a + b + c + d + 2) / 4.
+void halve(const FilterImage& src, FilterImage& dst, const Area& area)
+{
+    const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
+    for (int y = area.y0; y < area.y1; ++y) {
+        const std::uint8_t* r0 = src.row(2 * y) + 8 * static_cast<std::size_t>(area.x0);
+        const std::uint8_t* r1 = src.row(2 * y + 1) + 8 * static_cast<std::size_t>(area.x0);
+        std::uint8_t* out = dst.row(y) + 4 * static_cast<std::size_t>(area.x0);
+        int x = 0;
+        for (; x + 4 <= area.width(); x += 4, r0 += 32, r1 += 32, out += 16) {
+            const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r0));
+            const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + 16));
+            const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1));
+            const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + 16));
+            // Column sums of source pixels 0 1 | 2 3 | 4 5 | 6 7, 16 bits per channel.
+            const __m128i v01 = _mm_add_epi16(_mm_unpacklo_epi8(a0, zero), _mm_unpacklo_epi8(b0, zero));
+            const __m128i v23 = _mm_add_epi16(_mm_unpackhi_epi8(a0, zero), _mm_unpackhi_epi8(b0, zero));
+            const __m128i v45 = _mm_add_epi16(_mm_unpacklo_epi8(a1, zero), _mm_unpacklo_epi8(b1, zero));
+            const __m128i v67 = _mm_add_epi16(_mm_unpackhi_epi8(a1, zero), _mm_unpackhi_epi8(b1, zero));
+            // Even pixels plus odd pixels: destination pixels 0 1 and 2 3.
+            const __m128i s01 = _mm_add_epi16(_mm_unpacklo_epi64(v01, v23), _mm_unpackhi_epi64(v01, v23));
+            const __m128i s23 = _mm_add_epi16(_mm_unpacklo_epi64(v45, v67), _mm_unpackhi_epi64(v45, v67));
+            const __m128i q01 = _mm_srli_epi16(_mm_add_epi16(s01, two), 2);
+            const __m128i q23 = _mm_srli_epi16(_mm_add_epi16(s23, two), 2);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(q01, q23));
+        }
+        for (; x < area.width(); ++x, r0 += 8, r1 += 8, out += 4)
+            for (int c = 0; c < 4; ++c)
+                out[c] = static_cast<std::uint8_t>((r0[c] + r0[4 + c] + r1[c] + r1[4 + c] + 2) >> 2);
+    }
+}
+#endif
+
+void decimateBlocks(const FilterImage& src, FilterImage& dst, const Area& area, int tx, int ty)
+{
+#if defined(__SSE2__)
+    if (tx == 2 && ty == 2 && area.mask == 0xF) {
+        halve(src, dst, area);
+        return;
+    }
+#endif
+    const std::uint64_t d = static_cast<std::uint64_t>(tx) * static_cast<std::uint64_t>(ty);
+    if (d < 256) {
+        decimateBlocks<std::uint16_t>(src, dst, area, tx, ty, RoundedDivider(static_cast<std::uint32_t>(d)));
+    } else if (d < 4096) {
+        // (x + d / 2) * m >> 32 is exact for x <= 255 * d while d < 4096.
+        const std::uint64_t m = ((std::uint64_t{1} << 32) + d - 1) / d;
+        decimateBlocks<std::uint32_t>(src, dst, area, tx, ty,
+                                      [d, m](std::uint32_t x) { return ((x + d / 2) * m) >> 32; });
+    } else {
+        // Few results: divide directly.
+        decimateBlocks<std::uint32_t>(src, dst, area, tx, ty, [d](std::uint32_t x) { return (x + d / 2) / d; });
     }
 }
 
