@@ -65,12 +65,12 @@ TextureSource fromTexture(std::vector<std::uint8_t> bytes, const std::string& wh
     return s;
 }
 
+// Every image type the decoders know is read; a refused one (GIF) fails in the
+// decoder with its own reason.
 void checkImageType(int type, const std::string& where, const std::string& stage)
 {
-    if (type == IMAGE_TGA || type == IMAGE_BMP)
-        return;
-    throw Failure(stage, where, type == IMAGE_NONE ? "neither a texture nor a known image type"
-                                                   : "convert reads textures, TGA and BMP images only");
+    if (type == IMAGE_NONE)
+        throw Failure(stage, where, "neither a texture nor a known image type");
 }
 
 TextureSource fromImage(PixelBitmap bitmap)
@@ -166,7 +166,7 @@ const char* describe(TextureWriteStatus status)
     return "unknown error";
 }
 
-void writeImage(const TextureSource& source, const Args& args, const std::string& output, bool tga)
+void writeImage(const TextureSource& source, const Args& args, const std::string& output)
 {
     int index = source.maps.count() - 1;
     if (const auto k = args.value("--map")) {
@@ -187,13 +187,7 @@ void writeImage(const TextureSource& source, const Args& args, const std::string
     if (map.width() < 1 || map.height() < 1)
         throw Failure("convert", output, "the map is empty");
     try {
-        if (tga) {
-            const auto raw = rawImageFromBitmap(map);
-            if (!raw || writeTga(*raw, output) != 0)
-                throw Failure("convert", output, "cannot write the TGA file");
-        } else {
-            map.saveAsBmp(output);
-        }
+        writeImageFile(output, map);
     } catch (const CTextException& err) {
         throw Failure("convert", output, err.message());
     }
@@ -270,14 +264,14 @@ int runConvert(const Args& args, Io&)
     const std::string& input = args.positionals[0];
     const std::string& output = args.positionals[1];
     const std::string ext = lower(fs::path(output).extension().string());
-    if (ext != ".tex" && ext != ".tga" && ext != ".bmp")
-        throw UsageError("the output must end in .tex, .tga or .bmp");
+    if (ext != ".tex" && !isWritableImageName(output))
+        throw UsageError("the output must end in .tex, .tga, .bmp, .tif, .tiff, .jpg, .jpeg or .png");
 
     const TextureSource source = loadSource(input, "convert");
     if (ext == ".tex")
         writeTex(source, args, output);
     else
-        writeImage(source, args, output, ext == ".tga");
+        writeImage(source, args, output);
     return exitOk;
 }
 
@@ -286,10 +280,11 @@ int runConvert(const Args& args, Io&)
 CommandSpec convertCommand()
 {
     return {"convert", "INPUT OUTPUT", "convert a texture or an image",
-            "INPUT is a texture file, VOLUME::ENTRY (ENTRY as for extract) or a TGA or BMP\n"
-            "image. OUTPUT's extension chooses the result: .tex writes a texture; .tga and\n"
-            ".bmp write one map (--map K, 0 = the smallest; default the largest), TGA with\n"
-            "alpha when the input has it.\n"
+            "INPUT is a texture file, VOLUME::ENTRY (ENTRY as for extract) or an image\n"
+            "(BMP, TGA, TIFF, EPS with a TIFF preview, JPEG, PNG, PCX, PGM, PICT, WMF, EMF).\n"
+            "OUTPUT's extension chooses the result: .tex writes a texture; .tga, .bmp,\n"
+            ".tif/.tiff, .jpg/.jpeg and .png write one map (--map K, 0 = the smallest;\n"
+            "default the largest), TGA and PNG with alpha when the input has it.\n"
             "For .tex, the alpha channel is written when the input has one and --no-alpha is\n"
             "not given; --format defaults to dxt3 with alpha and dxt1 without, and must fit.\n"
             "--maps largest (default) writes the largest map only, keep writes a texture's\n"

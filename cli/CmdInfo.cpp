@@ -5,6 +5,8 @@
 #include "VolumeCatalogue.h"
 
 #include "codecs/TextureLoader.h"
+#include "codecs/CTextException.h"
+#include "codecs/imagefile/ImageFile.h"
 
 #include <cstring>
 #include <fstream>
@@ -60,11 +62,56 @@ bool printTextureInfo(const std::string& path, bool json, std::ostream& out)
     return true;
 }
 
+const char* imageTypeName(int type)
+{
+    static const char* const names[] = {"none", "BMP", "PICT", "TGA", "TIFF", "JPEG", "PNG", "EPS (TIFF preview)",
+                                        "WMF", "EMF", "PCX", "PGM", "GIF"};
+    return type >= 0 && type <= IMAGE_GIF ? names[type] : "unknown";
+}
+
+// An image of any type decodeFile reads: its size and whether it carries alpha.
+// A volume is never taken for an image, whatever its first bytes happen to be.
+bool printImageInfo(const std::string& path, bool json, std::ostream& out)
+{
+    std::vector<std::uint8_t> head(4096);
+    {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            return false;
+        in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+        head.resize(static_cast<std::size_t>(in.gcount()));
+    }
+    if (head.size() >= 268 && std::memcmp(head.data() + 256, "KRMTLW_V2.00", 12) == 0)
+        return false;
+    const int type = detectImageFileType(path, head.data(), head.size());
+    if (type == IMAGE_NONE)
+        return false;
+    PixelBitmap bitmap;
+    try {
+        decodeFile(path, bitmap, 32);
+    } catch (const CTextException& err) {
+        throw Failure("info", path, err.message());
+    }
+    if (json) {
+        out << "{\"type\": \"image\", \"width\": " << bitmap.width() << ", \"height\": " << bitmap.height()
+            << ", \"alpha\": " << (bitmap.hasAlpha() ? "true" : "false") << "}\n";
+    } else {
+        out << "type:       image\n"
+            << "format:     " << imageTypeName(type) << '\n'
+            << "width:      " << bitmap.width() << '\n'
+            << "height:     " << bitmap.height() << '\n'
+            << "alpha:      " << (bitmap.hasAlpha() ? "yes" : "no") << '\n';
+    }
+    return true;
+}
+
 // The kind of file decides what is shown: textures and images are recognised by
 // their first bytes; everything else is opened as a volume.
 int runInfo(const Args& args, Io& io)
 {
     if (printTextureInfo(args.positionals[0], args.has("--json"), io.out))
+        return exitOk;
+    if (printImageInfo(args.positionals[0], args.has("--json"), io.out))
         return exitOk;
     VolumeCatalogue vol(args.positionals[0]);
     if (args.has("--json"))
@@ -78,10 +125,12 @@ int runInfo(const Args& args, Io& io)
 
 CommandSpec infoCommand()
 {
-    return {"info", "FILE [--json]", "show the facts of a volume or a texture",
+    return {"info", "FILE [--json]", "show the facts of a volume, a texture or an image",
             "For a volume: comment, signature, entry and file counts and the timestamp\n"
             "(raw, and as a date). For a texture: the largest map's size, the number of\n"
-            "maps, the format and whether it carries alpha.",
+            "maps, the format and whether it carries alpha. For an image (BMP, TGA, TIFF,\n"
+            "EPS, JPEG, PNG, PCX, PGM, PICT, WMF, EMF): its type, size and whether it\n"
+            "carries alpha; --json gives {\"type\": \"image\", \"width\", \"height\", \"alpha\"}.",
             1, 1, {{"--json", "", "print JSON"}}, runInfo};
 }
 

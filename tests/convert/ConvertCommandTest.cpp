@@ -129,7 +129,7 @@ TEST_F(Convert, RefusalsLeaveNoFileAndKeepAnExistingOne)
         run(args);
         EXPECT_EQ(readFile(dir / "old.tex"), (std::vector<unsigned char>{'o', 'l', 'd'})) << c.message;
     }
-    EXPECT_EQ(run({"convert", (dir / "alpha.tga").string(), (dir / "x.png").string()}).code, 2);
+    EXPECT_EQ(run({"convert", (dir / "alpha.tga").string(), (dir / "x.gif").string()}).code, 2);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 3);  // no temporary files left
 }
 

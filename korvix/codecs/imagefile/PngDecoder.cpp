@@ -71,8 +71,11 @@ int runDecoder(png_structp png, png_infop info, PngReader& reader, PixelBitmap& 
             png_set_gray_to_rgb(png);
         }
         png_set_bgr(png);
-        if (!alpha)
+        if (!alpha) {
+            // Expanding a palette brings in tRNS as alpha; drop it, then fill.
+            png_set_strip_alpha(png);
             png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+        }
     }
     png_set_interlace_handling(png);
     png_read_update_info(png, info);

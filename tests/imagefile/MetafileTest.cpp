@@ -1,0 +1,90 @@
+// Metafiles: the size rules, and the system renderer drawing onto white.
+#include "ImageTestSupport.h"
+
+#include "SystemMetafileRenderer.h"
+#include "codecs/CTextException.h"
+#include "codecs/imagefile/ImageFile.h"
+#include "codecs/imagefile/MetafileSize.h"
+
+#include <gtest/gtest.h>
+
+using namespace imagetest;
+
+namespace {
+
+TEST(MetafileSize, FromPlaceableHeaderOrFrameElse320By200)
+{
+    const std::vector<std::uint8_t> wmf = readBytes(fixture("metafile_placeable.wmf"));
+    const std::vector<std::uint8_t> emf = readBytes(fixture("metafile_frame.emf"));
+    std::vector<std::uint8_t> plainWmf(wmf.begin() + 22, wmf.end());  // without the placeable header
+    std::vector<std::uint8_t> emptyFrame = emf;
+    std::fill(emptyFrame.begin() + 24, emptyFrame.begin() + 40, 0);
+    const struct {
+        int type;
+        const std::vector<std::uint8_t>* bytes;
+        int ppi, width, height;
+    } cases[] = {
+        {IMAGE_WMF, &wmf, 96, 96, 48},       {IMAGE_WMF, &wmf, 120, 120, 60}, {IMAGE_WMF, &plainWmf, 96, 320, 200},
+        {IMAGE_EMF, &emf, 96, 96, 48},       {IMAGE_EMF, &emptyFrame, 96, 320, 200},
+    };
+    for (const auto& c : cases) {
+        const MetafileSize size = metafileSize(c.type, c.bytes->data(), c.bytes->size(), c.ppi);
+        EXPECT_EQ(size.width, c.width) << c.type << " at " << c.ppi;
+        EXPECT_EQ(size.height, c.height) << c.type << " at " << c.ppi;
+    }
+}
+
+class SystemRenderer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_previous = metafileRenderer();
+        setMetafileRenderer(std::make_shared<SystemMetafileRenderer>());
+    }
+    void TearDown() override { setMetafileRenderer(m_previous); }
+
+private:
+    std::shared_ptr<MetafileRenderer> m_previous;
+};
+
+// Each fixture fills its top-left quarter with one colour; the rest is white.
+TEST_F(SystemRenderer, DrawsOntoWhiteAtTheHeaderSize)
+{
+    const struct {
+        const char* file;
+        std::uint32_t colour;
+    } cases[] = {{"metafile_placeable.wmf", 0xFFFF0000}, {"metafile_frame.emf", 0xFF0000FF}};
+    for (const auto& c : cases) {
+        PixelBitmap bitmap;
+        decodeFile(fixture(c.file), bitmap, 32);
+        EXPECT_EQ(bitmap.width(), 96) << c.file;
+        EXPECT_EQ(bitmap.height(), 48) << c.file;
+        EXPECT_EQ(bitmap.bitsPerPixel(), 32);
+        EXPECT_TRUE(bitmap.hasAlpha());
+        EXPECT_EQ(bitmap.pixelAt(20, 10), c.colour) << c.file;
+        EXPECT_EQ(bitmap.pixelAt(80, 40), 0xFFFFFFFFu) << c.file;
+        EXPECT_EQ(bitmap.pixelAt(80, 5), 0xFFFFFFFFu) << c.file;
+        EXPECT_EQ(bitmap.pixelAt(10, 40), 0xFFFFFFFFu) << c.file;
+    }
+}
+
+TEST_F(SystemRenderer, DamagedMetafilesAreRefused)
+{
+    TempDir dir;
+    for (const char* name : {"metafile_placeable.wmf", "metafile_frame.emf"}) {
+        const std::vector<std::uint8_t> bytes = readBytes(fixture(name));
+        const std::string ext = std::string(name).substr(std::string(name).size() - 4);
+        for (std::size_t length : {std::size_t{0}, std::size_t{10}, bytes.size() / 2}) {
+            const std::string path = dir.file("cut" + std::to_string(length) + ext);
+            std::ofstream(path, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(length));
+            PixelBitmap bitmap;
+            try {
+                decodeFile(path, bitmap, 32);
+            } catch (const CTextException&) {
+            }
+        }
+    }
+}
+
+}  // namespace
