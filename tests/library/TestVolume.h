@@ -11,10 +11,10 @@ namespace testvolume {
 // One top-level file "a.txt" holding `data`, which starts at file offset 376.
 inline std::vector<unsigned char> oneFileVolume(const std::string& data)
 {
-    testsupport::VolumeSpec spec;
-    spec.entries = {{"a.txt", testsupport::dataStart(1), static_cast<std::uint32_t>(data.size()), testsupport::LAST}};
-    spec.data.assign(data.begin(), data.end());
-    return testsupport::volumeBytes(spec);
+    testsupport::VolumeSpec volume;
+    volume.entries = {{"a.txt", testsupport::dataStart(1), static_cast<std::uint32_t>(data.size()), testsupport::LAST}};
+    volume.data.assign(data.begin(), data.end());
+    return testsupport::volumeBytes(volume);
 }
 
 // A scratch directory holding files written for one test.
