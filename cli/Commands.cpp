@@ -9,6 +9,11 @@ CommandSpec extractCommand();
 CommandSpec extractAllCommand();
 CommandSpec packCommand();
 CommandSpec convertCommand();
+CommandSpec renameCommand();
+CommandSpec replaceCommand();
+CommandSpec replaceImageCommand();
+CommandSpec setCommentCommand();
+CommandSpec setTimestampCommand();
 
 const std::vector<CommandSpec>& commands()
 {
@@ -19,6 +24,11 @@ const std::vector<CommandSpec>& commands()
         extractAllCommand(),
         packCommand(),
         convertCommand(),
+        renameCommand(),
+        replaceCommand(),
+        replaceImageCommand(),
+        setCommentCommand(),
+        setTimestampCommand(),
     };
     return table;
 }

@@ -76,6 +76,15 @@ bool validDateTime(const DosDateTime& t)
 
 std::optional<DosDateTime> parseDateTime(std::string_view text)
 {
+    auto t = parseDateTimeFields(text);
+    if (!t || !validDateTime(*t))
+        return std::nullopt;
+    t->second -= t->second % 2;
+    return t;
+}
+
+std::optional<DosDateTime> parseDateTimeFields(std::string_view text)
+{
     // Exactly "YYYY-MM-DD HH:MM:SS".
     if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':'
         || text[16] != ':')
@@ -88,9 +97,8 @@ std::optional<DosDateTime> parseDateTime(std::string_view text)
     };
     DosDateTime t;
     if (!field(0, 4, t.year) || !field(5, 2, t.month) || !field(8, 2, t.day) || !field(11, 2, t.hour)
-        || !field(14, 2, t.minute) || !field(17, 2, t.second) || !validDateTime(t))
+        || !field(14, 2, t.minute) || !field(17, 2, t.second))
         return std::nullopt;
-    t.second -= t.second % 2;
     return t;
 }
 

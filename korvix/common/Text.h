@@ -21,6 +21,9 @@ struct DosDateTime {
 // Parses "YYYY-MM-DD HH:MM:SS" within what a DOS timestamp holds (1980-01-01 to
 // 2107-12-31); impossible dates are refused. Seconds are kept in two-second steps.
 std::optional<DosDateTime> parseDateTime(std::string_view text);
+// The same format with any year from 0 to 9999 and the seconds as written; for
+// callers that check the range themselves.
+std::optional<DosDateTime> parseDateTimeFields(std::string_view text);
 std::uint32_t toDosTimestamp(const DosDateTime& t);  // date word high, time word low
 // Empty for fields out of range (day 0, month 13, ...).
 std::optional<DosDateTime> fromDosTimestamp(std::uint32_t timestamp);

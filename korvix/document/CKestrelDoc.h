@@ -90,6 +90,10 @@ public:
 
     // ---- volume editing ----
     void editVolumeData();
+    // The two halves of the global data, each checked and written on its own;
+    // false after showing why nothing was written.
+    bool setVolumeComment(const std::string& comment);
+    bool setVolumeTime(const korvix::DosDateTime& time);
     // The rename command for entry i whose page item reads `itemText`;
     // true when the entry was renamed.
     bool renameCommand(int index, const std::string& itemText, bool isSelected);
@@ -142,6 +146,7 @@ private:
     void message(const std::string& text);
     void error(const std::string& text);
     bool writeLoadedBytes(const std::string& path);
+    bool checkVolumeTime(const korvix::DosDateTime& time);
     bool writeFileBytes(const std::string& path, const std::uint8_t* bytes, std::size_t size);
     bool readEntry(const EntryRecord& r, std::vector<std::uint8_t>& out);
 

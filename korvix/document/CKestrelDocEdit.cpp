@@ -101,45 +101,73 @@ void CKestrelDoc::editVolumeData()
     const auto answer = m_host.runVolumeDataDialog({latin1ToUtf8(m_strVolumeComment), m_volumeTime});
     if (!answer)
         return;
-    const auto comment = utf8ToLatin1(answer->comment);
-    if (!comment || comment->size() > tarvos::QORB_COMMENT_SIZE) {
-        message("Der Kommentar darf höchstens 256 Zeichen aus dem Zeichensatz ISO-8859-1 enthalten.");
+    // The date is checked first: a refused date writes nothing at all.
+    if (!checkVolumeTime(answer->time))
         return;
-    }
-    const korvix::DosDateTime& t = answer->time;
+    if (setVolumeComment(answer->comment))
+        setVolumeTime(answer->time);
+}
+
+bool CKestrelDoc::checkVolumeTime(const korvix::DosDateTime& t)
+{
     if (t.year > 2107) {
         message("DOS-Datum bis max. 31.12.2107");
-        return;
+        return false;
     }
     // Nothing before 1980 can be stored; such a date is refused like a late one.
     if (t.year < 1980) {
         message("DOS-Datum ab min. 01.01.1980");
-        return;
+        return false;
     }
     if (!validCalendarDate(t)) {
         message("Ungültiges Datum.");
-        return;
+        return false;
+    }
+    return true;
+}
+
+bool CKestrelDoc::setVolumeComment(const std::string& text)
+{
+    if (!m_bVolumeOpen)
+        return false;
+    const auto comment = utf8ToLatin1(text);
+    if (!comment || comment->size() > tarvos::QORB_COMMENT_SIZE) {
+        message("Der Kommentar darf höchstens 256 Zeichen aus dem Zeichensatz ISO-8859-1 enthalten.");
+        return false;
     }
     if (m_volume.readOnly()) {
         message(READ_ONLY_MESSAGE);
-        return;
+        return false;
     }
     std::uint8_t block[tarvos::QORB_COMMENT_SIZE + 1];
     std::memset(block, 0x1A, sizeof block);
     std::memcpy(block, comment->data(), comment->size());
-    bool ok = patchVolume(m_volume, 0, block, tarvos::QORB_COMMENT_SIZE);
-    if (ok)
-        m_strVolumeComment = *comment;
+    if (!patchVolume(m_volume, 0, block, tarvos::QORB_COMMENT_SIZE)) {
+        message("Fehler beim Schreiben der Datei.");
+        return false;
+    }
+    m_strVolumeComment = *comment;
+    return true;
+}
 
+bool CKestrelDoc::setVolumeTime(const korvix::DosDateTime& t)
+{
+    if (!m_bVolumeOpen || !checkVolumeTime(t))
+        return false;
+    if (m_volume.readOnly()) {
+        message(READ_ONLY_MESSAGE);
+        return false;
+    }
+    // The time word and the date word are separate fields, written one by one.
     const std::uint32_t stamp = korvix::toDosTimestamp(t);
     const std::uint8_t time[2] = {static_cast<std::uint8_t>(stamp), static_cast<std::uint8_t>(stamp >> 8)};
     const std::uint8_t date[2] = {static_cast<std::uint8_t>(stamp >> 16), static_cast<std::uint8_t>(stamp >> 24)};
-    if (patchVolume(m_volume, 280, time, 2) && patchVolume(m_volume, 282, date, 2))
-        m_volumeTime = t;
-    else
-        ok = false;
-    if (!ok)
+    if (!patchVolume(m_volume, 280, time, 2) || !patchVolume(m_volume, 282, date, 2)) {
         message("Fehler beim Schreiben der Datei.");
+        return false;
+    }
+    m_volumeTime = t;
+    return true;
 }
 
 // ---- rename ----

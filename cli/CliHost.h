@@ -1,0 +1,64 @@
+// The document's host on the command line: messages go to standard error,
+// dialog answers come from the command's arguments, and confirmations are
+// answered yes only when the user said --yes.
+#pragma once
+
+#include "Cli.h"
+
+#include "document/DocumentHost.h"
+
+#include <deque>
+
+namespace cli {
+
+class CliHost : public DocumentHost {
+public:
+    CliHost(Io& io, std::string stage, std::string file) : m_io(io), m_stage(std::move(stage)), m_file(std::move(file)) {}
+
+    bool assumeYes = false;
+    std::deque<std::string> openFiles;  // answers for the open-file dialog
+    std::optional<std::string> renameAnswer;
+    std::optional<VolumeDataAnswer> volumeData;
+    int messagesShown = 0;
+
+    MessageAnswer messageBox(const std::string& text, const std::string& caption, MessageIcon icon,
+                             MessageButtons buttons) override;
+    void setWaitCursor(bool) override {}
+    void setStatusText(int, const std::string&) override {}
+    void setWindowTitle(const std::string&) override {}
+    void addRecentFile(const std::string&) override {}
+    std::optional<std::string> recentFile(int) override { return std::nullopt; }
+    void removeRecentFile(int) override {}
+    void setButtonChecked(int, bool) override {}
+    bool buttonChecked(int) override { return false; }
+    void setButtonPressed(int, bool) override {}
+    std::array<int, 10> mapButtonIds() override { return {}; }
+    bool hasPictureView() override { return false; }
+    bool pictureViewVisible() override { return false; }
+    void activatePictureView() override {}
+    void refreshPictureView() override {}
+    void setPictureZoom(float) override {}
+    void relayoutPictureView() override {}
+    void setPictureSmoothing(bool) override {}
+    void emptySelection() override {}
+    void clearVolumeBrowser() override {}
+    void showVolumeBrowser(const VolumeBrowserModel&) override {}
+    void activateDirectoryTree() override {}
+    std::optional<int> selectedEntry() override { return std::nullopt; }
+    void updateAllViews() override {}
+    std::optional<std::string> chooseOpenFile(const std::string&, const std::string&) override;
+    std::optional<std::string> chooseSaveFile(const std::string&) override { return std::nullopt; }
+    bool runExportDialog(ExportDialogModel&) override { return false; }
+    std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer&) override { return volumeData; }
+    std::optional<std::string> runRenameDialog(const std::string&) override { return renameAnswer; }
+    bool clipboardHasBitmap() override { return false; }
+    std::optional<PixelBitmap> clipboardBitmap() override { return std::nullopt; }
+    void playSound(const std::uint8_t*, std::size_t) override {}
+
+private:
+    Io& m_io;
+    std::string m_stage;
+    std::string m_file;
+};
+
+}  // namespace cli

@@ -1,0 +1,113 @@
+// The volume edits, run through the document as the desktop program runs them:
+// rename, replace, replace-image, set-comment, set-timestamp.
+#include "Cli.h"
+#include "CliHost.h"
+#include "VolumeCatalogue.h"
+
+#include "common/Text.h"
+#include "document/CKestrelDoc.h"
+
+#include <ostream>
+
+namespace cli {
+
+namespace {
+
+// The document with the volume open for writing, and the entry's catalogue index.
+struct Session {
+    CliHost host;
+    CKestrelDoc doc;
+    Session(Io& io, const std::string& stage, const std::string& volume) : host(io, stage, volume), doc(host)
+    {
+        if (!doc.openVolume(volume, volume))
+            throw Failure(stage, volume, "cannot open the volume");
+    }
+};
+
+int entryIndex(const std::string& volume, const std::string& spec)
+{
+    return VolumeCatalogue(volume).resolve(spec).index;
+}
+
+int runRename(const Args& args, Io& io)
+{
+    const std::string& volume = args.positionals[0];
+    const int index = entryIndex(volume, args.positionals[1]);
+    Session s(io, "rename", volume);
+    return s.doc.renameEntry(index, args.positionals[2], false) ? exitOk : exitFailure;
+}
+
+int runReplace(const Args& args, Io& io)
+{
+    const std::string& volume = args.positionals[0];
+    const int index = entryIndex(volume, args.positionals[1]);
+    Session s(io, "replace", volume);
+    s.host.openFiles.push_back(args.positionals[2]);
+    return s.doc.replaceEntryFromFile(index, false) ? exitOk : exitFailure;
+}
+
+int runReplaceImage(const Args& args, Io& io)
+{
+    const std::string& volume = args.positionals[0];
+    const int index = entryIndex(volume, args.positionals[1]);
+    Session s(io, "replace-image", volume);
+    s.host.assumeYes = args.has("--yes");
+    if (!s.doc.openFile(args.positionals[2], false))
+        return exitFailure;
+    return s.doc.replaceEntryFromImage(index) ? exitOk : exitFailure;
+}
+
+int runSetComment(const Args& args, Io& io)
+{
+    Session s(io, "set-comment", args.positionals[0]);
+    return s.doc.setVolumeComment(args.positionals[1]) ? exitOk : exitFailure;
+}
+
+int runSetTimestamp(const Args& args, Io& io)
+{
+    const auto t = korvix::parseDateTimeFields(args.positionals[1]);
+    if (!t)
+        throw UsageError("the timestamp wants the form \"YYYY-MM-DD HH:MM:SS\"");
+    Session s(io, "set-timestamp", args.positionals[0]);
+    return s.doc.setVolumeTime(*t) ? exitOk : exitFailure;
+}
+
+}  // namespace
+
+CommandSpec renameCommand()
+{
+    return {"rename", "VOLUME ENTRY NEWNAME", "rename an entry in place",
+            "NEWNAME has 1 to 64 characters of ISO-8859-1; the name field is filled with blanks.",
+            3, 3, {}, runRename};
+}
+
+CommandSpec replaceCommand()
+{
+    return {"replace", "VOLUME ENTRY FILE", "replace an entry's bytes by a file of the same size",
+            "The old bytes are kept until the new ones are verified on disk.", 3, 3, {}, runReplace};
+}
+
+CommandSpec replaceImageCommand()
+{
+    return {"replace-image", "VOLUME ENTRY IMAGE [--yes]",
+            "replace a TGA or TEX entry by an image, converted to the entry's own format and size",
+            "IMAGE is a texture or an image file; it is resized to the entry's size and written\n"
+            "with the entry's format and number of maps. The replacement must come out at the\n"
+            "entry's exact size. Without --yes the conversion is shown and nothing is written.",
+            3, 3, {{"--yes", "", "confirm the replacement"}}, runReplaceImage};
+}
+
+CommandSpec setCommentCommand()
+{
+    return {"set-comment", "VOLUME TEXT", "rewrite the volume's comment (up to 256 characters)", "", 2, 2, {},
+            runSetComment};
+}
+
+CommandSpec setTimestampCommand()
+{
+    return {"set-timestamp", "VOLUME \"YYYY-MM-DD HH:MM:SS\"", "rewrite the volume's timestamp",
+            "Dates from 1980-01-01 to 2107-12-31; seconds are stored in steps of two.", 2, 2, {},
+            runSetTimestamp};
+}
+
+}  // namespace cli

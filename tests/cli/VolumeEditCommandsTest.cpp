@@ -1,0 +1,97 @@
+// The volume edit commands: each refusal writes nothing, each edit lands in place.
+#include "Cli.h"
+#include "TextureBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace testsupport;
+
+namespace {
+
+struct Outcome {
+    int code;
+    std::string out, err;
+};
+
+Outcome run(const std::vector<std::string>& args)
+{
+    std::ostringstream out, err;
+    cli::Io io{out, err};
+    const int code = cli::run(args, io);
+    return {code, out.str(), err.str()};
+}
+
+struct EditCommands : ::testing::Test {
+    TempDir dir;
+    std::string volume = (dir / "v.qrb").string();
+    std::vector<unsigned char> tex = textureBytes(8, 8, 2, 2);
+
+    void SetUp() override
+    {
+        VolumeSpec spec;
+        spec.timestamp = 0x5A8C6000;
+        spec.entries = {{"data.bin", dataStart(2), 4, 0},
+                        {"pic.TEX", dataStart(2) + 4, static_cast<std::uint32_t>(tex.size()), LAST}};
+        spec.data = {'a', 'b', 'c', 'd'};
+        spec.data.insert(spec.data.end(), tex.begin(), tex.end());
+        writeFile(volume, volumeBytes(spec));
+    }
+};
+
+}  // namespace
+
+TEST_F(EditCommands, RefusalsWriteNothing)
+{
+    writeFile(dir / "five", {'1', '2', '3', '4', '5'});
+    writeFile(dir / "image.tex", textureBytes(16, 16, 1, 2));
+    const auto before = readFile(volume);
+    const struct {
+        std::vector<std::string> args;
+        int code;
+        const char* errHas;
+    } cases[] = {
+        {{"rename", volume, "data.bin", std::string(65, 'n')}, 1, "1 bis 64 Zeichen"},
+        {{"rename", volume, "nothing", "x"}, 1, "no entry"},
+        {{"set-comment", volume, std::string(257, 'c')}, 1, "256 Zeichen"},
+        {{"set-timestamp", volume, "2108-01-01 00:00:00"}, 1, "DOS-Datum bis max. 31.12.2107"},
+        {{"set-timestamp", volume, "1979-12-31 23:59:59"}, 1, "01.01.1980"},
+        {{"set-timestamp", volume, "2023-02-29 12:00:00"}, 1, "Ungültiges Datum."},
+        {{"set-timestamp", volume, "yesterday"}, 2, "YYYY-MM-DD"},
+        {{"replace", volume, "data.bin", (dir / "five").string()}, 1, "Größen stimmen nicht überein"},
+        {{"replace-image", volume, "data.bin", (dir / "image.tex").string(), "--yes"}, 1, "Nur Bilder"},
+        // Without --yes the conversion is shown and nothing is written.
+        {{"replace-image", volume, "pic.tex", (dir / "image.tex").string()}, 1, "Ziel-Textur"},
+    };
+    for (const auto& c : cases) {
+        const auto r = run(c.args);
+        EXPECT_EQ(r.code, c.code) << c.args[0] << ": " << r.err;
+        EXPECT_NE(r.err.find(c.errHas), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(readFile(volume), before);
+}
+
+TEST_F(EditCommands, EditsLandInPlace)
+{
+    writeFile(dir / "four", {'w', 'x', 'y', 'z'});
+    writeFile(dir / "image.tex", textureBytes(16, 16, 1, 2, [](int, int, int) { return 0x80FF0000u; }));
+    EXPECT_EQ(run({"rename", volume, "DATA.BIN", "renamed"}).code, 0);
+    EXPECT_EQ(run({"replace", volume, "renamed", (dir / "four").string()}).code, 0);
+    EXPECT_EQ(run({"set-comment", volume, "Grüße"}).code, 0);
+    EXPECT_EQ(run({"set-timestamp", volume, "2024-02-29 10:20:31"}).code, 0);
+    const auto r = run({"replace-image", volume, "pic.tex", (dir / "image.tex").string(), "--yes"});
+    EXPECT_EQ(r.code, 0) << r.err;
+
+    const auto bytes = readFile(volume);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 6), "Gr\xFC\xDF" "e\x1A");
+    EXPECT_EQ(bytes[280] | bytes[281] << 8, 10 << 11 | 20 << 5 | 15);
+    EXPECT_EQ(bytes[282] | bytes[283] << 8, 44 << 9 | 2 << 5 | 29);
+    EXPECT_EQ(std::string(bytes.begin() + 296, bytes.begin() + 296 + 8), "renamed ");
+    EXPECT_EQ(std::string(bytes.begin() + dataStart(2), bytes.begin() + dataStart(2) + 4), "wxyz");
+    // The picture was reduced to 8 x 8 with two maps in the entry's own format.
+    const auto listed = run({"extract", volume, "pic.TEX", "-o", "-"});
+    ASSERT_EQ(listed.out.size(), tex.size());
+    EXPECT_EQ(static_cast<unsigned char>(listed.out[36 + 4 * 4 + 2]), 0xFF) << "red in the smallest map";
+    EXPECT_EQ(static_cast<unsigned char>(listed.out[36 + 4 * 4 + 3]), 0x80) << "alpha kept";
+}
