@@ -124,6 +124,8 @@ std::vector<std::uint8_t> encodeBlocks(const std::uint8_t* pixels, int width, in
         return grid;
     const std::size_t share = static_cast<std::size_t>(size / blocks);
     std::vector<std::uint8_t> out(static_cast<std::size_t>(size));
+    if (share == 0)
+        return out;  // a 1 x 1 map holds no bytes
     for (int by = 0; by < blocksY; ++by)
         for (int bx = 0; bx < blocksX; ++bx) {
             const std::size_t b = static_cast<std::size_t>(by) * static_cast<std::size_t>(blocksX) + static_cast<std::size_t>(bx);

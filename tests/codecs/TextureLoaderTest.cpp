@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace {
 
 using testsupport::TextureHeader;
@@ -186,6 +188,34 @@ TEST(TextureLoader, SizesComeFromTheReferencePairAndTheCountByte)
     EXPECT_EQ(ten.maps[0].height(), 1);
     EXPECT_EQ(ten.maps[9].width(), 0);
     EXPECT_EQ(ten.maps[9].height(), 512);
+}
+
+TEST(TextureLoader, DamagedHeadersNeverReadPastTheBytes)
+{
+    // Valid textures of every format with their header bytes and length changed at
+    // random; each copy is exactly as long as its bytes, so a sanitizer build sees
+    // any read past the end.
+    const unsigned seed = 20261209;
+    std::mt19937 rng(seed);
+    for (std::uint32_t format : {2u, 6u, 8u, 10u, 12u}) {
+        const auto info = texture::infoOf(*texture::formatFromCode(static_cast<std::uint8_t>(format)));
+        ASSERT_NE(info, nullptr);
+        std::size_t size = 0;
+        for (int i = 0; i < 4; ++i)
+            size += static_cast<std::size_t>(texture::mapDataSize(info->format, 16 >> (3 - i), 8 >> (3 - i)));
+        const auto good = textureBytes(format, 16, 8, 4, std::vector<std::uint8_t>(size, 0x5A));
+        ASSERT_TRUE(load(good).ok());
+        for (int round = 0; round < 400; ++round) {
+            auto bytes = good;
+            for (int k = 0; k < 3; ++k) {
+                const std::size_t at = std::uniform_int_distribution<std::size_t>(8, 35)(rng);
+                bytes[at] = static_cast<std::uint8_t>(rng() % 4 == 0 ? rng() : rng() % 20);
+            }
+            bytes.resize(std::uniform_int_distribution<std::size_t>(0, bytes.size())(rng));
+            const LoadedTexture t = load(bytes);
+            EXPECT_EQ(t.ok(), t.count() >= 1) << "seed " << seed << " format " << format << " round " << round;
+        }
+    }
 }
 
 }  // namespace
