@@ -93,7 +93,10 @@ void PixelBitmap::create(int width, int height, int bitsPerPixel, bool hasAlpha)
     if (width < 0 || height < 0 || bitsPerPixel <= 0 || bitsPerPixel > 32)
         throw CTextException(10, "Can't create bitmap.");
     const std::uint32_t entries = tableEntries(bitsPerPixel);
-    const std::uint64_t stride = static_cast<std::uint64_t>(strideFor(width, bitsPerPixel));
+    // The row stride must fit the header's 32-bit fields and bytesPerLine().
+    const std::uint64_t stride = ((static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bitsPerPixel) + 31) / 32) * 4;
+    if (stride > 0x7FFFFFFF)
+        throw CTextException(10, "Can't create bitmap.");
     const std::uint64_t size = HEADER_SIZE + std::uint64_t{entries} * 4 + stride * static_cast<std::uint64_t>(height);
     try {
         m_rows.reserve(static_cast<std::size_t>(height));

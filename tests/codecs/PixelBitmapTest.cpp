@@ -109,6 +109,20 @@ TEST(PixelBitmap, SaveAsBmpWritesTwentyFourBitsPaddedWithBlanks)
               (std::vector<unsigned char>{0x66, 0x55, 0x44, 0x20, 0x33, 0x22, 0x11, 0x20}));
 }
 
+TEST(PixelBitmap, RefusesSizesItCannotHold)
+{
+    PixelBitmap bmp;
+    for (auto [w, h] : {std::pair{0x7FFFFFFF, 1}, std::pair{-1, 4}}) {
+        try {
+            bmp.create(w, h, 32, false);
+            FAIL() << w << " x " << h;
+        } catch (const CTextException& e) {
+            EXPECT_EQ(e.code(), 10);
+            EXPECT_EQ(e.message(), "Can't create bitmap.");
+        }
+    }
+}
+
 TEST(PixelBitmap, SaveAsBmpFailureThrowsCodeFive)
 {
     TempDir dir;
