@@ -17,7 +17,8 @@
 //   per channel, the float constants widened to double; the weights sum to 0.99, so even
 //   c0 = c1 gives a slightly darker colour at indices 2 and 3.
 //
-// All functions are pure and thread-safe; the tables they use are compile-time constants.
+// All functions are pure and thread-safe. The decoder's tables are compile-time constants;
+// the compressor's single-colour tables are built once, on first use, thread-safely.
 namespace dxt {
 
 // Decodes an 8-byte colour block (c0, c1 little-endian, then one index byte per row,
@@ -29,21 +30,26 @@ void decodeDxt1Block(const std::uint8_t* block8, std::uint8_t* bgra64);
 // nibble, alpha = nibble * 17) followed by a colour block.
 void decodeDxt3Block(const std::uint8_t* block16, std::uint8_t* bgra64);
 
-// How hard the compressor searches. All three choose endpoints and indices for the game's
-// decoder above and measure the error with the weights 0.309 red, 0.609 green and
-// 0.082 blue.
-// - Fast: principal axis start, one refinement round; for previews and bulk work.
-// - Default: the same start refined until the error stops falling.
-// - Best: adds a cluster search over the orderings of the texels along the axis and a
-//   wider endpoint search; several times slower, for final exports.
-// Blocks of a single colour get the best endpoints the decoder can offer at every setting.
+// How hard the compressor searches. Every setting chooses endpoints and indices for the
+// game's decoder above (its expansion, its 0.66 / 0.33 colours, four colours in every
+// block) and measures the error as 0.309 dr^2 + 0.609 dg^2 + 0.082 db^2.
+// - Fast: principal axis, indices by position along it, one exact endpoint solve.
+// - Default: alternates exact endpoint solves and index choices until the error stops
+//   falling, then tries the other placements of the texels' levels along the palette
+//   when an entry is unused (the best endpoint may lie beyond the texels).
+// - Best: adds a cluster search over every split of the texels' order along the axis;
+//   roughly ten times slower than Default, for final exports.
+// Blocks of a single colour get the best endpoints the decoder can offer at every
+// setting. bench/compressor measures the settings against other DXT compressors, all
+// decoded the game's way.
 enum class Quality { Fast, Default, Best };
 
 // Encodes one block. validMask bit (4 * y + x) says the texel exists; only existing
 // texels take part in the colours (maps smaller than 4 x 4); the others get any index.
 // DXT3 alpha nibble = floor(alpha * 15 / 255 + 0.5); missing texels get nibble 0.
-// The colour endpoints may come in either order, since the game reads every block with
-// four colours. An empty mask gives an all-zero colour block.
+// The larger colour is written first: the game reads either order the same way, and so
+// decoders with a three-colour mode read the block as the game does unless both colours
+// are equal. An empty mask gives an all-zero block.
 void encodeDxt1Block(const std::uint8_t* bgra64, std::uint8_t* out8, Quality q = Quality::Default,
                      std::uint16_t validMask = 0xFFFF);
 void encodeDxt3Block(const std::uint8_t* bgra64, std::uint8_t* out16, Quality q = Quality::Default,

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -14,9 +15,10 @@ namespace {
 using namespace tables;
 
 // Channel order inside the encoder: 0 red (5 bits), 1 green (6 bits), 2 blue (5 bits).
-// Error weights in thousandths: 0.309, 0.609, 0.082 as integers, so that errors add up
-// exactly and every thread and build chooses the same block.
-constexpr int kWeight[3] = {309, 609, 82};
+// The error of a texel is 0.309 dr^2 + 0.609 dg^2 + 0.082 db^2 in single precision, as the
+// game measures it. The same operations in the same order give the same choice on every
+// thread, so the output does not depend on how a map is split up.
+constexpr float kWeight[3] = {0.309f, 0.609f, 0.082f};
 constexpr int kFieldMax[3] = {31, 63, 31};
 
 int expandField(int ch, int f)
@@ -29,11 +31,15 @@ int mixField(int ch, int a, int b)
     return ch == 1 ? kMix6[a * 64 + b] : kMix5[a * 32 + b];
 }
 
-// The texels of a block that exist, by channel.
+// The texels of a block that exist, by channel, packed to the front. The arrays are
+// always filled to 16 (copies of the first texel, with `counts` 0) so that the loops
+// over them have a fixed length the compiler can vectorise.
 struct BlockTexels {
-    int count = 0;
-    std::uint8_t position[16] = {};
-    int c[3][16] = {};
+    int count;
+    std::uint8_t position[16];
+    std::int32_t c[3][16];
+    float cf[3][16];   // the same as floats
+    float counts[16];  // 1 for the texels that exist, else 0
 };
 
 // Endpoint fields: f[0] is c0, f[1] is c1, each red, green, blue.
@@ -59,26 +65,36 @@ Palette paletteOf(const Endpoints& e)
 }
 
 // Gives each texel its nearest palette colour (the lowest index among equals) and
-// returns the block's weighted squared error.
-std::uint32_t assignIndices(const BlockTexels& t, const Endpoints& e, std::uint8_t* index)
+// returns the block's weighted squared error. Written as plain loops of 16 so that the
+// compiler keeps four texels in each vector register.
+float assignIndices(const BlockTexels& t, const Endpoints& e, std::uint8_t* index)
 {
     const Palette p = paletteOf(e);
-    std::uint32_t total = 0;
-    for (int i = 0; i < t.count; ++i) {
-        std::uint32_t best = UINT32_MAX;
-        int bestIndex = 0;
-        for (int k = 0; k < 4; ++k) {
-            const int dr = p.c[k][0] - t.c[0][i];
-            const int dg = p.c[k][1] - t.c[1][i];
-            const int db = p.c[k][2] - t.c[2][i];
-            const auto err = static_cast<std::uint32_t>(kWeight[0] * dr * dr + kWeight[1] * dg * dg + kWeight[2] * db * db);
-            if (err < best) {
-                best = err;
-                bestIndex = k;
-            }
+    float err[4][16];
+    for (int k = 0; k < 4; ++k) {
+        const float pr = static_cast<float>(p.c[k][0]), pg = static_cast<float>(p.c[k][1]), pb = static_cast<float>(p.c[k][2]);
+        for (int i = 0; i < 16; ++i) {
+            const float dr = pr - t.cf[0][i], dg = pg - t.cf[1][i], db = pb - t.cf[2][i];
+            err[k][i] = kWeight[0] * dr * dr + kWeight[1] * dg * dg + kWeight[2] * db * db;
         }
-        index[i] = static_cast<std::uint8_t>(bestIndex);
-        total += best;
+    }
+    float best[16];
+    std::int32_t chosen[16];
+    for (int i = 0; i < 16; ++i) {
+        float b = err[0][i];
+        std::int32_t k = 0;
+        for (int j = 1; j < 4; ++j) {
+            const bool better = err[j][i] < b;
+            b = better ? err[j][i] : b;
+            k = better ? j : k;
+        }
+        best[i] = b * t.counts[i];
+        chosen[i] = k;
+    }
+    float total = 0;
+    for (int i = 0; i < 16; ++i) {
+        index[i] = static_cast<std::uint8_t>(chosen[i]);
+        total += best[i];
     }
     return total;
 }
@@ -103,11 +119,19 @@ Moments momentsOf(const BlockTexels& t, const std::uint8_t* index)
     return m;
 }
 
-int channelCost(const Moments& m, int ch, int a, int b)
+template <int Bits>
+struct FieldTables {
+    static constexpr const std::uint8_t* expand() { return Bits == 6 ? kExpand6.data() : kExpand5.data(); }
+    static constexpr const std::uint8_t* mix() { return Bits == 6 ? kMix6.data() : kMix5.data(); }
+};
+
+template <int Bits>
+int channelCost(const Moments& m, const int* s, int a, int b)
 {
-    const int p0 = expandField(ch, a), p1 = expandField(ch, b);
-    const int p2 = mixField(ch, a, b), p3 = mixField(ch, b, a);
-    const int* s = m.s[ch];
+    const std::uint8_t* expand = FieldTables<Bits>::expand();
+    const std::uint8_t* mix = FieldTables<Bits>::mix();
+    const int p0 = expand[a], p1 = expand[b];
+    const int p2 = mix[(a << Bits) + b], p3 = mix[(b << Bits) + a];
     return m.n[0] * p0 * p0 - 2 * s[0] * p0 + m.n[1] * p1 * p1 - 2 * s[1] * p1 + m.n[2] * p2 * p2 - 2 * s[2] * p2 +
            m.n[3] * p3 * p3 - 2 * s[3] * p3;
 }
@@ -133,7 +157,7 @@ constexpr std::array<std::uint8_t, 256> kQuantise6 = makeQuantise<6>();
 
 int quantiseField(int ch, double value)
 {
-    const int v = std::clamp(static_cast<int>(std::lround(value)), 0, 255);
+    const int v = value <= 0 ? 0 : value >= 255 ? 255 : static_cast<int>(value + 0.5);
     return ch == 1 ? kQuantise6[v] : kQuantise5[v];
 }
 
@@ -161,20 +185,24 @@ bool leastSquares(const Moments& m, int ch, double& a, double& b)
 // Best endpoint fields of one channel for fixed indices, searched in a square of
 // fields around the least-squares estimate; the current fields stay when nothing
 // in the square is better.
-void solveChannel(const Moments& m, int ch, int radius, Endpoints& e)
+template <int Bits>
+void solveChannelBits(const Moments& m, int ch, int radius, Endpoints& e)
 {
+    const int* s = m.s[ch];
     int bestA = e.f[0][ch], bestB = e.f[1][ch];
-    int best = channelCost(m, ch, bestA, bestB);
+    int best = channelCost<Bits>(m, s, bestA, bestB);
     int centreA = bestA, centreB = bestB;
     double a, b;
     if (leastSquares(m, ch, a, b)) {
         centreA = quantiseField(ch, a);
         centreB = quantiseField(ch, b);
     }
-    const int hi = kFieldMax[ch];
-    for (int fa = std::max(0, centreA - radius); fa <= std::min(hi, centreA + radius); ++fa)
-        for (int fb = std::max(0, centreB - radius); fb <= std::min(hi, centreB + radius); ++fb) {
-            const int cost = channelCost(m, ch, fa, fb);
+    constexpr int hi = (1 << Bits) - 1;
+    const int a0 = std::max(0, centreA - radius), a1 = std::min(hi, centreA + radius);
+    const int b0 = std::max(0, centreB - radius), b1 = std::min(hi, centreB + radius);
+    for (int fa = a0; fa <= a1; ++fa)
+        for (int fb = b0; fb <= b1; ++fb) {
+            const int cost = channelCost<Bits>(m, s, fa, fb);
             if (cost < best) {
                 best = cost;
                 bestA = fa;
@@ -185,10 +213,17 @@ void solveChannel(const Moments& m, int ch, int radius, Endpoints& e)
     e.f[1][ch] = bestB;
 }
 
+void solveChannels(const Moments& m, int radius, Endpoints& e)
+{
+    solveChannelBits<5>(m, 0, radius, e);
+    solveChannelBits<6>(m, 1, radius, e);
+    solveChannelBits<5>(m, 2, radius, e);
+}
+
 struct Candidate {
     Endpoints e;
     std::uint8_t index[16] = {};
-    std::uint32_t error = UINT32_MAX;
+    float error = 3.0e38f;
 };
 
 // Alternates between the best endpoints for the indices and the best indices for the
@@ -199,12 +234,55 @@ void refine(const BlockTexels& t, Candidate& c, int radius, int maxRounds)
         const Moments m = momentsOf(t, c.index);
         Candidate next;
         next.e = c.e;
-        for (int ch = 0; ch < 3; ++ch)
-            solveChannel(m, ch, radius, next.e);
+        solveChannels(m, radius, next.e);
         next.error = assignIndices(t, next.e, next.index);
         if (next.error >= c.error)
             return;
         c = next;
+    }
+}
+
+// When the indices leave a palette entry unused, the best block may place the texels'
+// levels differently along the palette (say on entries 0, 2 and 3 rather than 0, 2 and
+// 1, with the unused endpoint beyond the texels), which refinement cannot reach from
+// where it stands. Tries every other order-keeping placement of the used levels.
+void tryOtherPlacements(const BlockTexels& t, Candidate& best, int radius, int rounds)
+{
+    constexpr int chain[4] = {0, 2, 3, 1};  // palette entries in order along the line
+    int used[4];
+    int levels = 0;
+    bool present[4] = {};
+    for (int i = 0; i < t.count; ++i)
+        present[best.index[i]] = true;
+    for (int k : chain)
+        if (present[k])
+            used[levels++] = k;
+    if (levels < 2 || levels == 4)
+        return;
+    const Candidate start = best;
+    // Each subset of `levels` chain positions, in order, as a bit mask over the chain.
+    for (int mask = 1; mask < 16; ++mask) {
+        if (std::popcount(static_cast<unsigned>(mask)) != levels)
+            continue;
+        int remap[4] = {};
+        int next = 0;
+        bool same = true;
+        for (int pos = 0; pos < 4; ++pos)
+            if (mask & (1 << pos)) {
+                remap[used[next]] = chain[pos];
+                same &= used[next] == chain[pos];
+                ++next;
+            }
+        if (same)
+            continue;
+        Candidate c = start;
+        for (int i = 0; i < t.count; ++i)
+            c.index[i] = static_cast<std::uint8_t>(remap[c.index[i]]);
+        solveChannels(momentsOf(t, c.index), radius, c.e);
+        c.error = assignIndices(t, c.e, c.index);
+        refine(t, c, radius, rounds);
+        if (c.error < best.error)
+            best = c;
     }
 }
 
@@ -260,11 +338,11 @@ const SingleColourTables& singleColourTables()
 void encodeSingleColour(const BlockTexels& t, Candidate& c)
 {
     const SingleColourTables& s = singleColourTables();
-    std::uint32_t errEndpoint = 0, errMixed = 0;
+    float errEndpoint = 0, errMixed = 0;
     for (int ch = 0; ch < 3; ++ch) {
         const int v = t.c[ch][0];
-        errEndpoint += static_cast<std::uint32_t>(kWeight[ch] * s.endpoint[ch == 1][v].error);
-        errMixed += static_cast<std::uint32_t>(kWeight[ch] * s.mixed[ch == 1][v].error);
+        errEndpoint += kWeight[ch] * s.endpoint[ch == 1][v].error;
+        errMixed += kWeight[ch] * s.mixed[ch == 1][v].error;
     }
     const bool mixed = errMixed < errEndpoint;
     for (int ch = 0; ch < 3; ++ch) {
@@ -273,58 +351,75 @@ void encodeSingleColour(const BlockTexels& t, Candidate& c)
         c.e.f[1][ch] = entry.b;
     }
     std::fill(c.index, c.index + 16, static_cast<std::uint8_t>(mixed ? 2 : 0));
-    c.error = static_cast<std::uint32_t>(t.count) * std::min(errEndpoint, errMixed);
+    c.error = static_cast<float>(t.count) * std::min(errEndpoint, errMixed);
 }
 
 // ---- The principal axis start -----------------------------------------------------------
 
-// Endpoints at the two texels lying furthest apart along the principal axis of the
-// texels' colours, measured in the weighted space so that green counts most.
-Endpoints principalAxisEndpoints(const BlockTexels& t)
-{
-    static const double scale[3] = {std::sqrt(0.309), std::sqrt(0.609), std::sqrt(0.082)};
-    double mean[3] = {};
-    for (int ch = 0; ch < 3; ++ch) {
-        for (int i = 0; i < t.count; ++i)
-            mean[ch] += t.c[ch][i];
-        mean[ch] /= t.count;
-    }
-    double cov[3][3] = {};
-    for (int i = 0; i < t.count; ++i) {
-        double d[3];
-        for (int ch = 0; ch < 3; ++ch)
-            d[ch] = (t.c[ch][i] - mean[ch]) * scale[ch];
-        for (int r = 0; r < 3; ++r)
-            for (int s = r; s < 3; ++s)
-                cov[r][s] += d[r] * d[s];
-    }
-    cov[1][0] = cov[0][1];
-    cov[2][0] = cov[0][2];
-    cov[2][1] = cov[1][2];
+// The principal axis of the texels' colours, measured in the weighted space so that green
+// counts most (square roots of the error weights take a colour into that space).
+struct Axis {
+    float v[3];  // already scaled: project() takes plain colours
 
-    // Power iteration from the row of the largest variance.
+    float project(const BlockTexels& t, int i) const { return t.c[0][i] * v[0] + t.c[1][i] * v[1] + t.c[2][i] * v[2]; }
+};
+
+Axis principalAxis(const BlockTexels& t)
+{
+    constexpr float scale[3] = {0.5558777f, 0.7803845f, 0.2863564f};  // sqrt(0.309), sqrt(0.609), sqrt(0.082)
+    // Sums over all 16 slots with the padding weighted 0, in loops the compiler vectorises.
+    const float inverseCount = 1.0f / static_cast<float>(t.count);
+    float mean[3];
+    for (int ch = 0; ch < 3; ++ch) {
+        float sum = 0;
+        for (int i = 0; i < 16; ++i)
+            sum += t.cf[ch][i] * t.counts[i];
+        mean[ch] = sum * inverseCount;
+    }
+    float d[3][16];
+    for (int ch = 0; ch < 3; ++ch)
+        for (int i = 0; i < 16; ++i)
+            d[ch][i] = (t.cf[ch][i] - mean[ch]) * scale[ch] * t.counts[i];
+    float cov[3][3];
+    for (int r = 0; r < 3; ++r)
+        for (int c = r; c < 3; ++c) {
+            float sum = 0;
+            for (int i = 0; i < 16; ++i)
+                sum += d[r][i] * d[c][i];
+            cov[r][c] = sum;
+            cov[c][r] = sum;
+        }
+    // Power iteration on the squared matrix, from the row of the largest variance.
+    float sq[3][3];
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            sq[r][c] = cov[r][0] * cov[0][c] + cov[r][1] * cov[1][c] + cov[r][2] * cov[2][c];
     int start = 0;
     for (int ch = 1; ch < 3; ++ch)
         if (cov[ch][ch] > cov[start][start])
             start = ch;
-    double v[3] = {cov[start][0], cov[start][1], cov[start][2]};
-    for (int it = 0; it < 8; ++it) {
-        double w[3];
+    float v[3] = {cov[start][0], cov[start][1], cov[start][2]};
+    for (int it = 0; it < 4; ++it) {
+        float w[3];
         for (int r = 0; r < 3; ++r)
-            w[r] = cov[r][0] * v[0] + cov[r][1] * v[1] + cov[r][2] * v[2];
-        const double len = std::max({std::fabs(w[0]), std::fabs(w[1]), std::fabs(w[2])});
-        if (len < 1e-12)
+            w[r] = sq[r][0] * v[0] + sq[r][1] * v[1] + sq[r][2] * v[2];
+        const float len = std::max({std::fabs(w[0]), std::fabs(w[1]), std::fabs(w[2])});
+        if (!(len > 1e-20f))
             break;
+        const float inv = 1.0f / len;
         for (int r = 0; r < 3; ++r)
-            v[r] = w[r] / len;
+            v[r] = w[r] * inv;
     }
+    return Axis{{v[0] * scale[0], v[1] * scale[1], v[2] * scale[2]}};
+}
 
+// Endpoints at the two texels lying furthest apart along the axis.
+Endpoints endpointsAlong(const BlockTexels& t, const Axis& axis)
+{
     int lo = 0, hi = 0;
-    double minDot = 1e300, maxDot = -1e300;
+    float minDot = 1e30f, maxDot = -1e30f;
     for (int i = 0; i < t.count; ++i) {
-        double dot = 0;
-        for (int ch = 0; ch < 3; ++ch)
-            dot += t.c[ch][i] * scale[ch] * v[ch];
+        const float dot = axis.project(t, i);
         if (dot < minDot) {
             minDot = dot;
             lo = i;
@@ -342,11 +437,154 @@ Endpoints principalAxisEndpoints(const BlockTexels& t)
     return e;
 }
 
+// Indices by position along the axis, in four equal steps between the extreme texels
+// (e0 at the top end): a cheap start that needs no palette.
+void indicesAlong(const BlockTexels& t, const Axis& axis, std::uint8_t* index)
+{
+    float dot[16];
+    for (int i = 0; i < 16; ++i)
+        dot[i] = t.cf[0][i] * axis.v[0] + t.cf[1][i] * axis.v[1] + t.cf[2][i] * axis.v[2];
+    float lo = dot[0], hi = dot[0];
+    for (int i = 1; i < t.count; ++i) {
+        lo = std::min(lo, dot[i]);
+        hi = std::max(hi, dot[i]);
+    }
+    const float scale = hi > lo ? 6.0f / (hi - lo) : 0.0f;
+    constexpr std::uint8_t bySixth[7] = {1, 3, 3, 2, 2, 0, 0};
+    for (int i = 0; i < 16; ++i)
+        index[i] = bySixth[std::clamp(static_cast<int>((dot[i] - lo) * scale), 0, 6)];
+}
+
+// ---- Cluster search ---------------------------------------------------------------------
+
+// With the texels ordered along the axis, every split of that order into runs for the
+// palette entries 0, 2, 3 and 1 (969 splits of 16 texels) is scored by the error of its
+// least-squares endpoints under the decoder's model; the best `keep` splits are then
+// solved exactly and refined. This finds the blocks whose best endpoints lie beyond the
+// texels (a palette entry left unused), which refinement from the extremes cannot reach.
+// A split of n ordered texels into runs of n0, n2, n3 (and the rest) texels for the palette
+// entries 0, 2, 3 and 1, with what its least-squares fit needs that does not depend on the
+// colours: the inverse of the normal matrix and the terms of the truncation offset.
+struct Split {
+    std::uint8_t n0, n2, n3;
+    float i11, i12, i22;
+    float half2, half3;  // half a step of truncation per texel on entries 2 and 3
+    float bias;          // the offsets' own share of the error, over all channels
+};
+
+struct SplitTable {
+    int count = 0;
+    Split split[969];  // (16 + 3) choose 3
+};
+
+SplitTable makeSplitTable(int n)
+{
+    SplitTable table;
+    constexpr double hi = 0.66, lo = 0.33;
+    for (int n0 = 0; n0 <= n; ++n0)
+        for (int n2 = 0; n0 + n2 <= n; ++n2)
+            for (int n3 = 0; n0 + n2 + n3 <= n; ++n3) {
+                const double c2 = n2, c3 = n3;
+                const double m11 = n0 + hi * hi * c2 + lo * lo * c3;
+                const double m12 = hi * lo * (c2 + c3);
+                const double m22 = (n - n0 - n2 - n3) + lo * lo * c2 + hi * hi * c3;
+                const double det = m11 * m22 - m12 * m12;
+                if (det < 1e-3)
+                    continue;  // leaves an endpoint free; another split covers it
+                table.split[table.count++] = {static_cast<std::uint8_t>(n0),
+                                              static_cast<std::uint8_t>(n2),
+                                              static_cast<std::uint8_t>(n3),
+                                              static_cast<float>(m22 / det),
+                                              static_cast<float>(-m12 / det),
+                                              static_cast<float>(m11 / det),
+                                              static_cast<float>(0.5 * c2),
+                                              static_cast<float>(0.5 * c3),
+                                              static_cast<float>(0.25 * (c2 + c3))};
+            }
+    return table;
+}
+
+const SplitTable& fullBlockSplits()
+{
+    static const SplitTable table = makeSplitTable(16);
+    return table;
+}
+
+void clusterSearch(const BlockTexels& t, const Axis& axis, Candidate& best, int keep)
+{
+    const int n = t.count;
+    std::uint8_t order[16];
+    float key[16];
+    for (int i = 0; i < n; ++i) {
+        key[i] = axis.project(t, i);
+        int j = i;
+        while (j > 0 && key[order[j - 1]] > key[i]) {
+            order[j] = order[j - 1];
+            --j;
+        }
+        order[j] = static_cast<std::uint8_t>(i);
+    }
+    float prefix[3][17];
+    for (int ch = 0; ch < 3; ++ch) {
+        prefix[ch][0] = 0;
+        for (int j = 0; j < n; ++j)
+            prefix[ch][j + 1] = prefix[ch][j] + t.cf[ch][order[j]];
+    }
+
+    SplitTable partial;
+    const SplitTable& splits = n == 16 ? fullBlockSplits() : (partial = makeSplitTable(n), partial);
+    struct Best {
+        float score;
+        int split;
+    };
+    constexpr int kMaxKeep = 8;
+    keep = std::min(keep, kMaxKeep);
+    Best top[kMaxKeep];
+    int kept = 0;
+    for (int i = 0; i < splits.count; ++i) {
+        const Split& sp = splits.split[i];
+        const int n0 = sp.n0, e2 = n0 + sp.n2, e3 = e2 + sp.n3;
+        float score = sp.bias;
+        for (int ch = 0; ch < 3; ++ch) {
+            const float* p = prefix[ch];
+            const float s0 = p[n0], s2 = p[e2] - p[n0], s3 = p[e3] - p[e2], s1 = p[n] - p[e3];
+            const float t2 = s2 + sp.half2, t3 = s3 + sp.half3;
+            const float r1 = s0 + 0.66f * t2 + 0.33f * t3, r2 = s1 + 0.33f * t2 + 0.66f * t3;
+            // Residual of the least-squares fit, less the sum of squares all splits share.
+            score += kWeight[ch] * (s2 + s3 - (r1 * (r1 * sp.i11 + 2 * r2 * sp.i12) + r2 * r2 * sp.i22));
+        }
+        if (kept == keep && score >= top[kept - 1].score)
+            continue;
+        int j = kept < keep ? kept++ : kept - 1;
+        while (j > 0 && top[j - 1].score > score) {
+            top[j] = top[j - 1];
+            --j;
+        }
+        top[j] = {score, i};
+    }
+
+    for (int k = 0; k < kept; ++k) {
+        Candidate c;
+        c.e = best.e;
+        const Split& sp = splits.split[top[k].split];
+        const int e2 = sp.n0 + sp.n2, e3 = e2 + sp.n3;
+        for (int j = 0; j < n; ++j)
+            c.index[order[j]] = static_cast<std::uint8_t>(j < sp.n0 ? 0 : j < e2 ? 2 : j < e3 ? 3 : 1);
+        const Moments m = momentsOf(t, c.index);
+        solveChannels(m, 1, c.e);
+        c.error = assignIndices(t, c.e, c.index);
+        refine(t, c, 1, 8);
+        if (c.error < best.error)
+            best = c;
+    }
+}
+
 // ---- Block assembly ---------------------------------------------------------------------
 
 BlockTexels gatherTexels(const std::uint8_t* bgra64, std::uint16_t validMask)
 {
     BlockTexels t;
+    t.count = 0;
     for (int i = 0; i < 16; ++i) {
         if (!(validMask & (1u << i)))
             continue;
@@ -355,6 +593,18 @@ BlockTexels gatherTexels(const std::uint8_t* bgra64, std::uint16_t validMask)
         t.c[1][t.count] = bgra64[4 * i + 1];
         t.c[2][t.count] = bgra64[4 * i];
         ++t.count;
+    }
+    const int first = t.count > 0 ? t.position[0] : 0;
+    for (int i = t.count; i < 16; ++i) {
+        t.position[i] = static_cast<std::uint8_t>(first);
+        t.c[0][i] = bgra64[4 * first + 2];
+        t.c[1][i] = bgra64[4 * first + 1];
+        t.c[2][i] = bgra64[4 * first];
+    }
+    for (int i = 0; i < 16; ++i) {
+        t.counts[i] = i < t.count ? 1.0f : 0.0f;
+        for (int ch = 0; ch < 3; ++ch)
+            t.cf[ch][i] = static_cast<float>(t.c[ch][i]);
     }
     return t;
 }
@@ -375,15 +625,25 @@ Candidate chooseColours(const BlockTexels& t, Quality q)
         encodeSingleColour(t, best);
         return best;
     }
-    best.e = principalAxisEndpoints(t);
+    const Axis axis = principalAxis(t);
+    best.e = endpointsAlong(t, axis);
+    if (q == Quality::Fast) {
+        indicesAlong(t, axis, best.index);
+        solveChannels(momentsOf(t, best.index), 1, best.e);
+        best.error = assignIndices(t, best.e, best.index);
+        return best;
+    }
     best.error = assignIndices(t, best.e, best.index);
     switch (q) {
     case Quality::Fast:
-        refine(t, best, 1, 1);
         break;
     case Quality::Default:
+        refine(t, best, 1, 4);
+        tryOtherPlacements(t, best, 1, 2);
+        break;
     case Quality::Best:
-        refine(t, best, 2, 8);
+        refine(t, best, 1, 8);
+        clusterSearch(t, axis, best, 4);
         break;
     }
     return best;
