@@ -84,50 +84,49 @@ TextureSource fromImage(PixelBitmap bitmap)
 
 // A file path, or VOLUME::ENTRY (ENTRY as for extract); a path naming an
 // existing file is never split.
-TextureSource loadSource(const std::string& spec, const std::string& stage)
+TextureSource loadSource(const std::string& input, const std::string& stage)
 {
-    const auto split = spec.find("::");
+    const auto split = input.find("::");
     std::error_code ec;
-    if (split != std::string::npos && !fs::exists(spec, ec)) {
-        VolumeCatalogue vol(spec.substr(0, split));
-        const WalkedEntry& e = vol.resolve(spec.substr(split + 2));
+    if (split != std::string::npos && !fs::exists(input, ec)) {
+        VolumeCatalogue vol(input.substr(0, split));
+        const WalkedEntry& e = vol.resolve(input.substr(split + 2));
         if (e.isDirectory())
-            throw Failure(stage, spec, "the entry is a directory");
+            throw Failure(stage, input, "the entry is a directory");
         std::vector<std::uint8_t> bytes;
         bytes.reserve(e.entry.size);
         vol.readData(e, [&](const unsigned char* data, std::size_t n) { bytes.insert(bytes.end(), data, data + n); });
         if (hasMagic(bytes))
-            return fromTexture(std::move(bytes), spec, stage);
-        checkImageType(detectImageType(bytes.data(), bytes.size()), spec, stage);
+            return fromTexture(std::move(bytes), input, stage);
+        checkImageType(detectImageType(bytes.data(), bytes.size()), input, stage);
         PixelBitmap bitmap;
         try {
             decodeMemory(bytes.data(), bytes.size(), bitmap, 32);
         } catch (const CTextException& err) {
-            throw Failure(stage, spec, err.message());
+            throw Failure(stage, input, err.message());
         }
         return fromImage(std::move(bitmap));
     }
 
     std::vector<std::uint8_t> head(4096);
     {
-        std::ifstream in(spec, std::ios::binary);
+        std::ifstream in(input, std::ios::binary);
         if (!in)
-            throw Failure(stage, spec, "cannot open the file");
+            throw Failure(stage, input, "cannot open the file");
         in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
         head.resize(static_cast<std::size_t>(in.gcount()));
     }
     if (hasMagic(head))
-        return fromTexture(readWholeFile(spec, stage), spec, stage);
-    checkImageType(detectImageFileType(spec, head.data(), head.size()), spec, stage);
+        return fromTexture(readWholeFile(input, stage), input, stage);
+    checkImageType(detectImageFileType(input, head.data(), head.size()), input, stage);
     PixelBitmap bitmap;
     try {
-        decodeFile(spec, bitmap, 32);
+        decodeFile(input, bitmap, 32);
     } catch (const CTextException& err) {
-        throw Failure(stage, spec, err.message());
+        throw Failure(stage, input, err.message());
     }
     return fromImage(std::move(bitmap));
 }
-
 
 std::optional<int> parseCount(const std::string& text)
 {
@@ -267,11 +266,16 @@ int runConvert(const Args& args, Io&)
     if (ext != ".tex" && !isWritableImageName(output))
         throw UsageError("the output must end in .tex, .tga, .bmp, .tif, .tiff, .jpg, .jpeg or .png");
 
-    const TextureSource source = loadSource(input, "convert");
-    if (ext == ".tex")
-        writeTex(source, args, output);
-    else
-        writeImage(source, args, output);
+    try {
+        const TextureSource source = loadSource(input, "convert");
+        if (ext == ".tex")
+            writeTex(source, args, output);
+        else
+            writeImage(source, args, output);
+    } catch (const CTextException& err) {
+        // A bitmap that could not be made (code 10) on the way.
+        throw Failure("convert", input, err.message());
+    }
     return exitOk;
 }
 
