@@ -38,10 +38,7 @@ std::string openError(int code)
 
 std::string WalkedEntry::name() const
 {
-    std::size_t len = sizeof entry.name;
-    while (len > 0 && entry.name[len - 1] == ' ')
-        --len;
-    return std::string(entry.name, len);
+    return std::string(entry.name, trimmedLength(entry.name, sizeof entry.name));
 }
 
 VolumeCatalogue::VolumeCatalogue(const std::string& path, bool readOnly)

@@ -1,6 +1,7 @@
 #include "common/Text.h"
 
 #include <charconv>
+#include <cstring>
 #include <cstdio>
 
 namespace korvix {
@@ -19,6 +20,22 @@ std::string latin1ToUtf8(std::string_view latin1)
         }
     }
     return out;
+}
+
+std::size_t trimmedLength(const char* field, std::size_t size)
+{
+    constexpr std::uint64_t blanks = 0x2020202020202020ull;
+    std::size_t len = size;
+    while (len >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, field + len - 8, 8);
+        if (word != blanks)
+            break;
+        len -= 8;
+    }
+    while (len > 0 && field[len - 1] == ' ')
+        --len;
+    return len;
 }
 
 std::optional<std::string> utf8ToLatin1(std::string_view utf8)

@@ -10,6 +10,9 @@
 namespace korvix {
 
 std::string latin1ToUtf8(std::string_view latin1);
+// The length of a fixed-size name field without its trailing blanks; checks
+// eight bytes at a time, since most of a catalogue name field is padding.
+std::size_t trimmedLength(const char* field, std::size_t size);
 // Empty when the text holds a character outside ISO-8859-1 or is not valid UTF-8.
 std::optional<std::string> utf8ToLatin1(std::string_view utf8);
 // Case folding over ISO-8859-1 letters, for case-insensitive name matching.

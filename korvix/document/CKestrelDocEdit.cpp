@@ -203,7 +203,7 @@ bool CKestrelDoc::renameEntry(int index, const std::string& newName, bool isSele
         return false;
     }
     EntryRecord& r = m_entryRecords[static_cast<std::size_t>(index)];
-    r.name = *latin1;
+    r.name.assign(*latin1);
     r.marks |= EntryRecord::MARK_RENAMED;
     if (isSelected)
         m_host.setStatusText(2, newName);
@@ -301,7 +301,7 @@ bool CKestrelDoc::replaceEntryFromImage(int index)
     }
 
     // The target's size and format come from the entry's own bytes.
-    const std::string ending = r.name.substr(r.name.size() - 3);
+    const std::string_view ending = r.name.view().substr(r.name.size() - 3);
     int targetWidth = 0, targetHeight = 0, targetMaps = 1, formatIndex = 0;
     bool targetAlpha = false, targetIsTga = false;
     if (ending == "TGA") {

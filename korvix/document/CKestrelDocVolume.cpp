@@ -110,10 +110,10 @@ void CKestrelDoc::catalogueCallback(int index, int parentIndex, const tarvos::QO
         || static_cast<std::size_t>(index) >= doc->m_entryRecords.size())
         return;
     EntryRecord& r = doc->m_entryRecords[static_cast<std::size_t>(index)];
-    std::size_t len = sizeof entry->name;
-    while (len > 0 && entry->name[len - 1] == ' ')
-        --len;
-    r.name.assign(entry->name, strnlen(entry->name, len));
+    // The name ends at its trailing blanks, or earlier at a zero byte.
+    const std::size_t len = korvix::trimmedLength(entry->name, sizeof entry->name);
+    const void* zero = std::memchr(entry->name, 0, len);
+    r.name.assign({entry->name, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - entry->name) : len});
     r.offset = entry->offset;
     r.size = entry->size;
     r.isDirectory = entry->flags & tarvos::QORB_FLAG_DIRECTORY;
@@ -191,8 +191,7 @@ void CKestrelDoc::buildPages(VolumeBrowserModel& model)
         r.kind = entryKind(r.name);
         if (page == NO_PAGE)
             continue;
-        model.pages[static_cast<std::size_t>(page)].items.push_back(
-            {latin1ToUtf8(r.name), r.kind, static_cast<int>(e)});
+        model.pages[static_cast<std::size_t>(page)].items.push_back({r.name.view(), r.kind, static_cast<int>(e)});
     }
     if (!model.pages.empty())
         model.pageShown = m_bRootHasFiles ? m_nRootPage : 0;

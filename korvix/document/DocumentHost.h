@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class ExportDialogModel;
@@ -30,7 +31,10 @@ struct VolumeBrowserModel {
         bool bold = false;
     };
     struct PageItem {
-        std::string text;
+        // The entry's name in ISO-8859-1, a view into the document's records:
+        // valid until the next volume is opened or the entry is renamed, so a
+        // host copies it when it builds the page.
+        std::string_view name;
         int icon;   // the entry kind
         int index;  // catalogue index
     };

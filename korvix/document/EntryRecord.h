@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -26,10 +28,35 @@ enum EntryKind : int {
 
 int entryKind(std::string_view name);
 
+// A name of at most 64 characters held in place: opening a volume fills one per
+// entry, and a heap block for each would cost more than the walk itself.
+class EntryName {
+public:
+    static constexpr std::size_t MAX = 64;
+
+    EntryName() = default;
+    EntryName(std::string_view text) { assign(text); }
+    void assign(std::string_view text)
+    {
+        m_nLength = static_cast<std::uint8_t>(text.size() < MAX ? text.size() : MAX);
+        std::memcpy(m_text, text.data(), m_nLength);
+    }
+    std::string_view view() const { return {m_text, m_nLength}; }
+    operator std::string_view() const { return view(); }
+    std::size_t size() const { return m_nLength; }
+    bool empty() const { return m_nLength == 0; }
+    friend bool operator==(const EntryName& a, std::string_view b) { return a.view() == b; }
+    friend std::ostream& operator<<(std::ostream& os, const EntryName& n) { return os << n.view(); }
+
+private:
+    char m_text[MAX];
+    std::uint8_t m_nLength = 0;
+};
+
 struct EntryRecord {
     enum Mark : std::uint32_t { MARK_RENAMED = 1, MARK_REPLACED = 2 };
 
-    std::string name;  // ISO-8859-1, trailing blanks removed, at most 64 characters
+    EntryName name;  // ISO-8859-1, trailing blanks removed
     std::uint32_t offset = 0;
     std::uint32_t size = 0;
     bool isDirectory = false;

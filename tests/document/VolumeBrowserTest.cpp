@@ -64,7 +64,7 @@ TEST_F(VolumeBrowser, RootPageComesLast)
     EXPECT_TRUE(host.browser.rootBold);
     EXPECT_EQ(host.browser.selectedItem, ITEM_VOLUME_ROOT);
     ASSERT_EQ(host.browser.pages[1].items.size(), 2u);
-    EXPECT_EQ(host.browser.pages[1].items[0].text, "readme");
+    EXPECT_EQ(host.browser.pages[1].items[0].name, "readme");
     EXPECT_EQ(host.browser.pages[1].items[1].icon, KIND_FONT);
     EXPECT_EQ(doc.entryRecords()[0].parent, PARENT_TOP_LEVEL_FILE);
 

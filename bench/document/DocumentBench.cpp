@@ -1,0 +1,90 @@
+// Opening a volume of 100,000 entries into the document (records, tree and
+// pages) against the bare catalogue walk, and the RGBA view of a 2048 x 2048 map
+// against copying the same bytes.
+#include "FakeHost.h"
+#include "TextureBuilder.h"
+
+#include "document/CKestrelDoc.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+
+using namespace testsupport;
+
+namespace {
+
+// 1,000 directories of 99 files each, plus 100 files at the top level.
+const std::filesystem::path& volume100k()
+{
+    static TempDir dir;
+    static const std::filesystem::path path = [] {
+        constexpr std::uint32_t dirs = 1000, perDir = 99, topFiles = 100;
+        VolumeSpec spec;
+        const std::uint32_t top = dirs + topFiles;
+        for (std::uint32_t d = 0; d < dirs; ++d)
+            spec.entries.push_back({"dir" + std::to_string(d), top + d * perDir, 0, DIR});
+        for (std::uint32_t f = 0; f < topFiles; ++f)
+            spec.entries.push_back({"top" + std::to_string(f) + ".wav", 0, 0, f + 1 == topFiles ? LAST : 0u});
+        for (std::uint32_t d = 0; d < dirs; ++d)
+            for (std::uint32_t f = 0; f < perDir; ++f)
+                spec.entries.push_back({"file" + std::to_string(f) + ".tex", 0, 0, f + 1 == perDir ? LAST : 0u});
+        writeFile(dir / "v100k.qrb", volumeBytes(spec));
+        return dir / "v100k.qrb";
+    }();
+    return path;
+}
+
+void ignore(int, int, const tarvos::QORBEntry*) {}
+
+void BM_BareWalk(benchmark::State& state)
+{
+    tarvos::GGroup vol;
+    vol.setCallBack(ignore);
+    for (auto _ : state) {
+        vol.open(volume100k().c_str(), true);
+        vol.travEntries();
+    }
+}
+BENCHMARK(BM_BareWalk)->Unit(benchmark::kMillisecond);
+
+void BM_DocumentOpenVolume(benchmark::State& state)
+{
+    FakeHost host;
+    CKestrelDoc doc(host);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(doc.openVolume(volume100k().string(), "v100k.qrb"));
+    state.counters["pages"] = static_cast<double>(host.browser.pages.size());
+}
+BENCHMARK(BM_DocumentOpenVolume)->Unit(benchmark::kMillisecond);
+
+void BM_RgbaView2048(benchmark::State& state)
+{
+    static TempDir dir;
+    writeFile(dir / "big.tex", textureBytes(2048, 2048, 1, 2, [](int, int x, int y) {
+        return static_cast<std::uint32_t>((x ^ y) & 0xFF) << 24 | static_cast<std::uint32_t>(x * 31 + y);
+    }));
+    FakeHost host;
+    CKestrelDoc doc(host);
+    doc.openFile((dir / "big.tex").string(), false);
+    doc.setDisplayMode(CKestrelDoc::MODE_RGBA);
+    for (auto _ : state)
+        doc.selectMapCommand(0);  // marks the RGBA view stale and rebuilds it
+    state.SetBytesProcessed(state.iterations() * 2048LL * 2048 * 4 * 2);
+}
+BENCHMARK(BM_RgbaView2048)->Unit(benchmark::kMillisecond);
+
+void BM_Copy16MiB(benchmark::State& state)
+{
+    std::vector<std::uint8_t> from(2048u * 2048 * 4, 1), to(from.size());
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), from.size());
+        benchmark::DoNotOptimize(to.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<long long>(from.size()) * 2);
+}
+BENCHMARK(BM_Copy16MiB)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
