@@ -113,6 +113,15 @@ public:
                 continue;
             auto* out = reinterpret_cast<std::uint32_t*>(m_bitmap.row(cy));
             const std::uint32_t* in = pixels.data() + static_cast<std::size_t>(sy) * static_cast<std::size_t>(bw);
+            if (sw == dw) {
+                // Unscaled: one clipped copy per row.
+                const int x0 = std::max({0, m_frame.left - dstRect.left, bounds.left - srcRect.left});
+                const int x1 = std::min({dw, m_bitmap.width() + m_frame.left - dstRect.left, bw + bounds.left - srcRect.left});
+                if (x1 > x0)
+                    std::copy(in + srcRect.left - bounds.left + x0, in + srcRect.left - bounds.left + x1,
+                              out + dstRect.left - m_frame.left + x0);
+                continue;
+            }
             for (int dx = 0; dx < dw; ++dx) {
                 const int cx = dstRect.left + dx - m_frame.left;
                 const int sx = srcRect.left + static_cast<int>(std::int64_t{dx} * sw / dw) - bounds.left;
