@@ -60,6 +60,7 @@ const FixtureCase kFixtures[] = {
     {"png_palette.png", IMAGE_PNG, 8, false, 0, false},
     {"png_palette_trns.png", IMAGE_PNG, 8, false, 0, false},  // tRNS makes no alpha image
     {"png_grey1.png", IMAGE_PNG, 8, false, 0, false},
+    {"png_grey16.png", IMAGE_PNG, 8, false, 0, false},
     {"png_grey_alpha.png", IMAGE_PNG, 32, true, 0, true},
     {"png_rgb16.png", IMAGE_PNG, 32, false, 0, false},
     {"png_interlaced.png", IMAGE_PNG, 32, false, 0, false},

@@ -40,9 +40,9 @@ void EncodedOutput::save(const std::string& path, std::size_t size) const
     }
 }
 
-void EncodedOutput::overflow(const char* format)
+void EncodedOutput::overflow()
 {
-    throw CTextException(11, std::string(format) + ": Buffer overflow while encoding.\n");
+    throw CTextException(11, "Buffer overflow while encoding.\n");
 }
 
 void bitmapRowBgrx(const PixelBitmap& bitmap, int y, std::uint32_t* out)

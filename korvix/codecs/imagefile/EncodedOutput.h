@@ -24,7 +24,7 @@ public:
     // Writes the first size bytes to path; throws CTextException code 5 on failure.
     void save(const std::string& path, std::size_t size) const;
 
-    [[noreturn]] static void overflow(const char* format);
+    [[noreturn]] static void overflow();
 
 private:
     std::unique_ptr<std::uint8_t[]> m_pData;

@@ -97,7 +97,7 @@ void encodeJpeg(const std::string& path, const PixelBitmap& bitmap)
 
     if (runEncoder(cinfo, err, bitmap, line.data()) != 0) {
         if (err.overflow)
-            imagefile::EncodedOutput::overflow("JPEG");
+            imagefile::EncodedOutput::overflow();
         throw CTextException(2, std::string("JPEG: ") + err.text);
     }
     output.save(path, output.capacity() - destination.free_in_buffer);

@@ -80,7 +80,7 @@ void decodePcx(ByteSource& src, PixelBitmap& bitmap)
     }
     if (planes == 1 && bits == 8) {
         if (src.size() < 128 + 769 || src.data()[src.size() - 769] != 12)
-            src.fail(7, "bad color map signature.");
+            throw CTextException(7, "bad color map signature.");
         const std::uint8_t* p = src.data() + src.size() - 768;
         for (int i = 0; i < 256; ++i)
             table[i] = rgb(p[3 * i], p[3 * i + 1], p[3 * i + 2]);

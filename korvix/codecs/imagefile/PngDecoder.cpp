@@ -1,5 +1,5 @@
-// PNG through libpng. Palette and grey images of at most 8 bits keep their
-// indices at 8 bits; everything else becomes blue-green-red-alpha, with alpha
+// PNG through libpng. Palette and grey images keep their indices or grey
+// levels at 8 bits; everything else becomes blue-green-red-alpha, with alpha
 // only for grey-alpha and RGBA images (a tRNS chunk does not make an image
 // transparent here). 16-bit samples are scaled, not truncated. libpng reports
 // errors by longjmp; the frame it jumps back into holds no objects with destructors.
@@ -52,7 +52,8 @@ int runDecoder(png_structp png, png_infop info, PngReader& reader, PixelBitmap& 
         std::snprintf(reader.text, sizeof reader.text, "image size %u x %u is too large", width, height);
         return 2;
     }
-    const bool indexed = (colourType == PNG_COLOR_TYPE_PALETTE || colourType == PNG_COLOR_TYPE_GRAY) && depth <= 8;
+    // Palette images and grey images of any depth (16 bits scaled) keep 8 bits.
+    const bool indexed = colourType == PNG_COLOR_TYPE_PALETTE || colourType == PNG_COLOR_TYPE_GRAY;
     const bool eightBit = indexed && bitsWanted == 0;
     const bool alpha = colourType & PNG_COLOR_MASK_ALPHA;
 

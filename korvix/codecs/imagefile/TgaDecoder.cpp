@@ -111,7 +111,7 @@ void decodeTga(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
     const int kind = imageType & 7;  // 1 mapped, 2 true colour, 3 grey
     const bool rle = imageType & 8;
     if (imageType != 1 && imageType != 2 && imageType != 3 && imageType != 9 && imageType != 10 && imageType != 11)
-        src.fail(2, "Unknown TGA image type.");
+        throw CTextException(2, "Unknown TGA image type.");
     if ((kind == 2 && depth != 15 && depth != 16 && depth != 24 && depth != 32) || (kind != 2 && depth != 8))
         src.fail(2, std::to_string(depth) + "-bit pixels are not supported for image type " + std::to_string(imageType));
     if (kind == 1 && mapType != 1)

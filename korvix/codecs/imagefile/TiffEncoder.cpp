@@ -57,7 +57,7 @@ void encodeTiff(const std::string& path, const PixelBitmap& bitmap)
     }
     const bool closed = handle.close();
     if (handle.overflowed())
-        imagefile::EncodedOutput::overflow("TIFF");
+        imagefile::EncodedOutput::overflow();
     if (!closed || !handle.error().empty())
         throw CTextException(2, "TIFF: " + (handle.error().empty() ? std::string("encoding failed") : handle.error()));
     output.save(path, handle.written());
