@@ -66,6 +66,43 @@ TEST(DecodeRobustness, CutPixelDataIsRefused)
     }
 }
 
+// A header claiming 16000 x 16000 pixels over a few hundred bytes of data is
+// refused as short data (code 1) before a gigabyte is allocated.
+TEST(DecodeRobustness, HugeSizeOverTinyDataIsRefusedUpFront)
+{
+    const auto put16le = [](std::vector<std::uint8_t>& b, std::size_t at, unsigned v) {
+        b[at] = static_cast<std::uint8_t>(v);
+        b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    };
+    std::vector<std::uint8_t> bmp = readBytes(fixture("bmp_24bit.bmp"));
+    put16le(bmp, 18, 16000);
+    put16le(bmp, 22, 16000);
+    std::vector<std::uint8_t> tga = readBytes(fixture("tga_32_rle.tga"));
+    put16le(tga, 12, 16000);
+    put16le(tga, 14, 16000);
+    std::vector<std::uint8_t> pcx = readBytes(fixture("pcx_24bit.pcx"));
+    put16le(pcx, 8, 15999);
+    put16le(pcx, 10, 15999);
+    std::vector<std::uint8_t> jpeg = readBytes(fixture("jpg_rgb.jpg"));
+    for (std::size_t i = 0; i + 9 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {  // start of frame: height, width big-endian
+            jpeg[i + 5] = jpeg[i + 7] = 16000 >> 8;
+            jpeg[i + 6] = jpeg[i + 8] = 16000 & 0xFF;
+            break;
+        }
+    const std::string pgmText = "P5\n16000 16000\n255\n" + std::string(91, '\x40');
+    const std::vector<std::uint8_t> pgm(pgmText.begin(), pgmText.end());
+    for (const auto& [name, bytes] : {std::pair{"bmp", bmp}, {"tga", tga}, {"pcx", pcx}, {"jpeg", jpeg}, {"pgm", pgm}}) {
+        PixelBitmap bitmap;
+        try {
+            decodeMemory(bytes.data(), bytes.size(), bitmap, 32);
+            ADD_FAILURE() << name << " decoded";
+        } catch (const CTextException& e) {
+            EXPECT_EQ(e.code(), 1) << name << ": " << e.message();
+        }
+    }
+}
+
 TEST(DecodeRobustness, ByteFlipsAreRefusedOrDecoded)
 {
     const unsigned seed = std::random_device{}();

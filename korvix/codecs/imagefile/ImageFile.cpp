@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <stdexcept>
 
 namespace {
 
@@ -80,7 +81,7 @@ void checkBitsWanted(int bitsWanted)
         throw CTextException(2, "bitsWanted must be 0 or 32, not " + std::to_string(bitsWanted));
 }
 
-void decodeTyped(int type, const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap, int bitsWanted)
+void decodeTypedUnchecked(int type, const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap, int bitsWanted)
 {
     using namespace imagefile;
     switch (type) {
@@ -105,6 +106,19 @@ void decodeTyped(int type, const std::uint8_t* bytes, std::size_t size, PixelBit
         throw CTextException(6, "GIF files are not supported.");
     default:
         throw CTextException(8, "Unknown file type.");
+    }
+}
+
+// A decoder's working buffers are bounded by the image size limits, yet may
+// still not fit; that is reported like any other failure.
+void decodeTyped(int type, const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap, int bitsWanted)
+{
+    try {
+        decodeTypedUnchecked(type, bytes, size, bitmap, bitsWanted);
+    } catch (const std::bad_alloc&) {
+        throw CTextException(10, "out of memory while decoding");
+    } catch (const std::length_error&) {
+        throw CTextException(10, "out of memory while decoding");
     }
 }
 

@@ -60,6 +60,13 @@ int runDecoder(jpeg_decompress_struct& cinfo, JpegError& err, ByteSource& src, P
                       cinfo.output_height);
         return 2;
     }
+    // Every 8 x 8 block costs at least one bit: a file too short for its size
+    // is refused before the image is allocated.
+    if (std::uint64_t{cinfo.output_width} * cinfo.output_height / 512 > src.size()) {
+        std::snprintf(err.text, sizeof err.text, "%u x %u pixels cannot fit in %zu bytes", cinfo.output_width,
+                      cinfo.output_height, src.size());
+        return 3;
+    }
     // Bitmap creation may throw; nothing of ours lives in this frame.
     createImage(bitmap, cinfo.output_width, cinfo.output_height, cinfo.out_color_space == JCS_GRAYSCALE ? 8 : 32,
                 false, "JPEG");
@@ -93,6 +100,8 @@ void decodeJpeg(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
         src.fail(7, err.text);
     if (result == 2)
         src.fail(10, err.text);
+    if (result == 3)
+        src.fail(1, err.text);
     if (cmyk) {
         // CMYK rows were written in place as C, M, Y, K; turn them into BGRA.
         for (int y = 0; y < bitmap.height(); ++y) {

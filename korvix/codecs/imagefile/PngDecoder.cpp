@@ -37,7 +37,7 @@ void onRead(png_structp png, png_bytep out, png_size_t length)
     std::memcpy(out, reader->src->take(length), length);
 }
 
-// 0 success, 1 libpng error (text in reader), 2 size refused.
+// 0 success, 1 libpng error (text in reader), 2 size refused, 3 data too short.
 int runDecoder(png_structp png, png_infop info, PngReader& reader, PixelBitmap& bitmap, int bitsWanted,
                std::vector<png_bytep>& rows)
 {
@@ -53,6 +53,14 @@ int runDecoder(png_structp png, png_infop info, PngReader& reader, PixelBitmap& 
         return 2;
     }
     // Palette images and grey images of any depth (16 bits scaled) keep 8 bits.
+    // Deflate expands at most 1032-fold: a file too short for its rows is cut
+    // off, and is refused before the image is allocated.
+    const std::uint64_t rowBytes = (std::uint64_t{width} * png_get_channels(png, info) * static_cast<unsigned>(depth) + 7) / 8;
+    if (std::uint64_t{height} * (rowBytes + 1) / 1032 > reader.src->size()) {
+        std::snprintf(reader.text, sizeof reader.text, "%u x %u pixels cannot fit in %zu bytes", width, height,
+                      reader.src->size());
+        return 3;
+    }
     const bool indexed = colourType == PNG_COLOR_TYPE_PALETTE || colourType == PNG_COLOR_TYPE_GRAY;
     const bool eightBit = indexed && bitsWanted == 0;
     const bool alpha = colourType & PNG_COLOR_MASK_ALPHA;
@@ -121,6 +129,8 @@ void decodePng(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
         src.fail(7, reader.text);
     if (result == 2)
         src.fail(10, reader.text);
+    if (result == 3)
+        src.fail(1, reader.text);
 }
 
 }  // namespace imagefile
