@@ -40,6 +40,7 @@ struct BlockTexels {
     std::int32_t c[3][16];
     float cf[3][16];   // the same as floats
     float counts[16];  // 1 for the texels that exist, else 0
+    std::int32_t valid[16];  // the same as integers
 };
 
 // Endpoint fields: f[0] is c0, f[1] is c1, each red, green, blue.
@@ -367,92 +368,82 @@ struct Axis {
 Axis principalAxis(const BlockTexels& t)
 {
     constexpr float scale[3] = {0.5558777f, 0.7803845f, 0.2863564f};  // sqrt(0.309), sqrt(0.609), sqrt(0.082)
-    // Sums over all 16 slots with the padding weighted 0, in loops the compiler vectorises.
-    const float inverseCount = 1.0f / static_cast<float>(t.count);
-    float mean[3];
+    // Integer sums over all 16 slots with the padding weighted 0: exact, and in loops the
+    // compiler vectorises.
+    std::int32_t sum[3];
+    std::int32_t masked[3][16];
     for (int ch = 0; ch < 3; ++ch) {
-        float sum = 0;
-        for (int i = 0; i < 16; ++i)
-            sum += t.cf[ch][i] * t.counts[i];
-        mean[ch] = sum * inverseCount;
+        std::int32_t total = 0;
+        for (int i = 0; i < 16; ++i) {
+            masked[ch][i] = t.c[ch][i] * t.valid[i];
+            total += masked[ch][i];
+        }
+        sum[ch] = total;
     }
-    float d[3][16];
-    for (int ch = 0; ch < 3; ++ch)
-        for (int i = 0; i < 16; ++i)
-            d[ch][i] = (t.cf[ch][i] - mean[ch]) * scale[ch] * t.counts[i];
+    const float inverseCount = 1.0f / static_cast<float>(t.count);
     float cov[3][3];
     for (int r = 0; r < 3; ++r)
         for (int c = r; c < 3; ++c) {
-            float sum = 0;
+            std::int32_t products = 0;
             for (int i = 0; i < 16; ++i)
-                sum += d[r][i] * d[c][i];
-            cov[r][c] = sum;
-            cov[c][r] = sum;
+                products += masked[r][i] * t.c[c][i];
+            const float centred = static_cast<float>(products) - static_cast<float>(sum[r]) * static_cast<float>(sum[c]) * inverseCount;
+            cov[r][c] = cov[c][r] = centred * scale[r] * scale[c];
         }
-    // Power iteration on the squared matrix, from the row of the largest variance.
+
+    // Power iteration on the squared matrix, from the row of the largest variance. Divided
+    // by its trace first, the matrix has no eigenvalue above 1, and the leading one is at
+    // least a third: eight steps need no normalising in between.
+    const float trace = cov[0][0] + cov[1][1] + cov[2][2];
+    const float norm = trace > 0 ? 1.0f / trace : 0.0f;
     float sq[3][3];
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c)
-            sq[r][c] = cov[r][0] * cov[0][c] + cov[r][1] * cov[1][c] + cov[r][2] * cov[2][c];
+            sq[r][c] = (cov[r][0] * cov[0][c] + cov[r][1] * cov[1][c] + cov[r][2] * cov[2][c]) * norm * norm;
     int start = 0;
     for (int ch = 1; ch < 3; ++ch)
         if (cov[ch][ch] > cov[start][start])
             start = ch;
-    float v[3] = {cov[start][0], cov[start][1], cov[start][2]};
+    float v[3] = {cov[start][0] * norm, cov[start][1] * norm, cov[start][2] * norm};
     for (int it = 0; it < 4; ++it) {
         float w[3];
         for (int r = 0; r < 3; ++r)
             w[r] = sq[r][0] * v[0] + sq[r][1] * v[1] + sq[r][2] * v[2];
-        const float len = std::max({std::fabs(w[0]), std::fabs(w[1]), std::fabs(w[2])});
-        if (!(len > 1e-20f))
-            break;
-        const float inv = 1.0f / len;
         for (int r = 0; r < 3; ++r)
-            v[r] = w[r] * inv;
+            v[r] = w[r];
     }
     return Axis{{v[0] * scale[0], v[1] * scale[1], v[2] * scale[2]}};
 }
 
-// Endpoints at the two texels lying furthest apart along the axis.
-Endpoints endpointsAlong(const BlockTexels& t, const Axis& axis)
-{
-    int lo = 0, hi = 0;
-    float minDot = 1e30f, maxDot = -1e30f;
-    for (int i = 0; i < t.count; ++i) {
-        const float dot = axis.project(t, i);
-        if (dot < minDot) {
-            minDot = dot;
-            lo = i;
-        }
-        if (dot > maxDot) {
-            maxDot = dot;
-            hi = i;
-        }
-    }
-    Endpoints e;
-    for (int ch = 0; ch < 3; ++ch) {
-        e.f[0][ch] = quantiseField(ch, t.c[ch][hi]);
-        e.f[1][ch] = quantiseField(ch, t.c[ch][lo]);
-    }
-    return e;
-}
-
-// Indices by position along the axis, in four equal steps between the extreme texels
-// (e0 at the top end): a cheap start that needs no palette.
-void indicesAlong(const BlockTexels& t, const Axis& axis, std::uint8_t* index)
+// The start every setting refines: endpoints at the two texels lying furthest apart along
+// the axis and, when asked for, indices by position along it in four equal steps (e0 at
+// the top end), a guess that needs no palette. The padding slots copy a real texel, so all
+// 16 take part.
+void startAlong(const BlockTexels& t, const Axis& axis, Candidate& c, bool withIndices)
 {
     float dot[16];
     for (int i = 0; i < 16; ++i)
         dot[i] = t.cf[0][i] * axis.v[0] + t.cf[1][i] * axis.v[1] + t.cf[2][i] * axis.v[2];
-    float lo = dot[0], hi = dot[0];
-    for (int i = 1; i < t.count; ++i) {
-        lo = std::min(lo, dot[i]);
-        hi = std::max(hi, dot[i]);
+    int lo = 0, hi = 0;
+    float minDot = dot[0], maxDot = dot[0];
+    for (int i = 1; i < 16; ++i) {
+        const bool below = dot[i] < minDot, above = dot[i] > maxDot;
+        minDot = below ? dot[i] : minDot;
+        lo = below ? i : lo;
+        maxDot = above ? dot[i] : maxDot;
+        hi = above ? i : hi;
     }
-    const float scale = hi > lo ? 6.0f / (hi - lo) : 0.0f;
+    for (int ch = 0; ch < 3; ++ch) {
+        c.e.f[0][ch] = quantiseField(ch, t.c[ch][hi]);
+        c.e.f[1][ch] = quantiseField(ch, t.c[ch][lo]);
+    }
+    if (!withIndices)
+        return;
+    const float base = minDot;
+    const float scale = maxDot > base ? 6.0f / (maxDot - base) : 0.0f;
     constexpr std::uint8_t bySixth[7] = {1, 3, 3, 2, 2, 0, 0};
     for (int i = 0; i < 16; ++i)
-        index[i] = bySixth[std::clamp(static_cast<int>((dot[i] - lo) * scale), 0, 6)];
+        c.index[i] = bySixth[std::clamp(static_cast<int>((dot[i] - base) * scale), 0, 6)];
 }
 
 // ---- Cluster search ---------------------------------------------------------------------
@@ -585,7 +576,16 @@ BlockTexels gatherTexels(const std::uint8_t* bgra64, std::uint16_t validMask)
 {
     BlockTexels t;
     t.count = 0;
-    for (int i = 0; i < 16; ++i) {
+    if (validMask == 0xFFFF) {
+        for (int i = 0; i < 16; ++i) {
+            t.position[i] = static_cast<std::uint8_t>(i);
+            t.c[0][i] = bgra64[4 * i + 2];
+            t.c[1][i] = bgra64[4 * i + 1];
+            t.c[2][i] = bgra64[4 * i];
+        }
+        t.count = 16;
+    }
+    for (int i = 0; i < 16 && t.count < 16; ++i) {
         if (!(validMask & (1u << i)))
             continue;
         t.position[t.count] = static_cast<std::uint8_t>(i);
@@ -602,6 +602,7 @@ BlockTexels gatherTexels(const std::uint8_t* bgra64, std::uint16_t validMask)
         t.c[2][i] = bgra64[4 * first];
     }
     for (int i = 0; i < 16; ++i) {
+        t.valid[i] = i < t.count;
         t.counts[i] = i < t.count ? 1.0f : 0.0f;
         for (int ch = 0; ch < 3; ++ch)
             t.cf[ch][i] = static_cast<float>(t.c[ch][i]);
@@ -626,10 +627,9 @@ Candidate chooseColours(const BlockTexels& t, Quality q)
         return best;
     }
     const Axis axis = principalAxis(t);
-    best.e = endpointsAlong(t, axis);
+    startAlong(t, axis, best, q == Quality::Fast);
     if (q == Quality::Fast) {
-        indicesAlong(t, axis, best.index);
-        solveChannels(momentsOf(t, best.index), 1, best.e);
+        solveChannels(momentsOf(t, best.index), 0, best.e);
         best.error = assignIndices(t, best.e, best.index);
         return best;
     }
@@ -675,6 +675,12 @@ void encodeColourBlock(const std::uint8_t* bgra64, std::uint8_t* out8, Quality q
     out8[1] = static_cast<std::uint8_t>(c0 >> 8);
     out8[2] = static_cast<std::uint8_t>(c1);
     out8[3] = static_cast<std::uint8_t>(c1 >> 8);
+    if (t.count == 16) {
+        for (int y = 0; y < 4; ++y)
+            out8[4 + y] = static_cast<std::uint8_t>(c.index[4 * y] | (c.index[4 * y + 1] << 2) | (c.index[4 * y + 2] << 4) |
+                                                    (c.index[4 * y + 3] << 6));
+        return;
+    }
     for (int i = 0; i < t.count; ++i) {
         const int pos = t.position[i];
         out8[4 + pos / 4] = static_cast<std::uint8_t>(out8[4 + pos / 4] | (c.index[i] << (2 * (pos % 4))));
