@@ -132,10 +132,63 @@ const FilterImage* readable(const FilterImage& src, const FilterImage& dst, std:
 
 // Exact rounded division (x + d / 2) / d for x <= 255 * d, d < 256, in 32 bits.
 struct RoundedDivider {
-    explicit RoundedDivider(std::uint32_t d) : half(d / 2), m(static_cast<std::uint32_t>(((std::uint64_t{1} << 24) + d - 1) / d)) {}
+    explicit RoundedDivider(std::uint32_t divisor)
+        : d(divisor), half(divisor / 2), m(static_cast<std::uint32_t>(((std::uint64_t{1} << 24) + divisor - 1) / divisor))
+    {
+    }
     std::uint32_t operator()(std::uint32_t x) const { return ((x + half) * m) >> 24; }
+    std::uint32_t d;
     std::uint32_t half;
     std::uint32_t m;
+};
+
+// Rounded means of 16-bit sums of d values, a row at a time. For d up to 64 the
+// quotient is a 16-bit high multiply and a shift, exact for every sum up to 255 d:
+// with s = floor(log2 d) and m = ceil(2^(16 + s) / d) < 2^16 the error of
+// (x * m) >> (16 + s) stays below 255.5 d / 2^(16 + s) < 1 / d.
+class BlockDivider {
+public:
+    explicit BlockDivider(std::uint32_t d) : m_exact(d), m_half(static_cast<std::uint16_t>(d / 2))
+    {
+        while ((2u << m_shift) <= d)
+            ++m_shift;
+        m_high = d <= 64 && !std::has_single_bit(d);
+        if (m_high)
+            m_multiplier = static_cast<std::uint16_t>(((1u << (16 + m_shift)) + d - 1) / d);
+    }
+
+    void operator()(const std::uint16_t* sums, std::uint8_t* out, std::size_t count) const
+    {
+        std::size_t i = 0;
+        if (std::has_single_bit(m_exact.d)) {
+            for (; i < count; ++i)
+                out[i] = static_cast<std::uint8_t>((sums[i] + m_half) >> m_shift);
+            return;
+        }
+#if defined(__SSE2__)
+        if (m_high) {
+            const __m128i half = _mm_set1_epi16(static_cast<short>(m_half));
+            const __m128i m = _mm_set1_epi16(static_cast<short>(m_multiplier));
+            const __m128i shift = _mm_cvtsi32_si128(m_shift);
+            for (; i + 16 <= count; i += 16) {
+                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + i));
+                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + i + 8));
+                const __m128i qa = _mm_srl_epi16(_mm_mulhi_epu16(_mm_add_epi16(a, half), m), shift);
+                const __m128i qb = _mm_srl_epi16(_mm_mulhi_epu16(_mm_add_epi16(b, half), m), shift);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(qa, qb));
+            }
+        }
+#endif
+        for (; i < count; ++i)
+            out[i] = static_cast<std::uint8_t>(m_exact(sums[i]));
+    }
+
+private:
+    RoundedDivider m_exact;
+    std::uint16_t m_half;
+    int m_shift = 0;
+    bool m_high = false;
+    std::uint16_t m_multiplier = 0;
 };
 
 // out[4 x + c] = the sum of in[4 (x + k) + c] for k = 0 ... n - 1: a running sum per
@@ -286,13 +339,11 @@ void boxBlur(const FilterImage& srcIn, FilterImage& dst, int n, int anchor)
 
         std::vector<std::uint16_t> sums(rowValues);
         std::vector<std::uint8_t> result(rowValues);
-        const std::uint32_t d = static_cast<std::uint32_t>(n * n);
-        const RoundedDivider divide(d);
+        const BlockDivider divide(static_cast<std::uint32_t>(n * n));
         for (int y = area.y0;; ++y) {
             // Sliding sums of n columns along the row; four channels side by side.
             slidingSums(columns.data(), sums.data(), rw, n);
-            for (std::size_t i = 0; i < rowValues; ++i)
-                result[i] = static_cast<std::uint8_t>(divide(sums[i]));
+            divide(sums.data(), result.data(), rowValues);
             storeMasked(result.data(), dst.row(y) + 4 * static_cast<std::size_t>(area.x0), rw, area.mask);
             if (y + 1 == area.y1)
                 break;
