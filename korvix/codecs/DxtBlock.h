@@ -33,7 +33,9 @@ void decodeDxt3Block(const std::uint8_t* block16, std::uint8_t* bgra64);
 // How hard the compressor searches. Every setting chooses endpoints and indices for the
 // game's decoder above (its expansion, its 0.66 / 0.33 colours, four colours in every
 // block) and measures the error as 0.309 dr^2 + 0.609 dg^2 + 0.082 db^2.
-// - Fast: principal axis, indices by position along it, one exact endpoint solve.
+// - Fast: principal axis, indices by position along it, least-squares endpoints for the
+//   game's palette, then the nearest palette colour for every texel; about as fast as
+//   the quickest good compressors.
 // - Default: alternates exact endpoint solves and index choices until the error stops
 //   falling, then tries the other placements of the texels' levels along the palette
 //   when an entry is unused (the best endpoint may lie beyond the texels).

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -104,19 +103,34 @@ float assignIndices(const BlockTexels& t, const Endpoints& e, std::uint8_t* inde
 // is sum over palette entries k of n[k] p[k]^2 - 2 s[k] p[k] plus a constant, where n[k]
 // counts the texels using entry k and s[k] sums their values.
 struct Moments {
-    int n[4] = {};
-    int s[3][4] = {};
+    int n[4];
+    int s[3][4];
+    // The normal equations' inverse for the least-squares endpoints, which depends on the
+    // counts only; `solvable` is false when the indices leave an endpoint free.
+    bool solvable;
+    float i11, i12, i22;
 };
 
 Moments momentsOf(const BlockTexels& t, const std::uint8_t* index)
 {
-    Moments m;
+    Moments m{};
     for (int i = 0; i < t.count; ++i) {
         const int k = index[i];
         ++m.n[k];
         for (int ch = 0; ch < 3; ++ch)
             m.s[ch][k] += t.c[ch][i];
     }
+    constexpr float hi = 0.66f, lo = 0.33f;
+    const float c2 = static_cast<float>(m.n[2]), c3 = static_cast<float>(m.n[3]);
+    const float m11 = static_cast<float>(m.n[0]) + hi * hi * c2 + lo * lo * c3;
+    const float m12 = hi * lo * (c2 + c3);
+    const float m22 = static_cast<float>(m.n[1]) + lo * lo * c2 + hi * hi * c3;
+    const float det = m11 * m22 - m12 * m12;
+    m.solvable = det >= 1e-3f;
+    const float inv = m.solvable ? 1.0f / det : 0.0f;
+    m.i11 = m22 * inv;
+    m.i12 = -m12 * inv;
+    m.i22 = m11 * inv;
     return m;
 }
 
@@ -156,30 +170,26 @@ constexpr std::array<std::uint8_t, 256> makeQuantise()
 constexpr std::array<std::uint8_t, 256> kQuantise5 = makeQuantise<5>();
 constexpr std::array<std::uint8_t, 256> kQuantise6 = makeQuantise<6>();
 
-int quantiseField(int ch, double value)
+int quantiseField(int ch, float value)
 {
-    const int v = value <= 0 ? 0 : value >= 255 ? 255 : static_cast<int>(value + 0.5);
+    const int v = value <= 0 ? 0 : value >= 255 ? 255 : static_cast<int>(value + 0.5f);
     return ch == 1 ? kQuantise6[v] : kQuantise5[v];
 }
 
 // Least-squares estimate of the expanded endpoint values for one channel, modelling the
 // decoder's colours 2 and 3 as 0.66 a + 0.33 b and 0.33 a + 0.66 b less half a step of
 // truncation. Returns false when the indices leave the endpoints undetermined.
-bool leastSquares(const Moments& m, int ch, double& a, double& b)
+bool leastSquares(const Moments& m, int ch, float& a, float& b)
 {
-    constexpr double n2 = 0.66, f2 = 0.33;
-    const double c2 = m.n[2], c3 = m.n[3];
-    const double m11 = m.n[0] + n2 * n2 * c2 + f2 * f2 * c3;
-    const double m12 = n2 * f2 * (c2 + c3);
-    const double m22 = m.n[1] + f2 * f2 * c2 + n2 * n2 * c3;
-    const double t2 = m.s[ch][2] + 0.5 * c2, t3 = m.s[ch][3] + 0.5 * c3;
-    const double r1 = m.s[ch][0] + n2 * t2 + f2 * t3;
-    const double r2 = m.s[ch][1] + f2 * t2 + n2 * t3;
-    const double det = m11 * m22 - m12 * m12;
-    if (det < 1e-3)
+    if (!m.solvable)
         return false;
-    a = (r1 * m22 - r2 * m12) / det;
-    b = (m11 * r2 - m12 * r1) / det;
+    constexpr float hi = 0.66f, lo = 0.33f;
+    const float t2 = static_cast<float>(m.s[ch][2]) + 0.5f * static_cast<float>(m.n[2]);
+    const float t3 = static_cast<float>(m.s[ch][3]) + 0.5f * static_cast<float>(m.n[3]);
+    const float r1 = static_cast<float>(m.s[ch][0]) + hi * t2 + lo * t3;
+    const float r2 = static_cast<float>(m.s[ch][1]) + lo * t2 + hi * t3;
+    a = m.i11 * r1 + m.i12 * r2;
+    b = m.i12 * r1 + m.i22 * r2;
     return true;
 }
 
@@ -193,7 +203,7 @@ void solveChannelBits(const Moments& m, int ch, int radius, Endpoints& e)
     int bestA = e.f[0][ch], bestB = e.f[1][ch];
     int best = channelCost<Bits>(m, s, bestA, bestB);
     int centreA = bestA, centreB = bestB;
-    double a, b;
+    float a, b;
     if (leastSquares(m, ch, a, b)) {
         centreA = quantiseField(ch, a);
         centreB = quantiseField(ch, b);
@@ -201,9 +211,23 @@ void solveChannelBits(const Moments& m, int ch, int radius, Endpoints& e)
     constexpr int hi = (1 << Bits) - 1;
     const int a0 = std::max(0, centreA - radius), a1 = std::min(hi, centreA + radius);
     const int b0 = std::max(0, centreB - radius), b1 = std::min(hi, centreB + radius);
+    // The endpoint terms depend on one field each; only the interpolated ones on both.
+    // (Radius 3 at most: seven fields a side.)
+    const std::uint8_t* expand = FieldTables<Bits>::expand();
+    const std::uint8_t* mix = FieldTables<Bits>::mix();
+    int termA[8], termB[8];
+    for (int fa = a0; fa <= a1; ++fa) {
+        const int p = expand[fa];
+        termA[fa - a0] = m.n[0] * p * p - 2 * s[0] * p;
+    }
+    for (int fb = b0; fb <= b1; ++fb) {
+        const int p = expand[fb];
+        termB[fb - b0] = m.n[1] * p * p - 2 * s[1] * p;
+    }
     for (int fa = a0; fa <= a1; ++fa)
         for (int fb = b0; fb <= b1; ++fb) {
-            const int cost = channelCost<Bits>(m, s, fa, fb);
+            const int p2 = mix[(fa << Bits) + fb], p3 = mix[(fb << Bits) + fa];
+            const int cost = termA[fa - a0] + termB[fb - b0] + m.n[2] * p2 * p2 - 2 * s[2] * p2 + m.n[3] * p3 * p3 - 2 * s[3] * p3;
             if (cost < best) {
                 best = cost;
                 bestA = fa;
@@ -263,7 +287,7 @@ void tryOtherPlacements(const BlockTexels& t, Candidate& best, int radius, int r
     const Candidate start = best;
     // Each subset of `levels` chain positions, in order, as a bit mask over the chain.
     for (int mask = 1; mask < 16; ++mask) {
-        if (std::popcount(static_cast<unsigned>(mask)) != levels)
+        if (((mask & 1) + ((mask >> 1) & 1) + ((mask >> 2) & 1) + ((mask >> 3) & 1)) != levels)
             continue;
         int remap[4] = {};
         int next = 0;
@@ -439,11 +463,12 @@ void startAlong(const BlockTexels& t, const Axis& axis, Candidate& c, bool withI
     }
     if (!withIndices)
         return;
-    const float base = minDot;
-    const float scale = maxDot > base ? 6.0f / (maxDot - base) : 0.0f;
-    constexpr std::uint8_t bySixth[7] = {1, 3, 3, 2, 2, 0, 0};
-    for (int i = 0; i < 16; ++i)
-        c.index[i] = bySixth[std::clamp(static_cast<int>((dot[i] - base) * scale), 0, 6)];
+    // Nearest of the four steps from the bottom: 0 is e1 (index 1), then indices 3, 2, 0.
+    const float scale = maxDot > minDot ? 3.0f / (maxDot - minDot) : 0.0f;
+    for (int i = 0; i < 16; ++i) {
+        const int step = static_cast<int>((dot[i] - minDot) * scale + 0.5f);
+        c.index[i] = static_cast<std::uint8_t>(step == 0 ? 1 : step >= 3 ? 0 : 4 - step);
+    }
 }
 
 // ---- Cluster search ---------------------------------------------------------------------
