@@ -51,6 +51,7 @@ const FixtureCase kFixtures[] = {
     {"tif_bilevel_g4.tif", IMAGE_TIFF, 8, false, 0, false},
     {"tif_miniswhite.tif", IMAGE_TIFF, 8, false, 0, false},
     {"tif_ycbcr_jpeg.tif", IMAGE_TIFF, 32, false, 3, false},
+    {"tif_bottomleft.tif", IMAGE_TIFF, 32, false, 0, false},  // Orientation tag honoured
     {"eps_preview.eps", IMAGE_EPS, 32, false, 0, false},
     {"jpg_rgb.jpg", IMAGE_JPEG, 32, false, 0, false},
     {"jpg_grey.jpg", IMAGE_JPEG, 8, false, 0, false},

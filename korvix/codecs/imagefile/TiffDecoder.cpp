@@ -22,6 +22,7 @@ struct TiffInfo {
     std::uint16_t photometric = PHOTOMETRIC_MINISBLACK;
     std::uint16_t planar = PLANARCONFIG_CONTIG;
     std::uint16_t sampleFormat = SAMPLEFORMAT_UINT;
+    std::uint16_t orientation = ORIENTATION_TOPLEFT;
     bool tiled = false;
     bool alpha = false;
     bool associated = false;
@@ -36,6 +37,7 @@ TiffInfo readInfo(TIFF* tif)
     TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &info.bits);
     TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &info.planar);
     TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &info.sampleFormat);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &info.orientation);
     if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &info.photometric))
         info.photometric = info.samples >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
     info.tiled = TIFFIsTiled(tif);
@@ -207,7 +209,8 @@ void decodeTiff(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
         src.fail(info.width && info.height ? 10 : 1,
                  "image size " + std::to_string(info.width) + " x " + std::to_string(info.height) + " is not supported");
 
-    const bool plain = !info.tiled && info.sampleFormat == SAMPLEFORMAT_UINT
+    // Rows in another order than top-down (rare) go through the RGBA reader, which turns them.
+    const bool plain = !info.tiled && info.sampleFormat == SAMPLEFORMAT_UINT && info.orientation == ORIENTATION_TOPLEFT
         && (info.planar == PLANARCONFIG_CONTIG || info.samples == 1);
     const bool grey = info.photometric == PHOTOMETRIC_MINISBLACK || info.photometric == PHOTOMETRIC_MINISWHITE;
     const bool indexed = plain && info.samples == 1 && info.bits <= 8 && (info.bits & (info.bits - 1)) == 0
