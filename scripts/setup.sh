@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev nlohmann-json3-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
+  libwmf-dev libemf2svg-dev librsvg2-dev
 )
 
 missing=()
