@@ -396,22 +396,8 @@ bool CKestrelDoc::replaceEntryFromImage(int index)
     TemporaryFile temp;
     bool written = temp.valid();
     if (written && targetIsTga) {
-        std::unique_ptr<RawImage> raw = createRawImage(targetWidth, targetHeight, targetAlpha ? 4 : 3, 2, 8);
-        written = raw != nullptr;
-        if (written) {
-            for (int y = 0; y < targetHeight; ++y) {
-                const std::uint8_t* s = prepared.row(y);
-                std::uint8_t* d = raw->row(y);
-                for (int x = 0; x < targetWidth; ++x, s += 4) {
-                    *d++ = s[2];
-                    *d++ = s[1];
-                    *d++ = s[0];
-                    if (targetAlpha)
-                        *d++ = s[3];
-                }
-            }
-            written = writeTga(*raw, temp.path()) == 0;
-        }
+        const std::unique_ptr<RawImage> raw = rawImageFromBitmap(prepared, targetAlpha);
+        written = raw && writeTga(*raw, temp.path()) == 0;
     } else if (written) {
         written = writeTexture(temp.path(), MapOption::Generate, targetAlpha, targetMaps, prepared, formatIndex)
                   == TextureWriteStatus::Ok;

@@ -103,22 +103,8 @@ void CKestrelDoc::exportTexture(const ExportDialogModel::Result& r)
     }
     case ExportDialogModel::TypeTga: {
         const bool withAlpha = m_bHasAlpha && !r.noAlpha;
-        std::unique_ptr<RawImage> raw = createRawImage(largest.width(), largest.height(), withAlpha ? 4 : 3, 2, 8);
-        bool ok = raw != nullptr;
-        if (ok) {
-            for (int y = 0; y < largest.height(); ++y) {
-                const std::uint8_t* s = largest.row(y);
-                std::uint8_t* d = raw->row(y);
-                for (int x = 0; x < largest.width(); ++x, s += 4) {
-                    *d++ = s[2];
-                    *d++ = s[1];
-                    *d++ = s[0];
-                    if (withAlpha)
-                        *d++ = s[3];
-                }
-            }
-            ok = writeTga(*raw, r.path) == 0;
-        }
+        const std::unique_ptr<RawImage> raw = rawImageFromBitmap(largest, withAlpha);
+        const bool ok = raw && writeTga(*raw, r.path) == 0;
         if (!ok) {
             wait.release();
             message("Fehler beim Exportieren aufgetreten.");

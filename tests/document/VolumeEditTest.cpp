@@ -193,3 +193,22 @@ TEST_F(VolumeEdit, ReplaceATextureEntryByTheShownPicture)
     EXPECT_GT(loaded.maps[8].pixelAt(200, 10) >> 16 & 0xFF, 80u);
     EXPECT_EQ(doc.mapCount(), 1) << "the shown maps stay";
 }
+
+TEST_F(VolumeEdit, ReplaceATgaEntryByTheShownPicture)
+{
+    // A 4 x 2 TGA of 32 bits with the alpha descriptor: 18 + 32 + 26 bytes.
+    std::vector<unsigned char> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 2, 0, 32, 8};
+    tga.resize(18 + 4 * 2 * 4 + 26, 0);
+    open({{RawEntry{"icon.TGA"}, tga}});
+    writeFile(dir / "pic.tex", textureBytes(8, 4, 1, 2, [](int, int x, int) { return x < 4 ? 0x40FF0000u : 0xC00000FFu; }));
+    ASSERT_TRUE(doc.openFile((dir / "pic.tex").string(), false));
+    host.answers = {MessageAnswer::Ok};
+    ASSERT_TRUE(doc.replaceEntryFromImage(1)) << host.messages.back().text;
+    const auto& r = doc.entryRecords()[1];
+    const auto stored = bytesAt(r.offset, r.size);
+    // Bottom row first, blue-green-red-alpha: the left half red at alpha 0x40.
+    EXPECT_EQ(std::vector<unsigned char>(stored.begin() + 18, stored.begin() + 22),
+              (std::vector<unsigned char>{0, 0, 0xFF, 0x40}));
+    EXPECT_EQ(std::vector<unsigned char>(stored.begin() + 18 + 12, stored.begin() + 18 + 16),
+              (std::vector<unsigned char>{0xFF, 0, 0, 0xC0}));
+}

@@ -95,6 +95,8 @@ std::unique_ptr<RawImage> createRawImage(int width, int height, int channels, in
 // The RawImage of a 32-bit bitmap: 4 channels when it has alpha, else 3; null
 // when memory is short.
 std::unique_ptr<RawImage> rawImageFromBitmap(const PixelBitmap& bitmap);
+// The same with the alpha channel chosen by the caller.
+std::unique_ptr<RawImage> rawImageFromBitmap(const PixelBitmap& bitmap, bool withAlpha);
 
 // Writes an uncompressed TGA (18-byte header, rows bottom-up, TGA 2.0 footer).
 // Only 8-bit samples with 3 or 4 channels are accepted. Returns 0 on success, 1

@@ -37,9 +37,14 @@ std::unique_ptr<RawImage> createRawImage(int width, int height, int channels, in
 
 std::unique_ptr<RawImage> rawImageFromBitmap(const PixelBitmap& bitmap)
 {
+    return rawImageFromBitmap(bitmap, bitmap.hasAlpha());
+}
+
+std::unique_ptr<RawImage> rawImageFromBitmap(const PixelBitmap& bitmap, bool withAlpha)
+{
     if (bitmap.bitsPerPixel() != 32)
         return nullptr;
-    const int channels = bitmap.hasAlpha() ? 4 : 3;
+    const int channels = withAlpha ? 4 : 3;
     auto image = createRawImage(bitmap.width(), bitmap.height(), channels, 2, 8);
     if (!image)
         return nullptr;
