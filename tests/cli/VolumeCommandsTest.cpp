@@ -1,5 +1,5 @@
 // korvix-cli's volume commands, run in-process: pack, list, info, extract, extract-all.
-#include "Cli.h"
+#include "RunCli.h"
 #include "VolumeBuilder.h"
 
 #include <gtest/gtest.h>
@@ -11,20 +11,6 @@ using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Result {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-Result run(std::vector<std::string> args)
-{
-    std::ostringstream out, err;
-    cli::Io io{out, err};
-    const int code = cli::run(args, io);
-    return {code, out.str(), err.str()};
-}
 
 void writeText(const fs::path& p, const std::string& text)
 {
@@ -63,11 +49,11 @@ TEST(PackList, RoundTripThroughTheLibrary)
 {
     TempDir dir;
     makeTree(dir / "in");
-    const auto packed = run({"pack", (dir / "in").string(), (dir / "v.qrb").string(), "--comment", "Prüfung",
+    const auto packed = runCli({"pack", (dir / "in").string(), (dir / "v.qrb").string(), "--comment", "Prüfung",
                              "--timestamp", "2024-02-29 13:45:31"});
     ASSERT_EQ(packed.code, 0) << packed.err;
 
-    const auto listed = run({"list", (dir / "v.qrb").string(), "--json"});
+    const auto listed = runCli({"list", (dir / "v.qrb").string(), "--json"});
     ASSERT_EQ(listed.code, 0) << listed.err;
     const auto doc = nlohmann::ordered_json::parse(listed.out);
     std::vector<std::string> keys;
@@ -101,13 +87,13 @@ TEST(PackList, RoundTripThroughTheLibrary)
                                                  {"textures/Wall.TEX", 1000}, {"textures/deep/stone.tex", 5}}));
 
     // The volume extracts back to the same tree, byte for byte.
-    const auto all = run({"extract-all", (dir / "v.qrb").string(), (dir / "out").string()});
+    const auto all = runCli({"extract-all", (dir / "v.qrb").string(), (dir / "out").string()});
     ASSERT_EQ(all.code, 0) << all.err;
     EXPECT_EQ(treeContents(dir / "out"), treeContents(dir / "in"));
 
-    const auto info = run({"info", (dir / "v.qrb").string()});
+    const auto info = runCli({"info", (dir / "v.qrb").string()});
     EXPECT_NE(info.out.find("2024-02-29 13:45:30"), std::string::npos) << info.out;
-    const auto text = run({"list", (dir / "v.qrb").string()});
+    const auto text = runCli({"list", (dir / "v.qrb").string()});
     EXPECT_NE(text.out.find("      stone.tex"), std::string::npos) << text.out;
 }
 
@@ -115,61 +101,61 @@ TEST(PackList, InfoJsonIsTheHeaderWithoutEntries)
 {
     TempDir dir;
     writeFile(dir / "v.qrb", volumeBytes({.comment = "c", .timestamp = 0xFFFFFFFF, .entries = {{"a", 0, 0, LAST}}}));
-    const auto info = run({"info", (dir / "v.qrb").string(), "--json"});
+    const auto info = runCli({"info", (dir / "v.qrb").string(), "--json"});
     ASSERT_EQ(info.code, 0) << info.err;
     EXPECT_EQ(nlohmann::json::parse(info.out),
               nlohmann::json::parse(R"({"comment": "c", "signature": "KRMTLW_V2.00", "entryCount": 1,
                                         "fileCount": 1, "timestamp": 4294967295})"));
-    EXPECT_NE(run({"info", (dir / "v.qrb").string()}).out.find("not a valid date"), std::string::npos);
+    EXPECT_NE(runCli({"info", (dir / "v.qrb").string()}).out.find("not a valid date"), std::string::npos);
 }
 
 TEST(PackList, Refusals)
 {
     TempDir dir;
     writeText(dir / "long" / (std::string(65, 'n') + ".dat"), "x");
-    auto r = run({"pack", (dir / "long").string(), (dir / "v.qrb").string()});
+    auto r = runCli({"pack", (dir / "long").string(), (dir / "v.qrb").string()});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find(std::string(65, 'n')), std::string::npos) << "the message names the file: " << r.err;
     EXPECT_FALSE(fs::exists(dir / "v.qrb"));
 
     writeText(dir / "in" / "a.txt", "a");
-    r = run({"pack", (dir / "in").string(), (dir / "in" / "sub" / "..//v.qrb").string()});
+    r = runCli({"pack", (dir / "in").string(), (dir / "in" / "sub" / "..//v.qrb").string()});
     EXPECT_EQ(r.code, 1) << "writing the volume into its own input";
     EXPECT_FALSE(fs::exists(dir / "in" / "v.qrb"));
 
-    EXPECT_EQ(run({"pack", (dir / "in").string(), (dir / "v.qrb").string(), "--timestamp", "2023-02-29 00:00:00"}).code, 2);
-    EXPECT_EQ(run({"pack", (dir / "in").string(), (dir / "v.qrb").string(), "--timestamp", "1979-12-31 23:59:58"}).code, 2);
-    EXPECT_EQ(run({"pack", (dir / "in").string(), (dir / "v.qrb").string(), "--comment", std::string(257, 'c')}).code, 2);
-    EXPECT_EQ(run({"pack", (dir / "in").string(), (dir / "v.qrb").string(), "--timestamp", "2107-12-31 23:59:59"}).code, 0);
+    EXPECT_EQ(runCli({"pack", (dir / "in").string(), (dir / "v.qrb").string(), "--timestamp", "2023-02-29 00:00:00"}).code, 2);
+    EXPECT_EQ(runCli({"pack", (dir / "in").string(), (dir / "v.qrb").string(), "--timestamp", "1979-12-31 23:59:58"}).code, 2);
+    EXPECT_EQ(runCli({"pack", (dir / "in").string(), (dir / "v.qrb").string(), "--comment", std::string(257, 'c')}).code, 2);
+    EXPECT_EQ(runCli({"pack", (dir / "in").string(), (dir / "v.qrb").string(), "--timestamp", "2107-12-31 23:59:59"}).code, 0);
 }
 
 TEST(Extract, EntriesByIndexAndPath)
 {
     TempDir dir;
     makeTree(dir / "in");
-    ASSERT_EQ(run({"pack", (dir / "in").string(), (dir / "v.qrb").string()}).code, 0);
+    ASSERT_EQ(runCli({"pack", (dir / "in").string(), (dir / "v.qrb").string()}).code, 0);
     const auto before = readFile(dir / "v.qrb");
 
-    auto r = run({"extract", (dir / "v.qrb").string(), "TEXTURES/deep/STONE.tex", "-o", (dir / "s").string()});
+    auto r = runCli({"extract", (dir / "v.qrb").string(), "TEXTURES/deep/STONE.tex", "-o", (dir / "s").string()});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(readText(dir / "s"), "stone");
-    r = run({"extract", (dir / "v.qrb").string(), "sounds/grüße.WAV", "-o", "-"});
+    r = runCli({"extract", (dir / "v.qrb").string(), "sounds/grüße.WAV", "-o", "-"});
     EXPECT_EQ(r.out, "RIFF....") << "Latin-1 letters fold too";
-    r = run({"extract", (dir / "v.qrb").string(), "sounds/silence.raw", "-o", (dir / "empty").string()});
+    r = runCli({"extract", (dir / "v.qrb").string(), "sounds/silence.raw", "-o", (dir / "empty").string()});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(fs::exists(dir / "empty"));
     EXPECT_EQ(fs::file_size(dir / "empty"), 0u);
 
-    const auto listed = nlohmann::json::parse(run({"list", (dir / "v.qrb").string(), "--json"}).out);
+    const auto listed = nlohmann::json::parse(runCli({"list", (dir / "v.qrb").string(), "--json"}).out);
     for (const auto& e : listed["entries"]) {
         if (e["name"] == "readme.txt") {
-            r = run({"extract", (dir / "v.qrb").string(), "#" + std::to_string(e["index"].get<int>()), "-o", "-"});
+            r = runCli({"extract", (dir / "v.qrb").string(), "#" + std::to_string(e["index"].get<int>()), "-o", "-"});
             EXPECT_EQ(r.out, "top level file\n");
         }
     }
 
     for (const std::string bad : {"nope.txt", "#999", "#x", "textures", "textures/deep/stone.tex/x"}) {
-        r = run({"extract", (dir / "v.qrb").string(), bad, "-o", (dir / "bad").string()});
+        r = runCli({"extract", (dir / "v.qrb").string(), bad, "-o", (dir / "bad").string()});
         EXPECT_EQ(r.code, 1) << bad;
         EXPECT_EQ(r.err.rfind("korvix-cli: ", 0), 0u) << r.err;
         EXPECT_FALSE(fs::exists(dir / "bad")) << bad;
@@ -185,11 +171,11 @@ TEST(Extract, DataOutsideTheVolumeIsRefusedAndLeavesNoFile)
     spec.data = {'o', 'k'};
     writeFile(dir / "v.qrb", volumeBytes(spec));
     writeText(dir / "keep", "previous");
-    const auto r = run({"extract", (dir / "v.qrb").string(), "huge", "-o", (dir / "keep").string()});
+    const auto r = runCli({"extract", (dir / "v.qrb").string(), "huge", "-o", (dir / "keep").string()});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("exceeds volume length"), std::string::npos) << r.err;
     EXPECT_EQ(readText(dir / "keep"), "previous");
-    EXPECT_EQ(run({"extract", (dir / "v.qrb").string(), "ok", "-o", "-"}).out, "ok");
+    EXPECT_EQ(runCli({"extract", (dir / "v.qrb").string(), "ok", "-o", "-"}).out, "ok");
 }
 
 TEST(ExtractAll, NamesThatWouldEscapeAreNeverWritten)
@@ -211,7 +197,7 @@ TEST(ExtractAll, NamesThatWouldEscapeAreNeverWritten)
     spec.data = {'x'};
     writeFile(dir / "v.qrb", volumeBytes(spec));
 
-    const auto r = run({"extract-all", (dir / "v.qrb").string(), (dir / "out" / "target").string()});
+    const auto r = runCli({"extract-all", (dir / "v.qrb").string(), (dir / "out" / "target").string()});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("'../escape': refused"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("12 entries not extracted"), std::string::npos) << r.err;
@@ -223,9 +209,9 @@ TEST(ExtractAll, NamesThatWouldEscapeAreNeverWritten)
 
     // Existing files are kept unless asked.
     writeText(dir / "out" / "target" / "good.txt", "mine");
-    EXPECT_EQ(run({"extract-all", (dir / "v.qrb").string(), (dir / "out" / "target").string()}).code, 1);
+    EXPECT_EQ(runCli({"extract-all", (dir / "v.qrb").string(), (dir / "out" / "target").string()}).code, 1);
     EXPECT_EQ(readText(dir / "out" / "target" / "good.txt"), "mine");
-    run({"extract-all", (dir / "v.qrb").string(), (dir / "out" / "target").string(), "--force"});
+    runCli({"extract-all", (dir / "v.qrb").string(), (dir / "out" / "target").string(), "--force"});
     EXPECT_EQ(readText(dir / "out" / "target" / "good.txt"), "x");
 }
 
@@ -248,12 +234,12 @@ TEST(Cli, UsageAndOpeningErrors)
         {{"info", (dir / "missing.qrb").string()}, 1, "cannot open"},
     };
     for (const auto& c : cases) {
-        const auto r = run(c.args);
+        const auto r = runCli(c.args);
         EXPECT_EQ(r.code, c.code) << r.err;
         EXPECT_NE(r.err.find(c.errHas), std::string::npos) << r.err;
     }
     for (const auto& cmd : cli::commands()) {
-        const auto r = run({cmd.name, "--help"});
+        const auto r = runCli({cmd.name, "--help"});
         EXPECT_EQ(r.code, 0);
         EXPECT_NE(r.out.find("Usage: korvix-cli " + cmd.name), std::string::npos);
     }

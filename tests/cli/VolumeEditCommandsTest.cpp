@@ -1,5 +1,5 @@
 // The volume edit commands: each refusal writes nothing, each edit lands in place.
-#include "Cli.h"
+#include "RunCli.h"
 #include "TextureBuilder.h"
 
 #include <gtest/gtest.h>
@@ -9,19 +9,6 @@
 using namespace testsupport;
 
 namespace {
-
-struct Outcome {
-    int code;
-    std::string out, err;
-};
-
-Outcome run(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    cli::Io io{out, err};
-    const int code = cli::run(args, io);
-    return {code, out.str(), err.str()};
-}
 
 struct EditCommands : ::testing::Test {
     TempDir dir;
@@ -65,7 +52,7 @@ TEST_F(EditCommands, RefusalsWriteNothing)
         {{"replace-image", volume, "pic.tex", (dir / "image.tex").string()}, 1, "Ziel-Textur"},
     };
     for (const auto& c : cases) {
-        const auto r = run(c.args);
+        const auto r = runCli(c.args);
         EXPECT_EQ(r.code, c.code) << c.args[0] << ": " << r.err;
         EXPECT_NE(r.err.find(c.errHas), std::string::npos) << r.err;
     }
@@ -76,11 +63,11 @@ TEST_F(EditCommands, EditsLandInPlace)
 {
     writeFile(dir / "four", {'w', 'x', 'y', 'z'});
     writeFile(dir / "image.tex", textureBytes(16, 16, 1, 2, [](int, int, int) { return 0x80FF0000u; }));
-    EXPECT_EQ(run({"rename", volume, "DATA.BIN", "renamed"}).code, 0);
-    EXPECT_EQ(run({"replace", volume, "renamed", (dir / "four").string()}).code, 0);
-    EXPECT_EQ(run({"set-comment", volume, "Grüße"}).code, 0);
-    EXPECT_EQ(run({"set-timestamp", volume, "2024-02-29 10:20:31"}).code, 0);
-    const auto r = run({"replace-image", volume, "pic.tex", (dir / "image.tex").string(), "--yes"});
+    EXPECT_EQ(runCli({"rename", volume, "DATA.BIN", "renamed"}).code, 0);
+    EXPECT_EQ(runCli({"replace", volume, "renamed", (dir / "four").string()}).code, 0);
+    EXPECT_EQ(runCli({"set-comment", volume, "Grüße"}).code, 0);
+    EXPECT_EQ(runCli({"set-timestamp", volume, "2024-02-29 10:20:31"}).code, 0);
+    const auto r = runCli({"replace-image", volume, "pic.tex", (dir / "image.tex").string(), "--yes"});
     EXPECT_EQ(r.code, 0) << r.err;
 
     const auto bytes = readFile(volume);
@@ -90,7 +77,7 @@ TEST_F(EditCommands, EditsLandInPlace)
     EXPECT_EQ(std::string(bytes.begin() + 296, bytes.begin() + 296 + 8), "renamed ");
     EXPECT_EQ(std::string(bytes.begin() + dataStart(2), bytes.begin() + dataStart(2) + 4), "wxyz");
     // The picture was reduced to 8 x 8 with two maps in the entry's own format.
-    const auto listed = run({"extract", volume, "pic.TEX", "-o", "-"});
+    const auto listed = runCli({"extract", volume, "pic.TEX", "-o", "-"});
     ASSERT_EQ(listed.out.size(), tex.size());
     EXPECT_EQ(static_cast<unsigned char>(listed.out[36 + 4 * 4 + 2]), 0xFF) << "red in the smallest map";
     EXPECT_EQ(static_cast<unsigned char>(listed.out[36 + 4 * 4 + 3]), 0x80) << "alpha kept";

@@ -1,5 +1,5 @@
 // korvix-cli convert and info for textures, run in-process.
-#include "Cli.h"
+#include "RunCli.h"
 #include "VolumeBuilder.h"
 
 #include "codecs/TextureLoader.h"
@@ -16,20 +16,6 @@ using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Result {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-Result run(std::vector<std::string> args)
-{
-    std::ostringstream out, err;
-    cli::Io io{out, err};
-    const int code = cli::run(args, io);
-    return {code, out.str(), err.str()};
-}
 
 PixelBitmap picture(int w, int h, bool alpha)
 {
@@ -55,7 +41,7 @@ void writeTgaFile(const fs::path& path, const PixelBitmap& bmp)
 
 nlohmann::json info(const fs::path& path)
 {
-    const Result r = run({"info", path.string(), "--json"});
+    const CliResult r = runCli({"info", path.string(), "--json"});
     EXPECT_EQ(r.code, 0) << r.err;
     return nlohmann::json::parse(r.out);
 }
@@ -87,7 +73,7 @@ TEST_F(Convert, ImagesBecomeTexturesWithTheAlphaRuleAndMapChoices)
     for (const Case& c : cases) {
         std::vector<std::string> args = {"convert", (dir / c.args[0]).string(), (dir / "out.tex").string()};
         args.insert(args.end(), c.args.begin() + 1, c.args.end());
-        const Result r = run(args);
+        const CliResult r = runCli(args);
         ASSERT_EQ(r.code, 0) << c.args[0] << ": " << r.err;
         const auto j = info(dir / "out.tex");
         EXPECT_EQ(j, (nlohmann::json{{"type", "texture"}, {"width", 64}, {"height", 32}, {"maps", c.maps},
@@ -120,16 +106,16 @@ TEST_F(Convert, RefusalsLeaveNoFileAndKeepAnExistingOne)
     for (const Case& c : cases) {
         std::vector<std::string> args = {"convert", (dir / c.args[0]).string(), (dir / "new.tex").string()};
         args.insert(args.end(), c.args.begin() + 1, c.args.end());
-        const Result r = run(args);
+        const CliResult r = runCli(args);
         EXPECT_EQ(r.code, c.code) << c.message;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_FALSE(fs::exists(dir / "new.tex")) << c.message;
 
         args[2] = (dir / "old.tex").string();
-        run(args);
+        runCli(args);
         EXPECT_EQ(readFile(dir / "old.tex"), (std::vector<unsigned char>{'o', 'l', 'd'})) << c.message;
     }
-    EXPECT_EQ(run({"convert", (dir / "alpha.tga").string(), (dir / "x.gif").string()}).code, 2);
+    EXPECT_EQ(runCli({"convert", (dir / "alpha.tga").string(), (dir / "x.gif").string()}).code, 2);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 3);  // no temporary files left
 }
 
@@ -142,7 +128,7 @@ TEST_F(Convert, TexturesBecomeImagesMapByMapAndKeepTheirBytes)
     ASSERT_TRUE(t.ok());
 
     for (int k : {0, 2}) {
-        ASSERT_EQ(run({"convert", (dir / "a.tex").string(), (dir / "m.tga").string(), "--map", std::to_string(k)}).code, 0);
+        ASSERT_EQ(runCli({"convert", (dir / "a.tex").string(), (dir / "m.tga").string(), "--map", std::to_string(k)}).code, 0);
         PixelBitmap back;
         decodeFile((dir / "m.tga").string(), back, 32);
         const PixelBitmap& map = t.maps[k];
@@ -152,17 +138,17 @@ TEST_F(Convert, TexturesBecomeImagesMapByMapAndKeepTheirBytes)
         for (int y = 0; y < map.height(); ++y)
             EXPECT_EQ(std::memcmp(back.row(y), map.row(y), 4 * static_cast<std::size_t>(map.width())), 0) << k;
     }
-    const Result bad = run({"convert", (dir / "a.tex").string(), (dir / "m.bmp").string(), "--map", "3"});
+    const CliResult bad = runCli({"convert", (dir / "a.tex").string(), (dir / "m.bmp").string(), "--map", "3"});
     EXPECT_EQ(bad.code, 1);
     EXPECT_NE(bad.err.find("--map takes 0 to 2"), std::string::npos) << bad.err;
-    ASSERT_EQ(run({"convert", (dir / "a.tex").string(), (dir / "m.bmp").string()}).code, 0);
+    ASSERT_EQ(runCli({"convert", (dir / "a.tex").string(), (dir / "m.bmp").string()}).code, 0);
     PixelBitmap bmp;
     decodeFile((dir / "m.bmp").string(), bmp, 32);
     EXPECT_EQ(bmp.width(), 16);
 
-    ASSERT_EQ(run({"convert", (dir / "a.tex").string(), (dir / "same.tex").string(), "--maps", "keep"}).code, 0);
+    ASSERT_EQ(runCli({"convert", (dir / "a.tex").string(), (dir / "same.tex").string(), "--maps", "keep"}).code, 0);
     EXPECT_EQ(readFile(dir / "same.tex"), bytes);
-    EXPECT_EQ(run({"convert", (dir / "a.tex").string(), (dir / "same.tex").string(), "--maps", "keep", "--no-alpha"}).code, 2);
+    EXPECT_EQ(runCli({"convert", (dir / "a.tex").string(), (dir / "same.tex").string(), "--maps", "keep", "--no-alpha"}).code, 2);
 }
 
 TEST_F(Convert, ReadsVolumeEntriesAndReportsDamagedTextures)
@@ -173,26 +159,26 @@ TEST_F(Convert, ReadsVolumeEntriesAndReportsDamagedTextures)
     ASSERT_EQ(writeTexture(dir / "src" / "tex" / "wall.tex", MapOption::LargestOnly, false, 1, picture(8, 8, false), 3),
               TextureWriteStatus::Ok);
     writeTgaFile(dir / "src" / "logo.tga", picture(4, 4, true));
-    ASSERT_EQ(run({"pack", (dir / "src").string(), (dir / "v.qrb").string()}).code, 0);
+    ASSERT_EQ(runCli({"pack", (dir / "src").string(), (dir / "v.qrb").string()}).code, 0);
 
-    ASSERT_EQ(run({"convert", (dir / "v.qrb").string() + "::tex/WALL.tex", (dir / "w.tex").string(), "--maps", "keep"}).code, 0);
+    ASSERT_EQ(runCli({"convert", (dir / "v.qrb").string() + "::tex/WALL.tex", (dir / "w.tex").string(), "--maps", "keep"}).code, 0);
     EXPECT_EQ(readFile(dir / "w.tex"), readFile(dir / "src" / "tex" / "wall.tex"));
-    ASSERT_EQ(run({"convert", (dir / "v.qrb").string() + "::logo.tga", (dir / "l.tex").string()}).code, 0);
+    ASSERT_EQ(runCli({"convert", (dir / "v.qrb").string() + "::logo.tga", (dir / "l.tex").string()}).code, 0);
     EXPECT_EQ(info(dir / "l.tex")["format"], "DXT3");
-    EXPECT_EQ(run({"convert", (dir / "v.qrb").string() + "::tex", (dir / "d.tex").string()}).code, 1);
-    EXPECT_EQ(run({"convert", (dir / "v.qrb").string() + "::nothing.tex", (dir / "d.tex").string()}).code, 1);
+    EXPECT_EQ(runCli({"convert", (dir / "v.qrb").string() + "::tex", (dir / "d.tex").string()}).code, 1);
+    EXPECT_EQ(runCli({"convert", (dir / "v.qrb").string() + "::nothing.tex", (dir / "d.tex").string()}).code, 1);
 
-    const Result text = run({"info", (dir / "w.tex").string()});
+    const CliResult text = runCli({"info", (dir / "w.tex").string()});
     EXPECT_EQ(text.code, 0);
     EXPECT_NE(text.out.find("RGB 565"), std::string::npos);
 
     auto damaged = readFile(dir / "w.tex");
     damaged.resize(damaged.size() - 1);
     writeFile(dir / "damaged.tex", damaged);
-    const Result r = run({"info", (dir / "damaged.tex").string()});
+    const CliResult r = runCli({"info", (dir / "damaged.tex").string()});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("shorter"), std::string::npos) << r.err;
-    EXPECT_EQ(run({"convert", (dir / "damaged.tex").string(), (dir / "x.tga").string()}).code, 1);
+    EXPECT_EQ(runCli({"convert", (dir / "damaged.tex").string(), (dir / "x.tga").string()}).code, 1);
 }
 
 }  // namespace

@@ -2,40 +2,25 @@
 // image type and writes every image output.
 #include "ImageTestSupport.h"
 
-#include "Cli.h"
+#include "RunCli.h"
 #include "codecs/imagefile/ImageFile.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 using namespace imagetest;
+using testsupport::runCli;
 
 namespace {
 
-struct Result {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-Result run(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    cli::Io io{out, err};
-    const int code = cli::run(args, io);
-    return {code, out.str(), err.str()};
-}
-
 TEST(CliInfo, ImagesGiveTheirSizeAndAlpha)
 {
-    EXPECT_EQ(run({"info", fixture("png_rgba.png"), "--json"}).out,
+    EXPECT_EQ(runCli({"info", fixture("png_rgba.png"), "--json"}).out,
               "{\"type\": \"image\", \"width\": 13, \"height\": 7, \"alpha\": true}\n");
-    EXPECT_EQ(run({"info", fixture("pcx_24bit.pcx"), "--json"}).out,
+    EXPECT_EQ(runCli({"info", fixture("pcx_24bit.pcx"), "--json"}).out,
               "{\"type\": \"image\", \"width\": 13, \"height\": 7, \"alpha\": false}\n");
-    const Result text = run({"info", fixture("tga_16.tga")});
+    const auto text = runCli({"info", fixture("tga_16.tga")});
     EXPECT_NE(text.out.find("format:     TGA"), std::string::npos) << text.out;
-    const Result refused = run({"info", fixture("refused.gif")});
+    const auto refused = runCli({"info", fixture("refused.gif")});
     EXPECT_EQ(refused.code, cli::exitFailure);
     EXPECT_NE(refused.err.find("GIF"), std::string::npos) << refused.err;
 }
@@ -49,7 +34,7 @@ TEST(CliConvert, AnyImageTypeToEveryImageOutput)
         PixelBitmap expected;
         decodeFile(fixture(input), expected, 32);
         for (const char* output : outputs) {
-            const Result r = run({"convert", fixture(input), dir.file(output)});
+            const auto r = runCli({"convert", fixture(input), dir.file(output)});
             ASSERT_EQ(r.code, 0) << input << " -> " << output << ": " << r.err;
             PixelBitmap back;
             decodeFile(dir.file(output), back, 32);
