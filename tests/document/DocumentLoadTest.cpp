@@ -255,3 +255,19 @@ TEST(DocumentSizes, MapChainHelpers)
     EXPECT_EQ(CKestrelDoc::powerOfTwo(0), 1);
     EXPECT_EQ(CKestrelDoc::powerOfTwo(6), 32);
 }
+
+TEST(DocumentBackground, CheckerboardOfEightPixelCells)
+{
+    FakeHost host;
+    const CKestrelDoc doc(host);
+    const std::uint8_t* g = doc.background();
+    const struct {
+        int x, y;
+        std::uint8_t value;
+    } cases[] = {{0, 0, 130}, {5, 0, 130}, {0, 5, 130}, {1, 1, 255}, {9, 1, 204}, {1, 9, 204}, {9, 9, 255},
+                 {2047, 2047, 255}, {2047, 1, 204}, {8, 3, 130}};
+    for (const auto& c : cases)
+        EXPECT_EQ(g[c.y * 2048 + c.x], c.value) << c.x << "," << c.y;
+    for (int y = 16; y < 2048; y += 331)
+        EXPECT_EQ(std::memcmp(g + y * 2048, g + (y % 16) * 2048, 2048), 0) << "row " << y << " repeats the tile";
+}
