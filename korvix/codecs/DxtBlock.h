@@ -36,11 +36,13 @@ void decodeDxt3Block(const std::uint8_t* block16, std::uint8_t* bgra64);
 // - Fast: principal axis, indices by position along it, least-squares endpoints for the
 //   game's palette, then the nearest palette colour for every texel; about as fast as
 //   the quickest good compressors.
-// - Default: alternates exact endpoint solves and index choices until the error stops
-//   falling, then tries the other placements of the texels' levels along the palette
-//   when an entry is unused (the best endpoint may lie beyond the texels).
-// - Best: adds a cluster search over every split of the texels' order along the axis;
-//   roughly ten times slower than Default, for final exports.
+// - Default: from Fast's result, alternates exact endpoint solves and index choices until
+//   the error stops falling, tries the other placements of the texels' levels along the
+//   palette when an entry is unused (the best endpoint may lie beyond the texels), and
+//   gives busy blocks the best split of a cluster search (below).
+// - Best: a cluster search over every split of the texels' order along the axis into
+//   runs for the four palette entries, the best four splits refined; about four times
+//   slower than Default, for final exports.
 // Blocks of a single colour get the best endpoints the decoder can offer at every
 // setting. bench/compressor measures the settings against other DXT compressors, all
 // decoded the game's way.

@@ -661,19 +661,21 @@ Candidate chooseColours(const BlockTexels& t, Quality q)
         return best;
     }
     const Axis axis = principalAxis(t);
-    startAlong(t, axis, best, q == Quality::Fast);
-    if (q == Quality::Fast) {
-        solveChannels(momentsOf(t, best.index), 0, best.e);
-        best.error = assignIndices(t, best.e, best.index);
-        return best;
-    }
+    startAlong(t, axis, best, true);
+    solveChannels(momentsOf(t, best.index), q == Quality::Fast ? 0 : 1, best.e);
     best.error = assignIndices(t, best.e, best.index);
+    if (q == Quality::Fast)
+        return best;
     switch (q) {
     case Quality::Fast:
         break;
     case Quality::Default:
         refine(t, best, 1, 4);
         tryOtherPlacements(t, best, 1, 2);
+        // Busy blocks (above about 6 levels of error per texel) are where refinement most
+        // often stops short; the cluster search's best split costs little next to them.
+        if (best.error > 40.0f * static_cast<float>(t.count))
+            clusterSearch(t, axis, best, 1);
         break;
     case Quality::Best:
         refine(t, best, 1, 8);
