@@ -473,11 +473,6 @@ void startAlong(const BlockTexels& t, const Axis& axis, Candidate& c, bool withI
 
 // ---- Cluster search ---------------------------------------------------------------------
 
-// With the texels ordered along the axis, every split of that order into runs for the
-// palette entries 0, 2, 3 and 1 (969 splits of 16 texels) is scored by the error of its
-// least-squares endpoints under the decoder's model; the best `keep` splits are then
-// solved exactly and refined. This finds the blocks whose best endpoints lie beyond the
-// texels (a palette entry left unused), which refinement from the extremes cannot reach.
 // A split of n ordered texels into runs of n0, n2, n3 (and the rest) texels for the palette
 // entries 0, 2, 3 and 1, with what its least-squares fit needs that does not depend on the
 // colours: the inverse of the normal matrix and the terms of the truncation offset.
@@ -526,6 +521,11 @@ const SplitTable& fullBlockSplits()
     return table;
 }
 
+// With the texels ordered along the axis, every split of that order into runs for the
+// palette entries 0, 2, 3 and 1 (969 splits of 16 texels) is scored by the error of its
+// least-squares endpoints under the decoder's model; the best `keep` splits are then
+// solved exactly and refined. This finds the blocks whose best endpoints lie beyond the
+// texels (a palette entry left unused), which refinement from the extremes cannot reach.
 void clusterSearch(const BlockTexels& t, const Axis& axis, Candidate& best, int keep)
 {
     const int n = t.count;
