@@ -156,11 +156,13 @@ template <int Bits>
 constexpr std::array<std::uint8_t, 256> makeQuantise()
 {
     const auto expand = makeExpand<Bits>();
+    // std::abs is not constexpr in every standard library.
+    const auto distance = [](int a, int b) { return a > b ? a - b : b - a; };
     std::array<std::uint8_t, 256> q{};
     for (int v = 0; v < 256; ++v) {
         int best = 0;
         for (int f = 1; f < (1 << Bits); ++f)
-            if (std::abs(expand[f] - v) < std::abs(expand[best] - v))
+            if (distance(expand[f], v) < distance(expand[best], v))
                 best = f;
         q[v] = static_cast<std::uint8_t>(best);
     }
