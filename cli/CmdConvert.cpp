@@ -137,18 +137,6 @@ std::optional<int> parseCount(const std::string& text)
     return v;
 }
 
-// The number of maps an image allows: halving the smaller side while it is above 4.
-int mapsPossible(const PixelBitmap& largest)
-{
-    int s = std::min(largest.width(), largest.height());
-    int n = 1;
-    while (s > 4) {
-        s /= 2;
-        ++n;
-    }
-    return n;
-}
-
 const char* describe(TextureWriteStatus status)
 {
     switch (status) {
@@ -245,7 +233,7 @@ void writeTex(const TextureSource& source, const Args& args, const std::string& 
         const auto n = parseCount(maps);
         if (!n)
             throw UsageError("--maps takes largest, keep or a number of maps");
-        const int limit = std::min(mapsPossible(source.maps.largest()), texture::MAX_MAPS);
+        const int limit = std::min(texture::mapsPossible(source.maps.largest().width(), source.maps.largest().height()), texture::MAX_MAPS);
         if (*n < 1 || *n > limit)
             throw Failure("convert", output, "the image allows 1 to " + std::to_string(limit) + " maps");
         option = MapOption::Generate;

@@ -101,6 +101,19 @@ constexpr MapSize mapSize(std::int32_t W, std::int32_t H, int count, int i)
     return {(W >> shift) << i, (H >> shift) << i};
 }
 
+// How many maps an image of width x height allows: the smaller side is halved
+// while it is above 4 (a 256 x 256 image allows 7, a 256 x 64 one 5).
+constexpr int mapsPossible(std::int32_t width, std::int32_t height)
+{
+    std::int32_t s = width < height ? width : height;
+    int n = 1;
+    while (s > 4) {
+        s /= 2;
+        ++n;
+    }
+    return n;
+}
+
 inline std::uint32_t readLe32(const std::uint8_t* p)
 {
     return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;

@@ -2,7 +2,6 @@
 // paste and the recent-file commands.
 #include "document/CKestrelDoc.h"
 
-#include "codecs/CTextException.h"
 #include "codecs/TextureLoader.h"
 #include "codecs/imagefile/ImageFile.h"
 #include "document/CommandIds.h"
@@ -194,12 +193,7 @@ bool CKestrelDoc::loadMaps(const std::string& path, bool fromVolume, bool isText
         std::vector<std::uint8_t> bytes;
         try {
             bytes.resize(static_cast<std::size_t>(size));
-        } catch (const std::bad_alloc&) {
-            std::fclose(f);
-            wait.release();
-            message("Zu wenig freier Speicher.");
-            return fail();
-        } catch (const std::length_error&) {
+        } catch (const std::exception&) {  // bad_alloc, or a size beyond what a vector holds
             std::fclose(f);
             wait.release();
             message("Zu wenig freier Speicher.");
@@ -242,11 +236,7 @@ std::unique_ptr<PixelBitmap> CKestrelDoc::loadImageFile(const std::string& path)
     auto bitmap = std::make_unique<PixelBitmap>();
     try {
         decodeFile(path, *bitmap, 32);
-    } catch (const CTextException&) {
-        wait.release();
-        message("Fehler beim Laden der Textur.");
-        return nullptr;
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {  // CTextException, or memory short
         wait.release();
         message("Fehler beim Laden der Textur.");
         return nullptr;
@@ -370,14 +360,7 @@ int CKestrelDoc::mipLevelsPossible() const
 {
     if (!m_pMaps)
         return 0;
-    const PixelBitmap& m = m_pMaps->largest();
-    int s = std::min(m.width(), m.height());
-    int n = 1;
-    while (s > 4) {
-        s /= 2;
-        ++n;
-    }
-    return n;
+    return texture::mapsPossible(m_pMaps->largest().width(), m_pMaps->largest().height());
 }
 
 void CKestrelDoc::halveSize(int& width, int& height, int n)

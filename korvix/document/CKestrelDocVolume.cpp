@@ -2,7 +2,6 @@
 // pages of the volume browser, and loading an entry into the document.
 #include "document/CKestrelDoc.h"
 
-#include "codecs/CTextException.h"
 #include "codecs/imagefile/ImageFile.h"
 #include "document/DocumentInternal.h"
 
@@ -244,12 +243,7 @@ bool CKestrelDoc::loadVolumeEntry(int index, bool oldRedraw)
         auto bitmap = std::make_unique<PixelBitmap>();
         try {
             decodeMemory(bytes.data(), bytes.size(), *bitmap, 32);
-        } catch (const CTextException&) {
-            wait.release();
-            message("Fehler beim Lesen der Textur.");
-            m_bRedraw = oldRedraw;
-            return false;
-        } catch (const std::bad_alloc&) {
+        } catch (const std::exception&) {  // CTextException, or memory short
             wait.release();
             message("Fehler beim Lesen der Textur.");
             m_bRedraw = oldRedraw;
