@@ -8,6 +8,10 @@ packages=(
   libgtest-dev nlohmann-json3-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
   libwmf-dev libemf2svg-dev librsvg2-dev
+  # libwmf draws text only with these fonts; they are a recommendation, not a dependency.
+  fonts-urw-base35
+  # The desktop program and its offscreen tests.
+  qt6-base-dev qt6-multimedia-dev qt6-svg-dev libgl-dev
 )
 
 missing=()
