@@ -252,6 +252,17 @@ struct Candidate {
     float error = 3.0e38f;
 };
 
+// Solves the endpoints for the candidate's indices (moments `m`), then chooses its indices
+// anew; true when they came out as they went in, so that refining could change nothing.
+bool solveThenAssign(const Kernels& k, const BlockTexels& t, const Moments& m, int radius, Candidate& c)
+{
+    std::uint8_t before[16];
+    std::memcpy(before, c.index, sizeof before);
+    solveChannels(m, radius, c.e);
+    c.error = assignIndices(k, t, c.e, c.index);
+    return std::memcmp(before, c.index, static_cast<std::size_t>(t.count)) == 0;
+}
+
 // Alternates between the best endpoints for the indices and the best indices for the
 // endpoints until the error stops falling; each step can only lower it.
 void refine(const Kernels& k, const BlockTexels& t, Candidate& c, int radius, int maxRounds)
@@ -266,7 +277,7 @@ void refine(const Kernels& k, const BlockTexels& t, Candidate& c, int radius, in
             return;
         // Unchanged indices would give the same endpoints again: the next round could
         // not lower the error, so it is not run.
-        const bool settled = std::memcmp(next.index, c.index, sizeof c.index) == 0;
+        const bool settled = std::memcmp(next.index, c.index, static_cast<std::size_t>(t.count)) == 0;
         c = next;
         if (settled)
             return;
@@ -311,9 +322,8 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best,
         Candidate c = start;
         for (int i = 0; i < t.count; ++i)
             c.index[i] = static_cast<std::uint8_t>(remap[c.index[i]]);
-        solveChannels(remapped(startMoments, remap), radius, c.e);
-        c.error = assignIndices(k, t, c.e, c.index);
-        refine(k, t, c, radius, rounds);
+        if (!solveThenAssign(k, t, remapped(startMoments, remap), radius, c))
+            refine(k, t, c, radius, rounds);
         if (c.error < best.error)
             best = c;
     }
@@ -543,10 +553,8 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
         const int e2 = layout.n0[e] + layout.n2[e], e3 = e2 + layout.n3[e];
         for (int j = 0; j < n; ++j)
             c.index[order[j]] = static_cast<std::uint8_t>(j < layout.n0[e] ? 0 : j < e2 ? 2 : j < e3 ? 3 : 1);
-        const Moments m = momentsOf(t, c.index);
-        solveChannels(m, 1, c.e);
-        c.error = assignIndices(k, t, c.e, c.index);
-        refine(k, t, c, 1, 8);
+        if (!solveThenAssign(k, t, momentsOf(t, c.index), 1, c))
+            refine(k, t, c, 1, 8);
         if (c.error < best.error)
             best = c;
     }
@@ -610,15 +618,13 @@ Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
     }
     const Axis axis = principalAxis(t);
     startAlong(t, axis, best, true);
-    solveChannels(momentsOf(t, best.index), q == Quality::Fast ? 0 : 1, best.e);
-    best.error = assignIndices(k, t, best.e, best.index);
-    if (q == Quality::Fast)
-        return best;
+    const bool settled = solveThenAssign(k, t, momentsOf(t, best.index), q == Quality::Fast ? 0 : 1, best);
     switch (q) {
     case Quality::Fast:
         break;
     case Quality::Default:
-        refine(k, t, best, 1, 4);
+        if (!settled)
+            refine(k, t, best, 1, 4);
         tryOtherPlacements(k, t, best, 1, 2);
         // Busy blocks (above about 6 levels of error per texel) are where refinement most
         // often stops short; the cluster search's best split costs little next to them.
@@ -626,7 +632,8 @@ Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
             clusterSearch(k, t, axis, best, 1);
         break;
     case Quality::Best:
-        refine(k, t, best, 1, 8);
+        if (!settled)
+            refine(k, t, best, 1, 8);
         clusterSearch(k, t, axis, best, 4);
         break;
     }
