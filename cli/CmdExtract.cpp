@@ -126,7 +126,7 @@ int runExtractAll(const Args& args, Io& io)
 
 CommandSpec extractCommand()
 {
-    return {"extract", "VOLUME ENTRY [-o OUT]", "write one entry's bytes to a file",
+    return {"extract", "VOLUME ENTRY", "write one entry's bytes to a file",
             "ENTRY is #<catalogue index> or a slash-separated path from the root, matched\n"
             "case-insensitively. OUT defaults to the entry's name; '-' writes to standard output.",
             2, 2, {{"-o", "OUT", "output file"}}, runExtract};

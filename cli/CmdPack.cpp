@@ -218,7 +218,7 @@ int runPack(const Args& args, Io& io)
 
 CommandSpec packCommand()
 {
-    return {"pack", "DIR OUT [--comment TEXT] [--timestamp \"YYYY-MM-DD HH:MM:SS\"]", "build a volume from a directory tree",
+    return {"pack", "DIR OUT", "build a volume from a directory tree",
             "Names are stored as ISO-8859-1, at most 64 characters. Empty directories are\n"
             "left out. The timestamp defaults to now.",
             2, 2,

@@ -54,7 +54,9 @@ int runReplaceImage(const Args& args, Io& io)
     s.host.assumeYes = args.has("--yes");
     if (!s.doc.openFile(args.positionals[2], false))
         return exitFailure;
-    return s.doc.replaceEntryFromImage(index) ? exitOk : exitFailure;
+    if (s.doc.replaceEntryFromImage(index))
+        return exitOk;
+    return s.host.previewOnly ? exitOk : exitFailure;
 }
 
 int runSetComment(const Args& args, Io& io)
@@ -89,7 +91,7 @@ CommandSpec replaceCommand()
 
 CommandSpec replaceImageCommand()
 {
-    return {"replace-image", "VOLUME ENTRY IMAGE [--yes]",
+    return {"replace-image", "VOLUME ENTRY IMAGE",
             "replace a TGA or TEX entry by an image, converted to the entry's own format and size",
             "IMAGE is a texture or an image file; it is resized to the entry's size and written\n"
             "with the entry's format and number of maps. The replacement must come out at the\n"
@@ -105,7 +107,7 @@ CommandSpec setCommentCommand()
 
 CommandSpec setTimestampCommand()
 {
-    return {"set-timestamp", "VOLUME \"YYYY-MM-DD HH:MM:SS\"", "rewrite the volume's timestamp",
+    return {"set-timestamp", "VOLUME TIME", "rewrite the volume's timestamp",
             "Dates from 1980-01-01 to 2107-12-31; seconds are stored in steps of two.", 2, 2, {},
             runSetTimestamp};
 }
