@@ -49,7 +49,7 @@ bool printTextureInfo(const std::string& path, bool json, std::ostream& out)
     const PixelBitmap& largest = t.maps.largest();
     const std::string label(texture::infoOf(t.format)->label);
     if (json) {
-        out << "{\"type\": \"texture\", \"width\": " << largest.width() << ", \"height\": " << largest.height()
+        out << "{\"version\": " << jsonVersion << ", \"type\": \"texture\", \"width\": " << largest.width() << ", \"height\": " << largest.height()
             << ", \"maps\": " << t.count() << ", \"format\": \"" << label << "\", \"alpha\": "
             << (t.hasAlpha ? "true" : "false") << "}\n";
     } else {
@@ -99,8 +99,8 @@ bool printImageInfo(const std::string& path, bool json, std::ostream& out)
         throw Failure("info", path, err.message());
     }
     if (json) {
-        out << "{\"type\": \"image\", \"width\": " << image.width << ", \"height\": " << image.height
-            << ", \"alpha\": " << (image.hasAlpha ? "true" : "false") << "}\n";
+        out << "{\"version\": " << jsonVersion << ", \"type\": \"image\", \"width\": " << image.width
+            << ", \"height\": " << image.height << ", \"alpha\": " << (image.hasAlpha ? "true" : "false") << "}\n";
     } else {
         out << "type:       image\n"
             << "format:     " << imageTypeName(type) << '\n'
@@ -131,7 +131,7 @@ int runInfo(const Args& args, Io& io)
 
 CommandSpec infoCommand()
 {
-    return {"info", "FILE [--json]", "show the facts of a volume, a texture or an image",
+    return {"info", "FILE", "show the facts of a volume, a texture or an image",
             "For a volume: comment, signature, entry and file counts and the timestamp\n"
             "(raw, and as a date). For a texture: the largest map's size, the number of\n"
             "maps, the format and whether it carries alpha. For an image (BMP, TGA, TIFF,\n"
