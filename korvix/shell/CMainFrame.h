@@ -125,6 +125,11 @@ public:
     std::optional<PixelBitmap> clipboardBitmap() override;
     void playSound(const std::uint8_t* bytes, std::size_t size) override;
 
+    // Answers message boxes instead of showing them (tests and scripted runs).
+    std::function<MessageAnswer(const std::string& text, const std::string& caption, MessageIcon icon,
+                                MessageButtons buttons)>
+        messageHook;
+
     // The dialogs of the volume editing and export, plugged in by their library.
     std::function<bool(ExportDialogModel&)> exportDialog;
     std::function<std::optional<VolumeDataAnswer>(const VolumeDataAnswer&)> volumeDataDialog;

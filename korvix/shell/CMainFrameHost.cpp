@@ -42,6 +42,8 @@ QString dialogFilter(const std::string& filter)
 MessageAnswer CMainFrame::messageBox(const std::string& text, const std::string& caption, MessageIcon icon,
                                      MessageButtons buttons)
 {
+    if (messageHook)
+        return messageHook(text, caption, icon, buttons);
     QMessageBox::Icon qicon = QMessageBox::NoIcon;
     switch (icon) {
     case MessageIcon::Information: qicon = QMessageBox::Information; break;
