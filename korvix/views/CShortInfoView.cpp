@@ -14,7 +14,8 @@ CShortInfoView::CShortInfoView(QWidget* parent) : QWidget(parent), m_font(QStrin
     setFont(m_font);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::ArrowCursor);
-    setMinimumHeight(10);
+    // Room for the four lines of text.
+    setMinimumHeight(75);
 }
 
 void CShortInfoView::redraw()

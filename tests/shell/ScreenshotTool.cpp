@@ -67,7 +67,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "korvix-screenshots: message: %s\n", text.c_str());
         return MessageAnswer::Ok;
     };
-    frame.resize(1000, 640);
+    frame.resize(1200, 800);
     frame.show();
     bool ok = shoot(frame, out, "empty");
 
@@ -75,18 +75,18 @@ int main(int argc, char* argv[])
         return 1;
     frame.setWindowTitle(QDir::toNativeSeparators(QFileInfo(QString::fromLocal8Bit(argv[2])).fileName()).toStdString() +
                          CKestrelDoc::TITLE_SUFFIX);
-    frame.runCommand(ID_ZOOM_IN);  // 2
-    frame.runCommand(ID_VIEW_RGB);
+    frame.action(ID_ZOOM_IN)->trigger();  // 2
+    frame.action(ID_VIEW_RGB)->trigger();
     hover(frame, 20, 30);
     ok = shoot(frame, out, "texture-rgb") && ok;
-    frame.runCommand(ID_VIEW_RGBA);
+    frame.action(ID_VIEW_RGBA)->trigger();
     hover(frame, 21, 30);
     ok = shoot(frame, out, "texture-rgba") && ok;
-    frame.runCommand(ID_VIEW_ALPHA);
+    frame.action(ID_VIEW_ALPHA)->trigger();
     hover(frame, 22, 30);
     ok = shoot(frame, out, "texture-alpha") && ok;
-    frame.runCommand(ID_VIEW_RGBA);
-    frame.runCommand(ID_ZOOM_IN);  // 4
+    frame.action(ID_VIEW_RGBA)->trigger();
+    frame.action(ID_ZOOM_IN)->trigger();  // 4
     frame.setBackgroundLevel(90);
     hover(frame, 40, 12);
     ok = shoot(frame, out, "zoom4") && ok;
