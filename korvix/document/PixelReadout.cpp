@@ -13,17 +13,3 @@ PixelReadout readPixel(const PixelBitmap& map, int x, int y)
     r.alpha = map.hasAlpha() ? static_cast<std::int32_t>(v >> 24) : 255;
     return r;
 }
-
-const char* entryKindLabel(int kind)
-{
-    switch (kind) {
-    case 1: return "3D-Daten";
-    case 2: return "Sound/Sprachsample";
-    case 3: return "Textur";
-    case 5: return "Vorakis Archive";
-    case 6: return "Animationsdaten";
-    case 7: return "Schriftart";
-    case 8: return "Visual SourceSafe File";
-    default: return "Unbekannt";
-    }
-}

@@ -1,6 +1,6 @@
-// What the picture view reports about the pixel under the mouse, and what the
-// volume browser reports about the entry under the mouse; the info pane copies
-// these records when it receives them.
+// What the picture view reports about the pixel under the mouse; the info pane
+// copies the record when it receives it. The entry under the mouse has its own
+// record, EntryReadout.
 #pragma once
 
 #include "codecs/PixelBitmap.h"
@@ -28,18 +28,3 @@ static_assert(sizeof(PixelReadout) == 32);
 // would otherwise be reported so); green is reported as stored. A map without
 // alpha reports 255 whatever its fourth byte holds.
 PixelReadout readPixel(const PixelBitmap& map, int x, int y);
-
-struct EntryReadout {
-    std::array<char, 64> name{};  // zero-terminated, ISO-8859-1
-    std::int32_t reserved = 0;
-    std::int32_t kind = 0;
-    std::int32_t size = 0;
-    std::int32_t offset = 0;
-
-    bool operator==(const EntryReadout&) const = default;
-};
-static_assert(sizeof(EntryReadout) == 80);
-
-// The label shown after "G-Type: " for an entry kind; "Unbekannt" for kinds
-// without one of their own.
-const char* entryKindLabel(int kind);

@@ -50,18 +50,3 @@ TEST(PixelReadout, RowsAreTopDown)
     EXPECT_EQ(readPixel(b, 1, 1).red, 0x10);
     EXPECT_EQ(readPixel(b, 1, 0).red, 0);
 }
-
-TEST(EntryReadout, KindLabels)
-{
-    struct Case {
-        int kind;
-        const char* label;
-    } cases[] = {
-        {1, "3D-Daten"},        {2, "Sound/Sprachsample"}, {3, "Textur"},
-        {4, "Unbekannt"},       {5, "Vorakis Archive"},    {6, "Animationsdaten"},
-        {7, "Schriftart"},      {8, "Visual SourceSafe File"}, {0, "Unbekannt"},
-        {9, "Unbekannt"},       {-1, "Unbekannt"},
-    };
-    for (const Case& c : cases)
-        EXPECT_STREQ(entryKindLabel(c.kind), c.label) << c.kind;
-}
