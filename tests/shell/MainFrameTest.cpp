@@ -28,7 +28,7 @@ struct Frame {
             messages << QString::fromStdString(text);
             return MessageAnswer::Ok;
         };
-        frame->resize(1000, 700);
+        frame->resize(1100, 900);
         frame->show();
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
     }

@@ -61,6 +61,7 @@ private slots:
     void readoutLiftsRedAndBlueAndFillsMissingAlpha();
     void panningOnlyWhenThePictureIsLarger();
     void statusTextsAndBackground();
+    void leftDragMakesASelectionDrawnOnTop();
 };
 
 void PictureViewTest::centredAtZoomOneWithFrameLines()
@@ -202,6 +203,40 @@ void PictureViewTest::statusTextsAndBackground()
     QCOMPARE(emptyTexts.size(), 2);
     QCOMPARE(emptyTexts[0].at(1).toString(), QStringLiteral(" "));
     QCOMPARE(emptyTexts[1].at(1).toString(), QStringLiteral(" "));
+}
+
+void PictureViewTest::leftDragMakesASelectionDrawnOnTop()
+{
+    Scene s;
+    s.doc.clearSelection();
+    QVERIFY(!s.doc.noSelection());  // one map: selecting is allowed
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(at), s.view.viewport()->mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
+        QApplication::sendEvent(s.view.viewport(), &e);
+    };
+    QSignalSpy changed(&s.view, &CPictureView::selectionChanged);
+    send(QEvent::MouseButtonPress, QPoint(168 + 4, 118 + 6), Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, QPoint(168 + 20, 118 + 30), Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, QPoint(168 + 20, 118 + 30), Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(changed.size(), 1);
+    QVERIFY(s.doc.tracker().present());
+    const auto r = s.doc.tracker().selectionImageRect();
+    QVERIFY(r);
+    QCOMPARE(r->left, 4);
+    QCOMPARE(r->top, 6);
+    QVERIFY(r->right >= 18 && r->right <= 20);
+    QVERIFY(r->bottom >= 28 && r->bottom <= 30);
+
+    // The outline is drawn over the picture: the pixel there is no longer the picture's.
+    const TrackerRect outline = s.doc.tracker().outlineRect();
+    const QImage shot = s.view.viewport()->grab().toImage();
+    const QPoint onEdge(outline.left, outline.top + 2);
+    const int px = onEdge.x() - 168, py = onEdge.y() - 118;
+    QVERIFY(shot.pixel(onEdge) != QColor(px * 4, py * 4, 0x33).rgb());
+
+    // A second picture at zoom 2 keeps the selection over the same map pixels.
+    s.view.setZoom(2);
+    QCOMPARE(s.doc.tracker().selectionImageRect(), r);
 }
 
 QTEST_MAIN(PictureViewTest)
