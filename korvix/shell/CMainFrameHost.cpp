@@ -42,6 +42,8 @@ QString dialogFilter(const std::string& filter)
 MessageAnswer CMainFrame::messageBox(const std::string& text, const std::string& caption, MessageIcon icon,
                                      MessageButtons buttons)
 {
+    if (messageHook)
+        return messageHook(text, caption, icon, buttons);
     QMessageBox::Icon qicon = QMessageBox::NoIcon;
     switch (icon) {
     case MessageIcon::Information: qicon = QMessageBox::Information; break;
@@ -302,6 +304,31 @@ std::optional<PixelBitmap> CMainFrame::clipboardBitmap()
     for (int y = 0; y < image.height(); ++y)
         std::memcpy(bitmap.row(y), image.constScanLine(y), static_cast<std::size_t>(image.width()) * 4);
     return bitmap;
+}
+
+ViewState CMainFrame::pictureViewState()
+{
+    return m_pPanePicture->viewState();
+}
+
+void CMainFrame::redrawPictureView() { m_pPanePicture->refresh(); }
+
+bool CMainFrame::runSizeDialog(SizeDialogModel& model)
+{
+    if (sizeDialog)
+        return sizeDialog(model);
+    messageBox("Der Größen-Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information,
+               MessageButtons::Ok);
+    return false;
+}
+
+bool CMainFrame::runAdjustmentDialog(AdjustmentDialogModel& model)
+{
+    if (adjustmentDialog)
+        return adjustmentDialog(model);
+    messageBox("Dieser Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information,
+               MessageButtons::Ok);
+    return false;
 }
 
 void CMainFrame::playSound(const std::uint8_t* bytes, std::size_t size)
