@@ -18,7 +18,10 @@
 //   c0 = c1 gives a slightly darker colour at indices 2 and 3.
 //
 // All functions are pure and thread-safe. The decoder's tables are compile-time constants;
-// the compressor's single-colour tables are built once, on first use, thread-safely.
+// the compressor's single-colour and split tables are built once, on first use,
+// thread-safely. Where the processor offers SSE4.1 or AVX2 (detected at run time), the
+// decoder and the compressor's hot loops use them; the results are bit for bit those of the
+// plain code, which the environment variable KORVIX_DXT_ISA=scalar (or sse4.1) selects.
 namespace dxt {
 
 // Decodes an 8-byte colour block (c0, c1 little-endian, then one index byte per row,

@@ -164,6 +164,7 @@ Isa detectedIsa()
 
 bool supported(Isa isa)
 {
+#if KORVIX_DXT_X86
     __builtin_cpu_init();
     switch (isa) {
     case Isa::Avx2:
@@ -174,6 +175,9 @@ bool supported(Isa isa)
         break;
     }
     return true;
+#else
+    return isa == Isa::Scalar;
+#endif
 }
 
 const Kernels& kernelsFor(Isa isa)

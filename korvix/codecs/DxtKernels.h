@@ -11,6 +11,16 @@
 // compressor's output does not depend on the machine it runs on.
 //
 // Internal to the codecs; the tests include it to compare the paths.
+// The vector kernels exist for x86 processors; elsewhere their names stand for the plain
+// kernels and supported() offers only Isa::Scalar.
+#ifndef KORVIX_DXT_X86
+#if defined(__x86_64__) || defined(__i386__)
+#define KORVIX_DXT_X86 1
+#else
+#define KORVIX_DXT_X86 0
+#endif
+#endif
+
 namespace dxt::kernels {
 
 // The texels of a block that exist, by channel, packed to the front. The arrays are

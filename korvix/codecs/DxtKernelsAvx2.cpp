@@ -1,5 +1,7 @@
 #include "codecs/DxtKernels.h"
 
+#if KORVIX_DXT_X86
+
 #include <immintrin.h>
 
 #include <limits>
@@ -108,3 +110,21 @@ KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& pre
 }
 
 }  // namespace dxt::kernels
+
+#else  // not x86: the names stand for the plain kernels (supported() offers no other path)
+
+namespace dxt::kernels {
+
+float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* index)
+{
+    return assignScalar(t, palette, index);
+}
+
+int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
+{
+    return scoreSplitsScalar(layout, prefix, n, scores);
+}
+
+}  // namespace dxt::kernels
+
+#endif

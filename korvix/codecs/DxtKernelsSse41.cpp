@@ -1,6 +1,8 @@
 #include "codecs/DxtKernels.h"
 #include "codecs/DxtTables.h"
 
+#if KORVIX_DXT_X86
+
 #include <immintrin.h>
 
 #include <limits>
@@ -158,3 +160,26 @@ KORVIX_SSE41 void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* a
 }
 
 }  // namespace dxt::kernels
+
+#else  // not x86: the names stand for the plain kernels (supported() offers no other path)
+
+namespace dxt::kernels {
+
+float assignSse41(const BlockTexels& t, const float palette[4][3], std::uint8_t* index)
+{
+    return assignScalar(t, palette, index);
+}
+
+int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
+{
+    return scoreSplitsScalar(layout, prefix, n, scores);
+}
+
+void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* bgra64)
+{
+    decodeScalar(colour8, alpha8, bgra64);
+}
+
+}  // namespace dxt::kernels
+
+#endif
