@@ -17,16 +17,27 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path scratch()
-{
-    static const fs::path dir = [] {
+// A directory of this process's own, removed when the fuzzer exits.
+struct Scratch {
+    fs::path dir;
+    Scratch()
+    {
         std::error_code ec;
         const fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path(ec);
-        const fs::path d = base / ("korvix-catalogue-fuzz-" + std::to_string(getpid()));
-        fs::create_directories(d, ec);
-        return d;
-    }();
-    return dir;
+        dir = base / ("korvix-catalogue-fuzz-" + std::to_string(getpid()));
+        fs::create_directories(dir, ec);
+    }
+    ~Scratch()
+    {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+};
+
+const fs::path& scratch()
+{
+    static const Scratch s;
+    return s.dir;
 }
 
 int run(const std::vector<std::string>& args)
