@@ -38,7 +38,7 @@ for h in "${harnesses[@]}"; do
   scratch=$(mktemp -d)
   if ! build-fuzz/fuzz/fuzz-$h -rss_limit_mb=512 -malloc_limit_mb=512 -timeout=10 \
       -max_total_time="$fuzz_seconds" -print_final_stats=1 -artifact_prefix="$findings/$h-" \
-      "$scratch" "$seeds/$h" 2>"build-fuzz/fuzz-$h.log"; then
+      "$scratch" "$seeds/$h" >"build-fuzz/fuzz-$h.log" 2>&1; then
     echo "fuzz-$h found a failure; see build-fuzz/fuzz-$h.log and $findings/"
     failed=1
   fi
