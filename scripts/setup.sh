@@ -23,6 +23,8 @@ packages=(
   fonts-urw-base35 fontconfig
   # The desktop program and its offscreen tests.
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev libgl-dev
+  # The fuzz harnesses and the sanitizer runs of scripts/ci-extra.sh.
+  clang lld libclang-rt-14-dev
 )
 
 missing=()

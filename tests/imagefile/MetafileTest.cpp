@@ -87,4 +87,32 @@ TEST_F(SystemRenderer, DamagedMetafilesAreRefused)
     }
 }
 
+// Inputs the metafile fuzzer found, each refused before a renderer sees it
+// (code 1) instead of making the renderer allocate what the header claims.
+TEST_F(SystemRenderer, FuzzFindingsAreRefusedBeforeTheRenderer)
+{
+    const struct {
+        const char* name;
+        int type;
+        const char* detail;  // ours, not the renderer's
+        std::vector<std::uint8_t> bytes;
+    } cases[] = {
+        // The header's largest record is 0x3B000007 words: libwmf allocated 1.9 GB for it.
+        {"wmf_max_record_2gb", IMAGE_WMF, "larger than the file", {0xD7, 0xCD, 0xC6, 0x9A, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xE8, 0x03, 0x00, 0xF4, 0x03, 0x01, 0x00, 0x00, 0xE8, 0x00, 0xE5, 0x56, 0x01, 0x00, 0x09, 0x00, 0x00, 0x03, 0x28, 0x00, 0x90, 0x00, 0x01, 0x00, 0x07, 0x00, 0x00, 0x3B, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x45, 0x07, 0x00, 0x00, 0x00, 0x1B, 0x04, 0xFA, 0x00, 0xF4, 0x01, 0x00, 0x00, 0x00, 0x00, 0x07, 0x00, 0x00, 0x00, 0x00, 0x00}},
+    };
+    for (const auto& c : cases) {
+        PixelBitmap bitmap;
+        int code = 0;
+        std::string message;
+        try {
+            metafileRenderer()->render(c.type, c.bytes.data(), c.bytes.size(), bitmap, DecodeLimits{});
+        } catch (const CTextException& err) {
+            code = err.code();
+            message = err.message();
+        }
+        EXPECT_EQ(code, 1) << c.name;
+        EXPECT_NE(message.find(c.detail), std::string::npos) << c.name << ": " << message;
+    }
+}
+
 }  // namespace

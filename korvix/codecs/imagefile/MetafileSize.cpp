@@ -60,6 +60,12 @@ void checkMetafileRecords(int type, const std::uint8_t* b, std::size_t size)
         const std::uint16_t headerWords = src.u16le();
         if (headerWords != 9)
             src.fail(1, "not a Windows metafile header");
+        // The renderer allocates a buffer of the largest record the header
+        // names; no record is larger than the file.
+        src.seek(start + 12);
+        const std::uint64_t maxRecordWords = src.u32le();
+        if (maxRecordWords * 2 > size)
+            src.fail(1, "the header names a record of " + std::to_string(maxRecordWords) + " words, larger than the file");
         src.seek(start + 18);
         while (true) {
             const std::uint64_t words = src.u32le();
