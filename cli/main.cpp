@@ -11,7 +11,7 @@ int main(int argc, char** argv)
 #ifdef KORVIX_ENABLE_METAFILES
     setMetafileRenderer(std::make_shared<SystemMetafileRenderer>());
 #endif
-    cli::Io io{std::cout, std::cerr};
+    cli::Io io{std::cout, std::cerr, &std::cin};
     const int code = cli::run(std::vector<std::string>(argv + 1, argv + argc), io);
     std::cout.flush();
     return std::cout ? code : cli::exitFailure;
