@@ -1,5 +1,6 @@
 // convert INPUT OUTPUT: textures, volume entries and images to textures or images.
 #include "Cli.h"
+#include "PixelBudget.h"
 #include "VolumeCatalogue.h"
 
 #include "codecs/CTextException.h"
@@ -9,7 +10,8 @@
 #include "codecs/TextureWriter.h"
 #include "codecs/imagefile/ImageFile.h"
 #include "common/AtomicFile.h"
-#include "document/filters/ImageFilters.h"
+#include "codecs/BitmapFilterImage.h"
+#include "filters/ImageFilters.h"
 
 #include <algorithm>
 #include <atomic>
@@ -91,24 +93,46 @@ TextureSource fromImage(PixelBitmap bitmap)
     return s;
 }
 
-// Bytes already in memory (standard input): a texture or an image, by content.
-TextureSource loadBytes(std::vector<std::uint8_t> bytes, const std::string& where, const std::string& stage)
+// The first bytes of a file entry: enough to tell its type.
+std::vector<std::uint8_t> readEntryHead(VolumeCatalogue& vol, const WalkedEntry& e, const std::string& where,
+                                        const std::string& stage)
 {
-    if (hasMagic(bytes))
-        return fromTexture(std::move(bytes), where, stage);
-    checkImageType(detectImageType(bytes.data(), bytes.size()), where, stage);
+    vol.checkDataRange(e);
+    std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min<std::uint64_t>(e.entry.size, 4096)));
+    if (!head.empty() && !vol.group().getDataBlock(e.entry.offset, head.size(), head.data()))
+        throw Failure(stage, where, "cannot read the entry");
+    return head;
+}
+
+TextureSource decodeImage(const std::uint8_t* bytes, std::size_t size, const std::string& path,
+                          const PixelBudget& budget, const std::string& where, const std::string& stage)
+{
     PixelBitmap bitmap;
     try {
-        decodeMemory(bytes.data(), bytes.size(), bitmap, 32);
+        if (path.empty())
+            decodeMemory(bytes, size, bitmap, 32, budget.limits);
+        else
+            decodeFile(path, bitmap, 32, budget.limits);
     } catch (const CTextException& err) {
-        throw Failure(stage, where, err.message());
+        throw Failure(stage, where, decodeFailureDetail(err.message(), err.code()));
     }
     return fromImage(std::move(bitmap));
 }
 
+// Bytes already in memory (standard input): a texture or an image, by content.
+TextureSource loadBytes(std::vector<std::uint8_t> bytes, const PixelBudget& budget, const std::string& where,
+                        const std::string& stage)
+{
+    if (hasMagic(bytes))
+        return fromTexture(std::move(bytes), where, stage);
+    checkImageType(detectImageType(bytes.data(), bytes.size()), where, stage);
+    return decodeImage(bytes.data(), bytes.size(), "", budget, where, stage);
+}
+
 // A file path, or VOLUME::ENTRY (ENTRY as for extract); a path naming an
-// existing file is never split.
-TextureSource loadSource(const std::string& input, const std::string& stage)
+// existing file is never split. The type comes from the first bytes and the
+// size is held to the budget before the whole input is read.
+TextureSource loadSource(const std::string& input, const PixelBudget& budget, const std::string& stage)
 {
     const auto split = input.find("::");
     std::error_code ec;
@@ -117,14 +141,20 @@ TextureSource loadSource(const std::string& input, const std::string& stage)
         const WalkedEntry& e = vol.resolve(input.substr(split + 2));
         if (e.isDirectory())
             throw Failure(stage, input, "the entry is a directory");
+        const std::vector<std::uint8_t> head = readEntryHead(vol, e, input, stage);
+        if (!hasMagic(head))
+            checkImageType(detectImageType(head.data(), head.size()), input, stage);
+        checkInputSize(e.entry.size, budget, stage, input);
         std::vector<std::uint8_t> bytes;
         bytes.reserve(e.entry.size);
         vol.readData(e, [&](const unsigned char* data, std::size_t n) { bytes.insert(bytes.end(), data, data + n); });
-        return loadBytes(std::move(bytes), input, stage);
+        if (hasMagic(bytes))
+            return fromTexture(std::move(bytes), input, stage);
+        return decodeImage(bytes.data(), bytes.size(), "", budget, input, stage);
     }
+
     if (fs::is_directory(input, ec))
         throw Failure(stage, input, "is a directory, not a file");
-
     std::vector<std::uint8_t> head(4096);
     {
         std::ifstream in(input, std::ios::binary);
@@ -133,16 +163,16 @@ TextureSource loadSource(const std::string& input, const std::string& stage)
         in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
         head.resize(static_cast<std::size_t>(in.gcount()));
     }
-    if (hasMagic(head))
+    const bool texture = hasMagic(head);
+    if (!texture)
+        checkImageType(detectImageFileType(input, head.data(), head.size()), input, stage);
+    const auto size = fs::file_size(input, ec);
+    if (ec)
+        throw Failure(stage, input, "cannot read the file");
+    checkInputSize(size, budget, stage, input);
+    if (texture)
         return fromTexture(readWholeFile(input, stage), input, stage);
-    checkImageType(detectImageFileType(input, head.data(), head.size()), input, stage);
-    PixelBitmap bitmap;
-    try {
-        decodeFile(input, bitmap, 32);
-    } catch (const CTextException& err) {
-        throw Failure(stage, input, err.message());
-    }
-    return fromImage(std::move(bitmap));
+    return decodeImage(nullptr, 0, input, budget, input, stage);
 }
 
 std::optional<int> parseCount(const std::string& text)
@@ -429,10 +459,11 @@ private:
 void convertOne(const std::string& input, const std::string& output, const std::string& ext, const Args& args,
                 const Options& options, Io& io)
 {
+    const PixelBudget budget = pixelBudgetOf(args);
     try {
         const TextureSource source =
-            input == "-" ? loadBytes(io.in ? readAll(*io.in) : std::vector<std::uint8_t>{}, "standard input", "convert")
-                         : loadSource(input, "convert");
+            input == "-" ? loadBytes(io.in ? readAll(*io.in) : std::vector<std::uint8_t>{}, budget, "standard input", "convert")
+                         : loadSource(input, budget, "convert");
         if (output == "-") {
             const ScratchFile scratch(ext);
             if (ext == ".tex")
@@ -550,6 +581,12 @@ int runBatch(const Args& args, const std::string& ext, const Options& options, I
 int runConvert(const Args& args, Io& io)
 {
     const Options options = parseOptions(args);
+    if (options.resize) {
+        const std::int64_t pixels = std::int64_t{options.resize->first} * options.resize->second;
+        if (pixels > pixelBudgetOf(args).limits.maxPixels)
+            throw UsageError("--resize asks for " + std::to_string(pixels) + " pixels, more than --max-pixels allows ("
+                             + std::to_string(pixelBudgetOf(args).limits.maxPixels) + ")");
+    }
     const bool toStandardOutput = args.positionals.size() == 2 && args.positionals[1] == "-";
     if (args.has("-d") || (args.has("--to") && !toStandardOutput) || args.positionals.size() > 2) {
         if (!args.has("--to"))
@@ -592,8 +629,10 @@ CommandSpec convertCommand()
             "without one an opaque alpha channel. --maps: a texture keeps its number of maps\n"
             "and an image gets one unless it says largest (one), keep (a texture's bytes as\n"
             "loaded), all (as many as the sides allow, at most 10) or N; each map is reduced\n"
-            "from the full picture. A failed conversion leaves no output file and an existing\n"
-            "file untouched.",
+            "from the full picture. A picture larger than --max-pixels (default 67108864,\n"
+            "8192 x 8192) is refused from its header, before it is decoded, and so is an\n"
+            "input larger than such a picture can be, and a --resize beyond it. A failed\n"
+            "conversion leaves no output file and an existing file untouched.",
             1, static_cast<std::size_t>(-1),
             {{"--map", "K", "the map to write as an image (0 = smallest)"},
              {"--format", "FORMAT", "dxt1, dxt3, rgba4444, rgb565 or rgba8888",
@@ -608,7 +647,8 @@ CommandSpec convertCommand()
              {"--to", "EXT", "the output type (tex, tga, bmp, tif, jpg, png); needed with several inputs",
               {"tex", "tga", "bmp", "tif", "tiff", "jpg", "jpeg", "png"}},
              {"-d", "DIR", "the folder for the outputs of several inputs"},
-             {"-j", "N", "convert N files at a time (default and 0: one per core)"}},
+             {"-j", "N", "convert N files at a time (default and 0: one per core)"},
+             maxPixelsOption()},
             runConvert};
 }
 

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <vector>
 
 #include <ostream>
 
@@ -85,46 +86,50 @@ const char* imageTypeName(int type)
     return type >= 0 && type <= IMAGE_GIF ? names[type] : "unknown";
 }
 
-void printImageFacts(const std::string& where, int type, const PixelBitmap& bitmap, bool json, std::ostream& out)
+void printImageFacts(const std::string& where, int type, const ImageHeader& image, bool json, std::ostream& out)
 {
     if (json) {
         out << "{\"version\": " << jsonVersion << ", \"type\": \"image\", \"file\": " << jsonText(where)
-            << ", \"format\": \"" << imageTypeName(type) << "\", \"width\": " << bitmap.width()
-            << ", \"height\": " << bitmap.height() << ", \"alpha\": " << (bitmap.hasAlpha() ? "true" : "false")
-            << "}\n";
+            << ", \"format\": \"" << imageTypeName(type) << "\", \"width\": " << image.width
+            << ", \"height\": " << image.height << ", \"alpha\": " << (image.hasAlpha ? "true" : "false") << "}\n";
     } else {
         out << "type:       image\n"
             << "format:     " << imageTypeName(type) << '\n'
-            << "width:      " << bitmap.width() << '\n'
-            << "height:     " << bitmap.height() << '\n'
-            << "alpha:      " << (bitmap.hasAlpha() ? "yes" : "no") << '\n';
+            << "width:      " << image.width << '\n'
+            << "height:     " << image.height << '\n'
+            << "alpha:      " << (image.hasAlpha ? "yes" : "no") << '\n';
     }
 }
 
-// An image of any type decodeFile reads: its size and whether it carries alpha.
-// A volume is never taken for an image, whatever its first bytes happen to be.
+// An image of any type decodeFile reads: its size and whether it carries alpha,
+// from its header alone; no pixel is decoded, so a small file declaring a huge
+// picture costs no more than its bytes. A volume is never taken for an image,
+// whatever its first bytes happen to be.
 bool printImageInfo(const std::string& path, bool json, std::ostream& out)
 {
-    std::vector<std::uint8_t> head(4096);
+    std::vector<std::uint8_t> bytes;
     {
         std::ifstream in(path, std::ios::binary);
         if (!in)
             return false;
-        in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-        head.resize(static_cast<std::size_t>(in.gcount()));
+        bytes.resize(4096);
+        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<std::size_t>(in.gcount()));
+        if (bytes.size() >= 268 && std::memcmp(bytes.data() + 256, "KRMTLW_V2.00", 12) == 0)
+            return false;
+        if (detectImageFileType(path, bytes.data(), bytes.size()) == IMAGE_NONE)
+            return false;
+        // The rest: the header checks measure the declared size against the data.
+        std::copy(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), std::back_inserter(bytes));
     }
-    if (head.size() >= 268 && std::memcmp(head.data() + 256, "KRMTLW_V2.00", 12) == 0)
-        return false;
-    const int type = detectImageFileType(path, head.data(), head.size());
-    if (type == IMAGE_NONE)
-        return false;
-    PixelBitmap bitmap;
+    const int type = detectImageFileType(path, bytes.data(), bytes.size());
+    ImageHeader image;
     try {
-        decodeFile(path, bitmap, 32);
+        image = probeImage(type, bytes.data(), bytes.size(), 32);
     } catch (const CTextException& err) {
         throw Failure("info", path, err.message());
     }
-    printImageFacts(path, type, bitmap, json, out);
+    printImageFacts(path, type, image, json, out);
     return true;
 }
 
@@ -145,13 +150,13 @@ void printEntryInfo(const std::string& spec, bool json, std::ostream& out)
     }
     const int type = e.isDirectory() ? IMAGE_NONE : detectImageType(bytes.data(), bytes.size());
     if (type != IMAGE_NONE) {
-        PixelBitmap bitmap;
+        ImageHeader image;
         try {
-            decodeMemory(bytes.data(), bytes.size(), bitmap, 32);
+            image = probeImage(type, bytes.data(), bytes.size(), 32);
         } catch (const CTextException& err) {
             throw Failure("info", spec, err.message());
         }
-        printImageFacts(spec, type, bitmap, json, out);
+        printImageFacts(spec, type, image, json, out);
         return;
     }
     if (json) {

@@ -1,23 +1,28 @@
 #include "codecs/DxtBlock.h"
 
+#include "codecs/DxtKernels.h"
 #include "codecs/DxtTables.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <memory>
 
 namespace dxt {
 
 namespace {
 
 using namespace tables;
+using kernels::BlockTexels;
+using kernels::Kernels;
 
 // Channel order inside the encoder: 0 red (5 bits), 1 green (6 bits), 2 blue (5 bits).
 // The error of a texel is 0.309 dr^2 + 0.609 dg^2 + 0.082 db^2 in single precision, as the
 // game measures it. The same operations in the same order give the same choice on every
 // thread, so the output does not depend on how a map is split up.
-constexpr float kWeight[3] = {0.309f, 0.609f, 0.082f};
+using kernels::kWeight;
 constexpr int kFieldMax[3] = {31, 63, 31};
 
 int expandField(int ch, int f)
@@ -29,18 +34,6 @@ int mixField(int ch, int a, int b)
 {
     return ch == 1 ? kMix6[a * 64 + b] : kMix5[a * 32 + b];
 }
-
-// The texels of a block that exist, by channel, packed to the front. The arrays are
-// always filled to 16 (copies of the first texel, with `counts` 0) so that the loops
-// over them have a fixed length the compiler can vectorise.
-struct BlockTexels {
-    int count;
-    std::uint8_t position[16];
-    std::int32_t c[3][16];
-    float cf[3][16];   // the same as floats
-    float counts[16];  // 1 for the texels that exist, else 0
-    std::int32_t valid[16];  // the same as integers
-};
 
 // Endpoint fields: f[0] is c0, f[1] is c1, each red, green, blue.
 struct Endpoints {
@@ -65,38 +58,15 @@ Palette paletteOf(const Endpoints& e)
 }
 
 // Gives each texel its nearest palette colour (the lowest index among equals) and
-// returns the block's weighted squared error. Written as plain loops of 16 so that the
-// compiler keeps four texels in each vector register.
-float assignIndices(const BlockTexels& t, const Endpoints& e, std::uint8_t* index)
+// returns the block's weighted squared error.
+float assignIndices(const Kernels& k, const BlockTexels& t, const Endpoints& e, std::uint8_t* index)
 {
     const Palette p = paletteOf(e);
-    float err[4][16];
-    for (int k = 0; k < 4; ++k) {
-        const float pr = static_cast<float>(p.c[k][0]), pg = static_cast<float>(p.c[k][1]), pb = static_cast<float>(p.c[k][2]);
-        for (int i = 0; i < 16; ++i) {
-            const float dr = pr - t.cf[0][i], dg = pg - t.cf[1][i], db = pb - t.cf[2][i];
-            err[k][i] = kWeight[0] * dr * dr + kWeight[1] * dg * dg + kWeight[2] * db * db;
-        }
-    }
-    float best[16];
-    std::int32_t chosen[16];
-    for (int i = 0; i < 16; ++i) {
-        float b = err[0][i];
-        std::int32_t k = 0;
-        for (int j = 1; j < 4; ++j) {
-            const bool better = err[j][i] < b;
-            b = better ? err[j][i] : b;
-            k = better ? j : k;
-        }
-        best[i] = b * t.counts[i];
-        chosen[i] = k;
-    }
-    float total = 0;
-    for (int i = 0; i < 16; ++i) {
-        index[i] = static_cast<std::uint8_t>(chosen[i]);
-        total += best[i];
-    }
-    return total;
+    float palette[4][3];
+    for (int i = 0; i < 4; ++i)
+        for (int ch = 0; ch < 3; ++ch)
+            palette[i][ch] = static_cast<float>(p.c[i][ch]);
+    return k.assign(t, palette, index);
 }
 
 // With the indices fixed, the channels are independent: the squared error of one channel
@@ -111,15 +81,9 @@ struct Moments {
     float i11, i12, i22;
 };
 
-Moments momentsOf(const BlockTexels& t, const std::uint8_t* index)
+// The inverse of the normal equations, from the counts alone.
+void invertNormals(Moments& m)
 {
-    Moments m{};
-    for (int i = 0; i < t.count; ++i) {
-        const int k = index[i];
-        ++m.n[k];
-        for (int ch = 0; ch < 3; ++ch)
-            m.s[ch][k] += t.c[ch][i];
-    }
     constexpr float hi = 0.66f, lo = 0.33f;
     const float c2 = static_cast<float>(m.n[2]), c3 = static_cast<float>(m.n[3]);
     const float m11 = static_cast<float>(m.n[0]) + hi * hi * c2 + lo * lo * c3;
@@ -131,7 +95,32 @@ Moments momentsOf(const BlockTexels& t, const std::uint8_t* index)
     m.i11 = m22 * inv;
     m.i12 = -m12 * inv;
     m.i22 = m11 * inv;
+}
+
+Moments momentsOf(const BlockTexels& t, const std::uint8_t* index)
+{
+    Moments m{};
+    for (int i = 0; i < t.count; ++i) {
+        const int k = index[i];
+        ++m.n[k];
+        for (int ch = 0; ch < 3; ++ch)
+            m.s[ch][k] += t.c[ch][i];
+    }
+    invertNormals(m);
     return m;
+}
+
+// The moments of the same texels with every index k turned into remap[k].
+Moments remapped(const Moments& m, const int* remap)
+{
+    Moments r{};
+    for (int k = 0; k < 4; ++k) {
+        r.n[remap[k]] += m.n[k];
+        for (int ch = 0; ch < 3; ++ch)
+            r.s[ch][remap[k]] += m.s[ch][k];
+    }
+    invertNormals(r);
+    return r;
 }
 
 template <int Bits>
@@ -195,12 +184,20 @@ bool leastSquares(const Moments& m, int ch, float& a, float& b)
     return true;
 }
 
-// Best endpoint fields of one channel for fixed indices, searched in a square of
-// fields around the least-squares estimate; the current fields stay when nothing
-// in the square is better.
-template <int Bits>
-void solveChannelBits(const Moments& m, int ch, int radius, Endpoints& e)
+// Best endpoint fields of one channel for fixed indices, searched in the square of fields
+// within `Radius` of the least-squares estimate (the fields that exist), in order of
+// field a, then field b; the current fields stay unless a field pair is strictly better.
+// The channel's error for fixed indices is sum over entries k of p[k] (n[k] p[k] - 2 s[k])
+// plus a constant; in integers, so any grouping of the terms gives the same costs.
+template <int Bits, int Radius>
+void solveChannelBits(const Moments& m, int ch, Endpoints& e)
 {
+    constexpr int kWidth = 2 * Radius + 1;
+    constexpr int kTop = (1 << Bits) - 1;
+    // Above any real cost (at most a few million), and safe to add up.
+    constexpr int kNever = 1 << 28;
+    const std::uint8_t* expand = FieldTables<Bits>::expand();
+    const std::uint8_t* mix = FieldTables<Bits>::mix();
     const int* s = m.s[ch];
     int bestA = e.f[0][ch], bestB = e.f[1][ch];
     int best = channelCost<Bits>(m, s, bestA, bestB);
@@ -210,41 +207,43 @@ void solveChannelBits(const Moments& m, int ch, int radius, Endpoints& e)
         centreA = quantiseField(ch, a);
         centreB = quantiseField(ch, b);
     }
-    constexpr int hi = (1 << Bits) - 1;
-    const int a0 = std::max(0, centreA - radius), a1 = std::min(hi, centreA + radius);
-    const int b0 = std::max(0, centreB - radius), b1 = std::min(hi, centreB + radius);
     // The endpoint terms depend on one field each; only the interpolated ones on both.
-    // (Radius 3 at most: seven fields a side.)
-    const std::uint8_t* expand = FieldTables<Bits>::expand();
-    const std::uint8_t* mix = FieldTables<Bits>::mix();
-    int termA[8], termB[8];
-    for (int fa = a0; fa <= a1; ++fa) {
-        const int p = expand[fa];
-        termA[fa - a0] = m.n[0] * p * p - 2 * s[0] * p;
+    int fieldA[kWidth], fieldB[kWidth], termA[kWidth], termB[kWidth];
+    for (int i = 0; i < kWidth; ++i) {
+        const int fa = centreA - Radius + i, fb = centreB - Radius + i;
+        fieldA[i] = std::clamp(fa, 0, kTop);
+        fieldB[i] = std::clamp(fb, 0, kTop);
+        const int pa = expand[fieldA[i]], pb = expand[fieldB[i]];
+        termA[i] = fa == fieldA[i] ? pa * (m.n[0] * pa - 2 * s[0]) : kNever;
+        termB[i] = fb == fieldB[i] ? pb * (m.n[1] * pb - 2 * s[1]) : kNever;
     }
-    for (int fb = b0; fb <= b1; ++fb) {
-        const int p = expand[fb];
-        termB[fb - b0] = m.n[1] * p * p - 2 * s[1] * p;
-    }
-    for (int fa = a0; fa <= a1; ++fa)
-        for (int fb = b0; fb <= b1; ++fb) {
-            const int p2 = mix[(fa << Bits) + fb], p3 = mix[(fb << Bits) + fa];
-            const int cost = termA[fa - a0] + termB[fb - b0] + m.n[2] * p2 * p2 - 2 * s[2] * p2 + m.n[3] * p3 * p3 - 2 * s[3] * p3;
-            if (cost < best) {
-                best = cost;
-                bestA = fa;
-                bestB = fb;
-            }
+    const int n2 = m.n[2], n3 = m.n[3], twice2 = 2 * s[2], twice3 = 2 * s[3];
+    for (int i = 0; i < kWidth; ++i)
+        for (int j = 0; j < kWidth; ++j) {
+            const int p2 = mix[(fieldA[i] << Bits) + fieldB[j]], p3 = mix[(fieldB[j] << Bits) + fieldA[i]];
+            const int cost = termA[i] + termB[j] + p2 * (n2 * p2 - twice2) + p3 * (n3 * p3 - twice3);
+            const bool better = cost < best;
+            best = better ? cost : best;
+            bestA = better ? fieldA[i] : bestA;
+            bestB = better ? fieldB[j] : bestB;
         }
     e.f[0][ch] = bestA;
     e.f[1][ch] = bestB;
 }
 
+// Radius 0 takes the least-squares fields when they are better; radius 1 also their
+// neighbours.
 void solveChannels(const Moments& m, int radius, Endpoints& e)
 {
-    solveChannelBits<5>(m, 0, radius, e);
-    solveChannelBits<6>(m, 1, radius, e);
-    solveChannelBits<5>(m, 2, radius, e);
+    if (radius == 0) {
+        solveChannelBits<5, 0>(m, 0, e);
+        solveChannelBits<6, 0>(m, 1, e);
+        solveChannelBits<5, 0>(m, 2, e);
+        return;
+    }
+    solveChannelBits<5, 1>(m, 0, e);
+    solveChannelBits<6, 1>(m, 1, e);
+    solveChannelBits<5, 1>(m, 2, e);
 }
 
 struct Candidate {
@@ -253,19 +252,35 @@ struct Candidate {
     float error = 3.0e38f;
 };
 
+// Solves the endpoints for the candidate's indices (moments `m`), then chooses its indices
+// anew; true when they came out as they went in, so that refining could change nothing.
+bool solveThenAssign(const Kernels& k, const BlockTexels& t, const Moments& m, int radius, Candidate& c)
+{
+    std::uint8_t before[16];
+    std::memcpy(before, c.index, sizeof before);
+    solveChannels(m, radius, c.e);
+    c.error = assignIndices(k, t, c.e, c.index);
+    return std::memcmp(before, c.index, static_cast<std::size_t>(t.count)) == 0;
+}
+
 // Alternates between the best endpoints for the indices and the best indices for the
 // endpoints until the error stops falling; each step can only lower it.
-void refine(const BlockTexels& t, Candidate& c, int radius, int maxRounds)
+void refine(const Kernels& k, const BlockTexels& t, Candidate& c, int radius, int maxRounds)
 {
     for (int round = 0; round < maxRounds; ++round) {
         const Moments m = momentsOf(t, c.index);
         Candidate next;
         next.e = c.e;
         solveChannels(m, radius, next.e);
-        next.error = assignIndices(t, next.e, next.index);
+        next.error = assignIndices(k, t, next.e, next.index);
         if (next.error >= c.error)
             return;
+        // Unchanged indices would give the same endpoints again: the next round could
+        // not lower the error, so it is not run.
+        const bool settled = std::memcmp(next.index, c.index, static_cast<std::size_t>(t.count)) == 0;
         c = next;
+        if (settled)
+            return;
     }
 }
 
@@ -273,7 +288,7 @@ void refine(const BlockTexels& t, Candidate& c, int radius, int maxRounds)
 // levels differently along the palette (say on entries 0, 2 and 3 rather than 0, 2 and
 // 1, with the unused endpoint beyond the texels), which refinement cannot reach from
 // where it stands. Tries every other order-keeping placement of the used levels.
-void tryOtherPlacements(const BlockTexels& t, Candidate& best, int radius, int rounds)
+void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best, int radius, int rounds)
 {
     constexpr int chain[4] = {0, 2, 3, 1};  // palette entries in order along the line
     int used[4];
@@ -281,17 +296,19 @@ void tryOtherPlacements(const BlockTexels& t, Candidate& best, int radius, int r
     bool present[4] = {};
     for (int i = 0; i < t.count; ++i)
         present[best.index[i]] = true;
-    for (int k : chain)
-        if (present[k])
-            used[levels++] = k;
+    for (int entry : chain)
+        if (present[entry])
+            used[levels++] = entry;
     if (levels < 2 || levels == 4)
         return;
     const Candidate start = best;
+    // The remapped indices have the start's moments, moved to other entries.
+    const Moments startMoments = momentsOf(t, start.index);
     // Each subset of `levels` chain positions, in order, as a bit mask over the chain.
     for (int mask = 1; mask < 16; ++mask) {
         if (((mask & 1) + ((mask >> 1) & 1) + ((mask >> 2) & 1) + ((mask >> 3) & 1)) != levels)
             continue;
-        int remap[4] = {};
+        int remap[4] = {0, 1, 2, 3};
         int next = 0;
         bool same = true;
         for (int pos = 0; pos < 4; ++pos)
@@ -305,9 +322,8 @@ void tryOtherPlacements(const BlockTexels& t, Candidate& best, int radius, int r
         Candidate c = start;
         for (int i = 0; i < t.count; ++i)
             c.index[i] = static_cast<std::uint8_t>(remap[c.index[i]]);
-        solveChannels(momentsOf(t, c.index), radius, c.e);
-        c.error = assignIndices(t, c.e, c.index);
-        refine(t, c, radius, rounds);
+        if (!solveThenAssign(k, t, remapped(startMoments, remap), radius, c))
+            refine(k, t, c, radius, rounds);
         if (c.error < best.error)
             best = c;
     }
@@ -475,60 +491,12 @@ void startAlong(const BlockTexels& t, const Axis& axis, Candidate& c, bool withI
 
 // ---- Cluster search ---------------------------------------------------------------------
 
-// A split of n ordered texels into runs of n0, n2, n3 (and the rest) texels for the palette
-// entries 0, 2, 3 and 1, with what its least-squares fit needs that does not depend on the
-// colours: the inverse of the normal matrix and the terms of the truncation offset.
-struct Split {
-    std::uint8_t n0, n2, n3;
-    float i11, i12, i22;
-    float half2, half3;  // half a step of truncation per texel on entries 2 and 3
-    float bias;          // the offsets' own share of the error, over all channels
-};
-
-struct SplitTable {
-    int count = 0;
-    Split split[969];  // (16 + 3) choose 3
-};
-
-SplitTable makeSplitTable(int n)
-{
-    SplitTable table;
-    constexpr double hi = 0.66, lo = 0.33;
-    for (int n0 = 0; n0 <= n; ++n0)
-        for (int n2 = 0; n0 + n2 <= n; ++n2)
-            for (int n3 = 0; n0 + n2 + n3 <= n; ++n3) {
-                const double c2 = n2, c3 = n3;
-                const double m11 = n0 + hi * hi * c2 + lo * lo * c3;
-                const double m12 = hi * lo * (c2 + c3);
-                const double m22 = (n - n0 - n2 - n3) + lo * lo * c2 + hi * hi * c3;
-                const double det = m11 * m22 - m12 * m12;
-                if (det < 1e-3)
-                    continue;  // leaves an endpoint free; another split covers it
-                table.split[table.count++] = {static_cast<std::uint8_t>(n0),
-                                              static_cast<std::uint8_t>(n2),
-                                              static_cast<std::uint8_t>(n3),
-                                              static_cast<float>(m22 / det),
-                                              static_cast<float>(-m12 / det),
-                                              static_cast<float>(m11 / det),
-                                              static_cast<float>(0.5 * c2),
-                                              static_cast<float>(0.5 * c3),
-                                              static_cast<float>(0.25 * (c2 + c3))};
-            }
-    return table;
-}
-
-const SplitTable& fullBlockSplits()
-{
-    static const SplitTable table = makeSplitTable(16);
-    return table;
-}
-
 // With the texels ordered along the axis, every split of that order into runs for the
 // palette entries 0, 2, 3 and 1 (969 splits of 16 texels) is scored by the error of its
 // least-squares endpoints under the decoder's model; the best `keep` splits are then
 // solved exactly and refined. This finds the blocks whose best endpoints lie beyond the
 // texels (a palette entry left unused), which refinement from the extremes cannot reach.
-void clusterSearch(const BlockTexels& t, const Axis& axis, Candidate& best, int keep)
+void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Candidate& best, int keep)
 {
     const int n = t.count;
     std::uint8_t order[16];
@@ -542,65 +510,51 @@ void clusterSearch(const BlockTexels& t, const Axis& axis, Candidate& best, int 
         }
         order[j] = static_cast<std::uint8_t>(i);
     }
-    // Running sums of red, green, blue (and a zero lane) along the order: four lanes, so
-    // that the compiler can score all channels of a split in one vector.
-    alignas(16) float prefix[17][4];
-    for (int ch = 0; ch < 4; ++ch)
-        prefix[0][ch] = 0;
-    for (int j = 0; j < n; ++j) {
-        for (int ch = 0; ch < 3; ++ch)
-            prefix[j + 1][ch] = prefix[j][ch] + t.cf[ch][order[j]];
-        prefix[j + 1][3] = 0;
+    kernels::PrefixSums prefix;
+    for (int ch = 0; ch < 3; ++ch) {
+        float* sum = prefix.sum[ch];
+        sum[0] = 0;
+        for (int j = 0; j < n; ++j)
+            sum[j + 1] = sum[j] + t.cf[ch][order[j]];
+        for (int j = n + 1; j < 32; ++j)
+            sum[j] = sum[n];
     }
-    constexpr float weight4[4] = {kWeight[0], kWeight[1], kWeight[2], 0.0f};
 
-    SplitTable partial;
-    const SplitTable& splits = n == 16 ? fullBlockSplits() : (partial = makeSplitTable(n), partial);
-    struct Best {
-        float score;
-        int split;
-    };
+    const kernels::SplitLayout& layout = kernels::splitLayout(n);
+    alignas(32) float scores[1600];
+    const int first = k.scoreSplits(layout, prefix, n, scores);
+    constexpr float never = std::numeric_limits<float>::infinity();
     constexpr int kMaxKeep = 8;
-    keep = std::min(keep, kMaxKeep);
-    Best top[kMaxKeep];
+    keep = std::clamp(keep, 1, kMaxKeep);
+    int top[kMaxKeep];
     int kept = 0;
-    for (int i = 0; i < splits.count; ++i) {
-        const Split& sp = splits.split[i];
-        const int n0 = sp.n0, e2 = n0 + sp.n2, e3 = e2 + sp.n3;
-        const float* z = prefix[n0];
-        const float* a = prefix[e2];
-        const float* q = prefix[e3];
-        const float* all = prefix[n];
-        float part[4];
-        for (int ch = 0; ch < 4; ++ch) {
-            const float s0 = z[ch], s2 = a[ch] - z[ch], s3 = q[ch] - a[ch], s1 = all[ch] - q[ch];
-            const float t2 = s2 + sp.half2, t3 = s3 + sp.half3;
-            const float r1 = s0 + 0.66f * t2 + 0.33f * t3, r2 = s1 + 0.33f * t2 + 0.66f * t3;
-            // Residual of the least-squares fit, less the sum of squares all splits share.
-            part[ch] = weight4[ch] * (s2 + s3 - (r1 * (r1 * sp.i11 + 2 * r2 * sp.i12) + r2 * r2 * sp.i22));
+    if (keep == 1) {
+        if (scores[first] < never)
+            top[kept++] = first;
+    } else {
+        // The best `keep` in entry order, the earlier of equal scores first.
+        for (int e = 0; e < layout.entries; ++e) {
+            const float score = scores[e];
+            if (!(score < never) || (kept == keep && score >= scores[top[kept - 1]]))
+                continue;
+            int j = kept < keep ? kept++ : kept - 1;
+            while (j > 0 && scores[top[j - 1]] > score) {
+                top[j] = top[j - 1];
+                --j;
+            }
+            top[j] = e;
         }
-        const float score = sp.bias + part[0] + part[1] + part[2];
-        if (kept == keep && score >= top[kept - 1].score)
-            continue;
-        int j = kept < keep ? kept++ : kept - 1;
-        while (j > 0 && top[j - 1].score > score) {
-            top[j] = top[j - 1];
-            --j;
-        }
-        top[j] = {score, i};
     }
 
-    for (int k = 0; k < kept; ++k) {
+    for (int s = 0; s < kept; ++s) {
         Candidate c;
         c.e = best.e;
-        const Split& sp = splits.split[top[k].split];
-        const int e2 = sp.n0 + sp.n2, e3 = e2 + sp.n3;
+        const int e = top[s];
+        const int e2 = layout.n0[e] + layout.n2[e], e3 = e2 + layout.n3[e];
         for (int j = 0; j < n; ++j)
-            c.index[order[j]] = static_cast<std::uint8_t>(j < sp.n0 ? 0 : j < e2 ? 2 : j < e3 ? 3 : 1);
-        const Moments m = momentsOf(t, c.index);
-        solveChannels(m, 1, c.e);
-        c.error = assignIndices(t, c.e, c.index);
-        refine(t, c, 1, 8);
+            c.index[order[j]] = static_cast<std::uint8_t>(j < layout.n0[e] ? 0 : j < e2 ? 2 : j < e3 ? 3 : 1);
+        if (!solveThenAssign(k, t, momentsOf(t, c.index), 1, c))
+            refine(k, t, c, 1, 8);
         if (c.error < best.error)
             best = c;
     }
@@ -655,7 +609,7 @@ bool isSingleColour(const BlockTexels& t)
     return true;
 }
 
-Candidate chooseColours(const BlockTexels& t, Quality q)
+Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
 {
     Candidate best;
     if (isSingleColour(t)) {
@@ -664,24 +618,23 @@ Candidate chooseColours(const BlockTexels& t, Quality q)
     }
     const Axis axis = principalAxis(t);
     startAlong(t, axis, best, true);
-    solveChannels(momentsOf(t, best.index), q == Quality::Fast ? 0 : 1, best.e);
-    best.error = assignIndices(t, best.e, best.index);
-    if (q == Quality::Fast)
-        return best;
+    const bool settled = solveThenAssign(k, t, momentsOf(t, best.index), q == Quality::Fast ? 0 : 1, best);
     switch (q) {
     case Quality::Fast:
         break;
     case Quality::Default:
-        refine(t, best, 1, 4);
-        tryOtherPlacements(t, best, 1, 2);
+        if (!settled)
+            refine(k, t, best, 1, 4);
+        tryOtherPlacements(k, t, best, 1, 2);
         // Busy blocks (above about 6 levels of error per texel) are where refinement most
         // often stops short; the cluster search's best split costs little next to them.
         if (best.error > 40.0f * static_cast<float>(t.count))
-            clusterSearch(t, axis, best, 1);
+            clusterSearch(k, t, axis, best, 1);
         break;
     case Quality::Best:
-        refine(t, best, 1, 8);
-        clusterSearch(t, axis, best, 4);
+        if (!settled)
+            refine(k, t, best, 1, 8);
+        clusterSearch(k, t, axis, best, 4);
         break;
     }
     return best;
@@ -692,13 +645,13 @@ std::uint16_t packColour(const int f[3])
     return static_cast<std::uint16_t>((f[0] << 11) | (f[1] << 5) | f[2]);
 }
 
-void encodeColourBlock(const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
+void encodeColourBlock(const Kernels& k, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
 {
     std::memset(out8, 0, 8);
     const BlockTexels t = gatherTexels(bgra64, validMask);
     if (t.count == 0)
         return;
-    Candidate c = chooseColours(t, q);
+    Candidate c = chooseColours(k, t, q);
     std::uint16_t c0 = packColour(c.e.f[0]);
     std::uint16_t c1 = packColour(c.e.f[1]);
     // The game decodes the swapped block to the same texels (colours 2 and 3 trade
@@ -727,9 +680,18 @@ void encodeColourBlock(const std::uint8_t* bgra64, std::uint8_t* out8, Quality q
 
 }  // namespace
 
+namespace kernels {
+
+void encodeColourBlockWith(Isa isa, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
+{
+    encodeColourBlock(kernelsFor(isa), bgra64, out8, q, validMask);
+}
+
+}  // namespace kernels
+
 void encodeDxt1Block(const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
 {
-    encodeColourBlock(bgra64, out8, q, validMask);
+    encodeColourBlock(kernels::kernelsFor(kernels::detectedIsa()), bgra64, out8, q, validMask);
 }
 
 void encodeDxt3Block(const std::uint8_t* bgra64, std::uint8_t* out16, Quality q, std::uint16_t validMask)
@@ -748,7 +710,7 @@ void encodeDxt3Block(const std::uint8_t* bgra64, std::uint8_t* out16, Quality q,
         out16[2 * y] = static_cast<std::uint8_t>(row);
         out16[2 * y + 1] = static_cast<std::uint8_t>(row >> 8);
     }
-    encodeColourBlock(bgra64, out16 + 8, q, validMask);
+    encodeColourBlock(kernels::kernelsFor(kernels::detectedIsa()), bgra64, out16 + 8, q, validMask);
 }
 
 }  // namespace dxt

@@ -3,10 +3,11 @@
 #include "document/CKestrelDoc.h"
 
 #include "codecs/TextureLoader.h"
+#include "codecs/CTextException.h"
 #include "codecs/imagefile/ImageFile.h"
 #include "document/CommandIds.h"
 #include "document/DocumentInternal.h"
-#include "document/filters/ImageFilters.h"
+#include "filters/ImageFilters.h"
 
 #include <cstdio>
 #include <cstring>
@@ -234,14 +235,24 @@ std::unique_ptr<PixelBitmap> CKestrelDoc::loadImageFile(const std::string& path)
 {
     WaitCursor wait(m_host);
     auto bitmap = std::make_unique<PixelBitmap>();
+    // A picture wider or taller than the program shows is refused from its
+    // header, before its pixels are decoded.
+    bool tooLarge = false;
     try {
-        decodeFile(path, *bitmap, 32);
-    } catch (const std::exception&) {  // CTextException, or memory short
+        decodeFile(path, *bitmap, 32, DecodeLimits{std::int64_t{MAX_SIDE} * MAX_SIDE, MAX_SIDE});
+    } catch (const CTextException& err) {
+        tooLarge = err.code() == 12;
+        if (!tooLarge) {
+            wait.release();
+            message("Fehler beim Laden der Textur.");
+            return nullptr;
+        }
+    } catch (const std::exception&) {  // memory short
         wait.release();
         message("Fehler beim Laden der Textur.");
         return nullptr;
     }
-    if (bitmap->width() > MAX_SIDE || bitmap->height() > MAX_SIDE) {
+    if (tooLarge || bitmap->width() > MAX_SIDE || bitmap->height() > MAX_SIDE) {
         wait.release();
         message("Es werden nur Texturen mit einer Kantenlänge von\nmaximal 2048 Pixeln unterstützt.");
         return nullptr;
@@ -290,7 +301,7 @@ bool CKestrelDoc::adoptMaps(NewMaps&& fresh, bool oldRedraw)
             m_host.refreshPictureView();
         m_bRedraw = true;
     }
-    m_host.emptySelection();
+    clearSelection();
     m_bNoSelection = m_nMaps != 1;
     return true;
 }
@@ -338,7 +349,7 @@ void CKestrelDoc::paste()
     m_host.setStatusText(2, " Daten aus der Zwischenablage");
     m_strName = "unbenannt.tex";
     m_host.setWindowTitle(m_strName + TITLE_SUFFIX);
-    m_host.emptySelection();
+    clearSelection();
     m_bNoSelection = false;
     if (oldRedraw && m_host.hasPictureView())
         m_host.refreshPictureView();
