@@ -1,5 +1,6 @@
 // convert INPUT OUTPUT: textures, volume entries and images to textures or images.
 #include "Cli.h"
+#include "Language.h"
 #include "PixelBudget.h"
 #include "VolumeCatalogue.h"
 
@@ -154,12 +155,12 @@ TextureSource loadSource(const std::string& input, const PixelBudget& budget, co
     }
 
     if (fs::is_directory(input, ec))
-        throw Failure(stage, input, "is a directory, not a file");
+        throw Failure(stage, input, tr("is a directory, not a file"));
     std::vector<std::uint8_t> head(4096);
     {
         std::ifstream in(input, std::ios::binary);
         if (!in)
-            throw Failure(stage, input, "cannot open the file");
+            throw Failure(stage, input, tr("cannot open the file"));
         in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
         head.resize(static_cast<std::size_t>(in.gcount()));
     }

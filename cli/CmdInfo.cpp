@@ -1,5 +1,6 @@
 // info FILE [--json]: what a file is and its main facts.
 #include "Cli.h"
+#include "Language.h"
 #include "JsonOut.h"
 #include "common/Text.h"
 #include "VolumeCatalogue.h"
@@ -183,7 +184,7 @@ void printInfo(const std::string& file, bool json, std::ostream& out)
         return;
     }
     if (fs::is_directory(file, ec))
-        throw Failure("info", file, "is a directory, not a file");
+        throw Failure("info", file, tr("is a directory, not a file"));
     if (printTextureFileInfo(file, json, out))
         return;
     if (printImageInfo(file, json, out))

@@ -1,4 +1,5 @@
 #include "Cli.h"
+#include "Language.h"
 #ifdef KORVIX_ENABLE_METAFILES
 #include "SystemMetafileRenderer.h"
 #endif
@@ -8,6 +9,7 @@
 int main(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
+    cli::setLanguage(cli::languageFromEnvironment());
 #ifdef KORVIX_ENABLE_METAFILES
     setMetafileRenderer(std::make_shared<SystemMetafileRenderer>());
 #endif
