@@ -1,4 +1,5 @@
 #include "Cli.h"
+#include "Language.h"
 
 #include <qorbm.h>
 
@@ -91,28 +92,31 @@ void printTwoColumns(std::ostream& out, const std::string& head, const std::stri
 
 void printProgramHelp(std::ostream& out)
 {
-    out << "Usage: korvix-cli COMMAND [ARGS...]\n"
-           "       korvix-cli --version\n"
-           "Inspect, extract, edit and pack QORB volumes; convert textures and images.\n\n"
-           "Commands:\n";
+    const std::string usage = tr("Usage: ");
+    out << usage << "korvix-cli COMMAND [ARGS...]\n"
+        << std::string(usage.size(), ' ') << "korvix-cli --version\n"
+        << tr("Inspect, extract, edit and pack QORB volumes; convert textures and images.") << "\n\n"
+        << tr("Commands:") << '\n';
     std::size_t column = 0;
     for (const CommandSpec& c : commands())
         column = std::max(column, c.name.size() + 4);
     for (const CommandSpec& c : commands())
         printTwoColumns(out, c.name, c.summary, column);
-    out << "\nRun 'korvix-cli COMMAND --help' for the options of a command.\n";
+    out << '\n' << tr("Run 'korvix-cli COMMAND --help' for the options of a command.") << '\n';
 }
 
 void printCommandHelp(const CommandSpec& c, std::ostream& out)
 {
-    out << "Usage: " << wrap(usageLine(c), 7 + 11 + c.name.size() + 1, 7) << '\n' << c.summary << "\n";
+    const std::string usage = tr("Usage: ");
+    out << usage << wrap(usageLine(c), usage.size() + 11 + c.name.size() + 1, usage.size()) << '\n' << c.summary
+        << "\n";
     if (!c.description.empty())
         out << '\n' << c.description << '\n';
-    out << "\nOptions:\n";
+    out << '\n' << tr("Options:") << '\n';
     constexpr std::size_t column = 26;
     for (const OptionSpec& o : c.options)
         printTwoColumns(out, o.name + (o.valueName.empty() ? "" : " " + o.valueName), o.help, column);
-    printTwoColumns(out, "-h, --help", "show this help", column);
+    printTwoColumns(out, "-h, --help", tr("show this help"), column);
 }
 
 Args parse(const CommandSpec& c, const std::vector<std::string>& words)
@@ -138,23 +142,23 @@ Args parse(const CommandSpec& c, const std::vector<std::string>& words)
         const auto spec = std::find_if(c.options.begin(), c.options.end(),
                                        [&](const OptionSpec& o) { return o.name == name; });
         if (spec == c.options.end())
-            throw UsageError("unknown option '" + name + "'");
+            throw UsageError(std::string(tr("unknown option")) + " '" + name + "'");
         if (spec->valueName.empty()) {
             if (inlineValue)
-                throw UsageError("option '" + name + "' takes no value");
+                throw UsageError("'" + name + "' " + tr("takes no value"));
             args.options[name] = "";
         } else {
             if (!inlineValue && i + 1 >= words.size())
-                throw UsageError("option '" + name + "' needs a value " + spec->valueName);
+                throw UsageError("'" + name + "' " + tr("needs a value") + " " + spec->valueName);
             const std::string value = inlineValue ? *inlineValue : words[++i];
             args.options[name] = value;
             args.repeated[name].push_back(value);
         }
     }
     if (args.positionals.size() < c.minPositionals)
-        throw UsageError("missing arguments: " + c.synopsis);
+        throw UsageError(std::string(tr("missing arguments")) + ": " + c.synopsis);
     if (args.positionals.size() > c.maxPositionals)
-        throw UsageError("too many arguments: " + c.synopsis);
+        throw UsageError(std::string(tr("too many arguments")) + ": " + c.synopsis);
     return args;
 }
 
@@ -178,7 +182,8 @@ int run(const std::vector<std::string>& arguments, Io& io)
     const auto& table = commands();
     const auto cmd = std::find_if(table.begin(), table.end(), [&](const CommandSpec& c) { return c.name == name; });
     if (cmd == table.end()) {
-        io.err << "korvix-cli: unknown command '" << name << "'; run 'korvix-cli --help'\n";
+        io.err << "korvix-cli: " << tr("unknown command") << " '" << name << "'; " << tr("run 'korvix-cli --help'")
+               << '\n';
         return exitUsage;
     }
     const std::vector<std::string> words(arguments.begin() + 1, arguments.end());
@@ -191,14 +196,15 @@ int run(const std::vector<std::string>& arguments, Io& io)
         const Args args = parse(*cmd, words);
         return cmd->run(args, io);
     } catch (const UsageError& e) {
-        io.err << "korvix-cli: " << cmd->name << ": " << e.what() << "\nRun 'korvix-cli " << cmd->name
-               << " --help' for usage.\n";
+        std::string hint = tr("Run 'korvix-cli %s --help' for usage.");
+        hint.replace(hint.find("%s"), 2, cmd->name);
+        io.err << "korvix-cli: " << cmd->name << ": " << e.what() << '\n' << hint << '\n';
         return exitUsage;
     } catch (const Failure& e) {
         reportError(io, e.stage, e.file, e.what());
         return e.exitCode;
     } catch (const std::bad_alloc&) {
-        reportError(io, cmd->name, "", "out of memory");
+        reportError(io, cmd->name, "", tr("out of memory"));
         return exitFailure;
     }
 }

@@ -38,6 +38,7 @@ struct Args {
 struct Io {
     std::ostream& out;
     std::ostream& err;
+    std::istream* in = nullptr;  // standard input, for '-' as an input file
 };
 
 struct CommandSpec {

@@ -1,5 +1,6 @@
 // convert INPUT OUTPUT: textures, volume entries and images to textures or images.
 #include "Cli.h"
+#include "Language.h"
 #include "PixelBudget.h"
 #include "VolumeCatalogue.h"
 
@@ -10,15 +11,25 @@
 #include "codecs/TextureWriter.h"
 #include "codecs/imagefile/ImageFile.h"
 #include "common/AtomicFile.h"
+#include "codecs/BitmapFilterImage.h"
+#include "filters/ImageFilters.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <sstream>
+#include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -109,6 +120,16 @@ TextureSource decodeImage(const std::uint8_t* bytes, std::size_t size, const std
     return fromImage(std::move(bitmap));
 }
 
+// Bytes already in memory (standard input): a texture or an image, by content.
+TextureSource loadBytes(std::vector<std::uint8_t> bytes, const PixelBudget& budget, const std::string& where,
+                        const std::string& stage)
+{
+    if (hasMagic(bytes))
+        return fromTexture(std::move(bytes), where, stage);
+    checkImageType(detectImageType(bytes.data(), bytes.size()), where, stage);
+    return decodeImage(bytes.data(), bytes.size(), "", budget, where, stage);
+}
+
 // A file path, or VOLUME::ENTRY (ENTRY as for extract); a path naming an
 // existing file is never split. The type comes from the first bytes and the
 // size is held to the budget before the whole input is read.
@@ -133,11 +154,13 @@ TextureSource loadSource(const std::string& input, const PixelBudget& budget, co
         return decodeImage(bytes.data(), bytes.size(), "", budget, input, stage);
     }
 
+    if (fs::is_directory(input, ec))
+        throw Failure(stage, input, tr("is a directory, not a file"));
     std::vector<std::uint8_t> head(4096);
     {
         std::ifstream in(input, std::ios::binary);
         if (!in)
-            throw Failure(stage, input, "cannot open the file");
+            throw Failure(stage, input, tr("cannot open the file"));
         in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
         head.resize(static_cast<std::size_t>(in.gcount()));
     }
@@ -178,33 +201,6 @@ const char* describe(TextureWriteStatus status)
     return "unknown error";
 }
 
-void writeImage(const TextureSource& source, const Args& args, const std::string& output)
-{
-    int index = source.maps.count() - 1;
-    if (const auto k = args.value("--map")) {
-        const auto v = parseCount(*k);
-        if (!v)
-            throw UsageError("--map takes a map number, 0 for the smallest");
-        if (*v < 0 || *v >= source.maps.count())
-            throw Failure("convert", output, "the input has " + std::to_string(source.maps.count())
-                                                 + " map(s); --map takes 0 to " + std::to_string(source.maps.count() - 1));
-        index = *v;
-    }
-    for (const char* option : {"--format", "--maps", "--no-alpha"})
-        if (args.has(option))
-            throw UsageError(std::string(option) + " applies to .tex output only");
-
-    PixelBitmap map(source.maps[index]);
-    map.setHasAlpha(source.hasAlpha);
-    if (map.width() < 1 || map.height() < 1)
-        throw Failure("convert", output, "the map is empty");
-    try {
-        writeImageFile(output, map);
-    } catch (const CTextException& err) {
-        throw Failure("convert", output, err.message());
-    }
-}
-
 std::string lower(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -221,74 +217,394 @@ int parseFormat(const std::string& text)
     throw UsageError("unknown format '" + text + "'; choose dxt1, dxt3, rgba4444, rgb565 or rgba8888");
 }
 
-void writeTex(const TextureSource& source, const Args& args, const std::string& output)
+// What the options ask of every conversion, checked once before any file is read.
+struct Options {
+    std::optional<std::pair<int, int>> resize;
+    bool fit = false;
+    enum class Alpha { Keep, None, Opaque } alpha = Alpha::Keep;
+};
+
+Options parseOptions(const Args& args)
+{
+    Options o;
+    if (const auto r = args.value("--resize")) {
+        const auto x = r->find_first_of("xX");
+        const auto w = x == std::string::npos ? std::nullopt : parseCount(r->substr(0, x));
+        const auto h = x == std::string::npos ? std::nullopt : parseCount(r->substr(x + 1));
+        if (!w || !h || *w < 1 || *h < 1 || *w > 32768 || *h > 32768)
+            throw UsageError("--resize wants WxH, each side from 1 to 32768 (e.g. 256x128)");
+        o.resize = {*w, *h};
+    }
+    o.fit = args.has("--fit");
+    if (o.fit && o.resize)
+        throw UsageError("give either --resize or --fit");
+    const std::string alpha = args.value("--alpha").value_or(args.has("--no-alpha") ? "none" : "keep");
+    if (args.has("--no-alpha") && alpha != "none")
+        throw UsageError("--no-alpha and --alpha " + alpha + " contradict each other");
+    if (alpha == "keep")
+        o.alpha = Options::Alpha::Keep;
+    else if (alpha == "none")
+        o.alpha = Options::Alpha::None;
+    else if (alpha == "opaque")
+        o.alpha = Options::Alpha::Opaque;
+    else
+        throw UsageError("--alpha takes keep, none or opaque");
+    return o;
+}
+
+// The nearest power of two from 4 to 2048; halfway goes up, keeping detail.
+int nearestTextureSide(int side)
+{
+    int best = 4;
+    for (int p = 4; p <= 2048; p *= 2)
+        if (std::abs(p - side) <= std::abs(best - side))
+            best = p;
+    return best;
+}
+
+// The picture at the size the options ask for: area averaging when it shrinks,
+// cubic when either side grows (the rule the replacement of entries uses).
+PixelBitmap prepared(const PixelBitmap& source, const Options& o, const std::string& where)
+{
+    int width = source.width(), height = source.height();
+    if (o.resize) {
+        width = o.resize->first;
+        height = o.resize->second;
+    } else if (o.fit) {
+        width = nearestTextureSide(width);
+        height = nearestTextureSide(height);
+    }
+    PixelBitmap out;
+    if (width == source.width() && height == source.height()) {
+        out = source;
+    } else {
+        clearFilterError();
+        std::unique_ptr<FilterImage> from = imageFromBitmap(source);
+        std::unique_ptr<FilterImage> to = newBgraImage(width, height);
+        if (from && to) {
+            if (width > source.width() || height > source.height())
+                resampleCubic(*from, *to);
+            else
+                decimateArea(*from, *to);
+            out.create(width, height, 32, false);
+            imageToBitmap(*to, out);
+        }
+        if (!from || !to || lastFilterError() != FilterError::None)
+            throw Failure("convert", where, "not enough memory to resize the picture");
+    }
+    out.setHasAlpha(source.hasAlpha());
+    if (o.alpha == Options::Alpha::Opaque && !out.hasAlpha()) {
+        for (int y = 0; y < out.height(); ++y)
+            for (int x = 0; x < out.width(); ++x)
+                out.row(y)[4 * x + 3] = 255;
+        out.setHasAlpha(true);
+    } else if (o.alpha == Options::Alpha::None) {
+        out.setHasAlpha(false);
+    }
+    return out;
+}
+
+void writeImage(const TextureSource& source, const Args& args, const Options& o, const std::string& output)
+{
+    int index = source.maps.count() - 1;
+    if (const auto k = args.value("--map")) {
+        const auto v = parseCount(*k);
+        if (!v)
+            throw UsageError("--map takes a map number, 0 for the smallest");
+        if (*v < 0 || *v >= source.maps.count())
+            throw Failure("convert", output, "the input has " + std::to_string(source.maps.count())
+                                                 + " map(s); --map takes 0 to " + std::to_string(source.maps.count() - 1));
+        index = *v;
+    }
+    for (const char* option : {"--format", "--maps"})
+        if (args.has(option))
+            throw UsageError(std::string(option) + " applies to .tex output only");
+
+    PixelBitmap map(source.maps[index]);
+    map.setHasAlpha(source.hasAlpha);
+    if (map.width() < 1 || map.height() < 1)
+        throw Failure("convert", output, "the map is empty");
+    const PixelBitmap picture = prepared(map, o, output);
+    try {
+        writeImageFile(output, picture);
+    } catch (const CTextException& err) {
+        throw Failure("convert", output, err.message());
+    }
+}
+
+bool isTextureSide(int side)
+{
+    return side >= 4 && side <= 2048 && (side & (side - 1)) == 0;
+}
+
+void writeTex(const TextureSource& source, const Args& args, const Options& o, const std::string& output)
 {
     if (args.has("--map"))
         throw UsageError("--map applies to image outputs; a texture is written from the largest map");
-    const bool alpha = source.hasAlpha && !args.has("--no-alpha");
     std::optional<int> formatIndex;
-    if (const auto f = args.value("--format")) {
+    if (const auto f = args.value("--format"))
         formatIndex = parseFormat(*f);
+    const std::string maps = args.value("--maps").value_or("");
+
+    // The loaded bytes, unchanged.
+    if (maps == "keep" && !source.textureBytes.empty()) {
+        if (formatIndex || o.alpha != Options::Alpha::Keep || o.resize || o.fit)
+            throw UsageError("--maps keep writes the texture as loaded; --format, --alpha, --no-alpha, --resize and "
+                             "--fit do not apply");
+        try {
+            AtomicFile file(output);
+            file.write(source.textureBytes.data(), source.textureBytes.size());
+            file.commit();
+        } catch (const std::runtime_error& err) {
+            throw Failure("convert", output, err.what());
+        }
+        return;
+    }
+
+    PixelBitmap largest(source.maps.largest());
+    largest.setHasAlpha(source.hasAlpha);
+    const PixelBitmap picture = prepared(largest, o, output);
+    if (!isTextureSide(picture.width()) || !isTextureSide(picture.height()))
+        throw Failure("convert", output,
+                      "the picture is " + std::to_string(picture.width()) + " x " + std::to_string(picture.height())
+                          + "; a texture's sides must be powers of two from 4 to 2048: give --fit (each side to the "
+                            "nearest power of two) or --resize WxH");
+    const bool alpha = picture.hasAlpha();
+    if (formatIndex) {
         const texture::FormatInfo& info = texture::FORMATS[static_cast<std::size_t>(*formatIndex)];
         if (info.hasAlpha != alpha)
             throw Failure("convert", output,
                           std::string(info.label)
-                              + (alpha ? " has no alpha channel; give --no-alpha or a format with alpha (dxt3, rgba4444, rgba8888)"
-                                       : " needs an alpha channel, which is not written; choose dxt1 or rgb565"));
+                              + (alpha ? " has no alpha channel; give --alpha none or a format with alpha (dxt3, "
+                                         "rgba4444, rgba8888)"
+                                       : " needs an alpha channel, which the picture has not; choose dxt1 or rgb565, "
+                                         "or give --alpha opaque"));
     }
 
-    const std::string maps = args.value("--maps").value_or("largest");
-    MapOption option = MapOption::LargestOnly;
+    const int limit = std::min(texture::mapsPossible(picture.width(), picture.height()), texture::MAX_MAPS);
     int count = 1;
-    if (maps == "keep") {
-        if (!source.textureBytes.empty()) {
-            if (args.has("--format") || args.has("--no-alpha"))
-                throw UsageError("--maps keep writes the texture as loaded; --format and --no-alpha do not apply");
-            try {
-                AtomicFile file(output);
-                file.write(source.textureBytes.data(), source.textureBytes.size());
-                file.commit();
-            } catch (const std::runtime_error& err) {
-                throw Failure("convert", output, err.what());
-            }
-            return;
-        }
-        option = MapOption::KeepAll;  // an image has no loaded bytes: its one map is written
-    } else if (maps != "largest") {
+    if (maps.empty() || maps == "keep") {
+        // A texture keeps its number of maps (as far as the new size allows); an image gets one.
+        count = source.textureBytes.empty() ? 1 : std::min(source.maps.count(), limit);
+    } else if (maps == "largest") {
+        count = 1;
+    } else if (maps == "all") {
+        count = limit;
+    } else {
         const auto n = parseCount(maps);
         if (!n)
-            throw UsageError("--maps takes largest, keep or a number of maps");
-        const int limit = std::min(texture::mapsPossible(source.maps.largest().width(), source.maps.largest().height()), texture::MAX_MAPS);
+            throw UsageError("--maps takes largest, keep, all or a number of maps");
         if (*n < 1 || *n > limit)
-            throw Failure("convert", output, "the image allows 1 to " + std::to_string(limit) + " maps");
-        option = MapOption::Generate;
+            throw Failure("convert", output,
+                          "the picture (" + std::to_string(picture.width()) + " x " + std::to_string(picture.height())
+                              + ") allows 1 to " + std::to_string(limit) + " maps; --maps all takes as many as it allows");
         count = *n;
     }
-
+    const MapOption option = count == 1 ? MapOption::LargestOnly : MapOption::Generate;
     const int index = formatIndex.value_or(alpha ? 1 : 0);
-    const TextureWriteStatus status = writeTexture(output, option, alpha, count, source.maps.largest(), index);
+    const TextureWriteStatus status = writeTexture(output, option, alpha, count, picture, index);
     if (status != TextureWriteStatus::Ok)
         throw Failure("convert", output, describe(status));
 }
 
-int runConvert(const Args& args, Io&)
+// The extension that chooses the output type, with its dot, in lower case.
+std::string outputType(const std::string& output, const Args& args)
 {
-    const std::string& input = args.positionals[0];
-    const std::string& output = args.positionals[1];
-    const std::string ext = lower(fs::path(output).extension().string());
-    if (ext != ".tex" && !isWritableImageName(output))
-        throw UsageError("the output must end in .tex, .tga, .bmp, .tif, .tiff, .jpg, .jpeg or .png");
+    if (const auto to = args.value("--to")) {
+        std::string ext = lower(*to);
+        if (ext.empty() || ext[0] != '.')
+            ext = "." + ext;
+        return ext;
+    }
+    return lower(fs::path(output).extension().string());
+}
 
+void checkOutputType(const std::string& ext)
+{
+    if (ext != ".tex" && !isWritableImageName("x" + ext))
+        throw UsageError("the output type must be .tex, .tga, .bmp, .tif, .tiff, .jpg, .jpeg or .png");
+}
+
+std::vector<std::uint8_t> readAll(std::istream& in)
+{
+    std::vector<std::uint8_t> bytes;
+    char buffer[1 << 16];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+        bytes.insert(bytes.end(), buffer, buffer + in.gcount());
+    return bytes;
+}
+
+// A file in the temporary folder for output that goes to standard output, removed on scope exit.
+class ScratchFile {
+public:
+    explicit ScratchFile(const std::string& ext)
+    {
+        static std::atomic<unsigned> counter{0};
+        m_path = fs::temp_directory_path() / ("korvix-cli-" + std::to_string(::getpid()) + "-"
+                                              + std::to_string(counter++) + ext);
+    }
+    ~ScratchFile()
+    {
+        std::error_code ec;
+        fs::remove(m_path, ec);
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+// One conversion: INPUT (a path, VOLUME::ENTRY or '-') to OUTPUT (a path or '-').
+void convertOne(const std::string& input, const std::string& output, const std::string& ext, const Args& args,
+                const Options& options, Io& io)
+{
+    const PixelBudget budget = pixelBudgetOf(args);
     try {
-        const TextureSource source = loadSource(input, pixelBudgetOf(args), "convert");
+        const TextureSource source =
+            input == "-" ? loadBytes(io.in ? readAll(*io.in) : std::vector<std::uint8_t>{}, budget, "standard input", "convert")
+                         : loadSource(input, budget, "convert");
+        if (output == "-") {
+            const ScratchFile scratch(ext);
+            if (ext == ".tex")
+                writeTex(source, args, options, scratch.path().string());
+            else
+                writeImage(source, args, options, scratch.path().string());
+            std::ifstream in(scratch.path(), std::ios::binary);
+            io.out << in.rdbuf();
+            io.out.flush();
+            if (!io.out)
+                throw Failure("convert", "standard output", "cannot write");
+            return;
+        }
         if (ext == ".tex")
-            writeTex(source, args, output);
+            writeTex(source, args, options, output);
         else
-            writeImage(source, args, output);
+            writeImage(source, args, options, output);
     } catch (const CTextException& err) {
         // A bitmap that could not be made (code 10) on the way.
         throw Failure("convert", input, err.message());
     }
+}
+
+// The output name in batch mode: DIR (or the input's own folder) and the input's
+// stem with the new extension. A volume entry gives its own name's stem.
+fs::path batchOutput(const std::string& input, const std::optional<std::string>& dir, const std::string& ext)
+{
+    const auto split = input.find("::");
+    std::error_code ec;
+    const bool entry = split != std::string::npos && !fs::exists(input, ec);
+    fs::path name = entry ? fs::path(input.substr(split + 2)).filename() : fs::path(input).filename();
+    name.replace_extension(ext);
+    const fs::path folder = dir ? fs::path(*dir) : entry ? fs::path(input.substr(0, split)).parent_path()
+                                                         : fs::path(input).parent_path();
+    return folder / name;
+}
+
+unsigned parseJobs(const Args& args)
+{
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const auto j = args.value("-j");
+    if (!j)
+        return cores;
+    const auto n = parseCount(*j);
+    if (!n || *n < 0)
+        throw UsageError("-j takes a number of jobs (0: one per core)");
+    return *n == 0 ? cores : static_cast<unsigned>(*n);
+}
+
+// Several inputs: each converted on its own, on up to -j threads, one line per
+// file and a summary; the exit status is 0 only when every file succeeded.
+int runBatch(const Args& args, const std::string& ext, const Options& options, Io& io)
+{
+    const auto dir = args.value("-d");
+    if (dir) {
+        std::error_code ec;
+        if (!fs::is_directory(*dir, ec))
+            throw Failure("convert", *dir, "not a directory");
+    }
+    std::vector<std::pair<std::string, std::string>> jobs;
+    std::map<std::string, std::string> seen;
+    for (const std::string& input : args.positionals) {
+        if (input == "-")
+            throw UsageError("'-' (standard input) is for a single INPUT OUTPUT pair");
+        const std::string output = batchOutput(input, dir, ext).string();
+        const fs::path key = fs::weakly_canonical(output);
+        if (const auto [it, fresh] = seen.emplace(key.string(), input); !fresh)
+            throw UsageError("'" + input + "' and '" + it->second + "' would both be written to '" + output + "'");
+        jobs.emplace_back(input, output);
+    }
+
+    std::mutex printing;
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> failed{0};
+    const auto work = [&] {
+        for (std::size_t k = next++; k < jobs.size(); k = next++) {
+            const auto& [input, output] = jobs[k];
+            std::ostringstream err;
+            Io local{io.out, err, nullptr};
+            try {
+                convertOne(input, output, ext, args, options, local);
+                const std::lock_guard lock(printing);
+                io.out << input << " -> " << output << '\n';
+            } catch (const Failure& f) {
+                ++failed;
+                const std::lock_guard lock(printing);
+                reportError(io, f.stage, f.file, f.what());
+            } catch (const UsageError& u) {
+                ++failed;
+                const std::lock_guard lock(printing);
+                reportError(io, "convert", input, u.what());
+            } catch (const std::bad_alloc&) {
+                ++failed;
+                const std::lock_guard lock(printing);
+                reportError(io, "convert", input, "out of memory");
+            }
+        }
+    };
+    const unsigned threads = std::min<std::size_t>(parseJobs(args), jobs.size());
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < threads; ++t)
+        pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool)
+        t.join();
+
+    io.err << "korvix-cli: convert: " << jobs.size() - failed << " of " << jobs.size() << " file"
+           << (jobs.size() == 1 ? "" : "s") << " converted";
+    if (failed > 0)
+        io.err << ", " << failed << " failed";
+    io.err << '\n';
+    return failed == 0 ? exitOk : exitFailure;
+}
+
+int runConvert(const Args& args, Io& io)
+{
+    const Options options = parseOptions(args);
+    if (options.resize) {
+        const std::int64_t pixels = std::int64_t{options.resize->first} * options.resize->second;
+        if (pixels > pixelBudgetOf(args).limits.maxPixels)
+            throw UsageError("--resize asks for " + std::to_string(pixels) + " pixels, more than --max-pixels allows ("
+                             + std::to_string(pixelBudgetOf(args).limits.maxPixels) + ")");
+    }
+    const bool toStandardOutput = args.positionals.size() == 2 && args.positionals[1] == "-";
+    if (args.has("-d") || (args.has("--to") && !toStandardOutput) || args.positionals.size() > 2) {
+        if (!args.has("--to"))
+            throw UsageError("several inputs need --to EXT (and -d DIR for another folder than their own)");
+        const std::string ext = outputType("", args);
+        checkOutputType(ext);
+        return runBatch(args, ext, options, io);
+    }
+    if (args.positionals.size() != 2)
+        throw UsageError("give INPUT OUTPUT, or INPUT... --to EXT [-d DIR]");
+    const std::string& input = args.positionals[0];
+    const std::string& output = args.positionals[1];
+    if (output == "-" && !args.has("--to"))
+        throw UsageError("writing to standard output ('-') needs --to EXT");
+    const std::string ext = outputType(output, args);
+    checkOutputType(ext);
+    convertOne(input, output, ext, args, options, io);
     return exitOk;
 }
 
@@ -296,25 +612,43 @@ int runConvert(const Args& args, Io&)
 
 CommandSpec convertCommand()
 {
-    return {"convert", "INPUT OUTPUT", "convert a texture or an image",
-            "INPUT is a texture file, VOLUME::ENTRY (ENTRY as for extract) or an image\n"
-            "(BMP, TGA, TIFF, EPS with a TIFF preview, JPEG, PNG, PCX, PGM, PICT, WMF, EMF).\n"
-            "OUTPUT's extension chooses the result: .tex writes a texture; .tga, .bmp,\n"
-            ".tif/.tiff, .jpg/.jpeg and .png write one map (--map K, 0 = the smallest;\n"
-            "default the largest), TGA and PNG with alpha when the input has it.\n"
-            "For .tex, the alpha channel is written when the input has one and --no-alpha is\n"
-            "not given; --format defaults to dxt3 with alpha and dxt1 without, and must fit.\n"
-            "--maps largest (default) writes the largest map only, keep writes a texture's\n"
-            "bytes as loaded, N generates N maps (1 up to what the image's sides allow,\n"
-            "at most 10), each reduced from the full image.\n"
-            "A picture larger than --max-pixels (default 67108864, 8192 x 8192) is refused\n"
-            "from its header, before it is decoded, and so is an input larger than such a\n"
-            "picture can be. A failed conversion leaves no output file and an existing file untouched.",
-            2, 2,
+    return {"convert", "INPUT... [OUTPUT]", "convert textures and images",
+            "INPUT OUTPUT converts one file; INPUT... --to EXT [-d DIR] converts each INPUT\n"
+            "to DIR (default: the input's folder) under its own name with the new extension,\n"
+            "on -j threads (default: one per core), with one line per file and a summary;\n"
+            "the exit status is 0 only when every file succeeded.\n"
+            "INPUT is a texture file, VOLUME::ENTRY (ENTRY as for extract), an image (BMP,\n"
+            "TGA, TIFF, EPS with a TIFF preview, JPEG, PNG, PCX, PGM, PICT, WMF, EMF), or '-'\n"
+            "for standard input; OUTPUT '-' writes to standard output (with --to).\n"
+            "The output's extension (or --to) chooses the result: .tex writes a texture;\n"
+            ".tga, .bmp, .tif/.tiff, .jpg/.jpeg and .png write one map (--map K, 0 = the\n"
+            "smallest; default the largest), TGA and PNG with alpha when the picture has it.\n"
+            "--resize WxH and --fit (each side to the nearest power of two from 4 to 2048)\n"
+            "resize by area averaging when shrinking and cubic when growing.\n"
+            "For .tex, --format defaults to dxt3 with alpha and dxt1 without, and must fit;\n"
+            "--alpha none leaves the alpha channel out, --alpha opaque gives a picture\n"
+            "without one an opaque alpha channel. --maps: a texture keeps its number of maps\n"
+            "and an image gets one unless it says largest (one), keep (a texture's bytes as\n"
+            "loaded), all (as many as the sides allow, at most 10) or N; each map is reduced\n"
+            "from the full picture. A picture larger than --max-pixels (default 67108864,\n"
+            "8192 x 8192) is refused from its header, before it is decoded, and so is an\n"
+            "input larger than such a picture can be, and a --resize beyond it. A failed\n"
+            "conversion leaves no output file and an existing file untouched.",
+            1, static_cast<std::size_t>(-1),
             {{"--map", "K", "the map to write as an image (0 = smallest)"},
-             {"--format", "FORMAT", "dxt1, dxt3, rgba4444, rgb565 or rgba8888"},
-             {"--maps", "largest|keep|N", "the maps of a .tex output"},
-             {"--no-alpha", "", "write a texture without its alpha channel"},
+             {"--format", "FORMAT", "dxt1, dxt3, rgba4444, rgb565 or rgba8888",
+              {"dxt1", "dxt3", "rgba4444", "rgb565", "rgba8888"}},
+             {"--maps", "N", "the maps of a .tex output: largest, keep, all or a number",
+              {"largest", "keep", "all", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}},
+             {"--resize", "WxH", "resize the picture to W x H pixels"},
+             {"--fit", "", "resize each side to the nearest power of two from 4 to 2048"},
+             {"--alpha", "MODE", "keep (default), none, or opaque (add an opaque alpha channel)",
+              {"keep", "none", "opaque"}},
+             {"--no-alpha", "", "the same as --alpha none"},
+             {"--to", "EXT", "the output type (tex, tga, bmp, tif, jpg, png); needed with several inputs",
+              {"tex", "tga", "bmp", "tif", "tiff", "jpg", "jpeg", "png"}},
+             {"-d", "DIR", "the folder for the outputs of several inputs"},
+             {"-j", "N", "convert N files at a time (default and 0: one per core)"},
              maxPixelsOption()},
             runConvert};
 }

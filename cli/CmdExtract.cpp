@@ -1,5 +1,6 @@
 // extract VOLUME ENTRY [-o OUT] and extract-all VOLUME DIR.
 #include "Cli.h"
+#include "Language.h"
 #include "SafeName.h"
 #include "common/Text.h"
 #include "VolumeCatalogue.h"
@@ -65,7 +66,7 @@ int runExtract(const Args& args, Io& io)
     vol.checkDataRange(e);
     std::error_code ec;
     if (!args.has("--force") && fs::exists(fs::symlink_status(out, ec)))
-        throw Failure("extract", out, "exists; use --force to overwrite");
+        throw Failure("extract", out, tr("exists; use --force to overwrite"));
     extractTo(vol, e, out);
     return exitOk;
 }
@@ -133,7 +134,7 @@ int runExtractAll(const Args& args, Io& io)
             continue;
         }
         if (!force && fs::exists(probe.status)) {
-            reportError(io, "extract-all", target.string(), "exists; use --force to overwrite");
+            reportError(io, "extract-all", target.string(), tr("exists; use --force to overwrite"));
             ++failures;
             continue;
         }

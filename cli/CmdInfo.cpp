@@ -1,5 +1,6 @@
 // info FILE [--json]: what a file is and its main facts.
 #include "Cli.h"
+#include "Language.h"
 #include "JsonOut.h"
 #include "common/Text.h"
 #include "VolumeCatalogue.h"
@@ -8,12 +9,18 @@
 #include "codecs/CTextException.h"
 #include "codecs/imagefile/ImageFile.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <vector>
 
 #include <ostream>
+
+namespace fs = std::filesystem;
 
 namespace cli {
 
@@ -33,25 +40,24 @@ void printVolumeInfo(const VolumeCatalogue& vol, std::ostream& out)
         << "timestamp:  " << h.timestamp << " (" << (when ? formatDateTime(*when) : "not a valid date") << ")\n";
 }
 
+std::string jsonText(const std::string& utf8)
+{
+    return nlohmann::json(utf8).dump();
+}
+
 // A texture: the largest map's size, the map count, the format label and whether
 // the format carries alpha. The whole texture is decoded, so a damaged one is reported.
-bool printTextureInfo(const std::string& path, bool json, std::ostream& out)
+void printTextureInfo(const std::string& where, const std::vector<std::uint8_t>& bytes, bool json, std::ostream& out)
 {
-    std::ifstream in(path, std::ios::binary);
-    char magic[4] = {};
-    if (!in.read(magic, 4) || std::memcmp(magic, "KTEX", 4) != 0)
-        return false;
-    in.seekg(0);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const LoadedTexture t = loadTexture(bytes.data(), bytes.size());
     if (!t.ok())
-        throw Failure("info", path, describe(t.status));
+        throw Failure("info", where, describe(t.status));
     const PixelBitmap& largest = t.maps.largest();
     const std::string label(texture::infoOf(t.format)->label);
     if (json) {
-        out << "{\"version\": " << jsonVersion << ", \"type\": \"texture\", \"width\": " << largest.width() << ", \"height\": " << largest.height()
-            << ", \"maps\": " << t.count() << ", \"format\": \"" << label << "\", \"alpha\": "
-            << (t.hasAlpha ? "true" : "false") << "}\n";
+        out << "{\"version\": " << jsonVersion << ", \"type\": \"texture\", \"file\": " << jsonText(where)
+            << ", \"width\": " << largest.width() << ", \"height\": " << largest.height() << ", \"maps\": " << t.count()
+            << ", \"format\": \"" << label << "\", \"alpha\": " << (t.hasAlpha ? "true" : "false") << "}\n";
     } else {
         out << "type:       texture\n"
             << "format:     " << label << '\n'
@@ -60,6 +66,17 @@ bool printTextureInfo(const std::string& path, bool json, std::ostream& out)
             << "maps:       " << t.count() << '\n'
             << "alpha:      " << (t.hasAlpha ? "yes" : "no") << '\n';
     }
+}
+
+bool printTextureFileInfo(const std::string& path, bool json, std::ostream& out)
+{
+    std::ifstream in(path, std::ios::binary);
+    char magic[4] = {};
+    if (!in.read(magic, 4) || std::memcmp(magic, "KTEX", 4) != 0)
+        return false;
+    in.seekg(0);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    printTextureInfo(path, bytes, json, out);
     return true;
 }
 
@@ -68,6 +85,21 @@ const char* imageTypeName(int type)
     static const char* const names[] = {"none", "BMP", "PICT", "TGA", "TIFF", "JPEG", "PNG", "EPS (TIFF preview)",
                                         "WMF", "EMF", "PCX", "PGM", "GIF"};
     return type >= 0 && type <= IMAGE_GIF ? names[type] : "unknown";
+}
+
+void printImageFacts(const std::string& where, int type, const ImageHeader& image, bool json, std::ostream& out)
+{
+    if (json) {
+        out << "{\"version\": " << jsonVersion << ", \"type\": \"image\", \"file\": " << jsonText(where)
+            << ", \"format\": \"" << imageTypeName(type) << "\", \"width\": " << image.width
+            << ", \"height\": " << image.height << ", \"alpha\": " << (image.hasAlpha ? "true" : "false") << "}\n";
+    } else {
+        out << "type:       image\n"
+            << "format:     " << imageTypeName(type) << '\n'
+            << "width:      " << image.width << '\n'
+            << "height:     " << image.height << '\n'
+            << "alpha:      " << (image.hasAlpha ? "yes" : "no") << '\n';
+    }
 }
 
 // An image of any type decodeFile reads: its size and whether it carries alpha,
@@ -98,46 +130,112 @@ bool printImageInfo(const std::string& path, bool json, std::ostream& out)
     } catch (const CTextException& err) {
         throw Failure("info", path, err.message());
     }
-    if (json) {
-        out << "{\"version\": " << jsonVersion << ", \"type\": \"image\", \"width\": " << image.width
-            << ", \"height\": " << image.height << ", \"alpha\": " << (image.hasAlpha ? "true" : "false") << "}\n";
-    } else {
-        out << "type:       image\n"
-            << "format:     " << imageTypeName(type) << '\n'
-            << "width:      " << image.width << '\n'
-            << "height:     " << image.height << '\n'
-            << "alpha:      " << (image.hasAlpha ? "yes" : "no") << '\n';
-    }
+    printImageFacts(path, type, image, json, out);
     return true;
+}
+
+// A volume entry: a texture or an image by its content, else its place and size.
+void printEntryInfo(const std::string& spec, bool json, std::ostream& out)
+{
+    const auto split = spec.find("::");
+    VolumeCatalogue vol(spec.substr(0, split));
+    const WalkedEntry& e = vol.resolve(spec.substr(split + 2));
+    std::vector<std::uint8_t> bytes;
+    if (!e.isDirectory()) {
+        bytes.reserve(e.entry.size);
+        vol.readData(e, [&](const unsigned char* data, std::size_t n) { bytes.insert(bytes.end(), data, data + n); });
+    }
+    if (bytes.size() >= 4 && std::memcmp(bytes.data(), "KTEX", 4) == 0) {
+        printTextureInfo(spec, bytes, json, out);
+        return;
+    }
+    const int type = e.isDirectory() ? IMAGE_NONE : detectImageType(bytes.data(), bytes.size());
+    if (type != IMAGE_NONE) {
+        ImageHeader image;
+        try {
+            image = probeImage(type, bytes.data(), bytes.size(), 32);
+        } catch (const CTextException& err) {
+            throw Failure("info", spec, err.message());
+        }
+        printImageFacts(spec, type, image, json, out);
+        return;
+    }
+    if (json) {
+        out << "{\"version\": " << jsonVersion << ", \"type\": \"" << (e.isDirectory() ? "directory" : "file")
+            << "\", \"file\": " << jsonText(spec) << ", \"path\": " << jsonText(vol.pathOf(e))
+            << ", \"index\": " << e.index << ", \"offset\": " << e.entry.offset << ", \"size\": " << e.entry.size
+            << "}\n";
+    } else {
+        out << "type:       " << (e.isDirectory() ? "directory" : "file") << " in a volume\n"
+            << "path:       " << vol.pathOf(e) << '\n'
+            << "index:      " << e.index << '\n'
+            << "offset:     " << e.entry.offset << '\n'
+            << "size:       " << e.entry.size << '\n';
+    }
 }
 
 // The kind of file decides what is shown: textures and images are recognised by
 // their first bytes; everything else is opened as a volume.
+void printInfo(const std::string& file, bool json, std::ostream& out)
+{
+    std::error_code ec;
+    if (file.find("::") != std::string::npos && !fs::exists(file, ec)) {
+        printEntryInfo(file, json, out);
+        return;
+    }
+    if (fs::is_directory(file, ec))
+        throw Failure("info", file, tr("is a directory, not a file"));
+    if (printTextureFileInfo(file, json, out))
+        return;
+    if (printImageInfo(file, json, out))
+        return;
+    VolumeCatalogue vol(file);
+    if (json)
+        writeVolumeJson(vol, false, out);
+    else
+        printVolumeInfo(vol, out);
+}
+
+// Several files: a block per file headed by its name, or one JSON document per
+// line; a failure is reported and the others are still shown.
 int runInfo(const Args& args, Io& io)
 {
-    if (printTextureInfo(args.positionals[0], args.has("--json"), io.out))
-        return exitOk;
-    if (printImageInfo(args.positionals[0], args.has("--json"), io.out))
-        return exitOk;
-    VolumeCatalogue vol(args.positionals[0]);
-    if (args.has("--json"))
-        writeVolumeJson(vol, false, io.out);
-    else
-        printVolumeInfo(vol, io.out);
-    return exitOk;
+    const bool json = args.has("--json");
+    const bool several = args.positionals.size() > 1;
+    int failures = 0;
+    for (std::size_t k = 0; k < args.positionals.size(); ++k) {
+        const std::string& file = args.positionals[k];
+        std::ostringstream block;
+        try {
+            printInfo(file, json, block);
+        } catch (const Failure& f) {
+            if (!several)
+                throw;
+            reportError(io, f.stage, f.file, f.what());
+            ++failures;
+            continue;
+        }
+        if (several && !json)
+            io.out << (k > 0 ? "\n" : "") << "file:       " << file << '\n';
+        io.out << block.str();
+    }
+    return failures == 0 ? exitOk : exitFailure;
 }
 
 }  // namespace
 
 CommandSpec infoCommand()
 {
-    return {"info", "FILE", "show the facts of a volume, a texture or an image",
+    return {"info", "FILE...", "show the facts of volumes, textures, images and volume entries",
             "For a volume: comment, signature, entry and file counts and the timestamp\n"
             "(raw, and as a date). For a texture: the largest map's size, the number of\n"
             "maps, the format and whether it carries alpha. For an image (BMP, TGA, TIFF,\n"
             "EPS, JPEG, PNG, PCX, PGM, PICT, WMF, EMF): its type, size and whether it\n"
-            "carries alpha; --json gives {\"type\": \"image\", \"width\", \"height\", \"alpha\"}.",
-            1, 1, {{"--json", "", "print JSON"}}, runInfo};
+            "carries alpha. FILE may be VOLUME::ENTRY: an entry that holds a texture or an\n"
+            "image is shown as one, any other entry with its path, index, offset and size.\n"
+            "With several files, one block per file, or with --json one document per line;\n"
+            "the exit status is 0 only when every file could be shown.",
+            1, static_cast<std::size_t>(-1), {{"--json", "", "print JSON"}}, runInfo};
 }
 
 }  // namespace cli

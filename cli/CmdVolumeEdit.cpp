@@ -2,6 +2,7 @@
 // rename, replace, replace-image, set-comment, set-timestamp.
 #include "Cli.h"
 #include "CliHost.h"
+#include "Language.h"
 #include "SafeName.h"
 #include "TimeArgument.h"
 #include "VolumeCatalogue.h"
@@ -9,7 +10,13 @@
 #include "common/Text.h"
 #include "document/CKestrelDoc.h"
 
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <ostream>
+#include <system_error>
+
+namespace fs = std::filesystem;
 
 namespace cli {
 
@@ -25,6 +32,21 @@ struct Session {
             throw Failure(stage, volume, "cannot open the volume");
     }
 };
+
+// The file that replaces an entry: a failure to read it names it, not the volume,
+// with the system's reason.
+void checkReadableFile(const std::string& stage, const std::string& path)
+{
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (ec || !fs::exists(st))
+        throw Failure(stage, path, ec ? ec.message() : std::generic_category().message(ENOENT));
+    if (fs::is_directory(st))
+        throw Failure(stage, path, tr("is a directory, not a file"));
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw Failure(stage, path, std::string(tr("cannot open the file")) + ": " + std::generic_category().message(errno));
+}
 
 int entryIndex(const std::string& volume, const std::string& spec)
 {
@@ -69,6 +91,7 @@ int runReplace(const Args& args, Io& io)
 {
     const std::string& volume = args.positionals[0];
     const int index = entryIndex(volume, args.positionals[1]);
+    checkReadableFile("replace", args.positionals[2]);
     Session s(io, "replace", volume);
     s.host.openFiles.push_back(args.positionals[2]);
     return s.doc.replaceEntryFromFile(index, false) ? exitOk : exitFailure;
@@ -78,6 +101,7 @@ int runReplaceImage(const Args& args, Io& io)
 {
     const std::string& volume = args.positionals[0];
     const int index = entryIndex(volume, args.positionals[1]);
+    checkReadableFile("replace-image", args.positionals[2]);
     Session s(io, "replace-image", volume);
     s.host.assumeYes = args.has("--yes");
     if (!s.doc.openFile(args.positionals[2], false))

@@ -35,7 +35,8 @@ void writeVolumeJson(const VolumeCatalogue& vol, bool withEntries, std::ostream&
 {
     const auto& h = vol.header();
     const auto iso = isoTimestamp(h.timestamp);
-    out << "{\"version\": " << jsonVersion << ", \"type\": \"volume\", \"comment\": " << jsonString(vol.comment())
+    out << "{\"version\": " << jsonVersion << ", \"type\": \"volume\", \"file\": " << nlohmann::json(vol.path()).dump()
+        << ", \"comment\": " << jsonString(vol.comment())
         << ", \"signature\": " << jsonString(h.signature) << ", \"entryCount\": " << h.entryCount
         << ", \"fileCount\": " << h.fileCount << ", \"timestamp\": " << h.timestamp
         << ", \"timestampIso\": " << (iso ? "\"" + *iso + "\"" : "null");

@@ -14,7 +14,7 @@ class VolumeCatalogue;
 // (new fields may appear without a new version).
 constexpr int jsonVersion = 1;
 
-// Streams {"version", "type": "volume", "comment", "signature", "entryCount",
+// Streams {"version", "type": "volume", "file", "comment", "signature", "entryCount",
 // "fileCount", "timestamp", "timestampIso"[, "entries"]} without building the
 // whole document in memory.
 void writeVolumeJson(const VolumeCatalogue& vol, bool withEntries, std::ostream& out);

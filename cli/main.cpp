@@ -1,4 +1,5 @@
 #include "Cli.h"
+#include "Language.h"
 #ifdef KORVIX_ENABLE_METAFILES
 #include "SystemMetafileRenderer.h"
 #endif
@@ -8,10 +9,11 @@
 int main(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
+    cli::setLanguage(cli::languageFromEnvironment());
 #ifdef KORVIX_ENABLE_METAFILES
     setMetafileRenderer(std::make_shared<SystemMetafileRenderer>());
 #endif
-    cli::Io io{std::cout, std::cerr};
+    cli::Io io{std::cout, std::cerr, &std::cin};
     const int code = cli::run(std::vector<std::string>(argv + 1, argv + argc), io);
     std::cout.flush();
     return std::cout ? code : cli::exitFailure;

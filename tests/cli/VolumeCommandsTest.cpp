@@ -59,7 +59,7 @@ TEST(PackList, RoundTripThroughTheLibrary)
     std::vector<std::string> keys;
     for (const auto& [k, v] : doc.items())
         keys.push_back(k);
-    EXPECT_EQ(keys, (std::vector<std::string>{"version", "type", "comment", "signature", "entryCount", "fileCount",
+    EXPECT_EQ(keys, (std::vector<std::string>{"version", "type", "file", "comment", "signature", "entryCount", "fileCount",
                                               "timestamp", "timestampIso", "entries"}));
     EXPECT_EQ(doc["version"], 1);
     EXPECT_EQ(doc["type"], "volume");
@@ -108,10 +108,11 @@ TEST(PackList, InfoJsonIsTheHeaderWithoutEntries)
     writeFile(dir / "v.qrb", volumeBytes({.comment = "c", .timestamp = 0xFFFFFFFF, .entries = {{"a", 0, 0, LAST}}}));
     const auto info = runCli({"info", (dir / "v.qrb").string(), "--json"});
     ASSERT_EQ(info.code, 0) << info.err;
-    EXPECT_EQ(nlohmann::json::parse(info.out),
-              nlohmann::json::parse(R"({"version": 1, "type": "volume", "comment": "c", "signature": "KRMTLW_V2.00",
-                                        "entryCount": 1, "fileCount": 1, "timestamp": 4294967295,
-                                        "timestampIso": null})"));
+    auto expected = nlohmann::json::parse(R"({"version": 1, "type": "volume", "comment": "c",
+                                              "signature": "KRMTLW_V2.00", "entryCount": 1, "fileCount": 1,
+                                              "timestamp": 4294967295, "timestampIso": null})");
+    expected["file"] = (dir / "v.qrb").string();
+    EXPECT_EQ(nlohmann::json::parse(info.out), expected);
     EXPECT_NE(runCli({"info", (dir / "v.qrb").string()}).out.find("not a valid date"), std::string::npos);
 }
 

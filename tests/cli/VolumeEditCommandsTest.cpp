@@ -54,6 +54,16 @@ TEST_F(EditCommands, RefusalsWriteNothing)
         EXPECT_EQ(r.code, c.code) << c.args[0] << ": " << r.err;
         EXPECT_NE(r.err.find(c.errHas), std::string::npos) << r.err;
     }
+    // A missing or wrong replacement is named with the reason, not the volume.
+    for (const char* command : {"replace", "replace-image"}) {
+        auto r = runCli({command, volume, "data.bin", (dir / "missing.png").string()});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.err.find(command + std::string(": ") + (dir / "missing.png").string() + ": No such file"),
+                  std::string::npos) << r.err;
+        r = runCli({command, volume, "data.bin", dir.path().string()});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.err.find("is a directory"), std::string::npos) << r.err;
+    }
     // Without --yes the conversion is shown, nothing is written, and that is a success.
     const auto preview = runCli({"replace-image", volume, "pic.tex", (dir / "image.tex").string()});
     EXPECT_EQ(preview.code, 0) << preview.err;

@@ -15,9 +15,11 @@ namespace {
 TEST(CliInfo, ImagesGiveTheirSizeAndAlpha)
 {
     EXPECT_EQ(runCli({"info", fixture("png_rgba.png"), "--json"}).out,
-              "{\"version\": 1, \"type\": \"image\", \"width\": 13, \"height\": 7, \"alpha\": true}\n");
+              "{\"version\": 1, \"type\": \"image\", \"file\": \"" + fixture("png_rgba.png")
+                  + "\", \"format\": \"PNG\", \"width\": 13, \"height\": 7, \"alpha\": true}\n");
     EXPECT_EQ(runCli({"info", fixture("pcx_24bit.pcx"), "--json"}).out,
-              "{\"version\": 1, \"type\": \"image\", \"width\": 13, \"height\": 7, \"alpha\": false}\n");
+              "{\"version\": 1, \"type\": \"image\", \"file\": \"" + fixture("pcx_24bit.pcx")
+                  + "\", \"format\": \"PCX\", \"width\": 13, \"height\": 7, \"alpha\": false}\n");
     const auto text = runCli({"info", fixture("tga_16.tga")});
     EXPECT_NE(text.out.find("format:     TGA"), std::string::npos) << text.out;
     const auto refused = runCli({"info", fixture("refused.gif")});

@@ -1,0 +1,54 @@
+// The language of the command line's messages, chosen from the locale.
+#include "Language.h"
+#include "RunCli.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace testsupport;
+
+TEST(Language, ChosenFromTheFirstSetLocaleVariable)
+{
+    using cli::Language;
+    const struct {
+        std::map<std::string, std::string> env;
+        Language expected;
+    } cases[] = {
+        {{}, Language::English},
+        {{{"LANG", "de_DE.UTF-8"}}, Language::German},
+        {{{"LANG", "de"}}, Language::German},
+        {{{"LANG", "de_AT@euro"}}, Language::German},
+        {{{"LANG", "en_US.UTF-8"}}, Language::English},
+        {{{"LANG", "C"}}, Language::English},
+        {{{"LANG", "den_XX"}}, Language::English},
+        // LC_MESSAGES wins over LANG, LC_ALL over both; an empty one counts as unset.
+        {{{"LANG", "en_GB"}, {"LC_MESSAGES", "de_CH.UTF-8"}}, Language::German},
+        {{{"LANG", "de_DE"}, {"LC_MESSAGES", "C.UTF-8"}}, Language::English},
+        {{{"LC_ALL", "de_DE"}, {"LC_MESSAGES", "en_US"}, {"LANG", "en_US"}}, Language::German},
+        {{{"LC_ALL", "POSIX"}, {"LANG", "de_DE"}}, Language::English},
+        {{{"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANG", "de_DE"}}, Language::German},
+    };
+    for (const auto& c : cases) {
+        const auto lookup = [&](const char* name) -> std::optional<std::string> {
+            const auto it = c.env.find(name);
+            return it == c.env.end() ? std::nullopt : std::optional<std::string>(it->second);
+        };
+        std::string shown;
+        for (const auto& [k, v] : c.env)
+            shown += k + "=" + v + " ";
+        EXPECT_EQ(cli::languageFromLocale(lookup), c.expected) << shown;
+    }
+}
+
+TEST(Language, TheCommandLineSpeaksTheChosenLanguage)
+{
+    cli::setLanguage(cli::Language::German);
+    const auto german = runCli({"list"});
+    const auto help = runCli({"--help"});
+    cli::setLanguage(cli::Language::English);
+    const auto english = runCli({"list"});
+    EXPECT_NE(german.err.find("fehlende Argumente"), std::string::npos) << german.err;
+    EXPECT_NE(help.out.find("Befehle:"), std::string::npos) << help.out;
+    EXPECT_NE(english.err.find("missing arguments"), std::string::npos) << english.err;
+}
