@@ -109,10 +109,6 @@ public:
     void refreshPictureView() override;
     void setPictureZoom(float zoom) override;
     void relayoutPictureView() override;
-    ViewState pictureViewState() override;
-    void redrawPictureView() override;
-    bool runSizeDialog(SizeDialogModel& model) override;
-    bool runAdjustmentDialog(AdjustmentDialogModel& model) override;
     void setPictureSmoothing(bool on) override;
     void emptySelection() override;
     void clearVolumeBrowser() override;

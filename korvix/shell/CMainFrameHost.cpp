@@ -182,24 +182,6 @@ void CMainFrame::setPictureZoom(float zoom)
 
 void CMainFrame::relayoutPictureView() { m_pPanePicture->refresh(); }
 
-ViewState CMainFrame::pictureViewState()
-{
-    const PictureGeometry g = m_pPanePicture->pictureGeometry();
-    ViewState v;
-    v.clientWidth = g.clientWidth;
-    v.clientHeight = g.clientHeight;
-    v.scrollX = g.scrollX;
-    v.scrollY = g.scrollY;
-    return v;
-}
-
-void CMainFrame::redrawPictureView() { m_pPanePicture->refresh(); }
-
-// The size and adjustment dialogs are the dialog library's; until the frame
-// runs them, the commands that need them end as if cancelled.
-bool CMainFrame::runSizeDialog(SizeDialogModel&) { return false; }
-bool CMainFrame::runAdjustmentDialog(AdjustmentDialogModel&) { return false; }
-
 void CMainFrame::setPictureSmoothing(bool on) { m_pPanePicture->setSmooth(on); }
 
 void CMainFrame::emptySelection() { m_pPanePicture->viewport()->update(); }
