@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QScreen>
 #include <QLabel>
 #include <QSlider>
 #include <QSplitter>
@@ -57,6 +58,7 @@ private slots:
     void recentFilesAndMenuHint();
     void hotKeysActivatePanes();
     void pasteTakesTheClipboardPicture();
+    void savedWindowRectangleOnlyWhenOnAScreen();
     void aboutWindowIsShapedAndClosesOnRightClick();
 };
 
@@ -337,6 +339,29 @@ void MainFrameTest::pasteTakesTheClipboardPicture()
     QCOMPARE(f->statusText(0), QStringLiteral(" 40 x 30"));
     QVERIFY(f->action(ID_MAP_0)->isChecked());
     QVERIFY(!f->action(ID_MAP_1)->isEnabled());
+}
+
+void MainFrameTest::savedWindowRectangleOnlyWhenOnAScreen()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const struct {
+        QRect saved;
+        bool used;
+    } cases[] = {
+        {QRect(screen.topLeft() + QPoint(20, 30), QSize(700, 500)), true},
+        {QRect(screen.right() + 5000, screen.bottom() + 5000, 700, 500), false},  // a monitor that is gone
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        {
+            auto s = shelltest::settingsIn(dir);
+            s->setValue("Settings/MainWinPos", FrameSettings::encodeWindowRect(c.saved));
+        }
+        auto s = shelltest::settingsIn(dir);
+        CMainFrame frame(*s);
+        QCOMPARE(frame.size() == c.saved.size(), c.used);
+        QCOMPARE(frame.pos() == c.saved.topLeft(), c.used);
+    }
 }
 
 void MainFrameTest::aboutWindowIsShapedAndClosesOnRightClick()
