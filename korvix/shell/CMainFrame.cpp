@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenuBar>
@@ -508,11 +509,14 @@ void CMainFrame::restoreMenuHint()
     m_wndStatusPanes[2]->setText(m_strHint);
 }
 
-bool CMainFrame::openStartupFile(const QString& path)
+bool CMainFrame::openStartupFile(const QString& argument)
 {
-    const bool ok = m_pDocument->openFile(path.toStdString(), false);
+    // The full path, as a file chosen in a dialog has it: the title, the
+    // status bar and the recent-file list then mean the same from any folder.
+    const std::string path = QFileInfo(argument).absoluteFilePath().toStdString();
+    const bool ok = m_pDocument->openFile(path, false);
     if (ok)
-        addRecentFile(path.toStdString());
+        addRecentFile(path);
     updateCommandStates();
     return ok;
 }

@@ -11,6 +11,10 @@
 
 int runKorvix(int argc, char* argv[])
 {
+    // Whole-number device pixel ratios only: on a high-DPI screen every picture
+    // pixel then covers exactly zoom x ratio device pixels, never a blurred or
+    // uneven fraction.
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Tessarin"));
     QApplication::setApplicationName(QStringLiteral("Korvix"));

@@ -1,11 +1,14 @@
 #include "ShellFixtures.h"
 #include "document/CKestrelDoc.h"
 #include "document/CommandIds.h"
+#include "shell/CAboutWindow.h"
 #include "shell/CMainFrame.h"
 #include "views/CPictureView.h"
 #include "views/CShortInfoView.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QScreen>
 #include <QLabel>
 #include <QSlider>
 #include <QSplitter>
@@ -54,6 +57,9 @@ private slots:
     void startingWithAMissingOrDamagedFileKeepsRunning();
     void recentFilesAndMenuHint();
     void hotKeysActivatePanes();
+    void pasteTakesTheClipboardPicture();
+    void savedWindowRectangleOnlyWhenOnAScreen();
+    void aboutWindowIsShapedAndClosesOnRightClick();
 };
 
 void MainFrameTest::firstRunArrangement()
@@ -304,6 +310,82 @@ void MainFrameTest::hotKeysActivatePanes()
     QCOMPARE(f->lowerLeftTabs()->currentIndex(), 0);
     QTest::keyClick(f.frame.get(), Qt::Key_2, Qt::AltModifier);
     QCOMPARE(f->lowerLeftTabs()->currentIndex(), 1);
+}
+
+void MainFrameTest::pasteTakesTheClipboardPicture()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    QGuiApplication::clipboard()->clear();
+    f->updateCommandStates();
+    QVERIFY(!f->action(ID_EDIT_PASTE)->isEnabled());
+
+    QImage picture(40, 30, QImage::Format_ARGB32);
+    picture.fill(QColor(10, 20, 30, 40));
+    picture.setPixelColor(3, 2, QColor(200, 100, 50));
+    QGuiApplication::clipboard()->setImage(picture);
+    f->updateCommandStates();
+    QVERIFY(f->action(ID_EDIT_PASTE)->isEnabled());
+    f->action(ID_EDIT_PASTE)->trigger();
+
+    const CKestrelDoc& doc = f->document();
+    QCOMPARE(doc.mapCount(), 1);
+    const PixelBitmap& map = (*doc.maps())[0];
+    QCOMPARE(map.width(), 40);
+    QCOMPARE(map.height(), 30);
+    QVERIFY(!map.hasAlpha());  // a pasted picture comes without alpha
+    QCOMPARE(map.pixelAt(3, 2) & 0xFFFFFFu, 0xC86432u);
+    QCOMPARE(f->statusText(2), QStringLiteral(" Daten aus der Zwischenablage"));
+    QCOMPARE(f->statusText(0), QStringLiteral(" 40 x 30"));
+    QVERIFY(f->action(ID_MAP_0)->isChecked());
+    QVERIFY(!f->action(ID_MAP_1)->isEnabled());
+}
+
+void MainFrameTest::savedWindowRectangleOnlyWhenOnAScreen()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const struct {
+        QRect saved;
+        bool used;
+    } cases[] = {
+        {QRect(screen.topLeft() + QPoint(20, 30), QSize(700, 500)), true},
+        {QRect(screen.right() + 5000, screen.bottom() + 5000, 700, 500), false},  // a monitor that is gone
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        {
+            auto s = shelltest::settingsIn(dir);
+            s->setValue("Settings/MainWinPos", FrameSettings::encodeWindowRect(c.saved));
+        }
+        auto s = shelltest::settingsIn(dir);
+        CMainFrame frame(*s);
+        QCOMPARE(frame.size() == c.saved.size(), c.used);
+        QCOMPARE(frame.pos() == c.saved.topLeft(), c.used);
+    }
+}
+
+void MainFrameTest::aboutWindowIsShapedAndClosesOnRightClick()
+{
+    CAboutWindow about;
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    QCOMPARE(about.size(), QSize(254, 239));
+    const QRegion shape = about.mask();
+    QVERIFY(!shape.isEmpty());
+    QVERIFY(!shape.contains(QPoint(0, 0)));     // the magenta corner is cut away
+    QVERIFY(shape.contains(QPoint(127, 120)));  // the middle of the picture stays
+    QVERIFY(about.findChild<QLabel*>("Credit")->text().startsWith(QStringLiteral("Korvix 0.93")));
+    QTest::mouseClick(&about, Qt::RightButton, {}, QPoint(127, 120));
+    QVERIFY(!about.isVisible());
+
+    // The region is built from runs of non-key pixels in each row.
+    QImage key(6, 2, QImage::Format_RGB32);
+    key.fill(qRgb(255, 0, 255));
+    key.setPixel(1, 0, qRgb(0, 0, 0));
+    key.setPixel(2, 0, qRgb(255, 0, 254));
+    key.setPixel(5, 1, qRgb(1, 1, 1));
+    const QRegion r = CAboutWindow::regionFromPicture(key, qRgb(255, 0, 255));
+    QCOMPARE(r, QRegion(1, 0, 2, 1) + QRegion(5, 1, 1, 1));
 }
 
 QTEST_MAIN(MainFrameTest)
