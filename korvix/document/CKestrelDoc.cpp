@@ -6,7 +6,7 @@
 #include "codecs/imagefile/ImageFile.h"
 #include "document/CommandIds.h"
 #include "document/DocumentInternal.h"
-#include "document/filters/ImageFilters.h"
+#include "filters/ImageFilters.h"
 
 #include <cstdio>
 #include <cstring>
@@ -290,7 +290,7 @@ bool CKestrelDoc::adoptMaps(NewMaps&& fresh, bool oldRedraw)
             m_host.refreshPictureView();
         m_bRedraw = true;
     }
-    m_host.emptySelection();
+    clearSelection();
     m_bNoSelection = m_nMaps != 1;
     return true;
 }
@@ -338,7 +338,7 @@ void CKestrelDoc::paste()
     m_host.setStatusText(2, " Daten aus der Zwischenablage");
     m_strName = "unbenannt.tex";
     m_host.setWindowTitle(m_strName + TITLE_SUFFIX);
-    m_host.emptySelection();
+    clearSelection();
     m_bNoSelection = false;
     if (oldRedraw && m_host.hasPictureView())
         m_host.refreshPictureView();

@@ -12,12 +12,15 @@
 #include "document/DocumentHost.h"
 #include "document/EntryRecord.h"
 #include "document/ExportDialogModel.h"
+#include "document/SelectionTracker.h"
+#include "filters/ProcessRegion.h"
 
 #include <qorbm.h>
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -127,6 +130,52 @@ public:
     // Channel switches of the image operations.
     bool m_bRed = true, m_bGreen = true, m_bBlue = true;
 
+    // ---- selection, image operations, information report, adjustments ----
+    // Each command returns true when it ran to its end (also when there was
+    // nothing to change) and false when it stopped: refused with a message,
+    // cancelled, or a working image could not be had.
+    SelectionTracker& tracker() { return m_tracker; }
+    const SelectionTracker& tracker() const { return m_tracker; }
+    // The picture view's geometry with the shown picture's size and the zoom.
+    ViewState selectionView();
+    // Enabling rules of the commands below; nothing for other ids.
+    std::optional<bool> editCommandEnabled(int id) const;
+    // Runs one of the commands below by its id; false for other ids.
+    bool editCommand(int id);
+
+    void selectAllCommand();
+    void selectNoneCommand();
+    bool selectionDialogCommand();
+    void clearSelection();
+    // The processing region from the selection (channel 0), clipped to the map.
+    ProcessRegion regionFromSelection() const;
+
+    void channelToggle(int id);
+    void allChannelsCommand();
+    bool invertColour();
+    bool invertAlpha();
+    bool createAlpha();
+    bool removeAlpha();
+    bool removeSmallMaps();
+    bool crop();
+    bool resize();
+    // Sharpen, the two blurs and the two alpha blurs, by command id.
+    bool filterCommand(int id);
+    bool rotate(bool clockwise);
+    bool mirror(bool leftRight);
+
+    // The information report's text, and the command that shows it.
+    std::string informationReport() const;
+    void objectInfoCommand();
+
+    bool brightnessCommand();
+    bool contrastCommand();
+    bool gammaCommand();
+    void setDisplayModeWithButtons(int mode);
+    // The lookup tables of the contrast (v = -127 ... 127) and gamma (0.01 ... 4.0) dialogs.
+    static std::array<std::uint8_t, 256> contrastTable(int v);
+    static std::array<std::uint8_t, 256> gammaTable(double gamma);
+
 private:
     struct NewMaps {
         std::unique_ptr<MapSet> maps;
@@ -149,6 +198,22 @@ private:
     bool checkVolumeTime(const korvix::DosDateTime& time);
     bool writeFileBytes(const std::string& path, const std::uint8_t* bytes, std::size_t size);
     bool readEntry(const EntryRecord& r, std::vector<std::uint8_t>& out);
+
+    // ---- image operations and adjustments ----
+    struct Adjustment;
+    void leaveSmoothView();
+    PixelBitmap& singleMap() { return (*m_pMaps)[0]; }
+    void replaceMap(PixelBitmap&& map);
+    void rebuildAndRedraw(bool full);
+    void brightnessPreview(Adjustment& a, int da, int dc, bool adjustAlpha);
+    void applyTable(Adjustment& a, const std::array<std::uint8_t, 256>& table);
+    bool tableCommand(bool gamma);
+    void showPreviewBitmap(const PixelBitmap& result);
+
+    SelectionTracker m_tracker;
+    // While a preview is shown in the RGBA or alpha view, the display buffer is
+    // built from this bitmap instead of the current map.
+    const PixelBitmap* m_pDisplaySource = nullptr;
 
     DocumentHost& m_host;
     std::unique_ptr<MapSet> m_pMaps;

@@ -98,7 +98,7 @@ void smoothPass(const PixelBitmap& src, PixelBitmap& dst, bool horizontal)
 
 void CKestrelDoc::rebuildViewBuffer(int which)
 {
-    const PixelBitmap& map = (*m_pMaps)[m_nCurMap];
+    const PixelBitmap& map = m_pDisplaySource ? *m_pDisplaySource : (*m_pMaps)[m_nCurMap];
     PixelBitmap& buffer = m_pViewBuffers[static_cast<std::size_t>(which)];
     if (buffer.width() != map.width() || buffer.height() != map.height())
         buffer.create(map.width(), map.height(), 32, true);
@@ -166,7 +166,7 @@ void CKestrelDoc::selectMapCommand(int k)
     const bool oldRedraw = m_bRedraw;
     m_bRedraw = false;
     m_nCurMap = k;
-    m_host.emptySelection();
+    clearSelection();
     m_bNoSelection = m_nMaps != 1;
     if (m_nLargestMap >= 0 && m_nLargestMap < 10)
         m_host.setButtonPressed(m_mapButtonIds[static_cast<std::size_t>(m_nLargestMap)], false);
@@ -296,6 +296,8 @@ bool CKestrelDoc::commandEnabled(int id) const
     case ID_EDIT_PASTE:
         return m_host.clipboardHasBitmap();
     default:
+        if (const auto rule = editCommandEnabled(id))
+            return *rule;
         // The view, export, information and copy commands and the image
         // operations follow the same rule.
         return m_bReady;

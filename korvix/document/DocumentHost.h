@@ -5,6 +5,7 @@
 
 #include "codecs/PixelBitmap.h"
 #include "common/Text.h"
+#include "document/SelectionTracker.h"
 
 #include <array>
 #include <cstddef>
@@ -14,7 +15,9 @@
 #include <string_view>
 #include <vector>
 
+class AdjustmentDialogModel;
 class ExportDialogModel;
+class SizeDialogModel;
 
 enum class MessageIcon { None, Information, Error, Warning, Question };
 enum class MessageButtons { Ok, OkCancel, YesNo };
@@ -113,4 +116,17 @@ public:
     virtual std::optional<PixelBitmap> clipboardBitmap() = 0;
     // Plays a sound from memory and returns when it has ended.
     virtual void playSound(const std::uint8_t* bytes, std::size_t size) = 0;
+
+    // ---- editing: the picture view's geometry, its plain redraw and the editing dialogs ----
+    // The picture view's client size and scroll position now. The document fills
+    // in the shown picture's size and the zoom itself (CKestrelDoc::selectionView()).
+    virtual ViewState pictureViewState() = 0;
+    // The picture view's refresh(): scroll range to the zoomed picture, repaint.
+    // (refreshPictureView() is the full update that also rewrites the status panes.)
+    virtual void redrawPictureView() = 0;
+    // Runs the size dialog over the model (see SizeDialogModel.h); true for OK.
+    virtual bool runSizeDialog(SizeDialogModel& model) = 0;
+    // Runs a brightness, contrast or gamma dialog over the model, which computes
+    // its previews through the document (see AdjustmentDialogModel.h); true for OK.
+    virtual bool runAdjustmentDialog(AdjustmentDialogModel& model) = 0;
 };

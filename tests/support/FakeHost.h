@@ -3,7 +3,9 @@
 
 #include "document/CommandIds.h"
 #include "document/DocumentHost.h"
+#include "document/AdjustmentDialogModel.h"
 #include "document/ExportDialogModel.h"
+#include "document/SizeDialogModel.h"
 
 #include <deque>
 #include <functional>
@@ -45,6 +47,12 @@ struct FakeHost : DocumentHost {
     std::function<bool(ExportDialogModel&)> exportDialog;
     std::optional<VolumeDataAnswer> volumeData;
     std::optional<PixelBitmap> clipboard;
+    // The picture view's client size and scroll position.
+    ViewState viewport{400, 300, 0, 0};
+    int redraws = 0;
+    // Dialog scripts; a dialog without one is cancelled.
+    std::function<bool(SizeDialogModel&)> sizeDialog;
+    std::function<bool(AdjustmentDialogModel&)> adjustmentDialog;
 
     std::vector<std::string> messageTexts() const
     {
@@ -121,6 +129,10 @@ struct FakeHost : DocumentHost {
     bool clipboardHasBitmap() override { return clipboard.has_value(); }
     std::optional<PixelBitmap> clipboardBitmap() override { return clipboard; }
     void playSound(const std::uint8_t* bytes, std::size_t size) override { sounds.emplace_back(bytes, bytes + size); }
+    ViewState pictureViewState() override { return viewport; }
+    void redrawPictureView() override { ++redraws; }
+    bool runSizeDialog(SizeDialogModel& model) override { return sizeDialog && sizeDialog(model); }
+    bool runAdjustmentDialog(AdjustmentDialogModel& model) override { return adjustmentDialog && adjustmentDialog(model); }
 
 private:
     static std::optional<std::string> next(std::deque<std::optional<std::string>>& queue)

@@ -1,0 +1,140 @@
+// The selection: a rectangle with handles that lives in the picture view's
+// client coordinates, is snapped to whole map pixels and never leaves the
+// picture. The document owns one (CKestrelDoc::tracker()); the picture view
+// feeds it input and draws what it returns. No user-interface types: plain
+// integers, so the rules are tested headless.
+//
+// How the picture view drives it (all on the user-interface thread):
+//   - Every call takes a ViewState: the client size, the scroll position, the
+//     shown picture's size in map pixels and the integer zoom, as they are at
+//     the moment of the call. The picture's origin and its client rectangle are
+//     derived from it (pictureRect()).
+//   - Left button down (document ready, selection allowed): beginTrack(point).
+//     Each mouse move while the button is held: trackTo(point), then draw
+//     trackingRect() as the drag outline. Button up: endTrack(). Escape or the
+//     right button: cancelTrack().
+//   - Scrolling by (dx, dy) scroll pixels: shiftSelection(dx, dy).
+//   - A new zoom: rescaleSelection(old zoom, view at the new zoom).
+//   - Resizing the window, or a full update after the picture changed:
+//     placeSelection(view), with the scroll position after the framework has
+//     clamped it; the selection then sits over the same map pixels again.
+//   - Painting while present(): outlineRect() as a dotted line, handles() as
+//     solid squares. Cursor requests over a present selection: cursorAt().
+//
+// Rectangles are half-open: right and bottom are one past the last pixel.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <vector>
+
+struct TrackerRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+
+    int width() const { return right - left; }
+    int height() const { return bottom - top; }
+    bool isEmpty() const { return right <= left || bottom <= top; }
+    TrackerRect normalized() const;
+    bool contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
+    friend bool operator==(const TrackerRect&, const TrackerRect&) = default;
+};
+
+// A rectangle of map pixels with both edges included (as the image operations use it).
+struct ImageRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    friend bool operator==(const ImageRect&, const ImageRect&) = default;
+};
+
+// What the picture view looks like at the moment of a call.
+struct ViewState {
+    int clientWidth = 0, clientHeight = 0;
+    int scrollX = 0, scrollY = 0;
+    int imageWidth = 0, imageHeight = 0;  // the shown picture, in map pixels
+    int zoom = 1;                         // 1, 2, 4, 8, 16 or 32
+
+    // The picture's top-left corner in scroll coordinates: centred when it is
+    // smaller than the client area, else at 0.
+    int originX() const;
+    int originY() const;
+};
+
+class SelectionTracker {
+public:
+    enum Hit { HitNothing = -1, HitTopLeft = 0, HitTopRight, HitBottomRight, HitBottomLeft,
+               HitTop, HitRight, HitBottom, HitLeft, HitInside };
+    enum class Cursor { Default, SizeNwSe, SizeNeSw, SizeNs, SizeWe, SizeAll };
+
+    static constexpr int DEFAULT_HANDLE_SIZE = 5;
+
+    // The picture's rectangle in client coordinates.
+    static TrackerRect pictureRect(const ViewState& view);
+
+    // ---- state ----
+    bool present() const { return m_bPresent; }
+    const TrackerRect& rect() const { return m_rect; }  // may be inverted while tracking
+    const TrackerRect& imageRect() const { return m_imageRect; }
+    int offsetX() const { return m_offsetX; }
+    int offsetY() const { return m_offsetY; }
+    int zoom() const { return m_zoom; }
+    int handleSize() const { return m_handleSize; }
+
+    // The selection in map pixels, both edges included; nothing when no
+    // selection is present.
+    std::optional<ImageRect> selectionImageRect() const;
+
+    // ---- commands ----
+    void selectAll(const ViewState& view);
+    // Empties the rectangle; nothing is present afterwards.
+    void clearSelection();
+    // width x height map pixels at the picture's top-left corner.
+    void setSelectionSize(int width, int height, const ViewState& view);
+    // Puts back a rectangle and presence saved earlier (the size dialog's Cancel).
+    void restore(const TrackerRect& rect, bool present);
+
+    // ---- view changes ----
+    void rescaleSelection(int oldZoom, const ViewState& view);
+    void shiftSelection(int dx, int dy);
+    void placeSelection(const ViewState& view);
+
+    // ---- mouse ----
+    // Starts tracking at a client point: returns the hit code. Outside the
+    // selection (or with none) a rubber band is anchored at the point.
+    int beginTrack(int x, int y, const ViewState& view);
+    void trackTo(int x, int y);
+    const TrackerRect& trackingRect() const { return m_rect; }
+    bool tracking() const { return m_bTracking; }
+    // Keeps the tracked rectangle: a selection is present when it is wider and
+    // higher than 2 client pixels.
+    void endTrack();
+    void cancelTrack();
+
+    // ---- drawing and cursor ----
+    int hitTest(int x, int y) const;
+    Cursor cursorAt(int x, int y) const;
+    // The dotted outline, one pixel outside the rectangle.
+    TrackerRect outlineRect() const;
+    // The handle squares, indexed by hit code 0 ... 7; empty rectangles for
+    // the middle handles that the rectangle is too small for.
+    std::array<TrackerRect, 8> handles() const;
+
+private:
+    // The program's own rule for every tracked rectangle: snap to the zoomed
+    // pixel grid, then keep the rectangle inside the picture.
+    TrackerRect adjust(TrackerRect r, int hit) const;
+    void recomputeOffset();
+
+    TrackerRect m_rect;
+    TrackerRect m_imageRect;
+    int m_handleSize = DEFAULT_HANDLE_SIZE;
+    bool m_bPresent = true;
+    int m_offsetX = 0, m_offsetY = 0;
+    int m_zoom = 1;
+
+    // Tracking state.
+    bool m_bTracking = false;
+    int m_nTrackHit = HitNothing;
+    int m_pressX = 0, m_pressY = 0;
+    TrackerRect m_startRect;     // the rectangle when the press happened
+    TrackerRect m_savedRect;     // restored by cancelTrack()
+    bool m_bSavedPresent = false;
+};

@@ -1,0 +1,61 @@
+#include "document/SizeDialogModel.h"
+
+#include "document/EditMessages.h"
+
+std::vector<int> SizeDialogModel::allSizes()
+{
+    return {2048, 1024, 512, 256, 128, 64, 32, 16, 8, 4};
+}
+
+SizeDialogModel SizeDialogModel::forSelection(int pictureWidth, int pictureHeight, LiveFn live)
+{
+    SizeDialogModel m;
+    m.m_strTitle = editmsg::TITLE_SELECT;
+    for (const int v : allSizes()) {
+        if (v <= pictureWidth)
+            m.m_widths.push_back(v);
+        if (v <= pictureHeight)
+            m.m_heights.push_back(v);
+    }
+    m.m_bLive = true;
+    m.m_live = std::move(live);
+    return m;
+}
+
+SizeDialogModel SizeDialogModel::forResize()
+{
+    SizeDialogModel m;
+    m.m_strTitle = editmsg::TITLE_RESIZE;
+    m.m_widths = allSizes();
+    m.m_heights = allSizes();
+    return m;
+}
+
+void SizeDialogModel::open()
+{
+    m_nWidth = m_widths.empty() ? 0 : m_widths.front();
+    m_nHeight = m_heights.empty() ? 0 : m_heights.front();
+    announce();
+}
+
+void SizeDialogModel::chooseWidth(int index)
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= m_widths.size())
+        return;
+    m_nWidth = m_widths[static_cast<std::size_t>(index)];
+    announce();
+}
+
+void SizeDialogModel::chooseHeight(int index)
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= m_heights.size())
+        return;
+    m_nHeight = m_heights[static_cast<std::size_t>(index)];
+    announce();
+}
+
+void SizeDialogModel::announce() const
+{
+    if (m_bLive && m_live)
+        m_live(m_nWidth, m_nHeight);
+}
