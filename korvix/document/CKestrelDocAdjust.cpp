@@ -1,12 +1,12 @@
 // Brightness, contrast and gamma: previews computed from the untouched map
 // while the dialog is open, then committed or discarded.
+#include "codecs/BitmapFilterImage.h"
 #include "document/CKestrelDoc.h"
 
 #include "document/AdjustmentDialogModel.h"
 #include "document/CommandIds.h"
 #include "document/DocumentInternal.h"
 #include "document/EditMessages.h"
-#include "codecs/BitmapFilterImage.h"
 #include "filters/ImageFilters.h"
 
 #include <cmath>

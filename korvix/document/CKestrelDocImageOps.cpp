@@ -2,13 +2,13 @@
 // inverting, alpha on and off, removing the small maps, crop, resize, the
 // neighbourhood filters, rotating and mirroring; the selection commands and
 // the information report.
+#include "codecs/BitmapFilterImage.h"
 #include "document/CKestrelDoc.h"
 
 #include "document/CommandIds.h"
 #include "document/DocumentInternal.h"
 #include "document/EditMessages.h"
 #include "document/SizeDialogModel.h"
-#include "codecs/BitmapFilterImage.h"
 #include "filters/ImageFilters.h"
 
 #include <algorithm>

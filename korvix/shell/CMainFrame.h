@@ -109,6 +109,10 @@ public:
     void refreshPictureView() override;
     void setPictureZoom(float zoom) override;
     void relayoutPictureView() override;
+    ViewState pictureViewState() override;
+    void redrawPictureView() override;
+    bool runSizeDialog(SizeDialogModel& model) override;
+    bool runAdjustmentDialog(AdjustmentDialogModel& model) override;
     void setPictureSmoothing(bool on) override;
     void emptySelection() override;
     void clearVolumeBrowser() override;
@@ -124,10 +128,11 @@ public:
     bool clipboardHasBitmap() override;
     std::optional<PixelBitmap> clipboardBitmap() override;
     void playSound(const std::uint8_t* bytes, std::size_t size) override;
-    ViewState pictureViewState() override;
-    void redrawPictureView() override;
-    bool runSizeDialog(SizeDialogModel& model) override;
-    bool runAdjustmentDialog(AdjustmentDialogModel& model) override;
+
+    // Answers message boxes instead of showing them (tests and scripted runs).
+    std::function<MessageAnswer(const std::string& text, const std::string& caption, MessageIcon icon,
+                                MessageButtons buttons)>
+        messageHook;
 
     // The dialogs of the volume editing and export, plugged in by their library.
     std::function<bool(ExportDialogModel&)> exportDialog;

@@ -43,6 +43,8 @@ QString dialogFilter(const std::string& filter)
 MessageAnswer CMainFrame::messageBox(const std::string& text, const std::string& caption, MessageIcon icon,
                                      MessageButtons buttons)
 {
+    if (messageHook)
+        return messageHook(text, caption, icon, buttons);
     QMessageBox::Icon qicon = QMessageBox::NoIcon;
     switch (icon) {
     case MessageIcon::Information: qicon = QMessageBox::Information; break;
@@ -289,32 +291,18 @@ std::optional<PixelBitmap> CMainFrame::clipboardBitmap()
     return bitmap;
 }
 
-void CMainFrame::playSound(const std::uint8_t* bytes, std::size_t size)
-{
-    m_pSound->play(bytes, size);
-}
-
 ViewState CMainFrame::pictureViewState()
 {
-    ViewState v;
-    const QWidget* client = m_pPanePicture->viewport();
-    v.clientWidth = client->width();
-    v.clientHeight = client->height();
-    v.scrollX = m_pPanePicture->horizontalScrollBar()->value();
-    v.scrollY = m_pPanePicture->verticalScrollBar()->value();
-    return v;
+    return m_pPanePicture->viewState();
 }
 
-void CMainFrame::redrawPictureView()
-{
-    m_pPanePicture->refresh();
-}
+void CMainFrame::redrawPictureView() { m_pPanePicture->refresh(); }
 
 bool CMainFrame::runSizeDialog(SizeDialogModel& model)
 {
     if (sizeDialog)
         return sizeDialog(model);
-    messageBox("Der Größendialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information,
+    messageBox("Der Größen-Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information,
                MessageButtons::Ok);
     return false;
 }
@@ -323,7 +311,13 @@ bool CMainFrame::runAdjustmentDialog(AdjustmentDialogModel& model)
 {
     if (adjustmentDialog)
         return adjustmentDialog(model);
-    messageBox("Der Einstelldialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information,
+    messageBox("Dieser Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information,
                MessageButtons::Ok);
     return false;
 }
+
+void CMainFrame::playSound(const std::uint8_t* bytes, std::size_t size)
+{
+    m_pSound->play(bytes, size);
+}
+

@@ -1,7 +1,9 @@
 #include "shell/DesktopPanes.h"
 
+#include "dialogs/CAdjustmentDialog.h"
 #include "dialogs/CExportDialog.h"
 #include "dialogs/CRenameDialog.h"
+#include "dialogs/CSizeDialog.h"
 #include "dialogs/CVolumeDataDialog.h"
 #include "document/CKestrelDoc.h"
 #include "filetree/CFileTreeView.h"
@@ -39,6 +41,14 @@ DesktopPanes::DesktopPanes(CMainFrame& frame)
         return CVolumeDataDialog::run(&frame, current);
     };
     frame.renameDialog = [&frame](const std::string& oldName) { return CRenameDialog::run(&frame, oldName); };
+    frame.sizeDialog = [&frame](SizeDialogModel& model) {
+        CSizeDialog dialog(model, &frame);
+        return dialog.exec() == QDialog::Accepted;
+    };
+    frame.adjustmentDialog = [&frame](AdjustmentDialogModel& model) {
+        CAdjustmentDialog dialog(model, &frame);
+        return dialog.exec() == QDialog::Accepted;
+    };
 }
 
 DesktopPanes::~DesktopPanes()
@@ -46,6 +56,8 @@ DesktopPanes::~DesktopPanes()
     m_frame.exportDialog = nullptr;
     m_frame.volumeDataDialog = nullptr;
     m_frame.renameDialog = nullptr;
+    m_frame.sizeDialog = nullptr;
+    m_frame.adjustmentDialog = nullptr;
     m_frame.installLeftPanes(nullptr, nullptr, nullptr, nullptr);
 }
 

@@ -8,6 +8,7 @@
 #include "codecs/PixelBitmap.h"
 #include "document/PictureGeometry.h"
 #include "document/PixelReadout.h"
+#include "document/SelectionTracker.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -45,6 +46,8 @@ public:
 
     // The layout for the current client size, zoom and scroll position.
     PictureGeometry pictureGeometry() const;
+    // The same for the selection tracker.
+    ViewState viewState() const;
     // The picture's rectangle in client coordinates.
     QRect imageRectOnScreen() const;
     // The bitmap painting draws: the smoothed copy while smoothing, else the shown one.
@@ -58,6 +61,8 @@ signals:
     void readoutCleared();
     // Ctrl + wheel: +1 to zoom in, -1 to zoom out; the frame runs the command.
     void zoomStepRequested(int direction);
+    // A selection was drawn or dropped with the mouse.
+    void selectionChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -68,11 +73,15 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void updateScrollRange();
     void reportPixel(const QPoint& client);
     void drawPicture(QPainter& painter, const QRect& clip, const PictureGeometry& g) const;
+    void drawSelection(QPainter& painter) const;
+    void updateCursor(const QPoint& client);
+    SelectionTracker* tracker() const;
 
     CKestrelDoc* m_pDoc = nullptr;
     float m_zoom = 1.0f;

@@ -1,9 +1,14 @@
 // The export, rename and volume-data dialogs driven like a user would.
+#include "dialogs/CAdjustmentDialog.h"
 #include "dialogs/CExportDialog.h"
 #include "dialogs/CRenameDialog.h"
+#include "dialogs/CSizeDialog.h"
 #include "dialogs/CVolumeDataDialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QSlider>
+#include <QTimer>
 #include <QDateEdit>
 #include <QFile>
 #include <QFileDialog>
@@ -158,6 +163,93 @@ private slots:
         QCOMPARE(d.answer().time.year, 1980);  // a DOS date cannot lie before 1980
         d.dateEdit()->setDate(QDate(2108, 1, 1));
         QCOMPARE(d.answer().time.year, 2108);  // the document refuses it with its message
+    }
+
+    void brightnessEditValidationAndPreviewTicks()
+    {
+        std::vector<AdjustmentDialogModel::Values> previews;
+        AdjustmentDialogModel model(
+            AdjustmentDialogModel::Kind::Brightness, [&](const AdjustmentDialogModel::Values& v) { previews.push_back(v); },
+            {}, true);
+        CAdjustmentDialog d(model);
+        d.timer()->stop();  // the test is the clock
+        QCOMPARE(d.windowTitle(), QStringLiteral("Helligkeit"));
+        QCOMPARE(d.slider()->minimum(), -255);
+        QCOMPARE(d.slider()->maximum(), 255);
+        QCOMPARE(d.timer()->interval(), 65);
+        QVERIFY(d.colourRadio()->isChecked());
+        QVERIFY(d.alphaRadio()->isEnabled());
+
+        // Typing: digits with an optional leading minus; anything else is taken back.
+        d.edit()->setFocus();
+        d.edit()->selectAll();
+        QTest::keyClicks(d.edit(), "-4x2");
+        QCOMPARE(d.edit()->text(), QStringLiteral("-42"));
+        // Leaving the box clamps and moves the slider.
+        d.edit()->selectAll();
+        QTest::keyClicks(d.edit(), "900");
+        emit d.edit()->editingFinished();
+        QCOMPARE(d.edit()->text(), QStringLiteral("255"));
+        QCOMPARE(d.slider()->value(), 255);
+
+        // Preview: slider moves only mark a preview; each tick computes at most one.
+        d.previewBox()->click();
+        const auto before = previews.size();
+        d.slider()->setValue(10);
+        d.slider()->setValue(20);
+        d.slider()->setValue(30);
+        d.tick();
+        d.tick();
+        QCOMPARE(previews.size() - before, std::size_t{1});
+        QCOMPARE(previews.back().colour, 30);
+        QCOMPARE(d.edit()->text(), QStringLiteral("30"));
+        const auto settled = previews.size();
+        d.tick();
+        QCOMPARE(previews.size(), settled);  // nothing pending, nothing computed
+
+        // "Alpha" shows its own value.
+        d.alphaRadio()->click();
+        QCOMPARE(d.slider()->value(), 0);
+        d.slider()->setValue(-7);
+        d.tick();
+        QVERIFY(previews.back().adjustAlpha);
+        QCOMPARE(previews.back().alpha, -7);
+    }
+
+    void gammaDialogRange()
+    {
+        AdjustmentDialogModel model(AdjustmentDialogModel::Kind::Gamma, [](const AdjustmentDialogModel::Values&) {});
+        CAdjustmentDialog d(model);
+        QCOMPARE(d.windowTitle(), QStringLiteral("Gamma"));
+        QCOMPARE(d.slider()->minimum(), 10);
+        QCOMPARE(d.slider()->maximum(), 4000);
+        QCOMPARE(d.slider()->value(), 1000);
+        QCOMPARE(d.edit()->text(), QStringLiteral("1.0"));
+        QCOMPARE(d.timer()->interval(), 100);
+        QVERIFY(!d.colourRadio());
+        d.slider()->setValue(2500);
+        QCOMPARE(d.edit()->text(), QStringLiteral("2.5"));
+    }
+
+    void sizeDialogLiveSelection()
+    {
+        std::vector<std::pair<int, int>> live;
+        SizeDialogModel model =
+            SizeDialogModel::forSelection(300, 100, [&](int w, int h) { live.emplace_back(w, h); });
+        CSizeDialog d(model);
+        QCOMPARE(d.widthList()->count(), 7);  // 256 ... 4
+        QCOMPARE(d.widthList()->itemText(0), QStringLiteral("256"));
+        QCOMPARE(d.heightList()->itemText(0), QStringLiteral("64"));
+        QCOMPARE(live.back(), (std::pair{256, 64}));  // shown as soon as it opens
+        d.heightList()->setCurrentIndex(2);
+        QCOMPARE(live.back(), (std::pair{256, 16}));
+        QCOMPARE(model.chosenHeight(), 16);
+
+        SizeDialogModel resize = SizeDialogModel::forResize();
+        CSizeDialog r(resize);
+        QCOMPARE(r.windowTitle(), QStringLiteral("Größe ändern"));
+        QCOMPARE(r.widthList()->count(), 10);
+        QCOMPARE(r.heightList()->itemText(9), QStringLiteral("4"));
     }
 };
 
