@@ -9,3 +9,9 @@ cmake --build build --target korvix-screenshots sample_volume
 texture=build/sample-stage/textures/plasma_8888.tex
 QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='qt.qpa.*=false' \
   build/tests/shell/korvix-screenshots docs/screenshots "$texture"
+
+# The volume browser with the bundled sample volume, the export dialog and the
+# brightness dialog.
+cmake --build build --target korvix-browser-screenshots
+QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='qt.qpa.*=false' \
+  build/tests/browser/korvix-browser-screenshots docs/screenshots build/sample.qrb

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 void VolumePages::build(const VolumeBrowserModel& model)
 {
@@ -101,32 +102,44 @@ std::uint32_t sizeOf(const std::vector<EntryRecord>& records, int index)
 
 }  // namespace
 
+namespace {
+
+// Sorts items by a key computed once per item (never inside the comparison),
+// keeping the order of equal keys.
+template <typename Key, typename MakeKey, typename Less>
+void sortByKey(std::vector<VolumePages::Item>& items, MakeKey makeKey, Less less)
+{
+    std::vector<std::pair<Key, VolumePages::Item>> keyed;
+    keyed.reserve(items.size());
+    for (VolumePages::Item& item : items)
+        keyed.emplace_back(makeKey(item), std::move(item));
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) { return less(a.first, b.first); });
+    for (std::size_t i = 0; i < items.size(); ++i)
+        items[i] = std::move(keyed[i].second);
+}
+
+}  // namespace
+
 bool VolumePages::sortByName(const std::vector<EntryRecord>& records)
 {
     if (!hasCurrentPage())
         return false;
     auto& items = m_pages[static_cast<std::size_t>(m_nCurrent)].items;
     if (!m_bDescending) {
-        // Fold each text once; comparing folded copies inside the sort would
-        // fold every text log n times.
-        std::vector<std::pair<std::string, Item>> keyed;
-        keyed.reserve(items.size());
-        for (Item& item : items)
-            keyed.emplace_back(korvix::foldLatin1(item.text), std::move(item));
-        std::stable_sort(keyed.begin(), keyed.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (std::size_t i = 0; i < items.size(); ++i)
-            items[i] = std::move(keyed[i].second);
+        // A case-insensitive order of the shown texts, markers included.
+        sortByKey<std::string>(
+            items, [](const Item& item) { return korvix::foldLatin1(item.text); }, std::less<>{});
         return true;
     }
-    // Byte order of the records' names as unsigned characters, reversed.
-    std::stable_sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-        const EntryRecord* ra = recordOf(records, a.index);
-        const EntryRecord* rb = recordOf(records, b.index);
-        const std::string_view na = ra ? ra->name.view() : std::string_view{};
-        const std::string_view nb = rb ? rb->name.view() : std::string_view{};
-        return nb < na;  // std::string_view compares as unsigned char
-    });
+    // Byte order of the records' names as unsigned characters, reversed
+    // (std::string_view compares as unsigned char).
+    sortByKey<std::string_view>(
+        items,
+        [&](const Item& item) {
+            const EntryRecord* r = recordOf(records, item.index);
+            return r ? r->name.view() : std::string_view{};
+        },
+        std::greater<>{});
     return true;
 }
 
@@ -135,14 +148,11 @@ bool VolumePages::sortBySize(const std::vector<EntryRecord>& records)
     if (!hasCurrentPage())
         return false;
     auto& items = m_pages[static_cast<std::size_t>(m_nCurrent)].items;
+    auto size = [&](const Item& item) { return sizeOf(records, item.index); };
     if (m_bDescending)
-        std::stable_sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-            return sizeOf(records, a.index) > sizeOf(records, b.index);
-        });
+        sortByKey<std::uint32_t>(items, size, std::greater<>{});
     else
-        std::stable_sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-            return sizeOf(records, a.index) < sizeOf(records, b.index);
-        });
+        sortByKey<std::uint32_t>(items, size, std::less<>{});
     return true;
 }
 

@@ -124,10 +124,6 @@ public:
     bool clipboardHasBitmap() override;
     std::optional<PixelBitmap> clipboardBitmap() override;
     void playSound(const std::uint8_t* bytes, std::size_t size) override;
-    ViewState pictureViewState() override;
-    void redrawPictureView() override;
-    bool runSizeDialog(SizeDialogModel& model) override;
-    bool runAdjustmentDialog(AdjustmentDialogModel& model) override;
 
     // Answers message boxes instead of showing them (tests and scripted runs).
     std::function<MessageAnswer(const std::string& text, const std::string& caption, MessageIcon icon,
@@ -137,6 +133,7 @@ public:
     // The dialogs of the volume editing and export, plugged in by their library.
     std::function<bool(ExportDialogModel&)> exportDialog;
     std::function<std::optional<VolumeDataAnswer>(const VolumeDataAnswer&)> volumeDataDialog;
+    std::function<std::optional<std::string>(const std::string&)> renameDialog;
     std::function<bool(SizeDialogModel&)> sizeDialog;
     std::function<bool(AdjustmentDialogModel&)> adjustmentDialog;
 

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTabWidget>
 
 #include <cstring>
@@ -260,6 +261,8 @@ std::optional<VolumeDataAnswer> CMainFrame::runVolumeDataDialog(const VolumeData
 
 std::optional<std::string> CMainFrame::runRenameDialog(const std::string& oldName)
 {
+    if (renameDialog)
+        return renameDialog(oldName);
     bool ok = false;
     const QString name = QInputDialog::getText(this, QStringLiteral("Umbenennen"), QStringLiteral("Neuer Name:"),
                                                QLineEdit::Normal, QString::fromStdString(oldName), &ok);
@@ -317,3 +320,4 @@ void CMainFrame::playSound(const std::uint8_t* bytes, std::size_t size)
 {
     m_pSound->play(bytes, size);
 }
+

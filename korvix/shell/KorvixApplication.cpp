@@ -3,6 +3,7 @@
 #include "document/EntryReadout.h"
 #include "document/PixelReadout.h"
 #include "shell/CMainFrame.h"
+#include "shell/DesktopPanes.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -29,6 +30,7 @@ int runKorvix(int argc, char* argv[])
 
     QSettings settings(QStringLiteral("Tessarin"), QStringLiteral("Korvix"));
     CMainFrame frame(settings);
+    DesktopPanes panes(frame);
     const QStringList args = QApplication::arguments();
     // The window is shown first, so a message about a file that fails to load
     // has its owner on the screen; the program goes on without the file.

@@ -217,8 +217,10 @@ void CQORBView::pick(int row)
         return;
     syncSelection();
     m_pScroll->setEnabled(true);
-    if (m_pDoc)
+    if (m_pDoc) {
         m_pDoc->loadMaps("", true, false, entry);
+        emit documentCommandRan();
+    }
 }
 
 void CQORBView::hover(int row)
@@ -302,8 +304,10 @@ void CQORBView::search(const QString& name, bool allDirectories)
             m_pages.setSelectedEntry(hit->page, hit->entry);
             if (const auto* recs = records())
                 emit directorySelected(VolumePages::directoryItemOf(hit->entry, *recs));
-            if (m_pDoc)
+            if (m_pDoc) {
                 m_pDoc->loadMaps("", true, false, hit->entry);
+                emit documentCommandRan();
+            }
             showPage(hit->page);
             selectRow(hit->row);
             m_pList->scrollTo(m_pModel->index(hit->row));
@@ -347,6 +351,11 @@ void CQORBView::entryCommand(int command, int row)
     const std::uint32_t marksBefore = m_pDoc->entryRecords()[static_cast<std::size_t>(entry)].marks;
     const std::string text = m_pages.itemText(entry).value_or("");
     const bool selected = isSelectedRow(row);
+    // Every path below ran a document command.
+    struct Announce {
+        CQORBView* view;
+        ~Announce() { emit view->documentCommandRan(); }
+    } announce{this};
     bool replaced = false;
     switch (command) {
     case CEntryListCtrl::CMD_EXTRACT:

@@ -67,6 +67,9 @@ signals:
     void statusHintRestored();
     // Search, previous and next select the entry's directory in the tree.
     void directorySelected(int itemData);
+    // A document command ran (an entry was loaded or edited): the frame
+    // brings its command states up to date.
+    void documentCommandRan();
 
 private:
     void pick(int row);

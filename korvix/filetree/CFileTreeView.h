@@ -1,0 +1,32 @@
+// The pane that holds the disk file tree. It restores the selected path and
+// whether it was expanded ("FTreePath", "FTreeExpanded") when first shown and
+// saves both when it goes away; files of the program's types open through the
+// document's open dispatch.
+#pragma once
+
+#include <QWidget>
+
+class CKestrelDoc;
+class CTreeFileCtrl;
+
+class CFileTreeView : public QWidget {
+    Q_OBJECT
+public:
+    explicit CFileTreeView(QWidget* parent = nullptr);
+    ~CFileTreeView() override;
+
+    // The document whose open dispatch takes the files; may be null.
+    void setDocument(CKestrelDoc* doc) { m_pDoc = doc; }
+    CTreeFileCtrl* tree() const { return m_pTree; }
+
+    void restoreSelection();
+    void saveSelection() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    CTreeFileCtrl* m_pTree;
+    CKestrelDoc* m_pDoc = nullptr;
+    bool m_bRestored = false;
+};

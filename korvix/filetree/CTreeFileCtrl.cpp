@@ -1,0 +1,223 @@
+#include "filetree/CTreeFileCtrl.h"
+
+#include "document/DiskFileRules.h"
+#include "filetree/CFilePropertiesDialog.h"
+#include "filetree/DiskFileFilter.h"
+
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileSystemModel>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QUrl>
+
+CTreeFileCtrl::CTreeFileCtrl(QWidget* parent)
+    : QTreeView(parent), m_pFileSystem(new QFileSystemModel(this)), m_pFilter(new DiskFileFilter(m_pFileSystem, this))
+{
+    setObjectName("fileTree");
+    // Hidden folders are listed; the filter then leaves out hidden files.
+    m_pFileSystem->setFilter(QDir::AllDirs | QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    m_pFileSystem->setReadOnly(false);  // label editing renames
+    m_pFileSystem->setRootPath(QDir::rootPath());
+    setModel(m_pFilter);
+    m_pFilter->sort(0, Qt::AscendingOrder);
+    for (int c = 1; c < m_pFilter->columnCount(); ++c)
+        hideColumn(c);
+    setHeaderHidden(true);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Renaming starts only from the menu; F2 and the like stay dead.
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setDragEnabled(false);
+    setExpandsOnDoubleClick(true);
+
+    openExternally = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    ask = [this](const QString& text) {
+        return QMessageBox::question(this, QStringLiteral("Korvix"), text, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    };
+    tell = [this](const QString& text) {
+        QMessageBox::warning(this, QStringLiteral("Korvix"), text);
+    };
+    connect(m_pFilter, &DiskFileFilter::renameFailed, this, [this](const QString& oldPath, const QString& newName) {
+        tell(QStringLiteral("„%1“ konnte nicht in „%2“ umbenannt werden.")
+                 .arg(QDir::toNativeSeparators(oldPath), newName));
+    });
+}
+
+QString CTreeFileCtrl::itemPath(const QModelIndex& index) const
+{
+    return m_pFileSystem->filePath(m_pFilter->mapToSource(index));
+}
+
+QModelIndex CTreeFileCtrl::itemFromPath(const QString& path) const
+{
+    if (path.isEmpty())
+        return {};
+    return m_pFilter->mapFromSource(m_pFileSystem->index(path));
+}
+
+bool CTreeFileCtrl::isRoot(const QModelIndex& index) const
+{
+    return index.isValid() && !index.parent().isValid();
+}
+
+bool CTreeFileCtrl::selectPath(const QString& path, bool expand)
+{
+    const QModelIndex item = itemFromPath(QDir::cleanPath(path));
+    if (!item.isValid())
+        return false;
+    for (QModelIndex p = item.parent(); p.isValid(); p = p.parent())
+        QTreeView::expand(p);
+    setCurrentIndex(item);
+    scrollTo(item);
+    if (expand)
+        QTreeView::expand(item);
+    return true;
+}
+
+QString CTreeFileCtrl::selectedPath() const
+{
+    return currentIndex().isValid() ? itemPath(currentIndex()) : QString();
+}
+
+bool CTreeFileCtrl::selectedExpanded() const
+{
+    return currentIndex().isValid() && isExpanded(currentIndex());
+}
+
+void CTreeFileCtrl::open(const QModelIndex& index)
+{
+    if (!index.isValid())
+        return;
+    const QString path = itemPath(index);
+    if (DiskFileRules::opensInProgram(path.toLower().toStdString()))
+        emit openInProgram(path);
+    else if (openExternally)
+        openExternally(path);
+}
+
+void CTreeFileCtrl::openSelected()
+{
+    open(currentIndex());
+}
+
+void CTreeFileCtrl::renameSelected()
+{
+    const QModelIndex i = currentIndex();
+    if (!i.isValid() || isRoot(i))
+        return;
+    edit(i);
+}
+
+void CTreeFileCtrl::deleteSelected(bool permanently)
+{
+    const QModelIndex i = currentIndex();
+    if (!i.isValid() || isRoot(i))
+        return;
+    const QString path = itemPath(i);
+    const QFileInfo info(path);
+    bool done = false;
+    if (permanently) {
+        if (!ask(QStringLiteral("„%1“ endgültig löschen?").arg(QDir::toNativeSeparators(path))))
+            return;
+        done = info.isDir() && !info.isSymLink() ? QDir(path).removeRecursively() : QFile::remove(path);
+    } else {
+        done = QFile::moveToTrash(path);
+    }
+    if (!done)
+        tell(QStringLiteral("„%1“ konnte nicht gelöscht werden.").arg(QDir::toNativeSeparators(path)));
+}
+
+void CTreeFileCtrl::propertiesOfSelected()
+{
+    const QModelIndex i = currentIndex();
+    if (!i.isValid())
+        return;
+    CFilePropertiesDialog dialog(itemPath(i), this);
+    dialog.exec();
+}
+
+std::unique_ptr<QMenu> CTreeFileCtrl::contextMenu()
+{
+    // All four entries are always offered; each command checks its own case.
+    auto menu = std::make_unique<QMenu>(this);
+    menu->addAction(QStringLiteral("&Öffnen"), this, &CTreeFileCtrl::openSelected);
+    menu->addAction(QStringLiteral("&Umbenennen"), this, &CTreeFileCtrl::renameSelected);
+    menu->addAction(QStringLiteral("&Löschen"), this, [this] {
+        deleteSelected(QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier);
+    });
+    menu->addAction(QStringLiteral("&Eigenschaften"), this, &CTreeFileCtrl::propertiesOfSelected);
+    return menu;
+}
+
+void CTreeFileCtrl::contextMenuEvent(QContextMenuEvent* event)
+{
+    QPoint pos = event->pos();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        const QModelIndex i = indexAt(viewport()->mapFrom(this, pos));
+        if (i.isValid())
+            setCurrentIndex(i);
+        pos = viewport()->mapFrom(this, pos);
+    } else {
+        // From the keyboard: at the middle of the selected item's label.
+        pos = visualRect(currentIndex()).center();
+    }
+    contextMenu()->exec(viewport()->mapToGlobal(pos));
+    event->accept();
+}
+
+void CTreeFileCtrl::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const QModelIndex i = indexAt(event->position().toPoint());
+    if (!i.isValid() || event->button() != Qt::LeftButton) {
+        QTreeView::mouseDoubleClickEvent(event);
+        return;
+    }
+    setCurrentIndex(i);
+    event->accept();
+    // A folder toggles itself here: the view's own double click expands only
+    // what is already read, and a folder is read when first expanded.
+    if (m_pFileSystem->isDir(m_pFilter->mapToSource(i)))
+        setExpanded(i, !isExpanded(i));
+    else
+        open(i);
+}
+
+void CTreeFileCtrl::keyPressEvent(QKeyEvent* event)
+{
+    if (state() == QAbstractItemView::EditingState) {
+        QTreeView::keyPressEvent(event);
+        return;
+    }
+    const bool alt = event->modifiers() & Qt::AltModifier;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!alt)
+            openSelected();
+        event->accept();  // Alt+Enter: nothing
+        return;
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_F2:
+    case Qt::Key_F5:
+        event->accept();
+        return;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        if (alt) {
+            event->accept();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QTreeView::keyPressEvent(event);
+}

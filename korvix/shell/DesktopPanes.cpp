@@ -1,0 +1,104 @@
+#include "shell/DesktopPanes.h"
+
+#include "dialogs/CAdjustmentDialog.h"
+#include "dialogs/CExportDialog.h"
+#include "dialogs/CRenameDialog.h"
+#include "dialogs/CSizeDialog.h"
+#include "dialogs/CVolumeDataDialog.h"
+#include "document/CKestrelDoc.h"
+#include "filetree/CFileTreeView.h"
+#include "filetree/CTreeFileCtrl.h"
+#include "views/CShortInfoView.h"
+#include "views/browser/CHelperTree.h"
+#include "views/browser/CQORBView.h"
+
+DesktopPanes::DesktopPanes(CMainFrame& frame)
+    : m_frame(frame), m_pBrowser(new CQORBView), m_pTree(new CHelperTree), m_pFileTree(new CFileTreeView)
+{
+    m_pBrowser->setDocument(&frame.document());
+    frame.installLeftPanes(m_pBrowser, m_pFileTree, m_pTree, this);
+
+    // Message 9999: the tree asks for a directory's page.
+    QObject::connect(m_pTree, &CHelperTree::directoryPageRequested, m_pBrowser, &CQORBView::showDirectory);
+    QObject::connect(m_pBrowser, &CQORBView::directorySelected, m_pTree, &CHelperTree::selectDirectory);
+    // Message 6024 is posted: the pane copies the record when it gets there.
+    QObject::connect(m_pBrowser, &CQORBView::entryHovered, frame.infoView(), &CShortInfoView::showEntry,
+                     Qt::QueuedConnection);
+    QObject::connect(m_pBrowser, &CQORBView::hoverCleared, frame.infoView(), &CShortInfoView::showNothing,
+                     Qt::QueuedConnection);
+    QObject::connect(m_pBrowser, &CQORBView::statusHintShown, &frame, &CMainFrame::showMenuHint);
+    QObject::connect(m_pBrowser, &CQORBView::statusHintRestored, &frame, &CMainFrame::restoreMenuHint);
+    QObject::connect(m_pBrowser, &CQORBView::documentCommandRan, &frame, &CMainFrame::updateCommandStates);
+    // The file tree's open request is posted and runs the open dispatch.
+    QObject::connect(m_pFileTree->tree(), &CTreeFileCtrl::openInProgram, &frame,
+                     [&frame](const QString& path) { frame.openStartupFile(path); }, Qt::QueuedConnection);
+
+    frame.exportDialog = [&frame](ExportDialogModel& model) {
+        CExportDialog dialog(model, &frame);
+        return dialog.exec() == QDialog::Accepted;
+    };
+    frame.volumeDataDialog = [&frame](const VolumeDataAnswer& current) {
+        return CVolumeDataDialog::run(&frame, current);
+    };
+    frame.renameDialog = [&frame](const std::string& oldName) { return CRenameDialog::run(&frame, oldName); };
+    frame.sizeDialog = [&frame](SizeDialogModel& model) {
+        CSizeDialog dialog(model, &frame);
+        return dialog.exec() == QDialog::Accepted;
+    };
+    frame.adjustmentDialog = [&frame](AdjustmentDialogModel& model) {
+        CAdjustmentDialog dialog(model, &frame);
+        return dialog.exec() == QDialog::Accepted;
+    };
+}
+
+DesktopPanes::~DesktopPanes()
+{
+    m_frame.exportDialog = nullptr;
+    m_frame.volumeDataDialog = nullptr;
+    m_frame.renameDialog = nullptr;
+    m_frame.sizeDialog = nullptr;
+    m_frame.adjustmentDialog = nullptr;
+    m_frame.installLeftPanes(nullptr, nullptr, nullptr, nullptr);
+}
+
+CQORBView* DesktopPanes::browser() const
+{
+    return m_pBrowser;
+}
+
+CHelperTree* DesktopPanes::helperTree() const
+{
+    return m_pTree;
+}
+
+CFileTreeView* DesktopPanes::fileTree() const
+{
+    return m_pFileTree;
+}
+
+void DesktopPanes::clearVolumeBrowser()
+{
+    if (m_pBrowser)
+        m_pBrowser->removeAllPages();
+    if (m_pTree)
+        m_pTree->clearTree();
+}
+
+void DesktopPanes::showVolumeBrowser(const VolumeBrowserModel& model)
+{
+    if (m_pTree)
+        m_pTree->build(model);
+    if (m_pBrowser)
+        m_pBrowser->showVolume(model);
+}
+
+void DesktopPanes::activateDirectoryTree()
+{
+    if (m_pTree)
+        m_pTree->setFocus();
+}
+
+std::optional<int> DesktopPanes::selectedEntry()
+{
+    return m_pBrowser ? m_pBrowser->selectedEntry() : std::nullopt;
+}
