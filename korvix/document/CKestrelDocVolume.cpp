@@ -3,6 +3,7 @@
 #include "document/CKestrelDoc.h"
 
 #include "codecs/imagefile/ImageFile.h"
+#include "common/MessageTable.h"
 #include "document/DocumentInternal.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <new>
 
 using docinternal::WaitCursor;
+using korvix::MessageId;
 
 namespace {
 
@@ -51,7 +53,7 @@ korvix::DosDateTime now()
 
 }  // namespace
 
-bool CKestrelDoc::openVolume(const std::string& path, const std::string& displayName)
+bool CKestrelDoc::openVolume(const std::string& path, const std::string& displayName, VolumeAccess access)
 {
     if (m_bVolumeOpen) {
         m_host.clearVolumeBrowser();
@@ -61,9 +63,10 @@ bool CKestrelDoc::openVolume(const std::string& path, const std::string& display
     WaitCursor wait(m_host);
     m_volume.setCallBack(&CKestrelDoc::catalogueCallback);
     ++m_nVolumeSerial;
-    if (m_volume.open(path.c_str()) != tarvos::GGroup::G_OK) {
+    const int opened = access == VolumeAccess::ReadOnly ? m_volume.open(path.c_str(), true) : m_volume.open(path.c_str());
+    if (opened != tarvos::GGroup::G_OK) {
         wait.release();
-        error("Fehler beim Lesen der Datei.");
+        error(MessageId::FileReadFailed);
         m_bVolumeOpen = false;
         return false;
     }
@@ -82,7 +85,7 @@ bool CKestrelDoc::openVolume(const std::string& path, const std::string& display
         m_volume.close();
         m_entryRecords.clear();
         wait.release();
-        error("Fehler beim Lesen der Datei.");
+        error(MessageId::FileReadFailed);
         return false;
     }
     m_bRootHasFiles = false;
@@ -190,7 +193,7 @@ void CKestrelDoc::buildPages(VolumeBrowserModel& model)
         r.kind = entryKind(r.name);
         if (page == NO_PAGE)
             continue;
-        model.pages[static_cast<std::size_t>(page)].items.push_back({r.name.view(), r.kind, static_cast<int>(e)});
+        model.pages[static_cast<std::size_t>(page)].items.push_back({latin1ToUtf8(r.name), r.kind, static_cast<int>(e)});
     }
     if (!model.pages.empty())
         model.pageShown = m_bRootHasFiles ? m_nRootPage : 0;
@@ -245,7 +248,7 @@ bool CKestrelDoc::loadVolumeEntry(int index, bool oldRedraw)
             decodeMemory(bytes.data(), bytes.size(), *bitmap, 32);
         } catch (const std::exception&) {  // CTextException, or memory short
             wait.release();
-            message("Fehler beim Lesen der Textur.");
+            message(MessageId::EntryTextureReadFailed);
             m_bRedraw = oldRedraw;
             return false;
         }

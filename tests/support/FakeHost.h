@@ -1,9 +1,13 @@
 // A DocumentHost that records every effect and answers dialogs from a script.
+// A question (a box with more than an OK button) that the test did not script
+// an answer for fails the test and is answered with Cancel or No.
 #pragma once
 
 #include "document/CommandIds.h"
 #include "document/DocumentHost.h"
 #include "document/ExportDialogModel.h"
+
+#include <gtest/gtest.h>
 
 #include <deque>
 #include <functional>
@@ -25,19 +29,17 @@ struct FakeHost : DocumentHost {
     std::map<int, std::string> status;
     std::string title;
     std::vector<std::string> recent;
-    std::map<int, bool> checked, pressed;
     int refreshes = 0;
     float zoom = 1;
     int relayouts = 0;
     bool smoothing = false;
-    int selectionsEmptied = 0;
     int browserClears = 0;
     VolumeBrowserModel browser;
     int viewUpdates = 0;
     std::vector<std::vector<std::uint8_t>> sounds;
 
     // ---- scripted answers ----
-    std::deque<MessageAnswer> answers;  // for boxes with more than an OK button
+    std::deque<MessageAnswer> answers;  // for boxes with more than an OK button, in order
     bool pictureView = true;
     bool pictureVisible = true;
     std::optional<int> selected;
@@ -45,6 +47,9 @@ struct FakeHost : DocumentHost {
     std::function<bool(ExportDialogModel&)> exportDialog;
     std::optional<VolumeDataAnswer> volumeData;
     std::optional<PixelBitmap> clipboard;
+    // What the document passed into the open-file dialog last.
+    std::vector<FileFilter> openFilters;
+    std::string openDefaultExtension;
 
     std::vector<std::string> messageTexts() const
     {
@@ -60,8 +65,10 @@ struct FakeHost : DocumentHost {
         messages.push_back({text, caption, icon, buttons});
         if (buttons == MessageButtons::Ok)
             return MessageAnswer::Ok;
-        if (answers.empty())
-            return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        if (answers.empty()) {
+            ADD_FAILURE() << "unscripted question: " << text;
+            return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
+        }
         const MessageAnswer a = answers.front();
         answers.pop_front();
         return a;
@@ -87,15 +94,6 @@ struct FakeHost : DocumentHost {
         return recent[static_cast<std::size_t>(index)];
     }
     void removeRecentFile(int index) override { recent.erase(recent.begin() + index); }
-    void setButtonChecked(int id, bool on) override { checked[id] = on; }
-    bool buttonChecked(int id) override { return checked[id]; }
-    void setButtonPressed(int id, bool on) override { pressed[id] = on; }
-    std::array<int, 10> mapButtonIds() override
-    {
-        std::array<int, 10> ids{};
-        std::copy(std::begin(MAP_COMMANDS), std::end(MAP_COMMANDS), ids.begin());
-        return ids;
-    }
     bool hasPictureView() override { return pictureView; }
     bool pictureViewVisible() override { return pictureVisible; }
     void activatePictureView() override { pictureVisible = true; }
@@ -103,7 +101,6 @@ struct FakeHost : DocumentHost {
     void setPictureZoom(float z) override { zoom = z; }
     void relayoutPictureView() override { ++relayouts; }
     void setPictureSmoothing(bool on) override { smoothing = on; }
-    void emptySelection() override { ++selectionsEmptied; }
     void clearVolumeBrowser() override
     {
         ++browserClears;
@@ -113,7 +110,12 @@ struct FakeHost : DocumentHost {
     void activateDirectoryTree() override {}
     std::optional<int> selectedEntry() override { return selected; }
     void updateAllViews() override { ++viewUpdates; }
-    std::optional<std::string> chooseOpenFile(const std::string&, const std::string&) override { return next(openFiles); }
+    std::optional<std::string> chooseOpenFile(const std::vector<FileFilter>& filters, const std::string& ext) override
+    {
+        openFilters = filters;
+        openDefaultExtension = ext;
+        return next(openFiles);
+    }
     std::optional<std::string> chooseSaveFile(const std::string&) override { return next(saveFiles); }
     bool runExportDialog(ExportDialogModel& model) override { return exportDialog && exportDialog(model); }
     std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer&) override { return volumeData; }
