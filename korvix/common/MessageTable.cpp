@@ -121,6 +121,18 @@ constexpr Entry TABLE[] = {
 
     {MessageId::TitleSelect, "Selektieren", "Select"},
     {MessageId::TitleResize, "Größe ändern", "Resize"},
+
+    {MessageId::EntryTypeFormat, "G-Type: %s", "Type: %s"},
+    {MessageId::EntrySizeFormat, "Größe: %u Bytes", "Size: %u bytes"},
+    {MessageId::EntryOffsetFormat, "File-Offset: %u", "File offset: %u"},
+    {MessageId::KindModelSound, "3D-Daten", "3D data"},
+    {MessageId::KindWave, "Sound/Sprachsample", "Sound/speech sample"},
+    {MessageId::KindImage, "Textur", "Texture"},
+    {MessageId::KindQlx, "Vorakis Archive", "Vorakis archive"},
+    {MessageId::KindModel, "Animationsdaten", "Animation data"},
+    {MessageId::KindFont, "Schriftart", "Font"},
+    {MessageId::KindSourceSafe, "Visual SourceSafe File", "Visual SourceSafe file"},
+    {MessageId::KindUnknown, "Unbekannt", "Unknown"},
 };
 
 static_assert(std::size(TABLE) == static_cast<std::size_t>(MessageId::Count), "one entry per message id");

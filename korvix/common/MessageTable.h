@@ -97,6 +97,18 @@ enum class MessageId {
     // Size dialog titles.
     TitleSelect,
     TitleResize,
+    // The info pane's entry lines and the entry kinds' labels.
+    EntryTypeFormat,
+    EntrySizeFormat,
+    EntryOffsetFormat,
+    KindModelSound,
+    KindWave,
+    KindImage,
+    KindQlx,
+    KindModel,
+    KindFont,
+    KindSourceSafe,
+    KindUnknown,
 
     Count
 };

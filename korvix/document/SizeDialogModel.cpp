@@ -1,5 +1,7 @@
 #include "document/SizeDialogModel.h"
 
+#include "common/MessageTable.h"
+
 std::vector<int> SizeDialogModel::allSizes()
 {
     return {2048, 1024, 512, 256, 128, 64, 32, 16, 8, 4};
@@ -8,7 +10,7 @@ std::vector<int> SizeDialogModel::allSizes()
 SizeDialogModel SizeDialogModel::forSelection(int pictureWidth, int pictureHeight, LiveFn live)
 {
     SizeDialogModel m;
-    m.m_strTitle = "Selektieren";
+    m.m_strTitle = korvix::msg(korvix::MessageId::TitleSelect);
     for (const int v : allSizes()) {
         if (v <= pictureWidth)
             m.m_widths.push_back(v);
@@ -23,7 +25,7 @@ SizeDialogModel SizeDialogModel::forSelection(int pictureWidth, int pictureHeigh
 SizeDialogModel SizeDialogModel::forResize()
 {
     SizeDialogModel m;
-    m.m_strTitle = "Größe ändern";
+    m.m_strTitle = korvix::msg(korvix::MessageId::TitleResize);
     m.m_widths = allSizes();
     m.m_heights = allSizes();
     return m;

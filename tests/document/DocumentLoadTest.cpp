@@ -206,6 +206,18 @@ TEST_F(DocumentLoad, ZoomSteps)
     EXPECT_EQ(doc.commandEnabled(ID_ZOOM_RESET), false);
 }
 
+TEST_F(DocumentLoad, TheOpenDialogGetsItsTypeList)
+{
+    host.openFiles = {std::nullopt};
+    EXPECT_FALSE(doc.openFile("", true));
+    ASSERT_EQ(host.openFilters.size(), 10u);
+    EXPECT_EQ(host.openFilters[0], (FileFilter{"QRB (*.qrb)", {"*.qrb"}}));
+    EXPECT_EQ(host.openFilters[2], (FileFilter{"TEX (*.tex)", {"*.tex"}}));
+    EXPECT_EQ(host.openFilters[8], (FileFilter{"PNG (*.png)", {"*.png"}}));
+    EXPECT_EQ(host.openFilters[9], (FileFilter{std::string(msg(MessageId::FilterAllFiles)) + " (*.*)", {"*.*"}}));
+    EXPECT_EQ(host.openDefaultExtension, ".qrb");
+}
+
 TEST_F(DocumentLoad, APasteHasNoAlphaWhateverTheClipboardSays)
 {
     // Shown in RGBA view before: the pasted picture comes in RGB, alpha views off.

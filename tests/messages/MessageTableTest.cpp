@@ -86,6 +86,7 @@ TEST(MessageTable, TextsWhoseBlanksAndLineBreaksBelongToThem)
               "Quell-Textur\n\nBreite: 512 Pixel\nHöhe: 512 Pixel\nMaps: 1\n\nZiel-Textur\n\nBreite: 256 Pixel\nHöhe: "
               "256 Pixel        \nMaps: 9   \n\n");
     EXPECT_EQ(MessageTable::format(MessageId::SmallestMapFormat, 1, 1), "\n\nKleinste Map: 1 x 1 Pixel   ");
+    EXPECT_EQ(MessageTable::format(MessageId::EntrySizeFormat, 3000000000u), "Größe: 3000000000 Bytes");
 }
 
 TEST(MessageTable, AnIdOutsideTheTableGivesAnEmptyText)
