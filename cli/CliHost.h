@@ -49,6 +49,11 @@ public:
     bool clipboardHasBitmap() override { return false; }
     std::optional<PixelBitmap> clipboardBitmap() override { return std::nullopt; }
     void playSound(const std::uint8_t*, std::size_t) override {}
+    ViewState pictureViewState() override { return {}; }
+    void redrawPictureView() override {}
+    void emptySelection() override {}
+    bool runSizeDialog(SizeDialogModel&) override { return false; }
+    bool runAdjustmentDialog(AdjustmentDialogModel&) override { return false; }
 
 private:
     Io& m_io;

@@ -121,6 +121,9 @@ constexpr Entry TABLE[] = {
 
     {MessageId::TitleSelect, "Selektieren", "Select"},
     {MessageId::TitleResize, "Größe ändern", "Resize"},
+    {MessageId::TitleBrightness, "Helligkeit", "Brightness"},
+    {MessageId::TitleContrast, "Kontrast", "Contrast"},
+    {MessageId::TitleGamma, "Gamma", "Gamma"},
 
     {MessageId::EntryTypeFormat, "G-Type: %s", "Type: %s"},
     {MessageId::EntrySizeFormat, "Größe: %u Bytes", "Size: %u bytes"},

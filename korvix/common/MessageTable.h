@@ -97,6 +97,9 @@ enum class MessageId {
     // Size dialog titles.
     TitleSelect,
     TitleResize,
+    TitleBrightness,
+    TitleContrast,
+    TitleGamma,
     // The info pane's entry lines and the entry kinds' labels.
     EntryTypeFormat,
     EntrySizeFormat,

@@ -305,7 +305,7 @@ bool CKestrelDoc::adoptMaps(NewMaps&& fresh, bool oldRedraw)
             m_host.refreshPictureView();
         m_bRedraw = true;
     }
-    m_tracker.clearSelection();
+    clearSelection();
     m_bNoSelection = m_nMaps != 1;
     return true;
 }
@@ -356,7 +356,7 @@ void CKestrelDoc::paste()
     m_host.setStatusText(2, msg(MessageId::StatusClipboard));
     m_strName = msg(MessageId::UntitledName);
     m_host.setWindowTitle(m_strName + TITLE_SUFFIX);
-    m_tracker.clearSelection();
+    clearSelection();
     m_bNoSelection = false;
     if (oldRedraw && m_host.hasPictureView())
         m_host.refreshPictureView();

@@ -14,6 +14,7 @@
 #include "document/EntryRecord.h"
 #include "document/ExportDialogModel.h"
 #include "document/SelectionTracker.h"
+#include "filters/ProcessRegion.h"
 
 #include <qorbm.h>
 
@@ -166,6 +167,47 @@ public:
     const korvix::DosDateTime& volumeTime() const { return m_volumeTime; }
     const std::vector<std::uint8_t>& rawBytes() const { return m_pRaw; }
 
+    // ---- selection, image operations, information report, adjustments ----
+    // Each command returns true when it ran to its end (also when there was
+    // nothing to change) and false when it stopped: refused with a message,
+    // cancelled, or a working image could not be had.
+    // The picture view's geometry with the shown picture's size and the zoom.
+    ViewState selectionView();
+    // Runs one of the commands below by its id (a channel button toggles);
+    // false for other ids. Their enabling rules are commandEnabled()'s.
+    bool editCommand(int id);
+
+    void selectAllCommand();
+    void selectNoneCommand();
+    bool selectionDialogCommand();
+    void clearSelection();
+    // The processing region from the selection (channel 0), clipped to the map.
+    ProcessRegion regionFromSelection() const;
+
+    bool invertColour();
+    bool invertAlpha();
+    bool createAlpha();
+    bool removeAlpha();
+    bool removeSmallMaps();
+    bool crop();
+    bool resize();
+    // Sharpen, the two blurs and the two alpha blurs, by command id.
+    bool filterCommand(int id);
+    bool rotate(bool clockwise);
+    bool mirror(bool leftRight);
+
+    // The information report's text, and the command that shows it.
+    std::string informationReport() const;
+    void objectInfoCommand();
+
+    bool brightnessCommand();
+    bool contrastCommand();
+    bool gammaCommand();
+    void setDisplayModeWithButtons(int mode);
+    // The lookup tables of the contrast (v = -127 ... 127) and gamma (0.01 ... 4.0) dialogs.
+    static std::array<std::uint8_t, 256> contrastTable(int v);
+    static std::array<std::uint8_t, 256> gammaTable(double gamma);
+
 private:
     struct NewMaps {
         std::unique_ptr<MapSet> maps;
@@ -195,6 +237,21 @@ private:
     bool checkVolumeTime(const korvix::DosDateTime& time);
     bool writeFileBytes(const std::string& path, const std::uint8_t* bytes, std::size_t size);
     bool readEntry(const EntryRecord& r, std::vector<std::uint8_t>& out);
+
+    // ---- image operations and adjustments ----
+    struct Adjustment;
+    void leaveSmoothView();
+    PixelBitmap& singleMap() { return (*m_pMaps)[0]; }
+    void replaceMap(PixelBitmap&& map);
+    void rebuildAndRedraw(bool full);
+    void brightnessPreview(Adjustment& a, int da, int dc, bool adjustAlpha);
+    void applyTable(Adjustment& a, const std::array<std::uint8_t, 256>& table);
+    bool tableCommand(bool gamma);
+    void showPreviewBitmap(const PixelBitmap& result);
+
+    // While a preview is shown in the RGBA or alpha view, the display buffer is
+    // built from this bitmap instead of the current map.
+    const PixelBitmap* m_pDisplaySource = nullptr;
 
     DocumentHost& m_host;
     std::unique_ptr<MapSet> m_pMaps;

@@ -98,7 +98,7 @@ void smoothPass(const PixelBitmap& src, PixelBitmap& dst, bool horizontal)
 
 void CKestrelDoc::rebuildViewBuffer(int which)
 {
-    const PixelBitmap& map = (*m_pMaps)[m_nCurMap];
+    const PixelBitmap& map = m_pDisplaySource ? *m_pDisplaySource : (*m_pMaps)[m_nCurMap];
     PixelBitmap& buffer = m_pViewBuffers[static_cast<std::size_t>(which)];
     if (buffer.width() != map.width() || buffer.height() != map.height())
         buffer.create(map.width(), map.height(), 32, true);
@@ -162,7 +162,7 @@ void CKestrelDoc::selectMapCommand(int k)
     const bool oldRedraw = m_bRedraw;
     m_bRedraw = false;
     m_nCurMap = k;
-    m_tracker.clearSelection();
+    clearSelection();
     m_bNoSelection = m_nMaps != 1;
     if (m_nDisplayMode == MODE_RGBA)
         m_bRgbaViewStale = true;

@@ -17,6 +17,7 @@
 
 #include "codecs/PixelBitmap.h"
 #include "common/Text.h"
+#include "document/SelectionTracker.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,7 +25,9 @@
 #include <string>
 #include <vector>
 
+class AdjustmentDialogModel;
 class ExportDialogModel;
+class SizeDialogModel;
 
 enum class MessageIcon { None, Information, Error, Warning, Question };
 enum class MessageButtons { Ok, OkCancel, YesNo };
@@ -97,6 +100,9 @@ public:
     // After zooming back to 1: recompute the scroll layout and redraw all.
     virtual void relayoutPictureView() = 0;
     virtual void setPictureSmoothing(bool on) = 0;
+    // The document emptied its selection (CKestrelDoc::tracker()): draw the
+    // picture without it.
+    virtual void emptySelection() = 0;
 
     // The volume browser.
     virtual void clearVolumeBrowser() = 0;
@@ -124,4 +130,17 @@ public:
     virtual std::optional<PixelBitmap> clipboardBitmap() = 0;
     // Plays a sound from memory and returns when it has ended.
     virtual void playSound(const std::uint8_t* bytes, std::size_t size) = 0;
+
+    // ---- editing: the picture view's geometry, its plain redraw and the editing dialogs ----
+    // The picture view's client size and scroll position now. The document fills
+    // in the shown picture's size and the zoom itself (CKestrelDoc::selectionView()).
+    virtual ViewState pictureViewState() = 0;
+    // The picture view's refresh(): scroll range to the zoomed picture, repaint.
+    // (refreshPictureView() is the full update that also rewrites the status panes.)
+    virtual void redrawPictureView() = 0;
+    // Runs the size dialog over the model (see SizeDialogModel.h); true for OK.
+    virtual bool runSizeDialog(SizeDialogModel& model) = 0;
+    // Runs a brightness, contrast or gamma dialog over the model, which computes
+    // its previews through the document (see AdjustmentDialogModel.h); true for OK.
+    virtual bool runAdjustmentDialog(AdjustmentDialogModel& model) = 0;
 };

@@ -5,9 +5,18 @@
 
 #include "document/CommandIds.h"
 #include "document/DocumentHost.h"
+#include "document/AdjustmentDialogModel.h"
 #include "document/ExportDialogModel.h"
+#include "document/SizeDialogModel.h"
 
+// The failure goes to the test framework the suite runs under.
+#if defined(QT_TESTLIB_LIB)
+#include <QTest>
+#define KORVIX_FAKE_HOST_FAIL(text) QTest::qFail(("unscripted question: " + (text)).c_str(), __FILE__, __LINE__)
+#else
 #include <gtest/gtest.h>
+#define KORVIX_FAKE_HOST_FAIL(text) ADD_FAILURE() << "unscripted question: " << (text)
+#endif
 
 #include <deque>
 #include <functional>
@@ -50,6 +59,13 @@ struct FakeHost : DocumentHost {
     // What the document passed into the open-file dialog last.
     std::vector<FileFilter> openFilters;
     std::string openDefaultExtension;
+    // The picture view's client size and scroll position.
+    ViewState viewport{400, 300, 0, 0};
+    int redraws = 0;
+    int selectionsEmptied = 0;
+    // Dialog scripts; a dialog without one is cancelled.
+    std::function<bool(SizeDialogModel&)> sizeDialog;
+    std::function<bool(AdjustmentDialogModel&)> adjustmentDialog;
 
     std::vector<std::string> messageTexts() const
     {
@@ -66,7 +82,7 @@ struct FakeHost : DocumentHost {
         if (buttons == MessageButtons::Ok)
             return MessageAnswer::Ok;
         if (answers.empty()) {
-            ADD_FAILURE() << "unscripted question: " << text;
+            KORVIX_FAKE_HOST_FAIL(text);
             return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
         }
         const MessageAnswer a = answers.front();
@@ -123,6 +139,11 @@ struct FakeHost : DocumentHost {
     bool clipboardHasBitmap() override { return clipboard.has_value(); }
     std::optional<PixelBitmap> clipboardBitmap() override { return clipboard; }
     void playSound(const std::uint8_t* bytes, std::size_t size) override { sounds.emplace_back(bytes, bytes + size); }
+    ViewState pictureViewState() override { return viewport; }
+    void redrawPictureView() override { ++redraws; }
+    void emptySelection() override { ++selectionsEmptied; }
+    bool runSizeDialog(SizeDialogModel& model) override { return sizeDialog && sizeDialog(model); }
+    bool runAdjustmentDialog(AdjustmentDialogModel& model) override { return adjustmentDialog && adjustmentDialog(model); }
 
 private:
     static std::optional<std::string> next(std::deque<std::optional<std::string>>& queue)

@@ -1,0 +1,476 @@
+// The image operations on the single map of a one-map texture: channel mask,
+// inverting, alpha on and off, removing the small maps, crop, resize, the
+// neighbourhood filters, rotating and mirroring; the selection commands and
+// the information report.
+#include "document/CKestrelDoc.h"
+
+#include "codecs/BitmapFilterImage.h"
+#include "common/MessageTable.h"
+#include "document/CommandIds.h"
+#include "document/DocumentInternal.h"
+#include "document/SizeDialogModel.h"
+#include "filters/ImageFilters.h"
+
+#include <algorithm>
+#include <cstdio>
+
+using docinternal::WaitCursor;
+
+namespace {
+
+// Restores m_bReady when a command leaves, on every path.
+class NotReady {
+public:
+    explicit NotReady(bool& ready) : m_ready(ready) { m_ready = false; }
+    ~NotReady() { m_ready = true; }
+    NotReady(const NotReady&) = delete;
+    NotReady& operator=(const NotReady&) = delete;
+
+private:
+    bool& m_ready;
+};
+
+std::string format(const char* pattern, auto... args)
+{
+    const int n = std::snprintf(nullptr, 0, pattern, args...);
+    std::string out(static_cast<std::size_t>(std::max(n, 0)), '\0');
+    std::snprintf(out.data(), out.size() + 1, pattern, args...);
+    return out;
+}
+
+}  // namespace
+
+// ---- commands by id ----
+
+bool CKestrelDoc::editCommand(int id)
+{
+    switch (id) {
+    case ID_EXCLUDE_RED:
+    case ID_EXCLUDE_GREEN:
+    case ID_EXCLUDE_BLUE: channelToggleCommand(id, !commandChecked(id).value_or(false)); return true;
+    case ID_ALL_CHANNELS: allChannelsCommand(); return true;
+    case ID_INVERT_COLOUR: return invertColour();
+    case ID_INVERT_ALPHA: return invertAlpha();
+    case ID_CREATE_ALPHA: return createAlpha();
+    case ID_REMOVE_ALPHA: return removeAlpha();
+    case ID_REMOVE_SMALL_MAPS: return removeSmallMaps();
+    case ID_CROP: return crop();
+    case ID_RESIZE: return resize();
+    case ID_SHARPEN:
+    case ID_BLUR:
+    case ID_BLUR_STRONG:
+    case ID_ALPHA_BLUR:
+    case ID_ALPHA_BLUR_STRONG: return filterCommand(id);
+    case ID_ROTATE_CW: return rotate(true);
+    case ID_ROTATE_CCW: return rotate(false);
+    case ID_MIRROR_H: return mirror(true);
+    case ID_MIRROR_V: return mirror(false);
+    case ID_BRIGHTNESS: return brightnessCommand();
+    case ID_CONTRAST: return contrastCommand();
+    case ID_GAMMA: return gammaCommand();
+    case ID_SELECT_ALL: selectAllCommand(); return true;
+    case ID_SELECT_NONE: selectNoneCommand(); return true;
+    case ID_SELECTION_DIALOG: return selectionDialogCommand();
+    case ID_OBJECT_INFO: objectInfoCommand(); return true;
+    default: return false;
+    }
+}
+
+// ---- helpers ----
+
+ViewState CKestrelDoc::selectionView()
+{
+    ViewState v = m_host.pictureViewState();
+    v.imageWidth = m_pShown ? m_pShown->width() : 0;
+    v.imageHeight = m_pShown ? m_pShown->height() : 0;
+    v.zoom = std::max(1, static_cast<int>(m_fZoom));
+    return v;
+}
+
+void CKestrelDoc::clearSelection()
+{
+    m_tracker.clearSelection();
+    m_host.emptySelection();
+}
+
+ProcessRegion CKestrelDoc::regionFromSelection() const
+{
+    ProcessRegion region;
+    const PixelBitmap* map = m_pMaps ? &(*m_pMaps)[0] : nullptr;
+    const int w = map ? map->width() : 0, h = map ? map->height() : 0;
+    region.width = w;
+    region.height = h;
+    if (const auto sel = m_tracker.selectionImageRect()) {
+        // A selection made over another picture may reach past this one: only
+        // the map's own pixels are ever processed.
+        const int left = std::clamp(sel->left, 0, w), top = std::clamp(sel->top, 0, h);
+        const int right = std::clamp(sel->right + 1, left, w), bottom = std::clamp(sel->bottom + 1, top, h);
+        region.x = left;
+        region.y = top;
+        region.width = right - left;
+        region.height = bottom - top;
+    }
+    return region;
+}
+
+void CKestrelDoc::leaveSmoothView()
+{
+    NotReady busy(m_bReady);
+    if (m_bSmoothView) {
+        m_bSmoothView = false;
+        m_host.setPictureSmoothing(false);
+        m_host.redrawPictureView();
+    }
+}
+
+void CKestrelDoc::replaceMap(PixelBitmap&& map)
+{
+    // Nothing may show the old map once it is gone.
+    m_pShown = nullptr;
+    freeMaps();
+    m_pMaps = std::make_unique<MapSet>(1);
+    (*m_pMaps)[0] = std::move(map);
+    m_nMaps = 1;
+    m_nCurMap = 0;
+}
+
+// Both display buffers are stale after a change of the map: rebuild what is
+// shown, then redraw (full: the picture view's full update).
+void CKestrelDoc::rebuildAndRedraw(bool full)
+{
+    m_bRgbaViewStale = m_bAlphaViewStale = true;
+    setDisplayMode(m_nDisplayMode);
+    if (full)
+        m_host.refreshPictureView();
+    else
+        m_host.redrawPictureView();
+}
+
+// ---- selection commands ----
+
+void CKestrelDoc::selectAllCommand()
+{
+    m_tracker.selectAll(selectionView());
+    m_host.redrawPictureView();
+}
+
+void CKestrelDoc::selectNoneCommand()
+{
+    clearSelection();
+    m_host.redrawPictureView();
+}
+
+bool CKestrelDoc::selectionDialogCommand()
+{
+    if (!m_pShown || m_pShown->width() < 4 || m_pShown->height() < 4)
+        return false;
+    const TrackerRect savedRect = m_tracker.rect();
+    const bool savedPresent = m_tracker.present();
+    SizeDialogModel model = SizeDialogModel::forSelection(m_pShown->width(), m_pShown->height(), [this](int w, int h) {
+        m_tracker.setSelectionSize(w, h, selectionView());
+        m_host.redrawPictureView();
+    });
+    if (m_host.runSizeDialog(model)) {
+        m_tracker.setSelectionSize(model.chosenWidth(), model.chosenHeight(), selectionView());
+        m_host.redrawPictureView();
+        return true;
+    }
+    if (savedPresent)
+        m_tracker.restore(savedRect, true);
+    else
+        m_tracker.clearSelection();
+    m_host.redrawPictureView();
+    return false;
+}
+
+// ---- channel mask ----
+
+// ---- inverting and alpha ----
+
+bool CKestrelDoc::invertColour()
+{
+    if (!m_pMaps)
+        return false;
+    if (!m_bRed && !m_bGreen && !m_bBlue) {
+        message(korvix::msg(korvix::MessageId::NoColourChannel));
+        return false;
+    }
+    const ProcessRegion r = regionFromSelection();
+    // Bytes blue, green, red: xor with 255 is 255 minus the value.
+    std::uint8_t mask[4] = {static_cast<std::uint8_t>(m_bBlue ? 255 : 0), static_cast<std::uint8_t>(m_bGreen ? 255 : 0),
+                            static_cast<std::uint8_t>(m_bRed ? 255 : 0), 0};
+    {
+        WaitCursor wait(m_host);
+        PixelBitmap& map = singleMap();
+        for (int y = r.y; y < r.y + r.height; ++y) {
+            std::uint8_t* p = map.row(y) + 4 * static_cast<std::size_t>(r.x);
+            for (int i = 0; i < 4 * r.width; ++i)
+                p[i] ^= mask[i & 3];
+        }
+        rebuildAndRedraw(false);
+    }
+    if (m_nDisplayMode == MODE_ALPHA)
+        message(korvix::msg(korvix::MessageId::ColourInverted));
+    return true;
+}
+
+bool CKestrelDoc::invertAlpha()
+{
+    if (!m_pMaps)
+        return false;
+    leaveSmoothView();
+    {
+        NotReady busy(m_bReady);
+        WaitCursor wait(m_host);
+        const ProcessRegion r = regionFromSelection();
+        PixelBitmap& map = singleMap();
+        for (int y = r.y; y < r.y + r.height; ++y) {
+            std::uint8_t* p = map.row(y) + 4 * static_cast<std::size_t>(r.x);
+            for (int x = 0; x < r.width; ++x)
+                p[4 * x + 3] = static_cast<std::uint8_t>(255 - p[4 * x + 3]);
+        }
+        m_bRgbaViewStale = m_bAlphaViewStale = true;
+        // The RGB view does not show alpha: nothing to redraw there.
+        if (m_nDisplayMode != MODE_RGB) {
+            setDisplayMode(m_nDisplayMode);
+            m_host.redrawPictureView();
+        }
+    }
+    if (m_nDisplayMode == MODE_RGB)
+        message(korvix::msg(korvix::MessageId::AlphaInverted));
+    return true;
+}
+
+bool CKestrelDoc::createAlpha()
+{
+    if (!m_pMaps || m_bHasAlpha)
+        return false;
+    m_bHasAlpha = true;
+    m_host.redrawPictureView();
+    return true;
+}
+
+bool CKestrelDoc::removeAlpha()
+{
+    if (!m_pMaps || !m_bHasAlpha)
+        return false;
+    m_bHasAlpha = false;
+    setDisplayMode(MODE_RGB);
+    return true;
+}
+
+// ---- maps and geometry ----
+
+bool CKestrelDoc::removeSmallMaps()
+{
+    if (!m_pMaps)
+        return false;
+    if (m_host.messageBox(korvix::msg(korvix::MessageId::RemoveSmallMapsQuestion), "", MessageIcon::Question, MessageButtons::OkCancel)
+        != MessageAnswer::Ok)
+        return false;
+    {
+        NotReady busy(m_bReady);
+        PixelBitmap copy;
+        copy.copyFrom((*m_pMaps)[m_nMaps - 1], 0);
+        replaceMap(std::move(copy));
+        m_nSource = SOURCE_OTHER;
+        m_bRawTexture = false;
+        // The map buttons follow the shown map: Map 0 is down, the others up.
+        clearSelection();
+        m_bNoSelection = false;
+        m_nLargestMap = 0;
+    }
+    m_bRgbaViewStale = m_bAlphaViewStale = true;
+    {
+        WaitCursor wait(m_host);
+        setDisplayMode(m_nDisplayMode);
+    }
+    m_host.refreshPictureView();
+    return true;
+}
+
+bool CKestrelDoc::crop()
+{
+    if (!m_pMaps)
+        return false;
+    leaveSmoothView();
+    const ProcessRegion r = regionFromSelection();
+    if (!m_tracker.selectionImageRect() || r.width <= 0 || r.height <= 0) {
+        message(korvix::msg(korvix::MessageId::NothingSelected));
+        return false;
+    }
+    {
+        NotReady busy(m_bReady);
+        WaitCursor wait(m_host);
+        m_pShown = nullptr;
+        singleMap().crop(r.x, r.x + r.width, r.y, r.y + r.height);
+        m_bRgbaViewStale = m_bAlphaViewStale = true;
+        setDisplayMode(m_nDisplayMode);
+    }
+    m_host.refreshPictureView();
+    // The selection now covers the whole, smaller map.
+    m_tracker.selectAll(selectionView());
+    return true;
+}
+
+bool CKestrelDoc::resize()
+{
+    if (!m_pMaps)
+        return false;
+    leaveSmoothView();
+    const PixelBitmap& map = singleMap();
+    if (map.width() < 4 || map.height() < 4)
+        return false;
+    SizeDialogModel model = SizeDialogModel::forResize();
+    if (!m_host.runSizeDialog(model))
+        return false;
+    const int w = model.chosenWidth(), h = model.chosenHeight();
+    if (w == map.width() && h == map.height())
+        return true;
+    auto source = imageFromBitmap(map);
+    auto target = source ? newBgraImage(w, h) : nullptr;
+    if (!source || !target)
+        return false;
+    {
+        NotReady busy(m_bReady);
+        WaitCursor wait(m_host);
+        if (w > map.width() || h > map.height())
+            resampleCubic(*source, *target);
+        else
+            decimateArea(*source, *target);
+        PixelBitmap fresh;
+        fresh.create(w, h, 32, false);
+        imageToBitmap(*target, fresh);
+        replaceMap(std::move(fresh));
+        clearSelection();
+        m_bRgbaViewStale = m_bAlphaViewStale = true;
+        setDisplayMode(m_nDisplayMode);
+    }
+    m_host.refreshPictureView();
+    return true;
+}
+
+bool CKestrelDoc::filterCommand(int id)
+{
+    if (!m_pMaps)
+        return false;
+    const bool alpha = id == ID_ALPHA_BLUR || id == ID_ALPHA_BLUR_STRONG;
+    leaveSmoothView();
+    ProcessRegion region = regionFromSelection();
+    region.channel = alpha ? ProcessRegion::Alpha : ProcessRegion::Colour;
+    {
+        NotReady busy(m_bReady);
+        WaitCursor wait(m_host);
+        auto source = imageFromBitmap(singleMap());
+        auto target = source ? cloneImage(*source) : nullptr;
+        if (!source || !target)
+            return false;
+        setEdgeReplicate(*source);
+        source->setRegion(&region);
+        target->setRegion(&region);
+        if (id == ID_SHARPEN)
+            sharpen3x3(*source, *target);
+        else if (id == ID_BLUR || id == ID_ALPHA_BLUR)
+            boxBlur(*source, *target, 3, 1);
+        else
+            boxBlur(*source, *target, 7, 3);
+        PixelBitmap fresh;
+        fresh.create(target->width(), target->height(), 32, false);
+        imageToBitmap(*target, fresh);
+        replaceMap(std::move(fresh));
+        rebuildAndRedraw(false);
+    }
+    if (!alpha && m_nDisplayMode == MODE_ALPHA)
+        message(id == ID_SHARPEN ? korvix::msg(korvix::MessageId::ColourSharpened) : korvix::msg(korvix::MessageId::ColourBlurred));
+    if (alpha && m_nDisplayMode == MODE_RGB)
+        message(korvix::msg(korvix::MessageId::AlphaBlurred));
+    return true;
+}
+
+bool CKestrelDoc::rotate(bool clockwise)
+{
+    if (!m_pMaps)
+        return false;
+    leaveSmoothView();
+    {
+        NotReady busy(m_bReady);
+        WaitCursor wait(m_host);
+        const PixelBitmap& old = singleMap();
+        const int w = old.width(), h = old.height();
+        PixelBitmap fresh;
+        fresh.create(h, w, 32, true);
+        // Old pixel (i, j) goes to (h - 1 - j, i) clockwise, (j, w - 1 - i) counter-clockwise.
+        for (int j = 0; j < h; ++j) {
+            const auto* src = reinterpret_cast<const std::uint32_t*>(old.row(j));
+            for (int i = 0; i < w; ++i) {
+                const int nx = clockwise ? h - 1 - j : j;
+                const int ny = clockwise ? i : w - 1 - i;
+                reinterpret_cast<std::uint32_t*>(fresh.row(ny))[nx] = src[i];
+            }
+        }
+        replaceMap(std::move(fresh));
+        clearSelection();
+        m_bRgbaViewStale = m_bAlphaViewStale = true;
+        setDisplayMode(m_nDisplayMode);
+    }
+    m_host.refreshPictureView();
+    return true;
+}
+
+bool CKestrelDoc::mirror(bool leftRight)
+{
+    if (!m_pMaps)
+        return false;
+    leaveSmoothView();
+    {
+        NotReady busy(m_bReady);
+        WaitCursor wait(m_host);
+        const PixelBitmap& old = singleMap();
+        auto source = imageFromBitmap(old);
+        auto target = source ? newBgraImage(old.width(), old.height()) : nullptr;
+        if (!source || !target)
+            return false;
+        ProcessRegion region{ProcessRegion::Colour, 0, 0, old.width(), old.height()};
+        source->setRegion(&region);
+        target->setRegion(&region);
+        const MirrorAxis axis = leftRight ? MirrorAxis::Vertical : MirrorAxis::Horizontal;
+        mirrorImage(*source, *target, axis);
+        region.channel = ProcessRegion::Alpha;
+        mirrorImage(*source, *target, axis);
+        PixelBitmap fresh;
+        fresh.create(old.width(), old.height(), 32, false);
+        imageToBitmap(*target, fresh);
+        replaceMap(std::move(fresh));
+        clearSelection();
+        rebuildAndRedraw(false);
+    }
+    return true;
+}
+
+// ---- information report ----
+
+std::string CKestrelDoc::informationReport() const
+{
+    if (!m_pMaps || m_nMaps < 1)
+        return {};
+    const int n = m_nMaps;
+    const PixelBitmap& largest = (*m_pMaps)[n - 1];
+    const int w = largest.width(), h = largest.height();
+    const std::string smallest = n > 1 ? format(korvix::msg(korvix::MessageId::SmallestMapFormat), w >> (n - 1), h >> (n - 1)) : std::string();
+    const int s = w * h / 2;
+    int total = 0;
+    for (int i = 0, term = s; i < n; ++i, term /= 4)
+        total += term;
+    const int tga = w * h * (m_bHasAlpha ? 4 : 3);
+    const std::string sizes = format(korvix::msg(korvix::MessageId::ByteCountsFormat), s, total, w, h, tga);
+    const std::string maps = format("%d", n);
+    return format(korvix::msg(korvix::MessageId::ReportFormat), w, h, m_bHasAlpha ? korvix::msg(korvix::MessageId::WordYes) : korvix::msg(korvix::MessageId::WordNo), maps.c_str(),
+                  smallest.c_str(), sizes.c_str());
+}
+
+void CKestrelDoc::objectInfoCommand()
+{
+    if (!m_pMaps)
+        return;
+    m_host.messageBox(informationReport(), korvix::msg(korvix::MessageId::CaptionImageInfo), MessageIcon::Information, MessageButtons::Ok);
+}

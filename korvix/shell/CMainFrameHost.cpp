@@ -1,0 +1,301 @@
+// CMainFrame as the document's host: how each effect of a document command
+// reaches the screen.
+#include "document/CKestrelDoc.h"
+#include "document/CommandIds.h"
+#include "shell/CMainFrame.h"
+#include "shell/SoundPlayer.h"
+#include "views/CPictureView.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QImage>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTabWidget>
+
+#include <cstring>
+
+namespace {
+
+// The document's type list as a Qt file dialog filter: "Name (*.x *.y)" per line,
+// the patterns appended when the description does not show them.
+QString dialogFilter(const std::vector<FileFilter>& filters)
+{
+    QStringList out;
+    for (const FileFilter& f : filters) {
+        QStringList patterns;
+        for (const std::string& p : f.patterns)
+            patterns.append(QString::fromStdString(p));
+        const QString description = QString::fromStdString(f.description);
+        out.append(description.contains(QLatin1Char('(')) ? description
+                                                         : description + " (" + patterns.join(QLatin1Char(' ')) + ")");
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+}  // namespace
+
+MessageAnswer CMainFrame::messageBox(const std::string& text, const std::string& caption, MessageIcon icon,
+                                     MessageButtons buttons)
+{
+    QMessageBox::Icon qicon = QMessageBox::NoIcon;
+    switch (icon) {
+    case MessageIcon::Information: qicon = QMessageBox::Information; break;
+    case MessageIcon::Error: qicon = QMessageBox::Critical; break;
+    case MessageIcon::Warning: qicon = QMessageBox::Warning; break;
+    case MessageIcon::Question: qicon = QMessageBox::Question; break;
+    case MessageIcon::None: break;
+    }
+    QMessageBox::StandardButtons qbuttons = QMessageBox::Ok;
+    if (buttons == MessageButtons::OkCancel)
+        qbuttons = QMessageBox::Ok | QMessageBox::Cancel;
+    else if (buttons == MessageButtons::YesNo)
+        qbuttons = QMessageBox::Yes | QMessageBox::No;
+    const QString title = caption.empty() ? QStringLiteral("Korvix") : QString::fromStdString(caption);
+    QMessageBox box(qicon, title, QString::fromStdString(text), qbuttons, this);
+    box.setTextFormat(Qt::PlainText);
+    const std::pair<QMessageBox::StandardButton, const char*> german[] = {
+        {QMessageBox::Cancel, "Abbrechen"}, {QMessageBox::Yes, "Ja"}, {QMessageBox::No, "Nein"}};
+    for (const auto& [button, text] : german)
+        if (QAbstractButton* b = box.button(button))
+            b->setText(QString::fromUtf8(text));
+    // A message is read with the arrow, even in the middle of a long operation.
+    const int depth = m_nWaitDepth;
+    if (depth > 0)
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int answer = box.exec();
+    if (depth > 0)
+        QApplication::restoreOverrideCursor();
+    switch (answer) {
+    case QMessageBox::Cancel: return MessageAnswer::Cancel;
+    case QMessageBox::Yes: return MessageAnswer::Yes;
+    case QMessageBox::No: return MessageAnswer::No;
+    default: return buttons == MessageButtons::OkCancel && answer != QMessageBox::Ok ? MessageAnswer::Cancel
+                                                                                      : MessageAnswer::Ok;
+    }
+}
+
+void CMainFrame::setWaitCursor(bool wait)
+{
+    if (wait) {
+        if (m_nWaitDepth++ == 0)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else if (m_nWaitDepth > 0) {
+        if (--m_nWaitDepth == 0)
+            QApplication::restoreOverrideCursor();
+    }
+}
+
+void CMainFrame::setStatusText(int pane, const std::string& text)
+{
+    if (pane < 0 || pane > 2)
+        return;
+    m_wndStatusPanes[pane]->setText(QString::fromStdString(text));
+    if (pane == 2)
+        m_bHintShown = false;
+    if (m_wndStatusPanes[pane]->isVisible())
+        m_wndStatusPanes[pane]->repaint();
+}
+
+void CMainFrame::setWindowTitle(const std::string& title)
+{
+    QMainWindow::setWindowTitle(QString::fromStdString(title));
+}
+
+void CMainFrame::addRecentFile(const std::string& path)
+{
+    const QString p = QString::fromStdString(path);
+    m_recentFiles.removeAll(p);
+    m_recentFiles.prepend(p);
+    while (m_recentFiles.size() > FrameSettings::RECENT_FILES)
+        m_recentFiles.removeLast();
+    FrameSettings::saveRecentFiles(m_settings, m_recentFiles);
+    rebuildRecentMenu();
+}
+
+std::optional<std::string> CMainFrame::recentFile(int index)
+{
+    if (index < 0 || index >= m_recentFiles.size())
+        return std::nullopt;
+    return m_recentFiles[index].toStdString();
+}
+
+void CMainFrame::removeRecentFile(int index)
+{
+    if (index < 0 || index >= m_recentFiles.size())
+        return;
+    m_recentFiles.removeAt(index);
+    FrameSettings::saveRecentFiles(m_settings, m_recentFiles);
+    rebuildRecentMenu();
+}
+
+bool CMainFrame::hasPictureView() { return m_pPanePicture != nullptr; }
+
+bool CMainFrame::pictureViewVisible()
+{
+    return m_pTabsRight->currentWidget() == m_pPanePicture;
+}
+
+void CMainFrame::activatePictureView()
+{
+    m_pTabsRight->setCurrentWidget(m_pPanePicture);
+}
+
+void CMainFrame::refreshPictureView() { m_pPanePicture->fullUpdate(); }
+
+void CMainFrame::setPictureZoom(float zoom)
+{
+    if (zoom == 1.0f)
+        m_pPanePicture->resetZoom();
+    else
+        m_pPanePicture->setZoom(zoom);
+}
+
+void CMainFrame::relayoutPictureView() { m_pPanePicture->refresh(); }
+
+void CMainFrame::setPictureSmoothing(bool on) { m_pPanePicture->setSmooth(on); }
+
+void CMainFrame::emptySelection() { m_pPanePicture->viewport()->update(); }
+
+void CMainFrame::clearVolumeBrowser()
+{
+    if (m_pBrowser)
+        m_pBrowser->clearVolumeBrowser();
+}
+
+void CMainFrame::showVolumeBrowser(const VolumeBrowserModel& model)
+{
+    if (m_pBrowser)
+        m_pBrowser->showVolumeBrowser(model);
+}
+
+void CMainFrame::activateDirectoryTree()
+{
+    m_pTabsLeft->setCurrentIndex(1);
+    if (m_pBrowser)
+        m_pBrowser->activateDirectoryTree();
+}
+
+std::optional<int> CMainFrame::selectedEntry()
+{
+    return m_pBrowser ? m_pBrowser->selectedEntry() : std::nullopt;
+}
+
+void CMainFrame::updateAllViews()
+{
+    m_pPanePicture->viewport()->update();
+    scheduleUpdate();
+}
+
+std::optional<std::string> CMainFrame::chooseOpenFile(const std::vector<FileFilter>& filters,
+                                                      const std::string& defaultExtension)
+{
+    QFileDialog dialog(this, QStringLiteral("Öffnen"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (!filters.empty())
+        dialog.setNameFilter(dialogFilter(filters));
+    QString ext = QString::fromStdString(defaultExtension);
+    if (ext.startsWith(QLatin1Char('.')))
+        ext.remove(0, 1);
+    dialog.setDefaultSuffix(ext);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
+std::optional<std::string> CMainFrame::chooseSaveFile(const std::string& proposedName)
+{
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Speichern unter"),
+                                                      QString::fromStdString(proposedName));
+    if (path.isEmpty())
+        return std::nullopt;
+    return path.toStdString();
+}
+
+bool CMainFrame::runExportDialog(ExportDialogModel& model)
+{
+    if (exportDialog)
+        return exportDialog(model);
+    messageBox("Der Export-Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information,
+               MessageButtons::Ok);
+    return false;
+}
+
+std::optional<VolumeDataAnswer> CMainFrame::runVolumeDataDialog(const VolumeDataAnswer& current)
+{
+    if (volumeDataDialog)
+        return volumeDataDialog(current);
+    messageBox("Der Dialog für globale QORB-Daten ist in dieser Version nicht verfügbar.", "",
+               MessageIcon::Information, MessageButtons::Ok);
+    return std::nullopt;
+}
+
+ViewState CMainFrame::pictureViewState()
+{
+    ViewState v;
+    v.clientWidth = m_pPanePicture->viewport()->width();
+    v.clientHeight = m_pPanePicture->viewport()->height();
+    v.scrollX = m_pPanePicture->horizontalScrollBar()->value();
+    v.scrollY = m_pPanePicture->verticalScrollBar()->value();
+    return v;
+}
+
+void CMainFrame::redrawPictureView() { m_pPanePicture->refresh(); }
+
+bool CMainFrame::runSizeDialog(SizeDialogModel& model)
+{
+    if (sizeDialog)
+        return sizeDialog(model);
+    messageBox("Der Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information, MessageButtons::Ok);
+    return false;
+}
+
+bool CMainFrame::runAdjustmentDialog(AdjustmentDialogModel& model)
+{
+    if (adjustmentDialog)
+        return adjustmentDialog(model);
+    messageBox("Der Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information, MessageButtons::Ok);
+    return false;
+}
+
+std::optional<std::string> CMainFrame::runRenameDialog(const std::string& oldName)
+{
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, QStringLiteral("Umbenennen"), QStringLiteral("Neuer Name:"),
+                                               QLineEdit::Normal, QString::fromStdString(oldName), &ok);
+    if (!ok)
+        return std::nullopt;
+    return name.toStdString();
+}
+
+bool CMainFrame::clipboardHasBitmap()
+{
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    return mime && mime->hasImage();
+}
+
+// The clipboard's picture as a 32-bit bitmap without alpha, as a pasted
+// device-independent bitmap arrives.
+std::optional<PixelBitmap> CMainFrame::clipboardBitmap()
+{
+    const QImage image = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+    if (image.isNull())
+        return std::nullopt;
+    PixelBitmap bitmap;
+    bitmap.create(image.width(), image.height(), 32, false);
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(bitmap.row(y), image.constScanLine(y), static_cast<std::size_t>(image.width()) * 4);
+    return bitmap;
+}
+
+void CMainFrame::playSound(const std::uint8_t* bytes, std::size_t size)
+{
+    m_pSound->play(bytes, size);
+}
