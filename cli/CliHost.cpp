@@ -32,7 +32,7 @@ MessageAnswer CliHost::messageBox(const std::string& text, const std::string&, M
     return MessageAnswer::Ok;
 }
 
-std::optional<std::string> CliHost::chooseOpenFile(const std::string&, const std::string&)
+std::optional<std::string> CliHost::chooseOpenFile(const std::vector<FileFilter>&, const std::string&)
 {
     if (openFiles.empty())
         return std::nullopt;

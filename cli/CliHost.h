@@ -30,10 +30,6 @@ public:
     void addRecentFile(const std::string&) override {}
     std::optional<std::string> recentFile(int) override { return std::nullopt; }
     void removeRecentFile(int) override {}
-    void setButtonChecked(int, bool) override {}
-    bool buttonChecked(int) override { return false; }
-    void setButtonPressed(int, bool) override {}
-    std::array<int, 10> mapButtonIds() override { return {}; }
     bool hasPictureView() override { return false; }
     bool pictureViewVisible() override { return false; }
     void activatePictureView() override {}
@@ -41,13 +37,12 @@ public:
     void setPictureZoom(float) override {}
     void relayoutPictureView() override {}
     void setPictureSmoothing(bool) override {}
-    void emptySelection() override {}
     void clearVolumeBrowser() override {}
     void showVolumeBrowser(const VolumeBrowserModel&) override {}
     void activateDirectoryTree() override {}
     std::optional<int> selectedEntry() override { return std::nullopt; }
     void updateAllViews() override {}
-    std::optional<std::string> chooseOpenFile(const std::string&, const std::string&) override;
+    std::optional<std::string> chooseOpenFile(const std::vector<FileFilter>&, const std::string&) override;
     std::optional<std::string> chooseSaveFile(const std::string&) override { return std::nullopt; }
     bool runExportDialog(ExportDialogModel&) override { return false; }
     std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer&) override { return volumeData; }
@@ -57,6 +52,7 @@ public:
     void playSound(const std::uint8_t*, std::size_t) override {}
     ViewState pictureViewState() override { return {}; }
     void redrawPictureView() override {}
+    void emptySelection() override {}
     bool runSizeDialog(SizeDialogModel&) override { return false; }
     bool runAdjustmentDialog(AdjustmentDialogModel&) override { return false; }
 

@@ -4,12 +4,17 @@
 #include "SystemMetafileRenderer.h"
 #endif
 
+#include "common/MessageTable.h"
+
 #include <iostream>
 
 int main(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
+    // One locale choice for the tool's own texts and the document's messages.
     cli::setLanguage(cli::languageFromEnvironment());
+    korvix::MessageTable::setLanguage(cli::language() == cli::Language::German ? korvix::Language::German
+                                                                                : korvix::Language::English);
 #ifdef KORVIX_ENABLE_METAFILES
     setMetafileRenderer(std::make_shared<SystemMetafileRenderer>());
 #endif

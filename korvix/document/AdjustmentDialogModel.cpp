@@ -1,6 +1,6 @@
 #include "document/AdjustmentDialogModel.h"
 
-#include "document/EditMessages.h"
+#include "common/MessageTable.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -56,9 +56,9 @@ AdjustmentDialogModel::AdjustmentDialogModel(Kind kind, PreviewFn preview, Displ
 const char* AdjustmentDialogModel::title() const
 {
     switch (m_kind) {
-    case Kind::Brightness: return editmsg::TITLE_BRIGHTNESS;
-    case Kind::Contrast: return editmsg::TITLE_CONTRAST;
-    case Kind::Gamma: return editmsg::TITLE_GAMMA;
+    case Kind::Brightness: return korvix::msg(korvix::MessageId::TitleBrightness);
+    case Kind::Contrast: return korvix::msg(korvix::MessageId::TitleContrast);
+    case Kind::Gamma: return korvix::msg(korvix::MessageId::TitleGamma);
     }
     return "";
 }

@@ -5,6 +5,7 @@
 #include "codecs/TextureLoader.h"
 #include "codecs/CTextException.h"
 #include "codecs/imagefile/ImageFile.h"
+#include "common/MessageTable.h"
 #include "document/CommandIds.h"
 #include "document/DocumentInternal.h"
 #include "filters/ImageFilters.h"
@@ -14,14 +15,26 @@
 #include <new>
 
 using docinternal::WaitCursor;
+using korvix::MessageId;
+using korvix::msg;
 
 namespace {
 
 CKestrelDoc* s_current = nullptr;
 
-constexpr const char* OPEN_FILTER =
-    "QRB (*.qrb)|*.qrb|MOD (*.mod)|*.mod|TEX (*.tex)|*.tex|TGA (*.tga)|*.tga|BMP (*.bmp)|*.bmp|WMF "
-    "(*.wmf)|*.wmf|TIF (*.tif)|*.tif|JPG (*.jpg)|*.jpg|PNG (*.png)|*.png|Alle Dateien (*.*)|*.*||";
+// The open dialog's type list, in this order.
+std::vector<FileFilter> openFilters()
+{
+    std::vector<FileFilter> filters;
+    for (const char* ext : {"qrb", "mod", "tex", "tga", "bmp", "wmf", "tif", "jpg", "png"}) {
+        std::string upper(ext);
+        for (char& c : upper)
+            c = static_cast<char>(c - 'a' + 'A');
+        filters.push_back({upper + " (*." + ext + ")", {std::string("*.") + ext}});
+    }
+    filters.push_back({std::string(msg(MessageId::FilterAllFiles)) + " (*.*)", {"*.*"}});
+    return filters;
+}
 
 // The background pattern's 16-row tile: an 8 x 8 checkerboard with grid lines of
 // grey 130, cells alternately white and light grey, the top-left cell white.
@@ -76,14 +89,19 @@ CKestrelDoc::~CKestrelDoc()
         s_current = nullptr;
 }
 
+void CKestrelDoc::message(MessageId id)
+{
+    message(std::string(msg(id)));
+}
+
 void CKestrelDoc::message(const std::string& text)
 {
     m_host.messageBox(text, "", MessageIcon::Information, MessageButtons::Ok);
 }
 
-void CKestrelDoc::error(const std::string& text)
+void CKestrelDoc::error(MessageId id)
 {
-    m_host.messageBox(text, "Fehler", MessageIcon::Error, MessageButtons::Ok);
+    m_host.messageBox(msg(id), msg(MessageId::CaptionError), MessageIcon::Error, MessageButtons::Ok);
 }
 
 // ---- the open dispatch ----
@@ -91,7 +109,7 @@ void CKestrelDoc::error(const std::string& text)
 bool CKestrelDoc::openFile(const std::string& givenPath, bool showDialog)
 {
     if (showDialog) {
-        const auto chosen = m_host.chooseOpenFile(OPEN_FILTER, ".qrb");
+        const auto chosen = m_host.chooseOpenFile(openFilters(), ".qrb");
         if (!chosen)
             return false;
         const std::string path = *chosen;
@@ -114,7 +132,7 @@ bool CKestrelDoc::openFile(const std::string& givenPath, bool showDialog)
     const std::string file = docinternal::fileNameOf(givenPath);
     const auto dot = file.rfind('.');
     if (dot == std::string::npos) {
-        message("Dateityp unbekannt, bitte Extension ('.tex', '.bmp' etc.) verwenden.");
+        message(MessageId::UnknownFileType);
         return false;
     }
     const std::string ext = file.substr(dot + 1);
@@ -137,21 +155,22 @@ bool CKestrelDoc::decodeTexture(const std::vector<std::uint8_t>& bytes, NewMaps&
     case TextureLoadStatus::Ok:
         break;
     case TextureLoadStatus::NotTexture:
-        error("Kein KTEX-Format");
+        error(MessageId::NotKtexFormat);
         break;
     case TextureLoadStatus::TooManyMaps:
         break;
     case TextureLoadStatus::UnknownFormat:
-        m_host.messageBox("Texturformat nicht unterstützt", "Fehler", MessageIcon::Information, MessageButtons::Ok);
+        m_host.messageBox(msg(MessageId::TextureFormatNotSupported), msg(MessageId::CaptionError), MessageIcon::Information,
+                          MessageButtons::Ok);
         break;
     case TextureLoadStatus::Truncated:
     case TextureLoadStatus::BadSize:
     case TextureLoadStatus::DecodeFailed:
-        error("Fehler beim Decodieren aufgetreten.");
+        error(MessageId::DecodeFailed);
         break;
     }
     if (!loaded.ok()) {
-        message("Fehler beim Laden der Textur.");
+        message(MessageId::TextureLoadFailed);
         return false;
     }
     out.maps = std::make_unique<MapSet>(std::move(loaded.maps));
@@ -181,14 +200,14 @@ bool CKestrelDoc::loadMaps(const std::string& path, bool fromVolume, bool isText
             if (f)
                 std::fclose(f);
             wait.release();
-            message("Fehler beim Laden der Textur.");
+            message(MessageId::TextureLoadFailed);
             return fail();
         }
         const auto size = static_cast<long long>(ftello(f));
         if (size <= 43) {
             std::fclose(f);
             wait.release();
-            message("Datei zu klein für die kleinstmögliche\nTextur im TEX-Format.");
+            message(MessageId::TextureFileTooSmall);
             return fail();
         }
         std::vector<std::uint8_t> bytes;
@@ -197,7 +216,7 @@ bool CKestrelDoc::loadMaps(const std::string& path, bool fromVolume, bool isText
         } catch (const std::exception&) {  // bad_alloc, or a size beyond what a vector holds
             std::fclose(f);
             wait.release();
-            message("Zu wenig freier Speicher.");
+            message(MessageId::OutOfMemory);
             return fail();
         }
         std::rewind(f);
@@ -205,11 +224,11 @@ bool CKestrelDoc::loadMaps(const std::string& path, bool fromVolume, bool isText
         std::fclose(f);
         wait.release();
         if (!read) {
-            message("Fehler beim Laden der Textur.");
+            message(MessageId::TextureLoadFailed);
             return fail();
         }
         if (std::memcmp(bytes.data(), "KTEX", 4) != 0) {
-            message("Fehler beim Laden der Textur (wahrscheinlich kein TEX-Format).");
+            message(MessageId::NotTexFormat);
             return fail();
         }
         if (!decodeTexture(bytes, fresh))
@@ -249,12 +268,12 @@ std::unique_ptr<PixelBitmap> CKestrelDoc::loadImageFile(const std::string& path)
         }
     } catch (const std::exception&) {  // memory short
         wait.release();
-        message("Fehler beim Laden der Textur.");
+        message(MessageId::TextureLoadFailed);
         return nullptr;
     }
     if (tooLarge || bitmap->width() > MAX_SIDE || bitmap->height() > MAX_SIDE) {
         wait.release();
-        message("Es werden nur Texturen mit einer Kantenlänge von\nmaximal 2048 Pixeln unterstützt.");
+        message(MessageId::ImageTooLarge);
         return nullptr;
     }
     return bitmap;
@@ -264,7 +283,7 @@ bool CKestrelDoc::adoptMaps(NewMaps&& fresh, bool oldRedraw)
 {
     const PixelBitmap& largest = fresh.maps->largest();
     if (largest.width() > MAX_SIDE || largest.height() > MAX_SIDE) {
-        error("Map zu groß (max. Kantenlänge 2048 Pixel).");
+        error(MessageId::MapTooLarge);
         m_bRedraw = oldRedraw;
         return false;
     }
@@ -285,11 +304,7 @@ bool CKestrelDoc::adoptMaps(NewMaps&& fresh, bool oldRedraw)
     m_bAlphaViewStale = m_bRgbaViewStale = true;
     setDisplayMode(m_bHasAlpha ? m_nDisplayMode : MODE_RGB);
 
-    for (const int id : {ID_VIEW_RGB, ID_VIEW_RGBA, ID_VIEW_ALPHA})
-        m_host.setButtonChecked(id, false);
-    m_host.setButtonChecked(m_nDisplayMode == MODE_RGBA ? ID_VIEW_RGBA
-                            : m_nDisplayMode == MODE_ALPHA ? ID_VIEW_ALPHA : ID_VIEW_RGB,
-                            true);
+    m_nViewButton = m_nDisplayMode;
 
     m_strName = fresh.name;
     m_host.setStatusText(2, " " + m_strName);
@@ -323,21 +338,24 @@ void CKestrelDoc::paste()
     if (!pasted)
         return;
     if (pasted->width() < 4 || pasted->height() < 4) {
-        message("Bitmap zu klein");
+        message(MessageId::BitmapTooSmall);
         return;
     }
     // Every load keeps to the background pattern's size; a paste does too.
     if (pasted->width() > MAX_SIDE || pasted->height() > MAX_SIDE) {
-        error("Map zu groß (max. Kantenlänge 2048 Pixel).");
+        error(MessageId::MapTooLarge);
         return;
     }
     if (pasted->bitsPerPixel() != 32)
         pasted->copyFrom(PixelBitmap(*pasted), 32);
+    // Only the colour is taken: whatever the clipboard says about alpha, a
+    // pasted texture has none.
+    pasted->setHasAlpha(false);
     const bool oldRedraw = m_bRedraw;
     m_bRedraw = false;
     m_pMaps = std::make_unique<MapSet>(1);
     (*m_pMaps)[0] = std::move(*pasted);
-    m_bHasAlpha = (*m_pMaps)[0].hasAlpha();
+    m_bHasAlpha = false;
     m_nMaps = 1;
     m_nSource = SOURCE_OTHER;
     m_bReady = true;
@@ -346,8 +364,8 @@ void CKestrelDoc::paste()
     m_bAlphaViewStale = m_bRgbaViewStale = true;
     selectMap(0);
     setDisplayMode(m_nDisplayMode);
-    m_host.setStatusText(2, " Daten aus der Zwischenablage");
-    m_strName = "unbenannt.tex";
+    m_host.setStatusText(2, msg(MessageId::StatusClipboard));
+    m_strName = msg(MessageId::UntitledName);
     m_host.setWindowTitle(m_strName + TITLE_SUFFIX);
     clearSelection();
     m_bNoSelection = false;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "codecs/MapSet.h"
+#include "common/MessageTable.h"
 #include "common/Text.h"
 #include "document/DocumentHost.h"
 #include "document/EntryRecord.h"
@@ -64,10 +65,17 @@ public:
     static int powerOfTwo(int n);
 
     // ---- the volume ----
-    bool openVolume(const std::string& path, const std::string& displayName);
+    enum class VolumeAccess { ReadWrite, ReadOnly };
+    // Opens a volume under its display name. ReadWrite falls back to reading
+    // only when the file cannot be written; ReadOnly never asks for write
+    // access, and every edit of such a volume is refused with a message.
+    bool openVolume(const std::string& path, const std::string& displayName,
+                    VolumeAccess access = VolumeAccess::ReadWrite);
     static void catalogueCallback(int index, int parentIndex, const tarvos::QORBEntry* entry);
     const std::vector<EntryRecord>& entryRecords() const { return m_entryRecords; }
-    tarvos::GGroup& volume() { return m_volume; }
+    // The open volume, for reading only: every write goes through the named
+    // edit operations below, which keep the read-only and verified-write rules.
+    const tarvos::GGroup& volume() const { return m_volume; }
 
     // ---- display state and view commands ----
     void setDisplayMode(int mode);
@@ -77,12 +85,43 @@ public:
     void zoomOut();
     void zoomReset();
     void displayModeCommand(int mode);
-    void smoothingCommand();
+    // The smoothing button was set to `on`.
+    void smoothingCommand(bool on);
     // The smoothed rendering the picture view shows while smoothing is on.
     std::unique_ptr<PixelBitmap> smoothedImage() const;
+    // Unchecks the zoom and display-mode buttons, then checks "RGB" while ready.
     void resetViewButtons();
     void checkViewButton(int id, bool on);
-    bool commandEnabled(int id) const;
+
+    // ---- command states ----
+    // Whether command `id` is enabled, for every command the document handles
+    // (see CommandIds.h); nothing for the commands of the frame, the views and
+    // the entry menu. Reads state only.
+    std::optional<bool> commandEnabled(int id) const;
+    // Whether the button of command `id` is down: the display modes, smoothing,
+    // the map buttons and the channel exclusion buttons; nothing for the rest.
+    std::optional<bool> commandChecked(int id) const;
+    // The update pass the host runs after every change of state, before it reads
+    // the two queries above: while the RGBA and alpha views are disabled, the view
+    // buttons are reset (zoom and modes up, "RGB" down while ready).
+    void updateCommandStates();
+
+    // ---- channel mask ----
+    // Colour channels that take part in processing; all three at start.
+    bool redActive() const { return m_bRed; }
+    bool greenActive() const { return m_bGreen; }
+    bool blueActive() const { return m_bBlue; }
+    void setChannels(bool red, bool green, bool blue);
+    // The exclusion button of a channel (ID_EXCLUDE_RED, _GREEN, _BLUE) was set
+    // to `excluded`; other ids are ignored.
+    void channelToggleCommand(int id, bool excluded);
+    // "Alle Kanäle aktivieren": the three buttons up, every channel active.
+    void allChannelsCommand();
+
+    // ---- selection ----
+    // The picture view feeds the tracker its input and draws what it returns.
+    SelectionTracker& tracker() { return m_tracker; }
+    const SelectionTracker& tracker() const { return m_tracker; }
     // The picture view writes its zoom here through its setters.
     void setZoomCopy(float zoom) { m_fZoom = zoom; }
 
@@ -127,20 +166,15 @@ public:
     const std::string& volumeComment() const { return m_strVolumeComment; }
     const korvix::DosDateTime& volumeTime() const { return m_volumeTime; }
     const std::vector<std::uint8_t>& rawBytes() const { return m_pRaw; }
-    // Channel switches of the image operations.
-    bool m_bRed = true, m_bGreen = true, m_bBlue = true;
 
     // ---- selection, image operations, information report, adjustments ----
     // Each command returns true when it ran to its end (also when there was
     // nothing to change) and false when it stopped: refused with a message,
     // cancelled, or a working image could not be had.
-    SelectionTracker& tracker() { return m_tracker; }
-    const SelectionTracker& tracker() const { return m_tracker; }
     // The picture view's geometry with the shown picture's size and the zoom.
     ViewState selectionView();
-    // Enabling rules of the commands below; nothing for other ids.
-    std::optional<bool> editCommandEnabled(int id) const;
-    // Runs one of the commands below by its id; false for other ids.
+    // Runs one of the commands below by its id (a channel button toggles);
+    // false for other ids. Their enabling rules are commandEnabled()'s.
     bool editCommand(int id);
 
     void selectAllCommand();
@@ -150,8 +184,6 @@ public:
     // The processing region from the selection (channel 0), clipped to the map.
     ProcessRegion regionFromSelection() const;
 
-    void channelToggle(int id);
-    void allChannelsCommand();
     bool invertColour();
     bool invertAlpha();
     bool createAlpha();
@@ -192,9 +224,16 @@ private:
     bool decodeTexture(const std::vector<std::uint8_t>& bytes, NewMaps& out);
     void buildPages(VolumeBrowserModel& model);
     void rebuildViewBuffer(int which);
+    // An information box with the message's text, or with a text made from it.
+    void message(korvix::MessageId id);
     void message(const std::string& text);
-    void error(const std::string& text);
-    bool writeLoadedBytes(const std::string& path);
+    // A box with the caption "Fehler" and the error icon.
+    void error(korvix::MessageId id);
+    // Handled: the loaded bytes were written (or there was nothing to write);
+    // NotKept: no bytes as loaded exist, the maps are written instead; Gone:
+    // they came from a volume entry that can no longer be read as it was.
+    enum class LoadedBytes { Handled, NotKept, Gone };
+    LoadedBytes writeLoadedBytes(const std::string& path);
     bool checkVolumeTime(const korvix::DosDateTime& time);
     bool writeFileBytes(const std::string& path, const std::uint8_t* bytes, std::size_t size);
     bool readEntry(const EntryRecord& r, std::vector<std::uint8_t>& out);
@@ -210,7 +249,6 @@ private:
     bool tableCommand(bool gamma);
     void showPreviewBitmap(const PixelBitmap& result);
 
-    SelectionTracker m_tracker;
     // While a preview is shown in the RGBA or alpha view, the display buffer is
     // built from this bitmap instead of the current map.
     const PixelBitmap* m_pDisplaySource = nullptr;
@@ -236,8 +274,13 @@ private:
     int m_nMaps = 0;
     int m_nLargestMap = -1;
     bool m_bHasAlpha = false;
-    std::array<int, 10> m_mapButtonIds{};
     int m_nDisplayMode = MODE_RGB;
+    // The display-mode button that is down (a MODE_ value), -1 for none. It
+    // follows the mode, except that the reset of the update pass leaves "RGB"
+    // down (or none before a load) whatever the mode.
+    int m_nViewButton = -1;
+    bool m_bRed = true, m_bGreen = true, m_bBlue = true;
+    SelectionTracker m_tracker;
     bool m_bSmoothView = false;
     bool m_bRedraw = true;
     bool m_bNoSelection = true;

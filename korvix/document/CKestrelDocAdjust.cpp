@@ -1,12 +1,12 @@
 // Brightness, contrast and gamma: previews computed from the untouched map
 // while the dialog is open, then committed or discarded.
-#include "codecs/BitmapFilterImage.h"
 #include "document/CKestrelDoc.h"
 
+#include "codecs/BitmapFilterImage.h"
+#include "common/MessageTable.h"
 #include "document/AdjustmentDialogModel.h"
 #include "document/CommandIds.h"
 #include "document/DocumentInternal.h"
-#include "document/EditMessages.h"
 #include "filters/ImageFilters.h"
 
 #include <cmath>
@@ -82,9 +82,7 @@ void CKestrelDoc::setDisplayModeWithButtons(int mode)
     if (mode == m_nDisplayMode || mode < MODE_RGB || mode > MODE_ALPHA)
         return;
     setDisplayMode(mode);
-    m_host.setButtonChecked(ID_VIEW_RGB, mode == MODE_RGB);
-    m_host.setButtonChecked(ID_VIEW_RGBA, mode == MODE_RGBA);
-    m_host.setButtonChecked(ID_VIEW_ALPHA, mode == MODE_ALPHA);
+    m_nViewButton = mode;
 }
 
 // Shows a preview in the RGBA or alpha view: the buffer of the current mode is
@@ -175,7 +173,7 @@ bool CKestrelDoc::brightnessCommand()
         return false;
     const bool anyColour = m_bRed || m_bGreen || m_bBlue;
     if (!anyColour && !m_bHasAlpha) {
-        message(editmsg::NO_CHANNEL_NO_ALPHA);
+        message(korvix::msg(korvix::MessageId::NoColourChannelNoAlpha));
         return false;
     }
     Adjustment a;
@@ -262,7 +260,7 @@ bool CKestrelDoc::tableCommand(bool gamma)
     if (!m_pMaps)
         return false;
     if (!m_bRed && !m_bGreen && !m_bBlue) {
-        message(editmsg::NO_COLOUR_CHANNEL);
+        message(korvix::msg(korvix::MessageId::NoColourChannel));
         return false;
     }
     leaveSmoothView();

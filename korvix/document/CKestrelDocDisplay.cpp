@@ -146,13 +146,9 @@ void CKestrelDoc::setDisplayMode(int mode)
 
 void CKestrelDoc::selectMap(int index)
 {
+    // The map buttons follow the shown map (commandChecked); after a load that
+    // is the largest one.
     m_nLargestMap = index;
-    m_mapButtonIds = m_host.mapButtonIds();
-    for (const int id : m_mapButtonIds)
-        if (m_host.buttonChecked(id))
-            m_host.setButtonChecked(id, false);
-    if (index >= 0 && index < 10)
-        m_host.setButtonChecked(m_mapButtonIds[static_cast<std::size_t>(index)], true);
     if (!m_bHasAlpha) {
         resetViewButtons();
         setDisplayMode(MODE_RGB);
@@ -168,8 +164,6 @@ void CKestrelDoc::selectMapCommand(int k)
     m_nCurMap = k;
     clearSelection();
     m_bNoSelection = m_nMaps != 1;
-    if (m_nLargestMap >= 0 && m_nLargestMap < 10)
-        m_host.setButtonPressed(m_mapButtonIds[static_cast<std::size_t>(m_nLargestMap)], false);
     if (m_nDisplayMode == MODE_RGBA)
         m_bRgbaViewStale = true;
     if (m_nDisplayMode == MODE_ALPHA)
@@ -183,15 +177,21 @@ void CKestrelDoc::selectMapCommand(int k)
 
 void CKestrelDoc::checkViewButton(int id, bool on)
 {
-    m_host.setButtonChecked(id, on);
+    const int mode = id == ID_VIEW_RGB ? MODE_RGB : id == ID_VIEW_RGBA ? MODE_RGBA : id == ID_VIEW_ALPHA ? MODE_ALPHA : -1;
+    if (mode < 0)
+        return;  // the zoom buttons are push buttons: nothing stays down
+    if (on)
+        m_nViewButton = mode;
+    else if (m_nViewButton == mode)
+        m_nViewButton = -1;
 }
 
 void CKestrelDoc::resetViewButtons()
 {
     for (const int id : {ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_VIEW_RGB, ID_VIEW_RGBA, ID_VIEW_ALPHA})
-        m_host.setButtonChecked(id, false);
+        checkViewButton(id, false);
     if (m_bReady)
-        m_host.setButtonChecked(ID_VIEW_RGB, true);
+        checkViewButton(ID_VIEW_RGB, true);
 }
 
 void CKestrelDoc::zoomIn()
@@ -233,15 +233,19 @@ void CKestrelDoc::zoomReset()
 
 void CKestrelDoc::displayModeCommand(int mode)
 {
+    if (mode < MODE_RGB || mode > MODE_ALPHA)
+        return;
     m_host.activatePictureView();
+    // The three buttons are one check group: the pressed one stays down.
+    m_nViewButton = mode;
     setDisplayMode(mode);
 }
 
-void CKestrelDoc::smoothingCommand()
+void CKestrelDoc::smoothingCommand(bool on)
 {
     const bool oldRedraw = m_bRedraw;
     m_bRedraw = false;
-    m_bSmoothView = m_host.buttonChecked(ID_VIEW_SMOOTH);
+    m_bSmoothView = on;
     m_host.setPictureSmoothing(m_bSmoothView);
     if (oldRedraw) {
         m_host.refreshPictureView();
@@ -270,36 +274,4 @@ std::unique_ptr<PixelBitmap> CKestrelDoc::smoothedImage() const
         return blended;
     }
     return std::make_unique<PixelBitmap>(std::move(smoothed));
-}
-
-bool CKestrelDoc::commandEnabled(int id) const
-{
-    const bool visible = m_host.pictureViewVisible();
-    for (int k = 0; k < 10; ++k)
-        if (id == MAP_COMMANDS[k])
-            return m_nLargestMap >= k && m_bReady && visible;
-    switch (id) {
-    case ID_ZOOM_IN:
-        return m_bReady && m_fZoom < 32 && visible;
-    case ID_ZOOM_OUT:
-    case ID_ZOOM_RESET:
-        return m_bReady && m_fZoom > 1 && visible;
-    case ID_VIEW_RGBA:
-    case ID_VIEW_ALPHA:
-        return m_bReady && m_bHasAlpha;
-    case ID_VIEW_SMOOTH:
-        return m_bReady && visible;
-    case ID_VOLUME_DATA:
-        return m_bVolumeOpen;
-    case ID_FILE_OPEN:
-        return true;
-    case ID_EDIT_PASTE:
-        return m_host.clipboardHasBitmap();
-    default:
-        if (const auto rule = editCommandEnabled(id))
-            return *rule;
-        // The view, export, information and copy commands and the image
-        // operations follow the same rule.
-        return m_bReady;
-    }
 }

@@ -7,9 +7,11 @@
 #include "document/CKestrelDoc.h"
 
 #include "codecs/BitmapFilterImage.h"
+#include "codecs/TextureFormat.h"
 #include "codecs/TextureWriter.h"
-#include "common/AtomicFile.h"
 #include "codecs/imagefile/ImageFile.h"
+#include "common/AtomicFile.h"
+#include "common/MessageTable.h"
 #include "document/DocumentInternal.h"
 #include "filters/ImageFilters.h"
 
@@ -23,11 +25,10 @@
 
 using docinternal::WaitCursor;
 using korvix::latin1ToUtf8;
+using korvix::MessageId;
 using korvix::utf8ToLatin1;
 
 namespace {
-
-constexpr const char* READ_ONLY_MESSAGE = "Das Volume ist nur zum Lesen geöffnet und kann nicht geändert werden.";
 
 // A temporary file "kvx..." in the temporary directory, removed with the object.
 class TemporaryFile {
@@ -117,16 +118,16 @@ void CKestrelDoc::editVolumeData()
 bool CKestrelDoc::checkVolumeTime(const korvix::DosDateTime& t)
 {
     if (t.year > 2107) {
-        message("DOS-Datum bis max. 31.12.2107");
+        message(MessageId::DosDateAfter2107);
         return false;
     }
     // Nothing before 1980 can be stored; such a date is refused like a late one.
     if (t.year < 1980) {
-        message("DOS-Datum ab min. 01.01.1980");
+        message(MessageId::DosDateBefore1980);
         return false;
     }
     if (!validCalendarDate(t)) {
-        message("Ungültiges Datum.");
+        message(MessageId::InvalidDate);
         return false;
     }
     return true;
@@ -138,18 +139,18 @@ bool CKestrelDoc::setVolumeComment(const std::string& text)
         return false;
     const auto comment = utf8ToLatin1(text);
     if (!comment || comment->size() > tarvos::QORB_COMMENT_SIZE) {
-        message("Der Kommentar darf höchstens 256 Zeichen aus dem Zeichensatz ISO-8859-1 enthalten.");
+        message(MessageId::CommentInvalid);
         return false;
     }
     if (m_volume.readOnly()) {
-        message(READ_ONLY_MESSAGE);
+        message(MessageId::VolumeReadOnly);
         return false;
     }
     std::uint8_t block[tarvos::QORB_COMMENT_SIZE + 1];
     std::memset(block, 0x1A, sizeof block);
     std::memcpy(block, comment->data(), comment->size());
     if (!patchVolume(m_volume, 0, block, tarvos::QORB_COMMENT_SIZE)) {
-        message("Fehler beim Schreiben der Datei.");
+        message(MessageId::FileWriteFailed);
         return false;
     }
     m_strVolumeComment = *comment;
@@ -161,7 +162,7 @@ bool CKestrelDoc::setVolumeTime(const korvix::DosDateTime& t)
     if (!m_bVolumeOpen || !checkVolumeTime(t))
         return false;
     if (m_volume.readOnly()) {
-        message(READ_ONLY_MESSAGE);
+        message(MessageId::VolumeReadOnly);
         return false;
     }
     // The time word and the date word sit side by side and form one timestamp:
@@ -171,7 +172,7 @@ bool CKestrelDoc::setVolumeTime(const korvix::DosDateTime& t)
     const std::uint8_t field[4] = {static_cast<std::uint8_t>(stamp), static_cast<std::uint8_t>(stamp >> 8),
                                    static_cast<std::uint8_t>(stamp >> 16), static_cast<std::uint8_t>(stamp >> 24)};
     if (!patchVolume(m_volume, 280, field, sizeof field)) {
-        message("Fehler beim Schreiben der Datei.");
+        message(MessageId::FileWriteFailed);
         return false;
     }
     m_volumeTime = t;
@@ -196,18 +197,18 @@ bool CKestrelDoc::renameEntry(int index, const std::string& newName, bool isSele
         return false;
     const auto latin1 = utf8ToLatin1(newName);
     if (!latin1 || latin1->empty() || latin1->size() > 64) {
-        message("Der Name muss 1 bis 64 Zeichen aus dem Zeichensatz ISO-8859-1 haben.");
+        message(MessageId::EntryNameInvalid);
         return false;
     }
     if (m_volume.readOnly()) {
-        message(READ_ONLY_MESSAGE);
+        message(MessageId::VolumeReadOnly);
         return false;
     }
     std::uint8_t field[64];
     std::memset(field, ' ', sizeof field);
     std::memcpy(field, latin1->data(), latin1->size());
     if (!patchVolume(m_volume, tarvos::QORB_CATALOGUE_OFFSET + 80ull * static_cast<unsigned>(index), field, 64)) {
-        message("Fehler beim Schreiben der Datei.");
+        message(MessageId::FileWriteFailed);
         return false;
     }
     EntryRecord& r = m_entryRecords[static_cast<std::size_t>(index)];
@@ -236,7 +237,7 @@ void CKestrelDoc::extractEntry(int index)
         file.write(bytes.data(), bytes.size());
         file.commit();
     } catch (const std::runtime_error&) {
-        error("Fehler beim Schreiben der Datei.");
+        error(MessageId::FileWriteFailed);
     }
 }
 
@@ -247,17 +248,17 @@ bool CKestrelDoc::replaceEntryFromFile(int index, bool reload)
     if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_entryRecords.size())
         return false;
     EntryRecord& r = m_entryRecords[static_cast<std::size_t>(index)];
-    const auto path = m_host.chooseOpenFile("", "*.*");
+    const auto path = m_host.chooseOpenFile({}, "*.*");
     if (!path)
         return false;
     std::ifstream in(*path, std::ios::binary | std::ios::ate);
     if (!in) {
-        message("Fehler beim Öffnen der Datei.");
+        message(MessageId::FileOpenFailed);
         return false;
     }
     const auto length = static_cast<long long>(in.tellg());
     if (length != static_cast<long long>(r.size) || r.isDirectory) {
-        message("Größen stimmen nicht überein");
+        message(MessageId::SizesDiffer);
         return false;
     }
     WaitCursor wait(m_host);
@@ -266,24 +267,24 @@ bool CKestrelDoc::replaceEntryFromFile(int index, bool reload)
         bytes.resize(r.size);
     } catch (const std::bad_alloc&) {
         wait.release();
-        message("Zu wenig freier Speicher.");
+        message(MessageId::OutOfMemory);
         return false;
     }
     in.seekg(0);
     if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
         wait.release();
-        message("Fehler beim Lesen der Datei.");
+        message(MessageId::FileReadFailed);
         return false;
     }
     in.close();
     if (m_volume.readOnly()) {
         wait.release();
-        message(READ_ONLY_MESSAGE);
+        message(MessageId::VolumeReadOnly);
         return false;
     }
     if (r.size > 0 && !patchVolume(m_volume, r.offset, bytes.data(), bytes.size())) {
         wait.release();
-        message("Fehler beim Ersetzen der Daten aufgetreten.");
+        message(MessageId::ReplaceFailed);
         return false;
     }
     r.marks |= EntryRecord::MARK_REPLACED;
@@ -300,68 +301,80 @@ bool CKestrelDoc::replaceEntryFromImage(int index)
         return false;
     EntryRecord& r = m_entryRecords[static_cast<std::size_t>(index)];
     if (r.kind != KIND_IMAGE) {
-        message("Nur Bilder (TGA und TEX) können in der aktuellen Version von Korvix ersetzt werden.");
+        message(MessageId::OnlyImagesReplaceable);
         return false;
     }
     if (r.name.size() <= 4) {
-        message("Ungültiger Dateiname.");
+        message(MessageId::InvalidFileName);
         return false;
     }
 
-    // The target's size and format come from the entry's own bytes.
-    const std::string_view ending = r.name.view().substr(r.name.size() - 3);
+    // The target's size and format come from the entry's own bytes. The ending
+    // is compared without regard to case, as the entry's kind was decided: a
+    // "wall.tex" is as much an image as a "WALL.TEX".
+    std::string ending(r.name.view().substr(r.name.size() - 3));
+    for (char& c : ending)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
     int targetWidth = 0, targetHeight = 0, targetMaps = 1, formatIndex = 0;
     bool targetAlpha = false, targetIsTga = false;
     if (ending == "TGA") {
         std::uint8_t head[6];
         if (std::uint64_t{r.offset} + 18 > m_volume.fileSize() || !m_volume.getDataBlock(r.offset + 12ul, 6, head)) {
-            message("Daten konnten nicht gelesen werden.");
+            message(MessageId::DataNotRead);
             return false;
         }
         targetWidth = le16(head);
         targetHeight = le16(head + 2);
         if (targetWidth > MAX_SIDE || targetHeight > MAX_SIDE || targetWidth == 0 || targetHeight == 0) {
-            message("Zielkantenlänge 1 bis 2048 Pixel.");
+            message(MessageId::TargetSideInvalid);
             return false;
         }
         if (head[4] == 32 && head[5] == 8) {
             targetAlpha = true;
         } else if (!(head[4] == 24 && head[5] == 0)) {
-            message("Format nicht unterstützt.");
+            message(MessageId::FormatNotSupported);
             return false;
         }
         targetIsTga = true;
     } else if (ending == "TEX") {
         std::uint8_t head[32];
         if (std::uint64_t{r.offset} + 32 > m_volume.fileSize() || !m_volume.getDataBlock(r.offset, 32, head)) {
-            message("Daten konnten nicht gelesen werden.");
+            message(MessageId::DataNotRead);
             return false;
         }
         const std::uint32_t w = le32(head + 12), h = le32(head + 16);
         if (w < 1 || w > MAX_SIDE || h < 1 || h > MAX_SIDE) {
-            message("Zielkantenlänge 1 bis 2048 Pixel.");
+            message(MessageId::TargetSideInvalid);
             return false;
         }
         targetWidth = static_cast<int>(w);
         targetHeight = static_cast<int>(h);
         if (std::memcmp(head, "KTEX", 4) != 0) {
-            message("Texturfehler.");
+            message(MessageId::TextureError);
             return false;
         }
-        switch (le32(head + 8)) {
+        // Format code and map count as the texture loader reads them: one byte
+        // each, the count signed, 0 or less meaning one map, more than ten
+        // not a texture the game or this program can read.
+        switch (head[8]) {
         case 10: formatIndex = 0; targetAlpha = false; break;
         case 12: formatIndex = 1; targetAlpha = true; break;
         case 6: formatIndex = 2; targetAlpha = true; break;
         case 8: formatIndex = 3; targetAlpha = false; break;
         case 2: formatIndex = 4; targetAlpha = true; break;
         default:
-            message("Texturformat in dieser Version von Korvix nicht unterstützt.");
+            message(MessageId::TextureFormatNotSupportedHere);
             return false;
         }
-        // A count of 0 or less means one map to the reader.
-        targetMaps = std::max(1, static_cast<int>(static_cast<std::int32_t>(le32(head + 20))));
+        const int count = static_cast<std::int8_t>(head[20]);
+        if (count > texture::MAX_MAPS) {
+            message(MessageId::TextureError);
+            return false;
+        }
+        targetMaps = std::max(1, count);
     } else {
-        message("Nur Bilder (TGA und TEX) können in der aktuellen Version von Korvix ersetzt werden");
+        message(MessageId::OnlyImagesReplaceableEnding);
         return false;
     }
 
@@ -386,17 +399,14 @@ bool CKestrelDoc::replaceEntryFromImage(int index)
         }
         if (!from || !to || lastFilterError() != FilterError::None) {
             wait.release();
-            message("Fehler bei der Größenanpassung aufgetreten.");
+            message(MessageId::ResizeFailed);
             return false;
         }
     }
     wait.release();
 
-    char text[512];
-    std::snprintf(text, sizeof text,
-                  "Quell-Textur\n\nBreite: %d Pixel\nHöhe: %d Pixel\nMaps: %d\n\nZiel-Textur\n\nBreite: %d Pixel\nHöhe: "
-                  "%d Pixel        \nMaps: %d   \n\n",
-                  source.width(), source.height(), m_nMaps, targetWidth, targetHeight, targetMaps);
+    const std::string text = korvix::MessageTable::format(MessageId::ReplaceConfirmFormat, source.width(), source.height(),
+                                                          m_nMaps, targetWidth, targetHeight, targetMaps);
     if (m_host.messageBox(text, "", MessageIcon::Information, MessageButtons::OkCancel) != MessageAnswer::Ok)
         return false;
 
@@ -412,36 +422,36 @@ bool CKestrelDoc::replaceEntryFromImage(int index)
     }
     if (!written) {
         writing.release();
-        message("Fehler beim Schreiben einer temporären Datei.");
+        message(MessageId::TempWriteFailed);
         return false;
     }
     std::ifstream in(temp.path(), std::ios::binary | std::ios::ate);
     if (!in) {
         writing.release();
-        message("Fehler beim Öffnen einer temporären Datei.");
+        message(MessageId::TempOpenFailed);
         return false;
     }
     if (static_cast<long long>(in.tellg()) != static_cast<long long>(r.size)) {
         writing.release();
-        message("Konvertierungsproblem.");
+        message(MessageId::ConversionProblem);
         return false;
     }
     std::vector<std::uint8_t> bytes(r.size);
     in.seekg(0);
     if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
         writing.release();
-        message("Fehler beim Lesen einer temporären Datei.");
+        message(MessageId::TempReadFailed);
         return false;
     }
     in.close();
     if (m_volume.readOnly()) {
         writing.release();
-        message(READ_ONLY_MESSAGE);
+        message(MessageId::VolumeReadOnly);
         return false;
     }
     if (!patchVolume(m_volume, r.offset, bytes.data(), bytes.size())) {
         writing.release();
-        message("Fehler beim Ersetzen der Daten aufgetreten.");
+        message(MessageId::ReplaceFailed);
         return false;
     }
     r.marks |= EntryRecord::MARK_REPLACED;

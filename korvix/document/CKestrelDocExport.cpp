@@ -6,19 +6,32 @@
 #include "codecs/TextureWriter.h"
 #include "codecs/imagefile/ImageFile.h"
 #include "common/AtomicFile.h"
+#include "common/MessageTable.h"
 #include "document/DocumentInternal.h"
 
 #include <filesystem>
 
 using docinternal::WaitCursor;
+using korvix::MessageId;
+using korvix::msg;
 
 void CKestrelDoc::exportCommand()
 {
     if (!m_bReady || !m_pMaps)
         return;
     ExportDialogModel model(mipLevelsPossible(), m_nMaps, m_bHasAlpha, m_strName);
-    if (!m_host.runExportDialog(model))
-        return;
+    for (;;) {
+        if (!m_host.runExportDialog(model))
+            return;
+        // "Exportieren" over an existing file asks first; No goes back to the
+        // dialog as the user left it.
+        std::error_code ec;
+        if (std::filesystem::exists(model.fileName(), ec)
+            && m_host.messageBox(msg(MessageId::OverwriteQuestion), "", MessageIcon::Question, MessageButtons::YesNo)
+                   != MessageAnswer::Yes)
+            continue;
+        break;
+    }
     exportTexture(model.result(model.fileName()));
 }
 
@@ -28,40 +41,42 @@ bool CKestrelDoc::writeFileBytes(const std::string& path, const std::uint8_t* by
     try {
         file = std::make_unique<AtomicFile>(path);
     } catch (const std::runtime_error&) {
-        message("Fehler beim Erzeugen der Datei.");
+        message(MessageId::FileCreateFailed);
         return false;
     }
     try {
         file->write(bytes, size);
         file->commit();
     } catch (const std::runtime_error&) {
-        message("Fehler beim Schreiben der Datei.");
+        message(MessageId::FileWriteFailed);
         return false;
     }
     return true;
 }
 
 // "Alles beibehalten" with the texture's bytes as loaded: a disk texture's copy,
-// or the entry it was loaded from, read again from the volume. False when the
-// bytes are not available (the caller then writes the largest map instead).
-bool CKestrelDoc::writeLoadedBytes(const std::string& path)
+// or the entry it was loaded from, read again from the volume.
+CKestrelDoc::LoadedBytes CKestrelDoc::writeLoadedBytes(const std::string& path)
 {
     if (m_nSource == SOURCE_TEXTURE_FILE && !m_pRaw.empty()) {
         if (m_pRaw.size() >= 37)
             writeFileBytes(path, m_pRaw.data(), m_pRaw.size());
-        return true;
+        return LoadedBytes::Handled;
     }
-    // The entry that was loaded, as long as its volume is still the open one.
-    if (m_nSource == SOURCE_VOLUME && m_bVolumeOpen && m_nLoadedVolumeSerial == m_nVolumeSerial
-        && m_nLoadedEntry >= 0 && static_cast<std::size_t>(m_nLoadedEntry) < m_entryRecords.size()) {
-        std::vector<std::uint8_t> bytes;
-        if (!readEntry(m_entryRecords[static_cast<std::size_t>(m_nLoadedEntry)], bytes))
-            return true;  // unreadable: nothing written, as with no entry at all
-        if (bytes.size() >= 37)
-            writeFileBytes(path, bytes.data(), bytes.size());
-        return true;
-    }
-    return false;
+    if (m_nSource != SOURCE_VOLUME)
+        return LoadedBytes::NotKept;
+    // The entry that was loaded, as long as its volume is still the open one. A
+    // volume opened again since may hold other bytes at that index: nothing is
+    // written then, and the user is told why.
+    if (!m_bVolumeOpen || m_nLoadedVolumeSerial != m_nVolumeSerial || m_nLoadedEntry < 0
+        || static_cast<std::size_t>(m_nLoadedEntry) >= m_entryRecords.size())
+        return LoadedBytes::Gone;
+    std::vector<std::uint8_t> bytes;
+    if (!readEntry(m_entryRecords[static_cast<std::size_t>(m_nLoadedEntry)], bytes))
+        return LoadedBytes::Handled;  // unreadable: nothing written, as with no entry at all
+    if (bytes.size() >= 37)
+        writeFileBytes(path, bytes.data(), bytes.size());
+    return LoadedBytes::Handled;
 }
 
 void CKestrelDoc::exportTexture(const ExportDialogModel::Result& r)
@@ -69,7 +84,7 @@ void CKestrelDoc::exportTexture(const ExportDialogModel::Result& r)
     if (!m_bReady || !m_pMaps)
         return;
     if (r.fileType == ExportDialogModel::TypeUnknown) {
-        message("Unbekanntes Format.");
+        message(MessageId::UnknownFormat);
         return;
     }
     WaitCursor wait(m_host);
@@ -78,23 +93,30 @@ void CKestrelDoc::exportTexture(const ExportDialogModel::Result& r)
     case ExportDialogModel::TypeTex: {
         const bool keep = r.mapOption == 1 && m_bRawTexture
                           && (m_nSource == SOURCE_VOLUME || m_nSource == SOURCE_TEXTURE_FILE);
-        if (keep && writeLoadedBytes(r.path))
-            break;
+        if (keep) {
+            const LoadedBytes kept = writeLoadedBytes(r.path);
+            if (kept == LoadedBytes::Handled)
+                break;
+            if (kept == LoadedBytes::Gone) {
+                wait.release();
+                message(MessageId::LoadedBytesGone);
+                return;
+            }
+        }
         const MapOption option = r.mapOption == 2 ? MapOption::Generate : MapOption::LargestOnly;
         const bool alpha = m_bHasAlpha && !r.noAlpha;
         switch (writeTexture(r.path, option, alpha, r.mapOption == 2 ? r.mapCount : 1, largest, r.formatIndex)) {
         case TextureWriteStatus::BadSize:
-            message("Bitte Textur vor dem TEX-Export ändern:\nKantenlänge ist kleiner 4 oder nicht 2^n (4, 8, "
-                    "16, 32, ... 2048),\ndaher wäre die Textur für Tarvos nicht verwendbar.");
+            message(MessageId::TexSideInvalid);
             break;
         case TextureWriteStatus::OpenFailed:
-            message("Fehler beim Öffnen der Datei.");
+            message(MessageId::FileOpenFailed);
             break;
         case TextureWriteStatus::CompressFailed:
-            message("Kompression fehlgeschlagen.");
+            message(MessageId::CompressionFailed);
             break;
         case TextureWriteStatus::WriteFailed:
-            message("Fehler beim Schreiben der Datei.");
+            message(MessageId::FileWriteFailed);
             break;
         default:
             break;
@@ -107,7 +129,7 @@ void CKestrelDoc::exportTexture(const ExportDialogModel::Result& r)
         const bool ok = raw && writeTga(*raw, r.path) == 0;
         if (!ok) {
             wait.release();
-            message("Fehler beim Exportieren aufgetreten.");
+            message(MessageId::ExportFailed);
             return;
         }
         break;
@@ -126,7 +148,7 @@ void CKestrelDoc::exportTexture(const ExportDialogModel::Result& r)
             else
                 encodeJpeg(r.path, largest);
         } catch (const std::runtime_error&) {  // CTextException from the writers, or the file
-            message("Fehler beim Exportieren aufgetreten.");
+            message(MessageId::ExportFailed);
         }
         break;
     default:

@@ -5,9 +5,10 @@
 #include "codecs/BitmapFilterImage.h"
 #include "document/CKestrelDoc.h"
 
+#include "codecs/BitmapFilterImage.h"
+#include "common/MessageTable.h"
 #include "document/CommandIds.h"
 #include "document/DocumentInternal.h"
-#include "document/EditMessages.h"
 #include "document/SizeDialogModel.h"
 #include "filters/ImageFilters.h"
 
@@ -17,9 +18,6 @@
 using docinternal::WaitCursor;
 
 namespace {
-
-constexpr int MAP_BUTTONS_BUT_FIRST[] = {ID_MAP_1, ID_MAP_2, ID_MAP_3, ID_MAP_4, ID_MAP_5,
-                                         ID_MAP_6, ID_MAP_7, ID_MAP_8, ID_MAP_9};
 
 // Restores m_bReady when a command leaves, on every path.
 class NotReady {
@@ -43,57 +41,14 @@ std::string format(const char* pattern, auto... args)
 
 }  // namespace
 
-// ---- enabling ----
-
-std::optional<bool> CKestrelDoc::editCommandEnabled(int id) const
-{
-    const bool common = m_bReady && m_nMaps == 1 && m_host.pictureViewVisible();
-    switch (id) {
-    case ID_EXCLUDE_RED:
-    case ID_EXCLUDE_GREEN:
-    case ID_EXCLUDE_BLUE:
-    case ID_ALL_CHANNELS:
-    case ID_INVERT_COLOUR:
-    case ID_CROP:
-    case ID_RESIZE:
-    case ID_SHARPEN:
-    case ID_BLUR:
-    case ID_BLUR_STRONG:
-    case ID_ROTATE_CW:
-    case ID_ROTATE_CCW:
-    case ID_MIRROR_H:
-    case ID_MIRROR_V:
-    case ID_BRIGHTNESS:
-    case ID_CONTRAST:
-    case ID_GAMMA:
-    case ID_SELECT_ALL:
-    case ID_SELECTION_DIALOG:
-        return common;
-    case ID_INVERT_ALPHA:
-    case ID_ALPHA_BLUR:
-    case ID_ALPHA_BLUR_STRONG:
-        return common && m_bHasAlpha;
-    case ID_REMOVE_SMALL_MAPS:
-        return m_bReady && m_nMaps > 1;
-    case ID_CREATE_ALPHA:
-        return !m_bHasAlpha && m_bReady && m_nMaps == 1;
-    case ID_REMOVE_ALPHA:
-        return m_bHasAlpha && m_bReady && m_nMaps == 1;
-    case ID_SELECT_NONE:
-        return m_tracker.present() && m_bReady && m_host.pictureViewVisible();
-    case ID_OBJECT_INFO:
-        return m_bReady;
-    default:
-        return std::nullopt;
-    }
-}
+// ---- commands by id ----
 
 bool CKestrelDoc::editCommand(int id)
 {
     switch (id) {
     case ID_EXCLUDE_RED:
     case ID_EXCLUDE_GREEN:
-    case ID_EXCLUDE_BLUE: channelToggle(id); return true;
+    case ID_EXCLUDE_BLUE: channelToggleCommand(id, !commandChecked(id).value_or(false)); return true;
     case ID_ALL_CHANNELS: allChannelsCommand(); return true;
     case ID_INVERT_COLOUR: return invertColour();
     case ID_INVERT_ALPHA: return invertAlpha();
@@ -165,7 +120,6 @@ void CKestrelDoc::leaveSmoothView()
     if (m_bSmoothView) {
         m_bSmoothView = false;
         m_host.setPictureSmoothing(false);
-        m_host.setButtonChecked(ID_VIEW_SMOOTH, false);
         m_host.redrawPictureView();
     }
 }
@@ -232,25 +186,6 @@ bool CKestrelDoc::selectionDialogCommand()
 
 // ---- channel mask ----
 
-void CKestrelDoc::channelToggle(int id)
-{
-    // The button toggled its own state; down means excluded.
-    const bool on = !m_host.buttonChecked(id);
-    if (id == ID_EXCLUDE_RED)
-        m_bRed = on;
-    else if (id == ID_EXCLUDE_GREEN)
-        m_bGreen = on;
-    else if (id == ID_EXCLUDE_BLUE)
-        m_bBlue = on;
-}
-
-void CKestrelDoc::allChannelsCommand()
-{
-    for (const int id : {ID_EXCLUDE_RED, ID_EXCLUDE_GREEN, ID_EXCLUDE_BLUE})
-        m_host.setButtonChecked(id, false);
-    m_bRed = m_bGreen = m_bBlue = true;
-}
-
 // ---- inverting and alpha ----
 
 bool CKestrelDoc::invertColour()
@@ -258,7 +193,7 @@ bool CKestrelDoc::invertColour()
     if (!m_pMaps)
         return false;
     if (!m_bRed && !m_bGreen && !m_bBlue) {
-        message(editmsg::NO_COLOUR_CHANNEL);
+        message(korvix::msg(korvix::MessageId::NoColourChannel));
         return false;
     }
     const ProcessRegion r = regionFromSelection();
@@ -276,7 +211,7 @@ bool CKestrelDoc::invertColour()
         rebuildAndRedraw(false);
     }
     if (m_nDisplayMode == MODE_ALPHA)
-        message(editmsg::COLOUR_INVERTED);
+        message(korvix::msg(korvix::MessageId::ColourInverted));
     return true;
 }
 
@@ -303,7 +238,7 @@ bool CKestrelDoc::invertAlpha()
         }
     }
     if (m_nDisplayMode == MODE_RGB)
-        message(editmsg::ALPHA_INVERTED);
+        message(korvix::msg(korvix::MessageId::AlphaInverted));
     return true;
 }
 
@@ -331,7 +266,7 @@ bool CKestrelDoc::removeSmallMaps()
 {
     if (!m_pMaps)
         return false;
-    if (m_host.messageBox(editmsg::REMOVE_SMALL_MAPS_QUESTION, "", MessageIcon::Question, MessageButtons::OkCancel)
+    if (m_host.messageBox(korvix::msg(korvix::MessageId::RemoveSmallMapsQuestion), "", MessageIcon::Question, MessageButtons::OkCancel)
         != MessageAnswer::Ok)
         return false;
     {
@@ -341,9 +276,7 @@ bool CKestrelDoc::removeSmallMaps()
         replaceMap(std::move(copy));
         m_nSource = SOURCE_OTHER;
         m_bRawTexture = false;
-        for (const int id : MAP_BUTTONS_BUT_FIRST)
-            m_host.setButtonChecked(id, false);
-        m_host.setButtonChecked(ID_MAP_0, true);
+        // The map buttons follow the shown map: Map 0 is down, the others up.
         clearSelection();
         m_bNoSelection = false;
         m_nLargestMap = 0;
@@ -364,7 +297,7 @@ bool CKestrelDoc::crop()
     leaveSmoothView();
     const ProcessRegion r = regionFromSelection();
     if (!m_tracker.selectionImageRect() || r.width <= 0 || r.height <= 0) {
-        message(editmsg::NO_AREA);
+        message(korvix::msg(korvix::MessageId::NothingSelected));
         return false;
     }
     {
@@ -449,9 +382,9 @@ bool CKestrelDoc::filterCommand(int id)
         rebuildAndRedraw(false);
     }
     if (!alpha && m_nDisplayMode == MODE_ALPHA)
-        message(id == ID_SHARPEN ? editmsg::COLOUR_SHARPENED : editmsg::COLOUR_BLURRED);
+        message(id == ID_SHARPEN ? korvix::msg(korvix::MessageId::ColourSharpened) : korvix::msg(korvix::MessageId::ColourBlurred));
     if (alpha && m_nDisplayMode == MODE_RGB)
-        message(editmsg::ALPHA_BLURRED);
+        message(korvix::msg(korvix::MessageId::AlphaBlurred));
     return true;
 }
 
@@ -524,15 +457,15 @@ std::string CKestrelDoc::informationReport() const
     const int n = m_nMaps;
     const PixelBitmap& largest = (*m_pMaps)[n - 1];
     const int w = largest.width(), h = largest.height();
-    const std::string smallest = n > 1 ? format(editmsg::REPORT_SMALLEST, w >> (n - 1), h >> (n - 1)) : std::string();
+    const std::string smallest = n > 1 ? format(korvix::msg(korvix::MessageId::SmallestMapFormat), w >> (n - 1), h >> (n - 1)) : std::string();
     const int s = w * h / 2;
     int total = 0;
     for (int i = 0, term = s; i < n; ++i, term /= 4)
         total += term;
     const int tga = w * h * (m_bHasAlpha ? 4 : 3);
-    const std::string sizes = format(editmsg::REPORT_SIZES, s, total, w, h, tga);
+    const std::string sizes = format(korvix::msg(korvix::MessageId::ByteCountsFormat), s, total, w, h, tga);
     const std::string maps = format("%d", n);
-    return format(editmsg::REPORT, w, h, m_bHasAlpha ? editmsg::REPORT_YES : editmsg::REPORT_NO, maps.c_str(),
+    return format(korvix::msg(korvix::MessageId::ReportFormat), w, h, m_bHasAlpha ? korvix::msg(korvix::MessageId::WordYes) : korvix::msg(korvix::MessageId::WordNo), maps.c_str(),
                   smallest.c_str(), sizes.c_str());
 }
 
@@ -540,5 +473,5 @@ void CKestrelDoc::objectInfoCommand()
 {
     if (!m_pMaps)
         return;
-    m_host.messageBox(informationReport(), editmsg::REPORT_CAPTION, MessageIcon::Information, MessageButtons::Ok);
+    m_host.messageBox(informationReport(), korvix::msg(korvix::MessageId::CaptionImageInfo), MessageIcon::Information, MessageButtons::Ok);
 }

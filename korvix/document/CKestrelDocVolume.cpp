@@ -4,6 +4,7 @@
 
 #include "codecs/CTextException.h"
 #include "codecs/imagefile/ImageFile.h"
+#include "common/MessageTable.h"
 #include "document/DocumentInternal.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <new>
 
 using docinternal::WaitCursor;
+using korvix::MessageId;
 
 namespace {
 
@@ -52,7 +54,7 @@ korvix::DosDateTime now()
 
 }  // namespace
 
-bool CKestrelDoc::openVolume(const std::string& path, const std::string& displayName)
+bool CKestrelDoc::openVolume(const std::string& path, const std::string& displayName, VolumeAccess access)
 {
     if (m_bVolumeOpen) {
         m_host.clearVolumeBrowser();
@@ -62,9 +64,10 @@ bool CKestrelDoc::openVolume(const std::string& path, const std::string& display
     WaitCursor wait(m_host);
     m_volume.setCallBack(&CKestrelDoc::catalogueCallback);
     ++m_nVolumeSerial;
-    if (m_volume.open(path.c_str()) != tarvos::GGroup::G_OK) {
+    const int opened = access == VolumeAccess::ReadOnly ? m_volume.open(path.c_str(), true) : m_volume.open(path.c_str());
+    if (opened != tarvos::GGroup::G_OK) {
         wait.release();
-        error("Fehler beim Lesen der Datei.");
+        error(MessageId::FileReadFailed);
         m_bVolumeOpen = false;
         return false;
     }
@@ -83,7 +86,7 @@ bool CKestrelDoc::openVolume(const std::string& path, const std::string& display
         m_volume.close();
         m_entryRecords.clear();
         wait.release();
-        error("Fehler beim Lesen der Datei.");
+        error(MessageId::FileReadFailed);
         return false;
     }
     m_bRootHasFiles = false;
@@ -191,7 +194,7 @@ void CKestrelDoc::buildPages(VolumeBrowserModel& model)
         r.kind = entryKind(r.name);
         if (page == NO_PAGE)
             continue;
-        model.pages[static_cast<std::size_t>(page)].items.push_back({r.name.view(), r.kind, static_cast<int>(e)});
+        model.pages[static_cast<std::size_t>(page)].items.push_back({latin1ToUtf8(r.name), r.kind, static_cast<int>(e)});
     }
     if (!model.pages.empty())
         model.pageShown = m_bRootHasFiles ? m_nRootPage : 0;
@@ -256,7 +259,7 @@ bool CKestrelDoc::loadVolumeEntry(int index, bool oldRedraw)
             return false;
         } catch (const std::exception&) {  // memory short
             wait.release();
-            message("Fehler beim Lesen der Textur.");
+            message(MessageId::EntryTextureReadFailed);
             m_bRedraw = oldRedraw;
             return false;
         }

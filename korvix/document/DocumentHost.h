@@ -1,18 +1,28 @@
 // The one port between the document and whatever shows it: the Qt shell, the
 // command line, or a recording fake in the tests. Every user-visible effect of a
-// document command goes through here. Texts are UTF-8.
+// document command goes through here.
+//
+// Texts crossing the port are UTF-8, in both directions (names of entries,
+// paths, comments, messages); the document converts to and from the volume's
+// ISO-8859-1 itself. The texts the document shows come from the message table
+// (common/MessageTable.h) in the process-wide language.
+//
+// Command states are not pushed through the port: the document owns its state
+// (display mode, shown map, smoothing, channel mask, selection) and answers
+// CKestrelDoc::commandEnabled() and commandChecked() for its commands. After
+// every change of state (a command, a load, a view becoming visible or hidden,
+// the clipboard changing) the host calls CKestrelDoc::updateCommandStates()
+// once, then reads those two queries for its buttons and menu items.
 #pragma once
 
 #include "codecs/PixelBitmap.h"
 #include "common/Text.h"
 #include "document/SelectionTracker.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 class AdjustmentDialogModel;
@@ -34,12 +44,9 @@ struct VolumeBrowserModel {
         bool bold = false;
     };
     struct PageItem {
-        // The entry's name in ISO-8859-1, a view into the document's records:
-        // valid until the next volume is opened or the entry is renamed, so a
-        // host copies it when it builds the page.
-        std::string_view name;
-        int icon;   // the entry kind
-        int index;  // catalogue index
+        std::string name;  // the entry's name, UTF-8
+        int icon;          // the entry kind
+        int index;         // catalogue index
     };
     struct Page {
         std::string title;
@@ -52,6 +59,14 @@ struct VolumeBrowserModel {
     bool rootHasFiles = false;
     std::vector<Page> pages;
     int pageShown = -1;
+};
+
+// One line of a file dialog's type list: "QRB (*.qrb)" shows `description`
+// and matches `patterns` ("*.qrb"; "*.*" matches every file).
+struct FileFilter {
+    std::string description;
+    std::vector<std::string> patterns;
+    friend bool operator==(const FileFilter&, const FileFilter&) = default;
 };
 
 // The data of the "Globale QORB-Daten" dialog.
@@ -76,13 +91,6 @@ public:
     virtual std::optional<std::string> recentFile(int index) = 0;
     virtual void removeRecentFile(int index) = 0;
 
-    // Toolbar buttons by command id.
-    virtual void setButtonChecked(int id, bool checked) = 0;
-    virtual bool buttonChecked(int id) = 0;
-    virtual void setButtonPressed(int id, bool pressed) = 0;
-    // The command ids of the map toolbar's first ten buttons.
-    virtual std::array<int, 10> mapButtonIds() = 0;
-
     // The picture view.
     virtual bool hasPictureView() = 0;
     virtual bool pictureViewVisible() = 0;
@@ -92,6 +100,8 @@ public:
     // After zooming back to 1: recompute the scroll layout and redraw all.
     virtual void relayoutPictureView() = 0;
     virtual void setPictureSmoothing(bool on) = 0;
+    // The document emptied its selection (CKestrelDoc::tracker()): draw the
+    // picture without it.
     virtual void emptySelection() = 0;
 
     // The volume browser.
@@ -104,14 +114,18 @@ public:
     virtual void updateAllViews() = 0;
 
     // Dialogs, as data in and data out; nullopt means cancelled.
-    virtual std::optional<std::string> chooseOpenFile(const std::string& filter, const std::string& defaultExtension) = 0;
+    // The open-file dialog: the type list in order (empty: no list, every file),
+    // and the extension added to a name typed without one.
+    virtual std::optional<std::string> chooseOpenFile(const std::vector<FileFilter>& filters,
+                                                      const std::string& defaultExtension) = 0;
     virtual std::optional<std::string> chooseSaveFile(const std::string& proposedName) = 0;
     // Runs the export dialog over the model; true when "Exportieren" closed it.
     virtual bool runExportDialog(ExportDialogModel& model) = 0;
     virtual std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer& current) = 0;
     virtual std::optional<std::string> runRenameDialog(const std::string& oldName) = 0;
 
-    // The clipboard's bitmap (standard bitmap format), if it holds one.
+    // The clipboard's bitmap (standard bitmap format), if it holds one. The
+    // document takes its colour only: a pasted texture never has alpha.
     virtual bool clipboardHasBitmap() = 0;
     virtual std::optional<PixelBitmap> clipboardBitmap() = 0;
     // Plays a sound from memory and returns when it has ended.

@@ -1,5 +1,6 @@
 #include "document/EntryReadout.h"
 
+#include "common/MessageTable.h"
 #include "common/Text.h"
 
 #include <algorithm>
@@ -18,15 +19,16 @@ EntryReadout EntryReadout::fromRecord(const EntryRecord& record)
 
 const char* EntryReadout::kindLabel(int kind)
 {
+    using korvix::MessageId;
     switch (kind) {
-    case KIND_MODEL_SOUND: return "3D-Daten";
-    case KIND_WAVE: return "Sound/Sprachsample";
-    case KIND_IMAGE: return "Textur";
-    case KIND_QLX: return "Vorakis Archive";
-    case KIND_MODEL: return "Animationsdaten";
-    case KIND_FONT: return "Schriftart";
-    case KIND_SOURCE_SAFE: return "Visual SourceSafe File";
-    default: return "Unbekannt";
+    case KIND_MODEL_SOUND: return korvix::msg(MessageId::KindModelSound);
+    case KIND_WAVE: return korvix::msg(MessageId::KindWave);
+    case KIND_IMAGE: return korvix::msg(MessageId::KindImage);
+    case KIND_QLX: return korvix::msg(MessageId::KindQlx);
+    case KIND_MODEL: return korvix::msg(MessageId::KindModel);
+    case KIND_FONT: return korvix::msg(MessageId::KindFont);
+    case KIND_SOURCE_SAFE: return korvix::msg(MessageId::KindSourceSafe);
+    default: return korvix::msg(MessageId::KindUnknown);
     }
 }
 
@@ -38,6 +40,9 @@ std::string EntryReadout::nameUtf8() const
 std::array<std::string, 4> EntryReadout::lines() const
 {
     // Unsigned, so that an entry beyond 2 GiB never reads as a negative size.
-    return {nameUtf8(), std::string("G-Type: ") + kindLabel(kind), "Größe: " + std::to_string(size) + " Bytes",
-            "File-Offset: " + std::to_string(offset)};
+    using korvix::MessageId;
+    using korvix::MessageTable;
+    return {nameUtf8(), MessageTable::format(MessageId::EntryTypeFormat, kindLabel(kind)),
+            MessageTable::format(MessageId::EntrySizeFormat, static_cast<unsigned>(size)),
+            MessageTable::format(MessageId::EntryOffsetFormat, static_cast<unsigned>(offset))};
 }

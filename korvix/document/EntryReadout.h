@@ -20,8 +20,8 @@ struct EntryReadout {
 
     static EntryReadout fromRecord(const EntryRecord& record);
 
-    // The text after "G-Type: " for an entry kind; "Unbekannt" for kind 4 and
-    // every code without a label of its own.
+    // The label of an entry kind in the chosen language; "Unbekannt" for kind 4
+    // and every code without a label of its own.
     static const char* kindLabel(int kind);
 
     std::string nameUtf8() const;

@@ -1,5 +1,6 @@
 #include "document/ExportDialogModel.h"
 
+#include "common/MessageTable.h"
 #include "common/Text.h"
 
 #include <algorithm>
@@ -31,6 +32,24 @@ int typeFromName(const std::string& name)
 }
 
 }  // namespace
+
+std::string ExportDialogModel::title()
+{
+    return korvix::msg(korvix::MessageId::ExportDialogTitle);
+}
+
+std::vector<FileFilter> ExportDialogModel::fileFilters()
+{
+    using korvix::MessageId;
+    static constexpr MessageId DESCRIPTIONS[] = {MessageId::FilterTex, MessageId::FilterTga, MessageId::FilterBmp,
+                                                 MessageId::FilterTiff, MessageId::FilterJpeg};
+    std::vector<FileFilter> filters;
+    for (std::size_t t = 0; t < EXTENSIONS.size(); ++t) {
+        const std::string pattern = std::string("*.") + EXTENSIONS[t];
+        filters.push_back({std::string(korvix::msg(DESCRIPTIONS[t])) + " (" + pattern + ")", {pattern}});
+    }
+    return filters;
+}
 
 ExportDialogModel::ExportDialogModel(int maxMaps, int mapsNow, bool hasAlpha, std::string initialName)
     : m_nMaxMaps(std::max(1, maxMaps)), m_nMapsNow(mapsNow), m_bHasAlpha(hasAlpha),
@@ -90,7 +109,11 @@ void ExportDialogModel::typeChanged(int type)
     m_noAlpha.enabled = m_bHasAlpha && (type == TypeTex || type == TypeTga);
     if (type < 0 || type >= static_cast<int>(EXTENSIONS.size()))
         return;
-    const auto dot = m_strFileName.rfind('.');
+    // The extension is the file name's: a dot in a folder name above it is not one.
+    const auto slash = m_strFileName.find_last_of("/\\");
+    const auto nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const auto found = m_strFileName.rfind('.');
+    const auto dot = found != std::string::npos && found >= nameStart ? found : std::string::npos;
     if (dot == std::string::npos) {
         m_strFileName += std::string(".") + EXTENSIONS[static_cast<std::size_t>(type)];
         return;
@@ -115,7 +138,10 @@ void ExportDialogModel::mapOptionClicked(int option)
         m_nMapsField = m_nMapsNow;
         break;
     default:
+        // After "Alles beibehalten" the field may hold more maps than can be
+        // generated from the largest map; the field's own range applies.
         m_mapsFieldState.enabled = true;
+        m_nMapsField = std::clamp(m_nMapsField, 1, m_nMaxMaps);
         break;
     }
 }
@@ -149,7 +175,7 @@ ExportDialogModel::Result ExportDialogModel::result(const std::string& path) con
     r.path = path;
     r.fileType = (m_nType >= TypeTex && m_nType <= TypeJpeg) ? m_nType : TypeUnknown;
     r.mapOption = m_mapRadios[2].checked ? 2 : m_mapRadios[1].checked ? 1 : 0;
-    r.mapCount = r.mapOption == 2 ? m_nMapsField : 1;
+    r.mapCount = r.mapOption == 2 ? std::clamp(m_nMapsField, 1, m_nMaxMaps) : 1;
     r.noAlpha = alphaOff();
     // The recorded choice, restricted to the group that fits.
     if (r.noAlpha)

@@ -2,8 +2,11 @@
 // forwards the panel's events here and draws the controls from the state.
 #pragma once
 
+#include "document/DocumentHost.h"
+
 #include <array>
 #include <string>
+#include <vector>
 
 class ExportDialogModel {
 public:
@@ -11,12 +14,10 @@ public:
     // Format radios, in writer index order: 0 DXT1, 1 DXT3, 2 RGBA 4444, 3 RGB 565, 4 RGBA 8888.
     enum Format { Dxt1 = 0, Dxt3 = 1, Rgba4444 = 2, Rgb565 = 3, Rgba8888 = 4 };
 
-    static constexpr const char* TITLE = "Textur exportieren";
-    static constexpr const char* FILTER =
-        "TEX - Tarvos Texturformat (*.tex)|*.tex|TGA - Truevision Targa (*.tga)|*.tga|BMP - Windows Bitmap "
-        "(*.bmp)|*.bmp|TIFF - Tagged Image File Format (*.tif)|*.tif|JPEG - Joint Photographic Expert Group "
-        "(*.jpg)|*.jpg||";
     static constexpr std::array<const char*, 5> EXTENSIONS = {"tex", "tga", "bmp", "tif", "jpg"};
+    // The dialog's title and its type list, in file-type order, in the chosen language.
+    static std::string title();
+    static std::vector<FileFilter> fileFilters();
 
     struct Control {
         bool checked = false;
@@ -33,6 +34,8 @@ public:
     void noAlphaClicked(bool checked);
     void formatClicked(Format format);
     void setMapsField(int value);       // clamped to 1 ... maxMaps
+    // The name in the dialog's file-name box; the host sets the full chosen path
+    // here before it closes the dialog with "Exportieren".
     void setFileName(std::string name) { m_strFileName = std::move(name); }
 
     // State for drawing.

@@ -1,6 +1,6 @@
 #include "document/SizeDialogModel.h"
 
-#include "document/EditMessages.h"
+#include "common/MessageTable.h"
 
 std::vector<int> SizeDialogModel::allSizes()
 {
@@ -10,7 +10,7 @@ std::vector<int> SizeDialogModel::allSizes()
 SizeDialogModel SizeDialogModel::forSelection(int pictureWidth, int pictureHeight, LiveFn live)
 {
     SizeDialogModel m;
-    m.m_strTitle = editmsg::TITLE_SELECT;
+    m.m_strTitle = korvix::msg(korvix::MessageId::TitleSelect);
     for (const int v : allSizes()) {
         if (v <= pictureWidth)
             m.m_widths.push_back(v);
@@ -25,7 +25,7 @@ SizeDialogModel SizeDialogModel::forSelection(int pictureWidth, int pictureHeigh
 SizeDialogModel SizeDialogModel::forResize()
 {
     SizeDialogModel m;
-    m.m_strTitle = editmsg::TITLE_RESIZE;
+    m.m_strTitle = korvix::msg(korvix::MessageId::TitleResize);
     m.m_widths = allSizes();
     m.m_heights = allSizes();
     return m;

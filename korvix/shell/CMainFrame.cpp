@@ -564,7 +564,7 @@ void CMainFrame::runCommand(int id)
         doc.displayModeCommand(CKestrelDoc::MODE_ALPHA);
         break;
     case ID_VIEW_SMOOTH:
-        doc.smoothingCommand();
+        doc.smoothingCommand(m_actions[ID_VIEW_SMOOTH]->isChecked());
         break;
     case ID_VIEW_MAIN_TOOLBAR:
         m_wndMainBar->setHidden(!m_wndMainBar->isHidden());
@@ -604,43 +604,23 @@ void CMainFrame::runCommand(int id)
     updateCommandStates();
 }
 
-// The commands the document handles; an id missing here stays disabled rather
-// than offering a button that does nothing.
-static bool documentHandles(const CKestrelDoc& doc, int id)
-{
-    if (doc.editCommandEnabled(id).has_value())
-        return true;
-    for (int k : MAP_COMMANDS)
-        if (id == k)
-            return true;
-    switch (id) {
-    case ID_FILE_OPEN:
-    case ID_EXPORT:
-    case ID_EDIT_PASTE:
-    case ID_VOLUME_DATA:
-    case ID_ZOOM_IN:
-    case ID_ZOOM_OUT:
-    case ID_ZOOM_RESET:
-    case ID_VIEW_RGB:
-    case ID_VIEW_RGBA:
-    case ID_VIEW_ALPHA:
-    case ID_VIEW_SMOOTH:
-        return true;
-    default:
-        return false;
-    }
-}
-
 void CMainFrame::updateCommandStates()
 {
     m_bUpdatePending = false;
-    const CKestrelDoc& doc = *m_pDocument;
+    CKestrelDoc& doc = *m_pDocument;
+    // The document's own update pass first; then every button reads its
+    // enabled and check state from the document.
+    doc.updateCommandStates();
     for (auto& [id, a] : m_actions) {
         if (isFrameCommand(id)) {
             a->setEnabled(true);
             continue;
         }
-        a->setEnabled(documentHandles(doc, id) && doc.commandEnabled(id));
+        // A command the document does not know stays disabled rather than
+        // offering a button that does nothing.
+        a->setEnabled(doc.commandEnabled(id).value_or(false));
+        if (const auto checked = doc.commandChecked(id); checked && a->isCheckable())
+            a->setChecked(*checked);
     }
     m_actions[ID_VIEW_MAIN_TOOLBAR]->setChecked(!m_wndMainBar->isHidden());
     m_actions[ID_VIEW_MAP_TOOLBAR]->setChecked(!m_wndMapBar->isHidden());

@@ -99,10 +99,6 @@ public:
     void addRecentFile(const std::string& path) override;
     std::optional<std::string> recentFile(int index) override;
     void removeRecentFile(int index) override;
-    void setButtonChecked(int id, bool checked) override;
-    bool buttonChecked(int id) override;
-    void setButtonPressed(int id, bool pressed) override;
-    std::array<int, 10> mapButtonIds() override;
     bool hasPictureView() override;
     bool pictureViewVisible() override;
     void activatePictureView() override;
@@ -116,11 +112,16 @@ public:
     void activateDirectoryTree() override;
     std::optional<int> selectedEntry() override;
     void updateAllViews() override;
-    std::optional<std::string> chooseOpenFile(const std::string& filter, const std::string& defaultExtension) override;
+    std::optional<std::string> chooseOpenFile(const std::vector<FileFilter>& filters,
+                                              const std::string& defaultExtension) override;
     std::optional<std::string> chooseSaveFile(const std::string& proposedName) override;
     bool runExportDialog(ExportDialogModel& model) override;
     std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer& current) override;
     std::optional<std::string> runRenameDialog(const std::string& oldName) override;
+    ViewState pictureViewState() override;
+    void redrawPictureView() override;
+    bool runSizeDialog(SizeDialogModel& model) override;
+    bool runAdjustmentDialog(AdjustmentDialogModel& model) override;
     bool clipboardHasBitmap() override;
     std::optional<PixelBitmap> clipboardBitmap() override;
     void playSound(const std::uint8_t* bytes, std::size_t size) override;

@@ -23,17 +23,18 @@
 
 namespace {
 
-// "Name (*.x)|*.x|...||" as the document gives it, as a Qt file dialog filter.
-QString dialogFilter(const std::string& filter)
+// The document's type list as a Qt file dialog filter: "Name (*.x *.y)" per line,
+// the patterns appended when the description does not show them.
+QString dialogFilter(const std::vector<FileFilter>& filters)
 {
-    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
     QStringList out;
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].isEmpty())
-            break;
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        out.append(parts[i].contains(QLatin1Char('(')) ? parts[i] : parts[i] + " (" + patterns + ")");
+    for (const FileFilter& f : filters) {
+        QStringList patterns;
+        for (const std::string& p : f.patterns)
+            patterns.append(QString::fromStdString(p));
+        const QString description = QString::fromStdString(f.description);
+        out.append(description.contains(QLatin1Char('(')) ? description
+                                                         : description + " (" + patterns.join(QLatin1Char(' ')) + ")");
     }
     return out.join(QStringLiteral(";;"));
 }
@@ -136,29 +137,6 @@ void CMainFrame::removeRecentFile(int index)
     rebuildRecentMenu();
 }
 
-void CMainFrame::setButtonChecked(int id, bool checked)
-{
-    if (QAction* a = action(id); a && a->isCheckable())
-        a->setChecked(checked);
-}
-
-bool CMainFrame::buttonChecked(int id)
-{
-    const QAction* a = action(id);
-    return a && a->isChecked();
-}
-
-// A pressed look without a check state has no meaning for a Qt tool button;
-// the check groups show which map and which mode are current.
-void CMainFrame::setButtonPressed(int, bool) {}
-
-std::array<int, 10> CMainFrame::mapButtonIds()
-{
-    std::array<int, 10> ids{};
-    std::copy(std::begin(MAP_COMMANDS), std::end(MAP_COMMANDS), ids.begin());
-    return ids;
-}
-
 bool CMainFrame::hasPictureView() { return m_pPanePicture != nullptr; }
 
 bool CMainFrame::pictureViewVisible()
@@ -217,12 +195,14 @@ void CMainFrame::updateAllViews()
     scheduleUpdate();
 }
 
-std::optional<std::string> CMainFrame::chooseOpenFile(const std::string& filter, const std::string& defaultExtension)
+std::optional<std::string> CMainFrame::chooseOpenFile(const std::vector<FileFilter>& filters,
+                                                      const std::string& defaultExtension)
 {
     QFileDialog dialog(this, QStringLiteral("Öffnen"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(dialogFilter(filter));
+    if (!filters.empty())
+        dialog.setNameFilter(dialogFilter(filters));
     QString ext = QString::fromStdString(defaultExtension);
     if (ext.startsWith(QLatin1Char('.')))
         ext.remove(0, 1);
@@ -257,6 +237,34 @@ std::optional<VolumeDataAnswer> CMainFrame::runVolumeDataDialog(const VolumeData
     messageBox("Der Dialog für globale QORB-Daten ist in dieser Version nicht verfügbar.", "",
                MessageIcon::Information, MessageButtons::Ok);
     return std::nullopt;
+}
+
+ViewState CMainFrame::pictureViewState()
+{
+    ViewState v;
+    v.clientWidth = m_pPanePicture->viewport()->width();
+    v.clientHeight = m_pPanePicture->viewport()->height();
+    v.scrollX = m_pPanePicture->horizontalScrollBar()->value();
+    v.scrollY = m_pPanePicture->verticalScrollBar()->value();
+    return v;
+}
+
+void CMainFrame::redrawPictureView() { m_pPanePicture->refresh(); }
+
+bool CMainFrame::runSizeDialog(SizeDialogModel& model)
+{
+    if (sizeDialog)
+        return sizeDialog(model);
+    messageBox("Der Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information, MessageButtons::Ok);
+    return false;
+}
+
+bool CMainFrame::runAdjustmentDialog(AdjustmentDialogModel& model)
+{
+    if (adjustmentDialog)
+        return adjustmentDialog(model);
+    messageBox("Der Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information, MessageButtons::Ok);
+    return false;
 }
 
 std::optional<std::string> CMainFrame::runRenameDialog(const std::string& oldName)

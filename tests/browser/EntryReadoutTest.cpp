@@ -1,19 +1,24 @@
 // The info pane's record of a hovered entry and its texts.
+#include "common/MessageTable.h"
 #include "document/EntryReadout.h"
 
 #include <gtest/gtest.h>
+
+using korvix::MessageId;
+using korvix::MessageTable;
+using korvix::msg;
 
 TEST(EntryReadout, KindLabels)
 {
     const struct {
         int kind;
-        const char* label;
-    } cases[] = {{1, "3D-Daten"},        {2, "Sound/Sprachsample"}, {3, "Textur"},
-                 {4, "Unbekannt"},       {5, "Vorakis Archive"},    {6, "Animationsdaten"},
-                 {7, "Schriftart"},      {8, "Visual SourceSafe File"}, {0, "Unbekannt"},
-                 {9, "Unbekannt"},       {-3, "Unbekannt"}};
+        MessageId label;
+    } cases[] = {{1, MessageId::KindModelSound}, {2, MessageId::KindWave},   {3, MessageId::KindImage},
+                 {4, MessageId::KindUnknown},    {5, MessageId::KindQlx},    {6, MessageId::KindModel},
+                 {7, MessageId::KindFont},       {8, MessageId::KindSourceSafe}, {0, MessageId::KindUnknown},
+                 {9, MessageId::KindUnknown},    {-3, MessageId::KindUnknown}};
     for (const auto& c : cases)
-        EXPECT_STREQ(EntryReadout::kindLabel(c.kind), c.label) << c.kind;
+        EXPECT_STREQ(EntryReadout::kindLabel(c.kind), msg(c.label)) << c.kind;
 }
 
 TEST(EntryReadout, FromRecordAndLines)
@@ -28,9 +33,9 @@ TEST(EntryReadout, FromRecordAndLines)
     EXPECT_EQ(e.kind, KIND_SOURCE_SAFE);
     const auto lines = e.lines();
     EXPECT_EQ(lines[0], "VSSVER.SCC");
-    EXPECT_EQ(lines[1], "G-Type: Visual SourceSafe File");
-    EXPECT_EQ(lines[2], "Größe: 3000000000 Bytes");
-    EXPECT_EQ(lines[3], "File-Offset: 4096");
+    EXPECT_EQ(lines[1], MessageTable::format(MessageId::EntryTypeFormat, msg(MessageId::KindSourceSafe)));
+    EXPECT_EQ(lines[2], MessageTable::format(MessageId::EntrySizeFormat, 3000000000u));
+    EXPECT_EQ(lines[3], MessageTable::format(MessageId::EntryOffsetFormat, 4096u));
 }
 
 TEST(EntryReadout, FullLengthAndLatin1Names)

@@ -1,12 +1,16 @@
 // The volume edit commands: each refusal writes nothing, each edit lands in place.
 #include "RunCli.h"
 #include "TextureBuilder.h"
+#include "common/MessageTable.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 using namespace testsupport;
+using korvix::MessageId;
+using korvix::MessageTable;
+using korvix::msg;
 
 namespace {
 
@@ -42,11 +46,11 @@ TEST_F(EditCommands, RefusalsWriteNothing)
         {{"rename", volume, "data.bin", std::string(65, 'n')}, 1, "1 bis 64 Zeichen"},
         {{"rename", volume, "nothing", "x"}, 1, "no entry"},
         {{"set-comment", volume, std::string(257, 'c')}, 1, "256 Zeichen"},
-        {{"set-timestamp", volume, "2108-01-01 00:00:00"}, 1, "DOS-Datum bis max. 31.12.2107"},
+        {{"set-timestamp", volume, "2108-01-01 00:00:00"}, 1, msg(MessageId::DosDateAfter2107)},
         {{"set-timestamp", volume, "1979-12-31 23:59:59"}, 1, "01.01.1980"},
-        {{"set-timestamp", volume, "2023-02-29 12:00:00"}, 1, "Ungültiges Datum."},
+        {{"set-timestamp", volume, "2023-02-29 12:00:00"}, 1, msg(MessageId::InvalidDate)},
         {{"set-timestamp", volume, "yesterday"}, 2, "YYYY-MM-DD"},
-        {{"replace", volume, "data.bin", (dir / "five").string()}, 1, "Größen stimmen nicht überein"},
+        {{"replace", volume, "data.bin", (dir / "five").string()}, 1, msg(MessageId::SizesDiffer)},
         {{"replace-image", volume, "data.bin", (dir / "image.tex").string(), "--yes"}, 1, "Nur Bilder"},
     };
     for (const auto& c : cases) {

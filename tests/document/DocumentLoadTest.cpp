@@ -4,10 +4,16 @@
 
 #include "codecs/imagefile/ImageFile.h"
 #include "document/CKestrelDoc.h"
+#include "common/MessageTable.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace testsupport;
+using korvix::MessageId;
+using korvix::MessageTable;
+using korvix::msg;
 
 namespace {
 
@@ -50,14 +56,14 @@ TEST_F(DocumentLoad, OpenDispatchByExtension)
     } cases[] = {
         {"upper.TEX", tex, true, {}},
         {"picture.bmp", bmpBytes, true, {}},
-        {"bitmap.tex", bmpBytes, false, {"Fehler beim Laden der Textur (wahrscheinlich kein TEX-Format)."}},
+        {"bitmap.tex", bmpBytes, false, {msg(MessageId::NotTexFormat)}},
         {"small.tex", std::vector<unsigned char>(tex.begin(), tex.begin() + 43), false,
-         {"Datei zu klein für die kleinstmögliche\nTextur im TEX-Format."}},
+         {msg(MessageId::TextureFileTooSmall)}},
         // 44 bytes reach the loader, which finds the maps cut short.
         {"cut.tex", std::vector<unsigned char>(tex.begin(), tex.begin() + 44), false,
-         {"Fehler beim Decodieren aufgetreten.", "Fehler beim Laden der Textur."}},
-        {"noextension", tex, false, {"Dateityp unbekannt, bitte Extension ('.tex', '.bmp' etc.) verwenden."}},
-        {"garbage.png", {1, 2, 3}, false, {"Fehler beim Laden der Textur."}},
+         {msg(MessageId::DecodeFailed), msg(MessageId::TextureLoadFailed)}},
+        {"noextension", tex, false, {msg(MessageId::UnknownFileType)}},
+        {"garbage.png", {1, 2, 3}, false, {msg(MessageId::TextureLoadFailed)}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -73,7 +79,7 @@ TEST_F(DocumentLoad, OpenDispatchByExtension)
     std::filesystem::create_directories(dir / "mods.d");
     host.messages.clear();
     EXPECT_FALSE(doc.openFile((dir / "mods.d" / "readme").string(), false));
-    EXPECT_EQ(host.messageTexts(), std::vector<std::string>{"Dateityp unbekannt, bitte Extension ('.tex', '.bmp' etc.) verwenden."});
+    EXPECT_EQ(host.messageTexts(), std::vector<std::string>{msg(MessageId::UnknownFileType)});
 }
 
 TEST_F(DocumentLoad, FailedLoadsKeepThePreviousTexture)
@@ -85,7 +91,7 @@ TEST_F(DocumentLoad, FailedLoadsKeepThePreviousTexture)
         host.messages.clear();
         EXPECT_FALSE(doc.loadMaps(file("big.tex", textureBytes(w, h, 1, 8)), false, true, 0));
         ASSERT_EQ(host.messages.size(), 1u);
-        EXPECT_EQ(host.messages[0].text, "Map zu groß (max. Kantenlänge 2048 Pixel).");
+        EXPECT_EQ(host.messages[0].text, msg(MessageId::MapTooLarge));
         EXPECT_EQ(host.messages[0].caption, "Fehler");
         EXPECT_EQ(host.messages[0].icon, MessageIcon::Error);
     }
@@ -99,26 +105,25 @@ TEST_F(DocumentLoad, FailedLoadsKeepThePreviousTexture)
 
 TEST_F(DocumentLoad, AdoptingShowsTheLargestMapAndSetsTheButtons)
 {
-    host.checked[ID_MAP_3] = true;
     ASSERT_TRUE(doc.openFile(file("nine.tex", textureBytes(256, 256, 9, 8)), false));
     EXPECT_EQ(doc.mapCount(), 9);
     EXPECT_EQ(doc.largestMap(), 8);
     EXPECT_EQ(doc.currentMap(), 8);
     EXPECT_EQ(doc.shown(), &(*doc.maps())[8]);
-    EXPECT_TRUE(host.checked[ID_MAP_8]);
-    EXPECT_FALSE(host.checked[ID_MAP_3]);
+    for (int k = 0; k < 10; ++k)
+        EXPECT_EQ(doc.commandChecked(MAP_COMMANDS[k]), k == 8) << k;
     for (int k = 0; k < 10; ++k)
         EXPECT_EQ(doc.commandEnabled(MAP_COMMANDS[k]), k <= 8) << k;
     EXPECT_EQ(host.status[2], " " + (dir / "nine.tex").string());
     EXPECT_EQ(host.title, (dir / "nine.tex").string() + " - Korvix 0.93");
     EXPECT_TRUE(doc.noSelection());
     // RGB 565 has no alpha: the alpha views are off.
-    EXPECT_FALSE(doc.commandEnabled(ID_VIEW_RGBA));
-    EXPECT_FALSE(doc.commandEnabled(ID_VIEW_ALPHA));
-    EXPECT_TRUE(host.checked[ID_VIEW_RGB]);
+    EXPECT_EQ(doc.commandEnabled(ID_VIEW_RGBA), false);
+    EXPECT_EQ(doc.commandEnabled(ID_VIEW_ALPHA), false);
+    EXPECT_EQ(doc.commandChecked(ID_VIEW_RGB), true);
     host.pictureVisible = false;
-    EXPECT_FALSE(doc.commandEnabled(ID_MAP_0)) << "map commands need the picture view";
-    EXPECT_FALSE(doc.commandEnabled(ID_ZOOM_IN));
+    EXPECT_EQ(doc.commandEnabled(ID_MAP_0), false) << "map commands need the picture view";
+    EXPECT_EQ(doc.commandEnabled(ID_ZOOM_IN), false);
 }
 
 TEST_F(DocumentLoad, DisplayBuffersBlendAndShowAlpha)
@@ -188,17 +193,51 @@ TEST_F(DocumentLoad, SmoothingWeights)
 TEST_F(DocumentLoad, ZoomSteps)
 {
     ASSERT_TRUE(doc.openFile(file("z.tex", textureBytes(4, 4, 1, 8)), false));
-    EXPECT_FALSE(doc.commandEnabled(ID_ZOOM_OUT));
+    EXPECT_EQ(doc.commandEnabled(ID_ZOOM_OUT), false);
     for (int i = 0; i < 6; ++i)
         doc.zoomIn();
     EXPECT_EQ(doc.zoom(), 32);
-    EXPECT_FALSE(doc.commandEnabled(ID_ZOOM_IN));
+    EXPECT_EQ(doc.commandEnabled(ID_ZOOM_IN), false);
     doc.zoomOut();
     EXPECT_EQ(host.zoom, 16);
     doc.zoomReset();
     EXPECT_EQ(doc.zoom(), 1);
     EXPECT_EQ(host.relayouts, 1);
-    EXPECT_FALSE(doc.commandEnabled(ID_ZOOM_RESET));
+    EXPECT_EQ(doc.commandEnabled(ID_ZOOM_RESET), false);
+}
+
+TEST_F(DocumentLoad, TheOpenDialogGetsItsTypeList)
+{
+    host.openFiles = {std::nullopt};
+    EXPECT_FALSE(doc.openFile("", true));
+    ASSERT_EQ(host.openFilters.size(), 10u);
+    EXPECT_EQ(host.openFilters[0], (FileFilter{"QRB (*.qrb)", {"*.qrb"}}));
+    EXPECT_EQ(host.openFilters[2], (FileFilter{"TEX (*.tex)", {"*.tex"}}));
+    EXPECT_EQ(host.openFilters[8], (FileFilter{"PNG (*.png)", {"*.png"}}));
+    EXPECT_EQ(host.openFilters[9], (FileFilter{std::string(msg(MessageId::FilterAllFiles)) + " (*.*)", {"*.*"}}));
+    EXPECT_EQ(host.openDefaultExtension, ".qrb");
+}
+
+TEST_F(DocumentLoad, APasteHasNoAlphaWhateverTheClipboardSays)
+{
+    // Shown in RGBA view before: the pasted picture comes in RGB, alpha views off.
+    writeFile(dir / "alpha.tex", textureBytes(8, 8, 1, 2));
+    ASSERT_TRUE(doc.openFile((dir / "alpha.tex").string(), false));
+    doc.displayModeCommand(CKestrelDoc::MODE_RGBA);
+    PixelBitmap b;
+    b.create(8, 8, 32, true);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            std::memcpy(b.row(y) + 4 * x, "\x10\x20\x30\x40", 4);
+    host.clipboard = b;
+    doc.paste();
+    EXPECT_FALSE(doc.hasAlpha());
+    EXPECT_FALSE((*doc.maps())[0].hasAlpha());
+    EXPECT_EQ(doc.shown(), &(*doc.maps())[0]) << "the map itself, not the blended view";
+    EXPECT_EQ(doc.displayMode(), CKestrelDoc::MODE_RGB);
+    EXPECT_EQ(doc.commandEnabled(ID_VIEW_RGBA), false);
+    EXPECT_EQ(doc.commandChecked(ID_VIEW_RGB), true);
+    EXPECT_EQ((*doc.maps())[0].pixelAt(3, 3) & 0x00FFFFFFu, 0x302010u) << "the colour is kept";
 }
 
 TEST_F(DocumentLoad, PasteLimits)
@@ -210,11 +249,11 @@ TEST_F(DocumentLoad, PasteLimits)
     };
     host.clipboard = bitmap(3, 100);
     doc.paste();
-    EXPECT_EQ(host.messageTexts(), std::vector<std::string>{"Bitmap zu klein"});
+    EXPECT_EQ(host.messageTexts(), std::vector<std::string>{msg(MessageId::BitmapTooSmall)});
     EXPECT_FALSE(doc.ready());
     host.clipboard = bitmap(4096, 8);
     doc.paste();
-    EXPECT_EQ(host.messages.back().text, "Map zu groß (max. Kantenlänge 2048 Pixel).");
+    EXPECT_EQ(host.messages.back().text, msg(MessageId::MapTooLarge));
     EXPECT_FALSE(doc.ready());
 
     ASSERT_TRUE(doc.openFile(file("nine.tex", textureBytes(256, 256, 9, 8)), false));
@@ -222,8 +261,8 @@ TEST_F(DocumentLoad, PasteLimits)
     doc.paste();
     EXPECT_EQ(doc.mapCount(), 1);
     EXPECT_EQ(doc.largestMap(), 0);
-    EXPECT_TRUE(host.checked[ID_MAP_0]);
-    EXPECT_FALSE(doc.commandEnabled(ID_MAP_1));
+    EXPECT_EQ(doc.commandChecked(ID_MAP_0), true);
+    EXPECT_EQ(doc.commandEnabled(ID_MAP_1), false);
     EXPECT_EQ(doc.name(), "unbenannt.tex");
     EXPECT_EQ(host.status[2], " Daten aus der Zwischenablage");
     EXPECT_EQ(doc.source(), CKestrelDoc::SOURCE_OTHER);

@@ -5,10 +5,14 @@
 #include "codecs/TextureLoader.h"
 #include "codecs/imagefile/ImageFile.h"
 #include "document/CKestrelDoc.h"
+#include "common/MessageTable.h"
 
 #include <gtest/gtest.h>
 
 using namespace testsupport;
+using korvix::MessageId;
+using korvix::MessageTable;
+using korvix::msg;
 using Model = ExportDialogModel;
 
 TEST(ExportDialog, StartStateWithoutAlpha)
@@ -85,6 +89,47 @@ TEST(ExportDialog, PanelEventsAndResults)
     EXPECT_EQ(m.result("w.x").fileType, Model::TypeUnknown);
 }
 
+TEST(ExportDialog, GeneratingAfterKeepingAllStaysWithinTheMapsPossible)
+{
+    // 9 maps loaded, but only 7 can be generated from the largest map: the
+    // field shows 9 for "Alles beibehalten" and falls back into its range.
+    Model m(7, 9, true, "w.tex");
+    m.mapOptionClicked(1);
+    EXPECT_EQ(m.mapsFieldValue(), 9);
+    m.mapOptionClicked(2);
+    EXPECT_EQ(m.mapsFieldValue(), 7);
+    EXPECT_EQ(m.result("w.tex").mapCount, 7);
+}
+
+TEST(ExportDialog, ANewTypeChangesTheFileNameOnly)
+{
+    const struct {
+        const char* name;
+        int type;
+        const char* renamed;
+    } cases[] = {
+        {"dir.v/wall", Model::TypeJpeg, "dir.v/wall.jpg"},
+        {"dir.v/wall.tex", Model::TypeJpeg, "dir.v/wall.jpg"},
+        {"C:\\maps.old\\wall", Model::TypeTga, "C:\\maps.old\\wall.tga"},
+        {"a.b/c.d/e.tex", Model::TypeBmp, "a.b/c.d/e.bmp"},
+        {"/x.y/", Model::TypeTiff, "/x.y/.tif"},
+    };
+    for (const auto& c : cases) {
+        Model m(1, 1, true, c.name);
+        m.typeChanged(c.type);
+        EXPECT_EQ(m.fileName(), c.renamed) << c.name;
+    }
+}
+
+TEST(ExportDialog, FilterListAndTitleFromTheMessageTable)
+{
+    const auto filters = Model::fileFilters();
+    ASSERT_EQ(filters.size(), 5u);
+    EXPECT_EQ(filters[0], (FileFilter{std::string(msg(MessageId::FilterTex)) + " (*.tex)", {"*.tex"}}));
+    EXPECT_EQ(filters[4], (FileFilter{std::string(msg(MessageId::FilterJpeg)) + " (*.jpg)", {"*.jpg"}}));
+    EXPECT_EQ(Model::title(), msg(MessageId::ExportDialogTitle));
+}
+
 namespace {
 
 struct ExportCommand : ::testing::Test {
@@ -116,6 +161,68 @@ TEST_F(ExportCommand, KeepAsLoadedWritesTheLoadedEntryNotTheSelectedOne)
     EXPECT_EQ(readFile(dir / "kept.tex"), a);
     EXPECT_EQ(doc.name(), (dir / "kept.tex").string());
     EXPECT_EQ(host.title, (dir / "kept.tex").string() + " - Korvix 0.93");
+}
+
+TEST_F(ExportCommand, KeepAsLoadedAfterTheVolumeWasOpenedAgainWritesNothing)
+{
+    const auto a = textureBytes(8, 8, 2, 2);
+    VolumeSpec spec;
+    spec.entries = {{"a.tex", dataStart(1), static_cast<std::uint32_t>(a.size()), LAST}};
+    spec.data = a;
+    writeFile(dir / "v.qrb", volumeBytes(spec));
+    ASSERT_TRUE(doc.openFile((dir / "v.qrb").string(), false));
+    ASSERT_TRUE(doc.loadMaps("", true, false, 0));
+    ASSERT_TRUE(doc.openFile((dir / "v.qrb").string(), false));
+    const std::string nameBefore = doc.name();
+    exportAs(Model::TypeTex, 1, "kept.tex");
+    EXPECT_EQ(host.messageTexts(), std::vector<std::string>{msg(MessageId::LoadedBytesGone)});
+    EXPECT_FALSE(std::filesystem::exists(dir / "kept.tex")) << "never a silent one-map texture";
+    EXPECT_EQ(doc.name(), nameBefore);
+    EXPECT_EQ(host.waitDepth, 0);
+}
+
+TEST_F(ExportCommand, AnExistingFileIsOverwrittenOnlyWhenConfirmed)
+{
+    writeFile(dir / "in.tex", textureBytes(8, 8, 1, 2));
+    ASSERT_TRUE(doc.openFile((dir / "in.tex").string(), false));
+    writeFile(dir / "old.tga", {1, 2, 3});
+    std::vector<std::string> names = {"old.tga", "old.tga", "new.tga"};
+    int dialogs = 0;
+    host.exportDialog = [&](Model& m) {
+        m.typeChanged(Model::TypeTga);
+        m.setFileName((dir / names[static_cast<std::size_t>(dialogs++)]).string());
+        return true;
+    };
+    // No: back to the dialog; the second time Yes overwrites.
+    host.answers = {MessageAnswer::No, MessageAnswer::Yes};
+    doc.exportCommand();
+    EXPECT_EQ(dialogs, 2);
+    ASSERT_EQ(host.messages.size(), 2u);
+    for (const auto& m : host.messages) {
+        EXPECT_EQ(m.text, msg(MessageId::OverwriteQuestion));
+        EXPECT_EQ(m.buttons, MessageButtons::YesNo);
+    }
+    EXPECT_GT(readFile(dir / "old.tga").size(), 3u);
+
+    // A new name asks nothing.
+    dialogs = 2;
+    doc.exportCommand();
+    EXPECT_EQ(host.messages.size(), 2u);
+    EXPECT_TRUE(std::filesystem::exists(dir / "new.tga"));
+
+    // No, then cancelling the dialog: nothing is written.
+    names = {"old.tga"};
+    dialogs = 0;
+    writeFile(dir / "old.tga", {1, 2, 3});
+    host.answers = {MessageAnswer::No};
+    host.exportDialog = [&](Model& m) {
+        if (dialogs++ > 0)
+            return false;
+        m.setFileName((dir / "old.tga").string());
+        return true;
+    };
+    doc.exportCommand();
+    EXPECT_EQ(readFile(dir / "old.tga"), (std::vector<unsigned char>{1, 2, 3}));
 }
 
 TEST_F(ExportCommand, KeepAsLoadedForDiskAndPastedTextures)
@@ -157,14 +264,14 @@ TEST_F(ExportCommand, ImageTypesAndRefusals)
     EXPECT_TRUE(host.messages.empty());
 
     exportAs(Model::TypeUnknown, 0, "x.gif");
-    EXPECT_EQ(host.messages.back().text, "Unbekanntes Format.");
+    EXPECT_EQ(host.messages.back().text, msg(MessageId::UnknownFormat));
     EXPECT_EQ(doc.name(), (dir / "out.jpg").string());
 
     // A size the game cannot use: the message, no file, but the name changes.
     writeFile(dir / "odd.tex", textureBytes(12, 4, 1, 2));
     ASSERT_TRUE(doc.openFile((dir / "odd.tex").string(), false));
     exportAs(Model::TypeTex, 0, "odd-out.tex");
-    EXPECT_EQ(host.messages.back().text.rfind("Bitte Textur vor dem TEX-Export ändern:\n", 0), 0u);
+    EXPECT_EQ(host.messages.back().text, msg(MessageId::TexSideInvalid));
     EXPECT_FALSE(std::filesystem::exists(dir / "odd-out.tex"));
     EXPECT_EQ(doc.name(), (dir / "odd-out.tex").string());
     EXPECT_EQ(host.waitDepth, 0);

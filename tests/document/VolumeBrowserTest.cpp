@@ -3,10 +3,14 @@
 #include "TextureBuilder.h"
 
 #include "document/CKestrelDoc.h"
+#include "common/MessageTable.h"
 
 #include <gtest/gtest.h>
 
 using namespace testsupport;
+using korvix::MessageId;
+using korvix::MessageTable;
+using korvix::msg;
 
 namespace {
 
@@ -94,7 +98,7 @@ TEST_F(VolumeBrowser, FailuresAndDamagedCatalogues)
     writeFile(dir / "bad.qrb", {1, 2, 3});
     EXPECT_FALSE(doc.openFile((dir / "bad.qrb").string(), false));
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, "Fehler beim Lesen der Datei.");
+    EXPECT_EQ(host.messages[0].text, msg(MessageId::FileReadFailed));
     EXPECT_EQ(host.messages[0].caption, "Fehler");
     EXPECT_FALSE(doc.volumeOpen());
 

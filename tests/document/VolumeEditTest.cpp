@@ -4,10 +4,14 @@
 
 #include "codecs/TextureLoader.h"
 #include "document/CKestrelDoc.h"
+#include "common/MessageTable.h"
 
 #include <gtest/gtest.h>
 
 using namespace testsupport;
+using korvix::MessageId;
+using korvix::MessageTable;
+using korvix::msg;
 
 namespace {
 
@@ -58,7 +62,7 @@ TEST_F(VolumeEdit, CommentAndTimestamp)
     host.volumeData = VolumeDataAnswer{"", {2108, 1, 1, 0, 0, 0}};
     const auto before = readFile(volume);
     doc.editVolumeData();
-    EXPECT_EQ(host.messages.back().text, "DOS-Datum bis max. 31.12.2107");
+    EXPECT_EQ(host.messages.back().text, msg(MessageId::DosDateAfter2107));
     for (const auto& refused : {korvix::DosDateTime{1979, 12, 31, 0, 0, 0}, korvix::DosDateTime{2023, 2, 29, 0, 0, 0}}) {
         host.volumeData = VolumeDataAnswer{"", refused};
         doc.editVolumeData();
@@ -100,10 +104,10 @@ TEST_F(VolumeEdit, ReadOnlyVolumesRefuseEditsWithAMessage)
 {
     open();
     // Opened without write access (a read-only file or medium).
-    ASSERT_EQ(doc.volume().open(volume.c_str(), true), tarvos::GGroup::G_OK);
+    ASSERT_TRUE(doc.openVolume(volume.string(), "v.qrb", CKestrelDoc::VolumeAccess::ReadOnly));
     const auto before = readFile(volume);
     EXPECT_FALSE(doc.renameEntry(0, "new", false));
-    EXPECT_NE(host.messages.back().text.find("nur zum Lesen"), std::string::npos);
+    EXPECT_EQ(host.messages.back().text, msg(MessageId::VolumeReadOnly));
     EXPECT_EQ(readFile(volume), before);
     EXPECT_EQ(doc.entryRecords()[0].name, "ab.dat");
 }
@@ -116,9 +120,9 @@ TEST_F(VolumeEdit, ReplaceByFileAndExtract)
     const std::size_t data = dataStart(1);
     host.openFiles = {(dir / "long").string(), (dir / "missing").string(), (dir / "same").string()};
     EXPECT_FALSE(doc.replaceEntryFromFile(0, false));
-    EXPECT_EQ(host.messages.back().text, "Größen stimmen nicht überein");
+    EXPECT_EQ(host.messages.back().text, msg(MessageId::SizesDiffer));
     EXPECT_FALSE(doc.replaceEntryFromFile(0, false));
-    EXPECT_EQ(host.messages.back().text, "Fehler beim Öffnen der Datei.");
+    EXPECT_EQ(host.messages.back().text, msg(MessageId::FileOpenFailed));
     EXPECT_EQ(bytesAt(data, 4), (std::vector<unsigned char>{'a', 'b', 'c', 'd'}));
     EXPECT_TRUE(doc.replaceEntryFromFile(0, false));
     EXPECT_EQ(bytesAt(data, 4), (std::vector<unsigned char>{'w', 'x', 'y', 'z'}));
@@ -129,7 +133,7 @@ TEST_F(VolumeEdit, ReplaceByFileAndExtract)
     EXPECT_EQ(readFile(dir / "out.dat"), (std::vector<unsigned char>{'w', 'x', 'y', 'z'}));
     host.saveFiles = {(dir / "no-such-dir" / "x").string()};
     doc.extractEntry(0);
-    EXPECT_EQ(host.messages.back().text, "Fehler beim Schreiben der Datei.");
+    EXPECT_EQ(host.messages.back().text, msg(MessageId::FileWriteFailed));
     EXPECT_EQ(host.messages.back().icon, MessageIcon::Error);
 }
 
@@ -149,12 +153,12 @@ TEST_F(VolumeEdit, ReplaceByImageRefusals)
         int index;
         const char* message;
     } cases[] = {
-        {0, "Nur Bilder (TGA und TEX) können in der aktuellen Version von Korvix ersetzt werden."},
-        {1, "Format nicht unterstützt."},
-        {2, "Zielkantenlänge 1 bis 2048 Pixel."},
-        {3, "Nur Bilder (TGA und TEX) können in der aktuellen Version von Korvix ersetzt werden"},
-        {4, "Zielkantenlänge 1 bis 2048 Pixel."},
-        {5, "Ungültiger Dateiname."},
+        {0, msg(MessageId::OnlyImagesReplaceable)},
+        {1, msg(MessageId::FormatNotSupported)},
+        {2, msg(MessageId::TargetSideInvalid)},
+        {3, msg(MessageId::FormatNotSupported)},  // a lower-case ending is an image like any other
+        {4, msg(MessageId::TargetSideInvalid)},
+        {5, msg(MessageId::InvalidFileName)},
     };
     for (const auto& c : cases) {
         EXPECT_FALSE(doc.replaceEntryFromImage(c.index)) << c.index;
@@ -176,8 +180,7 @@ TEST_F(VolumeEdit, ReplaceATextureEntryByTheShownPicture)
     host.answers = {MessageAnswer::Cancel};
     EXPECT_FALSE(doc.replaceEntryFromImage(1));
     EXPECT_EQ(host.messages.back().text,
-              "Quell-Textur\n\nBreite: 512 Pixel\nHöhe: 512 Pixel\nMaps: 1\n\nZiel-Textur\n\nBreite: 256 "
-              "Pixel\nHöhe: 256 Pixel        \nMaps: 9   \n\n");
+              MessageTable::format(MessageId::ReplaceConfirmFormat, 512, 512, 1, 256, 256, 9));
     EXPECT_EQ(host.messages.back().buttons, MessageButtons::OkCancel);
     EXPECT_FALSE(doc.entryRecords()[1].marks & EntryRecord::MARK_REPLACED);
 
@@ -192,6 +195,54 @@ TEST_F(VolumeEdit, ReplaceATextureEntryByTheShownPicture)
     // The red channel follows x / 4 of the reduced picture: no longer black.
     EXPECT_GT(loaded.maps[8].pixelAt(200, 10) >> 16 & 0xFF, 80u);
     EXPECT_EQ(doc.mapCount(), 1) << "the shown maps stay";
+}
+
+TEST_F(VolumeEdit, ReplaceTargetIsReadAsTheLoaderReadsIt)
+{
+    // The target header's format code and map count are single bytes to the
+    // loader (the count signed); the bytes beside them do not count. The name's
+    // ending is compared without regard to case.
+    const auto withBytes = [](std::vector<unsigned char> bytes, std::vector<std::pair<int, unsigned char>> patch) {
+        for (const auto& [at, value] : patch)
+            bytes[static_cast<std::size_t>(at)] = value;
+        return bytes;
+    };
+    const struct {
+        const char* what;
+        const char* name;
+        std::vector<unsigned char> bytes;
+        int maps;              // the target's map count in the confirmation
+        MessageId refusal;     // when maps is 0
+    } cases[] = {
+        {"lower-case ending", "wall.tex", textureBytes(16, 16, 2, 10), 2, {}},
+        {"mixed-case ending", "wall.Tex", textureBytes(16, 16, 2, 10), 2, {}},
+        {"bytes after the format code", "w.TEX", withBytes(textureBytes(16, 16, 2, 10), {{9, 0x7F}, {11, 0x01}}), 2, {}},
+        {"bytes after the map count", "w.TEX", withBytes(textureBytes(16, 16, 2, 10), {{21, 0xFF}, {22, 0xFF}, {23, 0xFF}}), 2, {}},
+        {"a negative count is one map", "w.TEX", withBytes(textureBytes(16, 16, 1, 10), {{20, 0xFE}}), 1, {}},
+        {"more than ten maps", "w.TEX", withBytes(textureBytes(16, 16, 1, 10), {{20, 11}}), 0, MessageId::TextureError},
+    };
+    writeFile(dir / "pic.tex", textureBytes(16, 16, 1, 2));
+    ASSERT_TRUE(doc.openFile((dir / "pic.tex").string(), false));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        open({{RawEntry{c.name}, c.bytes}});
+        host.messages.clear();
+        if (c.maps == 0) {
+            EXPECT_FALSE(doc.replaceEntryFromImage(1));
+            EXPECT_EQ(host.messageTexts(), std::vector<std::string>{msg(c.refusal)});
+            continue;
+        }
+        host.answers = {MessageAnswer::Ok};
+        EXPECT_TRUE(doc.replaceEntryFromImage(1)) << host.messages.back().text;
+        ASSERT_FALSE(host.messages.empty());
+        EXPECT_EQ(host.messages.front().text,
+                  MessageTable::format(MessageId::ReplaceConfirmFormat, 16, 16, 1, 16, 16, c.maps));
+        const auto& r = doc.entryRecords()[1];
+        const auto stored = bytesAt(r.offset, r.size);
+        const LoadedTexture loaded = loadTexture(stored.data(), stored.size());
+        ASSERT_TRUE(loaded.ok());
+        EXPECT_EQ(loaded.count(), c.maps);
+    }
 }
 
 TEST_F(VolumeEdit, ReplaceATgaEntryByTheShownPicture)

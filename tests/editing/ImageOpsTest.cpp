@@ -4,12 +4,16 @@
 
 #include "document/CommandIds.h"
 #include "document/SizeDialogModel.h"
+#include "common/MessageTable.h"
 
 #include <functional>
 #include <set>
 
 using edittest::byteOf;
 using edittest::pattern;
+
+using korvix::MessageId;
+using korvix::msg;
 
 namespace {
 
@@ -67,9 +71,7 @@ TEST_F(ImageOps, InvertColourObeysMaskAndSelection)
         loadPicture(12, 10, true);
         if (c.sw)
             select(c.sx, c.sy, c.sw, c.sh);
-        doc.m_bRed = c.r;
-        doc.m_bGreen = c.g;
-        doc.m_bBlue = c.b;
+        doc.setChannels(c.r, c.g, c.b);
         ASSERT_TRUE(doc.invertColour());
         const bool active[4] = {c.b, c.g, c.r, false};
         expectChanges(map(), [&](int x, int y, int ch) {
@@ -91,16 +93,16 @@ TEST_F(ImageOps, InvertColourObeysMaskAndSelection)
 TEST_F(ImageOps, InvertColourMessages)
 {
     loadPicture(8, 8, true);
-    doc.m_bRed = doc.m_bGreen = doc.m_bBlue = false;
+    doc.setChannels(false, false, false);
     EXPECT_FALSE(doc.invertColour());
-    EXPECT_EQ(host.messageTexts(), std::vector<std::string>{"Kein Farbkanal aktiv."});
+    EXPECT_EQ(host.messageTexts(), std::vector<std::string>{msg(MessageId::NoColourChannel)});
     expectChanges(map(), [](int, int, int) { return false; }, "refused");
 
     host.messages.clear();
-    doc.m_bRed = true;
+    doc.setChannels(true, false, false);
     doc.displayModeCommand(CKestrelDoc::MODE_ALPHA);
     EXPECT_TRUE(doc.invertColour());
-    EXPECT_EQ(host.messageTexts(), std::vector<std::string>{"Farbe verändert (invertiert)."});
+    EXPECT_EQ(host.messageTexts(), std::vector<std::string>{msg(MessageId::ColourInverted)});
 }
 
 TEST_F(ImageOps, InvertAlphaChangesOnlyAlphaInTheRegion)
@@ -120,7 +122,7 @@ TEST_F(ImageOps, InvertAlphaChangesOnlyAlphaInTheRegion)
         EXPECT_EQ(byteOf(px(1, 2), 3), 255 - byteOf(pattern(1, 2), 3));
         EXPECT_EQ(host.messageTexts().size(), c.message ? 1u : 0u);
         if (c.message) {
-            EXPECT_EQ(host.messageTexts()[0], "Alphakanal verändert (invertiert).");
+            EXPECT_EQ(host.messageTexts()[0], msg(MessageId::AlphaInverted));
         }
         // The alpha view shows the inverted alpha as grey; the RGB view shows no change.
         if (c.mode == CKestrelDoc::MODE_ALPHA) {
@@ -135,11 +137,11 @@ TEST_F(ImageOps, InvertAlphaChangesOnlyAlphaInTheRegion)
 TEST_F(ImageOps, CreateAndRemoveAlphaKeepTheBytes)
 {
     loadPicture(8, 4, false);
-    EXPECT_FALSE(doc.commandEnabled(ID_INVERT_ALPHA));
+    EXPECT_EQ(doc.commandEnabled(ID_INVERT_ALPHA), false);
     EXPECT_TRUE(doc.createAlpha());
     EXPECT_TRUE(doc.hasAlpha());
-    EXPECT_TRUE(doc.commandEnabled(ID_INVERT_ALPHA));
-    EXPECT_FALSE(doc.commandEnabled(ID_CREATE_ALPHA));
+    EXPECT_EQ(doc.commandEnabled(ID_INVERT_ALPHA), true);
+    EXPECT_EQ(doc.commandEnabled(ID_CREATE_ALPHA), false);
     doc.displayModeCommand(CKestrelDoc::MODE_ALPHA);
     EXPECT_TRUE(doc.removeAlpha());
     EXPECT_FALSE(doc.hasAlpha());
@@ -158,10 +160,10 @@ TEST_F(ImageOps, FiltersChangeTheirChannelsInsideTheRegion)
     };
     const Case cases[] = {
         {ID_SHARPEN, false, CKestrelDoc::MODE_RGB, ""},
-        {ID_SHARPEN, false, CKestrelDoc::MODE_ALPHA, "Farbkanäle verändert (Scharfzeichner)."},
-        {ID_BLUR, false, CKestrelDoc::MODE_ALPHA, "Farbkanäle verändert (Weichzeichner)."},
+        {ID_SHARPEN, false, CKestrelDoc::MODE_ALPHA, msg(MessageId::ColourSharpened)},
+        {ID_BLUR, false, CKestrelDoc::MODE_ALPHA, msg(MessageId::ColourBlurred)},
         {ID_BLUR_STRONG, false, CKestrelDoc::MODE_RGBA, ""},
-        {ID_ALPHA_BLUR, true, CKestrelDoc::MODE_RGB, "Alphakanal verändert (Weichzeichner)."},
+        {ID_ALPHA_BLUR, true, CKestrelDoc::MODE_RGB, msg(MessageId::AlphaBlurred)},
         {ID_ALPHA_BLUR_STRONG, true, CKestrelDoc::MODE_ALPHA, ""},
     };
     for (const bool withSelection : {false, true}) {
@@ -236,7 +238,7 @@ TEST_F(ImageOps, CropToTheSelection)
 {
     loadPicture(10, 8, true);
     EXPECT_FALSE(doc.crop());
-    EXPECT_EQ(host.messageTexts(), std::vector<std::string>{"Kein Bereich markiert."});
+    EXPECT_EQ(host.messageTexts(), std::vector<std::string>{msg(MessageId::NothingSelected)});
     EXPECT_EQ(map().width(), 10);
 
     host.messages.clear();
@@ -288,7 +290,7 @@ TEST_F(ImageOps, ResizeThroughTheSizeDialog)
             return c.ok;
         };
         EXPECT_EQ(doc.resize(), c.ok);
-        EXPECT_EQ(title, "Größe ändern");
+        EXPECT_EQ(title, msg(MessageId::TitleResize));
         EXPECT_EQ(widths, SizeDialogModel::allSizes());
         EXPECT_FALSE(live);
         EXPECT_EQ(map().width(), c.changes ? c.width : 256);
@@ -321,14 +323,14 @@ TEST_F(ImageOps, RemoveSmallMaps)
     loadTexture(256, 256, 7);
     for (const int id : {ID_INVERT_COLOUR, ID_CROP, ID_RESIZE, ID_BLUR, ID_ROTATE_CW, ID_CONTRAST, ID_CREATE_ALPHA,
                          ID_EXCLUDE_RED, ID_SELECT_ALL})
-        EXPECT_FALSE(doc.commandEnabled(id)) << id;
-    EXPECT_TRUE(doc.commandEnabled(ID_REMOVE_SMALL_MAPS));
+        EXPECT_EQ(doc.commandEnabled(id), false) << id;
+    EXPECT_EQ(doc.commandEnabled(ID_REMOVE_SMALL_MAPS), true);
 
     host.answers = {MessageAnswer::Cancel};
     EXPECT_FALSE(doc.removeSmallMaps());
     EXPECT_EQ(doc.mapCount(), 7);
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, "Alle kleinen Maps aus der Textur entfernen?");
+    EXPECT_EQ(host.messages[0].text, msg(MessageId::RemoveSmallMapsQuestion));
     EXPECT_EQ(host.messages[0].icon, MessageIcon::Question);
     EXPECT_EQ(host.messages[0].buttons, MessageButtons::OkCancel);
 
@@ -342,11 +344,11 @@ TEST_F(ImageOps, RemoveSmallMaps)
     EXPECT_FALSE(doc.rawTexture());
     EXPECT_EQ(doc.source(), CKestrelDoc::SOURCE_OTHER);
     EXPECT_FALSE(doc.noSelection());
-    EXPECT_TRUE(host.checked[ID_MAP_0]);
+    EXPECT_EQ(doc.commandChecked(ID_MAP_0), true);
     for (int k = 1; k < 10; ++k)
-        EXPECT_FALSE(host.checked[MAP_COMMANDS[k]]) << k;
-    EXPECT_FALSE(doc.commandEnabled(ID_REMOVE_SMALL_MAPS));
-    EXPECT_TRUE(doc.commandEnabled(ID_INVERT_COLOUR));
+        EXPECT_EQ(doc.commandChecked(MAP_COMMANDS[k]), false) << k;
+    EXPECT_EQ(doc.commandEnabled(ID_REMOVE_SMALL_MAPS), false);
+    EXPECT_EQ(doc.commandEnabled(ID_INVERT_COLOUR), true);
 }
 
 TEST_F(ImageOps, EnablingRules)
@@ -357,61 +359,57 @@ TEST_F(ImageOps, EnablingRules)
                                   ID_SELECTION_DIALOG};
     const std::set<int> needAlpha = {ID_INVERT_ALPHA, ID_ALPHA_BLUR, ID_ALPHA_BLUR_STRONG};
     for (const int id : common)
-        EXPECT_FALSE(doc.commandEnabled(id)) << "nothing loaded: " << id;
+        EXPECT_EQ(doc.commandEnabled(id), false) << "nothing loaded: " << id;
 
     loadPicture(8, 8, false);
     for (const int id : common)
-        EXPECT_TRUE(doc.commandEnabled(id)) << id;
+        EXPECT_EQ(doc.commandEnabled(id), true) << id;
     for (const int id : needAlpha)
-        EXPECT_FALSE(doc.commandEnabled(id)) << id;
-    EXPECT_TRUE(doc.commandEnabled(ID_CREATE_ALPHA));
-    EXPECT_FALSE(doc.commandEnabled(ID_REMOVE_ALPHA));
-    EXPECT_FALSE(doc.commandEnabled(ID_SELECT_NONE));
-    EXPECT_TRUE(doc.commandEnabled(ID_OBJECT_INFO));
+        EXPECT_EQ(doc.commandEnabled(id), false) << id;
+    EXPECT_EQ(doc.commandEnabled(ID_CREATE_ALPHA), true);
+    EXPECT_EQ(doc.commandEnabled(ID_REMOVE_ALPHA), false);
+    EXPECT_EQ(doc.commandEnabled(ID_SELECT_NONE), false);
+    EXPECT_EQ(doc.commandEnabled(ID_OBJECT_INFO), true);
 
     doc.createAlpha();
     doc.selectAllCommand();
     for (const int id : needAlpha)
-        EXPECT_TRUE(doc.commandEnabled(id)) << id;
-    EXPECT_TRUE(doc.commandEnabled(ID_SELECT_NONE));
-    EXPECT_TRUE(doc.commandEnabled(ID_REMOVE_ALPHA));
+        EXPECT_EQ(doc.commandEnabled(id), true) << id;
+    EXPECT_EQ(doc.commandEnabled(ID_SELECT_NONE), true);
+    EXPECT_EQ(doc.commandEnabled(ID_REMOVE_ALPHA), true);
 
     // The picture view's tab not active: the picture commands are off, the alpha switches are not.
     host.pictureVisible = false;
     for (const int id : common)
-        EXPECT_FALSE(doc.commandEnabled(id)) << "hidden view: " << id;
-    EXPECT_FALSE(doc.commandEnabled(ID_SELECT_NONE));
-    EXPECT_TRUE(doc.commandEnabled(ID_REMOVE_ALPHA));
+        EXPECT_EQ(doc.commandEnabled(id), false) << "hidden view: " << id;
+    EXPECT_EQ(doc.commandEnabled(ID_SELECT_NONE), false);
+    EXPECT_EQ(doc.commandEnabled(ID_REMOVE_ALPHA), true);
 }
 
 TEST_F(ImageOps, ChannelButtons)
 {
     loadPicture(8, 8, false);
-    host.checked[ID_EXCLUDE_GREEN] = true;  // the button went down
-    doc.channelToggle(ID_EXCLUDE_GREEN);
-    EXPECT_TRUE(doc.m_bRed);
-    EXPECT_FALSE(doc.m_bGreen);
-    host.checked[ID_EXCLUDE_RED] = true;
-    doc.channelToggle(ID_EXCLUDE_RED);
-    EXPECT_FALSE(doc.m_bRed);
-    host.checked[ID_EXCLUDE_RED] = false;
-    doc.channelToggle(ID_EXCLUDE_RED);
-    EXPECT_TRUE(doc.m_bRed);
+    doc.channelToggleCommand(ID_EXCLUDE_GREEN, true);  // the button went down
+    EXPECT_TRUE(doc.redActive());
+    EXPECT_FALSE(doc.greenActive());
+    ASSERT_TRUE(doc.editCommand(ID_EXCLUDE_RED));  // by id: the button toggles
+    EXPECT_FALSE(doc.redActive());
+    ASSERT_TRUE(doc.editCommand(ID_EXCLUDE_RED));
+    EXPECT_TRUE(doc.redActive());
     doc.allChannelsCommand();
-    EXPECT_TRUE(doc.m_bRed && doc.m_bGreen && doc.m_bBlue);
-    EXPECT_FALSE(host.checked[ID_EXCLUDE_GREEN]);
+    EXPECT_TRUE(doc.redActive() && doc.greenActive() && doc.blueActive());
+    EXPECT_EQ(doc.commandChecked(ID_EXCLUDE_GREEN), false);
 }
 
 TEST_F(ImageOps, SmoothingIsLeftBeforeAnEdit)
 {
     loadPicture(8, 8, true);
-    host.checked[ID_VIEW_SMOOTH] = true;
-    doc.smoothingCommand();
+    doc.smoothingCommand(true);
     ASSERT_TRUE(doc.smoothView());
     ASSERT_TRUE(doc.rotate(true));
     EXPECT_FALSE(doc.smoothView());
     EXPECT_FALSE(host.smoothing);
-    EXPECT_FALSE(host.checked[ID_VIEW_SMOOTH]);
+    EXPECT_EQ(doc.commandChecked(ID_VIEW_SMOOTH), false);
 }
 
 TEST_F(ImageOps, SelectionCommands)
@@ -485,7 +483,7 @@ TEST_F(ImageOps, InformationReport)
         doc.objectInfoCommand();
         ASSERT_EQ(host.messages.size(), 1u);
         EXPECT_EQ(host.messages[0].text, c.report);
-        EXPECT_EQ(host.messages[0].caption, "Bildinformationen");
+        EXPECT_EQ(host.messages[0].caption, msg(MessageId::CaptionImageInfo));
         EXPECT_EQ(host.messages[0].icon, MessageIcon::Information);
         host.messages.clear();
     }

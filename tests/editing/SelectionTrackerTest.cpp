@@ -1,3 +1,4 @@
+#include "common/MessageTable.h"
 #include "document/SelectionTracker.h"
 #include "document/SizeDialogModel.h"
 
@@ -236,7 +237,7 @@ TEST(SizeDialogModel, SelectionListsFitThePictureAndSelectLive)
 {
     std::vector<std::pair<int, int>> live;
     SizeDialogModel m = SizeDialogModel::forSelection(300, 100, [&](int w, int h) { live.emplace_back(w, h); });
-    EXPECT_EQ(m.title(), "Selektieren");
+    EXPECT_EQ(m.title(), korvix::msg(korvix::MessageId::TitleSelect));
     EXPECT_EQ(m.widths(), (std::vector<int>{256, 128, 64, 32, 16, 8, 4}));
     EXPECT_EQ(m.heights(), (std::vector<int>{64, 32, 16, 8, 4}));
     m.open();
@@ -251,7 +252,7 @@ TEST(SizeDialogModel, SelectionListsFitThePictureAndSelectLive)
 TEST(SizeDialogModel, ResizeOffersAllSizesWithoutLiveSelection)
 {
     SizeDialogModel m = SizeDialogModel::forResize();
-    EXPECT_EQ(m.title(), "Größe ändern");
+    EXPECT_EQ(m.title(), korvix::msg(korvix::MessageId::TitleResize));
     EXPECT_FALSE(m.liveSelection());
     EXPECT_EQ(m.widths(), SizeDialogModel::allSizes());
     EXPECT_EQ(m.heights(), SizeDialogModel::allSizes());

@@ -1,4 +1,6 @@
 // A DocumentHost that records every effect and answers dialogs from a script.
+// A question (a box with more than an OK button) that the test did not script
+// an answer for fails the test and is answered with Cancel or No.
 #pragma once
 
 #include "document/CommandIds.h"
@@ -6,6 +8,15 @@
 #include "document/AdjustmentDialogModel.h"
 #include "document/ExportDialogModel.h"
 #include "document/SizeDialogModel.h"
+
+// The failure goes to the test framework the suite runs under.
+#if defined(QT_TESTLIB_LIB)
+#include <QTest>
+#define KORVIX_FAKE_HOST_FAIL(text) QTest::qFail(("unscripted question: " + (text)).c_str(), __FILE__, __LINE__)
+#else
+#include <gtest/gtest.h>
+#define KORVIX_FAKE_HOST_FAIL(text) ADD_FAILURE() << "unscripted question: " << (text)
+#endif
 
 #include <deque>
 #include <functional>
@@ -27,19 +38,17 @@ struct FakeHost : DocumentHost {
     std::map<int, std::string> status;
     std::string title;
     std::vector<std::string> recent;
-    std::map<int, bool> checked, pressed;
     int refreshes = 0;
     float zoom = 1;
     int relayouts = 0;
     bool smoothing = false;
-    int selectionsEmptied = 0;
     int browserClears = 0;
     VolumeBrowserModel browser;
     int viewUpdates = 0;
     std::vector<std::vector<std::uint8_t>> sounds;
 
     // ---- scripted answers ----
-    std::deque<MessageAnswer> answers;  // for boxes with more than an OK button
+    std::deque<MessageAnswer> answers;  // for boxes with more than an OK button, in order
     bool pictureView = true;
     bool pictureVisible = true;
     std::optional<int> selected;
@@ -47,9 +56,13 @@ struct FakeHost : DocumentHost {
     std::function<bool(ExportDialogModel&)> exportDialog;
     std::optional<VolumeDataAnswer> volumeData;
     std::optional<PixelBitmap> clipboard;
+    // What the document passed into the open-file dialog last.
+    std::vector<FileFilter> openFilters;
+    std::string openDefaultExtension;
     // The picture view's client size and scroll position.
     ViewState viewport{400, 300, 0, 0};
     int redraws = 0;
+    int selectionsEmptied = 0;
     // Dialog scripts; a dialog without one is cancelled.
     std::function<bool(SizeDialogModel&)> sizeDialog;
     std::function<bool(AdjustmentDialogModel&)> adjustmentDialog;
@@ -68,8 +81,10 @@ struct FakeHost : DocumentHost {
         messages.push_back({text, caption, icon, buttons});
         if (buttons == MessageButtons::Ok)
             return MessageAnswer::Ok;
-        if (answers.empty())
-            return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        if (answers.empty()) {
+            KORVIX_FAKE_HOST_FAIL(text);
+            return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
+        }
         const MessageAnswer a = answers.front();
         answers.pop_front();
         return a;
@@ -95,15 +110,6 @@ struct FakeHost : DocumentHost {
         return recent[static_cast<std::size_t>(index)];
     }
     void removeRecentFile(int index) override { recent.erase(recent.begin() + index); }
-    void setButtonChecked(int id, bool on) override { checked[id] = on; }
-    bool buttonChecked(int id) override { return checked[id]; }
-    void setButtonPressed(int id, bool on) override { pressed[id] = on; }
-    std::array<int, 10> mapButtonIds() override
-    {
-        std::array<int, 10> ids{};
-        std::copy(std::begin(MAP_COMMANDS), std::end(MAP_COMMANDS), ids.begin());
-        return ids;
-    }
     bool hasPictureView() override { return pictureView; }
     bool pictureViewVisible() override { return pictureVisible; }
     void activatePictureView() override { pictureVisible = true; }
@@ -111,7 +117,6 @@ struct FakeHost : DocumentHost {
     void setPictureZoom(float z) override { zoom = z; }
     void relayoutPictureView() override { ++relayouts; }
     void setPictureSmoothing(bool on) override { smoothing = on; }
-    void emptySelection() override { ++selectionsEmptied; }
     void clearVolumeBrowser() override
     {
         ++browserClears;
@@ -121,7 +126,12 @@ struct FakeHost : DocumentHost {
     void activateDirectoryTree() override {}
     std::optional<int> selectedEntry() override { return selected; }
     void updateAllViews() override { ++viewUpdates; }
-    std::optional<std::string> chooseOpenFile(const std::string&, const std::string&) override { return next(openFiles); }
+    std::optional<std::string> chooseOpenFile(const std::vector<FileFilter>& filters, const std::string& ext) override
+    {
+        openFilters = filters;
+        openDefaultExtension = ext;
+        return next(openFiles);
+    }
     std::optional<std::string> chooseSaveFile(const std::string&) override { return next(saveFiles); }
     bool runExportDialog(ExportDialogModel& model) override { return exportDialog && exportDialog(model); }
     std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer&) override { return volumeData; }
@@ -131,6 +141,7 @@ struct FakeHost : DocumentHost {
     void playSound(const std::uint8_t* bytes, std::size_t size) override { sounds.emplace_back(bytes, bytes + size); }
     ViewState pictureViewState() override { return viewport; }
     void redrawPictureView() override { ++redraws; }
+    void emptySelection() override { ++selectionsEmptied; }
     bool runSizeDialog(SizeDialogModel& model) override { return sizeDialog && sizeDialog(model); }
     bool runAdjustmentDialog(AdjustmentDialogModel& model) override { return adjustmentDialog && adjustmentDialog(model); }
 
