@@ -263,7 +263,7 @@ std::unique_ptr<PixelBitmap> CKestrelDoc::loadImageFile(const std::string& path)
         tooLarge = err.code() == 12;
         if (!tooLarge) {
             wait.release();
-            message("Fehler beim Laden der Textur.");
+            message(MessageId::TextureLoadFailed);
             return nullptr;
         }
     } catch (const std::exception&) {  // memory short

@@ -239,34 +239,6 @@ std::optional<VolumeDataAnswer> CMainFrame::runVolumeDataDialog(const VolumeData
     return std::nullopt;
 }
 
-ViewState CMainFrame::pictureViewState()
-{
-    ViewState v;
-    v.clientWidth = m_pPanePicture->viewport()->width();
-    v.clientHeight = m_pPanePicture->viewport()->height();
-    v.scrollX = m_pPanePicture->horizontalScrollBar()->value();
-    v.scrollY = m_pPanePicture->verticalScrollBar()->value();
-    return v;
-}
-
-void CMainFrame::redrawPictureView() { m_pPanePicture->refresh(); }
-
-bool CMainFrame::runSizeDialog(SizeDialogModel& model)
-{
-    if (sizeDialog)
-        return sizeDialog(model);
-    messageBox("Der Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information, MessageButtons::Ok);
-    return false;
-}
-
-bool CMainFrame::runAdjustmentDialog(AdjustmentDialogModel& model)
-{
-    if (adjustmentDialog)
-        return adjustmentDialog(model);
-    messageBox("Der Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information, MessageButtons::Ok);
-    return false;
-}
-
 std::optional<std::string> CMainFrame::runRenameDialog(const std::string& oldName)
 {
     if (renameDialog)
