@@ -17,15 +17,21 @@
 
 namespace {
 
-// The type list's descriptions from the "text|pattern|...||" filter string;
-// each description names its own pattern, which is what the dialog matches.
+// The type list's descriptions, each naming its own pattern, which is what
+// the dialog matches.
 QStringList typeDescriptions()
 {
     QStringList out;
-    const QStringList parts = QString::fromUtf8(ExportDialogModel::FILTER).split(QLatin1Char('|'));
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        if (!parts[i].isEmpty())
-            out << parts[i];
+    for (const FileFilter& f : ExportDialogModel::fileFilters()) {
+        QString text = QString::fromStdString(f.description);
+        if (!text.contains(QLatin1Char('('))) {
+            QStringList patterns;
+            for (const std::string& p : f.patterns)
+                patterns << QString::fromStdString(p);
+            text += QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+        }
+        out << text;
+    }
     return out;
 }
 
@@ -35,7 +41,7 @@ CExportDialog::CExportDialog(ExportDialogModel& model, QWidget* parent)
     : QDialog(parent), m_model(model), m_pFiles(new QFileDialog(this)), m_pMaps(new QSpinBox(this)),
       m_pNoAlpha(new QCheckBox(QStringLiteral("Ohne Alpha"), this)), m_filters(typeDescriptions())
 {
-    setWindowTitle(QString::fromUtf8(ExportDialogModel::TITLE));
+    setWindowTitle(QString::fromStdString(ExportDialogModel::title()));
     ask = [this](const QString& text) {
         return QMessageBox::question(this, QStringLiteral("Korvix"), text, QMessageBox::Yes | QMessageBox::No)
                == QMessageBox::Yes;

@@ -252,9 +252,9 @@ bool CKestrelDoc::loadVolumeEntry(int index, bool oldRedraw)
             // with the message the shown maps' check gives.
             wait.release();
             if (err.code() == 12)
-                error("Map zu groß (max. Kantenlänge 2048 Pixel).");
+                error(MessageId::MapTooLarge);
             else
-                message("Fehler beim Lesen der Textur.");
+                message(MessageId::EntryTextureReadFailed);
             m_bRedraw = oldRedraw;
             return false;
         } catch (const std::exception&) {  // memory short
