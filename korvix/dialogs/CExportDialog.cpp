@@ -17,13 +17,21 @@
 
 namespace {
 
-// The type list's descriptions, in file-type order; each description names its
-// own pattern, which is what the dialog matches.
+// The type list's descriptions, each naming its own pattern, which is what
+// the dialog matches.
 QStringList typeDescriptions()
 {
     QStringList out;
-    for (const FileFilter& f : ExportDialogModel::fileFilters())
-        out << QString::fromStdString(f.description);
+    for (const FileFilter& f : ExportDialogModel::fileFilters()) {
+        QString text = QString::fromStdString(f.description);
+        if (!text.contains(QLatin1Char('('))) {
+            QStringList patterns;
+            for (const std::string& p : f.patterns)
+                patterns << QString::fromStdString(p);
+            text += QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+        }
+        out << text;
+    }
     return out;
 }
 

@@ -271,31 +271,6 @@ std::optional<PixelBitmap> CMainFrame::clipboardBitmap()
     return bitmap;
 }
 
-ViewState CMainFrame::pictureViewState()
-{
-    return m_pPanePicture->viewState();
-}
-
-void CMainFrame::redrawPictureView() { m_pPanePicture->refresh(); }
-
-bool CMainFrame::runSizeDialog(SizeDialogModel& model)
-{
-    if (sizeDialog)
-        return sizeDialog(model);
-    messageBox("Der Größen-Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information,
-               MessageButtons::Ok);
-    return false;
-}
-
-bool CMainFrame::runAdjustmentDialog(AdjustmentDialogModel& model)
-{
-    if (adjustmentDialog)
-        return adjustmentDialog(model);
-    messageBox("Dieser Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information,
-               MessageButtons::Ok);
-    return false;
-}
-
 void CMainFrame::playSound(const std::uint8_t* bytes, std::size_t size)
 {
     m_pSound->play(bytes, size);
