@@ -8,14 +8,22 @@
 
 namespace {
 
-QSettings settings()
+// The given store, or the program's own for the length of the call.
+template <typename Fn>
+void withSettings(QSettings* given, Fn fn)
 {
-    return QSettings(QStringLiteral("Tessarin"), QStringLiteral("Korvix"));
+    if (given) {
+        fn(*given);
+        return;
+    }
+    QSettings own(QStringLiteral("Tessarin"), QStringLiteral("Korvix"));
+    fn(own);
 }
 
 }  // namespace
 
-CFileTreeView::CFileTreeView(QWidget* parent) : QWidget(parent), m_pTree(new CTreeFileCtrl(this))
+CFileTreeView::CFileTreeView(QWidget* parent, QSettings* settings)
+    : QWidget(parent), m_pTree(new CTreeFileCtrl(this)), m_pSettings(settings)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -45,11 +53,12 @@ void CFileTreeView::showEvent(QShowEvent* event)
 void CFileTreeView::restoreSelection()
 {
     m_bRestored = true;
-    QSettings s = settings();
-    s.beginGroup(QStringLiteral("Settings"));
+    QVariant path, expanded;
+    withSettings(m_pSettings, [&](QSettings& s) {
+        path = s.value(QStringLiteral("Settings/FTreePath"));
+        expanded = s.value(QStringLiteral("Settings/FTreeExpanded"));
+    });
     // A value of the wrong type counts as absent.
-    const QVariant path = s.value(QStringLiteral("FTreePath"));
-    const QVariant expanded = s.value(QStringLiteral("FTreeExpanded"));
     bool ok = false;
     const int expandedValue = expanded.toInt(&ok);
     if (path.canConvert<QString>() && !path.toString().isEmpty())
@@ -58,8 +67,8 @@ void CFileTreeView::restoreSelection()
 
 void CFileTreeView::saveSelection() const
 {
-    QSettings s = settings();
-    s.beginGroup(QStringLiteral("Settings"));
-    s.setValue(QStringLiteral("FTreePath"), m_pTree->selectedPath());
-    s.setValue(QStringLiteral("FTreeExpanded"), m_pTree->selectedExpanded() ? 1 : 0);
+    withSettings(m_pSettings, [this](QSettings& s) {
+        s.setValue(QStringLiteral("Settings/FTreePath"), m_pTree->selectedPath());
+        s.setValue(QStringLiteral("Settings/FTreeExpanded"), m_pTree->selectedExpanded() ? 1 : 0);
+    });
 }

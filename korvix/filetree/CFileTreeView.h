@@ -8,11 +8,13 @@
 
 class CKestrelDoc;
 class CTreeFileCtrl;
+class QSettings;
 
 class CFileTreeView : public QWidget {
     Q_OBJECT
 public:
-    explicit CFileTreeView(QWidget* parent = nullptr);
+    // Without a settings store the program's own (QSettings("Tessarin", "Korvix")) is used.
+    explicit CFileTreeView(QWidget* parent = nullptr, QSettings* settings = nullptr);
     ~CFileTreeView() override;
 
     // The document whose open dispatch takes the files; may be null.
@@ -28,5 +30,6 @@ protected:
 private:
     CTreeFileCtrl* m_pTree;
     CKestrelDoc* m_pDoc = nullptr;
+    QSettings* m_pSettings;
     bool m_bRestored = false;
 };

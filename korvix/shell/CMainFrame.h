@@ -49,6 +49,8 @@ public:
     ~CMainFrame() override;
 
     CKestrelDoc& document() { return *m_pDocument; }
+    // The settings store the frame was given; the panes keep theirs there too.
+    QSettings& settings() { return m_settings; }
     CPictureView* pictureView() const { return m_pPanePicture; }
     CShortInfoView* infoView() const { return m_pPaneInfo; }
     QAction* action(int id) const;

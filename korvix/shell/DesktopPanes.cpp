@@ -13,7 +13,7 @@
 #include "views/browser/CQORBView.h"
 
 DesktopPanes::DesktopPanes(CMainFrame& frame)
-    : m_frame(frame), m_pBrowser(new CQORBView), m_pTree(new CHelperTree), m_pFileTree(new CFileTreeView)
+    : m_frame(frame), m_pBrowser(new CQORBView), m_pTree(new CHelperTree), m_pFileTree(new CFileTreeView(nullptr, &frame.settings()))
 {
     m_pBrowser->setDocument(&frame.document());
     frame.installLeftPanes(m_pBrowser, m_pFileTree, m_pTree, this);
