@@ -17,6 +17,23 @@ using namespace korvix;
 
 namespace {
 
+// What is at a path without following a final link; error is set when the path
+// itself cannot be asked about (too long, a file where a directory should be),
+// but not when nothing is there yet.
+struct PathProbe {
+    fs::file_status status;
+    std::error_code error;
+};
+
+PathProbe probePath(const fs::path& path)
+{
+    PathProbe probe;
+    probe.status = fs::symlink_status(path, probe.error);
+    if (probe.error == std::errc::no_such_file_or_directory)
+        probe.error.clear();
+    return probe;
+}
+
 void extractTo(VolumeCatalogue& vol, const WalkedEntry& e, const fs::path& target)
 {
     vol.checkDataRange(e);
@@ -58,7 +75,7 @@ int runExtractAll(const Args& args, Io& io)
     const bool force = args.has("--force");
     std::error_code ec;
     fs::create_directories(root, ec);
-    if (ec || !fs::is_directory(root))
+    if (ec || !fs::is_directory(root, ec))
         throw Failure("extract-all", root.string(), "cannot create the directory");
 
     int failures = 0;
@@ -78,23 +95,32 @@ int runExtractAll(const Args& args, Io& io)
         stack.pop_back();
         const WalkedEntry& e = *item.e;
         const std::string shown = vol.pathOf(e);
-        if (!isSafeName(e.name())) {
-            reportError(io, "extract-all", vol.path(),
-                        "entry #" + std::to_string(e.index) + " '" + shown
-                            + "': refused: the name would leave the target directory");
+        const auto refuse = [&](const std::string& why) {
+            reportError(io, "extract-all", vol.path(), "entry #" + std::to_string(e.index) + " '" + shown + "': refused: " + why);
             ++failures;
+        };
+        if (!isSafeName(e.name())) {
+            refuse("the name would leave the target directory");
             continue;
         }
+        // Every file-system question is asked in the error-code form: a path the
+        // system cannot hold (too long, say) refuses this entry and its subtree,
+        // never the whole run.
         const fs::path target = item.dir / latin1ToUtf8(e.name());
+        const PathProbe probe = probePath(target);
+        if (probe.error) {
+            refuse("the path cannot be used here (" + probe.error.message() + ")");
+            continue;
+        }
         if (e.isDirectory()) {
             // A link in the way could lead outside the target directory.
-            if (fs::is_symlink(fs::symlink_status(target))) {
+            if (fs::is_symlink(probe.status)) {
                 reportError(io, "extract-all", target.string(), "refused: a symbolic link is in the way");
                 ++failures;
                 continue;
             }
             fs::create_directory(target, ec);
-            if (!fs::is_directory(target)) {
+            if (!fs::is_directory(target, ec)) {
                 reportError(io, "extract-all", target.string(), "cannot create the directory");
                 ++failures;
                 continue;
@@ -102,7 +128,7 @@ int runExtractAll(const Args& args, Io& io)
             pushChildren(e.index, target);
             continue;
         }
-        if (!force && fs::exists(fs::symlink_status(target))) {
+        if (!force && fs::exists(probe.status)) {
             reportError(io, "extract-all", target.string(), "exists; use --force to overwrite");
             ++failures;
             continue;

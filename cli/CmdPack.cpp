@@ -101,7 +101,8 @@ int runPack(const Args& args, Io& io)
 {
     const fs::path dir = args.positionals[0];
     const fs::path out = args.positionals[1];
-    if (!fs::is_directory(dir))
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec))
         throw Failure("pack", dir.string(), "not a directory");
 
     std::string comment;

@@ -31,7 +31,8 @@ AtomicFile::AtomicFile(std::filesystem::path target) : m_target(std::move(target
     m_fFile = fdopen(fd, "wb");
     if (!m_fFile) {
         close(fd);
-        std::filesystem::remove(m_tempPath);
+        std::error_code ec;
+        std::filesystem::remove(m_tempPath, ec);
         throw std::runtime_error(systemError("cannot write " + m_tempPath.string()));
     }
 }

@@ -137,7 +137,7 @@ public:
     SelectionTracker& tracker() { return m_tracker; }
     const SelectionTracker& tracker() const { return m_tracker; }
     // The picture view's geometry with the shown picture's size and the zoom.
-    ViewState selectionView();
+    PictureGeometry selectionView();
     // Enabling rules of the commands below; nothing for other ids.
     std::optional<bool> editCommandEnabled(int id) const;
     // Runs one of the commands below by its id; false for other ids.

@@ -33,7 +33,12 @@ class TemporaryFile {
 public:
     TemporaryFile()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kvxXXXXXX").string();
+        // No usable temporary directory leaves the object invalid, which callers report.
+        std::error_code ec;
+        const std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+        if (ec)
+            return;
+        std::string pattern = (dir / "kvxXXXXXX").string();
         const int fd = mkstemp(pattern.data());
         if (fd >= 0) {
             close(fd);
@@ -158,11 +163,13 @@ bool CKestrelDoc::setVolumeTime(const korvix::DosDateTime& t)
         message(READ_ONLY_MESSAGE);
         return false;
     }
-    // The time word and the date word are separate fields, written one by one.
+    // The time word and the date word sit side by side and form one timestamp:
+    // they go to disk as one patch, so a failed write leaves the old pair whole
+    // instead of a new time beside an old date.
     const std::uint32_t stamp = korvix::toDosTimestamp(t);
-    const std::uint8_t time[2] = {static_cast<std::uint8_t>(stamp), static_cast<std::uint8_t>(stamp >> 8)};
-    const std::uint8_t date[2] = {static_cast<std::uint8_t>(stamp >> 16), static_cast<std::uint8_t>(stamp >> 24)};
-    if (!patchVolume(m_volume, 280, time, 2) || !patchVolume(m_volume, 282, date, 2)) {
+    const std::uint8_t field[4] = {static_cast<std::uint8_t>(stamp), static_cast<std::uint8_t>(stamp >> 8),
+                                   static_cast<std::uint8_t>(stamp >> 16), static_cast<std::uint8_t>(stamp >> 24)};
+    if (!patchVolume(m_volume, 280, field, sizeof field)) {
         message("Fehler beim Schreiben der Datei.");
         return false;
     }

@@ -48,7 +48,7 @@ struct FakeHost : DocumentHost {
     std::optional<VolumeDataAnswer> volumeData;
     std::optional<PixelBitmap> clipboard;
     // The picture view's client size and scroll position.
-    ViewState viewport{400, 300, 0, 0};
+    PictureGeometry viewport{.clientWidth = 400, .clientHeight = 300};
     int redraws = 0;
     // Dialog scripts; a dialog without one is cancelled.
     std::function<bool(SizeDialogModel&)> sizeDialog;
@@ -129,7 +129,7 @@ struct FakeHost : DocumentHost {
     bool clipboardHasBitmap() override { return clipboard.has_value(); }
     std::optional<PixelBitmap> clipboardBitmap() override { return clipboard; }
     void playSound(const std::uint8_t* bytes, std::size_t size) override { sounds.emplace_back(bytes, bytes + size); }
-    ViewState pictureViewState() override { return viewport; }
+    PictureGeometry picturePictureGeometry() override { return viewport; }
     void redrawPictureView() override { ++redraws; }
     bool runSizeDialog(SizeDialogModel& model) override { return sizeDialog && sizeDialog(model); }
     bool runAdjustmentDialog(AdjustmentDialogModel& model) override { return adjustmentDialog && adjustmentDialog(model); }
