@@ -82,6 +82,7 @@ Args parse(const CommandSpec& c, const std::vector<std::string>& words)
                 throw UsageError("option '" + name + "' needs a value " + spec->valueName);
             args.options[name] = words[++i];
         }
+        args.sequence.emplace_back(name, args.options[name]);
     }
     if (args.positionals.size() < c.minPositionals)
         throw UsageError("missing arguments: " + c.synopsis);

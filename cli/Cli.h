@@ -26,6 +26,9 @@ struct OptionSpec {
 struct Args {
     std::vector<std::string> positionals;
     std::map<std::string, std::string> options;  // flags map to ""
+    // Every option in the order given, repeats included (edit runs its
+    // operations in this order).
+    std::vector<std::pair<std::string, std::string>> sequence;
 
     bool has(const std::string& name) const { return options.count(name) != 0; }
     std::optional<std::string> value(const std::string& name) const;

@@ -54,7 +54,7 @@ public:
     bool clipboardHasBitmap() override { return false; }
     std::optional<PixelBitmap> clipboardBitmap() override { return std::nullopt; }
     void playSound(const std::uint8_t*, std::size_t) override {}
-    PictureGeometry picturePictureGeometry() override { return {}; }
+    PictureGeometry pictureViewGeometry() override { return {}; }
     void redrawPictureView() override {}
     bool runSizeDialog(SizeDialogModel&) override { return false; }
     bool runAdjustmentDialog(AdjustmentDialogModel&) override { return false; }

@@ -1,5 +1,6 @@
 // convert INPUT OUTPUT: textures, volume entries and images to textures or images.
 #include "Cli.h"
+#include "ConvertOutput.h"
 #include "VolumeCatalogue.h"
 
 #include "codecs/CTextException.h"
@@ -24,15 +25,6 @@ namespace fs = std::filesystem;
 namespace cli {
 
 namespace {
-
-// What convert reads: the maps with the alpha property, and for a texture its
-// format and its bytes as loaded.
-struct TextureSource {
-    MapSet maps;
-    bool hasAlpha = false;
-    std::optional<texture::Format> format;
-    std::vector<std::uint8_t> textureBytes;
-};
 
 std::vector<std::uint8_t> readWholeFile(const std::string& path, const std::string& stage)
 {
@@ -268,6 +260,14 @@ int runConvert(const Args& args, Io&)
 }
 
 }  // namespace
+
+void writeConverted(const TextureSource& source, const Args& args, const std::string& output)
+{
+    if (lower(fs::path(output).extension().string()) == ".tex")
+        writeTex(source, args, output);
+    else
+        writeImage(source, args, output);
+}
 
 CommandSpec convertCommand()
 {

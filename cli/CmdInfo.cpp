@@ -18,6 +18,9 @@ namespace cli {
 
 using namespace korvix;
 
+// The desktop program's information report of a picture (in CmdEdit.cpp).
+std::string pictureReport(const std::string& input, Io& io);
+
 namespace {
 
 void printVolumeInfo(const VolumeCatalogue& vol, std::ostream& out)
@@ -109,6 +112,12 @@ bool printImageInfo(const std::string& path, bool json, std::ostream& out)
 // their first bytes; everything else is opened as a volume.
 int runInfo(const Args& args, Io& io)
 {
+    if (args.has("--report")) {
+        if (args.has("--json"))
+            throw UsageError("--report and --json do not go together");
+        io.out << pictureReport(args.positionals[0], io);
+        return exitOk;
+    }
     if (printTextureInfo(args.positionals[0], args.has("--json"), io.out))
         return exitOk;
     if (printImageInfo(args.positionals[0], args.has("--json"), io.out))
@@ -130,8 +139,10 @@ CommandSpec infoCommand()
             "(raw, and as a date). For a texture: the largest map's size, the number of\n"
             "maps, the format and whether it carries alpha. For an image (BMP, TGA, TIFF,\n"
             "EPS, JPEG, PNG, PCX, PGM, PICT, WMF, EMF): its type, size and whether it\n"
-            "carries alpha; --json gives {\"type\": \"image\", \"width\", \"height\", \"alpha\"}.",
-            1, 1, {{"--json", "", "print JSON"}}, runInfo};
+            "carries alpha; --json gives {\"type\": \"image\", \"width\", \"height\", \"alpha\"}.\n"
+            "--report prints the desktop program's information report of a texture,\n"
+            "VOLUME::ENTRY or an image, exactly as its message box shows it.",
+            1, 1, {{"--json", "", "print JSON"}, {"--report", "", "print the information report"}}, runInfo};
 }
 
 }  // namespace cli

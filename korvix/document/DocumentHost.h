@@ -120,7 +120,7 @@ public:
     // ---- editing: the picture view's geometry, its plain redraw and the editing dialogs ----
     // The picture view's client size and scroll position now. The document fills
     // in the shown picture's size and the zoom itself (CKestrelDoc::selectionView()).
-    virtual PictureGeometry picturePictureGeometry() = 0;
+    virtual PictureGeometry pictureViewGeometry() = 0;
     // The picture view's refresh(): scroll range to the zoomed picture, repaint.
     // (refreshPictureView() is the full update that also rewrites the status panes.)
     virtual void redrawPictureView() = 0;

@@ -129,7 +129,7 @@ struct FakeHost : DocumentHost {
     bool clipboardHasBitmap() override { return clipboard.has_value(); }
     std::optional<PixelBitmap> clipboardBitmap() override { return clipboard; }
     void playSound(const std::uint8_t* bytes, std::size_t size) override { sounds.emplace_back(bytes, bytes + size); }
-    PictureGeometry picturePictureGeometry() override { return viewport; }
+    PictureGeometry pictureViewGeometry() override { return viewport; }
     void redrawPictureView() override { ++redraws; }
     bool runSizeDialog(SizeDialogModel& model) override { return sizeDialog && sizeDialog(model); }
     bool runAdjustmentDialog(AdjustmentDialogModel& model) override { return adjustmentDialog && adjustmentDialog(model); }
