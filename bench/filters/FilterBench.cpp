@@ -2,7 +2,7 @@
 // primitives beside OpenCV's blur and resize, both on one thread.
 //
 //   filter_bench --benchmark_filter=Blur
-#include "document/filters/ImageFilters.h"
+#include "filters/ImageFilters.h"
 
 #include <benchmark/benchmark.h>
 #include <opencv2/core.hpp>

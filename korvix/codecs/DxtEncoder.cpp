@@ -1,23 +1,28 @@
 #include "codecs/DxtBlock.h"
 
+#include "codecs/DxtKernels.h"
 #include "codecs/DxtTables.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <memory>
 
 namespace dxt {
 
 namespace {
 
 using namespace tables;
+using kernels::BlockTexels;
+using kernels::Kernels;
 
 // Channel order inside the encoder: 0 red (5 bits), 1 green (6 bits), 2 blue (5 bits).
 // The error of a texel is 0.309 dr^2 + 0.609 dg^2 + 0.082 db^2 in single precision, as the
 // game measures it. The same operations in the same order give the same choice on every
 // thread, so the output does not depend on how a map is split up.
-constexpr float kWeight[3] = {0.309f, 0.609f, 0.082f};
+using kernels::kWeight;
 constexpr int kFieldMax[3] = {31, 63, 31};
 
 int expandField(int ch, int f)
@@ -29,18 +34,6 @@ int mixField(int ch, int a, int b)
 {
     return ch == 1 ? kMix6[a * 64 + b] : kMix5[a * 32 + b];
 }
-
-// The texels of a block that exist, by channel, packed to the front. The arrays are
-// always filled to 16 (copies of the first texel, with `counts` 0) so that the loops
-// over them have a fixed length the compiler can vectorise.
-struct BlockTexels {
-    int count;
-    std::uint8_t position[16];
-    std::int32_t c[3][16];
-    float cf[3][16];   // the same as floats
-    float counts[16];  // 1 for the texels that exist, else 0
-    std::int32_t valid[16];  // the same as integers
-};
 
 // Endpoint fields: f[0] is c0, f[1] is c1, each red, green, blue.
 struct Endpoints {
@@ -65,38 +58,15 @@ Palette paletteOf(const Endpoints& e)
 }
 
 // Gives each texel its nearest palette colour (the lowest index among equals) and
-// returns the block's weighted squared error. Written as plain loops of 16 so that the
-// compiler keeps four texels in each vector register.
-float assignIndices(const BlockTexels& t, const Endpoints& e, std::uint8_t* index)
+// returns the block's weighted squared error.
+float assignIndices(const Kernels& k, const BlockTexels& t, const Endpoints& e, std::uint8_t* index)
 {
     const Palette p = paletteOf(e);
-    float err[4][16];
-    for (int k = 0; k < 4; ++k) {
-        const float pr = static_cast<float>(p.c[k][0]), pg = static_cast<float>(p.c[k][1]), pb = static_cast<float>(p.c[k][2]);
-        for (int i = 0; i < 16; ++i) {
-            const float dr = pr - t.cf[0][i], dg = pg - t.cf[1][i], db = pb - t.cf[2][i];
-            err[k][i] = kWeight[0] * dr * dr + kWeight[1] * dg * dg + kWeight[2] * db * db;
-        }
-    }
-    float best[16];
-    std::int32_t chosen[16];
-    for (int i = 0; i < 16; ++i) {
-        float b = err[0][i];
-        std::int32_t k = 0;
-        for (int j = 1; j < 4; ++j) {
-            const bool better = err[j][i] < b;
-            b = better ? err[j][i] : b;
-            k = better ? j : k;
-        }
-        best[i] = b * t.counts[i];
-        chosen[i] = k;
-    }
-    float total = 0;
-    for (int i = 0; i < 16; ++i) {
-        index[i] = static_cast<std::uint8_t>(chosen[i]);
-        total += best[i];
-    }
-    return total;
+    float palette[4][3];
+    for (int i = 0; i < 4; ++i)
+        for (int ch = 0; ch < 3; ++ch)
+            palette[i][ch] = static_cast<float>(p.c[i][ch]);
+    return k.assign(t, palette, index);
 }
 
 // With the indices fixed, the channels are independent: the squared error of one channel
@@ -255,17 +225,22 @@ struct Candidate {
 
 // Alternates between the best endpoints for the indices and the best indices for the
 // endpoints until the error stops falling; each step can only lower it.
-void refine(const BlockTexels& t, Candidate& c, int radius, int maxRounds)
+void refine(const Kernels& k, const BlockTexels& t, Candidate& c, int radius, int maxRounds)
 {
     for (int round = 0; round < maxRounds; ++round) {
         const Moments m = momentsOf(t, c.index);
         Candidate next;
         next.e = c.e;
         solveChannels(m, radius, next.e);
-        next.error = assignIndices(t, next.e, next.index);
+        next.error = assignIndices(k, t, next.e, next.index);
         if (next.error >= c.error)
             return;
+        // Unchanged indices would give the same endpoints again: the next round could
+        // not lower the error, so it is not run.
+        const bool settled = std::memcmp(next.index, c.index, sizeof c.index) == 0;
         c = next;
+        if (settled)
+            return;
     }
 }
 
@@ -273,7 +248,7 @@ void refine(const BlockTexels& t, Candidate& c, int radius, int maxRounds)
 // levels differently along the palette (say on entries 0, 2 and 3 rather than 0, 2 and
 // 1, with the unused endpoint beyond the texels), which refinement cannot reach from
 // where it stands. Tries every other order-keeping placement of the used levels.
-void tryOtherPlacements(const BlockTexels& t, Candidate& best, int radius, int rounds)
+void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best, int radius, int rounds)
 {
     constexpr int chain[4] = {0, 2, 3, 1};  // palette entries in order along the line
     int used[4];
@@ -306,8 +281,8 @@ void tryOtherPlacements(const BlockTexels& t, Candidate& best, int radius, int r
         for (int i = 0; i < t.count; ++i)
             c.index[i] = static_cast<std::uint8_t>(remap[c.index[i]]);
         solveChannels(momentsOf(t, c.index), radius, c.e);
-        c.error = assignIndices(t, c.e, c.index);
-        refine(t, c, radius, rounds);
+        c.error = assignIndices(k, t, c.e, c.index);
+        refine(k, t, c, radius, rounds);
         if (c.error < best.error)
             best = c;
     }
@@ -475,60 +450,12 @@ void startAlong(const BlockTexels& t, const Axis& axis, Candidate& c, bool withI
 
 // ---- Cluster search ---------------------------------------------------------------------
 
-// A split of n ordered texels into runs of n0, n2, n3 (and the rest) texels for the palette
-// entries 0, 2, 3 and 1, with what its least-squares fit needs that does not depend on the
-// colours: the inverse of the normal matrix and the terms of the truncation offset.
-struct Split {
-    std::uint8_t n0, n2, n3;
-    float i11, i12, i22;
-    float half2, half3;  // half a step of truncation per texel on entries 2 and 3
-    float bias;          // the offsets' own share of the error, over all channels
-};
-
-struct SplitTable {
-    int count = 0;
-    Split split[969];  // (16 + 3) choose 3
-};
-
-SplitTable makeSplitTable(int n)
-{
-    SplitTable table;
-    constexpr double hi = 0.66, lo = 0.33;
-    for (int n0 = 0; n0 <= n; ++n0)
-        for (int n2 = 0; n0 + n2 <= n; ++n2)
-            for (int n3 = 0; n0 + n2 + n3 <= n; ++n3) {
-                const double c2 = n2, c3 = n3;
-                const double m11 = n0 + hi * hi * c2 + lo * lo * c3;
-                const double m12 = hi * lo * (c2 + c3);
-                const double m22 = (n - n0 - n2 - n3) + lo * lo * c2 + hi * hi * c3;
-                const double det = m11 * m22 - m12 * m12;
-                if (det < 1e-3)
-                    continue;  // leaves an endpoint free; another split covers it
-                table.split[table.count++] = {static_cast<std::uint8_t>(n0),
-                                              static_cast<std::uint8_t>(n2),
-                                              static_cast<std::uint8_t>(n3),
-                                              static_cast<float>(m22 / det),
-                                              static_cast<float>(-m12 / det),
-                                              static_cast<float>(m11 / det),
-                                              static_cast<float>(0.5 * c2),
-                                              static_cast<float>(0.5 * c3),
-                                              static_cast<float>(0.25 * (c2 + c3))};
-            }
-    return table;
-}
-
-const SplitTable& fullBlockSplits()
-{
-    static const SplitTable table = makeSplitTable(16);
-    return table;
-}
-
 // With the texels ordered along the axis, every split of that order into runs for the
 // palette entries 0, 2, 3 and 1 (969 splits of 16 texels) is scored by the error of its
 // least-squares endpoints under the decoder's model; the best `keep` splits are then
 // solved exactly and refined. This finds the blocks whose best endpoints lie beyond the
 // texels (a palette entry left unused), which refinement from the extremes cannot reach.
-void clusterSearch(const BlockTexels& t, const Axis& axis, Candidate& best, int keep)
+void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Candidate& best, int keep)
 {
     const int n = t.count;
     std::uint8_t order[16];
@@ -542,65 +469,53 @@ void clusterSearch(const BlockTexels& t, const Axis& axis, Candidate& best, int 
         }
         order[j] = static_cast<std::uint8_t>(i);
     }
-    // Running sums of red, green, blue (and a zero lane) along the order: four lanes, so
-    // that the compiler can score all channels of a split in one vector.
-    alignas(16) float prefix[17][4];
-    for (int ch = 0; ch < 4; ++ch)
-        prefix[0][ch] = 0;
-    for (int j = 0; j < n; ++j) {
-        for (int ch = 0; ch < 3; ++ch)
-            prefix[j + 1][ch] = prefix[j][ch] + t.cf[ch][order[j]];
-        prefix[j + 1][3] = 0;
+    kernels::PrefixSums prefix;
+    for (int ch = 0; ch < 3; ++ch) {
+        float* sum = prefix.sum[ch];
+        sum[0] = 0;
+        for (int j = 0; j < n; ++j)
+            sum[j + 1] = sum[j] + t.cf[ch][order[j]];
+        for (int j = n + 1; j < 32; ++j)
+            sum[j] = sum[n];
     }
-    constexpr float weight4[4] = {kWeight[0], kWeight[1], kWeight[2], 0.0f};
 
-    SplitTable partial;
-    const SplitTable& splits = n == 16 ? fullBlockSplits() : (partial = makeSplitTable(n), partial);
-    struct Best {
-        float score;
-        int split;
-    };
+    const kernels::SplitLayout& layout = kernels::splitLayout(n);
+    alignas(32) float scores[1600];
+    const int first = k.scoreSplits(layout, prefix, n, scores);
+    constexpr float never = std::numeric_limits<float>::infinity();
     constexpr int kMaxKeep = 8;
-    keep = std::min(keep, kMaxKeep);
-    Best top[kMaxKeep];
+    keep = std::clamp(keep, 1, kMaxKeep);
+    int top[kMaxKeep];
     int kept = 0;
-    for (int i = 0; i < splits.count; ++i) {
-        const Split& sp = splits.split[i];
-        const int n0 = sp.n0, e2 = n0 + sp.n2, e3 = e2 + sp.n3;
-        const float* z = prefix[n0];
-        const float* a = prefix[e2];
-        const float* q = prefix[e3];
-        const float* all = prefix[n];
-        float part[4];
-        for (int ch = 0; ch < 4; ++ch) {
-            const float s0 = z[ch], s2 = a[ch] - z[ch], s3 = q[ch] - a[ch], s1 = all[ch] - q[ch];
-            const float t2 = s2 + sp.half2, t3 = s3 + sp.half3;
-            const float r1 = s0 + 0.66f * t2 + 0.33f * t3, r2 = s1 + 0.33f * t2 + 0.66f * t3;
-            // Residual of the least-squares fit, less the sum of squares all splits share.
-            part[ch] = weight4[ch] * (s2 + s3 - (r1 * (r1 * sp.i11 + 2 * r2 * sp.i12) + r2 * r2 * sp.i22));
+    if (keep == 1) {
+        if (scores[first] < never)
+            top[kept++] = first;
+    } else {
+        // The best `keep` in entry order, the earlier of equal scores first.
+        for (int e = 0; e < layout.entries; ++e) {
+            const float score = scores[e];
+            if (!(score < never) || (kept == keep && score >= scores[top[kept - 1]]))
+                continue;
+            int j = kept < keep ? kept++ : kept - 1;
+            while (j > 0 && scores[top[j - 1]] > score) {
+                top[j] = top[j - 1];
+                --j;
+            }
+            top[j] = e;
         }
-        const float score = sp.bias + part[0] + part[1] + part[2];
-        if (kept == keep && score >= top[kept - 1].score)
-            continue;
-        int j = kept < keep ? kept++ : kept - 1;
-        while (j > 0 && top[j - 1].score > score) {
-            top[j] = top[j - 1];
-            --j;
-        }
-        top[j] = {score, i};
     }
 
-    for (int k = 0; k < kept; ++k) {
+    for (int s = 0; s < kept; ++s) {
         Candidate c;
         c.e = best.e;
-        const Split& sp = splits.split[top[k].split];
-        const int e2 = sp.n0 + sp.n2, e3 = e2 + sp.n3;
+        const int e = top[s];
+        const int e2 = layout.n0[e] + layout.n2[e], e3 = e2 + layout.n3[e];
         for (int j = 0; j < n; ++j)
-            c.index[order[j]] = static_cast<std::uint8_t>(j < sp.n0 ? 0 : j < e2 ? 2 : j < e3 ? 3 : 1);
+            c.index[order[j]] = static_cast<std::uint8_t>(j < layout.n0[e] ? 0 : j < e2 ? 2 : j < e3 ? 3 : 1);
         const Moments m = momentsOf(t, c.index);
         solveChannels(m, 1, c.e);
-        c.error = assignIndices(t, c.e, c.index);
-        refine(t, c, 1, 8);
+        c.error = assignIndices(k, t, c.e, c.index);
+        refine(k, t, c, 1, 8);
         if (c.error < best.error)
             best = c;
     }
@@ -655,7 +570,7 @@ bool isSingleColour(const BlockTexels& t)
     return true;
 }
 
-Candidate chooseColours(const BlockTexels& t, Quality q)
+Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
 {
     Candidate best;
     if (isSingleColour(t)) {
@@ -665,23 +580,23 @@ Candidate chooseColours(const BlockTexels& t, Quality q)
     const Axis axis = principalAxis(t);
     startAlong(t, axis, best, true);
     solveChannels(momentsOf(t, best.index), q == Quality::Fast ? 0 : 1, best.e);
-    best.error = assignIndices(t, best.e, best.index);
+    best.error = assignIndices(k, t, best.e, best.index);
     if (q == Quality::Fast)
         return best;
     switch (q) {
     case Quality::Fast:
         break;
     case Quality::Default:
-        refine(t, best, 1, 4);
-        tryOtherPlacements(t, best, 1, 2);
+        refine(k, t, best, 1, 4);
+        tryOtherPlacements(k, t, best, 1, 2);
         // Busy blocks (above about 6 levels of error per texel) are where refinement most
         // often stops short; the cluster search's best split costs little next to them.
         if (best.error > 40.0f * static_cast<float>(t.count))
-            clusterSearch(t, axis, best, 1);
+            clusterSearch(k, t, axis, best, 1);
         break;
     case Quality::Best:
-        refine(t, best, 1, 8);
-        clusterSearch(t, axis, best, 4);
+        refine(k, t, best, 1, 8);
+        clusterSearch(k, t, axis, best, 4);
         break;
     }
     return best;
@@ -692,13 +607,13 @@ std::uint16_t packColour(const int f[3])
     return static_cast<std::uint16_t>((f[0] << 11) | (f[1] << 5) | f[2]);
 }
 
-void encodeColourBlock(const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
+void encodeColourBlock(const Kernels& k, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
 {
     std::memset(out8, 0, 8);
     const BlockTexels t = gatherTexels(bgra64, validMask);
     if (t.count == 0)
         return;
-    Candidate c = chooseColours(t, q);
+    Candidate c = chooseColours(k, t, q);
     std::uint16_t c0 = packColour(c.e.f[0]);
     std::uint16_t c1 = packColour(c.e.f[1]);
     // The game decodes the swapped block to the same texels (colours 2 and 3 trade
@@ -727,9 +642,18 @@ void encodeColourBlock(const std::uint8_t* bgra64, std::uint8_t* out8, Quality q
 
 }  // namespace
 
+namespace kernels {
+
+void encodeColourBlockWith(Isa isa, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
+{
+    encodeColourBlock(kernelsFor(isa), bgra64, out8, q, validMask);
+}
+
+}  // namespace kernels
+
 void encodeDxt1Block(const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
 {
-    encodeColourBlock(bgra64, out8, q, validMask);
+    encodeColourBlock(kernels::kernelsFor(kernels::detectedIsa()), bgra64, out8, q, validMask);
 }
 
 void encodeDxt3Block(const std::uint8_t* bgra64, std::uint8_t* out16, Quality q, std::uint16_t validMask)
@@ -748,7 +672,7 @@ void encodeDxt3Block(const std::uint8_t* bgra64, std::uint8_t* out16, Quality q,
         out16[2 * y] = static_cast<std::uint8_t>(row);
         out16[2 * y + 1] = static_cast<std::uint8_t>(row >> 8);
     }
-    encodeColourBlock(bgra64, out16 + 8, q, validMask);
+    encodeColourBlock(kernels::kernelsFor(kernels::detectedIsa()), bgra64, out16 + 8, q, validMask);
 }
 
 }  // namespace dxt

@@ -3,7 +3,7 @@
 #include "codecs/DxtBlock.h"
 #include "codecs/TextureFormat.h"
 #include "common/AtomicFile.h"
-#include "document/filters/ImageFilters.h"
+#include "filters/ImageFilters.h"
 
 #include <algorithm>
 #include <array>

@@ -6,7 +6,7 @@
 #include "codecs/imagefile/ImageFile.h"
 #include "document/CommandIds.h"
 #include "document/DocumentInternal.h"
-#include "document/filters/ImageFilters.h"
+#include "filters/ImageFilters.h"
 
 #include <cstdio>
 #include <cstring>

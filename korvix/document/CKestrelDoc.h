@@ -13,7 +13,7 @@
 #include "document/EntryRecord.h"
 #include "document/ExportDialogModel.h"
 #include "document/SelectionTracker.h"
-#include "document/filters/ProcessRegion.h"
+#include "filters/ProcessRegion.h"
 
 #include <qorbm.h>
 

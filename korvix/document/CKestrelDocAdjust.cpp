@@ -6,7 +6,8 @@
 #include "document/CommandIds.h"
 #include "document/DocumentInternal.h"
 #include "document/EditMessages.h"
-#include "document/filters/ImageFilters.h"
+#include "codecs/BitmapFilterImage.h"
+#include "filters/ImageFilters.h"
 
 #include <cmath>
 #include <cstring>

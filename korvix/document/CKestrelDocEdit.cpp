@@ -6,11 +6,12 @@
 // puts the old bytes back, so an entry is never left half old and half new.
 #include "document/CKestrelDoc.h"
 
+#include "codecs/BitmapFilterImage.h"
 #include "codecs/TextureWriter.h"
 #include "common/AtomicFile.h"
 #include "codecs/imagefile/ImageFile.h"
 #include "document/DocumentInternal.h"
-#include "document/filters/ImageFilters.h"
+#include "filters/ImageFilters.h"
 
 #include <algorithm>
 #include <cstdio>

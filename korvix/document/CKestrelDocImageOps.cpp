@@ -8,7 +8,8 @@
 #include "document/DocumentInternal.h"
 #include "document/EditMessages.h"
 #include "document/SizeDialogModel.h"
-#include "document/filters/ImageFilters.h"
+#include "codecs/BitmapFilterImage.h"
+#include "filters/ImageFilters.h"
 
 #include <algorithm>
 #include <cstdio>

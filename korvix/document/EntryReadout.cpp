@@ -2,13 +2,14 @@
 
 #include "common/Text.h"
 
+#include <algorithm>
 #include <cstring>
 
 EntryReadout EntryReadout::fromRecord(const EntryRecord& record)
 {
     EntryReadout out;
     const std::string_view name = record.name.view();
-    std::memcpy(out.name, name.data(), std::min(name.size(), sizeof out.name));
+    std::memcpy(out.name.data(), name.data(), std::min(name.size(), out.name.size()));
     out.kind = record.kind;
     out.size = record.size;
     out.offset = record.offset;
@@ -31,7 +32,7 @@ const char* EntryReadout::kindLabel(int kind)
 
 std::string EntryReadout::nameUtf8() const
 {
-    return korvix::latin1ToUtf8({name, strnlen(name, sizeof name)});
+    return korvix::latin1ToUtf8({name.data(), strnlen(name.data(), name.size())});
 }
 
 std::array<std::string, 4> EntryReadout::lines() const

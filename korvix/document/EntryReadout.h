@@ -12,7 +12,7 @@
 struct EntryReadout {
     // The name's ISO-8859-1 bytes, zero-terminated when shorter than the field;
     // a name of all 64 characters fills it without a terminator.
-    char name[64] = {};
+    std::array<char, 64> name{};
     std::int32_t reserved = 0;  // not set by the sender
     std::int32_t kind = 0;
     std::uint32_t size = 0;

@@ -24,7 +24,7 @@ TEST(EntryReadout, FromRecordAndLines)
     r.size = 3000000000u;  // beyond the signed range
     r.offset = 4096;
     const EntryReadout e = EntryReadout::fromRecord(r);
-    EXPECT_STREQ(e.name, "VSSVER.SCC");
+    EXPECT_STREQ(e.name.data(), "VSSVER.SCC");
     EXPECT_EQ(e.kind, KIND_SOURCE_SAFE);
     const auto lines = e.lines();
     EXPECT_EQ(lines[0], "VSSVER.SCC");

@@ -292,7 +292,7 @@ TEST(DxtEncodeImage, SameOutputForEveryThreadCount)
     const Map m = testPicture(258, 130, 12, 99);  // partial blocks at both edges, padded rows
     for (const bool dxt3 : {false, true}) {
         const auto one = encodeMap(m, dxt3, dxt::Quality::Default, 1);
-        for (const unsigned threads : {0u, 2u, 3u, 64u})
+        for (const unsigned threads : {0u, 2u, 3u, 7u, 64u})
             EXPECT_EQ(encodeMap(m, dxt3, dxt::Quality::Default, threads), one) << threads << " threads";
     }
 }

@@ -1,5 +1,6 @@
+#include "codecs/BitmapFilterImage.h"
 #include "codecs/PixelBitmap.h"
-#include "document/filters/ImageFilters.h"
+#include "filters/ImageFilters.h"
 
 #include <gtest/gtest.h>
 

@@ -284,7 +284,7 @@ TEST(TgaDecoder, ColourMappedImageKeepsItsMapAtEightBits)
 
 class RecordingRenderer : public MetafileRenderer {
 public:
-    void render(int type, const std::uint8_t*, std::size_t size, PixelBitmap& bitmap) override
+    void render(int type, const std::uint8_t*, std::size_t size, PixelBitmap& bitmap, const DecodeLimits&) override
     {
         types.push_back(type);
         sizes.push_back(size);

@@ -28,18 +28,26 @@ struct BmpInfo {
     std::uint32_t masks[4] = {};
 };
 
-// Decodes run-length data into one index per pixel (rows in stored order).
-void decodeRle(ByteSource& src, const BmpInfo& info, std::vector<std::uint8_t>& indices)
+// Decodes run-length data row by row, handing each finished row of indices (in
+// stored order) to putRow. Rows the data leaves out (an early end of line or of
+// the bitmap) hold index 0.
+template <typename PutRow>
+void decodeRle(ByteSource& src, const BmpInfo& info, PutRow putRow)
 {
     const std::size_t w = static_cast<std::size_t>(info.width);
     const std::size_t h = static_cast<std::size_t>(info.height);
     const bool four = info.compression == BI_RLE4;
+    std::vector<std::uint8_t> row(w, 0);
     std::size_t x = 0;
     std::size_t y = 0;
+    const auto finishRow = [&] {
+        putRow(y++, row.data());
+        std::fill(row.begin(), row.end(), std::uint8_t{0});
+        x = 0;
+    };
     while (y < h) {
         const std::uint8_t count = src.u8();
         const std::uint8_t value = src.u8();
-        std::uint8_t* row = indices.data() + y * w;
         if (count > 0) {
             // An encoded run; at 4 bits the two nibbles alternate.
             for (std::size_t i = 0; i < count && x < w; ++i, ++x)
@@ -47,8 +55,7 @@ void decodeRle(ByteSource& src, const BmpInfo& info, std::vector<std::uint8_t>& 
             continue;
         }
         if (value == 0) {  // end of line
-            x = 0;
-            ++y;
+            finishRow();
         } else if (value == 1) {  // end of bitmap
             break;
         } else if (value == 2) {
@@ -60,6 +67,8 @@ void decodeRle(ByteSource& src, const BmpInfo& info, std::vector<std::uint8_t>& 
                 row[x] = four ? ((i & 1) ? (p[i / 2] & 0x0F) : (p[i / 2] >> 4)) : p[i];
         }
     }
+    while (y < h)
+        finishRow();
 }
 
 // Shift and width of a channel mask, for 32-bit bit fields.
@@ -91,7 +100,7 @@ MaskField fieldOf(std::uint32_t mask)
 
 }  // namespace
 
-void decodeBmp(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
+void decodeBmp(ByteSource& src, PixelBitmap& bitmap, const Request& req)
 {
     src.seek(0);
     src.skip(10);
@@ -156,8 +165,8 @@ void decodeBmp(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
     if (rle && static_cast<std::uint64_t>(src.remaining()) * 255 < static_cast<std::uint64_t>(info.width))
         src.truncated();
 
-    const bool eightBit = indexed && bitsWanted == 0;
-    createImage(bitmap, info.width, info.height, eightBit ? 8 : 32, false, "BMP");
+    const bool eightBit = indexed && req.bitsWanted == 0;
+    createImage(bitmap, info.width, info.height, eightBit ? 8 : 32, false, "BMP", req);
     if (eightBit)
         std::memcpy(bitmap.colourTable(), table, sizeof table);
     const int w = bitmap.width();
@@ -165,11 +174,9 @@ void decodeBmp(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
     const auto imageRow = [&](std::int64_t stored) { return static_cast<int>(info.topDown ? stored : h - 1 - stored); };
 
     if (rle) {
-        std::vector<std::uint8_t> indices(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
-        decodeRle(src, info, indices);
-        for (int s = 0; s < h; ++s)
-            putIndexRow(bitmap, imageRow(s), indices.data() + static_cast<std::size_t>(s) * static_cast<std::size_t>(w),
-                        table);
+        decodeRle(src, info, [&](std::size_t stored, const std::uint8_t* indices) {
+            putIndexRow(bitmap, imageRow(static_cast<std::int64_t>(stored)), indices, table);
+        });
         return;
     }
 

@@ -3,29 +3,53 @@
 #pragma once
 
 #include "ByteSource.h"
+#include "codecs/imagefile/ImageFile.h"
 #include "codecs/PixelBitmap.h"
 
 #include <cstdint>
 
 namespace imagefile {
 
-void decodeBmp(ByteSource& src, PixelBitmap& bitmap, int bitsWanted);
-void decodeTga(ByteSource& src, PixelBitmap& bitmap, int bitsWanted);
-void decodeTiff(ByteSource& src, PixelBitmap& bitmap, int bitsWanted);
-void decodeEps(ByteSource& src, PixelBitmap& bitmap, int bitsWanted);
-void decodeJpeg(ByteSource& src, PixelBitmap& bitmap, int bitsWanted);
-void decodePng(ByteSource& src, PixelBitmap& bitmap, int bitsWanted);
-void decodePcx(ByteSource& src, PixelBitmap& bitmap);
-void decodePgm(ByteSource& src, PixelBitmap& bitmap, int bitsWanted);
-void decodePict(ByteSource& src, PixelBitmap& bitmap);
+// What one decode is asked for: the depth (0 or 32), the caller's limits, and,
+// when only the header is wanted, where it goes. A probe stops in createImage,
+// where the pixels would be allocated.
+struct Request {
+    int bitsWanted = 32;
+    DecodeLimits limits;
+    ImageHeader* probe = nullptr;
+};
+
+// Thrown by createImage when a probe has its header; caught by probeImage only.
+struct ProbeDone {};
+
+void decodeBmp(ByteSource& src, PixelBitmap& bitmap, const Request& req);
+void decodeTga(ByteSource& src, PixelBitmap& bitmap, const Request& req);
+void decodeTiff(ByteSource& src, PixelBitmap& bitmap, const Request& req);
+void decodeEps(ByteSource& src, PixelBitmap& bitmap, const Request& req);
+void decodeJpeg(ByteSource& src, PixelBitmap& bitmap, const Request& req);
+void decodePng(ByteSource& src, PixelBitmap& bitmap, const Request& req);
+void decodePcx(ByteSource& src, PixelBitmap& bitmap, const Request& req);
+void decodePgm(ByteSource& src, PixelBitmap& bitmap, const Request& req);
+void decodePict(ByteSource& src, PixelBitmap& bitmap, const Request& req);
 
 // Largest image a decoder creates: 2^28 pixels (1 GiB at 32 bits) and 2^20 on a side.
-constexpr std::int64_t MAX_PIXELS = std::int64_t{1} << 28;
-constexpr std::int64_t MAX_SIDE = std::int64_t{1} << 20;
+constexpr std::int64_t MAX_PIXELS = DecodeLimits{}.maxPixels;
+constexpr std::int64_t MAX_SIDE = DecodeLimits{}.maxSide;
 
-// Checks the size (positive, within the limits above) before creating the bitmap.
+// The most working memory a codec library may take for one request: eight
+// bytes per pixel the request allows (a progressive JPEG's coefficients, a
+// 16-bit TIFF strip) and a little over for tables.
+constexpr std::uint64_t workingBytes(const Request& req)
+{
+    const std::int64_t pixels = req.limits.maxPixels < MAX_PIXELS ? req.limits.maxPixels : MAX_PIXELS;
+    return static_cast<std::uint64_t>(pixels > 0 ? pixels : 0) * 8 + (std::uint64_t{16} << 20);
+}
+
+// Checks the size (positive, within the ceilings above and the request's
+// limits), then creates the bitmap, or for a probe records the header and
+// throws ProbeDone.
 void createImage(PixelBitmap& bitmap, std::int64_t width, std::int64_t height, int bitsPerPixel, bool hasAlpha,
-                 const char* format);
+                 const char* format, const Request& req);
 
 // Opaque 0xAARRGGBB from red, green, blue.
 constexpr std::uint32_t rgb(std::uint32_t r, std::uint32_t g, std::uint32_t b)

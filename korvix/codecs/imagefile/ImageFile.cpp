@@ -1,6 +1,7 @@
 #include "codecs/imagefile/ImageFile.h"
 
 #include "Decoders.h"
+#include "MetafileSize.h"
 #include "codecs/CTextException.h"
 
 #include <algorithm>
@@ -81,25 +82,38 @@ void checkBitsWanted(int bitsWanted)
         throw CTextException(2, "bitsWanted must be 0 or 32, not " + std::to_string(bitsWanted));
 }
 
-void decodeTypedUnchecked(int type, const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap, int bitsWanted)
+void decodeTypedUnchecked(int type, const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap,
+                          const imagefile::Request& req)
 {
     using namespace imagefile;
     switch (type) {
-    case IMAGE_BMP: { ByteSource s(bytes, size, "BMP"); decodeBmp(s, bitmap, bitsWanted); return; }
-    case IMAGE_TGA: { ByteSource s(bytes, size, "TGA"); decodeTga(s, bitmap, bitsWanted); return; }
-    case IMAGE_TIFF: { ByteSource s(bytes, size, "TIFF"); decodeTiff(s, bitmap, bitsWanted); return; }
-    case IMAGE_EPS: { ByteSource s(bytes, size, "EPS"); decodeEps(s, bitmap, bitsWanted); return; }
-    case IMAGE_JPEG: { ByteSource s(bytes, size, "JPEG"); decodeJpeg(s, bitmap, bitsWanted); return; }
-    case IMAGE_PNG: { ByteSource s(bytes, size, "PNG"); decodePng(s, bitmap, bitsWanted); return; }
-    case IMAGE_PCX: { ByteSource s(bytes, size, "PCX"); decodePcx(s, bitmap); return; }
-    case IMAGE_PGM: { ByteSource s(bytes, size, "PGM"); decodePgm(s, bitmap, bitsWanted); return; }
-    case IMAGE_PICT: { ByteSource s(bytes, size, "PICT"); decodePict(s, bitmap); return; }
+    case IMAGE_BMP: { ByteSource s(bytes, size, "BMP"); decodeBmp(s, bitmap, req); return; }
+    case IMAGE_TGA: { ByteSource s(bytes, size, "TGA"); decodeTga(s, bitmap, req); return; }
+    case IMAGE_TIFF: { ByteSource s(bytes, size, "TIFF"); decodeTiff(s, bitmap, req); return; }
+    case IMAGE_EPS: { ByteSource s(bytes, size, "EPS"); decodeEps(s, bitmap, req); return; }
+    case IMAGE_JPEG: { ByteSource s(bytes, size, "JPEG"); decodeJpeg(s, bitmap, req); return; }
+    case IMAGE_PNG: { ByteSource s(bytes, size, "PNG"); decodePng(s, bitmap, req); return; }
+    case IMAGE_PCX: { ByteSource s(bytes, size, "PCX"); decodePcx(s, bitmap, req); return; }
+    case IMAGE_PGM: { ByteSource s(bytes, size, "PGM"); decodePgm(s, bitmap, req); return; }
+    case IMAGE_PICT: { ByteSource s(bytes, size, "PICT"); decodePict(s, bitmap, req); return; }
     case IMAGE_WMF:
     case IMAGE_EMF: {
+        // The frame is known from the header; a renderer is asked only for a
+        // picture within the limits.
+        const char* format = type == IMAGE_WMF ? "WMF" : "EMF";
+        const MetafileSize px = metafileSize(type, bytes, size);
+        if (req.probe) {
+            // The renderers refuse a damaged record chain; so does the probe.
+            checkMetafileRecords(type, bytes, size);
+            checkDecodeLimits(px.width, px.height, req.limits, format);
+            *req.probe = ImageHeader{type, px.width, px.height, 32, true};
+            throw ProbeDone{};
+        }
         const std::shared_ptr<MetafileRenderer> renderer = metafileRenderer();
         if (!renderer)
             throw CTextException(6, "No metafile renderer is available.");
-        renderer->render(type, bytes, size, bitmap);
+        checkDecodeLimits(px.width, px.height, req.limits, format);
+        renderer->render(type, bytes, size, bitmap, req.limits);
         return;
     }
     case IMAGE_GIF:
@@ -111,10 +125,11 @@ void decodeTypedUnchecked(int type, const std::uint8_t* bytes, std::size_t size,
 
 // A decoder's working buffers are bounded by the image size limits, yet may
 // still not fit; that is reported like any other failure.
-void decodeTyped(int type, const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap, int bitsWanted)
+void decodeTyped(int type, const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap,
+                 const imagefile::Request& req)
 {
     try {
-        decodeTypedUnchecked(type, bytes, size, bitmap, bitsWanted);
+        decodeTypedUnchecked(type, bytes, size, bitmap, req);
     } catch (const std::bad_alloc&) {
         throw CTextException(10, "out of memory while decoding");
     } catch (const std::length_error&) {
@@ -189,15 +204,16 @@ int detectImageFileType(const std::string& path, const std::uint8_t* bytes, std:
     return byName != IMAGE_NONE ? byName : detectImageType(bytes, size);
 }
 
-void decodeFile(const std::string& path, PixelBitmap& bitmap, int bitsWanted)
+void decodeFile(const std::string& path, PixelBitmap& bitmap, int bitsWanted, const DecodeLimits& limits)
 {
     checkBitsWanted(bitsWanted);
     const FileBytes file = readWholeFile(path);
     decodeTyped(detectImageFileType(path, file.data.get(), file.size), file.data.get(), file.size, bitmap,
-                bitsWanted);
+                {bitsWanted, limits, nullptr});
 }
 
-void decodeMemory(const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap, int bitsWanted)
+void decodeMemory(const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap, int bitsWanted,
+                  const DecodeLimits& limits)
 {
     checkBitsWanted(bitsWanted);
     if (!bytes && size > 0) {
@@ -205,7 +221,39 @@ void decodeMemory(const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitm
         std::snprintf(text, sizeof text, "Reading from memory at %p failed", static_cast<const void*>(bytes));
         throw CTextException(1, text);
     }
-    decodeTyped(detectImageType(bytes, size), bytes, size, bitmap, bitsWanted);
+    decodeTyped(detectImageType(bytes, size), bytes, size, bitmap, {bitsWanted, limits, nullptr});
+}
+
+ImageHeader probeImage(int type, const std::uint8_t* bytes, std::size_t size, int bitsWanted)
+{
+    checkBitsWanted(bitsWanted);
+    if (!bytes && size > 0)
+        throw CTextException(1, "no bytes to read");
+    ImageHeader header;
+    PixelBitmap unused;
+    try {
+        decodeTyped(type, bytes, size, unused, {bitsWanted, DecodeLimits{}, &header});
+    } catch (const imagefile::ProbeDone&) {
+        header.type = type;
+        return header;
+    }
+    // Every decoder creates its image before it returns.
+    throw CTextException(1, "the header gives no image");
+}
+
+void checkDecodeLimits(std::int64_t width, std::int64_t height, const DecodeLimits& limits, const char* format)
+{
+    if (width <= 0 || height <= 0)
+        throw CTextException(1, std::string(format) + ": image size " + std::to_string(width) + " x "
+                                    + std::to_string(height) + " is not valid");
+    if (width > limits.maxSide || height > limits.maxSide)
+        throw CTextException(12, std::string(format) + ": image size " + std::to_string(width) + " x "
+                                     + std::to_string(height) + " exceeds the limit of " + std::to_string(limits.maxSide)
+                                     + " pixels a side");
+    if (width * height > limits.maxPixels)
+        throw CTextException(12, std::string(format) + ": image size " + std::to_string(width) + " x "
+                                     + std::to_string(height) + " (" + std::to_string(width * height)
+                                     + " pixels) exceeds the limit of " + std::to_string(limits.maxPixels) + " pixels");
 }
 
 void setMetafileRenderer(std::shared_ptr<MetafileRenderer> renderer)
@@ -223,7 +271,7 @@ std::shared_ptr<MetafileRenderer> metafileRenderer()
 namespace imagefile {
 
 void createImage(PixelBitmap& bitmap, std::int64_t width, std::int64_t height, int bitsPerPixel, bool hasAlpha,
-                 const char* format)
+                 const char* format, const Request& req)
 {
     if (width <= 0 || height <= 0)
         throw CTextException(1, std::string(format) + ": image size " + std::to_string(width) + " x "
@@ -231,6 +279,11 @@ void createImage(PixelBitmap& bitmap, std::int64_t width, std::int64_t height, i
     if (width > MAX_SIDE || height > MAX_SIDE || width * height > MAX_PIXELS)
         throw CTextException(10, std::string(format) + ": image size " + std::to_string(width) + " x "
                                      + std::to_string(height) + " is too large");
+    checkDecodeLimits(width, height, req.limits, format);
+    if (req.probe) {
+        *req.probe = ImageHeader{IMAGE_NONE, static_cast<int>(width), static_cast<int>(height), bitsPerPixel, hasAlpha};
+        throw ProbeDone{};
+    }
     bitmap.create(static_cast<int>(width), static_cast<int>(height), bitsPerPixel, hasAlpha);
 }
 

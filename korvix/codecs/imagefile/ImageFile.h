@@ -16,6 +16,7 @@
 //   8 unknown file type
 //   10 out of memory or an image too large to hold
 //   11 encoder output larger than the output buffer
+//   12 an image larger than the caller's DecodeLimits (nothing was allocated)
 // A file that cannot be opened throws with its errno and "Opening <path> failed".
 // After a failure the bitmap's content is undefined; discard it.
 //
@@ -52,8 +53,38 @@ int detectImageType(const std::uint8_t* bytes, std::size_t size);
 // The type decodeFile would use for this file name and these first bytes.
 int detectImageFileType(const std::string& path, const std::uint8_t* bytes, std::size_t size);
 
-void decodeFile(const std::string& path, PixelBitmap& bitmap, int bitsWanted);
-void decodeMemory(const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap, int bitsWanted);
+// What a caller lets one decode create. An image whose declared size exceeds
+// the limits is refused with code 12 after its header is read and before its
+// pixels are allocated; a metafile is refused before it is rendered. The
+// defaults are the decoders' own ceilings (2^28 pixels, 2^20 on a side), beyond
+// which an image is refused with code 10 whatever the limits say.
+struct DecodeLimits {
+    std::int64_t maxPixels = std::int64_t{1} << 28;
+    std::int64_t maxSide = std::int64_t{1} << 20;
+};
+
+void decodeFile(const std::string& path, PixelBitmap& bitmap, int bitsWanted, const DecodeLimits& limits = {});
+void decodeMemory(const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap, int bitsWanted,
+                  const DecodeLimits& limits = {});
+
+// What decoding would create, learnt from the header alone: the same checks
+// run as in decodeMemory up to the point where the pixels would be allocated,
+// so a file the decoder refuses from its header is refused here too, and the
+// size and alpha flag are the ones decoding gives. No pixel is decoded.
+struct ImageHeader {
+    int type = IMAGE_NONE;
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0;
+    bool hasAlpha = false;
+};
+// type is what detectImageFileType gives (metafiles included). Throws
+// CTextException like decoding does; no renderer is needed for metafiles.
+ImageHeader probeImage(int type, const std::uint8_t* bytes, std::size_t size, int bitsWanted = 32);
+
+// Throws code 12 when width x height exceeds the limits (format names the
+// image type in the message), code 1 when a side is not positive.
+void checkDecodeLimits(std::int64_t width, std::int64_t height, const DecodeLimits& limits, const char* format);
 
 // Renders Windows metafiles (type 8) and enhanced metafiles (type 9) onto a white
 // background at 32 bits with hasAlpha set. The application registers one at
@@ -61,8 +92,10 @@ void decodeMemory(const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitm
 class MetafileRenderer {
 public:
     virtual ~MetafileRenderer() = default;
-    // type is IMAGE_WMF or IMAGE_EMF; throws CTextException.
-    virtual void render(int type, const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap) = 0;
+    // type is IMAGE_WMF or IMAGE_EMF; throws CTextException. A frame larger
+    // than the limits is refused (code 12, see checkDecodeLimits) before rendering.
+    virtual void render(int type, const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap,
+                        const DecodeLimits& limits) = 0;
 };
 // Installs the renderer decodeFile uses for metafiles (null removes it).
 void setMetafileRenderer(std::shared_ptr<MetafileRenderer> renderer);

@@ -37,7 +37,7 @@ void onMessage(j_common_ptr cinfo, int level)
 
 // Returns 0 on success; on failure the message is in err.text. Adobe CMYK data
 // is stored inverted, which the conversion below undoes.
-int runDecoder(jpeg_decompress_struct& cinfo, JpegError& err, ByteSource& src, PixelBitmap& bitmap, int bitsWanted,
+int runDecoder(jpeg_decompress_struct& cinfo, JpegError& err, ByteSource& src, PixelBitmap& bitmap, const Request& req,
                bool& cmyk)
 {
     if (setjmp(err.jump))
@@ -48,7 +48,7 @@ int runDecoder(jpeg_decompress_struct& cinfo, JpegError& err, ByteSource& src, P
     cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     if (cmyk)
         cinfo.out_color_space = JCS_CMYK;
-    else if (grey && bitsWanted == 0)
+    else if (grey && req.bitsWanted == 0)
         cinfo.out_color_space = JCS_GRAYSCALE;
     else
         cinfo.out_color_space = JCS_EXT_BGRA;
@@ -69,7 +69,11 @@ int runDecoder(jpeg_decompress_struct& cinfo, JpegError& err, ByteSource& src, P
     }
     // Bitmap creation may throw; nothing of ours lives in this frame.
     createImage(bitmap, cinfo.output_width, cinfo.output_height, cinfo.out_color_space == JCS_GRAYSCALE ? 8 : 32,
-                false, "JPEG");
+                false, "JPEG", req);
+    // A progressive or multi-scan file keeps every coefficient of the image;
+    // beyond the request's working memory libjpeg stops with an error, as it
+    // has no backing store.
+    cinfo.mem->max_memory_to_use = static_cast<long>(workingBytes(req));
     jpeg_start_decompress(&cinfo);
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW rows[1] = {bitmap.row(static_cast<int>(cinfo.output_scanline))};
@@ -81,7 +85,7 @@ int runDecoder(jpeg_decompress_struct& cinfo, JpegError& err, ByteSource& src, P
 
 }  // namespace
 
-void decodeJpeg(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
+void decodeJpeg(ByteSource& src, PixelBitmap& bitmap, const Request& req)
 {
     jpeg_decompress_struct cinfo{};
     JpegError err{};
@@ -95,7 +99,7 @@ void decodeJpeg(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
     } destroyer{&cinfo};
 
     bool cmyk = false;
-    const int result = runDecoder(cinfo, err, src, bitmap, bitsWanted, cmyk);
+    const int result = runDecoder(cinfo, err, src, bitmap, req, cmyk);
     if (result == 1)
         src.fail(7, err.text);
     if (result == 2)

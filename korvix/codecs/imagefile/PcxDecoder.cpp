@@ -47,7 +47,7 @@ private:
 
 }  // namespace
 
-void decodePcx(ByteSource& src, PixelBitmap& bitmap)
+void decodePcx(ByteSource& src, PixelBitmap& bitmap, const Request& req)
 {
     src.seek(0);
     const std::uint8_t* h = src.take(128);
@@ -90,7 +90,7 @@ void decodePcx(ByteSource& src, PixelBitmap& bitmap)
     const std::uint64_t lineBytes = std::uint64_t{bytesPerLine} * static_cast<std::uint64_t>(planes);
     if (src.remaining() < (lineBytes + 62) / 63 * static_cast<std::uint64_t>(height))
         src.truncated();
-    createImage(bitmap, width, height, 32, false, "PCX");
+    createImage(bitmap, width, height, 32, false, "PCX", req);
 
     PcxRuns runs(src);
     std::vector<std::uint8_t> line(static_cast<std::size_t>(lineBytes));

@@ -40,7 +40,7 @@ std::uint32_t number(ByteSource& src)
 
 }  // namespace
 
-void decodePgm(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
+void decodePgm(ByteSource& src, PixelBitmap& bitmap, const Request& req)
 {
     src.seek(0);
     const std::uint8_t* magic = src.take(2);
@@ -68,7 +68,7 @@ void decodePgm(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
     for (std::uint32_t i = 0; i < 256; ++i)
         table[i] = rgb(i, i, i);
 
-    createImage(bitmap, width, height, bitsWanted == 0 ? 8 : 32, false, "PGM");
+    createImage(bitmap, width, height, req.bitsWanted == 0 ? 8 : 32, false, "PGM", req);
     std::vector<std::uint8_t> grey(width);
     for (std::uint32_t y = 0; y < height; ++y) {
         if (plain) {

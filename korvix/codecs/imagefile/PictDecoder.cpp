@@ -91,53 +91,68 @@ void readPixMapFields(ByteSource& src, PixMap& pm)
     src.skip(2 + 4 + 4 + 4);  // componentSize, planeBytes, pmTable, pmReserved
 }
 
-// Paints the decoded rows of a pixmap or bitmap from srcRect to dstRect of the
-// canvas (nearest neighbour when the rectangles differ in size).
-class Canvas {
+// Paints the rows of one pixmap or bitmap from srcRect to dstRect of the canvas
+// (nearest neighbour when the rectangles differ in size) as they are decoded,
+// so a pixmap never needs more than one row of memory.
+class RowPainter {
 public:
-    Canvas(PixelBitmap& bitmap, const Rect& frame) : m_bitmap(bitmap), m_frame(frame) {}
-
-    void paint(const std::vector<std::uint32_t>& pixels, const Rect& bounds, const Rect& srcRect, const Rect& dstRect)
+    RowPainter(PixelBitmap& bitmap, const Rect& frame, const Rect& bounds, const Rect& srcRect, const Rect& dstRect)
+        : m_bitmap(bitmap), m_frame(frame), m_bounds(bounds), m_src(srcRect), m_dst(dstRect)
     {
-        const int sw = srcRect.width(), sh = srcRect.height();
-        const int dw = dstRect.width(), dh = dstRect.height();
-        if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0)
+        m_bEmpty = srcRect.width() <= 0 || srcRect.height() <= 0 || dstRect.width() <= 0 || dstRect.height() <= 0;
+    }
+
+    // Row y of the pixmap (0 at bounds.top), bounds.width() pixels.
+    void row(int y, const std::uint32_t* in)
+    {
+        if (m_bEmpty)
             return;
-        const int bw = bounds.width(), bh = bounds.height();
-        for (int dy = 0; dy < dh; ++dy) {
-            const int cy = dstRect.top + dy - m_frame.top;
-            if (cy < 0 || cy >= m_bitmap.height())
-                continue;
-            const int sy = srcRect.top + static_cast<int>(std::int64_t{dy} * sh / dh) - bounds.top;
-            if (sy < 0 || sy >= bh)
-                continue;
-            auto* out = reinterpret_cast<std::uint32_t*>(m_bitmap.row(cy));
-            const std::uint32_t* in = pixels.data() + static_cast<std::size_t>(sy) * static_cast<std::size_t>(bw);
-            if (sw == dw) {
-                // Unscaled: one clipped copy per row.
-                const int x0 = std::max({0, m_frame.left - dstRect.left, bounds.left - srcRect.left});
-                const int x1 = std::min({dw, m_bitmap.width() + m_frame.left - dstRect.left, bw + bounds.left - srcRect.left});
-                if (x1 > x0)
-                    std::copy(in + srcRect.left - bounds.left + x0, in + srcRect.left - bounds.left + x1,
-                              out + dstRect.left - m_frame.left + x0);
-                continue;
-            }
-            for (int dx = 0; dx < dw; ++dx) {
-                const int cx = dstRect.left + dx - m_frame.left;
-                const int sx = srcRect.left + static_cast<int>(std::int64_t{dx} * sw / dw) - bounds.left;
-                if (cx >= 0 && cx < m_bitmap.width() && sx >= 0 && sx < bw)
-                    out[cx] = in[sx];
-            }
-        }
+        // Destination rows map to source rows in rising order.
+        const int dh = m_dst.height();
+        while (m_nNextDy < dh && sourceRow(m_nNextDy) < y)
+            ++m_nNextDy;
+        for (; m_nNextDy < dh && sourceRow(m_nNextDy) == y; ++m_nNextDy)
+            paint(m_nNextDy, in);
     }
 
 private:
+    int sourceRow(int dy) const
+    {
+        return m_src.top + static_cast<int>(std::int64_t{dy} * m_src.height() / m_dst.height()) - m_bounds.top;
+    }
+
+    void paint(int dy, const std::uint32_t* in)
+    {
+        const int cy = m_dst.top + dy - m_frame.top;
+        if (cy < 0 || cy >= m_bitmap.height())
+            return;
+        const int sw = m_src.width(), dw = m_dst.width(), bw = m_bounds.width();
+        auto* out = reinterpret_cast<std::uint32_t*>(m_bitmap.row(cy));
+        if (sw == dw) {
+            // Unscaled: one clipped copy.
+            const int x0 = std::max({0, m_frame.left - m_dst.left, m_bounds.left - m_src.left});
+            const int x1 = std::min({dw, m_bitmap.width() + m_frame.left - m_dst.left, bw + m_bounds.left - m_src.left});
+            if (x1 > x0)
+                std::copy(in + m_src.left - m_bounds.left + x0, in + m_src.left - m_bounds.left + x1,
+                          out + m_dst.left - m_frame.left + x0);
+            return;
+        }
+        for (int dx = 0; dx < dw; ++dx) {
+            const int cx = m_dst.left + dx - m_frame.left;
+            const int sx = m_src.left + static_cast<int>(std::int64_t{dx} * sw / dw) - m_bounds.left;
+            if (cx >= 0 && cx < m_bitmap.width() && sx >= 0 && sx < bw)
+                out[cx] = in[sx];
+        }
+    }
+
     PixelBitmap& m_bitmap;
-    Rect m_frame;
+    Rect m_frame, m_bounds, m_src, m_dst;
+    bool m_bEmpty = false;
+    int m_nNextDy = 0;
 };
 
 // Reads one bitmap or pixmap opcode's data and paints it.
-void readBits(ByteSource& src, Canvas& canvas, bool direct, bool region, bool packedOp)
+void readBits(ByteSource& src, PixelBitmap& bitmap, const Rect& frame, bool direct, bool region, bool packedOp)
 {
     if (direct)
         src.skip(4);  // base address
@@ -209,10 +224,16 @@ void readBits(ByteSource& src, Canvas& canvas, bool direct, bool region, bool pa
         needed = w64 * 3;
     if (unpackedRow < needed)
         src.fail(1, "rows are shorter than the pixel map");
-    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > MAX_PIXELS)
-        src.fail(10, "pixel map too large");
+    // What the data must hold for its rows: whole rows when they are stored as
+    // they are; when packed, a length and at least one two-byte run per 128 units.
+    const std::uint64_t rowCost = packed ? (pm.rowBytes > 250 ? 2u : 1u)
+            + (unpackedRow + 128u * unit - 1) / (128u * unit) * (1u + static_cast<unsigned>(unit))
+                                         : unpackedRow;
+    if (rowCost > 0 && src.remaining() / rowCost < static_cast<std::uint64_t>(height))
+        src.truncated();
 
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    RowPainter painter(bitmap, frame, pm.bounds, srcRect, dstRect);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width));
     std::vector<std::uint8_t> row(unpackedRow);
     for (int y = 0; y < height; ++y) {
         if (packed) {
@@ -222,7 +243,7 @@ void readBits(ByteSource& src, Canvas& canvas, bool direct, bool region, bool pa
             const std::uint8_t* p = src.take(unpackedRow);
             std::copy(p, p + unpackedRow, row.begin());
         }
-        std::uint32_t* out = pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        std::uint32_t* out = pixels.data();
         if (indexed) {
             const std::uint32_t mask = (1u << size) - 1;
             for (int x = 0; x < width; ++x) {
@@ -248,8 +269,8 @@ void readBits(ByteSource& src, Canvas& canvas, bool direct, bool region, bool pa
             for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x)
                 out[x] = rgb(row[4 * x + 1], row[4 * x + 2], row[4 * x + 3]);
         }
+        painter.row(y, pixels.data());
     }
-    canvas.paint(pixels, pm.bounds, srcRect, dstRect);
 }
 
 // Data length of the fixed-size opcodes below 0x100; -1 for the ones handled in
@@ -281,7 +302,7 @@ int fixedLength(int op)
 
 }  // namespace
 
-void decodePict(ByteSource& src, PixelBitmap& bitmap)
+void decodePict(ByteSource& src, PixelBitmap& bitmap, const Request& req)
 {
     src.seek(512);
     src.skip(2);  // the picture's size, unreliable beyond 32 KB
@@ -302,10 +323,9 @@ void decodePict(ByteSource& src, PixelBitmap& bitmap)
         src.fail(1, "no version opcode");
     }
 
-    createImage(bitmap, width, height, 32, false, "PICT");
+    createImage(bitmap, width, height, 32, false, "PICT", req);
     for (int y = 0; y < bitmap.height(); ++y)
         std::fill_n(reinterpret_cast<std::uint32_t*>(bitmap.row(y)), bitmap.width(), 0xFFFFFFFFu);
-    Canvas canvas(bitmap, frame);
 
     for (;;) {
         if (v2 && (src.pos() & 1))
@@ -339,12 +359,12 @@ void decodePict(ByteSource& src, PixelBitmap& bitmap)
             src.skip(2);
             src.skip(src.u8());
             continue;
-        case 0x90: readBits(src, canvas, false, false, false); continue;
-        case 0x91: readBits(src, canvas, false, true, false); continue;
-        case 0x98: readBits(src, canvas, false, false, true); continue;
-        case 0x99: readBits(src, canvas, false, true, true); continue;
-        case 0x9A: readBits(src, canvas, true, false, true); continue;
-        case 0x9B: readBits(src, canvas, true, true, true); continue;
+        case 0x90: readBits(src, bitmap, frame, false, false, false); continue;
+        case 0x91: readBits(src, bitmap, frame, false, true, false); continue;
+        case 0x98: readBits(src, bitmap, frame, false, false, true); continue;
+        case 0x99: readBits(src, bitmap, frame, false, true, true); continue;
+        case 0x9A: readBits(src, bitmap, frame, true, false, true); continue;
+        case 0x9B: readBits(src, bitmap, frame, true, true, true); continue;
         case 0xA1:  // long comment: kind, then data with its length
             src.skip(2);
             src.skip(src.u16be());

@@ -38,7 +38,7 @@ void onRead(png_structp png, png_bytep out, png_size_t length)
 }
 
 // 0 success, 1 libpng error (text in reader), 2 size refused, 3 data too short.
-int runDecoder(png_structp png, png_infop info, PngReader& reader, PixelBitmap& bitmap, int bitsWanted,
+int runDecoder(png_structp png, png_infop info, PngReader& reader, PixelBitmap& bitmap, const Request& req,
                std::vector<png_bytep>& rows)
 {
     if (setjmp(png_jmpbuf(png)))
@@ -62,7 +62,7 @@ int runDecoder(png_structp png, png_infop info, PngReader& reader, PixelBitmap& 
         return 3;
     }
     const bool indexed = colourType == PNG_COLOR_TYPE_PALETTE || colourType == PNG_COLOR_TYPE_GRAY;
-    const bool eightBit = indexed && bitsWanted == 0;
+    const bool eightBit = indexed && req.bitsWanted == 0;
     const bool alpha = colourType & PNG_COLOR_MASK_ALPHA;
 
     if (depth == 16)
@@ -89,7 +89,7 @@ int runDecoder(png_structp png, png_infop info, PngReader& reader, PixelBitmap& 
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
 
-    createImage(bitmap, width, height, eightBit ? 8 : 32, alpha, "PNG");
+    createImage(bitmap, width, height, eightBit ? 8 : 32, alpha, "PNG", req);
     if (eightBit && colourType == PNG_COLOR_TYPE_PALETTE) {
         png_colorp palette = nullptr;
         int count = 0;
@@ -108,7 +108,7 @@ int runDecoder(png_structp png, png_infop info, PngReader& reader, PixelBitmap& 
 
 }  // namespace
 
-void decodePng(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
+void decodePng(ByteSource& src, PixelBitmap& bitmap, const Request& req)
 {
     PngReader reader{&src, {}};
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader, onError, onWarning);
@@ -124,7 +124,7 @@ void decodePng(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
         src.fail(10, "out of memory");
     // Our own limits apply; libpng's user limits stay at their defaults.
     std::vector<png_bytep> rows;
-    const int result = runDecoder(png, info, reader, bitmap, bitsWanted, rows);
+    const int result = runDecoder(png, info, reader, bitmap, req, rows);
     if (result == 1)
         src.fail(7, reader.text);
     if (result == 2)

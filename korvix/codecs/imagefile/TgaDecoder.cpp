@@ -93,7 +93,7 @@ private:
 
 }  // namespace
 
-void decodeTga(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
+void decodeTga(ByteSource& src, PixelBitmap& bitmap, const Request& req)
 {
     src.seek(0);
     const std::uint8_t idLength = src.u8();
@@ -151,9 +151,9 @@ void decodeTga(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
     if (rle && src.remaining() < (pixelCount + 127) / 128 * static_cast<std::uint64_t>(1 + bytesPerPixel))
         src.truncated();
 
-    const bool eightBit = depth == 8 && bitsWanted == 0;
+    const bool eightBit = depth == 8 && req.bitsWanted == 0;
     const bool alpha = kind == 2 && (depth == 16 || depth == 32);
-    createImage(bitmap, width, height, eightBit ? 8 : 32, alpha, "TGA");
+    createImage(bitmap, width, height, eightBit ? 8 : 32, alpha, "TGA", req);
     if (eightBit)
         std::memcpy(bitmap.colourTable(), table, sizeof table);
 

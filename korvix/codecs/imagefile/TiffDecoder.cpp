@@ -96,8 +96,9 @@ void forEachRow(ByteSource& src, const TiffHandle& handle, const TiffInfo& info,
     }
 }
 
-void decodeIndexed(ByteSource& src, const TiffHandle& handle, const TiffInfo& info, PixelBitmap& bitmap, bool eightBit)
+void decodeIndexed(ByteSource& src, const TiffHandle& handle, const TiffInfo& info, PixelBitmap& bitmap, const Request& req)
 {
+    const bool eightBit = req.bitsWanted == 0;
     TIFF* tif = handle.tiff();
     std::uint32_t table[256];
     const std::uint32_t entries = 1u << info.bits;
@@ -125,7 +126,7 @@ void decodeIndexed(ByteSource& src, const TiffHandle& handle, const TiffInfo& in
             table[i] = rgb(grey, grey, grey);
         }
     }
-    createImage(bitmap, info.width, info.height, eightBit ? 8 : 32, false, "TIFF");
+    createImage(bitmap, info.width, info.height, eightBit ? 8 : 32, false, "TIFF", req);
     if (eightBit)
         std::memcpy(bitmap.colourTable(), table, sizeof table);
     std::vector<std::uint8_t> indices(info.width);
@@ -145,9 +146,9 @@ void decodeIndexed(ByteSource& src, const TiffHandle& handle, const TiffInfo& in
     });
 }
 
-void decodeDirect(ByteSource& src, const TiffHandle& handle, const TiffInfo& info, PixelBitmap& bitmap)
+void decodeDirect(ByteSource& src, const TiffHandle& handle, const TiffInfo& info, PixelBitmap& bitmap, const Request& req)
 {
-    createImage(bitmap, info.width, info.height, 32, info.alpha, "TIFF");
+    createImage(bitmap, info.width, info.height, 32, info.alpha, "TIFF", req);
     const bool colour = info.photometric == PHOTOMETRIC_RGB;
     const bool inverted = info.photometric == PHOTOMETRIC_MINISWHITE;
     const int n = info.samples;
@@ -175,9 +176,9 @@ void decodeDirect(ByteSource& src, const TiffHandle& handle, const TiffInfo& inf
     });
 }
 
-void decodeRgba(ByteSource& src, const TiffHandle& handle, const TiffInfo& info, PixelBitmap& bitmap)
+void decodeRgba(ByteSource& src, const TiffHandle& handle, const TiffInfo& info, PixelBitmap& bitmap, const Request& req)
 {
-    createImage(bitmap, info.width, info.height, 32, info.alpha, "TIFF");
+    createImage(bitmap, info.width, info.height, 32, info.alpha, "TIFF", req);
     char message[1024] = {};
     if (!TIFFRGBAImageOK(handle.tiff(), message))
         src.fail(2, message);
@@ -198,9 +199,9 @@ void decodeRgba(ByteSource& src, const TiffHandle& handle, const TiffInfo& info,
 
 }  // namespace
 
-void decodeTiff(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
+void decodeTiff(ByteSource& src, PixelBitmap& bitmap, const Request& req)
 {
-    TiffHandle handle(src.data(), src.size());
+    TiffHandle handle(src.data(), src.size(), workingBytes(req));
     if (!handle.tiff())
         fail(src, handle, 1, "not a readable TIFF");
     const TiffInfo info = readInfo(handle.tiff());
@@ -219,14 +220,14 @@ void decodeTiff(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
         && ((info.photometric == PHOTOMETRIC_RGB && info.samples >= 3) || grey);
 
     if (indexed)
-        decodeIndexed(src, handle, info, bitmap, bitsWanted == 0);
+        decodeIndexed(src, handle, info, bitmap, req);
     else if (direct)
-        decodeDirect(src, handle, info, bitmap);
+        decodeDirect(src, handle, info, bitmap, req);
     else
-        decodeRgba(src, handle, info, bitmap);
+        decodeRgba(src, handle, info, bitmap, req);
 }
 
-void decodeEps(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
+void decodeEps(ByteSource& src, PixelBitmap& bitmap, const Request& req)
 {
     src.seek(20);
     const std::uint32_t start = src.u32le();
@@ -234,7 +235,7 @@ void decodeEps(ByteSource& src, PixelBitmap& bitmap, int bitsWanted)
     if (start > src.size() || length > src.size() - start)
         src.fail(1, "the TIFF preview lies outside the file");
     ByteSource tiff(src.data() + start, length, "EPS preview");
-    decodeTiff(tiff, bitmap, bitsWanted);
+    decodeTiff(tiff, bitmap, req);
 }
 
 }  // namespace imagefile

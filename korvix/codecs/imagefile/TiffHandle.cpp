@@ -4,14 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
-TiffHandle::TiffHandle(const std::uint8_t* data, std::size_t size) : m_pIn(data), m_nSize(size), m_nEnd(size)
+TiffHandle::TiffHandle(const std::uint8_t* data, std::size_t size, std::uint64_t maxAlloc)
+    : m_pIn(data), m_nSize(size), m_nEnd(size)
 {
-    open("r");
+    open("r", maxAlloc);
 }
 
 TiffHandle::TiffHandle(std::uint8_t* out, std::size_t capacity) : m_pOut(out), m_nSize(capacity)
 {
-    open("w");
+    open("w", 0);
 }
 
 TiffHandle::~TiffHandle()
@@ -19,7 +20,7 @@ TiffHandle::~TiffHandle()
     close();
 }
 
-void TiffHandle::open(const char* mode)
+void TiffHandle::open(const char* mode, std::uint64_t maxAlloc)
 {
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     if (!options) {
@@ -28,6 +29,8 @@ void TiffHandle::open(const char* mode)
     }
     TIFFOpenOptionsSetErrorHandlerExtR(options, onError, this);
     TIFFOpenOptionsSetWarningHandlerExtR(options, onWarning, this);
+    if (maxAlloc > 0)
+        TIFFOpenOptionsSetMaxSingleMemAlloc(options, static_cast<tmsize_t>(maxAlloc));
     m_pTiff = TIFFClientOpenExt("memory", mode, this, readProc, writeProc, seekProc, closeProc, sizeProc, mapProc,
                                 unmapProc, options);
     TIFFOpenOptionsFree(options);

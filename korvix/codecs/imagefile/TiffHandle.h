@@ -11,8 +11,9 @@
 
 class TiffHandle {
 public:
-    // Reading the TIFF in [data, data + size).
-    TiffHandle(const std::uint8_t* data, std::size_t size);
+    // Reading the TIFF in [data, data + size). maxAlloc, when not 0, caps any
+    // single allocation libtiff makes for it (strip and tile buffers, tag arrays).
+    TiffHandle(const std::uint8_t* data, std::size_t size, std::uint64_t maxAlloc = 0);
     // Writing into out, which holds capacity bytes; writing beyond sets overflowed().
     TiffHandle(std::uint8_t* out, std::size_t capacity);
     ~TiffHandle();
@@ -37,7 +38,7 @@ private:
     static void unmapProc(thandle_t h, void* base, toff_t size);
     static int onError(TIFF*, void* user, const char* module, const char* fmt, va_list ap);
     static int onWarning(TIFF*, void*, const char*, const char*, va_list);
-    void open(const char* mode);
+    void open(const char* mode, std::uint64_t maxAlloc);
 
     const std::uint8_t* m_pIn = nullptr;
     std::uint8_t* m_pOut = nullptr;

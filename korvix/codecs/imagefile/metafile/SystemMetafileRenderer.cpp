@@ -139,12 +139,16 @@ void renderEmf(const std::uint8_t* bytes, std::size_t size, const MetafileSize& 
 
 }  // namespace
 
-void SystemMetafileRenderer::render(int type, const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap)
+void SystemMetafileRenderer::render(int type, const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap,
+                                    const DecodeLimits& limits)
 {
     if (type != IMAGE_WMF && type != IMAGE_EMF)
         throw CTextException(2, "not a metafile type");
     checkMetafileRecords(type, bytes, size);
     const MetafileSize px = metafileSize(type, bytes, size);
+    // Both renderers hold a raster of the frame's size besides the bitmap: a
+    // frame above the caller's budget is refused before either is made.
+    checkDecodeLimits(px.width, px.height, limits, type == IMAGE_WMF ? "WMF" : "EMF");
     if (type == IMAGE_WMF)
         renderWmf(bytes, size, px, bitmap);
     else

@@ -7,5 +7,6 @@
 
 class SystemMetafileRenderer : public MetafileRenderer {
 public:
-    void render(int type, const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap) override;
+    void render(int type, const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap,
+                const DecodeLimits& limits) override;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "document/filters/ProcessRegion.h"
+#include "filters/ProcessRegion.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,4 @@
-#include "document/filters/ImageFilters.h"
-
-#include "codecs/PixelBitmap.h"
+#include "filters/ImageFilters.h"
 
 #include <algorithm>
 #include <bit>
@@ -244,6 +242,11 @@ void clearFilterError()
     errorState().last = FilterError::None;
 }
 
+void recordFilterError(FilterError error, const char* operation)
+{
+    fail(error, operation);
+}
+
 std::unique_ptr<FilterImage> newBgraImage(int width, int height)
 {
     if (width < 0 || height < 0) {
@@ -258,20 +261,6 @@ std::unique_ptr<FilterImage> newBgraImage(int width, int height)
     }
 }
 
-std::unique_ptr<FilterImage> imageFromBitmap(const PixelBitmap& bitmap)
-{
-    if (bitmap.bitsPerPixel() != 32) {
-        fail(FilterError::BadArgument, "imageFromBitmap");
-        return nullptr;
-    }
-    auto image = newBgraImage(bitmap.width(), bitmap.height());
-    if (!image)
-        return nullptr;
-    for (int y = 0; y < bitmap.height(); ++y)
-        std::memcpy(image->row(y), bitmap.row(y), image->stride());
-    return image;
-}
-
 std::unique_ptr<FilterImage> cloneImage(const FilterImage& image)
 {
     auto copy = newBgraImage(image.width(), image.height());
@@ -280,16 +269,6 @@ std::unique_ptr<FilterImage> cloneImage(const FilterImage& image)
         copy->setEdgeMode(image.edgeMode());
     }
     return copy;
-}
-
-void imageToBitmap(const FilterImage& image, PixelBitmap& bitmap)
-{
-    if (bitmap.bitsPerPixel() != 32 || bitmap.width() != image.width() || bitmap.height() != image.height()) {
-        fail(FilterError::SizeMismatch, "imageToBitmap");
-        return;
-    }
-    for (int y = 0; y < image.height(); ++y)
-        std::memcpy(bitmap.row(y), image.row(y), image.stride());
 }
 
 void releaseImage(std::unique_ptr<FilterImage>& image)

@@ -1,4 +1,4 @@
-#include "document/filters/FilterImage.h"
+#include "filters/FilterImage.h"
 
 FilterImage::FilterImage(int width, int height)
     : m_width(width), m_height(height),

@@ -1,5 +1,6 @@
-// The image filter primitives: conversion between PixelBitmap and FilterImage,
-// neighbourhood filters, resamplers and per-channel arithmetic.
+// The image filter primitives: neighbourhood filters, resamplers and
+// per-channel arithmetic on FilterImage. They know no bitmap class; the
+// conversion from and to PixelBitmap is the codecs' (codecs/BitmapFilterImage.h).
 //
 // Processed channels: those named by the region's channel (0 = blue, green and
 // red), or the three colour channels without a region; the resamplers always
@@ -14,11 +15,9 @@
 // The error state and mode belong to the calling thread.
 #pragma once
 
-#include "document/filters/FilterImage.h"
+#include "filters/FilterImage.h"
 
 #include <memory>
-
-class PixelBitmap;
 
 enum class FilterError { None, NoImage, SizeMismatch, BadArgument, OutOfMemory };
 
@@ -29,17 +28,14 @@ using FilterReportFn = void (*)(FilterError error, const char* operation);
 void setFilterSilentMode(bool silent, FilterReportFn report = nullptr);
 FilterError lastFilterError();
 void clearFilterError();
+// Records a failure of `operation` as the primitives do (for the layers above
+// that build on them, such as the bitmap conversion).
+void recordFilterError(FilterError error, const char* operation);
 
-// A new image with the bitmap's size and pixels; nothing when the bitmap is not
-// 32 bits per pixel or memory is short.
-std::unique_ptr<FilterImage> imageFromBitmap(const PixelBitmap& bitmap);
 // Four channels, pixels undefined; nothing when memory is short.
 std::unique_ptr<FilterImage> newBgraImage(int width, int height);
 // An exact copy of size and pixels (no region attached); nothing when memory is short.
 std::unique_ptr<FilterImage> cloneImage(const FilterImage& image);
-// Writes every byte of the image into a 32-bit bitmap of the same size that the
-// caller has created; a bitmap of another size or depth is an error.
-void imageToBitmap(const FilterImage& image, PixelBitmap& bitmap);
 void releaseImage(std::unique_ptr<FilterImage>& image);
 void setEdgeReplicate(FilterImage& image);
 

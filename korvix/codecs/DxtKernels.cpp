@@ -1,0 +1,174 @@
+#include "codecs/DxtKernels.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+#include <string_view>
+#include <memory>
+
+namespace dxt::kernels {
+
+float assignScalar(const BlockTexels& t, const float palette[4][3], std::uint8_t* index)
+{
+    float err[4][16];
+    for (int k = 0; k < 4; ++k) {
+        const float pr = palette[k][0], pg = palette[k][1], pb = palette[k][2];
+        for (int i = 0; i < 16; ++i) {
+            const float dr = pr - t.cf[0][i], dg = pg - t.cf[1][i], db = pb - t.cf[2][i];
+            err[k][i] = kWeight[0] * dr * dr + kWeight[1] * dg * dg + kWeight[2] * db * db;
+        }
+    }
+    float best[16];
+    for (int i = 0; i < 16; ++i) {
+        float b = err[0][i];
+        int k = 0;
+        for (int j = 1; j < 4; ++j) {
+            const bool better = err[j][i] < b;
+            b = better ? err[j][i] : b;
+            k = better ? j : k;
+        }
+        best[i] = b * t.counts[i];
+        index[i] = static_cast<std::uint8_t>(k);
+    }
+    float s8[8], s4[4];
+    for (int i = 0; i < 8; ++i)
+        s8[i] = best[i] + best[i + 8];
+    for (int i = 0; i < 4; ++i)
+        s4[i] = s8[i] + s8[i + 4];
+    return (s4[0] + s4[2]) + (s4[1] + s4[3]);
+}
+
+int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
+{
+    for (int g = 0; g < layout.groupCount; ++g) {
+        const SplitGroup& group = layout.group[g];
+        for (int j = 0; j < 8 * group.chunks; ++j) {
+            const int e = group.first + j;
+            float score = layout.bias[e];
+            for (int ch = 0; ch < 3; ++ch) {
+                const float* sum = prefix.sum[ch];
+                const float z = sum[group.n0], a = sum[group.e2], q = sum[group.e2 + j], all = sum[n];
+                const float s0 = z, s2 = a - z, s3 = q - a, s1 = all - q;
+                const float t2 = s2 + layout.half2[e], t3 = s3 + layout.half3[e];
+                const float r1 = s0 + 0.66f * t2 + 0.33f * t3, r2 = s1 + 0.33f * t2 + 0.66f * t3;
+                score += kWeight[ch] * (s2 + s3 - (r1 * (r1 * layout.i11[e] + 2 * r2 * layout.i12[e]) + r2 * r2 * layout.i22[e]));
+            }
+            scores[e] = score;
+        }
+    }
+    int best = 0;
+    for (int e = 1; e < layout.entries; ++e)
+        if (scores[e] < scores[best])
+            best = e;
+    return best;
+}
+
+namespace {
+
+// The splits of n ordered texels into runs of n0, n2, n3 (and the rest) texels for the
+// palette entries 0, 2, 3 and 1, with what their least-squares fits need that does not
+// depend on the colours: the inverse of the normal matrix and the terms of the
+// truncation offset.
+void makeSplitLayout(int n, SplitLayout& layout)
+{
+    constexpr double hi = 0.66, lo = 0.33;
+    constexpr float never = std::numeric_limits<float>::infinity();
+    layout.groupCount = 0;
+    int next = 0;
+    for (int n0 = 0; n0 <= n; ++n0)
+        for (int n2 = 0; n0 + n2 <= n; ++n2) {
+            const int run = n - n0 - n2 + 1;
+            const int chunks = (run + 7) / 8;
+            layout.group[layout.groupCount++] = {static_cast<std::uint8_t>(n0), static_cast<std::uint8_t>(n0 + n2),
+                                                 static_cast<std::uint16_t>(next), static_cast<std::uint16_t>(chunks)};
+            for (int n3 = 0; n3 < 8 * chunks; ++n3, ++next) {
+                const double c2 = n2, c3 = n3;
+                const double m11 = n0 + hi * hi * c2 + lo * lo * c3;
+                const double m12 = hi * lo * (c2 + c3);
+                const double m22 = (n - n0 - n2 - n3) + lo * lo * c2 + hi * hi * c3;
+                const double det = m11 * m22 - m12 * m12;
+                layout.n0[next] = static_cast<std::uint8_t>(n0);
+                layout.n2[next] = static_cast<std::uint8_t>(n2);
+                layout.n3[next] = static_cast<std::uint8_t>(n3);
+                // Past the run, or leaving an endpoint free (another split covers it).
+                if (n3 >= run || det < 1e-3) {
+                    layout.i11[next] = layout.i12[next] = layout.i22[next] = 0;
+                    layout.half2[next] = layout.half3[next] = 0;
+                    layout.bias[next] = never;
+                    continue;
+                }
+                layout.i11[next] = static_cast<float>(m22 / det);
+                layout.i12[next] = static_cast<float>(-m12 / det);
+                layout.i22[next] = static_cast<float>(m11 / det);
+                layout.half2[next] = static_cast<float>(0.5 * c2);
+                layout.half3[next] = static_cast<float>(0.5 * c3);
+                layout.bias[next] = static_cast<float>(0.25 * (c2 + c3));
+            }
+        }
+    layout.entries = next;
+}
+
+Isa detect()
+{
+    const Isa offered = supported(Isa::Avx2) ? Isa::Avx2 : supported(Isa::Sse41) ? Isa::Sse41 : Isa::Scalar;
+    // KORVIX_DXT_ISA=scalar or sse4.1 holds the compressor to a lesser path, to measure it
+    // or to rule the vector code out; it never reaches beyond what the processor offers.
+    const char* wanted = std::getenv("KORVIX_DXT_ISA");
+    if (!wanted)
+        return offered;
+    const std::string_view name(wanted);
+    const Isa cap = name == "scalar" ? Isa::Scalar : name == "sse4.1" ? Isa::Sse41 : Isa::Avx2;
+    return std::min(cap, offered);
+}
+
+}  // namespace
+
+// The layouts for 2 ... 16 texels, built once on first use.
+const SplitLayout& splitLayout(int n)
+{
+    static const auto layouts = [] {
+        auto all = std::make_unique<SplitLayout[]>(17);
+        for (int count = 2; count <= 16; ++count)
+            makeSplitLayout(count, all[count]);
+        return all;
+    }();
+    return layouts[n];
+}
+
+Isa detectedIsa()
+{
+    static const Isa isa = detect();
+    return isa;
+}
+
+bool supported(Isa isa)
+{
+    __builtin_cpu_init();
+    switch (isa) {
+    case Isa::Avx2:
+        return __builtin_cpu_supports("avx2");
+    case Isa::Sse41:
+        return __builtin_cpu_supports("sse4.1");
+    case Isa::Scalar:
+        break;
+    }
+    return true;
+}
+
+const Kernels& kernelsFor(Isa isa)
+{
+    static constexpr Kernels scalar{assignScalar, scoreSplitsScalar};
+    static constexpr Kernels sse41{assignSse41, scoreSplitsSse41};
+    static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2};
+    switch (isa) {
+    case Isa::Avx2:
+        return avx2;
+    case Isa::Sse41:
+        return sse41;
+    case Isa::Scalar:
+        break;
+    }
+    return scalar;
+}
+
+}  // namespace dxt::kernels

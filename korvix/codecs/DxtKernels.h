@@ -1,0 +1,102 @@
+#pragma once
+
+#include "codecs/DxtBlock.h"
+
+#include <cstdint>
+
+// The block compressor's two hot loops, once in plain C++ and once each for SSE4.1 and
+// AVX2. The plain versions are the reference: the vector versions perform the same
+// single-precision operations in the same order (no fused multiply-add, sums in the fixed
+// tree order written down below), so all three give bit-identical results and the
+// compressor's output does not depend on the machine it runs on.
+//
+// Internal to the codecs; the tests include it to compare the paths.
+namespace dxt::kernels {
+
+// The texels of a block that exist, by channel, packed to the front. The arrays are
+// always filled to 16 (copies of the first texel, with `counts` 0) so that the loops
+// over them have a fixed length.
+struct BlockTexels {
+    int count;
+    std::uint8_t position[16];
+    std::int32_t c[3][16];   // 0 red, 1 green, 2 blue
+    float cf[3][16];         // the same as floats
+    float counts[16];        // 1 for the texels that exist, else 0
+    std::int32_t valid[16];  // the same as integers
+};
+
+// Gives each texel its nearest colour of `palette` (red, green, blue as floats; the
+// lowest index among equals) under the error 0.309 dr^2 + 0.609 dg^2 + 0.082 db^2, and
+// returns the block's error summed over the existing texels. The sum runs as a tree:
+// texel i with i + 8, then with i + 4, then i + 2, then the last pair.
+using AssignFn = float (*)(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
+
+// A block's cluster search scores every split of its texels, ordered along the axis, into
+// runs for the palette entries 0, 2, 3 and 1. The splits of n texels are laid out in
+// groups of equal (n0, n2), the run of n3 = 0, 1, ... inside a group padded to a multiple
+// of 8 with entries that score +infinity (as do the splits that leave an endpoint free).
+struct SplitGroup {
+    std::uint8_t n0, e2;   // e2 = n0 + n2: where the run for entry 3 starts
+    std::uint16_t first;   // first entry, a multiple of 8
+    std::uint16_t chunks;  // entries / 8
+};
+
+struct SplitLayout {
+    int groupCount = 0;
+    int entries = 0;  // a multiple of 8
+    SplitGroup group[153];
+    // Per entry: the inverse of the normal matrix, half a step of truncation per texel
+    // on entries 2 and 3, the offsets' own share of the error (+infinity for a split not
+    // to be taken) and the runs' lengths.
+    alignas(32) float i11[1600], i12[1600], i22[1600], half2[1600], half3[1600], bias[1600];
+    std::uint8_t n0[1600], n2[1600], n3[1600];
+};
+
+// Running sums of red, green and blue along the axis order: sum[ch][j] over the first j
+// texels, j = 0 ... n, then copies of the total up to index 31.
+struct PrefixSums {
+    alignas(32) float sum[3][32];
+};
+
+// Writes the score of every entry of `layout` to `scores` and returns the first entry of
+// the least score. The score of a split is the residual of its least-squares endpoints,
+// less what all splits share:
+//   per channel, with s0 s2 s3 s1 the runs' sums, t2 = s2 + half2, t3 = s3 + half3,
+//   r1 = (s0 + 0.66 t2) + 0.33 t3, r2 = (s1 + 0.33 t2) + 0.66 t3,
+//   part = w * ((s2 + s3) - (r1 * (r1 * i11 + (2 r2) * i12) + (r2 * r2) * i22)),
+//   score = ((bias + part red) + part green) + part blue.
+// The layout of the splits of n = 2 ... 16 texels, built once on first use.
+const SplitLayout& splitLayout(int n);
+
+using ScoreSplitsFn = int (*)(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
+
+struct Kernels {
+    AssignFn assign;
+    ScoreSplitsFn scoreSplits;
+};
+
+enum class Isa { Scalar, Sse41, Avx2 };
+
+// The best instruction set this processor offers, detected once (KORVIX_DXT_ISA = scalar or
+// sse4.1 in the environment holds it lower).
+Isa detectedIsa();
+// Whether this processor can run `isa`'s kernels.
+bool supported(Isa isa);
+// The kernels of `isa`, which must be supported.
+const Kernels& kernelsFor(Isa isa);
+
+float assignScalar(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
+int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
+float assignSse41(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
+int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
+float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
+int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
+
+// encodeDxt1Block with the kernels of `isa`, which must be supported.
+void encodeColourBlockWith(Isa isa, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q,
+                           std::uint16_t validMask = 0xFFFF);
+
+// The error weights, red, green, blue.
+inline constexpr float kWeight[3] = {0.309f, 0.609f, 0.082f};
+
+}  // namespace dxt::kernels

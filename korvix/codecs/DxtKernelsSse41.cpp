@@ -1,0 +1,101 @@
+#include "codecs/DxtKernels.h"
+
+#include <immintrin.h>
+
+#include <limits>
+
+// Compiled for SSE4.1 function by function, as the AVX2 kernels are.
+#define KORVIX_SSE41 __attribute__((target("sse4.1")))
+
+namespace dxt::kernels {
+
+namespace {
+
+KORVIX_SSE41 inline __m128 weightedError(__m128 pr, __m128 pg, __m128 pb, __m128 r, __m128 g, __m128 b)
+{
+    const __m128 dr = _mm_sub_ps(pr, r), dg = _mm_sub_ps(pg, g), db = _mm_sub_ps(pb, b);
+    const __m128 er = _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(kWeight[0]), dr), dr);
+    const __m128 eg = _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(kWeight[1]), dg), dg);
+    const __m128 eb = _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(kWeight[2]), db), db);
+    return _mm_add_ps(_mm_add_ps(er, eg), eb);
+}
+
+}  // namespace
+
+KORVIX_SSE41 float assignSse41(const BlockTexels& t, const float palette[4][3], std::uint8_t* index)
+{
+    __m128 best[4];
+    __m128i chosen[4];
+    for (int q = 0; q < 4; ++q) {
+        const __m128 r = _mm_loadu_ps(t.cf[0] + 4 * q), g = _mm_loadu_ps(t.cf[1] + 4 * q), b = _mm_loadu_ps(t.cf[2] + 4 * q);
+        __m128 lowest = weightedError(_mm_set1_ps(palette[0][0]), _mm_set1_ps(palette[0][1]), _mm_set1_ps(palette[0][2]), r, g, b);
+        __m128i k = _mm_setzero_si128();
+        for (int j = 1; j < 4; ++j) {
+            const __m128 e = weightedError(_mm_set1_ps(palette[j][0]), _mm_set1_ps(palette[j][1]), _mm_set1_ps(palette[j][2]), r, g, b);
+            const __m128 better = _mm_cmplt_ps(e, lowest);
+            lowest = _mm_blendv_ps(lowest, e, better);
+            k = _mm_blendv_epi8(k, _mm_set1_epi32(j), _mm_castps_si128(better));
+        }
+        best[q] = _mm_mul_ps(lowest, _mm_loadu_ps(t.counts + 4 * q));
+        chosen[q] = k;
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(index),
+                     _mm_packus_epi16(_mm_packs_epi32(chosen[0], chosen[1]), _mm_packs_epi32(chosen[2], chosen[3])));
+
+    // Texel i with i + 8, then with i + 4, then i + 2, then the last pair.
+    const __m128 s4 = _mm_add_ps(_mm_add_ps(best[0], best[2]), _mm_add_ps(best[1], best[3]));
+    const __m128 s2 = _mm_add_ps(s4, _mm_movehl_ps(s4, s4));
+    return _mm_cvtss_f32(_mm_add_ss(s2, _mm_shuffle_ps(s2, s2, 1)));
+}
+
+KORVIX_SSE41 int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
+{
+    const __m128 near = _mm_set1_ps(0.66f), far = _mm_set1_ps(0.33f), two = _mm_set1_ps(2.0f);
+    __m128 lowest = _mm_set1_ps(std::numeric_limits<float>::infinity());
+    __m128i lowestAt = _mm_setzero_si128();
+    const __m128i step = _mm_set1_epi32(4);
+    for (int g = 0; g < layout.groupCount; ++g) {
+        const SplitGroup& group = layout.group[g];
+        __m128 z[3], s2[3], a[3], all[3];
+        for (int ch = 0; ch < 3; ++ch) {
+            const float* sum = prefix.sum[ch];
+            z[ch] = _mm_set1_ps(sum[group.n0]);
+            a[ch] = _mm_set1_ps(sum[group.e2]);
+            s2[ch] = _mm_set1_ps(sum[group.e2] - sum[group.n0]);
+            all[ch] = _mm_set1_ps(sum[n]);
+        }
+        __m128i at = _mm_add_epi32(_mm_set1_epi32(group.first), _mm_setr_epi32(0, 1, 2, 3));
+        for (int c = 0; c < 2 * group.chunks; ++c, at = _mm_add_epi32(at, step)) {
+            const int e = group.first + 4 * c;
+            const __m128 half2 = _mm_loadu_ps(layout.half2 + e), half3 = _mm_loadu_ps(layout.half3 + e);
+            const __m128 i11 = _mm_loadu_ps(layout.i11 + e), i12 = _mm_loadu_ps(layout.i12 + e), i22 = _mm_loadu_ps(layout.i22 + e);
+            __m128 score = _mm_loadu_ps(layout.bias + e);
+            for (int ch = 0; ch < 3; ++ch) {
+                const __m128 q = _mm_loadu_ps(prefix.sum[ch] + group.e2 + 4 * c);
+                const __m128 s3 = _mm_sub_ps(q, a[ch]), s1 = _mm_sub_ps(all[ch], q);
+                const __m128 t2 = _mm_add_ps(s2[ch], half2), t3 = _mm_add_ps(s3, half3);
+                const __m128 r1 = _mm_add_ps(_mm_add_ps(z[ch], _mm_mul_ps(near, t2)), _mm_mul_ps(far, t3));
+                const __m128 r2 = _mm_add_ps(_mm_add_ps(s1, _mm_mul_ps(far, t2)), _mm_mul_ps(near, t3));
+                const __m128 inner = _mm_add_ps(_mm_mul_ps(r1, i11), _mm_mul_ps(_mm_mul_ps(two, r2), i12));
+                const __m128 fit = _mm_add_ps(_mm_mul_ps(r1, inner), _mm_mul_ps(_mm_mul_ps(r2, r2), i22));
+                const __m128 part = _mm_mul_ps(_mm_set1_ps(kWeight[ch]), _mm_sub_ps(_mm_add_ps(s2[ch], s3), fit));
+                score = _mm_add_ps(score, part);
+            }
+            _mm_storeu_ps(scores + e, score);
+            const __m128 better = _mm_cmplt_ps(score, lowest);
+            lowest = _mm_blendv_ps(lowest, score, better);
+            lowestAt = _mm_blendv_epi8(lowestAt, at, _mm_castps_si128(better));
+        }
+    }
+    alignas(16) float value[4];
+    alignas(16) int at[4];
+    _mm_store_ps(value, lowest);
+    _mm_store_si128(reinterpret_cast<__m128i*>(at), lowestAt);
+    int best = 0;
+    for (int l = 1; l < 4; ++l)
+        if (value[l] < value[best] || (value[l] == value[best] && at[l] < at[best]))
+            best = l;
+    return at[best];
+}
+
+}  // namespace dxt::kernels

@@ -1,0 +1,191 @@
+// The main window: menu, five toolbars, the status bar with three panes and the
+// pane layout (volume browser over the tabbed lower-left panes and the info
+// pane on the left; picture view and empty view as icon tabs on the right).
+// It owns the document and is its host: every effect of a document command
+// reaches the screen through the DocumentHost calls below, and after every
+// command one update pass enables and checks the actions by the document's rules.
+#pragma once
+
+#include "document/DocumentHost.h"
+#include "shell/FrameSettings.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class CKestrelDoc;
+class CPictureView;
+class CShortInfoView;
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QSettings;
+class QSlider;
+class QSplitter;
+class QTabWidget;
+class QToolBar;
+class SoundPlayer;
+
+// What the volume browser and its directory tree do for the document; the
+// browser's panes implement it and are plugged in with installLeftPanes.
+class VolumeBrowserHost {
+public:
+    virtual ~VolumeBrowserHost() = default;
+    virtual void clearVolumeBrowser() = 0;
+    virtual void showVolumeBrowser(const VolumeBrowserModel& model) = 0;
+    virtual void activateDirectoryTree() = 0;
+    virtual std::optional<int> selectedEntry() = 0;
+};
+
+class CMainFrame : public QMainWindow, public DocumentHost {
+    Q_OBJECT
+public:
+    // The settings store is passed in: the program uses QSettings("Tessarin",
+    // "Korvix"), the tests a file of their own.
+    explicit CMainFrame(QSettings& settings, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CKestrelDoc& document() { return *m_pDocument; }
+    CPictureView* pictureView() const { return m_pPanePicture; }
+    CShortInfoView* infoView() const { return m_pPaneInfo; }
+    QAction* action(int id) const;
+    QToolBar* mainBar() const { return m_wndMainBar; }
+    QToolBar* mapBar() const { return m_wndMapBar; }
+    QToolBar* viewBar() const { return m_wndViewBar; }
+    QToolBar* selectionBar() const { return m_wndSelectionBar; }
+    QToolBar* imageBar() const { return m_wndImageBar; }
+    QSlider* backgroundSlider() const { return m_pSlider; }
+    int background() const { return m_nBackground; }
+    QString statusText(int pane) const;
+    QSplitter* mainSplitter() const { return m_pSplitMain; }
+    QSplitter* leftSplitter() const { return m_pSplitLeft; }
+    QTabWidget* rightTabs() const { return m_pTabsRight; }
+    QTabWidget* lowerLeftTabs() const { return m_pTabsLeft; }
+    QStringList recentFiles() const { return m_recentFiles; }
+
+    // Replaces the volume browser's and the two lower-left placeholders by the
+    // real panes (any may be null to keep its placeholder) and routes the
+    // document's browser calls to `browser`.
+    void installLeftPanes(QWidget* volumeBrowser, QWidget* fileTree, QWidget* helperTree,
+                          VolumeBrowserHost* browser);
+
+    // The file named on the command line, opened as the document's open
+    // dispatch does; a file that fails leaves the program running.
+    bool openStartupFile(const QString& path);
+    // Runs a command by id as the menu, a toolbar or a key does, then the update pass.
+    void runCommand(int id);
+    // Enables and checks every action by the document's and the frame's rules.
+    void updateCommandStates();
+    // Docks every toolbar in its start arrangement ("Toolbars andocken").
+    void dockToolbars();
+    // Activates a pane by its hot key digit 1 ... 5.
+    void activatePane(int key);
+    void setBackgroundLevel(int level);
+    // A temporary hint in pane 2 while the entry menu is open, and its end.
+    void showMenuHint(const QString& hint);
+    void restoreMenuHint();
+    // The settings as they would be written now.
+    FrameSettings currentSettings() const;
+
+    // ---- DocumentHost ----
+    MessageAnswer messageBox(const std::string& text, const std::string& caption, MessageIcon icon,
+                             MessageButtons buttons) override;
+    void setWaitCursor(bool wait) override;
+    void setStatusText(int pane, const std::string& text) override;
+    void setWindowTitle(const std::string& title) override;
+    void addRecentFile(const std::string& path) override;
+    std::optional<std::string> recentFile(int index) override;
+    void removeRecentFile(int index) override;
+    void setButtonChecked(int id, bool checked) override;
+    bool buttonChecked(int id) override;
+    void setButtonPressed(int id, bool pressed) override;
+    std::array<int, 10> mapButtonIds() override;
+    bool hasPictureView() override;
+    bool pictureViewVisible() override;
+    void activatePictureView() override;
+    void refreshPictureView() override;
+    void setPictureZoom(float zoom) override;
+    void relayoutPictureView() override;
+    void setPictureSmoothing(bool on) override;
+    void emptySelection() override;
+    void clearVolumeBrowser() override;
+    void showVolumeBrowser(const VolumeBrowserModel& model) override;
+    void activateDirectoryTree() override;
+    std::optional<int> selectedEntry() override;
+    void updateAllViews() override;
+    std::optional<std::string> chooseOpenFile(const std::string& filter, const std::string& defaultExtension) override;
+    std::optional<std::string> chooseSaveFile(const std::string& proposedName) override;
+    bool runExportDialog(ExportDialogModel& model) override;
+    std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer& current) override;
+    std::optional<std::string> runRenameDialog(const std::string& oldName) override;
+    bool clipboardHasBitmap() override;
+    std::optional<PixelBitmap> clipboardBitmap() override;
+    void playSound(const std::uint8_t* bytes, std::size_t size) override;
+    PictureGeometry pictureViewGeometry() override;
+    void redrawPictureView() override;
+    bool runSizeDialog(SizeDialogModel& model) override;
+    bool runAdjustmentDialog(AdjustmentDialogModel& model) override;
+
+    // The dialogs of the volume editing and export, plugged in by their library.
+    std::function<bool(ExportDialogModel&)> exportDialog;
+    std::function<std::optional<VolumeDataAnswer>(const VolumeDataAnswer&)> volumeDataDialog;
+    // The size dialog and the brightness, contrast and gamma dialogs over their models.
+    std::function<bool(SizeDialogModel&)> sizeDialog;
+    std::function<bool(AdjustmentDialogModel&)> adjustmentDialog;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolBars();
+    void createStatusBar();
+    void createPanes(const FrameSettings& s);
+    void applyGeometry(const FrameSettings& s);
+    void rebuildRecentMenu();
+    void saveSettings();
+    void scheduleUpdate();
+    QToolBar* makeToolBar(const QString& name, const QString& title, std::initializer_list<int> ids);
+    void placeAfter(QToolBar* anchor, QToolBar* bar);
+
+    QSettings& m_settings;
+    QSplitter* m_pSplitMain = nullptr;
+    QSplitter* m_pSplitLeft = nullptr;
+    QTabWidget* m_pTabsRight = nullptr;
+    QTabWidget* m_pTabsLeft = nullptr;
+    CPictureView* m_pPanePicture = nullptr;
+    QWidget* m_pPaneEmpty = nullptr;
+    QWidget* m_pPaneBrowser = nullptr;
+    QWidget* m_pPaneHelperTree = nullptr;
+    QWidget* m_pPaneFileTree = nullptr;
+    CShortInfoView* m_pPaneInfo = nullptr;
+    QString m_strHint;
+    bool m_bHintShown = false;
+    std::unique_ptr<CKestrelDoc> m_pDocument;
+    VolumeBrowserHost* m_pBrowser = nullptr;
+    std::unique_ptr<SoundPlayer> m_pSound;
+
+    std::map<int, QAction*> m_actions;
+    QActionGroup* m_pMapGroup = nullptr;
+    QActionGroup* m_pModeGroup = nullptr;
+    QMenu* m_pFileMenu = nullptr;
+    QAction* m_pRecentAnchor = nullptr;
+    QList<QAction*> m_recentActions;
+    QStringList m_recentFiles;
+    QLabel* m_wndStatusPanes[3] = {};
+    QToolBar* m_wndMainBar = nullptr;
+    QToolBar* m_wndMapBar = nullptr;
+    QToolBar* m_wndViewBar = nullptr;
+    QToolBar* m_wndSelectionBar = nullptr;
+    QToolBar* m_wndImageBar = nullptr;
+    QSlider* m_pSlider = nullptr;
+    int m_nBackground = FrameSettings::DEFAULT_BACKGROUND;
+    int m_nWaitDepth = 0;
+    bool m_bUpdatePending = false;
+};

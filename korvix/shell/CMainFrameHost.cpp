@@ -1,0 +1,312 @@
+// CMainFrame as the document's host: how each effect of a document command
+// reaches the screen.
+#include "document/CKestrelDoc.h"
+#include "document/CommandIds.h"
+#include "shell/CMainFrame.h"
+#include "shell/SoundPlayer.h"
+#include "views/CPictureView.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QImage>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTabWidget>
+
+#include <cstring>
+
+namespace {
+
+// "Name (*.x)|*.x|...||" as the document gives it, as a Qt file dialog filter.
+QString dialogFilter(const std::string& filter)
+{
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty())
+            break;
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out.append(parts[i].contains(QLatin1Char('(')) ? parts[i] : parts[i] + " (" + patterns + ")");
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+}  // namespace
+
+MessageAnswer CMainFrame::messageBox(const std::string& text, const std::string& caption, MessageIcon icon,
+                                     MessageButtons buttons)
+{
+    QMessageBox::Icon qicon = QMessageBox::NoIcon;
+    switch (icon) {
+    case MessageIcon::Information: qicon = QMessageBox::Information; break;
+    case MessageIcon::Error: qicon = QMessageBox::Critical; break;
+    case MessageIcon::Warning: qicon = QMessageBox::Warning; break;
+    case MessageIcon::Question: qicon = QMessageBox::Question; break;
+    case MessageIcon::None: break;
+    }
+    QMessageBox::StandardButtons qbuttons = QMessageBox::Ok;
+    if (buttons == MessageButtons::OkCancel)
+        qbuttons = QMessageBox::Ok | QMessageBox::Cancel;
+    else if (buttons == MessageButtons::YesNo)
+        qbuttons = QMessageBox::Yes | QMessageBox::No;
+    const QString title = caption.empty() ? QStringLiteral("Korvix") : QString::fromStdString(caption);
+    QMessageBox box(qicon, title, QString::fromStdString(text), qbuttons, this);
+    box.setTextFormat(Qt::PlainText);
+    const std::pair<QMessageBox::StandardButton, const char*> german[] = {
+        {QMessageBox::Cancel, "Abbrechen"}, {QMessageBox::Yes, "Ja"}, {QMessageBox::No, "Nein"}};
+    for (const auto& [button, text] : german)
+        if (QAbstractButton* b = box.button(button))
+            b->setText(QString::fromUtf8(text));
+    // A message is read with the arrow, even in the middle of a long operation.
+    const int depth = m_nWaitDepth;
+    if (depth > 0)
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int answer = box.exec();
+    if (depth > 0)
+        QApplication::restoreOverrideCursor();
+    switch (answer) {
+    case QMessageBox::Cancel: return MessageAnswer::Cancel;
+    case QMessageBox::Yes: return MessageAnswer::Yes;
+    case QMessageBox::No: return MessageAnswer::No;
+    default: return buttons == MessageButtons::OkCancel && answer != QMessageBox::Ok ? MessageAnswer::Cancel
+                                                                                      : MessageAnswer::Ok;
+    }
+}
+
+void CMainFrame::setWaitCursor(bool wait)
+{
+    if (wait) {
+        if (m_nWaitDepth++ == 0)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else if (m_nWaitDepth > 0) {
+        if (--m_nWaitDepth == 0)
+            QApplication::restoreOverrideCursor();
+    }
+}
+
+void CMainFrame::setStatusText(int pane, const std::string& text)
+{
+    if (pane < 0 || pane > 2)
+        return;
+    m_wndStatusPanes[pane]->setText(QString::fromStdString(text));
+    if (pane == 2)
+        m_bHintShown = false;
+    if (m_wndStatusPanes[pane]->isVisible())
+        m_wndStatusPanes[pane]->repaint();
+}
+
+void CMainFrame::setWindowTitle(const std::string& title)
+{
+    QMainWindow::setWindowTitle(QString::fromStdString(title));
+}
+
+void CMainFrame::addRecentFile(const std::string& path)
+{
+    const QString p = QString::fromStdString(path);
+    m_recentFiles.removeAll(p);
+    m_recentFiles.prepend(p);
+    while (m_recentFiles.size() > FrameSettings::RECENT_FILES)
+        m_recentFiles.removeLast();
+    FrameSettings::saveRecentFiles(m_settings, m_recentFiles);
+    rebuildRecentMenu();
+}
+
+std::optional<std::string> CMainFrame::recentFile(int index)
+{
+    if (index < 0 || index >= m_recentFiles.size())
+        return std::nullopt;
+    return m_recentFiles[index].toStdString();
+}
+
+void CMainFrame::removeRecentFile(int index)
+{
+    if (index < 0 || index >= m_recentFiles.size())
+        return;
+    m_recentFiles.removeAt(index);
+    FrameSettings::saveRecentFiles(m_settings, m_recentFiles);
+    rebuildRecentMenu();
+}
+
+void CMainFrame::setButtonChecked(int id, bool checked)
+{
+    if (QAction* a = action(id); a && a->isCheckable())
+        a->setChecked(checked);
+}
+
+bool CMainFrame::buttonChecked(int id)
+{
+    const QAction* a = action(id);
+    return a && a->isChecked();
+}
+
+// A pressed look without a check state has no meaning for a Qt tool button;
+// the check groups show which map and which mode are current.
+void CMainFrame::setButtonPressed(int, bool) {}
+
+std::array<int, 10> CMainFrame::mapButtonIds()
+{
+    std::array<int, 10> ids{};
+    std::copy(std::begin(MAP_COMMANDS), std::end(MAP_COMMANDS), ids.begin());
+    return ids;
+}
+
+bool CMainFrame::hasPictureView() { return m_pPanePicture != nullptr; }
+
+bool CMainFrame::pictureViewVisible()
+{
+    return m_pTabsRight->currentWidget() == m_pPanePicture;
+}
+
+void CMainFrame::activatePictureView()
+{
+    m_pTabsRight->setCurrentWidget(m_pPanePicture);
+}
+
+void CMainFrame::refreshPictureView() { m_pPanePicture->fullUpdate(); }
+
+void CMainFrame::setPictureZoom(float zoom)
+{
+    if (zoom == 1.0f)
+        m_pPanePicture->resetZoom();
+    else
+        m_pPanePicture->setZoom(zoom);
+}
+
+void CMainFrame::relayoutPictureView() { m_pPanePicture->refresh(); }
+
+void CMainFrame::setPictureSmoothing(bool on) { m_pPanePicture->setSmooth(on); }
+
+void CMainFrame::emptySelection() { m_pPanePicture->viewport()->update(); }
+
+void CMainFrame::clearVolumeBrowser()
+{
+    if (m_pBrowser)
+        m_pBrowser->clearVolumeBrowser();
+}
+
+void CMainFrame::showVolumeBrowser(const VolumeBrowserModel& model)
+{
+    if (m_pBrowser)
+        m_pBrowser->showVolumeBrowser(model);
+}
+
+void CMainFrame::activateDirectoryTree()
+{
+    m_pTabsLeft->setCurrentIndex(1);
+    if (m_pBrowser)
+        m_pBrowser->activateDirectoryTree();
+}
+
+std::optional<int> CMainFrame::selectedEntry()
+{
+    return m_pBrowser ? m_pBrowser->selectedEntry() : std::nullopt;
+}
+
+void CMainFrame::updateAllViews()
+{
+    m_pPanePicture->viewport()->update();
+    scheduleUpdate();
+}
+
+std::optional<std::string> CMainFrame::chooseOpenFile(const std::string& filter, const std::string& defaultExtension)
+{
+    QFileDialog dialog(this, QStringLiteral("Öffnen"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(dialogFilter(filter));
+    QString ext = QString::fromStdString(defaultExtension);
+    if (ext.startsWith(QLatin1Char('.')))
+        ext.remove(0, 1);
+    dialog.setDefaultSuffix(ext);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
+std::optional<std::string> CMainFrame::chooseSaveFile(const std::string& proposedName)
+{
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Speichern unter"),
+                                                      QString::fromStdString(proposedName));
+    if (path.isEmpty())
+        return std::nullopt;
+    return path.toStdString();
+}
+
+bool CMainFrame::runExportDialog(ExportDialogModel& model)
+{
+    if (exportDialog)
+        return exportDialog(model);
+    messageBox("Der Export-Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information,
+               MessageButtons::Ok);
+    return false;
+}
+
+PictureGeometry CMainFrame::pictureViewGeometry()
+{
+    return m_pPanePicture->pictureGeometry();
+}
+
+void CMainFrame::redrawPictureView()
+{
+    m_pPanePicture->refresh();
+}
+
+bool CMainFrame::runSizeDialog(SizeDialogModel& model)
+{
+    return sizeDialog && sizeDialog(model);
+}
+
+bool CMainFrame::runAdjustmentDialog(AdjustmentDialogModel& model)
+{
+    return adjustmentDialog && adjustmentDialog(model);
+}
+
+std::optional<VolumeDataAnswer> CMainFrame::runVolumeDataDialog(const VolumeDataAnswer& current)
+{
+    if (volumeDataDialog)
+        return volumeDataDialog(current);
+    messageBox("Der Dialog für globale QORB-Daten ist in dieser Version nicht verfügbar.", "",
+               MessageIcon::Information, MessageButtons::Ok);
+    return std::nullopt;
+}
+
+std::optional<std::string> CMainFrame::runRenameDialog(const std::string& oldName)
+{
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, QStringLiteral("Umbenennen"), QStringLiteral("Neuer Name:"),
+                                               QLineEdit::Normal, QString::fromStdString(oldName), &ok);
+    if (!ok)
+        return std::nullopt;
+    return name.toStdString();
+}
+
+bool CMainFrame::clipboardHasBitmap()
+{
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    return mime && mime->hasImage();
+}
+
+// The clipboard's picture as a 32-bit bitmap without alpha, as a pasted
+// device-independent bitmap arrives.
+std::optional<PixelBitmap> CMainFrame::clipboardBitmap()
+{
+    const QImage image = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+    if (image.isNull())
+        return std::nullopt;
+    PixelBitmap bitmap;
+    bitmap.create(image.width(), image.height(), 32, false);
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(bitmap.row(y), image.constScanLine(y), static_cast<std::size_t>(image.width()) * 4);
+    return bitmap;
+}
+
+void CMainFrame::playSound(const std::uint8_t* bytes, std::size_t size)
+{
+    m_pSound->play(bytes, size);
+}

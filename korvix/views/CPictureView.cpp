@@ -1,0 +1,266 @@
+#include "views/CPictureView.h"
+
+#include "document/CKestrelDoc.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+CPictureView::CPictureView(QWidget* parent) : QAbstractScrollArea(parent)
+{
+    viewport()->setMouseTracking(true);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAttribute(Qt::WA_NoSystemBackground);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    updateScrollRange();
+}
+
+CPictureView::~CPictureView() = default;
+
+const PixelBitmap* CPictureView::drawnBitmap() const
+{
+    if (!m_pDoc || !m_pDoc->shown())
+        return nullptr;
+    if (m_bSmooth && m_pSmoothed)
+        return m_pSmoothed.get();
+    return m_pDoc->shown();
+}
+
+PictureGeometry CPictureView::pictureGeometry() const
+{
+    PictureGeometry g;
+    g.clientWidth = viewport()->width();
+    g.clientHeight = viewport()->height();
+    if (m_pDoc && m_pDoc->shown()) {
+        g.imageWidth = m_pDoc->shown()->width();
+        g.imageHeight = m_pDoc->shown()->height();
+    }
+    g.zoom = static_cast<int>(m_zoom);
+    g.scrollX = horizontalScrollBar()->value();
+    g.scrollY = verticalScrollBar()->value();
+    return g;
+}
+
+QRect CPictureView::imageRectOnScreen() const
+{
+    const PictureGeometry g = pictureGeometry();
+    return QRect(g.originX() - g.scrollX, g.originY() - g.scrollY, g.zoomedWidth(), g.zoomedHeight());
+}
+
+void CPictureView::updateScrollRange()
+{
+    const PictureGeometry g = pictureGeometry();
+    // The framework's defaults: a page is the client size, a line a tenth of it.
+    auto set = [](QScrollBar* bar, int limit, int page) {
+        bar->setRange(0, limit);
+        bar->setPageStep(std::max(1, page));
+        bar->setSingleStep(std::max(1, page / 10));
+    };
+    set(horizontalScrollBar(), g.scrollLimitX(), g.clientWidth);
+    set(verticalScrollBar(), g.scrollLimitY(), g.clientHeight);
+}
+
+void CPictureView::refresh()
+{
+    updateScrollRange();
+    viewport()->update();
+}
+
+void CPictureView::setZoom(float factor)
+{
+    if (factor == m_zoom)
+        return;
+    m_zoom = factor;
+    refresh();
+    if (m_pDoc)
+        m_pDoc->setZoomCopy(factor);
+    emit statusText(1, QString::fromStdString(pictureZoomText(static_cast<int>(factor))));
+}
+
+void CPictureView::resetZoom()
+{
+    if (m_zoom == 1.0f)
+        return;
+    m_zoom = 1.0f;
+    if (m_pDoc)
+        m_pDoc->setZoomCopy(1.0f);
+    emit statusText(1, QString::fromStdString(pictureZoomText(1)));
+}
+
+void CPictureView::fullUpdate()
+{
+    if (!m_pDoc || !m_pDoc->shown()) {
+        emit statusText(0, QStringLiteral(" "));
+        emit statusText(1, QStringLiteral(" "));
+        refresh();
+        return;
+    }
+    if (m_bSmooth) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_pSmoothed = m_pDoc->smoothedImage();
+        QApplication::restoreOverrideCursor();
+    }
+    refresh();
+    const PixelBitmap& shown = *m_pDoc->shown();
+    emit statusText(0, QString::fromStdString(pictureSizeText(shown.width(), shown.height())));
+    emit statusText(1, QString::fromStdString(pictureZoomText(static_cast<int>(m_zoom))));
+}
+
+void CPictureView::setSmooth(bool on)
+{
+    m_bSmooth = on;
+    if (!on)
+        m_pSmoothed.reset();
+}
+
+void CPictureView::setBackgroundLevel(int level)
+{
+    level = std::clamp(level, 0, 255);
+    m_background = QColor(level, level, level);
+    viewport()->update();
+}
+
+// Draws the visible part of the bitmap, one stored row at a time: each row is
+// wrapped in a QImage without copying (the bitmap keeps its rows bottom-up, so
+// one image over the whole block would stand on its head), and every picture
+// pixel becomes a zoom x zoom block with no smoothing.
+void CPictureView::drawPicture(QPainter& painter, const QRect& clip, const PictureGeometry& g) const
+{
+    const PixelBitmap* bmp = drawnBitmap();
+    if (!bmp || bmp->bitsPerPixel() != 32 || bmp->width() != g.imageWidth || bmp->height() != g.imageHeight)
+        return;
+    const int z = g.zoom;
+    const int left = g.originX() - g.scrollX;  // client position of pixel (0, 0)
+    const int top = g.originY() - g.scrollY;
+    const QRect visible = clip.intersected(QRect(left, top, g.zoomedWidth(), g.zoomedHeight()));
+    if (visible.isEmpty())
+        return;
+    const int x0 = (visible.left() - left) / z;
+    const int x1 = (visible.right() - left) / z;  // inclusive
+    const int y0 = (visible.top() - top) / z;
+    const int y1 = (visible.bottom() - top) / z;
+    const int columns = x1 - x0 + 1;
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    const QRect source(x0, 0, columns, 1);
+    for (int y = y0; y <= y1; ++y) {
+        const QImage row(bmp->row(y), bmp->width(), 1, bmp->bytesPerLine(), QImage::Format_RGB32);
+        painter.drawImage(QRect(left + x0 * z, top + y * z, columns * z, z), row, source);
+    }
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+void CPictureView::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(viewport());
+    const QRect clip = event->rect();
+    painter.fillRect(clip, m_background);
+    const PictureGeometry g = pictureGeometry();
+    if (!m_pDoc || !m_pDoc->ready() || !g.hasPicture())
+        return;
+    drawPicture(painter, clip, g);
+    m_imageRect = QRect(g.originX(), g.originY(), g.zoomedWidth(), g.zoomedHeight());
+    if (g.frameLinesShown()) {
+        QPen pen(QColor(100, 100, 100), 1, Qt::DashLine);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        const int xl = g.originX() - 1 - g.scrollX, xr = g.originX() + g.zoomedWidth() - g.scrollX;
+        const int yt = g.originY() - 1 - g.scrollY, yb = g.originY() + g.zoomedHeight() - g.scrollY;
+        painter.drawLine(xl, 0, xl, g.clientHeight);
+        painter.drawLine(xr, 0, xr, g.clientHeight);
+        painter.drawLine(0, yt, g.clientWidth, yt);
+        painter.drawLine(0, yb, g.clientWidth, yb);
+    }
+}
+
+void CPictureView::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollRange();
+}
+
+void CPictureView::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+void CPictureView::reportPixel(const QPoint& client)
+{
+    const MapSet* maps = m_pDoc ? m_pDoc->maps() : nullptr;
+    if (m_bDragging || !maps || !m_pDoc->ready() || m_pDoc->currentMap() >= maps->count()) {
+        emit readoutCleared();
+        return;
+    }
+    const PixelBitmap& map = (*maps)[m_pDoc->currentMap()];
+    const auto p = pictureGeometry().pixelAt(client.x(), client.y());
+    if (!p || p->x >= map.width() || p->y >= map.height() || map.bitsPerPixel() != 32) {
+        emit readoutCleared();
+        return;
+    }
+    emit pixelReadout(readPixel(map, p->x, p->y));
+}
+
+void CPictureView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton) {
+        if (m_pDoc && m_pDoc->ready() && pictureGeometry().panAllowed()) {
+            m_dragPoint = event->position().toPoint();
+            if (!m_bDragging) {
+                m_bDragging = true;
+                viewport()->setCursor(Qt::ClosedHandCursor);
+            }
+        }
+        return;
+    }
+    QAbstractScrollArea::mousePressEvent(event);
+}
+
+void CPictureView::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint at = event->position().toPoint();
+    reportPixel(at);
+    if (m_bDragging) {
+        const auto step = pictureGeometry().panStep(m_dragPoint.x(), m_dragPoint.y(), at.x(), at.y());
+        if (step.dx)
+            horizontalScrollBar()->setValue(horizontalScrollBar()->value() + step.dx);
+        if (step.dy)
+            verticalScrollBar()->setValue(verticalScrollBar()->value() + step.dy);
+        m_dragPoint = at;
+    }
+}
+
+void CPictureView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton && m_bDragging) {
+        m_bDragging = false;
+        viewport()->unsetCursor();
+        return;
+    }
+    QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+void CPictureView::wheelEvent(QWheelEvent* event)
+{
+    if (event->modifiers() & Qt::ControlModifier) {
+        const int delta = event->angleDelta().y();
+        if (delta != 0)
+            emit zoomStepRequested(delta > 0 ? 1 : -1);
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::wheelEvent(event);
+}
+
+void CPictureView::leaveEvent(QEvent* event)
+{
+    if (!m_bDragging)
+        emit readoutCleared();
+    QAbstractScrollArea::leaveEvent(event);
+}

@@ -1,0 +1,98 @@
+#include "views/browser/CHelperTree.h"
+
+#include "document/EntryRecord.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QStyle>
+
+namespace {
+
+QIcon directoryIcon(const QStyle* style)
+{
+    // Closed folder normally, open folder while selected.
+    QIcon icon;
+    icon.addPixmap(style->standardIcon(QStyle::SP_DirClosedIcon).pixmap(16), QIcon::Normal);
+    icon.addPixmap(style->standardIcon(QStyle::SP_DirOpenIcon).pixmap(16), QIcon::Selected);
+    return icon;
+}
+
+}  // namespace
+
+CHelperTree::CHelperTree(QWidget* parent) : QTreeWidget(parent)
+{
+    setObjectName("helperTree");
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setRootIsDecorated(true);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setMouseTracking(true);  // hot tracking
+    connect(this, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current, QTreeWidgetItem*) { onCurrentItemChanged(current); });
+}
+
+void CHelperTree::clearTree()
+{
+    const QSignalBlocker block(this);
+    clear();
+    m_items.clear();
+}
+
+void CHelperTree::build(const VolumeBrowserModel& model)
+{
+    setUpdatesEnabled(false);
+    clearTree();
+    const QIcon icon = directoryIcon(style());
+    auto makeItem = [&](QTreeWidgetItem* parent, const std::string& name, int data, bool bold) {
+        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+        item->setText(0, QString::fromStdString(name));
+        item->setIcon(0, icon);
+        item->setData(0, Qt::UserRole, data);
+        if (bold) {
+            QFont f = item->font(0);
+            f.setBold(true);
+            item->setFont(0, f);
+        }
+        m_items[data] = item;
+        return item;
+    };
+    {
+        const QSignalBlocker block(this);
+        QTreeWidgetItem* root = makeItem(nullptr, model.rootName, ITEM_VOLUME_ROOT, model.rootBold);
+        for (const auto& d : model.directories) {
+            auto parent = m_items.find(d.parent == PARENT_TOP_LEVEL ? ITEM_VOLUME_ROOT : d.parent);
+            makeItem(parent == m_items.end() ? root : parent->second, d.name, d.index, d.bold);
+        }
+        expandAll();
+    }
+    if (model.selectedItem != -1)
+        selectDirectory(model.selectedItem);
+    setUpdatesEnabled(true);
+}
+
+QTreeWidgetItem* CHelperTree::itemFor(int itemData) const
+{
+    const auto it = m_items.find(itemData);
+    return it == m_items.end() ? nullptr : it->second;
+}
+
+void CHelperTree::selectDirectory(int itemData)
+{
+    QTreeWidgetItem* item = itemFor(itemData);
+    if (!item)
+        return;
+    m_bProgrammatic = true;
+    setCurrentItem(item);
+    scrollToItem(item);
+    m_bProgrammatic = false;
+}
+
+void CHelperTree::onCurrentItemChanged(QTreeWidgetItem* current)
+{
+    // Covers mouse, keyboard, and a collapse that moves the selection onto the
+    // collapsed item; the browser's own selections send nothing.
+    if (m_bProgrammatic || !current)
+        return;
+    emit directoryPageRequested(current->data(0, Qt::UserRole).toInt());
+}

@@ -1,0 +1,378 @@
+#include "views/browser/CQORBView.h"
+
+#include "common/Text.h"
+#include "document/CKestrelDoc.h"
+#include "document/EntryMenuRules.h"
+#include "views/browser/CEntryListCtrl.h"
+#include "views/browser/CSearchDialog.h"
+#include "views/browser/EntryPageModel.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The wait cursor for the length of a scope.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+QToolButton* makeButton(QWidget* parent, const char* name, QStyle::StandardPixmap icon, const QString& tip)
+{
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setIcon(parent->style()->standardIcon(icon));
+    b->setToolTip(tip);
+    b->setAutoRaise(true);
+    b->setEnabled(false);
+    return b;
+}
+
+}  // namespace
+
+CQORBView::CQORBView(QWidget* parent)
+    : QWidget(parent),
+      m_pModel(new EntryPageModel(m_pages, this)),
+      m_pList(new CEntryListCtrl(this)),
+      m_pCaption(new QLabel(this)),
+      m_pNotice(new QLabel(QStringLiteral(" Keine Dateien im selektierten QORB-Verzeichnis."), this))
+{
+    setObjectName("qorbView");
+    m_pScroll = makeButton(this, "scrollIntoView", QStyle::SP_ArrowRight,
+                           QStringLiteral("Selektierten Eintrag in sichtbaren Bereich schieben"));
+    m_pSearch = makeButton(this, "search", QStyle::SP_FileDialogContentsView,
+                           QStringLiteral("Objekt im aktuellen Verzeichnis oder im ganzen QORB-Volume suchen"));
+    m_pSortName = makeButton(this, "sortByName", QStyle::SP_FileDialogListView,
+                             QStringLiteral("Objekte nach Namen sortieren"));
+    m_pSortSize = makeButton(this, "sortBySize", QStyle::SP_FileDialogDetailedView,
+                             QStringLiteral("Objekte nach Größe sortieren"));
+    m_pDirection = makeButton(this, "direction", QStyle::SP_ArrowUp, QStringLiteral("Sortierrichtung (auf/ab)"));
+    m_pDirection->setCheckable(true);
+    m_pPrevious = makeButton(this, "previous", QStyle::SP_ArrowBack,
+                             QStringLiteral("Voriges Verzeichnis mit Dateien anzeigen"));
+    m_pNext = makeButton(this, "next", QStyle::SP_ArrowForward,
+                         QStringLiteral("Nächstes Verzeichnis mit Dateien anzeigen"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(3, 3, 3, 3);
+    buttons->setSpacing(3);
+    for (QToolButton* b : {m_pScroll, m_pSearch})
+        buttons->addWidget(b);
+    buttons->addSpacing(8);
+    for (QToolButton* b : {m_pSortName, m_pSortSize, m_pDirection})
+        buttons->addWidget(b);
+    buttons->addSpacing(8);
+    for (QToolButton* b : {m_pPrevious, m_pNext})
+        buttons->addWidget(b);
+    buttons->addStretch();
+
+    m_pCaption->setObjectName("pageCaption");
+    m_pCaption->setAutoFillBackground(true);
+    m_pCaption->setBackgroundRole(QPalette::Mid);
+    m_pCaption->setVisible(false);
+    m_pNotice->setObjectName("notice");
+    m_pNotice->setVisible(false);
+    m_pNotice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_pList->setModel(m_pModel);
+    m_pList->setVisible(false);
+    m_pList->setReplaceFromImageRule(
+        [this](int entry) { return EntryMenuRules::replaceFromImageEnabled(m_pDoc, entry); });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(buttons);
+    layout->addWidget(m_pCaption);
+    layout->addWidget(m_pList, 1);
+    layout->addWidget(m_pNotice);
+    layout->addStretch();
+
+    connect(m_pScroll, &QToolButton::clicked, this, &CQORBView::scrollSelectedIntoView);
+    connect(m_pSearch, &QToolButton::clicked, this, &CQORBView::searchCommand);
+    connect(m_pSortName, &QToolButton::clicked, this, &CQORBView::sortByName);
+    connect(m_pSortSize, &QToolButton::clicked, this, &CQORBView::sortBySize);
+    connect(m_pDirection, &QToolButton::clicked, this, &CQORBView::toggleDirection);
+    connect(m_pPrevious, &QToolButton::clicked, this, &CQORBView::previousPage);
+    connect(m_pNext, &QToolButton::clicked, this, &CQORBView::nextPage);
+    connect(m_pList, &CEntryListCtrl::entryPicked, this, &CQORBView::pick);
+    connect(m_pList, &CEntryListCtrl::hovered, this, &CQORBView::hover);
+    connect(m_pList, &CEntryListCtrl::menuOpened, this, &CQORBView::statusHintShown);
+    connect(m_pList, &CEntryListCtrl::menuClosed, this, &CQORBView::statusHintRestored);
+    connect(m_pList, &CEntryListCtrl::commandChosen, this, &CQORBView::entryCommand);
+    connect(m_pList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { syncSelection(); });
+    updateButtons();
+}
+
+CQORBView::~CQORBView() = default;
+
+QToolButton* CQORBView::button(const char* name) const
+{
+    return findChild<QToolButton*>(QLatin1String(name));
+}
+
+const std::vector<EntryRecord>* CQORBView::records() const
+{
+    return m_pDoc ? &m_pDoc->entryRecords() : nullptr;
+}
+
+void CQORBView::showVolume(const VolumeBrowserModel& model)
+{
+    m_pages.build(model);
+    m_pModel->setPage(-1);
+    showPage(m_pages.pageShownAfterOpening());
+}
+
+void CQORBView::removeAllPages()
+{
+    m_pages.clear();
+    m_pModel->setPage(-1);
+    m_pList->setVisible(false);
+    m_pCaption->setVisible(false);
+    m_pNotice->setVisible(false);
+    updateButtons();
+}
+
+void CQORBView::showPage(int page)
+{
+    m_pages.showPage(page);
+    const int shown = m_pages.currentPage();
+    if (m_pModel->page() != shown)
+        m_pModel->setPage(shown);
+    const bool hasPage = m_pages.hasCurrentPage();
+    m_pList->setVisible(hasPage);
+    m_pCaption->setVisible(hasPage);
+    if (hasPage) {
+        m_pCaption->setText(QLatin1Char(' ') + QString::fromStdString(m_pages.current()->title));
+        const int row = m_pages.rowOf(shown, m_pages.current()->selectedEntry);
+        if (row >= 0)
+            selectRow(row);
+    }
+    m_pNotice->setVisible(m_pages.noticeVisible());
+    updateButtons();
+}
+
+void CQORBView::updateButtons()
+{
+    const VolumePages::Buttons b = m_pages.buttons();
+    const bool sortInput = m_pages.sortControlsEnabled();
+    m_pScroll->setEnabled(b.scrollIntoView);
+    m_pSearch->setEnabled(b.search);
+    m_pSortName->setEnabled(b.sortByName && sortInput);
+    m_pSortSize->setEnabled(b.sortBySize && sortInput);
+    m_pDirection->setEnabled(sortInput);
+    m_pPrevious->setEnabled(b.previous);
+    m_pNext->setEnabled(b.next);
+}
+
+std::optional<int> CQORBView::selectedEntry() const
+{
+    const VolumePages::Page* p = m_pages.current();
+    if (!p || p->selectedEntry < 0)
+        return std::nullopt;
+    return p->selectedEntry;
+}
+
+void CQORBView::showDirectory(int itemData)
+{
+    if (!m_pDoc || !m_pDoc->volumeOpen())
+        return;
+    const auto page =
+        VolumePages::pageForTreeItem(itemData, m_pDoc->entryRecords(), m_pages.rootPagePresent(), m_pages.rootPage());
+    if (page)
+        showPage(*page);
+}
+
+void CQORBView::selectRow(int row)
+{
+    const QModelIndex i = m_pModel->index(row);
+    m_pList->selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect);
+}
+
+void CQORBView::syncSelection()
+{
+    const QModelIndexList rows = m_pList->selectionModel()->selectedRows();
+    const int entry = rows.isEmpty() ? -1 : m_pModel->entryAt(rows.front().row());
+    if (m_pages.hasCurrentPage())
+        m_pages.setSelectedEntry(m_pages.currentPage(), entry);
+    updateButtons();
+}
+
+bool CQORBView::isSelectedRow(int row) const
+{
+    const auto selected = selectedEntry();
+    return selected && *selected == m_pModel->entryAt(row);
+}
+
+void CQORBView::pick(int row)
+{
+    const int entry = m_pModel->entryAt(row);
+    if (entry < 0)
+        return;
+    syncSelection();
+    m_pScroll->setEnabled(true);
+    if (m_pDoc)
+        m_pDoc->loadMaps("", true, false, entry);
+}
+
+void CQORBView::hover(int row)
+{
+    const int entry = m_pModel->entryAt(row);
+    const auto* recs = records();
+    if (entry < 0 || !recs || static_cast<std::size_t>(entry) >= recs->size()) {
+        emit hoverCleared();
+        return;
+    }
+    emit entryHovered(EntryReadout::fromRecord((*recs)[static_cast<std::size_t>(entry)]));
+}
+
+void CQORBView::sortWith(bool (VolumePages::*sort)(const std::vector<EntryRecord>&))
+{
+    const auto* recs = records();
+    if (!recs || !m_pages.hasCurrentPage())
+        return;
+    {
+        WaitCursor wait;
+        m_pList->setUpdatesEnabled(false);
+        (m_pages.*sort)(*recs);
+        m_pModel->reload();
+        const int row = m_pages.rowOf(m_pages.currentPage(), m_pages.current()->selectedEntry);
+        if (row >= 0)
+            selectRow(row);
+        m_pList->setUpdatesEnabled(true);
+    }
+    m_pList->setFocus();
+}
+
+void CQORBView::sortByName()
+{
+    sortWith(&VolumePages::sortByName);
+}
+
+void CQORBView::sortBySize()
+{
+    sortWith(&VolumePages::sortBySize);
+}
+
+void CQORBView::toggleDirection()
+{
+    m_pages.toggleDescending();
+    {
+        const QSignalBlocker block(m_pDirection);
+        m_pDirection->setChecked(m_pages.descending());
+    }
+    m_pDirection->setIcon(style()->standardIcon(m_pages.descending() ? QStyle::SP_ArrowDown : QStyle::SP_ArrowUp));
+    m_pList->setFocus();
+}
+
+void CQORBView::scrollSelectedIntoView()
+{
+    if (m_pages.hasCurrentPage()) {
+        const int row = m_pages.rowOf(m_pages.currentPage(), m_pages.current()->selectedEntry);
+        if (row >= 0)
+            m_pList->scrollTo(m_pModel->index(row));
+    }
+    m_pList->setFocus();
+}
+
+void CQORBView::searchCommand()
+{
+    CSearchDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    search(dialog.name(), dialog.allDirectories());
+}
+
+void CQORBView::search(const QString& name, bool allDirectories)
+{
+    if (name.isEmpty())
+        return;
+    // A name with a character the volume cannot hold matches nothing.
+    const auto latin1 = korvix::utf8ToLatin1(name.left(static_cast<qsizetype>(VolumePages::MAX_SEARCH)).toStdString());
+    {
+        WaitCursor wait;
+        const auto hit = latin1 ? m_pages.search(*latin1, allDirectories) : std::nullopt;
+        if (hit && hit->acrossPages) {
+            m_pages.setSelectedEntry(hit->page, hit->entry);
+            if (const auto* recs = records())
+                emit directorySelected(VolumePages::directoryItemOf(hit->entry, *recs));
+            if (m_pDoc)
+                m_pDoc->loadMaps("", true, false, hit->entry);
+            showPage(hit->page);
+            selectRow(hit->row);
+            m_pList->scrollTo(m_pModel->index(hit->row));
+        } else if (hit) {
+            selectRow(hit->row);
+            m_pList->scrollTo(m_pModel->index(hit->row));
+        }
+    }
+    m_pList->setFocus();
+}
+
+void CQORBView::previousPage()
+{
+    if (const auto p = m_pages.previousPage()) {
+        showPage(*p);
+        const VolumePages::Page* page = m_pages.current();
+        if (page && !page->items.empty())
+            if (const auto* recs = records())
+                emit directorySelected(VolumePages::directoryItemOf(page->items.front().index, *recs));
+        m_pList->setFocus();
+    }
+}
+
+void CQORBView::nextPage()
+{
+    if (const auto p = m_pages.nextPage()) {
+        showPage(*p);
+        const VolumePages::Page* page = m_pages.current();
+        if (page && !page->items.empty())
+            if (const auto* recs = records())
+                emit directorySelected(VolumePages::directoryItemOf(page->items.front().index, *recs));
+        m_pList->setFocus();
+    }
+}
+
+void CQORBView::entryCommand(int command, int row)
+{
+    const int entry = m_pModel->entryAt(row);
+    if (!m_pDoc || entry < 0 || static_cast<std::size_t>(entry) >= m_pDoc->entryRecords().size())
+        return;
+    const std::uint32_t marksBefore = m_pDoc->entryRecords()[static_cast<std::size_t>(entry)].marks;
+    const std::string text = m_pages.itemText(entry).value_or("");
+    const bool selected = isSelectedRow(row);
+    bool replaced = false;
+    switch (command) {
+    case CEntryListCtrl::CMD_EXTRACT:
+        m_pDoc->extractEntry(entry);
+        return;
+    case CEntryListCtrl::CMD_LOAD:
+        m_pDoc->loadMaps("", true, false, entry);
+        return;
+    case CEntryListCtrl::CMD_RENAME:
+        if (m_pDoc->renameCommand(entry, korvix::latin1ToUtf8(text), selected)) {
+            const auto& r = m_pDoc->entryRecords()[static_cast<std::size_t>(entry)];
+            m_pages.setItemText(entry, VolumePages::textAfterRename(r.name.view(), marksBefore));
+            m_pModel->textChanged(row);
+        }
+        return;
+    case CEntryListCtrl::CMD_REPLACE_IMAGE:
+        replaced = m_pDoc->replaceEntryFromImage(entry);
+        break;
+    case CEntryListCtrl::CMD_REPLACE_FILE:
+        replaced = m_pDoc->replaceEntryFromFile(entry, selected);
+        break;
+    default:
+        return;
+    }
+    if (replaced) {
+        m_pages.setItemText(entry, VolumePages::textAfterReplace(text, marksBefore));
+        m_pModel->textChanged(row);
+    }
+}

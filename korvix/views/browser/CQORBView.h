@@ -1,0 +1,94 @@
+// The volume browser's page view: a row of buttons (scroll into view, search,
+// sort by name and size with the direction, previous and next directory with
+// files), the caption of the shown page, its file list and the notice shown
+// when the selected directory holds no files. The rules live in VolumePages;
+// every entry command runs the document's code.
+#pragma once
+
+#include "document/EntryReadout.h"
+#include "document/VolumePages.h"
+
+#include <QWidget>
+
+class CEntryListCtrl;
+class CKestrelDoc;
+class EntryPageModel;
+class QLabel;
+class QToolButton;
+
+class CQORBView : public QWidget {
+    Q_OBJECT
+public:
+    explicit CQORBView(QWidget* parent = nullptr);
+    ~CQORBView() override;
+
+    // The document whose records the pages list and whose commands run; may
+    // be null (then nothing is loaded or edited).
+    void setDocument(CKestrelDoc* doc) { m_pDoc = doc; }
+
+    // The document's calls: the pages of a freshly opened volume (shows the
+    // model's page), and removing every page.
+    void showVolume(const VolumeBrowserModel& model);
+    void removeAllPages();
+    void showPage(int page);
+    // Catalogue index of the selected entry of the shown page.
+    std::optional<int> selectedEntry() const;
+
+    // Message 9999: the page of a directory-tree item.
+    void showDirectory(int itemData);
+
+    // The buttons' actions, also reachable without the buttons.
+    void sortByName();
+    void sortBySize();
+    void toggleDirection();
+    void scrollSelectedIntoView();
+    // Runs the search dialog, then searches.
+    void searchCommand();
+    void search(const QString& name, bool allDirectories);
+    void previousPage();
+    void nextPage();
+    // An entry command of the context menu on row `row` of the shown page.
+    void entryCommand(int command, int row);
+
+    const VolumePages& pages() const { return m_pages; }
+    CEntryListCtrl* list() const { return m_pList; }
+    EntryPageModel* model() const { return m_pModel; }
+    QLabel* notice() const { return m_pNotice; }
+    QLabel* caption() const { return m_pCaption; }
+    QToolButton* button(const char* name) const;
+
+signals:
+    // The entry under the mouse (message 6024 with 2), or none (6024 with 0).
+    void entryHovered(const EntryReadout& readout);
+    void hoverCleared();
+    // While the entry menu is open: " (" + item text + ")" for the status bar;
+    // then restore what it showed (messages 4024 and 4025).
+    void statusHintShown(const QString& itemText);
+    void statusHintRestored();
+    // Search, previous and next select the entry's directory in the tree.
+    void directorySelected(int itemData);
+
+private:
+    void pick(int row);
+    void hover(int row);
+    void updateButtons();
+    void selectRow(int row);
+    void syncSelection();
+    const std::vector<EntryRecord>* records() const;
+    bool isSelectedRow(int row) const;
+    void sortWith(bool (VolumePages::*sort)(const std::vector<EntryRecord>&));
+
+    CKestrelDoc* m_pDoc = nullptr;
+    VolumePages m_pages;
+    EntryPageModel* m_pModel;
+    CEntryListCtrl* m_pList;
+    QLabel* m_pCaption;
+    QLabel* m_pNotice;
+    QToolButton* m_pScroll;
+    QToolButton* m_pSearch;
+    QToolButton* m_pSortName;
+    QToolButton* m_pSortSize;
+    QToolButton* m_pDirection;
+    QToolButton* m_pPrevious;
+    QToolButton* m_pNext;
+};
