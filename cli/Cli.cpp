@@ -1,8 +1,11 @@
 #include "Cli.h"
 
+#include <qorbm.h>
+
 #include <algorithm>
 #include <iomanip>
 #include <ostream>
+#include <sstream>
 
 namespace cli {
 
@@ -12,6 +15,30 @@ std::optional<std::string> Args::value(const std::string& name) const
     if (it == options.end())
         return std::nullopt;
     return it->second;
+}
+
+std::vector<std::string> Args::values(const std::string& name) const
+{
+    const auto it = repeated.find(name);
+    return it == repeated.end() ? std::vector<std::string>{} : it->second;
+}
+
+std::string versionText()
+{
+    return QORBM_VERSION_STRING;
+}
+
+std::string usageLine(const CommandSpec& command)
+{
+    std::string line = "korvix-cli " + command.name;
+    for (const OptionSpec& o : command.options) {
+        line += " [" + o.name + (o.valueName.empty() ? "" : " " + o.valueName) + "]";
+        if (o.repeatable)
+            line += "...";
+    }
+    if (!command.synopsis.empty())
+        line += " " + command.synopsis;
+    return line;
 }
 
 void reportError(Io& io, const std::string& stage, const std::string& file, const std::string& detail)
@@ -24,27 +51,68 @@ void reportError(Io& io, const std::string& stage, const std::string& file, cons
 
 namespace {
 
+constexpr std::size_t lineWidth = 79;
+
+// Words of TEXT laid out in lines of at most WIDTH characters, each line after
+// the first indented by INDENT.
+std::string wrap(const std::string& text, std::size_t indent, std::size_t first, std::size_t width = lineWidth)
+{
+    std::istringstream words(text);
+    std::string word, out;
+    std::size_t column = first;
+    bool lineEmpty = true;
+    while (words >> word) {
+        if (!lineEmpty && column + 1 + word.size() > width) {
+            out += '\n' + std::string(indent, ' ');
+            column = indent;
+            lineEmpty = true;
+        }
+        if (!lineEmpty) {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += word.size();
+        lineEmpty = false;
+    }
+    return out;
+}
+
+// Two columns; a head too wide for the first column puts its help on the next line.
+void printTwoColumns(std::ostream& out, const std::string& head, const std::string& help, std::size_t column)
+{
+    out << "  " << head;
+    if (head.size() + 2 + 2 > column)
+        out << '\n' << std::string(column, ' ');
+    else
+        out << std::string(column - 2 - head.size(), ' ');
+    out << wrap(help, column, column) << '\n';
+}
+
 void printProgramHelp(std::ostream& out)
 {
     out << "Usage: korvix-cli COMMAND [ARGS...]\n"
+           "       korvix-cli --version\n"
            "Inspect, extract, edit and pack QORB volumes; convert textures and images.\n\n"
            "Commands:\n";
+    std::size_t column = 0;
     for (const CommandSpec& c : commands())
-        out << "  " << std::left << std::setw(14) << c.name << c.summary << '\n';
+        column = std::max(column, c.name.size() + 4);
+    for (const CommandSpec& c : commands())
+        printTwoColumns(out, c.name, c.summary, column);
     out << "\nRun 'korvix-cli COMMAND --help' for the options of a command.\n";
 }
 
 void printCommandHelp(const CommandSpec& c, std::ostream& out)
 {
-    out << "Usage: korvix-cli " << c.name << ' ' << c.synopsis << "\n" << c.summary << "\n";
+    out << "Usage: " << wrap(usageLine(c), 7 + 11 + c.name.size() + 1, 7) << '\n' << c.summary << "\n";
     if (!c.description.empty())
         out << '\n' << c.description << '\n';
     out << "\nOptions:\n";
-    for (const OptionSpec& o : c.options) {
-        const std::string head = o.name + (o.valueName.empty() ? "" : " " + o.valueName);
-        out << "  " << std::left << std::setw(24) << head << o.help << '\n';
-    }
-    out << "  " << std::left << std::setw(24) << "-h, --help" << "show this help\n";
+    constexpr std::size_t column = 26;
+    for (const OptionSpec& o : c.options)
+        printTwoColumns(out, o.name + (o.valueName.empty() ? "" : " " + o.valueName), o.help, column);
+    printTwoColumns(out, "-h, --help", "show this help", column);
 }
 
 Args parse(const CommandSpec& c, const std::vector<std::string>& words)
@@ -75,12 +143,12 @@ Args parse(const CommandSpec& c, const std::vector<std::string>& words)
             if (inlineValue)
                 throw UsageError("option '" + name + "' takes no value");
             args.options[name] = "";
-        } else if (inlineValue) {
-            args.options[name] = *inlineValue;
         } else {
-            if (i + 1 >= words.size())
+            if (!inlineValue && i + 1 >= words.size())
                 throw UsageError("option '" + name + "' needs a value " + spec->valueName);
-            args.options[name] = words[++i];
+            const std::string value = inlineValue ? *inlineValue : words[++i];
+            args.options[name] = value;
+            args.repeated[name].push_back(value);
         }
         args.sequence.emplace_back(name, args.options[name]);
     }
@@ -102,6 +170,10 @@ int run(const std::vector<std::string>& arguments, Io& io)
     const std::string& name = arguments[0];
     if (name == "-h" || name == "--help" || name == "help") {
         printProgramHelp(io.out);
+        return exitOk;
+    }
+    if (name == "--version") {
+        io.out << "korvix-cli " << versionText() << '\n';
         return exitOk;
     }
     const auto& table = commands();

@@ -21,17 +21,21 @@ struct OptionSpec {
     std::string name;       // "--json", "-o"
     std::string valueName;  // empty for a flag
     std::string help;
+    std::vector<std::string> choices = {};  // the values a shell may complete; empty: any
+    bool repeatable = false;                // given more than once, every value is kept
 };
 
 struct Args {
     std::vector<std::string> positionals;
-    std::map<std::string, std::string> options;  // flags map to ""
+    std::map<std::string, std::string> options;  // flags map to ""; a repeated option keeps its last value
+    std::map<std::string, std::vector<std::string>> repeated;  // every value of a repeatable option
     // Every option in the order given, repeats included (edit runs its
     // operations in this order).
     std::vector<std::pair<std::string, std::string>> sequence;
 
     bool has(const std::string& name) const { return options.count(name) != 0; }
     std::optional<std::string> value(const std::string& name) const;
+    std::vector<std::string> values(const std::string& name) const;
 };
 
 struct Io {
@@ -41,7 +45,7 @@ struct Io {
 
 struct CommandSpec {
     std::string name;
-    std::string synopsis;  // the positionals, e.g. "VOLUME ENTRY"
+    std::string synopsis;  // the positionals only, e.g. "VOLUME ENTRY"; the options come from the table
     std::string summary;
     std::string description;
     std::size_t minPositionals = 0;
@@ -67,6 +71,12 @@ public:
 };
 
 const std::vector<CommandSpec>& commands();
+
+// "korvix-cli NAME [--opt VALUE]... POSITIONALS", every option of the table included.
+std::string usageLine(const CommandSpec& command);
+
+// The program's version, which is the library's.
+std::string versionText();
 
 // Runs the program with argv-style arguments (without the program name).
 int run(const std::vector<std::string>& arguments, Io& io);

@@ -8,10 +8,15 @@ MessageAnswer CliHost::messageBox(const std::string& text, const std::string&, M
 {
     ++messagesShown;
     // Multi-line texts (the confirmation) keep their lines; one-liners read as errors.
+    // Without --yes the question is the preview: it goes to standard output, and
+    // the command ends successfully having written nothing.
     if (text.find('\n') != std::string::npos && buttons != MessageButtons::Ok) {
-        m_io.err << text;
-        if (!assumeYes)
-            reportError(m_io, m_stage, m_file, "not confirmed; add --yes to go ahead");
+        if (assumeYes) {
+            m_io.err << text;
+        } else {
+            m_io.out << text << "Nothing was written; add --yes to go ahead.\n";
+            previewOnly = true;
+        }
     } else {
         reportError(m_io, m_stage, m_file, text);
     }

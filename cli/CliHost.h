@@ -20,6 +20,7 @@ public:
     std::optional<std::string> renameAnswer;
     std::optional<VolumeDataAnswer> volumeData;
     int messagesShown = 0;
+    bool previewOnly = false;  // a confirmation was shown and declined for want of --yes
 
     MessageAnswer messageBox(const std::string& text, const std::string& caption, MessageIcon icon,
                              MessageButtons buttons) override;

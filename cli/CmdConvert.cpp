@@ -1,6 +1,7 @@
 // convert INPUT OUTPUT: textures, volume entries and images to textures or images.
 #include "Cli.h"
 #include "ConvertOutput.h"
+#include "PixelBudget.h"
 #include "VolumeCatalogue.h"
 
 #include "codecs/CTextException.h"
@@ -74,9 +75,36 @@ TextureSource fromImage(PixelBitmap bitmap)
     return s;
 }
 
+// The first bytes of a file entry: enough to tell its type.
+std::vector<std::uint8_t> readEntryHead(VolumeCatalogue& vol, const WalkedEntry& e, const std::string& where,
+                                        const std::string& stage)
+{
+    vol.checkDataRange(e);
+    std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min<std::uint64_t>(e.entry.size, 4096)));
+    if (!head.empty() && !vol.group().getDataBlock(e.entry.offset, head.size(), head.data()))
+        throw Failure(stage, where, "cannot read the entry");
+    return head;
+}
+
+TextureSource decodeImage(const std::uint8_t* bytes, std::size_t size, const std::string& path,
+                          const PixelBudget& budget, const std::string& where, const std::string& stage)
+{
+    PixelBitmap bitmap;
+    try {
+        if (path.empty())
+            decodeMemory(bytes, size, bitmap, 32, budget.limits);
+        else
+            decodeFile(path, bitmap, 32, budget.limits);
+    } catch (const CTextException& err) {
+        throw Failure(stage, where, decodeFailureDetail(err.message(), err.code()));
+    }
+    return fromImage(std::move(bitmap));
+}
+
 // A file path, or VOLUME::ENTRY (ENTRY as for extract); a path naming an
-// existing file is never split.
-TextureSource loadSource(const std::string& input, const std::string& stage)
+// existing file is never split. The type comes from the first bytes and the
+// size is held to the budget before the whole input is read.
+TextureSource loadSource(const std::string& input, const PixelBudget& budget, const std::string& stage)
 {
     const auto split = input.find("::");
     std::error_code ec;
@@ -85,19 +113,16 @@ TextureSource loadSource(const std::string& input, const std::string& stage)
         const WalkedEntry& e = vol.resolve(input.substr(split + 2));
         if (e.isDirectory())
             throw Failure(stage, input, "the entry is a directory");
+        const std::vector<std::uint8_t> head = readEntryHead(vol, e, input, stage);
+        if (!hasMagic(head))
+            checkImageType(detectImageType(head.data(), head.size()), input, stage);
+        checkInputSize(e.entry.size, budget, stage, input);
         std::vector<std::uint8_t> bytes;
         bytes.reserve(e.entry.size);
         vol.readData(e, [&](const unsigned char* data, std::size_t n) { bytes.insert(bytes.end(), data, data + n); });
         if (hasMagic(bytes))
             return fromTexture(std::move(bytes), input, stage);
-        checkImageType(detectImageType(bytes.data(), bytes.size()), input, stage);
-        PixelBitmap bitmap;
-        try {
-            decodeMemory(bytes.data(), bytes.size(), bitmap, 32);
-        } catch (const CTextException& err) {
-            throw Failure(stage, input, err.message());
-        }
-        return fromImage(std::move(bitmap));
+        return decodeImage(bytes.data(), bytes.size(), "", budget, input, stage);
     }
 
     std::vector<std::uint8_t> head(4096);
@@ -108,16 +133,16 @@ TextureSource loadSource(const std::string& input, const std::string& stage)
         in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
         head.resize(static_cast<std::size_t>(in.gcount()));
     }
-    if (hasMagic(head))
+    const bool texture = hasMagic(head);
+    if (!texture)
+        checkImageType(detectImageFileType(input, head.data(), head.size()), input, stage);
+    const auto size = fs::file_size(input, ec);
+    if (ec)
+        throw Failure(stage, input, "cannot read the file");
+    checkInputSize(size, budget, stage, input);
+    if (texture)
         return fromTexture(readWholeFile(input, stage), input, stage);
-    checkImageType(detectImageFileType(input, head.data(), head.size()), input, stage);
-    PixelBitmap bitmap;
-    try {
-        decodeFile(input, bitmap, 32);
-    } catch (const CTextException& err) {
-        throw Failure(stage, input, err.message());
-    }
-    return fromImage(std::move(bitmap));
+    return decodeImage(nullptr, 0, input, budget, input, stage);
 }
 
 std::optional<int> parseCount(const std::string& text)
@@ -247,7 +272,7 @@ int runConvert(const Args& args, Io&)
         throw UsageError("the output must end in .tex, .tga, .bmp, .tif, .tiff, .jpg, .jpeg or .png");
 
     try {
-        const TextureSource source = loadSource(input, "convert");
+        const TextureSource source = loadSource(input, pixelBudgetOf(args), "convert");
         if (ext == ".tex")
             writeTex(source, args, output);
         else
@@ -282,12 +307,15 @@ CommandSpec convertCommand()
             "--maps largest (default) writes the largest map only, keep writes a texture's\n"
             "bytes as loaded, N generates N maps (1 up to what the image's sides allow,\n"
             "at most 10), each reduced from the full image.\n"
-            "A failed conversion leaves no output file and an existing file untouched.",
+            "A picture larger than --max-pixels (default 67108864, 8192 x 8192) is refused\n"
+            "from its header, before it is decoded, and so is an input larger than such a\n"
+            "picture can be. A failed conversion leaves no output file and an existing file untouched.",
             2, 2,
             {{"--map", "K", "the map to write as an image (0 = smallest)"},
              {"--format", "FORMAT", "dxt1, dxt3, rgba4444, rgb565 or rgba8888"},
              {"--maps", "largest|keep|N", "the maps of a .tex output"},
-             {"--no-alpha", "", "write a texture without its alpha channel"}},
+             {"--no-alpha", "", "write a texture without its alpha channel"},
+             maxPixelsOption()},
             runConvert};
 }
 

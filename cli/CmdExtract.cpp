@@ -62,6 +62,10 @@ int runExtract(const Args& args, Io& io)
     if (!args.value("-o") && !isSafeName(e.name()))
         throw Failure("extract", vol.path(), "entry name '" + latin1ToUtf8(e.name())
                                                  + "' is not a safe file name; choose one with -o");
+    vol.checkDataRange(e);
+    std::error_code ec;
+    if (!args.has("--force") && fs::exists(fs::symlink_status(out, ec)))
+        throw Failure("extract", out, "exists; use --force to overwrite");
     extractTo(vol, e, out);
     return exitOk;
 }
@@ -152,10 +156,12 @@ int runExtractAll(const Args& args, Io& io)
 
 CommandSpec extractCommand()
 {
-    return {"extract", "VOLUME ENTRY [-o OUT]", "write one entry's bytes to a file",
+    return {"extract", "VOLUME ENTRY", "write one entry's bytes to a file",
             "ENTRY is #<catalogue index> or a slash-separated path from the root, matched\n"
-            "case-insensitively. OUT defaults to the entry's name; '-' writes to standard output.",
-            2, 2, {{"-o", "OUT", "output file"}}, runExtract};
+            "case-insensitively. OUT defaults to the entry's name; '-' writes to standard output.\n"
+            "An existing file is kept unless --force.",
+            2, 2, {{"-o", "OUT", "output file ('-': standard output)"}, {"--force", "", "overwrite an existing file"}},
+            runExtract};
 }
 
 CommandSpec extractAllCommand()

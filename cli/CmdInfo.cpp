@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include <ostream>
 
@@ -51,7 +52,7 @@ bool printTextureInfo(const std::string& path, bool json, std::ostream& out)
     const PixelBitmap& largest = t.maps.largest();
     const std::string label(texture::infoOf(t.format)->label);
     if (json) {
-        out << "{\"type\": \"texture\", \"width\": " << largest.width() << ", \"height\": " << largest.height()
+        out << "{\"version\": " << jsonVersion << ", \"type\": \"texture\", \"width\": " << largest.width() << ", \"height\": " << largest.height()
             << ", \"maps\": " << t.count() << ", \"format\": \"" << label << "\", \"alpha\": "
             << (t.hasAlpha ? "true" : "false") << "}\n";
     } else {
@@ -72,38 +73,43 @@ const char* imageTypeName(int type)
     return type >= 0 && type <= IMAGE_GIF ? names[type] : "unknown";
 }
 
-// An image of any type decodeFile reads: its size and whether it carries alpha.
-// A volume is never taken for an image, whatever its first bytes happen to be.
+// An image of any type decodeFile reads: its size and whether it carries alpha,
+// from its header alone; no pixel is decoded, so a small file declaring a huge
+// picture costs no more than its bytes. A volume is never taken for an image,
+// whatever its first bytes happen to be.
 bool printImageInfo(const std::string& path, bool json, std::ostream& out)
 {
-    std::vector<std::uint8_t> head(4096);
+    std::vector<std::uint8_t> bytes;
     {
         std::ifstream in(path, std::ios::binary);
         if (!in)
             return false;
-        in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-        head.resize(static_cast<std::size_t>(in.gcount()));
+        bytes.resize(4096);
+        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<std::size_t>(in.gcount()));
+        if (bytes.size() >= 268 && std::memcmp(bytes.data() + 256, "KRMTLW_V2.00", 12) == 0)
+            return false;
+        if (detectImageFileType(path, bytes.data(), bytes.size()) == IMAGE_NONE)
+            return false;
+        // The rest: the header checks measure the declared size against the data.
+        std::copy(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), std::back_inserter(bytes));
     }
-    if (head.size() >= 268 && std::memcmp(head.data() + 256, "KRMTLW_V2.00", 12) == 0)
-        return false;
-    const int type = detectImageFileType(path, head.data(), head.size());
-    if (type == IMAGE_NONE)
-        return false;
-    PixelBitmap bitmap;
+    const int type = detectImageFileType(path, bytes.data(), bytes.size());
+    ImageHeader image;
     try {
-        decodeFile(path, bitmap, 32);
+        image = probeImage(type, bytes.data(), bytes.size(), 32);
     } catch (const CTextException& err) {
         throw Failure("info", path, err.message());
     }
     if (json) {
-        out << "{\"type\": \"image\", \"width\": " << bitmap.width() << ", \"height\": " << bitmap.height()
-            << ", \"alpha\": " << (bitmap.hasAlpha() ? "true" : "false") << "}\n";
+        out << "{\"version\": " << jsonVersion << ", \"type\": \"image\", \"width\": " << image.width
+            << ", \"height\": " << image.height << ", \"alpha\": " << (image.hasAlpha ? "true" : "false") << "}\n";
     } else {
         out << "type:       image\n"
             << "format:     " << imageTypeName(type) << '\n'
-            << "width:      " << bitmap.width() << '\n'
-            << "height:     " << bitmap.height() << '\n'
-            << "alpha:      " << (bitmap.hasAlpha() ? "yes" : "no") << '\n';
+            << "width:      " << image.width << '\n'
+            << "height:     " << image.height << '\n'
+            << "alpha:      " << (image.hasAlpha ? "yes" : "no") << '\n';
     }
     return true;
 }
@@ -134,7 +140,7 @@ int runInfo(const Args& args, Io& io)
 
 CommandSpec infoCommand()
 {
-    return {"info", "FILE [--json]", "show the facts of a volume, a texture or an image",
+    return {"info", "FILE", "show the facts of a volume, a texture or an image",
             "For a volume: comment, signature, entry and file counts and the timestamp\n"
             "(raw, and as a date). For a texture: the largest map's size, the number of\n"
             "maps, the format and whether it carries alpha. For an image (BMP, TGA, TIFF,\n"

@@ -63,7 +63,7 @@ int runList(const Args& args, Io& io)
 
 CommandSpec listCommand()
 {
-    return {"list", "VOLUME [--json]", "list a volume's catalogue",
+    return {"list", "VOLUME", "list a volume's catalogue",
             "Text: an indented tree with catalogue index and size. JSON: the header fields and\n"
             "the catalogue walk's reports in order (index, parent (-99 top level), name, dir,\n"
             "last, offset, size).",

@@ -4,6 +4,8 @@
 // order. The top-level list starts the catalogue; the lists of the directories
 // follow breadth-first, each directory's offset naming the start of its list.
 #include "Cli.h"
+#include "SafeName.h"
+#include "TimeArgument.h"
 #include "common/Text.h"
 
 #include "common/AtomicFile.h"
@@ -12,12 +14,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <ostream>
+
+#include <fnmatch.h>
 
 namespace fs = std::filesystem;
 
@@ -41,32 +46,76 @@ void put32(unsigned char* p, std::uint32_t v)
         p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
+// What the walk of the source tree needs besides the tree itself.
+struct ScanOptions {
+    std::vector<std::string> excludes;  // globs: without '/' on names, with '/' on paths from DIR
+    bool followLinks = false;
+};
+
+bool excluded(const ScanOptions& options, const std::string& name, const std::string& relative)
+{
+    for (const std::string& pattern : options.excludes) {
+        if (pattern.find('/') == std::string::npos ? fnmatch(pattern.c_str(), name.c_str(), 0) == 0
+                                                   : fnmatch(pattern.c_str(), relative.c_str(), FNM_PATHNAME) == 0)
+            return true;
+    }
+    return false;
+}
+
 // Reads the directory tree, sorted by name. Empty directories cannot be stored
 // (a directory's offset must name a list) and are left out with a warning.
-void scan(Node& dir, Io& io, std::uint64_t& files)
+// `chain` holds the real paths of the directories being read, so a followed
+// link back up the tree is refused instead of recursing without end.
+void scan(Node& dir, const std::string& relative, const ScanOptions& options, std::vector<fs::path>& chain, Io& io,
+          std::uint64_t& files)
 {
     std::error_code ec;
     for (fs::directory_iterator it(dir.path, ec), end; !ec && it != end; it.increment(ec)) {
         const fs::path p = it->path();
-        const auto name = utf8ToLatin1(p.filename().string());
+        const std::string utf8Name = p.filename().string();
+        const std::string childRelative = relative.empty() ? utf8Name : relative + "/" + utf8Name;
+        if (excluded(options, utf8Name, childRelative))
+            continue;
+        const auto name = utf8ToLatin1(utf8Name);
         if (!name)
             throw Failure("pack", p.string(), "the name holds characters a volume name cannot hold");
         if (name->size() > 64)
             throw Failure("pack", p.string(), "the name is longer than 64 characters");
         if (!name->empty() && name->back() == ' ')
             throw Failure("pack", p.string(), "the name ends with a blank, which a volume name cannot keep");
+        if (!isSafeName(*name))
+            throw Failure("pack", p.string(),
+                          "the name could not be extracted safely again (a separator, ':' or a device name)");
+        const fs::file_status linkStatus = fs::symlink_status(p, ec);
+        if (fs::is_symlink(linkStatus) && !options.followLinks) {
+            reportError(io, "pack", p.string(), "warning: symbolic link left out (--follow-links packs its target)");
+            continue;
+        }
         Node child{*name, p, false, 0, {}};
         const fs::file_status st = fs::status(p, ec);
+        ec.clear();
         if (fs::is_directory(st)) {
+            const fs::path real = fs::canonical(p, ec);
+            if (ec)
+                throw Failure("pack", p.string(), "cannot read the directory: " + ec.message());
+            if (std::find(chain.begin(), chain.end(), real) != chain.end())
+                throw Failure("pack", p.string(), "the link leads back into a directory being packed");
             child.dir = true;
-            scan(child, io, files);
+            chain.push_back(real);
+            scan(child, childRelative, options, chain, io, files);
+            chain.pop_back();
             if (child.children.empty()) {
                 reportError(io, "pack", p.string(), "warning: empty directory left out");
                 continue;
             }
         } else if (fs::is_regular_file(st)) {
             child.size = fs::file_size(p, ec);
+            if (ec)
+                throw Failure("pack", p.string(), "cannot read the file: " + ec.message());
             ++files;
+        } else if (!fs::exists(st)) {
+            reportError(io, "pack", p.string(), "warning: the link leads nowhere, left out");
+            continue;
         } else {
             reportError(io, "pack", p.string(), "warning: not a regular file, left out");
             continue;
@@ -79,6 +128,13 @@ void scan(Node& dir, Io& io, std::uint64_t& files)
         const std::string fa = foldLatin1(a.name), fb = foldLatin1(b.name);
         return fa != fb ? fa < fb : a.name < b.name;
     });
+    // Lookups in a volume ignore case, so of two names that differ only in case
+    // the second could never be reached.
+    for (std::size_t k = 1; k < dir.children.size(); ++k)
+        if (foldLatin1(dir.children[k - 1].name) == foldLatin1(dir.children[k].name))
+            throw Failure("pack", dir.children[k].path.string(),
+                          "differs from '" + latin1ToUtf8(dir.children[k - 1].name)
+                              + "' only in case; a volume could reach only one of them");
 }
 
 bool isInside(const fs::path& inner, const fs::path& outer)
@@ -87,14 +143,40 @@ bool isInside(const fs::path& inner, const fs::path& outer)
     return !rel.empty() && *rel.begin() != "..";
 }
 
-std::uint32_t currentTimestamp()
+// The volume's time: --timestamp, else SOURCE_DATE_EPOCH (UTC, for reproducible
+// volumes), else the local time now.
+std::uint32_t packTimestamp(const Args& args)
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    DosDateTime t{std::clamp(tm.tm_year + 1900, 1980, 2107), tm.tm_mon + 1, tm.tm_mday,
-                  tm.tm_hour, tm.tm_min, tm.tm_sec - tm.tm_sec % 2};
-    return toDosTimestamp(t);
+    if (const auto text = args.value("--timestamp")) {
+        const auto t = parseDosTime(*text);
+        if (!t)
+            throw UsageError("--timestamp wants \"YYYY-MM-DD HH:MM:SS\", YYYY-MM-DDTHH:MM:SS or now, between "
+                             "1980-01-01 and 2107-12-31");
+        return toDosTimestamp(*t);
+    }
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
+        const auto t = fromEpochSeconds(epoch);
+        if (!t)
+            throw UsageError("SOURCE_DATE_EPOCH must be whole seconds since 1970 naming a time from 1980 to 2107");
+        return toDosTimestamp(*t);
+    }
+    DosDateTime now = localNow();
+    now.year = std::clamp(now.year, 1980, 2107);
+    return toDosTimestamp(now);
+}
+
+// What --dry-run shows: each entry's path from DIR and its size, depth first.
+void printPlan(const Node& dir, std::ostream& out, const std::string& prefix = "")
+{
+    for (const Node& c : dir.children) {
+        const std::string path = prefix + latin1ToUtf8(c.name);
+        if (c.dir) {
+            out << std::setw(12) << "-" << "  " << path << "/\n";
+            printPlan(c, out, path + "/");
+        } else {
+            out << std::setw(12) << c.size << "  " << path << '\n';
+        }
+    }
 }
 
 int runPack(const Args& args, Io& io)
@@ -116,15 +198,7 @@ int runPack(const Args& args, Io& io)
             throw UsageError("the comment holds a byte 0x1A or a zero byte, which a volume cannot keep");
         comment = *latin1;
     }
-    std::uint32_t timestamp = 0;
-    if (const auto text = args.value("--timestamp")) {
-        const auto t = parseDateTime(*text);
-        if (!t)
-            throw UsageError("--timestamp wants \"YYYY-MM-DD HH:MM:SS\" between 1980-01-01 and 2107-12-31");
-        timestamp = toDosTimestamp(*t);
-    } else {
-        timestamp = currentTimestamp();
-    }
+    const std::uint32_t timestamp = packTimestamp(args);
 
     const fs::path canonicalDir = fs::weakly_canonical(dir);
     const fs::path canonicalOut = fs::weakly_canonical(out);
@@ -133,7 +207,9 @@ int runPack(const Args& args, Io& io)
 
     Node root{"", dir, true, 0, {}};
     std::uint64_t files = 0;
-    scan(root, io, files);
+    ScanOptions options{args.values("--exclude"), args.has("--follow-links")};
+    std::vector<fs::path> chain{canonicalDir};
+    scan(root, "", options, chain, io, files);
 
     // Breadth-first lists: the catalogue index of each node's list is known
     // once every list before it has been laid out.
@@ -180,6 +256,12 @@ int runPack(const Args& args, Io& io)
         }
     }
 
+    if (args.has("--dry-run")) {
+        printPlan(root, io.out);
+        io.out << entryCount << " entries (" << files << " files), " << dataOffset << " bytes; nothing written\n";
+        return exitOk;
+    }
+
     std::array<unsigned char, 296> head{};
     std::memset(head.data(), 0x1A, 256);
     std::memcpy(head.data(), comment.data(), comment.size());
@@ -219,12 +301,20 @@ int runPack(const Args& args, Io& io)
 
 CommandSpec packCommand()
 {
-    return {"pack", "DIR OUT [--comment TEXT] [--timestamp \"YYYY-MM-DD HH:MM:SS\"]", "build a volume from a directory tree",
+    return {"pack", "DIR OUT", "build a volume from a directory tree",
             "Names are stored as ISO-8859-1, at most 64 characters. Empty directories are\n"
-            "left out. The timestamp defaults to now.",
+            "left out, and so are symbolic links unless --follow-links. Two names in one\n"
+            "directory that differ only in case are refused (lookups ignore case), and so\n"
+            "are names extract-all would refuse. TIME is \"YYYY-MM-DD HH:MM:SS\",\n"
+            "YYYY-MM-DDTHH:MM:SS or now; without --timestamp the volume gets the time in\n"
+            "SOURCE_DATE_EPOCH (seconds since 1970, UTC) when it is set, else now.",
             2, 2,
             {{"--comment", "TEXT", "the volume's comment (up to 256 characters)"},
-             {"--timestamp", "\"YYYY-MM-DD HH:MM:SS\"", "the volume's timestamp"}},
+             {"--timestamp", "TIME", "the volume's timestamp"},
+             {"--exclude", "PATTERN",
+              "leave out what matches the glob: the name without '/', the path from DIR with '/'", {}, true},
+             {"--follow-links", "", "pack what symbolic links point to"},
+             {"--dry-run", "", "list what would be packed and write nothing"}},
             runPack};
 }
 

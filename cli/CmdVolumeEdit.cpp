@@ -2,6 +2,8 @@
 // rename, replace, replace-image, set-comment, set-timestamp.
 #include "Cli.h"
 #include "CliHost.h"
+#include "SafeName.h"
+#include "TimeArgument.h"
 #include "VolumeCatalogue.h"
 
 #include "common/Text.h"
@@ -29,10 +31,36 @@ int entryIndex(const std::string& volume, const std::string& spec)
     return VolumeCatalogue(volume).resolve(spec).index;
 }
 
+// A new name that pack and extract-all would refuse is refused here too: a name
+// that cannot be extracted safely, or one that a lookup could never tell apart
+// from a sibling's (lookups ignore case). The document checks length and characters.
+void checkNewName(const VolumeCatalogue& catalogue, const WalkedEntry& entry, const std::string& newName)
+{
+    const auto latin1 = korvix::utf8ToLatin1(newName);
+    if (!latin1 || latin1->empty() || latin1->size() > 64)
+        return;
+    if (!isSafeName(*latin1))
+        throw Failure("rename", catalogue.path(),
+                      "'" + newName + "' could not be extracted safely (a separator, '.', '..', ':' or a device name)");
+    if (latin1->back() == ' ')
+        throw Failure("rename", catalogue.path(), "'" + newName + "' ends with a blank, which a volume name cannot keep");
+    const std::string folded = korvix::foldLatin1(*latin1);
+    for (const WalkedEntry* sibling : catalogue.childrenOf(entry.parent))
+        if (sibling->index != entry.index && korvix::foldLatin1(sibling->name()) == folded)
+            throw Failure("rename", catalogue.path(),
+                          "'" + catalogue.pathOf(*sibling) + "' is already in the directory (names are matched without regard to case)");
+}
+
 int runRename(const Args& args, Io& io)
 {
     const std::string& volume = args.positionals[0];
-    const int index = entryIndex(volume, args.positionals[1]);
+    int index = 0;
+    {
+        const VolumeCatalogue catalogue(volume);
+        const WalkedEntry& entry = catalogue.resolve(args.positionals[1]);
+        checkNewName(catalogue, entry, args.positionals[2]);
+        index = entry.index;
+    }
     Session s(io, "rename", volume);
     return s.doc.renameEntry(index, args.positionals[2], false) ? exitOk : exitFailure;
 }
@@ -54,7 +82,9 @@ int runReplaceImage(const Args& args, Io& io)
     s.host.assumeYes = args.has("--yes");
     if (!s.doc.openFile(args.positionals[2], false))
         return exitFailure;
-    return s.doc.replaceEntryFromImage(index) ? exitOk : exitFailure;
+    if (s.doc.replaceEntryFromImage(index))
+        return exitOk;
+    return s.host.previewOnly ? exitOk : exitFailure;
 }
 
 int runSetComment(const Args& args, Io& io)
@@ -65,9 +95,9 @@ int runSetComment(const Args& args, Io& io)
 
 int runSetTimestamp(const Args& args, Io& io)
 {
-    const auto t = korvix::parseDateTimeFields(args.positionals[1]);
+    const auto t = parseTimeFields(args.positionals[1]);
     if (!t)
-        throw UsageError("the timestamp wants the form \"YYYY-MM-DD HH:MM:SS\"");
+        throw UsageError("the timestamp wants \"YYYY-MM-DD HH:MM:SS\", YYYY-MM-DDTHH:MM:SS or now");
     Session s(io, "set-timestamp", args.positionals[0]);
     return s.doc.setVolumeTime(*t) ? exitOk : exitFailure;
 }
@@ -77,7 +107,9 @@ int runSetTimestamp(const Args& args, Io& io)
 CommandSpec renameCommand()
 {
     return {"rename", "VOLUME ENTRY NEWNAME", "rename an entry in place",
-            "NEWNAME has 1 to 64 characters of ISO-8859-1; the name field is filled with blanks.",
+            "NEWNAME has 1 to 64 characters of ISO-8859-1; the name field is filled with blanks.\n"
+            "Refused as pack and extract-all refuse them: separators, '.', '..', a trailing\n"
+            "blank, and a name already in the directory (without regard to case).",
             3, 3, {}, runRename};
 }
 
@@ -89,7 +121,7 @@ CommandSpec replaceCommand()
 
 CommandSpec replaceImageCommand()
 {
-    return {"replace-image", "VOLUME ENTRY IMAGE [--yes]",
+    return {"replace-image", "VOLUME ENTRY IMAGE",
             "replace a TGA or TEX entry by an image, converted to the entry's own format and size",
             "IMAGE is a texture or an image file; it is resized to the entry's size and written\n"
             "with the entry's format and number of maps. The replacement must come out at the\n"
@@ -105,8 +137,9 @@ CommandSpec setCommentCommand()
 
 CommandSpec setTimestampCommand()
 {
-    return {"set-timestamp", "VOLUME \"YYYY-MM-DD HH:MM:SS\"", "rewrite the volume's timestamp",
-            "Dates from 1980-01-01 to 2107-12-31; seconds are stored in steps of two.", 2, 2, {},
+    return {"set-timestamp", "VOLUME TIME", "rewrite the volume's timestamp",
+            "TIME is \"YYYY-MM-DD HH:MM:SS\", YYYY-MM-DDTHH:MM:SS or now, from 1980-01-01 to\n"
+            "2107-12-31; seconds are stored in steps of two.", 2, 2, {},
             runSetTimestamp};
 }
 

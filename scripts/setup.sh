@@ -3,13 +3,24 @@
 # Idempotent: packages that are present are left alone.
 set -euo pipefail
 
+# Installed without recommended packages, so everything needed at run time is named here.
+# Checked against each library's Depends and Recommends: of the run-time libraries only
+# libwmf recommends something the programs use (its fonts); librsvg2's recommendation
+# (librsvg2-common, a gdk-pixbuf loader) and Qt GUI's (extra platform plugins, a GTK theme)
+# are not used: the offscreen platform the tests use ships with libqt6gui6 itself.
 packages=(
+  # Build.
   cmake ninja-build g++ pkg-config
-  libgtest-dev nlohmann-json3-dev
+  # Tests.
+  libgtest-dev
+  # korvix_core and korvix-cli.
+  nlohmann-json3-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
+  # WMF and EMF pictures (leave out with -DKORVIX_ENABLE_METAFILES=OFF).
   libwmf-dev libemf2svg-dev librsvg2-dev
-  # libwmf draws text only with these fonts; they are a recommendation, not a dependency.
-  fonts-urw-base35
+  # libwmf draws text only with these fonts, and librsvg and libemf2svg find their
+  # fonts through fontconfig: a recommendation, not a dependency, so named here.
+  fonts-urw-base35 fontconfig
   # The desktop program and its offscreen tests.
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev libgl-dev
 )

@@ -81,15 +81,9 @@ struct Moments {
     float i11, i12, i22;
 };
 
-Moments momentsOf(const BlockTexels& t, const std::uint8_t* index)
+// The inverse of the normal equations, from the counts alone.
+void invertNormals(Moments& m)
 {
-    Moments m{};
-    for (int i = 0; i < t.count; ++i) {
-        const int k = index[i];
-        ++m.n[k];
-        for (int ch = 0; ch < 3; ++ch)
-            m.s[ch][k] += t.c[ch][i];
-    }
     constexpr float hi = 0.66f, lo = 0.33f;
     const float c2 = static_cast<float>(m.n[2]), c3 = static_cast<float>(m.n[3]);
     const float m11 = static_cast<float>(m.n[0]) + hi * hi * c2 + lo * lo * c3;
@@ -101,7 +95,32 @@ Moments momentsOf(const BlockTexels& t, const std::uint8_t* index)
     m.i11 = m22 * inv;
     m.i12 = -m12 * inv;
     m.i22 = m11 * inv;
+}
+
+Moments momentsOf(const BlockTexels& t, const std::uint8_t* index)
+{
+    Moments m{};
+    for (int i = 0; i < t.count; ++i) {
+        const int k = index[i];
+        ++m.n[k];
+        for (int ch = 0; ch < 3; ++ch)
+            m.s[ch][k] += t.c[ch][i];
+    }
+    invertNormals(m);
     return m;
+}
+
+// The moments of the same texels with every index k turned into remap[k].
+Moments remapped(const Moments& m, const int* remap)
+{
+    Moments r{};
+    for (int k = 0; k < 4; ++k) {
+        r.n[remap[k]] += m.n[k];
+        for (int ch = 0; ch < 3; ++ch)
+            r.s[ch][remap[k]] += m.s[ch][k];
+    }
+    invertNormals(r);
+    return r;
 }
 
 template <int Bits>
@@ -165,12 +184,20 @@ bool leastSquares(const Moments& m, int ch, float& a, float& b)
     return true;
 }
 
-// Best endpoint fields of one channel for fixed indices, searched in a square of
-// fields around the least-squares estimate; the current fields stay when nothing
-// in the square is better.
-template <int Bits>
-void solveChannelBits(const Moments& m, int ch, int radius, Endpoints& e)
+// Best endpoint fields of one channel for fixed indices, searched in the square of fields
+// within `Radius` of the least-squares estimate (the fields that exist), in order of
+// field a, then field b; the current fields stay unless a field pair is strictly better.
+// The channel's error for fixed indices is sum over entries k of p[k] (n[k] p[k] - 2 s[k])
+// plus a constant; in integers, so any grouping of the terms gives the same costs.
+template <int Bits, int Radius>
+void solveChannelBits(const Moments& m, int ch, Endpoints& e)
 {
+    constexpr int kWidth = 2 * Radius + 1;
+    constexpr int kTop = (1 << Bits) - 1;
+    // Above any real cost (at most a few million), and safe to add up.
+    constexpr int kNever = 1 << 28;
+    const std::uint8_t* expand = FieldTables<Bits>::expand();
+    const std::uint8_t* mix = FieldTables<Bits>::mix();
     const int* s = m.s[ch];
     int bestA = e.f[0][ch], bestB = e.f[1][ch];
     int best = channelCost<Bits>(m, s, bestA, bestB);
@@ -180,41 +207,43 @@ void solveChannelBits(const Moments& m, int ch, int radius, Endpoints& e)
         centreA = quantiseField(ch, a);
         centreB = quantiseField(ch, b);
     }
-    constexpr int hi = (1 << Bits) - 1;
-    const int a0 = std::max(0, centreA - radius), a1 = std::min(hi, centreA + radius);
-    const int b0 = std::max(0, centreB - radius), b1 = std::min(hi, centreB + radius);
     // The endpoint terms depend on one field each; only the interpolated ones on both.
-    // (Radius 3 at most: seven fields a side.)
-    const std::uint8_t* expand = FieldTables<Bits>::expand();
-    const std::uint8_t* mix = FieldTables<Bits>::mix();
-    int termA[8], termB[8];
-    for (int fa = a0; fa <= a1; ++fa) {
-        const int p = expand[fa];
-        termA[fa - a0] = m.n[0] * p * p - 2 * s[0] * p;
+    int fieldA[kWidth], fieldB[kWidth], termA[kWidth], termB[kWidth];
+    for (int i = 0; i < kWidth; ++i) {
+        const int fa = centreA - Radius + i, fb = centreB - Radius + i;
+        fieldA[i] = std::clamp(fa, 0, kTop);
+        fieldB[i] = std::clamp(fb, 0, kTop);
+        const int pa = expand[fieldA[i]], pb = expand[fieldB[i]];
+        termA[i] = fa == fieldA[i] ? pa * (m.n[0] * pa - 2 * s[0]) : kNever;
+        termB[i] = fb == fieldB[i] ? pb * (m.n[1] * pb - 2 * s[1]) : kNever;
     }
-    for (int fb = b0; fb <= b1; ++fb) {
-        const int p = expand[fb];
-        termB[fb - b0] = m.n[1] * p * p - 2 * s[1] * p;
-    }
-    for (int fa = a0; fa <= a1; ++fa)
-        for (int fb = b0; fb <= b1; ++fb) {
-            const int p2 = mix[(fa << Bits) + fb], p3 = mix[(fb << Bits) + fa];
-            const int cost = termA[fa - a0] + termB[fb - b0] + m.n[2] * p2 * p2 - 2 * s[2] * p2 + m.n[3] * p3 * p3 - 2 * s[3] * p3;
-            if (cost < best) {
-                best = cost;
-                bestA = fa;
-                bestB = fb;
-            }
+    const int n2 = m.n[2], n3 = m.n[3], twice2 = 2 * s[2], twice3 = 2 * s[3];
+    for (int i = 0; i < kWidth; ++i)
+        for (int j = 0; j < kWidth; ++j) {
+            const int p2 = mix[(fieldA[i] << Bits) + fieldB[j]], p3 = mix[(fieldB[j] << Bits) + fieldA[i]];
+            const int cost = termA[i] + termB[j] + p2 * (n2 * p2 - twice2) + p3 * (n3 * p3 - twice3);
+            const bool better = cost < best;
+            best = better ? cost : best;
+            bestA = better ? fieldA[i] : bestA;
+            bestB = better ? fieldB[j] : bestB;
         }
     e.f[0][ch] = bestA;
     e.f[1][ch] = bestB;
 }
 
+// Radius 0 takes the least-squares fields when they are better; radius 1 also their
+// neighbours.
 void solveChannels(const Moments& m, int radius, Endpoints& e)
 {
-    solveChannelBits<5>(m, 0, radius, e);
-    solveChannelBits<6>(m, 1, radius, e);
-    solveChannelBits<5>(m, 2, radius, e);
+    if (radius == 0) {
+        solveChannelBits<5, 0>(m, 0, e);
+        solveChannelBits<6, 0>(m, 1, e);
+        solveChannelBits<5, 0>(m, 2, e);
+        return;
+    }
+    solveChannelBits<5, 1>(m, 0, e);
+    solveChannelBits<6, 1>(m, 1, e);
+    solveChannelBits<5, 1>(m, 2, e);
 }
 
 struct Candidate {
@@ -222,6 +251,17 @@ struct Candidate {
     std::uint8_t index[16] = {};
     float error = 3.0e38f;
 };
+
+// Solves the endpoints for the candidate's indices (moments `m`), then chooses its indices
+// anew; true when they came out as they went in, so that refining could change nothing.
+bool solveThenAssign(const Kernels& k, const BlockTexels& t, const Moments& m, int radius, Candidate& c)
+{
+    std::uint8_t before[16];
+    std::memcpy(before, c.index, sizeof before);
+    solveChannels(m, radius, c.e);
+    c.error = assignIndices(k, t, c.e, c.index);
+    return std::memcmp(before, c.index, static_cast<std::size_t>(t.count)) == 0;
+}
 
 // Alternates between the best endpoints for the indices and the best indices for the
 // endpoints until the error stops falling; each step can only lower it.
@@ -237,7 +277,7 @@ void refine(const Kernels& k, const BlockTexels& t, Candidate& c, int radius, in
             return;
         // Unchanged indices would give the same endpoints again: the next round could
         // not lower the error, so it is not run.
-        const bool settled = std::memcmp(next.index, c.index, sizeof c.index) == 0;
+        const bool settled = std::memcmp(next.index, c.index, static_cast<std::size_t>(t.count)) == 0;
         c = next;
         if (settled)
             return;
@@ -256,17 +296,19 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best,
     bool present[4] = {};
     for (int i = 0; i < t.count; ++i)
         present[best.index[i]] = true;
-    for (int k : chain)
-        if (present[k])
-            used[levels++] = k;
+    for (int entry : chain)
+        if (present[entry])
+            used[levels++] = entry;
     if (levels < 2 || levels == 4)
         return;
     const Candidate start = best;
+    // The remapped indices have the start's moments, moved to other entries.
+    const Moments startMoments = momentsOf(t, start.index);
     // Each subset of `levels` chain positions, in order, as a bit mask over the chain.
     for (int mask = 1; mask < 16; ++mask) {
         if (((mask & 1) + ((mask >> 1) & 1) + ((mask >> 2) & 1) + ((mask >> 3) & 1)) != levels)
             continue;
-        int remap[4] = {};
+        int remap[4] = {0, 1, 2, 3};
         int next = 0;
         bool same = true;
         for (int pos = 0; pos < 4; ++pos)
@@ -280,9 +322,8 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best,
         Candidate c = start;
         for (int i = 0; i < t.count; ++i)
             c.index[i] = static_cast<std::uint8_t>(remap[c.index[i]]);
-        solveChannels(momentsOf(t, c.index), radius, c.e);
-        c.error = assignIndices(k, t, c.e, c.index);
-        refine(k, t, c, radius, rounds);
+        if (!solveThenAssign(k, t, remapped(startMoments, remap), radius, c))
+            refine(k, t, c, radius, rounds);
         if (c.error < best.error)
             best = c;
     }
@@ -512,10 +553,8 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
         const int e2 = layout.n0[e] + layout.n2[e], e3 = e2 + layout.n3[e];
         for (int j = 0; j < n; ++j)
             c.index[order[j]] = static_cast<std::uint8_t>(j < layout.n0[e] ? 0 : j < e2 ? 2 : j < e3 ? 3 : 1);
-        const Moments m = momentsOf(t, c.index);
-        solveChannels(m, 1, c.e);
-        c.error = assignIndices(k, t, c.e, c.index);
-        refine(k, t, c, 1, 8);
+        if (!solveThenAssign(k, t, momentsOf(t, c.index), 1, c))
+            refine(k, t, c, 1, 8);
         if (c.error < best.error)
             best = c;
     }
@@ -579,15 +618,13 @@ Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
     }
     const Axis axis = principalAxis(t);
     startAlong(t, axis, best, true);
-    solveChannels(momentsOf(t, best.index), q == Quality::Fast ? 0 : 1, best.e);
-    best.error = assignIndices(k, t, best.e, best.index);
-    if (q == Quality::Fast)
-        return best;
+    const bool settled = solveThenAssign(k, t, momentsOf(t, best.index), q == Quality::Fast ? 0 : 1, best);
     switch (q) {
     case Quality::Fast:
         break;
     case Quality::Default:
-        refine(k, t, best, 1, 4);
+        if (!settled)
+            refine(k, t, best, 1, 4);
         tryOtherPlacements(k, t, best, 1, 2);
         // Busy blocks (above about 6 levels of error per texel) are where refinement most
         // often stops short; the cluster search's best split costs little next to them.
@@ -595,7 +632,8 @@ Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
             clusterSearch(k, t, axis, best, 1);
         break;
     case Quality::Best:
-        refine(k, t, best, 1, 8);
+        if (!settled)
+            refine(k, t, best, 1, 8);
         clusterSearch(k, t, axis, best, 4);
         break;
     }

@@ -40,27 +40,48 @@ float assignScalar(const BlockTexels& t, const float palette[4][3], std::uint8_t
 
 int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
 {
+    // Eight entries at a time with everything that depends on the group alone hoisted, so
+    // that the compiler can keep the eight in vector registers where it has them.
+    float lowest[8], lowestAt[8];
+    for (int l = 0; l < 8; ++l) {
+        lowest[l] = std::numeric_limits<float>::infinity();
+        lowestAt[l] = 0;
+    }
     for (int g = 0; g < layout.groupCount; ++g) {
         const SplitGroup& group = layout.group[g];
-        for (int j = 0; j < 8 * group.chunks; ++j) {
-            const int e = group.first + j;
-            float score = layout.bias[e];
-            for (int ch = 0; ch < 3; ++ch) {
-                const float* sum = prefix.sum[ch];
-                const float z = sum[group.n0], a = sum[group.e2], q = sum[group.e2 + j], all = sum[n];
-                const float s0 = z, s2 = a - z, s3 = q - a, s1 = all - q;
-                const float t2 = s2 + layout.half2[e], t3 = s3 + layout.half3[e];
-                const float r1 = s0 + 0.66f * t2 + 0.33f * t3, r2 = s1 + 0.33f * t2 + 0.66f * t3;
-                score += kWeight[ch] * (s2 + s3 - (r1 * (r1 * layout.i11[e] + 2 * r2 * layout.i12[e]) + r2 * r2 * layout.i22[e]));
+        float z[3], a[3], s2[3], all[3];
+        for (int ch = 0; ch < 3; ++ch) {
+            z[ch] = prefix.sum[ch][group.n0];
+            a[ch] = prefix.sum[ch][group.e2];
+            s2[ch] = a[ch] - z[ch];
+            all[ch] = prefix.sum[ch][n];
+        }
+        for (int c = 0; c < group.chunks; ++c) {
+            const int first = group.first + 8 * c;
+            for (int l = 0; l < 8; ++l) {
+                const int e = first + l;
+                float score = layout.bias[e];
+                for (int ch = 0; ch < 3; ++ch) {
+                    const float q = prefix.sum[ch][group.e2 + 8 * c + l];
+                    const float s3 = q - a[ch], s1 = all[ch] - q;
+                    const float t2 = s2[ch] + layout.half2[e], t3 = s3 + layout.half3[e];
+                    const float r1 = z[ch] + 0.66f * t2 + 0.33f * t3, r2 = s1 + 0.33f * t2 + 0.66f * t3;
+                    score += kWeight[ch] * (s2[ch] + s3 - (r1 * (r1 * layout.i11[e] + 2 * r2 * layout.i12[e]) + r2 * r2 * layout.i22[e]));
+                }
+                scores[e] = score;
+                const bool better = score < lowest[l];
+                lowest[l] = better ? score : lowest[l];
+                lowestAt[l] = better ? static_cast<float>(e) : lowestAt[l];
             }
-            scores[e] = score;
         }
     }
+    // Each lane holds the first of its least scores; the first of them all is the least
+    // score at the lowest entry.
     int best = 0;
-    for (int e = 1; e < layout.entries; ++e)
-        if (scores[e] < scores[best])
-            best = e;
-    return best;
+    for (int l = 1; l < 8; ++l)
+        if (lowest[l] < lowest[best] || (lowest[l] == lowest[best] && lowestAt[l] < lowestAt[best]))
+            best = l;
+    return static_cast<int>(lowestAt[best]);
 }
 
 namespace {

@@ -92,6 +92,15 @@ int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n,
 float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
 
+// The decoder: a colour block into 16 texels, with alpha from the 8 alpha bytes of a DXT3
+// block when `alpha8` is given, else 255. paletteOf gives the block's four colours as
+// blue | green << 8 | red << 16 (alpha 0).
+using DecodeFn = void (*)(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* bgra64);
+void paletteOf(const std::uint8_t* colour8, std::uint32_t palette[4]);
+void decodeScalar(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* bgra64);
+// Needs SSE4.1 and a little-endian machine (which every SSE4.1 machine is).
+void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* bgra64);
+
 // encodeDxt1Block with the kernels of `isa`, which must be supported.
 void encodeColourBlockWith(Isa isa, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q,
                            std::uint16_t validMask = 0xFFFF);

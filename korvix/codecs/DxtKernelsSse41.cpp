@@ -1,4 +1,5 @@
 #include "codecs/DxtKernels.h"
+#include "codecs/DxtTables.h"
 
 #include <immintrin.h>
 
@@ -96,6 +97,64 @@ KORVIX_SSE41 int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& p
         if (value[l] < value[best] || (value[l] == value[best] && at[l] < at[best]))
             best = l;
     return at[best];
+}
+
+}  // namespace dxt::kernels
+
+namespace dxt::kernels {
+
+namespace {
+
+// The decoder keeps a block's palette by channel in one register: blue's four values in
+// bytes 0 to 3, green's in 4 to 7, red's in 8 to 11. For each index byte of a row, the
+// byte shuffle that builds the row's four texels from it: texel x with index k takes
+// bytes k, 4 + k, 8 + k and a zero for alpha.
+struct RowShuffles {
+    alignas(16) std::uint8_t control[256][16];
+};
+
+const RowShuffles& rowShuffles()
+{
+    static const RowShuffles table = [] {
+        RowShuffles t{};
+        for (int v = 0; v < 256; ++v)
+            for (int x = 0; x < 4; ++x) {
+                const int k = (v >> (2 * x)) & 3;
+                t.control[v][4 * x] = static_cast<std::uint8_t>(k);
+                t.control[v][4 * x + 1] = static_cast<std::uint8_t>(4 + k);
+                t.control[v][4 * x + 2] = static_cast<std::uint8_t>(8 + k);
+                t.control[v][4 * x + 3] = 0x80;  // a zero byte
+            }
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
+KORVIX_SSE41 void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* bgra64)
+{
+    using namespace tables;
+    const unsigned c0 = colour8[0] | (colour8[1] << 8), c1 = colour8[2] | (colour8[3] << 8);
+    const __m128i channels = _mm_setr_epi32(static_cast<int>(kChannelPalettes5[(c0 & 31) << 5 | (c1 & 31)]),
+                                            static_cast<int>(kChannelPalettes6[((c0 >> 5) & 63) << 6 | ((c1 >> 5) & 63)]),
+                                            static_cast<int>(kChannelPalettes5[(c0 >> 11) << 5 | (c1 >> 11)]), 0);
+    const RowShuffles& shuffles = rowShuffles();
+    // Nibble x of an alpha row moved to bits 24 ... 27 of texel x, then times 17.
+    const __m128i toTop = _mm_setr_epi32(1 << 24, 1 << 20, 1 << 16, 1 << 12);
+    const __m128i nibble = _mm_set1_epi32(0x0F000000);
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    for (int r = 0; r < 4; ++r) {
+        __m128i row = _mm_shuffle_epi8(channels, _mm_load_si128(reinterpret_cast<const __m128i*>(shuffles.control[colour8[4 + r]])));
+        if (alpha8) {
+            const int bits = alpha8[2 * r] | (alpha8[2 * r + 1] << 8);
+            const __m128i a = _mm_and_si128(_mm_mullo_epi32(_mm_set1_epi32(bits), toTop), nibble);
+            row = _mm_or_si128(row, _mm_or_si128(a, _mm_slli_epi32(a, 4)));
+        } else {
+            row = _mm_or_si128(row, opaque);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(bgra64 + 16 * r), row);
+    }
 }
 
 }  // namespace dxt::kernels

@@ -44,4 +44,23 @@ constexpr std::array<std::uint8_t, (1 << (2 * Bits))> makeMix()
 inline constexpr std::array<std::uint8_t, 32 * 32> kMix5 = makeMix<5>();
 inline constexpr std::array<std::uint8_t, 64 * 64> kMix6 = makeMix<6>();
 
+// One channel's four palette values for the endpoint fields a (in c0) and b (in c1) in one
+// word: expand(a), expand(b), mix(a, b), mix(b, a) in bytes 0 to 3, at [a << Bits | b].
+template <int Bits>
+constexpr std::array<std::uint32_t, (1 << (2 * Bits))> makeChannelPalettes()
+{
+    constexpr int n = 1 << Bits;
+    const auto expand = makeExpand<Bits>();
+    const auto mix = makeMix<Bits>();
+    std::array<std::uint32_t, (1 << (2 * Bits))> t{};
+    for (int a = 0; a < n; ++a)
+        for (int b = 0; b < n; ++b)
+            t[a * n + b] = static_cast<std::uint32_t>(expand[a]) | static_cast<std::uint32_t>(expand[b]) << 8 |
+                           static_cast<std::uint32_t>(mix[a * n + b]) << 16 | static_cast<std::uint32_t>(mix[b * n + a]) << 24;
+    return t;
+}
+
+inline constexpr std::array<std::uint32_t, 32 * 32> kChannelPalettes5 = makeChannelPalettes<5>();
+inline constexpr std::array<std::uint32_t, 64 * 64> kChannelPalettes6 = makeChannelPalettes<6>();
+
 }  // namespace dxt::tables

@@ -3,6 +3,7 @@
 #include "document/CKestrelDoc.h"
 
 #include "codecs/TextureLoader.h"
+#include "codecs/CTextException.h"
 #include "codecs/imagefile/ImageFile.h"
 #include "document/CommandIds.h"
 #include "document/DocumentInternal.h"
@@ -234,14 +235,24 @@ std::unique_ptr<PixelBitmap> CKestrelDoc::loadImageFile(const std::string& path)
 {
     WaitCursor wait(m_host);
     auto bitmap = std::make_unique<PixelBitmap>();
+    // A picture wider or taller than the program shows is refused from its
+    // header, before its pixels are decoded.
+    bool tooLarge = false;
     try {
-        decodeFile(path, *bitmap, 32);
-    } catch (const std::exception&) {  // CTextException, or memory short
+        decodeFile(path, *bitmap, 32, DecodeLimits{std::int64_t{MAX_SIDE} * MAX_SIDE, MAX_SIDE});
+    } catch (const CTextException& err) {
+        tooLarge = err.code() == 12;
+        if (!tooLarge) {
+            wait.release();
+            message("Fehler beim Laden der Textur.");
+            return nullptr;
+        }
+    } catch (const std::exception&) {  // memory short
         wait.release();
         message("Fehler beim Laden der Textur.");
         return nullptr;
     }
-    if (bitmap->width() > MAX_SIDE || bitmap->height() > MAX_SIDE) {
+    if (tooLarge || bitmap->width() > MAX_SIDE || bitmap->height() > MAX_SIDE) {
         wait.release();
         message("Es werden nur Texturen mit einer Kantenlänge von\nmaximal 2048 Pixeln unterstützt.");
         return nullptr;

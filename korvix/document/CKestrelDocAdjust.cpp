@@ -1,5 +1,6 @@
 // Brightness, contrast and gamma: previews computed from the untouched map
 // while the dialog is open, then committed or discarded.
+#include "codecs/BitmapFilterImage.h"
 #include "document/CKestrelDoc.h"
 
 #include "document/AdjustmentDialogModel.h"

@@ -2,6 +2,7 @@
 // inverting, alpha on and off, removing the small maps, crop, resize, the
 // neighbourhood filters, rotating and mirroring; the selection commands and
 // the information report.
+#include "codecs/BitmapFilterImage.h"
 #include "document/CKestrelDoc.h"
 
 #include "document/CommandIds.h"

@@ -2,6 +2,7 @@
 // pages of the volume browser, and loading an entry into the document.
 #include "document/CKestrelDoc.h"
 
+#include "codecs/CTextException.h"
 #include "codecs/imagefile/ImageFile.h"
 #include "document/DocumentInternal.h"
 
@@ -242,8 +243,18 @@ bool CKestrelDoc::loadVolumeEntry(int index, bool oldRedraw)
     } else if (detectImageType(bytes.data(), bytes.size()) == IMAGE_TGA) {
         auto bitmap = std::make_unique<PixelBitmap>();
         try {
-            decodeMemory(bytes.data(), bytes.size(), *bitmap, 32);
-        } catch (const std::exception&) {  // CTextException, or memory short
+            decodeMemory(bytes.data(), bytes.size(), *bitmap, 32, DecodeLimits{std::int64_t{MAX_SIDE} * MAX_SIDE, MAX_SIDE});
+        } catch (const CTextException& err) {
+            // A picture larger than a map may be is refused from its header,
+            // with the message the shown maps' check gives.
+            wait.release();
+            if (err.code() == 12)
+                error("Map zu groß (max. Kantenlänge 2048 Pixel).");
+            else
+                message("Fehler beim Lesen der Textur.");
+            m_bRedraw = oldRedraw;
+            return false;
+        } catch (const std::exception&) {  // memory short
             wait.release();
             message("Fehler beim Lesen der Textur.");
             m_bRedraw = oldRedraw;

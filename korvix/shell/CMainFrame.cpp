@@ -406,6 +406,7 @@ void CMainFrame::createPanes(const FrameSettings& s)
         if (m_actions[id]->isEnabled())
             runCommand(id);
     });
+    connect(m_pPanePicture, &CPictureView::selectionChanged, this, &CMainFrame::scheduleUpdate);
     connect(m_pTabsRight, &QTabWidget::currentChanged, this, &CMainFrame::scheduleUpdate);
 }
 
@@ -591,15 +592,20 @@ void CMainFrame::runCommand(int id)
         close();
         break;
     default:
+        // Selection, channel switches, image operations, adjustments and the
+        // information report.
+        doc.editCommand(id);
         break;
     }
     updateCommandStates();
 }
 
-// The commands the document handles today; an id missing here stays disabled
-// rather than offering a button that does nothing.
-static bool documentHandles(int id)
+// The commands the document handles; an id missing here stays disabled rather
+// than offering a button that does nothing.
+static bool documentHandles(const CKestrelDoc& doc, int id)
 {
+    if (doc.editCommandEnabled(id).has_value())
+        return true;
     for (int k : MAP_COMMANDS)
         if (id == k)
             return true;
@@ -630,7 +636,7 @@ void CMainFrame::updateCommandStates()
             a->setEnabled(true);
             continue;
         }
-        a->setEnabled(documentHandles(id) && doc.commandEnabled(id));
+        a->setEnabled(documentHandles(doc, id) && doc.commandEnabled(id));
     }
     m_actions[ID_VIEW_MAIN_TOOLBAR]->setChecked(!m_wndMainBar->isHidden());
     m_actions[ID_VIEW_MAP_TOOLBAR]->setChecked(!m_wndMapBar->isHidden());

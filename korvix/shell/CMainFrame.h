@@ -129,6 +129,11 @@ public:
     bool runSizeDialog(SizeDialogModel& model) override;
     bool runAdjustmentDialog(AdjustmentDialogModel& model) override;
 
+    // Answers message boxes instead of showing them (tests and scripted runs).
+    std::function<MessageAnswer(const std::string& text, const std::string& caption, MessageIcon icon,
+                                MessageButtons buttons)>
+        messageHook;
+
     // The dialogs of the volume editing and export, plugged in by their library.
     std::function<bool(ExportDialogModel&)> exportDialog;
     std::function<std::optional<VolumeDataAnswer>(const VolumeDataAnswer&)> volumeDataDialog;

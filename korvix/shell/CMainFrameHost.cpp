@@ -42,6 +42,8 @@ QString dialogFilter(const std::string& filter)
 MessageAnswer CMainFrame::messageBox(const std::string& text, const std::string& caption, MessageIcon icon,
                                      MessageButtons buttons)
 {
+    if (messageHook)
+        return messageHook(text, caption, icon, buttons);
     QMessageBox::Icon qicon = QMessageBox::NoIcon;
     switch (icon) {
     case MessageIcon::Information: qicon = QMessageBox::Information; break;
@@ -247,26 +249,6 @@ bool CMainFrame::runExportDialog(ExportDialogModel& model)
     return false;
 }
 
-PictureGeometry CMainFrame::pictureViewGeometry()
-{
-    return m_pPanePicture->pictureGeometry();
-}
-
-void CMainFrame::redrawPictureView()
-{
-    m_pPanePicture->refresh();
-}
-
-bool CMainFrame::runSizeDialog(SizeDialogModel& model)
-{
-    return sizeDialog && sizeDialog(model);
-}
-
-bool CMainFrame::runAdjustmentDialog(AdjustmentDialogModel& model)
-{
-    return adjustmentDialog && adjustmentDialog(model);
-}
-
 std::optional<VolumeDataAnswer> CMainFrame::runVolumeDataDialog(const VolumeDataAnswer& current)
 {
     if (volumeDataDialog)
@@ -304,6 +286,31 @@ std::optional<PixelBitmap> CMainFrame::clipboardBitmap()
     for (int y = 0; y < image.height(); ++y)
         std::memcpy(bitmap.row(y), image.constScanLine(y), static_cast<std::size_t>(image.width()) * 4);
     return bitmap;
+}
+
+PictureGeometry CMainFrame::pictureViewGeometry()
+{
+    return m_pPanePicture->pictureGeometry();
+}
+
+void CMainFrame::redrawPictureView() { m_pPanePicture->refresh(); }
+
+bool CMainFrame::runSizeDialog(SizeDialogModel& model)
+{
+    if (sizeDialog)
+        return sizeDialog(model);
+    messageBox("Der Größen-Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information,
+               MessageButtons::Ok);
+    return false;
+}
+
+bool CMainFrame::runAdjustmentDialog(AdjustmentDialogModel& model)
+{
+    if (adjustmentDialog)
+        return adjustmentDialog(model);
+    messageBox("Dieser Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information,
+               MessageButtons::Ok);
+    return false;
 }
 
 void CMainFrame::playSound(const std::uint8_t* bytes, std::size_t size)

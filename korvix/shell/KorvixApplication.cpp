@@ -1,5 +1,6 @@
 #include "shell/KorvixApplication.h"
 
+#include "document/EntryReadout.h"
 #include "document/PixelReadout.h"
 #include "shell/CMainFrame.h"
 

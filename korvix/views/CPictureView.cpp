@@ -3,6 +3,7 @@
 #include "document/CKestrelDoc.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -48,6 +49,11 @@ PictureGeometry CPictureView::pictureGeometry() const
     return g;
 }
 
+SelectionTracker* CPictureView::tracker() const
+{
+    return m_pDoc ? &m_pDoc->tracker() : nullptr;
+}
+
 QRect CPictureView::imageRectOnScreen() const
 {
     const PictureGeometry g = pictureGeometry();
@@ -77,10 +83,13 @@ void CPictureView::setZoom(float factor)
 {
     if (factor == m_zoom)
         return;
+    const int old = static_cast<int>(m_zoom);
     m_zoom = factor;
     refresh();
     if (m_pDoc)
         m_pDoc->setZoomCopy(factor);
+    if (SelectionTracker* t = tracker())
+        t->rescaleSelection(old, pictureGeometry());
     emit statusText(1, QString::fromStdString(pictureZoomText(static_cast<int>(factor))));
 }
 
@@ -88,9 +97,13 @@ void CPictureView::resetZoom()
 {
     if (m_zoom == 1.0f)
         return;
+    const int old = static_cast<int>(m_zoom);
     m_zoom = 1.0f;
+    updateScrollRange();
     if (m_pDoc)
         m_pDoc->setZoomCopy(1.0f);
+    if (SelectionTracker* t = tracker())
+        t->rescaleSelection(old, pictureGeometry());
     emit statusText(1, QString::fromStdString(pictureZoomText(1)));
 }
 
@@ -108,6 +121,8 @@ void CPictureView::fullUpdate()
         QApplication::restoreOverrideCursor();
     }
     refresh();
+    if (SelectionTracker* t = tracker())
+        t->placeSelection(pictureGeometry());
     const PixelBitmap& shown = *m_pDoc->shown();
     emit statusText(0, QString::fromStdString(pictureSizeText(shown.width(), shown.height())));
     emit statusText(1, QString::fromStdString(pictureZoomText(static_cast<int>(m_zoom))));
@@ -178,16 +193,47 @@ void CPictureView::paintEvent(QPaintEvent* event)
         painter.drawLine(0, yt, g.clientWidth, yt);
         painter.drawLine(0, yb, g.clientWidth, yb);
     }
+    drawSelection(painter);
+}
+
+// The selection on top of the picture: a dotted outline and solid handles,
+// drawn inverted so that they show on any picture.
+void CPictureView::drawSelection(QPainter& painter) const
+{
+    const SelectionTracker* t = tracker();
+    if (!t || (!t->present() && !t->tracking()))
+        return;
+    const TrackerRect r = t->tracking() ? t->trackingRect().normalized() : t->outlineRect();
+    if (r.isEmpty())
+        return;
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    QPen pen(Qt::white, 1, Qt::DotLine);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRect(r.left, r.top, r.width() - 1, r.height() - 1));
+    if (!t->tracking()) {
+        for (const TrackerRect& h : t->handles())
+            if (!h.isEmpty())
+                painter.fillRect(QRect(h.left, h.top, h.width(), h.height()), Qt::white);
+    }
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
 void CPictureView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
     updateScrollRange();
+    // The picture may be centred anew; the selection stays over its pixels.
+    if (SelectionTracker* t = tracker())
+        t->placeSelection(pictureGeometry());
 }
 
-void CPictureView::scrollContentsBy(int, int)
+void CPictureView::scrollContentsBy(int dx, int dy)
 {
+    // Qt reports how far the contents moved; the tracker wants the scroll step.
+    if (SelectionTracker* t = tracker())
+        t->shiftSelection(-dx, -dy);
     viewport()->update();
 }
 
@@ -219,6 +265,12 @@ void CPictureView::mousePressEvent(QMouseEvent* event)
         }
         return;
     }
+    if (event->button() == Qt::LeftButton && m_pDoc && m_pDoc->ready() && !m_pDoc->noSelection()) {
+        const QPoint at = event->position().toPoint();
+        m_pDoc->tracker().beginTrack(at.x(), at.y(), pictureGeometry());
+        viewport()->update();
+        return;
+    }
     QAbstractScrollArea::mousePressEvent(event);
 }
 
@@ -226,6 +278,12 @@ void CPictureView::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint at = event->position().toPoint();
     reportPixel(at);
+    if (SelectionTracker* t = tracker(); t && t->tracking()) {
+        t->trackTo(at.x(), at.y());
+        viewport()->update();
+        return;
+    }
+    updateCursor(at);
     if (m_bDragging) {
         const auto step = pictureGeometry().panStep(m_dragPoint.x(), m_dragPoint.y(), at.x(), at.y());
         if (step.dx)
@@ -238,6 +296,15 @@ void CPictureView::mouseMoveEvent(QMouseEvent* event)
 
 void CPictureView::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (SelectionTracker* t = tracker(); t && t->tracking()) {
+        if (event->button() == Qt::LeftButton)
+            t->endTrack();
+        else
+            t->cancelTrack();
+        viewport()->update();
+        emit selectionChanged();
+        return;
+    }
     if (event->button() == Qt::RightButton && m_bDragging) {
         m_bDragging = false;
         viewport()->unsetCursor();
@@ -256,6 +323,38 @@ void CPictureView::wheelEvent(QWheelEvent* event)
         return;
     }
     QAbstractScrollArea::wheelEvent(event);
+}
+
+void CPictureView::keyPressEvent(QKeyEvent* event)
+{
+    if (SelectionTracker* t = tracker(); t && t->tracking() && event->key() == Qt::Key_Escape) {
+        t->cancelTrack();
+        viewport()->update();
+        emit selectionChanged();
+        return;
+    }
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+// Over a present selection the tracker chooses the cursor; elsewhere the arrow.
+void CPictureView::updateCursor(const QPoint& client)
+{
+    if (m_bDragging)
+        return;
+    const SelectionTracker* t = tracker();
+    Qt::CursorShape shape = Qt::ArrowCursor;
+    if (t && t->present()) {
+        switch (t->cursorAt(client.x(), client.y())) {
+        case SelectionTracker::Cursor::SizeNwSe: shape = Qt::SizeFDiagCursor; break;
+        case SelectionTracker::Cursor::SizeNeSw: shape = Qt::SizeBDiagCursor; break;
+        case SelectionTracker::Cursor::SizeNs: shape = Qt::SizeVerCursor; break;
+        case SelectionTracker::Cursor::SizeWe: shape = Qt::SizeHorCursor; break;
+        case SelectionTracker::Cursor::SizeAll: shape = Qt::SizeAllCursor; break;
+        case SelectionTracker::Cursor::Default: break;
+        }
+    }
+    if (viewport()->cursor().shape() != shape)
+        viewport()->setCursor(shape);
 }
 
 void CPictureView::leaveEvent(QEvent* event)

@@ -8,6 +8,7 @@
 #include "codecs/PixelBitmap.h"
 #include "document/PictureGeometry.h"
 #include "document/PixelReadout.h"
+#include "document/SelectionTracker.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -58,6 +59,8 @@ signals:
     void readoutCleared();
     // Ctrl + wheel: +1 to zoom in, -1 to zoom out; the frame runs the command.
     void zoomStepRequested(int direction);
+    // A selection was drawn or dropped with the mouse.
+    void selectionChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -68,11 +71,15 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void updateScrollRange();
     void reportPixel(const QPoint& client);
     void drawPicture(QPainter& painter, const QRect& clip, const PictureGeometry& g) const;
+    void drawSelection(QPainter& painter) const;
+    void updateCursor(const QPoint& client);
+    SelectionTracker* tracker() const;
 
     CKestrelDoc* m_pDoc = nullptr;
     float m_zoom = 1.0f;

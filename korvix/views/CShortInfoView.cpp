@@ -3,8 +3,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-#include <algorithm>
-#include <cstring>
 
 CShortInfoView::CShortInfoView(QWidget* parent) : QWidget(parent), m_font(QStringLiteral("Arial"))
 {
@@ -14,7 +12,8 @@ CShortInfoView::CShortInfoView(QWidget* parent) : QWidget(parent), m_font(QStrin
     setFont(m_font);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::ArrowCursor);
-    setMinimumHeight(10);
+    // Room for the four lines of text.
+    setMinimumHeight(75);
 }
 
 void CShortInfoView::redraw()
@@ -63,12 +62,10 @@ QList<CShortInfoView::Line> CShortInfoView::lines() const
         out.append({{100, 37}, QStringLiteral("B: %1").arg(m_pixel.blue)});
         out.append({{100, 54}, QStringLiteral("A: %1").arg(m_pixel.alpha)});
     } else if (m_mode == MODE_ENTRY) {
-        const auto end = std::find(m_entry.name.begin(), m_entry.name.end(), '\0');
-        const QString name = QString::fromLatin1(m_entry.name.data(), end - m_entry.name.begin());
-        out.append({{3, 3}, name});
-        out.append({{3, 20}, QStringLiteral("G-Type: ") + QString::fromUtf8(entryKindLabel(m_entry.kind))});
-        out.append({{3, 37}, QStringLiteral("Größe: %1 Bytes").arg(m_entry.size)});
-        out.append({{3, 54}, QStringLiteral("File-Offset: %1").arg(m_entry.offset)});
+        const auto texts = m_entry.lines();
+        const int top[4] = {3, 20, 37, 54};
+        for (int i = 0; i < 4; ++i)
+            out.append({{3, top[i]}, QString::fromStdString(texts[static_cast<std::size_t>(i)])});
     }
     return out;
 }

@@ -3,6 +3,7 @@
 // It has no input of its own; the picture view and the volume browser drive it.
 #pragma once
 
+#include "document/EntryReadout.h"
 #include "document/PixelReadout.h"
 
 #include <QFont>

@@ -31,6 +31,16 @@
 //    exception is never caught. String operations leave the record alone.
 #pragma once
 
+// The version of the library, which is also the version of the whole project
+// (the build reads it from here). Compare QORBM_VERSION with
+// QORBM_MAKE_VERSION(major, minor, patch) to test for a version at compile time.
+#define QORBM_VERSION_MAJOR 0
+#define QORBM_VERSION_MINOR 1
+#define QORBM_VERSION_PATCH 0
+#define QORBM_VERSION_STRING "0.1.0"
+#define QORBM_MAKE_VERSION(major, minor, patch) ((major) * 10000 + (minor) * 100 + (patch))
+#define QORBM_VERSION QORBM_MAKE_VERSION(QORBM_VERSION_MAJOR, QORBM_VERSION_MINOR, QORBM_VERSION_PATCH)
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

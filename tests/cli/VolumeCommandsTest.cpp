@@ -59,7 +59,11 @@ TEST(PackList, RoundTripThroughTheLibrary)
     std::vector<std::string> keys;
     for (const auto& [k, v] : doc.items())
         keys.push_back(k);
-    EXPECT_EQ(keys, (std::vector<std::string>{"comment", "signature", "entryCount", "fileCount", "timestamp", "entries"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"version", "type", "comment", "signature", "entryCount", "fileCount",
+                                              "timestamp", "timestampIso", "entries"}));
+    EXPECT_EQ(doc["version"], 1);
+    EXPECT_EQ(doc["type"], "volume");
+    EXPECT_EQ(doc["timestampIso"], "2024-02-29T13:45:30");
     EXPECT_EQ(doc["comment"], "Prüfung");
     EXPECT_EQ(doc["signature"], "KRMTLW_V2.00");
     EXPECT_EQ(doc["entryCount"], 8);
@@ -71,7 +75,7 @@ TEST(PackList, RoundTripThroughTheLibrary)
     std::vector<std::string> entryKeys;
     for (const auto& [k, v] : first.items())
         entryKeys.push_back(k);
-    EXPECT_EQ(entryKeys, (std::vector<std::string>{"index", "parent", "name", "dir", "last", "offset", "size"}));
+    EXPECT_EQ(entryKeys, (std::vector<std::string>{"index", "parent", "name", "path", "dir", "last", "offset", "size"}));
 
     // Rebuild paths from the reported parents and compare with the input tree.
     std::map<int, std::string> pathOf;
@@ -80,6 +84,7 @@ TEST(PackList, RoundTripThroughTheLibrary)
         const int parent = e["parent"];
         const std::string path = (parent == -99 ? "" : pathOf.at(parent) + "/") + e["name"].get<std::string>();
         pathOf[e["index"]] = path;
+        EXPECT_EQ(e["path"], path) << "each entry carries its full path";
         if (!e["dir"])
             sizes[path] = e["size"];
     }
@@ -104,8 +109,9 @@ TEST(PackList, InfoJsonIsTheHeaderWithoutEntries)
     const auto info = runCli({"info", (dir / "v.qrb").string(), "--json"});
     ASSERT_EQ(info.code, 0) << info.err;
     EXPECT_EQ(nlohmann::json::parse(info.out),
-              nlohmann::json::parse(R"({"comment": "c", "signature": "KRMTLW_V2.00", "entryCount": 1,
-                                        "fileCount": 1, "timestamp": 4294967295})"));
+              nlohmann::json::parse(R"({"version": 1, "type": "volume", "comment": "c", "signature": "KRMTLW_V2.00",
+                                        "entryCount": 1, "fileCount": 1, "timestamp": 4294967295,
+                                        "timestampIso": null})"));
     EXPECT_NE(runCli({"info", (dir / "v.qrb").string()}).out.find("not a valid date"), std::string::npos);
 }
 

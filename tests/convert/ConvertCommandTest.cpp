@@ -76,7 +76,7 @@ TEST_F(Convert, ImagesBecomeTexturesWithTheAlphaRuleAndMapChoices)
         const CliResult r = runCli(args);
         ASSERT_EQ(r.code, 0) << c.args[0] << ": " << r.err;
         const auto j = info(dir / "out.tex");
-        EXPECT_EQ(j, (nlohmann::json{{"type", "texture"}, {"width", 64}, {"height", 32}, {"maps", c.maps},
+        EXPECT_EQ(j, (nlohmann::json{{"version", 1}, {"type", "texture"}, {"width", 64}, {"height", 32}, {"maps", c.maps},
                                      {"format", c.format}, {"alpha", c.alpha}}))
             << c.args[0];
     }

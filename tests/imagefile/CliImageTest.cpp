@@ -15,9 +15,9 @@ namespace {
 TEST(CliInfo, ImagesGiveTheirSizeAndAlpha)
 {
     EXPECT_EQ(runCli({"info", fixture("png_rgba.png"), "--json"}).out,
-              "{\"type\": \"image\", \"width\": 13, \"height\": 7, \"alpha\": true}\n");
+              "{\"version\": 1, \"type\": \"image\", \"width\": 13, \"height\": 7, \"alpha\": true}\n");
     EXPECT_EQ(runCli({"info", fixture("pcx_24bit.pcx"), "--json"}).out,
-              "{\"type\": \"image\", \"width\": 13, \"height\": 7, \"alpha\": false}\n");
+              "{\"version\": 1, \"type\": \"image\", \"width\": 13, \"height\": 7, \"alpha\": false}\n");
     const auto text = runCli({"info", fixture("tga_16.tga")});
     EXPECT_NE(text.out.find("format:     TGA"), std::string::npos) << text.out;
     const auto refused = runCli({"info", fixture("refused.gif")});

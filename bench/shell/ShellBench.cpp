@@ -1,0 +1,96 @@
+// Repaint of the picture view over a 2048 x 2048 map at zoom 1 and 4, and the
+// time from constructing the main frame to a texture shown on the screen.
+//   QT_QPA_PLATFORM=offscreen build/bench/shell/korvix-shell-bench
+#include "TextureBuilder.h"
+#include "document/CommandIds.h"
+#include "shell/CMainFrame.h"
+#include "views/CPictureView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+struct Fixture {
+    QTemporaryDir dir;
+    QString texture;
+
+    Fixture()
+    {
+        texture = dir.filePath(QStringLiteral("big.tex"));
+        testsupport::writeFile(texture.toStdString(),
+                               testsupport::textureBytes(2048, 2048, 1, 2, [](int, int x, int y) {
+                                   return 0x80000000u | static_cast<std::uint32_t>(x & 255) << 16 |
+                                          static_cast<std::uint32_t>(y & 255) << 8 | 0x40u;
+                               }));
+    }
+    std::unique_ptr<QSettings> settings() const
+    {
+        return std::make_unique<QSettings>(dir.filePath(QStringLiteral("k.ini")), QSettings::IniFormat);
+    }
+};
+
+Fixture& fixture()
+{
+    static Fixture f;
+    return f;
+}
+
+void settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+}
+
+// One full repaint of the visible picture (1600 x 1100 client pixels of it),
+// the way a pan step or a scroll repaints it; mode 1 draws the RGBA view.
+void BM_RepaintPicture(benchmark::State& state)
+{
+    auto settings = fixture().settings();
+    CMainFrame frame(*settings);
+    frame.messageHook = [](auto&&...) { return MessageAnswer::Ok; };
+    frame.resize(2000, 1400);
+    frame.show();
+    frame.openStartupFile(fixture().texture);
+    for (int z = 1; z < state.range(0); z *= 2)
+        frame.action(ID_ZOOM_IN)->trigger();
+    settle();
+    QWidget* viewport = frame.pictureView()->viewport();
+    for (auto _ : state)
+        viewport->repaint();
+    state.counters["client_px"] = viewport->width() * viewport->height();
+}
+BENCHMARK(BM_RepaintPicture)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
+
+// From a new main frame to the texture painted: frame construction, loading a
+// 2048 x 2048 RGBA 8888 texture file, the first show and paint.
+void BM_StartToShownTexture(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto settings = fixture().settings();
+        CMainFrame frame(*settings);
+        frame.resize(1200, 800);
+        frame.show();
+        frame.openStartupFile(fixture().texture);
+        frame.pictureView()->viewport()->repaint();
+        settle();
+        benchmark::DoNotOptimize(frame.pictureView()->drawnBitmap());
+    }
+}
+BENCHMARK(BM_StartToShownTexture)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,310 @@
+#include "ShellFixtures.h"
+#include "document/CKestrelDoc.h"
+#include "document/CommandIds.h"
+#include "shell/CMainFrame.h"
+#include "views/CPictureView.h"
+#include "views/CShortInfoView.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QSlider>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QtTest>
+
+namespace {
+
+struct Frame {
+    std::unique_ptr<QSettings> settings;
+    std::unique_ptr<CMainFrame> frame;
+    QStringList messages;
+
+    explicit Frame(const QTemporaryDir& dir) : settings(shelltest::settingsIn(dir))
+    {
+        frame = std::make_unique<CMainFrame>(*settings);
+        frame->messageHook = [this](const std::string& text, const std::string&, MessageIcon, MessageButtons) {
+            messages << QString::fromStdString(text);
+            return MessageAnswer::Ok;
+        };
+        frame->resize(1100, 900);
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+    }
+    void closeAndSave()
+    {
+        frame->close();
+        frame.reset();
+        settings->sync();
+    }
+    CMainFrame* operator->() { return frame.get(); }
+};
+
+}  // namespace
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+private slots:
+    void firstRunArrangement();
+    void viewToolbarDocksAnywhereOnlyAfterDockingAll();
+    void toolbarVisibilityAndBackgroundSurviveARestart();
+    void actionsCarryTheirIdsAndTexts();
+    void enablingFollowsTheDocumentRules();
+    void startingWithAMissingOrDamagedFileKeepsRunning();
+    void recentFilesAndMenuHint();
+    void hotKeysActivatePanes();
+};
+
+void MainFrameTest::firstRunArrangement()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    QCOMPARE(f->toolBarArea(f->mainBar()), Qt::TopToolBarArea);
+    QCOMPARE(f->toolBarArea(f->mapBar()), Qt::RightToolBarArea);
+    // view, selection and image-processing bars in one row after the main bar
+    const QList<QToolBar*> row = {f->mainBar(), f->viewBar(), f->selectionBar(), f->imageBar()};
+    for (int i = 0; i < row.size(); ++i) {
+        QCOMPARE(f->toolBarArea(row[i]), Qt::TopToolBarArea);
+        QVERIFY(!f->toolBarBreak(row[i]));
+        QCOMPARE(row[i]->y(), f->mainBar()->y());
+        if (i > 0)
+            QVERIFY(row[i]->x() > row[i - 1]->x());
+    }
+    QCOMPARE(f->mainSplitter()->sizes().at(0), 278);
+    QCOMPARE(f->leftSplitter()->sizes().at(0), 350);
+    QCOMPARE(f->leftSplitter()->sizes().at(1), 250);
+    QCOMPARE(f->background(), 192);
+    QCOMPARE(f->backgroundSlider()->value(), 192);
+    QCOMPARE(f->pictureView()->background(), QColor(192, 192, 192));
+    QCOMPARE(f->findChild<QLabel*>("StatusPane0")->width(), 90);
+    QCOMPARE(f->findChild<QLabel*>("StatusPane1")->width(), 90);
+    QVERIFY(f->findChild<QLabel*>("StatusPane2")->width() > 300);
+    QCOMPARE(f->windowTitle(), QStringLiteral("Korvix"));
+}
+
+void MainFrameTest::viewToolbarDocksAnywhereOnlyAfterDockingAll()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    QVERIFY(f->viewBar()->isAreaAllowed(Qt::TopToolBarArea));
+    QVERIFY(f->viewBar()->isAreaAllowed(Qt::BottomToolBarArea));
+    QVERIFY(!f->viewBar()->isAreaAllowed(Qt::LeftToolBarArea));
+    QVERIFY(!f->viewBar()->isAreaAllowed(Qt::RightToolBarArea));
+    QVERIFY(f->mainBar()->isAreaAllowed(Qt::LeftToolBarArea));
+
+    f->runCommand(ID_VIEW_SELECTION_TOOLBAR);  // hidden bars stay hidden when docked
+    f->addToolBar(Qt::BottomToolBarArea, f->mainBar());
+    f->action(ID_DOCK_TOOLBARS)->trigger();
+    QVERIFY(f->viewBar()->isAreaAllowed(Qt::LeftToolBarArea));
+    QVERIFY(f->viewBar()->isAreaAllowed(Qt::RightToolBarArea));
+    QCOMPARE(f->toolBarArea(f->mainBar()), Qt::TopToolBarArea);
+    QCOMPARE(f->toolBarArea(f->mapBar()), Qt::RightToolBarArea);
+    QCOMPARE(f->toolBarArea(f->imageBar()), Qt::TopToolBarArea);
+    QVERIFY(f->selectionBar()->isHidden());
+    QVERIFY(!f->action(ID_VIEW_SELECTION_TOOLBAR)->isChecked());
+}
+
+void MainFrameTest::toolbarVisibilityAndBackgroundSurviveARestart()
+{
+    QTemporaryDir dir;
+    {
+        Frame f(dir);
+        QVERIFY(f->action(ID_VIEW_VIEW_TOOLBAR)->isChecked());
+        f->action(ID_VIEW_VIEW_TOOLBAR)->trigger();
+        QVERIFY(f->viewBar()->isHidden());
+        QVERIFY(!f->action(ID_VIEW_VIEW_TOOLBAR)->isChecked());
+        f->backgroundSlider()->setValue(0);  // as the user drags it
+        QCOMPARE(f->pictureView()->background(), QColor(Qt::black));
+        f->leftSplitter()->setSizes({200, 150, 300});
+        f.closeAndSave();
+    }
+    QCOMPARE(FrameSettings::load(*shelltest::settingsIn(dir)).background, 0);
+    QCOMPARE(shelltest::settingsIn(dir)->value("Settings/MainWinPos").toByteArray().size(), 16);
+    Frame f(dir);
+    QVERIFY(f->viewBar()->isHidden());
+    QVERIFY(!f->action(ID_VIEW_VIEW_TOOLBAR)->isChecked());
+    QCOMPARE(f->backgroundSlider()->value(), 0);
+    QCOMPARE(f->pictureView()->background(), QColor(Qt::black));
+    QCOMPARE(f->leftSplitter()->sizes().at(0), 200);
+    QCOMPARE(f->leftSplitter()->sizes().at(1), 150);
+}
+
+void MainFrameTest::actionsCarryTheirIdsAndTexts()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    const struct {
+        int id;
+        const char* text;
+        const char* tip;
+        const char* prompt;
+    } cases[] = {
+        {ID_FILE_OPEN, "Ö&ffnen\tStrg+O", "Öffnen", nullptr},
+        {ID_EXPORT, "&Export\tStrg+E", "Textur exportieren", "Textur exportieren."},
+        {ID_VIEW_RGB, "RGB", "RGB", "Bild in RGB Farben ohne Transparenz anzeigen."},
+        {ID_OBJECT_INFO, nullptr, "Objektinfos", "Objektinfo."},
+        {ID_VOLUME_DATA, nullptr, nullptr, "Dialog für globale QORB-Infos zeigen."},
+        {ID_EXCLUDE_BLUE, nullptr, "Blau ausschließen.", nullptr},
+        {ID_VIEW_MAP_TOOLBAR, "&MipMap-Steuerung", nullptr, nullptr},
+        {ID_DOCK_TOOLBARS, "Toolbars andocken", nullptr, nullptr},
+        {ID_APP_ABOUT, "Inf&o über Korvix...", nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        QAction* a = f->action(c.id);
+        QVERIFY(a);
+        QCOMPARE(a->data().toInt(), c.id);
+        if (c.text)
+            QCOMPARE(a->text(), QString::fromUtf8(c.text));
+        if (c.tip)
+            QCOMPARE(a->toolTip(), QString::fromUtf8(c.tip));
+        if (c.prompt)
+            QCOMPARE(a->statusTip(), QString::fromUtf8(c.prompt));
+    }
+    // The toolbars hold the commands in their order.
+    QList<int> view;
+    for (QAction* a : f->viewBar()->actions())
+        if (!a->isSeparator() && a->data().isValid())
+            view << a->data().toInt();
+    QCOMPARE(view, (QList<int>{ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_VIEW_SMOOTH, ID_VIEW_RGB, ID_VIEW_RGBA,
+                               ID_VIEW_ALPHA}));
+    QList<int> maps;
+    for (QAction* a : f->mapBar()->actions())
+        maps << a->data().toInt();
+    QCOMPARE(maps, (QList<int>{std::begin(MAP_COMMANDS), std::end(MAP_COMMANDS)}));
+}
+
+void MainFrameTest::enablingFollowsTheDocumentRules()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    auto enabled = [&](int id) { return f->action(id)->isEnabled(); };
+    // Nothing loaded: only what needs no texture.
+    QVERIFY(enabled(ID_FILE_OPEN));
+    for (int id : {ID_MAP_0, ID_ZOOM_IN, ID_VIEW_RGB, ID_VIEW_SMOOTH, ID_EXPORT, ID_VOLUME_DATA})
+        QVERIFY2(!enabled(id), qPrintable(QString::number(id)));
+
+    // 256 x 256 with 9 maps and alpha.
+    const QString path = shelltest::writeTexture(dir, "nine.tex", 256, 256, 9, true);
+    QVERIFY(f->openStartupFile(path));
+    QVERIFY(f.messages.isEmpty());
+    for (int k = 0; k < 10; ++k)
+        QCOMPARE(enabled(MAP_COMMANDS[k]), k <= 8);
+    QVERIFY(f->action(ID_MAP_8)->isChecked());
+    QVERIFY(enabled(ID_ZOOM_IN));
+    QVERIFY(!enabled(ID_ZOOM_OUT));
+    QVERIFY(!enabled(ID_ZOOM_RESET));
+    QVERIFY(enabled(ID_VIEW_RGBA));
+    QVERIFY(f->action(ID_VIEW_RGB)->isChecked());
+    QCOMPARE(f->statusText(0), QStringLiteral(" 256 x 256"));
+    QCOMPARE(f->statusText(1), QStringLiteral(" Zoom: x 1 "));
+    QCOMPARE(f->statusText(2), QStringLiteral(" ") + path);
+    QCOMPARE(f->windowTitle(), path + QStringLiteral(" - Korvix 0.93"));
+
+    f->action(ID_ZOOM_IN)->trigger();
+    QCOMPARE(f->pictureView()->zoom(), 2.0f);
+    QVERIFY(enabled(ID_ZOOM_OUT));
+    QCOMPARE(f->statusText(1), QStringLiteral(" Zoom: x 2 "));
+    f->action(ID_MAP_3)->trigger();
+    QVERIFY(f->action(ID_MAP_3)->isChecked());
+    QCOMPARE(f->statusText(0), QStringLiteral(" 8 x 8"));  // maps count from the smallest
+
+    // The empty view's tab in front: the view commands need a visible picture.
+    f->activatePane(5);
+    for (int id : {ID_ZOOM_IN, ID_ZOOM_OUT, ID_MAP_0, ID_VIEW_SMOOTH})
+        QVERIFY2(!enabled(id), qPrintable(QString::number(id)));
+    QVERIFY(enabled(ID_VIEW_RGB));
+    f->action(ID_VIEW_ALPHA)->trigger();  // brings the picture back to the front
+    QCOMPARE(f->rightTabs()->currentWidget(), f->pictureView());
+    QVERIFY(f->action(ID_VIEW_ALPHA)->isChecked());
+
+    // Every action the document rules agrees with the document.
+    for (int id : {ID_MAP_0, ID_MAP_9, ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_VIEW_RGB, ID_VIEW_RGBA,
+                   ID_VIEW_ALPHA, ID_VIEW_SMOOTH, ID_EXPORT, ID_VOLUME_DATA, ID_FILE_OPEN})
+        QCOMPARE(enabled(id), f->document().commandEnabled(id));
+
+    // A texture without alpha: RGBA and alpha view off, the display back to RGB.
+    const QString flat = shelltest::writeTexture(dir, "flat.tex", 64, 64, 1, false);
+    QVERIFY(f->openStartupFile(flat));
+    QVERIFY(!enabled(ID_VIEW_RGBA));
+    QVERIFY(!enabled(ID_VIEW_ALPHA));
+    QVERIFY(f->action(ID_VIEW_RGB)->isChecked());
+    QVERIFY(!enabled(ID_MAP_1));
+    QVERIFY(f->action(ID_MAP_0)->isChecked());
+}
+
+void MainFrameTest::startingWithAMissingOrDamagedFileKeepsRunning()
+{
+    QTemporaryDir dir;
+    testsupport::writeFile(dir.filePath("damaged.tex").toStdString(),
+                           std::vector<unsigned char>{'K', 'T', 'E', 'X', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
+                                                      14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28,
+                                                      29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
+                                                      44, 45, 46});
+    testsupport::writeFile(dir.filePath("damaged.png").toStdString(), std::vector<unsigned char>(100, 0x42));
+    const struct {
+        QString path;
+        const char* message;
+    } cases[] = {
+        {dir.filePath("missing.tex"), "Fehler beim Laden der Textur."},
+        {dir.filePath("damaged.tex"), "Fehler beim Laden der Textur."},
+        {dir.filePath("damaged.png"), "Fehler beim Laden der Textur."},
+        {dir.filePath("noextension"), "Dateityp unbekannt, bitte Extension ('.tex', '.bmp' etc.) verwenden."},
+    };
+    for (const auto& c : cases) {
+        Frame f(dir);
+        QVERIFY(!f->openStartupFile(c.path));
+        QVERIFY2(!f.messages.isEmpty(), qPrintable(c.path));
+        QCOMPARE(f.messages.last(), QString::fromUtf8(c.message));
+        QVERIFY(f->isVisible());
+        QCOMPARE(f->statusText(0), QStringLiteral(" "));
+        QVERIFY(!f->action(ID_EXPORT)->isEnabled());
+        QVERIFY(f->action(ID_FILE_OPEN)->isEnabled());
+        QVERIFY(f->recentFiles().isEmpty());
+    }
+}
+
+void MainFrameTest::recentFilesAndMenuHint()
+{
+    QTemporaryDir dir;
+    {
+        Frame f(dir);
+        for (int i = 0; i < 10; ++i)
+            f->addRecentFile(QStringLiteral("/f%1.tex").arg(i).toStdString());
+        f->addRecentFile("/f5.tex");
+        QCOMPARE(f->recentFiles().size(), 8);
+        QCOMPARE(f->recentFiles().first(), QStringLiteral("/f5.tex"));
+        QCOMPARE(f->recentFiles().count(QStringLiteral("/f5.tex")), 1);
+        f->removeRecentFile(0);
+        QCOMPARE(f->recentFiles().first(), QStringLiteral("/f9.tex"));
+
+        f->setStatusText(2, " name.tex");
+        f->showMenuHint(QStringLiteral("Entpacken"));
+        QCOMPARE(f->statusText(2), QStringLiteral(" (Entpacken)"));
+        f->showMenuHint(QStringLiteral("Umbenennen"));
+        f->restoreMenuHint();
+        QCOMPARE(f->statusText(2), QStringLiteral(" name.tex"));
+        f.closeAndSave();
+    }
+    Frame f(dir);
+    QCOMPARE(f->recentFiles().size(), 7);
+    QCOMPARE(f->recentFiles().first(), QStringLiteral("/f9.tex"));
+}
+
+void MainFrameTest::hotKeysActivatePanes()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    f->activateWindow();
+    QTest::keyClick(f.frame.get(), Qt::Key_5, Qt::AltModifier);
+    QCOMPARE(f->rightTabs()->currentIndex(), 1);
+    QTest::keyClick(f.frame.get(), Qt::Key_4, Qt::AltModifier);
+    QCOMPARE(f->rightTabs()->currentIndex(), 0);
+    QTest::keyClick(f.frame.get(), Qt::Key_3, Qt::AltModifier);
+    QCOMPARE(f->lowerLeftTabs()->currentIndex(), 0);
+    QTest::keyClick(f.frame.get(), Qt::Key_2, Qt::AltModifier);
+    QCOMPARE(f->lowerLeftTabs()->currentIndex(), 1);
+}
+
+QTEST_MAIN(MainFrameTest)
+#include "MainFrameTest.moc"
