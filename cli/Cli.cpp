@@ -154,6 +154,7 @@ Args parse(const CommandSpec& c, const std::vector<std::string>& words)
             args.options[name] = value;
             args.repeated[name].push_back(value);
         }
+        args.sequence.emplace_back(name, args.options[name]);
     }
     if (args.positionals.size() < c.minPositionals)
         throw UsageError(std::string(tr("missing arguments")) + ": " + c.synopsis);

@@ -29,6 +29,9 @@ struct Args {
     std::vector<std::string> positionals;
     std::map<std::string, std::string> options;  // flags map to ""; a repeated option keeps its last value
     std::map<std::string, std::vector<std::string>> repeated;  // every value of a repeatable option
+    // Every option in the order given, repeats included (edit runs its
+    // operations in this order).
+    std::vector<std::pair<std::string, std::string>> sequence;
 
     bool has(const std::string& name) const { return options.count(name) != 0; }
     std::optional<std::string> value(const std::string& name) const;

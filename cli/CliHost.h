@@ -50,7 +50,7 @@ public:
     bool clipboardHasBitmap() override { return false; }
     std::optional<PixelBitmap> clipboardBitmap() override { return std::nullopt; }
     void playSound(const std::uint8_t*, std::size_t) override {}
-    ViewState pictureViewState() override { return {}; }
+    PictureGeometry pictureViewGeometry() override { return {}; }
     void redrawPictureView() override {}
     void emptySelection() override {}
     bool runSizeDialog(SizeDialogModel&) override { return false; }

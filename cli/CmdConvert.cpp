@@ -1,6 +1,7 @@
 // convert INPUT OUTPUT: textures, volume entries and images to textures or images.
 #include "Cli.h"
 #include "Language.h"
+#include "ConvertOutput.h"
 #include "PixelBudget.h"
 #include "VolumeCatalogue.h"
 
@@ -36,15 +37,6 @@ namespace fs = std::filesystem;
 namespace cli {
 
 namespace {
-
-// What convert reads: the maps with the alpha property, and for a texture its
-// format and its bytes as loaded.
-struct TextureSource {
-    MapSet maps;
-    bool hasAlpha = false;
-    std::optional<texture::Format> format;
-    std::vector<std::uint8_t> textureBytes;
-};
 
 std::vector<std::uint8_t> readWholeFile(const std::string& path, const std::string& stage)
 {
@@ -609,6 +601,14 @@ int runConvert(const Args& args, Io& io)
 }
 
 }  // namespace
+
+void writeConverted(const TextureSource& source, const Args& args, const std::string& output)
+{
+    if (lower(fs::path(output).extension().string()) == ".tex")
+        writeTex(source, args, output);
+    else
+        writeImage(source, args, output);
+}
 
 CommandSpec convertCommand()
 {

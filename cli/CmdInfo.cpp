@@ -26,6 +26,9 @@ namespace cli {
 
 using namespace korvix;
 
+// The desktop program's information report of a picture (in CmdEdit.cpp).
+std::string pictureReport(const std::string& input, Io& io);
+
 namespace {
 
 void printVolumeInfo(const VolumeCatalogue& vol, std::ostream& out)
@@ -200,6 +203,14 @@ void printInfo(const std::string& file, bool json, std::ostream& out)
 // line; a failure is reported and the others are still shown.
 int runInfo(const Args& args, Io& io)
 {
+    if (args.has("--report")) {
+        if (args.has("--json"))
+            throw UsageError("--report and --json do not go together");
+        if (args.positionals.size() != 1)
+            throw UsageError("--report takes one file");
+        io.out << pictureReport(args.positionals[0], io);
+        return exitOk;
+    }
     const bool json = args.has("--json");
     const bool several = args.positionals.size() > 1;
     int failures = 0;
@@ -234,8 +245,10 @@ CommandSpec infoCommand()
             "carries alpha. FILE may be VOLUME::ENTRY: an entry that holds a texture or an\n"
             "image is shown as one, any other entry with its path, index, offset and size.\n"
             "With several files, one block per file, or with --json one document per line;\n"
-            "the exit status is 0 only when every file could be shown.",
-            1, static_cast<std::size_t>(-1), {{"--json", "", "print JSON"}}, runInfo};
+            "the exit status is 0 only when every file could be shown.\n"
+            "--report prints the desktop program's information report of a texture,\n"
+            "VOLUME::ENTRY or an image, exactly as its message box shows it.",
+            1, static_cast<std::size_t>(-1), {{"--json", "", "print JSON"}, {"--report", "", "print the information report"}}, runInfo};
 }
 
 }  // namespace cli

@@ -9,6 +9,7 @@ CommandSpec extractCommand();
 CommandSpec extractAllCommand();
 CommandSpec packCommand();
 CommandSpec convertCommand();
+CommandSpec editCommand();
 CommandSpec renameCommand();
 CommandSpec replaceCommand();
 CommandSpec replaceImageCommand();
@@ -24,6 +25,7 @@ const std::vector<CommandSpec>& commands()
         extractAllCommand(),
         packCommand(),
         convertCommand(),
+        editCommand(),
         renameCommand(),
         replaceCommand(),
         replaceImageCommand(),

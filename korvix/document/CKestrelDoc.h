@@ -172,7 +172,7 @@ public:
     // nothing to change) and false when it stopped: refused with a message,
     // cancelled, or a working image could not be had.
     // The picture view's geometry with the shown picture's size and the zoom.
-    ViewState selectionView();
+    PictureGeometry selectionView();
     // Runs one of the commands below by its id (a channel button toggles);
     // false for other ids. Their enabling rules are commandEnabled()'s.
     bool editCommand(int id);

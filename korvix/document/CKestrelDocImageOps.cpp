@@ -10,6 +10,7 @@
 #include "document/CommandIds.h"
 #include "document/DocumentInternal.h"
 #include "document/SizeDialogModel.h"
+#include "codecs/BitmapFilterImage.h"
 #include "filters/ImageFilters.h"
 
 #include <algorithm>
@@ -79,9 +80,9 @@ bool CKestrelDoc::editCommand(int id)
 
 // ---- helpers ----
 
-ViewState CKestrelDoc::selectionView()
+PictureGeometry CKestrelDoc::selectionView()
 {
-    ViewState v = m_host.pictureViewState();
+    PictureGeometry v = m_host.pictureViewGeometry();
     v.imageWidth = m_pShown ? m_pShown->width() : 0;
     v.imageHeight = m_pShown ? m_pShown->height() : 0;
     v.zoom = std::max(1, static_cast<int>(m_fZoom));

@@ -17,7 +17,7 @@
 
 #include "codecs/PixelBitmap.h"
 #include "common/Text.h"
-#include "document/SelectionTracker.h"
+#include "document/PictureGeometry.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -134,7 +134,7 @@ public:
     // ---- editing: the picture view's geometry, its plain redraw and the editing dialogs ----
     // The picture view's client size and scroll position now. The document fills
     // in the shown picture's size and the zoom itself (CKestrelDoc::selectionView()).
-    virtual ViewState pictureViewState() = 0;
+    virtual PictureGeometry pictureViewGeometry() = 0;
     // The picture view's refresh(): scroll range to the zoomed picture, repaint.
     // (refreshPictureView() is the full update that also rewrites the status panes.)
     virtual void redrawPictureView() = 0;

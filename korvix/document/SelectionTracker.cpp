@@ -33,17 +33,7 @@ TrackerRect TrackerRect::normalized() const
     return {std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)};
 }
 
-int ViewState::originX() const
-{
-    return std::max(0, static_cast<int>(clientWidth * 0.5 - imageWidth * static_cast<double>(zoom) * 0.5));
-}
-
-int ViewState::originY() const
-{
-    return std::max(0, static_cast<int>(clientHeight * 0.5 - imageHeight * static_cast<double>(zoom) * 0.5));
-}
-
-TrackerRect SelectionTracker::pictureRect(const ViewState& view)
+TrackerRect SelectionTracker::pictureRect(const PictureGeometry& view)
 {
     const int left = view.originX() - view.scrollX;
     const int top = view.originY() - view.scrollY;
@@ -68,7 +58,7 @@ std::optional<ImageRect> SelectionTracker::selectionImageRect() const
     return r;
 }
 
-void SelectionTracker::selectAll(const ViewState& view)
+void SelectionTracker::selectAll(const PictureGeometry& view)
 {
     m_imageRect = pictureRect(view);
     m_rect = m_imageRect;
@@ -83,7 +73,7 @@ void SelectionTracker::clearSelection()
     m_bPresent = false;
 }
 
-void SelectionTracker::setSelectionSize(int width, int height, const ViewState& view)
+void SelectionTracker::setSelectionSize(int width, int height, const PictureGeometry& view)
 {
     m_imageRect = pictureRect(view).normalized();
     m_rect = {m_imageRect.left, m_imageRect.top, m_imageRect.left + width, m_imageRect.top + height};
@@ -101,7 +91,7 @@ void SelectionTracker::restore(const TrackerRect& rect, bool present)
         recomputeOffset();
 }
 
-void SelectionTracker::rescaleSelection(int oldZoom, const ViewState& view)
+void SelectionTracker::rescaleSelection(int oldZoom, const PictureGeometry& view)
 {
     m_zoom = view.zoom;
     m_imageRect = pictureRect(view);
@@ -125,7 +115,7 @@ void SelectionTracker::shiftSelection(int dx, int dy)
     m_rect = {m_rect.left - dx, m_rect.top - dy, m_rect.right - dx, m_rect.bottom - dy};
 }
 
-void SelectionTracker::placeSelection(const ViewState& view)
+void SelectionTracker::placeSelection(const PictureGeometry& view)
 {
     m_zoom = view.zoom;
     m_imageRect = pictureRect(view);
@@ -138,7 +128,7 @@ void SelectionTracker::placeSelection(const ViewState& view)
     m_rect.bottom = m_rect.top + n.height();
 }
 
-int SelectionTracker::beginTrack(int x, int y, const ViewState& view)
+int SelectionTracker::beginTrack(int x, int y, const PictureGeometry& view)
 {
     m_imageRect = pictureRect(view);
     m_zoom = view.zoom;

@@ -5,10 +5,10 @@
 // integers, so the rules are tested headless.
 //
 // How the picture view drives it (all on the user-interface thread):
-//   - Every call takes a ViewState: the client size, the scroll position, the
-//     shown picture's size in map pixels and the integer zoom, as they are at
-//     the moment of the call. The picture's origin and its client rectangle are
-//     derived from it (pictureRect()).
+//   - Every call takes the PictureGeometry as it is at the moment of the call:
+//     the client size, the scroll position, the shown picture's size in map
+//     pixels and the integer zoom. The picture's client rectangle is derived
+//     from it (pictureRect()).
 //   - Left button down (document ready, selection allowed): beginTrack(point).
 //     Each mouse move while the button is held: trackTo(point), then draw
 //     trackingRect() as the drag outline. Button up: endTrack(). Escape or the
@@ -23,6 +23,8 @@
 //
 // Rectangles are half-open: right and bottom are one past the last pixel.
 #pragma once
+
+#include "document/PictureGeometry.h"
 
 #include <array>
 #include <optional>
@@ -45,19 +47,6 @@ struct ImageRect {
     friend bool operator==(const ImageRect&, const ImageRect&) = default;
 };
 
-// What the picture view looks like at the moment of a call.
-struct ViewState {
-    int clientWidth = 0, clientHeight = 0;
-    int scrollX = 0, scrollY = 0;
-    int imageWidth = 0, imageHeight = 0;  // the shown picture, in map pixels
-    int zoom = 1;                         // 1, 2, 4, 8, 16 or 32
-
-    // The picture's top-left corner in scroll coordinates: centred when it is
-    // smaller than the client area, else at 0.
-    int originX() const;
-    int originY() const;
-};
-
 class SelectionTracker {
 public:
     enum Hit { HitNothing = -1, HitTopLeft = 0, HitTopRight, HitBottomRight, HitBottomLeft,
@@ -67,7 +56,7 @@ public:
     static constexpr int DEFAULT_HANDLE_SIZE = 5;
 
     // The picture's rectangle in client coordinates.
-    static TrackerRect pictureRect(const ViewState& view);
+    static TrackerRect pictureRect(const PictureGeometry& view);
 
     // ---- state ----
     bool present() const { return m_bPresent; }
@@ -83,23 +72,23 @@ public:
     std::optional<ImageRect> selectionImageRect() const;
 
     // ---- commands ----
-    void selectAll(const ViewState& view);
+    void selectAll(const PictureGeometry& view);
     // Empties the rectangle; nothing is present afterwards.
     void clearSelection();
     // width x height map pixels at the picture's top-left corner.
-    void setSelectionSize(int width, int height, const ViewState& view);
+    void setSelectionSize(int width, int height, const PictureGeometry& view);
     // Puts back a rectangle and presence saved earlier (the size dialog's Cancel).
     void restore(const TrackerRect& rect, bool present);
 
     // ---- view changes ----
-    void rescaleSelection(int oldZoom, const ViewState& view);
+    void rescaleSelection(int oldZoom, const PictureGeometry& view);
     void shiftSelection(int dx, int dy);
-    void placeSelection(const ViewState& view);
+    void placeSelection(const PictureGeometry& view);
 
     // ---- mouse ----
     // Starts tracking at a client point: returns the hit code. Outside the
     // selection (or with none) a rubber band is anchored at the point.
-    int beginTrack(int x, int y, const ViewState& view);
+    int beginTrack(int x, int y, const PictureGeometry& view);
     void trackTo(int x, int y);
     const TrackerRect& trackingRect() const { return m_rect; }
     bool tracking() const { return m_bTracking; }

@@ -120,7 +120,7 @@ public:
     bool runExportDialog(ExportDialogModel& model) override;
     std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer& current) override;
     std::optional<std::string> runRenameDialog(const std::string& oldName) override;
-    ViewState pictureViewState() override;
+    PictureGeometry pictureViewGeometry() override;
     void redrawPictureView() override;
     bool runSizeDialog(SizeDialogModel& model) override;
     bool runAdjustmentDialog(AdjustmentDialogModel& model) override;
@@ -137,6 +137,7 @@ public:
     std::function<bool(ExportDialogModel&)> exportDialog;
     std::function<std::optional<VolumeDataAnswer>(const VolumeDataAnswer&)> volumeDataDialog;
     std::function<std::optional<std::string>(const std::string&)> renameDialog;
+    // The size dialog and the brightness, contrast and gamma dialogs over their models.
     std::function<bool(SizeDialogModel&)> sizeDialog;
     std::function<bool(AdjustmentDialogModel&)> adjustmentDialog;
 

@@ -271,6 +271,11 @@ std::optional<PixelBitmap> CMainFrame::clipboardBitmap()
     return bitmap;
 }
 
+PictureGeometry CMainFrame::pictureViewGeometry()
+{
+    return m_pPanePicture->pictureGeometry();
+}
+
 void CMainFrame::playSound(const std::uint8_t* bytes, std::size_t size)
 {
     m_pSound->play(bytes, size);

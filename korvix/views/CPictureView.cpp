@@ -49,20 +49,6 @@ PictureGeometry CPictureView::pictureGeometry() const
     return g;
 }
 
-ViewState CPictureView::viewState() const
-{
-    const PictureGeometry g = pictureGeometry();
-    ViewState v;
-    v.clientWidth = g.clientWidth;
-    v.clientHeight = g.clientHeight;
-    v.scrollX = g.scrollX;
-    v.scrollY = g.scrollY;
-    v.imageWidth = g.imageWidth;
-    v.imageHeight = g.imageHeight;
-    v.zoom = g.zoom;
-    return v;
-}
-
 SelectionTracker* CPictureView::tracker() const
 {
     return m_pDoc ? &m_pDoc->tracker() : nullptr;
@@ -103,7 +89,7 @@ void CPictureView::setZoom(float factor)
     if (m_pDoc)
         m_pDoc->setZoomCopy(factor);
     if (SelectionTracker* t = tracker())
-        t->rescaleSelection(old, viewState());
+        t->rescaleSelection(old, pictureGeometry());
     emit statusText(1, QString::fromStdString(pictureZoomText(static_cast<int>(factor))));
 }
 
@@ -117,7 +103,7 @@ void CPictureView::resetZoom()
     if (m_pDoc)
         m_pDoc->setZoomCopy(1.0f);
     if (SelectionTracker* t = tracker())
-        t->rescaleSelection(old, viewState());
+        t->rescaleSelection(old, pictureGeometry());
     emit statusText(1, QString::fromStdString(pictureZoomText(1)));
 }
 
@@ -136,7 +122,7 @@ void CPictureView::fullUpdate()
     }
     refresh();
     if (SelectionTracker* t = tracker())
-        t->placeSelection(viewState());
+        t->placeSelection(pictureGeometry());
     const PixelBitmap& shown = *m_pDoc->shown();
     emit statusText(0, QString::fromStdString(pictureSizeText(shown.width(), shown.height())));
     emit statusText(1, QString::fromStdString(pictureZoomText(static_cast<int>(m_zoom))));
@@ -240,7 +226,7 @@ void CPictureView::resizeEvent(QResizeEvent* event)
     updateScrollRange();
     // The picture may be centred anew; the selection stays over its pixels.
     if (SelectionTracker* t = tracker())
-        t->placeSelection(viewState());
+        t->placeSelection(pictureGeometry());
 }
 
 void CPictureView::scrollContentsBy(int dx, int dy)
@@ -281,7 +267,7 @@ void CPictureView::mousePressEvent(QMouseEvent* event)
     }
     if (event->button() == Qt::LeftButton && m_pDoc && m_pDoc->ready() && !m_pDoc->noSelection()) {
         const QPoint at = event->position().toPoint();
-        m_pDoc->tracker().beginTrack(at.x(), at.y(), viewState());
+        m_pDoc->tracker().beginTrack(at.x(), at.y(), pictureGeometry());
         viewport()->update();
         return;
     }

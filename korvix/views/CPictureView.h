@@ -46,8 +46,6 @@ public:
 
     // The layout for the current client size, zoom and scroll position.
     PictureGeometry pictureGeometry() const;
-    // The same for the selection tracker.
-    ViewState viewState() const;
     // The picture's rectangle in client coordinates.
     QRect imageRectOnScreen() const;
     // The bitmap painting draws: the smoothed copy while smoothing, else the shown one.

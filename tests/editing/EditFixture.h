@@ -72,7 +72,7 @@ struct EditFixture : ::testing::Test {
     void select(int x, int y, int w, int h)
     {
         doc.setZoomCopy(32);
-        const ViewState v = doc.selectionView();
+        const PictureGeometry v = doc.selectionView();
         const int z = v.zoom;
         const TrackerRect p = SelectionTracker::pictureRect(v);
         doc.tracker().beginTrack(p.left + x * z + 3, p.top + y * z + 3, v);

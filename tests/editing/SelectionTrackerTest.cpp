@@ -11,12 +11,13 @@
 namespace {
 
 // A 256 x 128 picture in a 400 x 300 client area.
-ViewState view(int zoom, int scrollX = 0, int scrollY = 0, int clientWidth = 400, int clientHeight = 300)
+PictureGeometry view(int zoom, int scrollX = 0, int scrollY = 0, int clientWidth = 400, int clientHeight = 300)
 {
-    return {clientWidth, clientHeight, scrollX, scrollY, 256, 128, zoom};
+    return {.clientWidth = clientWidth, .clientHeight = clientHeight, .imageWidth = 256, .imageHeight = 128,
+            .zoom = zoom, .scrollX = scrollX, .scrollY = scrollY};
 }
 
-std::optional<ImageRect> band(SelectionTracker& t, const ViewState& v, int x0, int y0, int x1, int y1)
+std::optional<ImageRect> band(SelectionTracker& t, const PictureGeometry& v, int x0, int y0, int x1, int y1)
 {
     t.beginTrack(x0, y0, v);
     t.trackTo(x1, y1);
@@ -35,7 +36,7 @@ TEST(SelectionTracker, PictureRectIsCentredOrScrolled)
 
 TEST(SelectionTracker, SelectAllCoversTheWholeMapAtEveryZoom)
 {
-    for (const ViewState& v : {view(1), view(2), view(2, 100, 0), view(32), view(32, 4000, 1000), view(1, 0, 0, 50, 40)}) {
+    for (const PictureGeometry& v : {view(1), view(2), view(2, 100, 0), view(32), view(32, 4000, 1000), view(1, 0, 0, 50, 40)}) {
         SelectionTracker t;
         t.selectAll(v);
         EXPECT_EQ(t.selectionImageRect(), (ImageRect{0, 0, 255, 127})) << "zoom " << v.zoom;
@@ -45,7 +46,7 @@ TEST(SelectionTracker, SelectAllCoversTheWholeMapAtEveryZoom)
 TEST(SelectionTracker, RubberBandSnapsToWholeMapPixels)
 {
     struct Case {
-        ViewState v;
+        PictureGeometry v;
         int x0, y0, x1, y1;
         std::optional<ImageRect> expected;
     };
@@ -78,7 +79,7 @@ TEST(SelectionTracker, SnappedEdgesLieOnTheZoomedGrid)
 {
     for (const int zoom : {2, 4, 32}) {
         SelectionTracker t;
-        const ViewState v = view(zoom, 37, 11);
+        const PictureGeometry v = view(zoom, 37, 11);
         const TrackerRect p = SelectionTracker::pictureRect(v);
         t.beginTrack(13, 29, v);
         for (int x = 14; x < 300; x += 7) {
@@ -94,7 +95,7 @@ TEST(SelectionTracker, SnappedEdgesLieOnTheZoomedGrid)
 TEST(SelectionTracker, BandStopsAtThePictureEdge)
 {
     struct Case {
-        ViewState v;
+        PictureGeometry v;
         int x0, y0, x1, y1;
         std::optional<ImageRect> expected;
     };
@@ -118,7 +119,7 @@ TEST(SelectionTracker, BandStopsAtThePictureEdge)
 TEST(SelectionTracker, MovingKeepsTheSizeAndSnapsTheWholeRectangle)
 {
     SelectionTracker t;
-    const ViewState v = view(32);
+    const PictureGeometry v = view(32);
     t.setSelectionSize(2, 2, v);
     ASSERT_EQ(t.rect(), (TrackerRect{0, 0, 64, 64}));
     EXPECT_EQ(t.beginTrack(30, 30, v), SelectionTracker::HitInside);
@@ -134,7 +135,7 @@ TEST(SelectionTracker, MovingKeepsTheSizeAndSnapsTheWholeRectangle)
 TEST(SelectionTracker, ResizingAHandleMovesOnlyItsEdges)
 {
     SelectionTracker t;
-    const ViewState v = view(1);
+    const PictureGeometry v = view(1);
     EXPECT_TRUE(band(t, v, 100, 100, 140, 130));
     // Bottom-right corner handle, dragged 10 right and 5 down.
     EXPECT_EQ(t.beginTrack(138, 128, v), SelectionTracker::HitBottomRight);
@@ -153,7 +154,7 @@ TEST(SelectionTracker, ResizingAHandleMovesOnlyItsEdges)
 TEST(SelectionTracker, CancelPutsTheOldSelectionBack)
 {
     SelectionTracker t;
-    const ViewState v = view(1);
+    const PictureGeometry v = view(1);
     const auto before = band(t, v, 100, 100, 140, 130);
     const TrackerRect rect = t.rect();
     t.beginTrack(200, 150, v);  // outside: a new band
@@ -168,7 +169,7 @@ TEST(SelectionTracker, SelectionStaysOverTheSameMapPixelsThroughZoomScrollAndSiz
     SelectionTracker t;
     ASSERT_EQ(band(t, view(1), 100, 100, 103, 103), (ImageRect{28, 14, 30, 16}));
     int oldZoom = 1;
-    for (const ViewState& v : {view(2), view(32, 320, 200), view(2, 50, 10), view(1)}) {
+    for (const PictureGeometry& v : {view(2), view(32, 320, 200), view(2, 50, 10), view(1)}) {
         t.rescaleSelection(oldZoom, v);
         oldZoom = v.zoom;
         EXPECT_EQ(t.selectionImageRect(), (ImageRect{28, 14, 30, 16})) << "zoom " << v.zoom;

@@ -60,7 +60,7 @@ struct FakeHost : DocumentHost {
     std::vector<FileFilter> openFilters;
     std::string openDefaultExtension;
     // The picture view's client size and scroll position.
-    ViewState viewport{400, 300, 0, 0};
+    PictureGeometry viewport{.clientWidth = 400, .clientHeight = 300};
     int redraws = 0;
     int selectionsEmptied = 0;
     // Dialog scripts; a dialog without one is cancelled.
@@ -139,7 +139,7 @@ struct FakeHost : DocumentHost {
     bool clipboardHasBitmap() override { return clipboard.has_value(); }
     std::optional<PixelBitmap> clipboardBitmap() override { return clipboard; }
     void playSound(const std::uint8_t* bytes, std::size_t size) override { sounds.emplace_back(bytes, bytes + size); }
-    ViewState pictureViewState() override { return viewport; }
+    PictureGeometry pictureViewGeometry() override { return viewport; }
     void redrawPictureView() override { ++redraws; }
     void emptySelection() override { ++selectionsEmptied; }
     bool runSizeDialog(SizeDialogModel& model) override { return sizeDialog && sizeDialog(model); }

@@ -1,0 +1,29 @@
+// What convert writes, shared with edit: a texture (.tex with --format, --maps,
+// --no-alpha) or an image chosen by the output's extension.
+#pragma once
+
+#include "Cli.h"
+
+#include "codecs/MapSet.h"
+#include "codecs/TextureFormat.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// The maps with the alpha property, and for a texture its format and its
+// bytes as loaded (empty when the maps no longer are what was loaded).
+struct TextureSource {
+    MapSet maps;
+    bool hasAlpha = false;
+    std::optional<texture::Format> format;
+    std::vector<std::uint8_t> textureBytes;
+};
+
+// Writes `source` to `output` by its extension; throws Failure or UsageError.
+void writeConverted(const TextureSource& source, const Args& args, const std::string& output);
+
+}  // namespace cli
