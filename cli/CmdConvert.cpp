@@ -604,10 +604,11 @@ int runConvert(const Args& args, Io& io)
 
 void writeConverted(const TextureSource& source, const Args& args, const std::string& output)
 {
+    const Options options = parseOptions(args);
     if (lower(fs::path(output).extension().string()) == ".tex")
-        writeTex(source, args, output);
+        writeTex(source, args, options, output);
     else
-        writeImage(source, args, output);
+        writeImage(source, args, options, output);
 }
 
 CommandSpec convertCommand()

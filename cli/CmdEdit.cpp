@@ -224,7 +224,7 @@ void runSelect(CKestrelDoc& doc, const Operation& op, const std::string& input)
         doc.selectNoneCommand();
         return;
     }
-    if (!doc.commandEnabled(ID_SELECT_ALL))
+    if (!doc.commandEnabled(ID_SELECT_ALL).value_or(false))
         throw Failure("edit", input, disabledReason(doc, op));
     const PixelBitmap& map = (*doc.maps())[0];
     if (static_cast<long long>(op.a) + op.c > map.width() || static_cast<long long>(op.b) + op.d > map.height())
@@ -244,16 +244,15 @@ void runSelect(CKestrelDoc& doc, const Operation& op, const std::string& input)
 void runOperation(CKestrelDoc& doc, EditHost& host, const Operation& op, Io& io, const std::string& input)
 {
     if (op.option == "--channels") {
-        doc.m_bRed = op.value.find('r') != std::string::npos;
-        doc.m_bGreen = op.value.find('g') != std::string::npos;
-        doc.m_bBlue = op.value.find('b') != std::string::npos;
+        doc.setChannels(op.value.find('r') != std::string::npos, op.value.find('g') != std::string::npos,
+                        op.value.find('b') != std::string::npos);
         return;
     }
     if (op.option == "--select") {
         runSelect(doc, op, input);
         return;
     }
-    if (!doc.commandEnabled(op.command))
+    if (!doc.commandEnabled(op.command).value_or(false))
         throw Failure("edit", input, op.option + ": " + disabledReason(doc, op));
     if (op.command == ID_RESIZE) {
         const auto sizes = SizeDialogModel::allSizes();

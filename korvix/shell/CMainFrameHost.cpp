@@ -276,6 +276,25 @@ PictureGeometry CMainFrame::pictureViewGeometry()
     return m_pPanePicture->pictureGeometry();
 }
 
+void CMainFrame::redrawPictureView() { m_pPanePicture->refresh(); }
+
+// The size and adjustment dialogs are plugged in by the dialog library.
+bool CMainFrame::runSizeDialog(SizeDialogModel& model)
+{
+    if (sizeDialog)
+        return sizeDialog(model);
+    messageBox("Der Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information, MessageButtons::Ok);
+    return false;
+}
+
+bool CMainFrame::runAdjustmentDialog(AdjustmentDialogModel& model)
+{
+    if (adjustmentDialog)
+        return adjustmentDialog(model);
+    messageBox("Der Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information, MessageButtons::Ok);
+    return false;
+}
+
 void CMainFrame::playSound(const std::uint8_t* bytes, std::size_t size)
 {
     m_pSound->play(bytes, size);

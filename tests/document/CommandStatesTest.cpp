@@ -122,7 +122,7 @@ TEST_F(CommandStates, HostStateThatTheRulesRead)
     // "Alles deselektieren" needs a selection.
     load(true, 1);
     EXPECT_EQ(doc.commandEnabled(ID_SELECT_NONE), false);
-    doc.tracker().selectAll(ViewState{100, 100, 0, 0, 16, 16, 1});
+    doc.tracker().selectAll(PictureGeometry{.clientWidth = 100, .clientHeight = 100, .imageWidth = 16, .imageHeight = 16, .zoom = 1});
     EXPECT_EQ(doc.commandEnabled(ID_SELECT_NONE), true);
 }
 

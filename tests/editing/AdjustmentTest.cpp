@@ -220,9 +220,7 @@ TEST_F(Adjustments, BrightnessSaturatesAndObeysTheMask)
     };
     for (const Case& c : cases) {
         loadPicture(8, 8, true, grey10);
-        doc.m_bRed = c.r;
-        doc.m_bGreen = c.g;
-        doc.m_bBlue = c.b;
+        doc.setChannels(c.r, c.g, c.b);
         host.adjustmentDialog = [&](AdjustmentDialogModel& m) {
             EXPECT_EQ(m.title(), std::string("Helligkeit"));
             m.sliderMoved(c.delta);
@@ -295,8 +293,8 @@ TEST_F(Adjustments, BrightnessInTheAlphaViewSwitchesAndRestoresTheDisplay)
         EXPECT_EQ(doc.shown()->row(0)[0], 128);
         m.chooseAlpha(false);  // "Farbe": the view shows colours
         modesSeen.push_back(doc.displayMode());
-        EXPECT_TRUE(host.checked[ID_VIEW_RGB]);
-        EXPECT_FALSE(host.checked[ID_VIEW_ALPHA]);
+        EXPECT_TRUE(doc.commandChecked(ID_VIEW_RGB).value_or(false));
+        EXPECT_FALSE(doc.commandChecked(ID_VIEW_ALPHA).value_or(false));
         m.sliderMoved(-10);
         m.tick();
         return true;
@@ -304,8 +302,8 @@ TEST_F(Adjustments, BrightnessInTheAlphaViewSwitchesAndRestoresTheDisplay)
     ASSERT_TRUE(doc.brightnessCommand());
     EXPECT_EQ(modesSeen, (std::vector<int>{CKestrelDoc::MODE_ALPHA, CKestrelDoc::MODE_RGB}));
     EXPECT_EQ(doc.displayMode(), CKestrelDoc::MODE_ALPHA);
-    EXPECT_TRUE(host.checked[ID_VIEW_ALPHA]);
-    EXPECT_FALSE(host.checked[ID_VIEW_RGB]);
+    EXPECT_TRUE(doc.commandChecked(ID_VIEW_ALPHA).value_or(false));
+    EXPECT_FALSE(doc.commandChecked(ID_VIEW_RGB).value_or(false));
     // Adjusting the colour after the alpha keeps the alpha result; only the selection changed.
     EXPECT_EQ(px(3, 3), 0xE4000000u);
     EXPECT_EQ(px(0, 0), grey10(0, 0));
@@ -315,7 +313,7 @@ TEST_F(Adjustments, BrightnessInTheAlphaViewSwitchesAndRestoresTheDisplay)
 TEST_F(Adjustments, BrightnessRefusals)
 {
     loadPicture(8, 8, false);
-    doc.m_bRed = doc.m_bGreen = doc.m_bBlue = false;
+    doc.setChannels(false, false, false);
     bool opened = false;
     host.adjustmentDialog = [&](AdjustmentDialogModel&) { return opened = true; };
     EXPECT_FALSE(doc.brightnessCommand());
@@ -358,7 +356,7 @@ TEST_F(Adjustments, ContrastAndGammaWithinTheSelection)
     for (const Case& c : cases) {
         loadPicture(12, 10, false);
         select(2, 3, 4, 5);
-        doc.m_bGreen = false;
+        doc.setChannels(true, false, true);
         host.adjustmentDialog = [&](AdjustmentDialogModel& m) {
             m.sliderMoved(c.slider);
             m.accept();
@@ -422,7 +420,7 @@ TEST_F(Adjustments, ContrastShowsColoursWhileOpenedFromTheAlphaView)
     ASSERT_TRUE(doc.contrastCommand());
     EXPECT_EQ(modeWhileOpen, CKestrelDoc::MODE_RGB);
     EXPECT_EQ(doc.displayMode(), CKestrelDoc::MODE_ALPHA);
-    EXPECT_TRUE(host.checked[ID_VIEW_ALPHA]);
+    EXPECT_TRUE(doc.commandChecked(ID_VIEW_ALPHA).value_or(false));
     EXPECT_EQ(doc.shown(), &doc.viewBuffer(1));
     EXPECT_EQ(doc.shown()->row(1)[4 * 2], byteOf(pattern(2, 1), 3));
     EXPECT_EQ(byteOf(px(2, 1), 2), CKestrelDoc::contrastTable(30)[byteOf(pattern(2, 1), 2)]);
