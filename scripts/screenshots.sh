@@ -6,7 +6,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 [ -f build/build.ninja ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build --target korvix-screenshots sample_volume
-texture=build/sample-stage/textures/plasma_8888.tex
+# The window shows the texture's full path: render from a neutral folder, so
+# that no path of the machine it ran on ends up in the pictures.
+shots=/tmp/korvix-screenshots
+mkdir -p "$shots"
+cp build/sample-stage/textures/plasma_8888.tex "$shots/"
+texture=$shots/plasma_8888.tex
 QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='qt.qpa.*=false' \
   build/tests/shell/korvix-screenshots docs/screenshots "$texture"
 
