@@ -42,10 +42,6 @@ CExportDialog::CExportDialog(ExportDialogModel& model, QWidget* parent)
       m_pNoAlpha(new QCheckBox(QStringLiteral("Ohne Alpha"), this)), m_filters(typeDescriptions())
 {
     setWindowTitle(QString::fromStdString(ExportDialogModel::title()));
-    ask = [this](const QString& text) {
-        return QMessageBox::question(this, QStringLiteral("Korvix"), text, QMessageBox::Yes | QMessageBox::No)
-               == QMessageBox::Yes;
-    };
 
     // The save dialog lives inside ours; its own buttons give way to the panel's.
     m_pFiles->setOption(QFileDialog::DontUseNativeDialog);
@@ -179,8 +175,8 @@ void CExportDialog::exportPressed()
     if (name.isEmpty())
         return;
     const QString path = QFileInfo(name).isAbsolute() ? name : m_pFiles->directory().absoluteFilePath(name);
-    if (QFileInfo::exists(path) && !ask(QStringLiteral("Datei existiert bereits. Überschreiben? ")))
-        return;
+    // An existing file is the document's question, asked after the dialog
+    // closes; "No" there brings the dialog back.
     m_model.setFileName(path.toStdString());
     accept();
 }

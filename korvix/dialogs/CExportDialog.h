@@ -9,7 +9,6 @@
 #include <QDialog>
 
 #include <array>
-#include <functional>
 
 class QCheckBox;
 class QFileDialog;
@@ -22,9 +21,6 @@ class CExportDialog : public QDialog {
     Q_OBJECT
 public:
     explicit CExportDialog(ExportDialogModel& model, QWidget* parent = nullptr);
-
-    // Asks before an existing file is overwritten; replaceable by tests.
-    std::function<bool(const QString& text)> ask;
 
     // The parts, for tests and screenshots.
     QFileDialog* fileDialog() const { return m_pFiles; }
