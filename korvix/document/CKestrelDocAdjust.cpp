@@ -12,22 +12,8 @@
 #include <cmath>
 #include <cstring>
 
+using docinternal::NotReady;
 using docinternal::WaitCursor;
-
-namespace {
-
-class NotReady {
-public:
-    explicit NotReady(bool& ready) : m_ready(ready) { m_ready = false; }
-    ~NotReady() { m_ready = true; }
-    NotReady(const NotReady&) = delete;
-    NotReady& operator=(const NotReady&) = delete;
-
-private:
-    bool& m_ready;
-};
-
-}  // namespace
 
 // The working state of the open adjustment dialog.
 struct CKestrelDoc::Adjustment {

@@ -16,21 +16,10 @@
 #include <algorithm>
 #include <cstdio>
 
+using docinternal::NotReady;
 using docinternal::WaitCursor;
 
 namespace {
-
-// Restores m_bReady when a command leaves, on every path.
-class NotReady {
-public:
-    explicit NotReady(bool& ready) : m_ready(ready) { m_ready = false; }
-    ~NotReady() { m_ready = true; }
-    NotReady(const NotReady&) = delete;
-    NotReady& operator=(const NotReady&) = delete;
-
-private:
-    bool& m_ready;
-};
 
 std::string format(const char* pattern, auto... args)
 {

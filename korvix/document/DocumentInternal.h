@@ -41,4 +41,17 @@ inline std::string fileNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Clears the document's m_bReady while a command works and sets it again
+// when the command leaves, on every path.
+class NotReady {
+public:
+    explicit NotReady(bool& ready) : m_ready(ready) { m_ready = false; }
+    ~NotReady() { m_ready = true; }
+    NotReady(const NotReady&) = delete;
+    NotReady& operator=(const NotReady&) = delete;
+
+private:
+    bool& m_ready;
+};
+
 }  // namespace docinternal
