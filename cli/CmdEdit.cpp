@@ -146,7 +146,10 @@ const std::vector<std::pair<std::string, int>>& operationTable()
 std::vector<Operation> parseOperations(const Args& args)
 {
     std::vector<Operation> ops;
-    for (const auto& [option, value] : args.sequence) {
+    for (const auto& item : args.sequence) {
+        // Named copies, not a structured binding: the lambdas below capture them.
+        const std::string& option = item.first;
+        const std::string& value = item.second;
         const auto& table = operationTable();
         const auto it = std::find_if(table.begin(), table.end(), [&](const auto& e) { return e.first == option; });
         if (it == table.end())
