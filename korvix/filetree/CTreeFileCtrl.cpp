@@ -2,13 +2,13 @@
 
 #include "document/DiskFileRules.h"
 #include "filetree/CFilePropertiesDialog.h"
-#include "filetree/DiskFileFilter.h"
+#include "filetree/DiskTreeModel.h"
+#include "filetree/MountFilter.h"
 
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QFileSystemModel>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -17,17 +17,11 @@
 #include <QUrl>
 
 CTreeFileCtrl::CTreeFileCtrl(QWidget* parent)
-    : QTreeView(parent), m_pFileSystem(new QFileSystemModel(this)), m_pFilter(new DiskFileFilter(m_pFileSystem, this))
+    : QTreeView(parent), m_pModel(new DiskTreeModel(this))
 {
     setObjectName("fileTree");
-    // Hidden folders are listed; the filter then leaves out hidden files.
-    m_pFileSystem->setFilter(QDir::AllDirs | QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    m_pFileSystem->setReadOnly(false);  // label editing renames
-    m_pFileSystem->setRootPath(QDir::rootPath());
-    setModel(m_pFilter);
-    m_pFilter->sort(0, Qt::AscendingOrder);
-    for (int c = 1; c < m_pFilter->columnCount(); ++c)
-        hideColumn(c);
+    showMountedVolumes();
+    setModel(m_pModel);
     setHeaderHidden(true);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -44,27 +38,35 @@ CTreeFileCtrl::CTreeFileCtrl(QWidget* parent)
     tell = [this](const QString& text) {
         QMessageBox::warning(this, QStringLiteral("Korvix"), text);
     };
-    connect(m_pFilter, &DiskFileFilter::renameFailed, this, [this](const QString& oldPath, const QString& newName) {
+    connect(m_pModel, &DiskTreeModel::renameFailed, this, [this](const QString& oldPath, const QString& newName) {
         tell(QStringLiteral("„%1“ konnte nicht in „%2“ umbenannt werden.")
                  .arg(QDir::toNativeSeparators(oldPath), newName));
     });
 }
 
+void CTreeFileCtrl::showMountedVolumes()
+{
+    QList<DiskTreeModel::Root> roots;
+    for (const MountFilter::Volume& v : MountFilter::shownVolumes())
+        roots.push_back({v.path, v.label});
+    m_pModel->setRoots(roots);
+}
+
 QString CTreeFileCtrl::itemPath(const QModelIndex& index) const
 {
-    return m_pFileSystem->filePath(m_pFilter->mapToSource(index));
+    return m_pModel->filePath(index);
 }
 
 QModelIndex CTreeFileCtrl::itemFromPath(const QString& path) const
 {
     if (path.isEmpty())
         return {};
-    return m_pFilter->mapFromSource(m_pFileSystem->index(path));
+    return m_pModel->indexOf(path);
 }
 
 bool CTreeFileCtrl::isRoot(const QModelIndex& index) const
 {
-    return index.isValid() && !index.parent().isValid();
+    return m_pModel->isRoot(index);
 }
 
 bool CTreeFileCtrl::selectPath(const QString& path, bool expand)
@@ -183,7 +185,7 @@ void CTreeFileCtrl::mouseDoubleClickEvent(QMouseEvent* event)
     event->accept();
     // A folder toggles itself here: the view's own double click expands only
     // what is already read, and a folder is read when first expanded.
-    if (m_pFileSystem->isDir(m_pFilter->mapToSource(i)))
+    if (m_pModel->isDir(i))
         setExpanded(i, !isExpanded(i));
     else
         open(i);
