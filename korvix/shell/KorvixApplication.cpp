@@ -6,9 +6,22 @@
 #include "shell/DesktopPanes.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
+#include <QTranslator>
+
+#include <memory>
+
+bool installQtTranslations(QCoreApplication& app)
+{
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    translator->setParent(&app);  // the application owns it from here on
+    return QCoreApplication::installTranslator(translator.release());
+}
 
 int runKorvix(int argc, char* argv[])
 {
@@ -20,6 +33,7 @@ int runKorvix(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Tessarin"));
     QApplication::setApplicationName(QStringLiteral("Korvix"));
     QApplication::setApplicationVersion(QStringLiteral("0.93"));
+    installQtTranslations(app);
     qRegisterMetaType<PixelReadout>();
     qRegisterMetaType<EntryReadout>();
 

@@ -6,6 +6,7 @@
 #include "document/CKestrelDoc.h"
 #include "document/PixelReadout.h"
 #include "shell/CMainFrame.h"
+#include "shell/KorvixApplication.h"
 #include "shell/DesktopPanes.h"
 #include "views/browser/CEntryListCtrl.h"
 #include "views/browser/CHelperTree.h"
@@ -48,6 +49,7 @@ bool shoot(QWidget& w, const QString& dir, const char* name)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    installQtTranslations(app);
     qRegisterMetaType<PixelReadout>();
     qRegisterMetaType<EntryReadout>();
     if (argc != 3) {

@@ -5,6 +5,7 @@
 #include "document/CommandIds.h"
 #include "document/PixelReadout.h"
 #include "shell/CMainFrame.h"
+#include "shell/KorvixApplication.h"
 #include "views/CPictureView.h"
 
 #include <QAction>
@@ -53,6 +54,7 @@ bool shoot(CMainFrame& frame, const QString& dir, const char* name)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    installQtTranslations(app);
     qRegisterMetaType<PixelReadout>();
     if (argc != 3) {
         std::fprintf(stderr, "usage: korvix-screenshots OUTDIR TEXTURE\n");
