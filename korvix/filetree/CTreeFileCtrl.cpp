@@ -1,5 +1,6 @@
 #include "filetree/CTreeFileCtrl.h"
 
+#include "common/MessageTable.h"
 #include "document/DiskFileRules.h"
 #include "filetree/CFilePropertiesDialog.h"
 #include "filetree/DiskTreeModel.h"
@@ -15,6 +16,22 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QUrl>
+
+namespace {
+
+QString caption()
+{
+    return QString::fromUtf8(korvix::msg(korvix::MessageId::CaptionProgram));
+}
+
+// A message table text with its %s filled in by paths and names.
+template <class... Strings>
+QString text(korvix::MessageId id, const Strings&... args)
+{
+    return QString::fromStdString(korvix::MessageTable::format(id, args.toUtf8().constData()...));
+}
+
+}  // namespace
 
 CTreeFileCtrl::CTreeFileCtrl(QWidget* parent)
     : QTreeView(parent), m_pModel(new DiskTreeModel(this))
@@ -32,15 +49,14 @@ CTreeFileCtrl::CTreeFileCtrl(QWidget* parent)
 
     openExternally = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     ask = [this](const QString& text) {
-        return QMessageBox::question(this, QStringLiteral("Korvix"), text, QMessageBox::Yes | QMessageBox::No,
+        return QMessageBox::question(this, caption(), text, QMessageBox::Yes | QMessageBox::No,
                                      QMessageBox::No) == QMessageBox::Yes;
     };
     tell = [this](const QString& text) {
-        QMessageBox::warning(this, QStringLiteral("Korvix"), text);
+        QMessageBox::warning(this, caption(), text);
     };
     connect(m_pModel, &DiskTreeModel::renameFailed, this, [this](const QString& oldPath, const QString& newName) {
-        tell(QStringLiteral("„%1“ konnte nicht in „%2“ umbenannt werden.")
-                 .arg(QDir::toNativeSeparators(oldPath), newName));
+        tell(text(korvix::MessageId::FileTreeRenameFailedFormat, QDir::toNativeSeparators(oldPath), newName));
     });
 }
 
@@ -126,14 +142,14 @@ void CTreeFileCtrl::deleteSelected(bool permanently)
     const QFileInfo info(path);
     bool done = false;
     if (permanently) {
-        if (!ask(QStringLiteral("„%1“ endgültig löschen?").arg(QDir::toNativeSeparators(path))))
+        if (!ask(text(korvix::MessageId::FileTreeDeleteQuestionFormat, QDir::toNativeSeparators(path))))
             return;
         done = info.isDir() && !info.isSymLink() ? QDir(path).removeRecursively() : QFile::remove(path);
     } else {
         done = QFile::moveToTrash(path);
     }
     if (!done)
-        tell(QStringLiteral("„%1“ konnte nicht gelöscht werden.").arg(QDir::toNativeSeparators(path)));
+        tell(text(korvix::MessageId::FileTreeDeleteFailedFormat, QDir::toNativeSeparators(path)));
 }
 
 void CTreeFileCtrl::propertiesOfSelected()

@@ -1,5 +1,6 @@
 #include "shell/KorvixApplication.h"
 
+#include "common/MessageTable.h"
 #include "document/EntryReadout.h"
 #include "document/PixelReadout.h"
 #include "shell/CMainFrame.h"
@@ -38,7 +39,8 @@ int runKorvix(int argc, char* argv[])
     qRegisterMetaType<EntryReadout>();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen(); screen && screen->depth() < 16) {
-        QMessageBox::critical(nullptr, QStringLiteral("Korvix"), QStringLiteral("Mindestens 16Bit-Farbmodus notwendig."));
+        QMessageBox::critical(nullptr, QString::fromUtf8(korvix::msg(korvix::MessageId::CaptionProgram)),
+                              QString::fromUtf8(korvix::msg(korvix::MessageId::ColourDepthTooLow)));
         return 0;
     }
 

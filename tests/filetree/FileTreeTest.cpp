@@ -148,6 +148,7 @@ private slots:
         editor->setText("latex");
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_COMPARE(m_told.size(), 1);
+        QCOMPARE(m_told.front(), QStringLiteral("„%1“ konnte nicht in „latex“ umbenannt werden.").arg(path("a.tex")));
         QVERIFY(QFile::exists(path("a.tex")));
         QCOMPARE(QFile(path("latex")).size(), 1);
 
