@@ -8,5 +8,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 [ -f build/build.ninja ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build --target korvix-screenshots sample_volume
-QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='qt.qpa.*=false' \
+# A settings folder of its own: Qt's file dialog keeps its widths and history
+# there, and the pictures should not depend on an earlier run.
+config=$(mktemp -d)
+trap 'rm -rf "$config"' EXIT
+XDG_CONFIG_HOME=$config QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='qt.qpa.*=false' \
   build/tests/shell/korvix-screenshots docs/screenshots build/sample.qrb

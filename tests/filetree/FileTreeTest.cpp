@@ -324,6 +324,11 @@ private slots:
         QCOMPARE(rows[0].second, QStringLiteral("latex"));
         QCOMPARE(rows[3].second, QStringLiteral("1 Bytes"));
         QVERIFY(rows[7].second.startsWith("rw"));
+        // The type in German: the program's own types by name, others from
+        // the type database in German, unknown contents as a plain file.
+        QCOMPARE(CFilePropertiesDialog(path("a.tex")).rows()[1].second, QStringLiteral("Tarvos-Textur"));
+        QCOMPARE(CFilePropertiesDialog(path("Sub")).rows()[1].second, QStringLiteral("Ordner"));
+        QCOMPARE(CFilePropertiesDialog(path("notes.txt")).rows()[1].second, QStringLiteral("Einfaches Textdokument"));
     }
 };
 
