@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QUrl>
 
 namespace {
@@ -37,8 +38,13 @@ CTreeFileCtrl::CTreeFileCtrl(QWidget* parent)
     : QTreeView(parent), m_pModel(new DiskTreeModel(this))
 {
     setObjectName("fileTree");
-    showMountedVolumes();
     setModel(m_pModel);
+    showMountedVolumes();
+    m_mountTable.setFileName(QStringLiteral("/proc/self/mounts"));
+    if (m_mountTable.open(QIODevice::ReadOnly)) {
+        auto* changed = new QSocketNotifier(m_mountTable.handle(), QSocketNotifier::Exception, this);
+        connect(changed, &QSocketNotifier::activated, this, &CTreeFileCtrl::showMountedVolumes);
+    }
     setHeaderHidden(true);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -62,10 +68,14 @@ CTreeFileCtrl::CTreeFileCtrl(QWidget* parent)
 
 void CTreeFileCtrl::showMountedVolumes()
 {
+    const QString path = selectedPath();
+    const bool expanded = selectedExpanded();
     QList<DiskTreeModel::Root> roots;
     for (const MountFilter::Volume& v : MountFilter::shownVolumes())
         roots.push_back({v.path, v.label});
     m_pModel->setRoots(roots);
+    if (!path.isEmpty())
+        selectPath(path, expanded);
 }
 
 QString CTreeFileCtrl::itemPath(const QModelIndex& index) const

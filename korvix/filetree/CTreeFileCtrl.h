@@ -6,6 +6,7 @@
 // watches the folders it has read, so the tree follows the disk.
 #pragma once
 
+#include <QFile>
 #include <QTreeView>
 
 #include <functional>
@@ -20,7 +21,9 @@ public:
 
     explicit CTreeFileCtrl(QWidget* parent = nullptr);
 
-    // Shows the mounted file systems that MountFilter lets through.
+    // Shows the mounted file systems that MountFilter lets through as the top
+    // level, keeping the selected path and whether it is expanded. Runs by
+    // itself whenever the system's mount table changes (a stick plugged in).
     void showMountedVolumes();
 
     QString itemPath(const QModelIndex& index) const;
@@ -65,4 +68,7 @@ private:
     void open(const QModelIndex& index);
 
     DiskTreeModel* m_pModel;
+    // The mount table, which the kernel marks when something is mounted or
+    // unmounted; one notifier instead of polling.
+    QFile m_mountTable;
 };

@@ -252,6 +252,12 @@ private slots:
         QVERIFY(tree()->isRoot(first));
         for (int r = 0; r < model->rowCount(); ++r)
             QVERIFY(!model->filePath(model->index(r, 0)).startsWith("/proc"));
+        // A change of the mount table rebuilds the top level; the selection stays.
+        select("Sub");
+        tree()->expand(tree()->currentIndex());
+        tree()->showMountedVolumes();
+        QCOMPARE(tree()->selectedPath(), path("Sub"));
+        QVERIFY(tree()->selectedExpanded());
         QCOMPARE(MountFilter::label("/mnt/daten", "Daten"), QStringLiteral("Daten (/mnt/daten)"));
         QCOMPARE(MountFilter::label("/", ""), QStringLiteral("/"));
     }
