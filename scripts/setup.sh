@@ -23,6 +23,8 @@ packages=(
   fonts-urw-base35 fontconfig
   # The desktop program and its offscreen tests.
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev libgl-dev
+  # Qt's own dialog and button texts in German (qtbase_de).
+  qt6-translations-l10n
   # The fuzz harnesses and the sanitizer runs of scripts/ci-extra.sh.
   clang lld libclang-rt-14-dev
 )

@@ -136,6 +136,19 @@ constexpr Entry TABLE[] = {
     {MessageId::KindFont, "Schriftart", "Font"},
     {MessageId::KindSourceSafe, "Visual SourceSafe File", "Visual SourceSafe file"},
     {MessageId::KindUnknown, "Unbekannt", "Unknown"},
+
+    {MessageId::CaptionProgram, "Korvix", "Korvix"},
+    {MessageId::ColourDepthTooLow, "Mindestens 16Bit-Farbmodus notwendig.", "At least 16-bit colour mode is required."},
+    {MessageId::ExportDialogUnavailable, "Der Export-Dialog ist in dieser Version nicht verfügbar.",
+     "The export dialog is not available in this version."},
+    {MessageId::VolumeDataDialogUnavailable, "Der Dialog für globale QORB-Daten ist in dieser Version nicht verfügbar.",
+     "The dialog for global QORB data is not available in this version."},
+    {MessageId::DialogUnavailable, "Der Dialog ist in dieser Version nicht verfügbar.",
+     "The dialog is not available in this version."},
+    {MessageId::FileTreeRenameFailedFormat, "„%s“ konnte nicht in „%s“ umbenannt werden.",
+     "\"%s\" could not be renamed to \"%s\"."},
+    {MessageId::FileTreeDeleteQuestionFormat, "„%s“ endgültig löschen?", "Delete \"%s\" permanently?"},
+    {MessageId::FileTreeDeleteFailedFormat, "„%s“ konnte nicht gelöscht werden.", "\"%s\" could not be deleted."},
 };
 
 static_assert(std::size(TABLE) == static_cast<std::size_t>(MessageId::Count), "one entry per message id");

@@ -112,6 +112,15 @@ enum class MessageId {
     KindFont,
     KindSourceSafe,
     KindUnknown,
+    // The desktop program's own message boxes.
+    CaptionProgram,
+    ColourDepthTooLow,
+    ExportDialogUnavailable,
+    VolumeDataDialogUnavailable,
+    DialogUnavailable,
+    FileTreeRenameFailedFormat,
+    FileTreeDeleteQuestionFormat,
+    FileTreeDeleteFailedFormat,
 
     Count
 };

@@ -8,12 +8,17 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -130,6 +135,25 @@ CExportDialog::CExportDialog(ExportDialogModel& model, QWidget* parent)
     layout->addWidget(m_pFiles, 1);
     layout->addLayout(panel);
     draw();
+}
+
+void CExportDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // The save dialog's places list starts too narrow for its names
+    // ("Computer" and the folders): widen it to its longest one.
+    auto* split = m_pFiles->findChild<QSplitter*>(QStringLiteral("splitter"));
+    auto* places = m_pFiles->findChild<QListView*>(QStringLiteral("sidebar"));
+    if (!split || !places || split->count() < 2)
+        return;
+    const int need = places->sizeHintForColumn(0) + 2 * places->frameWidth() + places->verticalScrollBar()->sizeHint().width();
+    QList<int> sizes = split->sizes();
+    if (sizes[0] < need) {
+        const int total = sizes[0] + sizes[1];
+        sizes[0] = std::min(need, total / 3);
+        sizes[1] = total - sizes[0];
+        split->setSizes(sizes);
+    }
 }
 
 QLineEdit* CExportDialog::fileNameEdit() const

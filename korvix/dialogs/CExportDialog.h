@@ -32,6 +32,9 @@ public:
     QPushButton* exportButton() const { return m_pExport; }
     void selectType(int type);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void draw();
     void exportPressed();

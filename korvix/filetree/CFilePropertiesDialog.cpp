@@ -30,6 +30,26 @@ QString dateText(const QDateTime& t)
     return t.isValid() ? QLocale(QLocale::German).toString(t, QStringLiteral("dd.MM.yyyy HH:mm:ss")) : QStringLiteral("–");
 }
 
+// The program's own file types by name; others as the desktop's type
+// database describes them, in German like the rest of the dialog.
+QString typeText(const QFileInfo& info)
+{
+    const QString ext = info.suffix().toLower();
+    if (ext == QLatin1String("qrb") || ext == QLatin1String("mod"))
+        return QStringLiteral("QORB-Volume");
+    if (ext == QLatin1String("tex"))
+        return QStringLiteral("Tarvos-Textur");
+    const QMimeType mime = QMimeDatabase().mimeTypeForFile(info);
+    if (mime.isDefault())
+        return QStringLiteral("Datei");
+    // The database picks the comment's language by the default locale.
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const QString comment = mime.comment();
+    QLocale::setDefault(saved);
+    return comment;
+}
+
 }  // namespace
 
 CFilePropertiesDialog::CFilePropertiesDialog(const QString& path, QWidget* parent) : QDialog(parent)
@@ -43,7 +63,7 @@ CFilePropertiesDialog::CFilePropertiesDialog(const QString& path, QWidget* paren
     else if (info.isDir())
         type = QStringLiteral("Ordner");
     else
-        type = QMimeDatabase().mimeTypeForFile(info).comment();
+        type = typeText(info);
     m_rows = {
         {QStringLiteral("Name:"), info.fileName().isEmpty() ? path : info.fileName()},
         {QStringLiteral("Typ:"), type},

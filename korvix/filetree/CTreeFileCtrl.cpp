@@ -1,33 +1,50 @@
 #include "filetree/CTreeFileCtrl.h"
 
+#include "common/MessageTable.h"
 #include "document/DiskFileRules.h"
 #include "filetree/CFilePropertiesDialog.h"
-#include "filetree/DiskFileFilter.h"
+#include "filetree/DiskTreeModel.h"
+#include "filetree/MountFilter.h"
 
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QFileSystemModel>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QUrl>
 
+namespace {
+
+QString caption()
+{
+    return QString::fromUtf8(korvix::msg(korvix::MessageId::CaptionProgram));
+}
+
+// A message table text with its %s filled in by paths and names.
+template <class... Strings>
+QString text(korvix::MessageId id, const Strings&... args)
+{
+    return QString::fromStdString(korvix::MessageTable::format(id, args.toUtf8().constData()...));
+}
+
+}  // namespace
+
 CTreeFileCtrl::CTreeFileCtrl(QWidget* parent)
-    : QTreeView(parent), m_pFileSystem(new QFileSystemModel(this)), m_pFilter(new DiskFileFilter(m_pFileSystem, this))
+    : QTreeView(parent), m_pModel(new DiskTreeModel(this))
 {
     setObjectName("fileTree");
-    // Hidden folders are listed; the filter then leaves out hidden files.
-    m_pFileSystem->setFilter(QDir::AllDirs | QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    m_pFileSystem->setReadOnly(false);  // label editing renames
-    m_pFileSystem->setRootPath(QDir::rootPath());
-    setModel(m_pFilter);
-    m_pFilter->sort(0, Qt::AscendingOrder);
-    for (int c = 1; c < m_pFilter->columnCount(); ++c)
-        hideColumn(c);
+    setModel(m_pModel);
+    showMountedVolumes();
+    m_mountTable.setFileName(QStringLiteral("/proc/self/mounts"));
+    if (m_mountTable.open(QIODevice::ReadOnly)) {
+        auto* changed = new QSocketNotifier(m_mountTable.handle(), QSocketNotifier::Exception, this);
+        connect(changed, &QSocketNotifier::activated, this, &CTreeFileCtrl::showMountedVolumes);
+    }
     setHeaderHidden(true);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -38,33 +55,44 @@ CTreeFileCtrl::CTreeFileCtrl(QWidget* parent)
 
     openExternally = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     ask = [this](const QString& text) {
-        return QMessageBox::question(this, QStringLiteral("Korvix"), text, QMessageBox::Yes | QMessageBox::No,
+        return QMessageBox::question(this, caption(), text, QMessageBox::Yes | QMessageBox::No,
                                      QMessageBox::No) == QMessageBox::Yes;
     };
     tell = [this](const QString& text) {
-        QMessageBox::warning(this, QStringLiteral("Korvix"), text);
+        QMessageBox::warning(this, caption(), text);
     };
-    connect(m_pFilter, &DiskFileFilter::renameFailed, this, [this](const QString& oldPath, const QString& newName) {
-        tell(QStringLiteral("„%1“ konnte nicht in „%2“ umbenannt werden.")
-                 .arg(QDir::toNativeSeparators(oldPath), newName));
+    connect(m_pModel, &DiskTreeModel::renameFailed, this, [this](const QString& oldPath, const QString& newName) {
+        tell(text(korvix::MessageId::FileTreeRenameFailedFormat, QDir::toNativeSeparators(oldPath), newName));
     });
+}
+
+void CTreeFileCtrl::showMountedVolumes()
+{
+    const QString path = selectedPath();
+    const bool expanded = selectedExpanded();
+    QList<DiskTreeModel::Root> roots;
+    for (const MountFilter::Volume& v : MountFilter::shownVolumes())
+        roots.push_back({v.path, v.label});
+    m_pModel->setRoots(roots);
+    if (!path.isEmpty())
+        selectPath(path, expanded);
 }
 
 QString CTreeFileCtrl::itemPath(const QModelIndex& index) const
 {
-    return m_pFileSystem->filePath(m_pFilter->mapToSource(index));
+    return m_pModel->filePath(index);
 }
 
 QModelIndex CTreeFileCtrl::itemFromPath(const QString& path) const
 {
     if (path.isEmpty())
         return {};
-    return m_pFilter->mapFromSource(m_pFileSystem->index(path));
+    return m_pModel->indexOf(path);
 }
 
 bool CTreeFileCtrl::isRoot(const QModelIndex& index) const
 {
-    return index.isValid() && !index.parent().isValid();
+    return m_pModel->isRoot(index);
 }
 
 bool CTreeFileCtrl::selectPath(const QString& path, bool expand)
@@ -124,14 +152,14 @@ void CTreeFileCtrl::deleteSelected(bool permanently)
     const QFileInfo info(path);
     bool done = false;
     if (permanently) {
-        if (!ask(QStringLiteral("„%1“ endgültig löschen?").arg(QDir::toNativeSeparators(path))))
+        if (!ask(text(korvix::MessageId::FileTreeDeleteQuestionFormat, QDir::toNativeSeparators(path))))
             return;
         done = info.isDir() && !info.isSymLink() ? QDir(path).removeRecursively() : QFile::remove(path);
     } else {
         done = QFile::moveToTrash(path);
     }
     if (!done)
-        tell(QStringLiteral("„%1“ konnte nicht gelöscht werden.").arg(QDir::toNativeSeparators(path)));
+        tell(text(korvix::MessageId::FileTreeDeleteFailedFormat, QDir::toNativeSeparators(path)));
 }
 
 void CTreeFileCtrl::propertiesOfSelected()
@@ -183,7 +211,7 @@ void CTreeFileCtrl::mouseDoubleClickEvent(QMouseEvent* event)
     event->accept();
     // A folder toggles itself here: the view's own double click expands only
     // what is already read, and a folder is read when first expanded.
-    if (m_pFileSystem->isDir(m_pFilter->mapToSource(i)))
+    if (m_pModel->isDir(i))
         setExpanded(i, !isExpanded(i));
     else
         open(i);

@@ -1,17 +1,17 @@
-// The disk file tree: the file system from its root, folders before files,
-// hidden files left out. Opens files with a double click or Enter (the
+// The disk file tree: the mounted file systems, each with its folders before
+// its files, hidden files left out. Opens files with a double click or Enter (the
 // program's own types in the program, others with the desktop's default
 // application), renames by editing the label, deletes to the trash (Shift:
-// for good, after a question) and shows a properties dialog. The file-system
-// model watches the folders it has read, so the tree follows the disk.
+// for good, after a question) and shows a properties dialog. The model
+// watches the folders it has read, so the tree follows the disk.
 #pragma once
 
+#include <QFile>
 #include <QTreeView>
 
 #include <functional>
 
-class DiskFileFilter;
-class QFileSystemModel;
+class DiskTreeModel;
 class QMenu;
 
 class CTreeFileCtrl : public QTreeView {
@@ -21,6 +21,11 @@ public:
 
     explicit CTreeFileCtrl(QWidget* parent = nullptr);
 
+    // Shows the mounted file systems that MountFilter lets through as the top
+    // level, keeping the selected path and whether it is expanded. Runs by
+    // itself whenever the system's mount table changes (a stick plugged in).
+    void showMountedVolumes();
+
     QString itemPath(const QModelIndex& index) const;
     QModelIndex itemFromPath(const QString& path) const;
     // Selects a path's item, expanding the way there; expands the item too
@@ -29,7 +34,7 @@ public:
     QString selectedPath() const;
     bool isEditing() const { return state() == QAbstractItemView::EditingState; }
     bool selectedExpanded() const;
-    // The file system's root is not renamed or deleted.
+    // A mount point is not renamed or deleted.
     bool isRoot(const QModelIndex& index) const;
 
     // The four commands on the selected item.
@@ -48,8 +53,7 @@ public:
     std::function<bool(const QString& text)> ask;
     std::function<void(const QString& text)> tell;
 
-    QFileSystemModel* fileSystem() const { return m_pFileSystem; }
-    DiskFileFilter* filter() const { return m_pFilter; }
+    DiskTreeModel* diskModel() const { return m_pModel; }
 
 signals:
     // A file of one of the program's types to open (the document's dispatch).
@@ -63,6 +67,8 @@ protected:
 private:
     void open(const QModelIndex& index);
 
-    QFileSystemModel* m_pFileSystem;
-    DiskFileFilter* m_pFilter;
+    DiskTreeModel* m_pModel;
+    // The mount table, which the kernel marks when something is mounted or
+    // unmounted; one notifier instead of polling.
+    QFile m_mountTable;
 };

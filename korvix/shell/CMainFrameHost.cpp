@@ -1,5 +1,6 @@
 // CMainFrame as the document's host: how each effect of a document command
 // reaches the screen.
+#include "common/MessageTable.h"
 #include "document/CKestrelDoc.h"
 #include "document/CommandIds.h"
 #include "shell/CMainFrame.h"
@@ -225,7 +226,7 @@ bool CMainFrame::runExportDialog(ExportDialogModel& model)
 {
     if (exportDialog)
         return exportDialog(model);
-    messageBox("Der Export-Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information,
+    messageBox(korvix::msg(korvix::MessageId::ExportDialogUnavailable), "", MessageIcon::Information,
                MessageButtons::Ok);
     return false;
 }
@@ -234,8 +235,8 @@ std::optional<VolumeDataAnswer> CMainFrame::runVolumeDataDialog(const VolumeData
 {
     if (volumeDataDialog)
         return volumeDataDialog(current);
-    messageBox("Der Dialog für globale QORB-Daten ist in dieser Version nicht verfügbar.", "",
-               MessageIcon::Information, MessageButtons::Ok);
+    messageBox(korvix::msg(korvix::MessageId::VolumeDataDialogUnavailable), "", MessageIcon::Information,
+               MessageButtons::Ok);
     return std::nullopt;
 }
 
@@ -283,7 +284,7 @@ bool CMainFrame::runSizeDialog(SizeDialogModel& model)
 {
     if (sizeDialog)
         return sizeDialog(model);
-    messageBox("Der Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information, MessageButtons::Ok);
+    messageBox(korvix::msg(korvix::MessageId::DialogUnavailable), "", MessageIcon::Information, MessageButtons::Ok);
     return false;
 }
 
@@ -291,7 +292,7 @@ bool CMainFrame::runAdjustmentDialog(AdjustmentDialogModel& model)
 {
     if (adjustmentDialog)
         return adjustmentDialog(model);
-    messageBox("Der Dialog ist in dieser Version nicht verfügbar.", "", MessageIcon::Information, MessageButtons::Ok);
+    messageBox(korvix::msg(korvix::MessageId::DialogUnavailable), "", MessageIcon::Information, MessageButtons::Ok);
     return false;
 }
 

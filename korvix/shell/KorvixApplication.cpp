@@ -1,14 +1,28 @@
 #include "shell/KorvixApplication.h"
 
+#include "common/MessageTable.h"
 #include "document/EntryReadout.h"
 #include "document/PixelReadout.h"
 #include "shell/CMainFrame.h"
 #include "shell/DesktopPanes.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
+#include <QTranslator>
+
+#include <memory>
+
+bool installQtTranslations(QCoreApplication& app)
+{
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    translator->setParent(&app);  // the application owns it from here on
+    return QCoreApplication::installTranslator(translator.release());
+}
 
 int runKorvix(int argc, char* argv[])
 {
@@ -20,11 +34,13 @@ int runKorvix(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Tessarin"));
     QApplication::setApplicationName(QStringLiteral("Korvix"));
     QApplication::setApplicationVersion(QStringLiteral("0.93"));
+    installQtTranslations(app);
     qRegisterMetaType<PixelReadout>();
     qRegisterMetaType<EntryReadout>();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen(); screen && screen->depth() < 16) {
-        QMessageBox::critical(nullptr, QStringLiteral("Korvix"), QStringLiteral("Mindestens 16Bit-Farbmodus notwendig."));
+        QMessageBox::critical(nullptr, QString::fromUtf8(korvix::msg(korvix::MessageId::CaptionProgram)),
+                              QString::fromUtf8(korvix::msg(korvix::MessageId::ColourDepthTooLow)));
         return 0;
     }
 

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -48,6 +49,20 @@ private slots:
         QCOMPARE(d.mapsField()->maximum(), 5);
         QCOMPARE(d.mapsField()->suffix(), QStringLiteral(" Map"));
         QCOMPARE(d.windowTitle(), QStringLiteral("Textur exportieren"));
+    }
+
+    void exportPlacesListShowsWholeNames()
+    {
+        ExportDialogModel model(true, 1, true, "bild.tex");
+        CExportDialog d(model);
+        d.fileDialog()->setSidebarUrls({QUrl(QStringLiteral("file:")), QUrl::fromLocalFile(QDir::tempPath() + "/Ein-langer-Ordnername")});
+        d.resize(900, 480);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        auto* places = d.fileDialog()->findChild<QListView*>(QStringLiteral("sidebar"));
+        QVERIFY(places);
+        QVERIFY2(places->viewport()->width() >= places->sizeHintForColumn(0),
+                 qPrintable(QStringLiteral("%1 < %2").arg(places->viewport()->width()).arg(places->sizeHintForColumn(0))));
     }
 
     void alphaSwitchAndMapsThroughTheControls()

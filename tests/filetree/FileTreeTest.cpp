@@ -1,9 +1,11 @@
-// The disk file tree in a scratch folder: what it lists, what opens where,
-// dead keys, rename, delete to the trash and for good, remembered selection.
+// The disk file tree in a scratch folder: which mounts form its top level,
+// what it lists, what opens where, dead keys, rename, delete to the trash and
+// for good, remembered selection, and how it follows changes on disk.
 #include "filetree/CFilePropertiesDialog.h"
 #include "filetree/CFileTreeView.h"
 #include "filetree/CTreeFileCtrl.h"
-#include "filetree/DiskFileFilter.h"
+#include "filetree/DiskTreeModel.h"
+#include "filetree/MountFilter.h"
 
 #include <QFile>
 #include <QFileSystemModel>
@@ -12,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 class FileTreeTest : public QObject {
     Q_OBJECT
@@ -145,6 +148,7 @@ private slots:
         editor->setText("latex");
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_COMPARE(m_told.size(), 1);
+        QCOMPARE(m_told.front(), QStringLiteral("„%1“ konnte nicht in „latex“ umbenannt werden.").arg(path("a.tex")));
         QVERIFY(QFile::exists(path("a.tex")));
         QCOMPARE(QFile(path("latex")).size(), 1);
 
@@ -192,6 +196,133 @@ private slots:
         QVERIFY(tree()->selectedExpanded());
     }
 
+    void mountsShown_data()
+    {
+        QTest::addColumn<QString>("mountPoint");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<bool>("ready");
+        QTest::addColumn<bool>("shown");
+        const struct {
+            const char *point, *type;
+            bool ready, shown;
+        } cases[] = {
+            {"/", "ext4", true, true},
+            {"/", "overlay", true, true},  // a container's root is still the root
+            {"/home", "btrfs", true, true},
+            {"/media/anna/USB-STICK", "vfat", true, true},
+            {"/run/media/anna/Fotos", "exfat", true, true},
+            {"/mnt/nas", "nfs4", true, true},
+            {"/mnt/remote", "fuse.sshfs", true, true},
+            {"/tmp", "tmpfs", true, true},
+            {"/mnt/cdrom", "iso9660", false, false},  // no medium
+            {"/proc", "proc", true, false},
+            {"/sys", "sysfs", true, false},
+            {"/sys/fs/cgroup", "cgroup2", true, false},
+            {"/dev/pts", "devpts", true, false},
+            {"/dev/shm", "tmpfs", true, false},
+            {"/run", "tmpfs", true, false},
+            {"/run/user/1000", "tmpfs", true, false},
+            {"/run/user/1000/gvfs", "fuse.gvfsd-fuse", true, false},
+            {"/run/media", "tmpfs", true, false},
+            {"/snap/core22/1380", "squashfs", true, false},
+            {"/var/lib/docker/overlay2/abc/merged", "overlay", true, false},
+            {"/proc/sys/fs/binfmt_misc", "binfmt_misc", true, false},
+            {"/dev/hugepages", "hugetlbfs", true, false},
+            {"/runner", "ext4", true, true},  // a prefix of a name is not a parent folder
+        };
+        for (const auto& c : cases)
+            QTest::addRow("%s %s", c.point, c.type) << c.point << c.type << c.ready << c.shown;
+    }
+    void mountsShown()
+    {
+        QFETCH(QString, mountPoint);
+        QFETCH(QString, type);
+        QFETCH(bool, ready);
+        QFETCH(bool, shown);
+        const QByteArray point = mountPoint.toUtf8(), fs = type.toUtf8();
+        QCOMPARE(MountFilter::isShown({point.toStdString(), fs.toStdString(), ready}), shown);
+    }
+
+    void topLevelIsTheMountedVolumes()
+    {
+        auto* model = tree()->diskModel();
+        QVERIFY(model->rowCount() >= 1);
+        const QModelIndex first = model->index(0, 0);
+        QCOMPARE(model->filePath(first), QStringLiteral("/"));
+        QVERIFY(tree()->isRoot(first));
+        for (int r = 0; r < model->rowCount(); ++r)
+            QVERIFY(!model->filePath(model->index(r, 0)).startsWith("/proc"));
+        // A change of the mount table rebuilds the top level; the selection stays.
+        select("Sub");
+        tree()->expand(tree()->currentIndex());
+        tree()->showMountedVolumes();
+        QCOMPARE(tree()->selectedPath(), path("Sub"));
+        QVERIFY(tree()->selectedExpanded());
+        QCOMPARE(MountFilter::label("/mnt/daten", "Daten"), QStringLiteral("Daten (/mnt/daten)"));
+        QCOMPARE(MountFilter::label("/", ""), QStringLiteral("/"));
+    }
+
+    void nestedMountsFollowTheDisk()
+    {
+        // Sub stands for a file system mounted inside another: its files are
+        // under its own item and under the outer one, and both follow the disk.
+        DiskTreeModel model;
+        model.setRoots({{m_dir->path(), "Außen"}, {path("Sub"), "Innen"}});
+        QTreeView view;
+        view.setModel(&model);
+        view.show();
+        const QModelIndex outer = model.index(0, 0), inner = model.index(1, 0);
+        QCOMPARE(inner.data().toString(), QStringLiteral("Innen"));
+        QVERIFY(!(model.flags(inner) & Qt::ItemIsEditable));
+
+        const QModelIndex viaInner = model.indexOf(path("Sub/inner.tga"));
+        QCOMPARE(viaInner.parent(), inner);
+        QCOMPARE(model.filePath(viaInner), path("Sub/inner.tga"));
+        QCOMPARE(model.indexOf(path("Sub")), inner);  // the closest mount holds it
+        model.fetchMore(outer);
+        QModelIndex subOuter;
+        for (int r = 0; r < model.rowCount(outer); ++r)
+            if (model.index(r, 0, outer).data().toString() == "Sub")
+                subOuter = model.index(r, 0, outer);
+        QVERIFY(subOuter.isValid());
+        QCOMPARE(model.filePath(subOuter), path("Sub"));
+        view.expand(outer);
+        view.expand(subOuter);
+        view.expand(inner);
+        QCOMPARE(model.rowCount(subOuter), 1);
+        view.setCurrentIndex(viaInner);
+
+        auto names = [&](const QModelIndex& folder) {
+            QStringList out;
+            for (int r = 0; r < model.rowCount(folder); ++r)
+                out << model.index(r, 0, folder).data().toString();
+            return out;
+        };
+        touch(path("Sub/b.tex"));
+        QDir(path("Sub")).mkdir("Neu");
+        touch(path("Sub/.versteckt"));
+        const QStringList expected{"Neu", "b.tex", "inner.tga"};
+        QTRY_COMPARE(names(inner), expected);
+        QTRY_COMPARE(names(subOuter), expected);
+        // The rows that stayed keep their items: selection and expansion hold.
+        QCOMPARE(model.filePath(view.currentIndex()), path("Sub/inner.tga"));
+        QVERIFY(view.isExpanded(subOuter));
+
+        QVERIFY(QFile::remove(path("Sub/b.tex")));
+        QTRY_COMPARE(names(inner), (QStringList{"Neu", "inner.tga"}));
+        QTRY_COMPARE(names(subOuter), (QStringList{"Neu", "inner.tga"}));
+
+        // A rename moves the item to its sorted place and keeps it selected.
+        view.setCurrentIndex(model.indexOf(path("Sub/inner.tga")));
+        QVERIFY(model.setData(view.currentIndex(), "a.tga"));
+        QCOMPARE(model.filePath(view.currentIndex()), path("Sub/a.tga"));
+        QCOMPARE(names(inner), (QStringList{"Neu", "a.tga"}));
+        QTRY_COMPARE(names(subOuter), (QStringList{"Neu", "a.tga"}));
+        // A folder that holds nothing listed loses its expand button when read.
+        const QModelIndex neu = model.indexOf(path("Sub/Neu"));
+        QVERIFY(!model.hasChildren(neu));
+    }
+
     void propertiesShowTheFile()
     {
         const CFilePropertiesDialog dialog(path("latex"));
@@ -199,6 +330,11 @@ private slots:
         QCOMPARE(rows[0].second, QStringLiteral("latex"));
         QCOMPARE(rows[3].second, QStringLiteral("1 Bytes"));
         QVERIFY(rows[7].second.startsWith("rw"));
+        // The type in German: the program's own types by name, others from
+        // the type database in German, unknown contents as a plain file.
+        QCOMPARE(CFilePropertiesDialog(path("a.tex")).rows()[1].second, QStringLiteral("Tarvos-Textur"));
+        QCOMPARE(CFilePropertiesDialog(path("Sub")).rows()[1].second, QStringLiteral("Ordner"));
+        QCOMPARE(CFilePropertiesDialog(path("notes.txt")).rows()[1].second, QStringLiteral("Einfaches Textdokument"));
     }
 };
 

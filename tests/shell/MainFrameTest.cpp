@@ -3,11 +3,15 @@
 #include "document/CommandIds.h"
 #include "shell/CAboutWindow.h"
 #include "shell/CMainFrame.h"
+#include "shell/KorvixApplication.h"
 #include "views/CPictureView.h"
 #include "views/CShortInfoView.h"
 
 #include <QAction>
 #include <QClipboard>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QPushButton>
 #include <QScreen>
 #include <QLabel>
 #include <QSlider>
@@ -60,6 +64,7 @@ private slots:
     void pasteTakesTheClipboardPicture();
     void savedWindowRectangleOnlyWhenOnAScreen();
     void aboutWindowIsShapedAndClosesOnRightClick();
+    void qtOwnTextsAreGerman();
 };
 
 void MainFrameTest::firstRunArrangement()
@@ -386,6 +391,21 @@ void MainFrameTest::aboutWindowIsShapedAndClosesOnRightClick()
     key.setPixel(5, 1, qRgb(1, 1, 1));
     const QRegion r = CAboutWindow::regionFromPicture(key, qRgb(255, 0, 255));
     QCOMPARE(r, QRegion(1, 0, 2, 1) + QRegion(5, 1, 1, 1));
+}
+
+void MainFrameTest::qtOwnTextsAreGerman()
+{
+    QVERIFY(installQtTranslations(*QCoreApplication::instance()));
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Save);
+    QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Abbrechen"));
+    QCOMPARE(buttons.button(QDialogButtonBox::Save)->text(), QStringLiteral("Speichern"));
+    // The file dialogs are Qt's own widgets here, so their labels come from the same translations.
+    QFileDialog dialog(nullptr, QString(), QDir::tempPath());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    QStringList labels;
+    for (const QLabel* l : dialog.findChildren<QLabel*>())
+        labels << l->text();
+    QVERIFY2(labels.join('|').contains(QStringLiteral("Datei&name:")), qPrintable(labels.join('|')));
 }
 
 QTEST_MAIN(MainFrameTest)
