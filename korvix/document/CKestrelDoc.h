@@ -248,6 +248,7 @@ private:
     void leaveSmoothView();
     PixelBitmap& singleMap() { return (*m_pMaps)[0]; }
     void replaceMap(PixelBitmap&& map);
+    void takeNewMap(PixelBitmap&& map);
     void rebuildAndRedraw(bool full);
     void brightnessPreview(Adjustment& a, int da, int dc, bool adjustAlpha);
     void applyTable(Adjustment& a, const std::array<std::uint8_t, 256>& table);

@@ -202,6 +202,17 @@ void CKestrelDoc::replaceMap(PixelBitmap&& map)
     m_nCurMap = 0;
 }
 
+// A new map of another picture (turned, mirrored, resized) takes the old one's
+// place: the selection goes with the old picture, and what is shown is built
+// from the new one.
+void CKestrelDoc::takeNewMap(PixelBitmap&& map)
+{
+    replaceMap(std::move(map));
+    clearSelection();
+    m_bRgbaViewStale = m_bAlphaViewStale = true;
+    setDisplayMode(m_nDisplayMode);
+}
+
 // Both display buffers are stale after a change of the map: rebuild what is
 // shown, then redraw (full: the picture view's full update).
 void CKestrelDoc::rebuildAndRedraw(bool full)
@@ -412,10 +423,7 @@ bool CKestrelDoc::resize()
             resampleCubic(source, target);
         else
             decimateArea(source, target);
-        replaceMap(std::move(fresh));
-        clearSelection();
-        m_bRgbaViewStale = m_bAlphaViewStale = true;
-        setDisplayMode(m_nDisplayMode);
+        takeNewMap(std::move(fresh));
     }
     m_host.refreshPictureView();
     return true;
@@ -469,10 +477,7 @@ bool CKestrelDoc::rotate(bool clockwise)
             fresh.create(old.height(), old.width(), 32, true);
             rotateInto(old, fresh, clockwise);
         }
-        replaceMap(std::move(fresh));
-        clearSelection();
-        m_bRgbaViewStale = m_bAlphaViewStale = true;
-        setDisplayMode(m_nDisplayMode);
+        takeNewMap(std::move(fresh));
     }
     m_host.refreshPictureView();
     return true;
@@ -495,9 +500,8 @@ bool CKestrelDoc::mirror(bool leftRight)
             region.channel = ProcessRegion::Alpha;
             mirrorImage(image, image, axis);
         });
-        replaceMap(std::move(map));
-        clearSelection();
-        rebuildAndRedraw(false);
+        takeNewMap(std::move(map));
+        m_host.redrawPictureView();
     }
     return true;
 }
