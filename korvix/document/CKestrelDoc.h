@@ -20,6 +20,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -223,7 +224,11 @@ private:
     bool loadVolumeEntry(int index, bool oldRedraw);
     bool decodeTexture(const std::vector<std::uint8_t>& bytes, NewMaps& out);
     void buildPages(VolumeBrowserModel& model);
+    // Display buffer `which` (0 RGBA, 1 alpha) rebuilt from the current map;
+    // or sized for a picture and built band by band.
     void rebuildViewBuffer(int which);
+    void prepareViewBuffer(int which, const PixelBitmap& from);
+    void buildViewRows(int which, const PixelBitmap& from, int y0, int y1);
     // An information box with the message's text, or with a text made from it.
     void message(korvix::MessageId id);
     void message(const std::string& text);
@@ -243,15 +248,16 @@ private:
     void leaveSmoothView();
     PixelBitmap& singleMap() { return (*m_pMaps)[0]; }
     void replaceMap(PixelBitmap&& map);
+    void takeNewMap(PixelBitmap&& map);
     void rebuildAndRedraw(bool full);
     void brightnessPreview(Adjustment& a, int da, int dc, bool adjustAlpha);
     void applyTable(Adjustment& a, const std::array<std::uint8_t, 256>& table);
     bool tableCommand(bool gamma);
-    void showPreviewBitmap(const PixelBitmap& result);
-
-    // While a preview is shown in the RGBA or alpha view, the display buffer is
-    // built from this bitmap instead of the current map.
-    const PixelBitmap* m_pDisplaySource = nullptr;
+    void closeAdjustment(Adjustment& a, bool ok);
+    // Shows a preview that `produce(y0, y1)` writes into `result` a band of
+    // rows at a time; in the RGBA or alpha view the display buffer's rows are
+    // built from each band while it is still in the cache.
+    void showPreview(PixelBitmap& result, const std::function<void(int y0, int y1)>& produce);
 
     DocumentHost& m_host;
     std::unique_ptr<MapSet> m_pMaps;
