@@ -3,17 +3,16 @@
 #include "Language.h"
 #include "ConvertOutput.h"
 #include "PixelBudget.h"
-#include "VolumeCatalogue.h"
+#include "CliVolume.h"
 
 #include "codecs/CTextException.h"
 #include "codecs/MapSet.h"
 #include "codecs/TextureFormat.h"
-#include "codecs/TextureLoader.h"
 #include "codecs/TextureWriter.h"
 #include "codecs/imagefile/ImageFile.h"
 #include "common/AtomicFile.h"
-#include "codecs/BitmapFilterImage.h"
-#include "filters/ImageFilters.h"
+#include "document/PictureLoader.h"
+#include "document/PictureResize.h"
 
 #include <algorithm>
 #include <atomic>
@@ -51,21 +50,32 @@ std::vector<std::uint8_t> readWholeFile(const std::string& path, const std::stri
     return bytes;
 }
 
-bool hasMagic(const std::vector<std::uint8_t>& bytes)
+// A load's refusal in the command line's words; memory short ends as it does anywhere.
+[[noreturn]] void refuse(const LoadedPicture& p, const std::string& where, const std::string& stage)
 {
-    return bytes.size() >= 4 && std::memcmp(bytes.data(), "KTEX", 4) == 0;
+    switch (p.status) {
+    case LoadedPicture::Status::TextureRejected:
+        throw Failure(stage, where, describe(p.textureStatus));
+    case LoadedPicture::Status::OutOfMemory:
+        throw std::bad_alloc();
+    case LoadedPicture::Status::NotPicture:
+        throw Failure(stage, where, "neither a texture nor a known image type");
+    case LoadedPicture::Status::OpenFailed:
+        throw Failure(stage, where, "cannot read the file");
+    default:
+        throw Failure(stage, where, decodeFailureDetail(p.detail, p.errorCode));
+    }
 }
 
-TextureSource fromTexture(std::vector<std::uint8_t> bytes, const std::string& where, const std::string& stage)
+TextureSource sourceOf(LoadedPicture&& p, const std::string& where, const std::string& stage)
 {
-    LoadedTexture t = loadTexture(bytes.data(), bytes.size());
-    if (!t.ok())
-        throw Failure(stage, where, describe(t.status));
+    if (!p.ok())
+        refuse(p, where, stage);
     TextureSource s;
-    s.maps = std::move(t.maps);
-    s.hasAlpha = t.hasAlpha;
-    s.format = t.format;
-    s.textureBytes = std::move(bytes);
+    s.maps = std::move(*p.maps);
+    s.hasAlpha = p.alpha;
+    s.format = p.format;
+    s.textureBytes = std::move(p.bytes);
     return s;
 }
 
@@ -77,49 +87,23 @@ void checkImageType(int type, const std::string& where, const std::string& stage
         throw Failure(stage, where, "neither a texture nor a known image type");
 }
 
-TextureSource fromImage(PixelBitmap bitmap)
-{
-    TextureSource s;
-    s.hasAlpha = bitmap.hasAlpha();
-    s.maps = MapSet(1);
-    s.maps[0] = std::move(bitmap);
-    return s;
-}
-
 // The first bytes of a file entry: enough to tell its type.
-std::vector<std::uint8_t> readEntryHead(VolumeCatalogue& vol, const WalkedEntry& e, const std::string& where,
-                                        const std::string& stage)
+std::vector<std::uint8_t> readEntryHead(CliVolume& vol, int e, const std::string& where, const std::string& stage)
 {
     vol.checkDataRange(e);
-    std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min<std::uint64_t>(e.entry.size, 4096)));
-    if (!head.empty() && !vol.group().getDataBlock(e.entry.offset, head.size(), head.data()))
+    const EntryRecord& r = vol.record(e);
+    std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min<std::uint64_t>(r.size, 4096)));
+    if (!head.empty() && !vol.group().getDataBlock(r.offset, head.size(), head.data()))
         throw Failure(stage, where, "cannot read the entry");
     return head;
 }
 
-TextureSource decodeImage(const std::uint8_t* bytes, std::size_t size, const std::string& path,
-                          const PixelBudget& budget, const std::string& where, const std::string& stage)
-{
-    PixelBitmap bitmap;
-    try {
-        if (path.empty())
-            decodeMemory(bytes, size, bitmap, 32, budget.limits);
-        else
-            decodeFile(path, bitmap, 32, budget.limits);
-    } catch (const CTextException& err) {
-        throw Failure(stage, where, decodeFailureDetail(err.message(), err.code()));
-    }
-    return fromImage(std::move(bitmap));
-}
-
-// Bytes already in memory (standard input): a texture or an image, by content.
+// Bytes already in memory (standard input): a texture or an image, by content,
+// as the document loads a volume entry.
 TextureSource loadBytes(std::vector<std::uint8_t> bytes, const PixelBudget& budget, const std::string& where,
                         const std::string& stage)
 {
-    if (hasMagic(bytes))
-        return fromTexture(std::move(bytes), where, stage);
-    checkImageType(detectImageType(bytes.data(), bytes.size()), where, stage);
-    return decodeImage(bytes.data(), bytes.size(), "", budget, where, stage);
+    return sourceOf(loadEntryBytes(std::move(bytes), budget.limits, EntryImages::Any), where, stage);
 }
 
 // A file path, or VOLUME::ENTRY (ENTRY as for extract); a path naming an
@@ -130,20 +114,18 @@ TextureSource loadSource(const std::string& input, const PixelBudget& budget, co
     const auto split = input.find("::");
     std::error_code ec;
     if (split != std::string::npos && !fs::exists(input, ec)) {
-        VolumeCatalogue vol(input.substr(0, split));
-        const WalkedEntry& e = vol.resolve(input.substr(split + 2));
-        if (e.isDirectory())
+        CliVolume vol(input.substr(0, split));
+        const int e = vol.resolve(input.substr(split + 2));
+        if (vol.record(e).isDirectory)
             throw Failure(stage, input, "the entry is a directory");
         const std::vector<std::uint8_t> head = readEntryHead(vol, e, input, stage);
-        if (!hasMagic(head))
+        if (!hasTextureTag(head.data(), head.size()))
             checkImageType(detectImageType(head.data(), head.size()), input, stage);
-        checkInputSize(e.entry.size, budget, stage, input);
+        checkInputSize(vol.record(e).size, budget, stage, input);
         std::vector<std::uint8_t> bytes;
-        bytes.reserve(e.entry.size);
+        bytes.reserve(vol.record(e).size);
         vol.readData(e, [&](const unsigned char* data, std::size_t n) { bytes.insert(bytes.end(), data, data + n); });
-        if (hasMagic(bytes))
-            return fromTexture(std::move(bytes), input, stage);
-        return decodeImage(bytes.data(), bytes.size(), "", budget, input, stage);
+        return loadBytes(std::move(bytes), budget, input, stage);
     }
 
     if (fs::is_directory(input, ec))
@@ -156,7 +138,8 @@ TextureSource loadSource(const std::string& input, const PixelBudget& budget, co
         in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
         head.resize(static_cast<std::size_t>(in.gcount()));
     }
-    const bool texture = hasMagic(head);
+    // By content, whatever the name says: a texture renamed .dat still converts.
+    const bool texture = hasTextureTag(head.data(), head.size());
     if (!texture)
         checkImageType(detectImageFileType(input, head.data(), head.size()), input, stage);
     const auto size = fs::file_size(input, ec);
@@ -164,8 +147,8 @@ TextureSource loadSource(const std::string& input, const PixelBudget& budget, co
         throw Failure(stage, input, "cannot read the file");
     checkInputSize(size, budget, stage, input);
     if (texture)
-        return fromTexture(readWholeFile(input, stage), input, stage);
-    return decodeImage(nullptr, 0, input, budget, input, stage);
+        return sourceOf(loadTextureBytes(readWholeFile(input, stage)), input, stage);
+    return sourceOf(loadImageFile(input, budget.limits), input, stage);
 }
 
 std::optional<int> parseCount(const std::string& text)
@@ -244,16 +227,6 @@ Options parseOptions(const Args& args)
     return o;
 }
 
-// The nearest power of two from 4 to 2048; halfway goes up, keeping detail.
-int nearestTextureSide(int side)
-{
-    int best = 4;
-    for (int p = 4; p <= 2048; p *= 2)
-        if (std::abs(p - side) <= std::abs(best - side))
-            best = p;
-    return best;
-}
-
 // The picture at the size the options ask for: area averaging when it shrinks,
 // cubic when either side grows (the rule the replacement of entries uses).
 PixelBitmap prepared(const PixelBitmap& source, const Options& o, const std::string& where)
@@ -263,28 +236,13 @@ PixelBitmap prepared(const PixelBitmap& source, const Options& o, const std::str
         width = o.resize->first;
         height = o.resize->second;
     } else if (o.fit) {
-        width = nearestTextureSide(width);
-        height = nearestTextureSide(height);
+        width = texture::nearestTextureSide(width);
+        height = texture::nearestTextureSide(height);
     }
-    PixelBitmap out;
-    if (width == source.width() && height == source.height()) {
-        out = source;
-    } else {
-        clearFilterError();
-        std::unique_ptr<FilterImage> from = imageFromBitmap(source);
-        std::unique_ptr<FilterImage> to = newBgraImage(width, height);
-        if (from && to) {
-            if (width > source.width() || height > source.height())
-                resampleCubic(*from, *to);
-            else
-                decimateArea(*from, *to);
-            out.create(width, height, 32, false);
-            imageToBitmap(*to, out);
-        }
-        if (!from || !to || lastFilterError() != FilterError::None)
-            throw Failure("convert", where, "not enough memory to resize the picture");
-    }
-    out.setHasAlpha(source.hasAlpha());
+    std::optional<PixelBitmap> resized = resampledPicture(source, width, height);
+    if (!resized)
+        throw Failure("convert", where, "not enough memory to resize the picture");
+    PixelBitmap out = std::move(*resized);
     if (o.alpha == Options::Alpha::Opaque && !out.hasAlpha()) {
         for (int y = 0; y < out.height(); ++y)
             for (int x = 0; x < out.width(); ++x)
@@ -324,11 +282,6 @@ void writeImage(const TextureSource& source, const Args& args, const Options& o,
     }
 }
 
-bool isTextureSide(int side)
-{
-    return side >= 4 && side <= 2048 && (side & (side - 1)) == 0;
-}
-
 void writeTex(const TextureSource& source, const Args& args, const Options& o, const std::string& output)
 {
     if (args.has("--map"))
@@ -356,7 +309,7 @@ void writeTex(const TextureSource& source, const Args& args, const Options& o, c
     PixelBitmap largest(source.maps.largest());
     largest.setHasAlpha(source.hasAlpha);
     const PixelBitmap picture = prepared(largest, o, output);
-    if (!isTextureSide(picture.width()) || !isTextureSide(picture.height()))
+    if (!texture::isTextureSide(picture.width()) || !texture::isTextureSide(picture.height()))
         throw Failure("convert", output,
                       "the picture is " + std::to_string(picture.width()) + " x " + std::to_string(picture.height())
                           + "; a texture's sides must be powers of two from 4 to 2048: give --fit (each side to the "

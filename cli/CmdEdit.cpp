@@ -5,7 +5,7 @@
 #include "Cli.h"
 #include "CliHost.h"
 #include "ConvertOutput.h"
-#include "VolumeCatalogue.h"
+#include "CliVolume.h"
 
 #include "codecs/imagefile/ImageFile.h"
 #include "document/AdjustmentDialogModel.h"
@@ -285,13 +285,13 @@ std::vector<std::uint8_t> load(CKestrelDoc& doc, EditHost& host, const std::stri
     bool loaded = false;
     if (split != std::string::npos && !fs::exists(input, ec)) {
         const std::string volumePath = input.substr(0, split);
-        VolumeCatalogue vol(volumePath);
-        const WalkedEntry& e = vol.resolve(input.substr(split + 2));
-        if (e.isDirectory())
+        CliVolume vol(volumePath);
+        const int e = vol.resolve(input.substr(split + 2));
+        if (vol.record(e).isDirectory)
             throw Failure(stage, input, "the entry is a directory");
         vol.readData(e, [&](const unsigned char* data, std::size_t n) { entryBytes.insert(entryBytes.end(), data, data + n); });
-        loaded = doc.openVolume(volumePath, fs::path(volumePath).filename().string())
-                 && doc.loadMaps(volumePath, true, false, e.index) && doc.maps();
+        loaded = doc.openVolume(volumePath, fs::path(volumePath).filename().string(), CKestrelDoc::VolumeAccess::ReadOnly)
+                 && doc.loadMaps(volumePath, true, false, e) && doc.maps();
     } else {
         const std::string ext = fs::path(input).extension().string();
         if (ext == ".qrb" || ext == ".mod" || ext == ".QRB" || ext == ".MOD")

@@ -3,7 +3,7 @@
 #include "Language.h"
 #include "SafeName.h"
 #include "common/Text.h"
-#include "VolumeCatalogue.h"
+#include "CliVolume.h"
 
 #include "common/AtomicFile.h"
 
@@ -35,7 +35,7 @@ PathProbe probePath(const fs::path& path)
     return probe;
 }
 
-void extractTo(VolumeCatalogue& vol, const WalkedEntry& e, const fs::path& target)
+void extractTo(CliVolume& vol, int e, const fs::path& target)
 {
     vol.checkDataRange(e);
     try {
@@ -51,17 +51,17 @@ void extractTo(VolumeCatalogue& vol, const WalkedEntry& e, const fs::path& targe
 
 int runExtract(const Args& args, Io& io)
 {
-    VolumeCatalogue vol(args.positionals[0]);
-    const WalkedEntry& e = vol.resolve(args.positionals[1]);
-    const std::string out = args.value("-o").value_or(latin1ToUtf8(e.name()));
+    CliVolume vol(args.positionals[0]);
+    const int e = vol.resolve(args.positionals[1]);
+    const std::string out = args.value("-o").value_or(latin1ToUtf8(vol.name(e)));
     if (out == "-") {
         vol.readData(e, [&](const unsigned char* data, std::size_t n) {
             io.out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(n));
         });
         return exitOk;
     }
-    if (!args.value("-o") && !isSafeName(e.name()))
-        throw Failure("extract", vol.path(), "entry name '" + latin1ToUtf8(e.name())
+    if (!args.value("-o") && !isSafeName(vol.name(e)))
+        throw Failure("extract", vol.path(), "entry name '" + latin1ToUtf8(vol.name(e))
                                                  + "' is not a safe file name; choose one with -o");
     vol.checkDataRange(e);
     std::error_code ec;
@@ -75,7 +75,7 @@ int runExtract(const Args& args, Io& io)
 // one by one (with their subtrees); the rest is still extracted.
 int runExtractAll(const Args& args, Io& io)
 {
-    VolumeCatalogue vol(args.positionals[0]);
+    CliVolume vol(args.positionals[0]);
     const fs::path root = args.positionals[1];
     const bool force = args.has("--force");
     std::error_code ec;
@@ -85,12 +85,12 @@ int runExtractAll(const Args& args, Io& io)
 
     int failures = 0;
     struct Item {
-        const WalkedEntry* e;
+        int index;
         fs::path dir;
     };
     std::vector<Item> stack;
     const auto pushChildren = [&](int parent, const fs::path& dir) {
-        const auto children = vol.childrenOf(parent);
+        const auto children = vol.catalogue().childrenOf(parent);
         for (auto it = children.rbegin(); it != children.rend(); ++it)
             stack.push_back({*it, dir});
     };
@@ -98,26 +98,27 @@ int runExtractAll(const Args& args, Io& io)
     while (!stack.empty()) {
         const Item item = stack.back();
         stack.pop_back();
-        const WalkedEntry& e = *item.e;
+        const int e = item.index;
+        const EntryRecord& r = vol.record(e);
         const std::string shown = vol.pathOf(e);
         const auto refuse = [&](const std::string& why) {
-            reportError(io, "extract-all", vol.path(), "entry #" + std::to_string(e.index) + " '" + shown + "': refused: " + why);
+            reportError(io, "extract-all", vol.path(), "entry #" + std::to_string(e) + " '" + shown + "': refused: " + why);
             ++failures;
         };
-        if (!isSafeName(e.name())) {
+        if (!isSafeName(vol.name(e))) {
             refuse("the name would leave the target directory");
             continue;
         }
         // Every file-system question is asked in the error-code form: a path the
         // system cannot hold (too long, say) refuses this entry and its subtree,
         // never the whole run.
-        const fs::path target = item.dir / latin1ToUtf8(e.name());
+        const fs::path target = item.dir / latin1ToUtf8(vol.name(e));
         const PathProbe probe = probePath(target);
         if (probe.error) {
             refuse("the path cannot be used here (" + probe.error.message() + ")");
             continue;
         }
-        if (e.isDirectory()) {
+        if (r.isDirectory) {
             // A link in the way could lead outside the target directory.
             if (fs::is_symlink(probe.status)) {
                 reportError(io, "extract-all", target.string(), "refused: a symbolic link is in the way");
@@ -130,7 +131,7 @@ int runExtractAll(const Args& args, Io& io)
                 ++failures;
                 continue;
             }
-            pushChildren(e.index, target);
+            pushChildren(e, target);
             continue;
         }
         if (!force && fs::exists(probe.status)) {

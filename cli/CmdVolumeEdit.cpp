@@ -5,7 +5,7 @@
 #include "Language.h"
 #include "SafeName.h"
 #include "TimeArgument.h"
-#include "VolumeCatalogue.h"
+#include "CliVolume.h"
 
 #include "common/Text.h"
 #include "document/CKestrelDoc.h"
@@ -50,13 +50,13 @@ void checkReadableFile(const std::string& stage, const std::string& path)
 
 int entryIndex(const std::string& volume, const std::string& spec)
 {
-    return VolumeCatalogue(volume).resolve(spec).index;
+    return CliVolume(volume).resolve(spec);
 }
 
 // A new name that pack and extract-all would refuse is refused here too: a name
 // that cannot be extracted safely, or one that a lookup could never tell apart
 // from a sibling's (lookups ignore case). The document checks length and characters.
-void checkNewName(const VolumeCatalogue& catalogue, const WalkedEntry& entry, const std::string& newName)
+void checkNewName(const CliVolume& catalogue, int entry, const std::string& newName)
 {
     const auto latin1 = korvix::utf8ToLatin1(newName);
     if (!latin1 || latin1->empty() || latin1->size() > 64)
@@ -67,10 +67,10 @@ void checkNewName(const VolumeCatalogue& catalogue, const WalkedEntry& entry, co
     if (latin1->back() == ' ')
         throw Failure("rename", catalogue.path(), "'" + newName + "' ends with a blank, which a volume name cannot keep");
     const std::string folded = korvix::foldLatin1(*latin1);
-    for (const WalkedEntry* sibling : catalogue.childrenOf(entry.parent))
-        if (sibling->index != entry.index && korvix::foldLatin1(sibling->name()) == folded)
+    for (const int sibling : catalogue.catalogue().childrenOf(catalogue.catalogue().reportedParent(entry)))
+        if (sibling != entry && korvix::foldLatin1(catalogue.name(sibling)) == folded)
             throw Failure("rename", catalogue.path(),
-                          "'" + catalogue.pathOf(*sibling) + "' is already in the directory (names are matched without regard to case)");
+                          "'" + catalogue.pathOf(sibling) + "' is already in the directory (names are matched without regard to case)");
 }
 
 int runRename(const Args& args, Io& io)
@@ -78,10 +78,9 @@ int runRename(const Args& args, Io& io)
     const std::string& volume = args.positionals[0];
     int index = 0;
     {
-        const VolumeCatalogue catalogue(volume);
-        const WalkedEntry& entry = catalogue.resolve(args.positionals[1]);
-        checkNewName(catalogue, entry, args.positionals[2]);
-        index = entry.index;
+        const CliVolume catalogue(volume);
+        index = catalogue.resolve(args.positionals[1]);
+        checkNewName(catalogue, index, args.positionals[2]);
     }
     Session s(io, "rename", volume);
     return s.doc.renameEntry(index, args.positionals[2], false) ? exitOk : exitFailure;

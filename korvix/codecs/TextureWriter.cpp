@@ -169,10 +169,6 @@ bool isPowerOfTwo(int v)
     return v > 0 && std::has_single_bit(static_cast<unsigned>(v));
 }
 
-bool isTextureSide(int v)
-{
-    return isPowerOfTwo(v) && v >= 4 && v <= 2048;
-}
 
 }  // namespace
 
@@ -259,7 +255,7 @@ TextureWriteStatus writeTexture(const std::filesystem::path& path, MapOption opt
                                 const PixelBitmap& source, int formatIndex)
 {
     const int W = source.width(), H = source.height();
-    if (source.bitsPerPixel() != 32 || !isTextureSide(W) || !isTextureSide(H))
+    if (source.bitsPerPixel() != 32 || !texture::isTextureSide(W) || !texture::isTextureSide(H))
         return TextureWriteStatus::BadSize;
     if (formatIndex < 0 || formatIndex >= static_cast<int>(texture::FORMATS.size()))
         return TextureWriteStatus::AlphaMismatch;
