@@ -197,11 +197,15 @@ struct Options {
     std::optional<std::pair<int, int>> resize;
     bool fit = false;
     enum class Alpha { Keep, None, Opaque } alpha = Alpha::Keep;
+    dxt::Quality quality = dxt::Quality::Default;
+    int jpegQuality = DEFAULT_JPEG_QUALITY;
 };
 
 Options parseOptions(const Args& args)
 {
     Options o;
+    o.quality = qualityOf(args);
+    o.jpegQuality = jpegQualityOf(args);
     if (const auto r = args.value("--resize")) {
         const auto x = r->find_first_of("xX");
         const auto w = x == std::string::npos ? std::nullopt : parseCount(r->substr(0, x));
@@ -276,7 +280,7 @@ void writeImage(const TextureSource& source, const Args& args, const Options& o,
         throw Failure("convert", output, "the map is empty");
     const PixelBitmap picture = prepared(map, o, output);
     try {
-        writeImageFile(output, picture);
+        writeImageFile(output, picture, o.jpegQuality);
     } catch (const CTextException& err) {
         throw Failure("convert", output, err.message());
     }
@@ -347,7 +351,7 @@ void writeTex(const TextureSource& source, const Args& args, const Options& o, c
     }
     const MapOption option = count == 1 ? MapOption::LargestOnly : MapOption::Generate;
     const int index = formatIndex.value_or(alpha ? 1 : 0);
-    const TextureWriteStatus status = writeTexture(output, option, alpha, count, picture, index);
+    const TextureWriteStatus status = writeTexture(output, option, alpha, count, picture, index, o.quality);
     if (status != TextureWriteStatus::Ok)
         throw Failure("convert", output, describe(status));
 }
@@ -539,6 +543,7 @@ int runConvert(const Args& args, Io& io)
             throw UsageError("several inputs need --to EXT (and -d DIR for another folder than their own)");
         const std::string ext = outputType("", args);
         checkOutputType(ext);
+        checkEncoderOptions(args, ext);
         return runBatch(args, ext, options, io);
     }
     if (args.positionals.size() != 2)
@@ -549,11 +554,56 @@ int runConvert(const Args& args, Io& io)
         throw UsageError("writing to standard output ('-') needs --to EXT");
     const std::string ext = outputType(output, args);
     checkOutputType(ext);
+    checkEncoderOptions(args, ext);
     convertOne(input, output, ext, args, options, io);
     return exitOk;
 }
 
 }  // namespace
+
+OptionSpec qualityOption()
+{
+    return {"--quality", "LEVEL", "the block compressor's setting for DXT1 and DXT3: fast, default or best",
+            {"fast", "default", "best"}};
+}
+
+OptionSpec jpegQualityOption()
+{
+    return {"--jpeg-quality", "N", "JPEG quality from 1 (smallest) to 100 (best); default 75"};
+}
+
+dxt::Quality qualityOf(const Args& args)
+{
+    const std::string level = args.value("--quality").value_or("default");
+    if (level == "fast")
+        return dxt::Quality::Fast;
+    if (level == "default")
+        return dxt::Quality::Default;
+    if (level == "best")
+        return dxt::Quality::Best;
+    throw UsageError("--quality takes fast, default or best");
+}
+
+int jpegQualityOf(const Args& args)
+{
+    const auto text = args.value("--jpeg-quality");
+    if (!text)
+        return DEFAULT_JPEG_QUALITY;
+    const auto v = parseCount(*text);
+    if (!v || *v < MIN_JPEG_QUALITY || *v > MAX_JPEG_QUALITY)
+        throw UsageError("--jpeg-quality takes a whole number from 1 to 100");
+    return *v;
+}
+
+void checkEncoderOptions(const Args& args, const std::string& ext)
+{
+    qualityOf(args);
+    jpegQualityOf(args);
+    if (args.has("--quality") && ext != ".tex")
+        throw UsageError("--quality applies to .tex output only");
+    if (args.has("--jpeg-quality") && ext != ".jpg" && ext != ".jpeg")
+        throw UsageError("--jpeg-quality applies to .jpg output only");
+}
 
 void writeConverted(const TextureSource& source, const Args& args, const std::string& output)
 {
@@ -584,7 +634,10 @@ CommandSpec convertCommand()
             "without one an opaque alpha channel. --maps: a texture keeps its number of maps\n"
             "and an image gets one unless it says largest (one), keep (a texture's bytes as\n"
             "loaded), all (as many as the sides allow, at most 10) or N; each map is reduced\n"
-            "from the full picture. A picture larger than --max-pixels (default 67108864,\n"
+            "from the full picture. --quality fast|default|best chooses the block\n"
+            "compressor's setting for DXT1 and DXT3 (best: about four times slower than\n"
+            "default); --jpeg-quality N (1 ... 100, default 75) that of a .jpg output.\n"
+            "A picture larger than --max-pixels (default 67108864,\n"
             "8192 x 8192) is refused from its header, before it is decoded, and so is an\n"
             "input larger than such a picture can be, and a --resize beyond it. A failed\n"
             "conversion leaves no output file and an existing file untouched.",
@@ -602,6 +655,8 @@ CommandSpec convertCommand()
              {"--to", "EXT", "the output type (tex, tga, bmp, tif, jpg, png); needed with several inputs",
               {"tex", "tga", "bmp", "tif", "tiff", "jpg", "jpeg", "png"}},
              {"-d", "DIR", "the folder for the outputs of several inputs"},
+             qualityOption(),
+             jpegQualityOption(),
              {"-j", "N", "convert N files at a time (default and 0: one per core)"},
              maxPixelsOption()},
             runConvert};

@@ -319,6 +319,7 @@ int runEdit(const Args& args, Io& io)
         for (const char* option : {"--format", "--maps", "--no-alpha"})
             if (args.has(option))
                 throw UsageError(std::string(option) + " applies to .tex output only");
+    checkEncoderOptions(args, ext);
     const std::vector<Operation> ops = parseOperations(args);
 
     EditHost host(io, "edit", input);
@@ -366,9 +367,9 @@ CommandSpec editCommand()
             "--invert, --brightness, --contrast and --gamma to some colour channels (default\n"
             "rgb); --select limits them and the filters to columns X ... X+W-1 and rows\n"
             "Y ... Y+H-1 (top-down). --resize takes sides of 2048, 1024, ... 8 or 4.\n"
-            "OUTPUT is written as convert writes it (.tex with --format, --maps, --no-alpha;\n"
-            "an image with alpha when the picture has it). A refused operation exits with 1\n"
-            "and writes nothing.",
+            "OUTPUT is written as convert writes it (.tex with --format, --maps, --no-alpha,\n"
+            "--quality; .jpg with --jpeg-quality; an image with alpha when the picture has\n"
+            "it). A refused operation exits with 1 and writes nothing.",
             2, 2,
             {{"--remove-small-maps", "", "keep only the largest map"},
              {"--channels", "SET", "colour channels for the operations after it: r, g, b, e.g. rg"},
@@ -392,7 +393,9 @@ CommandSpec editCommand()
              {"--gamma", "G", "gamma 0.01 ... 4.0"},
              {"--format", "FORMAT", "dxt1, dxt3, rgba4444, rgb565 or rgba8888 (.tex)"},
              {"--maps", "largest|keep|N", "the maps of a .tex output"},
-             {"--no-alpha", "", "write a texture without its alpha channel"}},
+             {"--no-alpha", "", "write a texture without its alpha channel"},
+             qualityOption(),
+             jpegQualityOption()},
             runEdit};
 }
 

@@ -6,6 +6,7 @@
 #include "SafeName.h"
 #include "TimeArgument.h"
 #include "CliVolume.h"
+#include "ConvertOutput.h"
 
 #include "common/Text.h"
 #include "document/CKestrelDoc.h"
@@ -98,6 +99,7 @@ int runReplace(const Args& args, Io& io)
 
 int runReplaceImage(const Args& args, Io& io)
 {
+    const dxt::Quality quality = qualityOf(args);
     const std::string& volume = args.positionals[0];
     const int index = entryIndex(volume, args.positionals[1]);
     checkReadableFile("replace-image", args.positionals[2]);
@@ -105,7 +107,7 @@ int runReplaceImage(const Args& args, Io& io)
     s.host.assumeYes = args.has("--yes");
     if (!s.doc.openFile(args.positionals[2], false))
         return exitFailure;
-    if (s.doc.replaceEntryFromImage(index))
+    if (s.doc.replaceEntryFromImage(index, quality))
         return exitOk;
     return s.host.previewOnly ? exitOk : exitFailure;
 }
@@ -148,8 +150,9 @@ CommandSpec replaceImageCommand()
             "replace a TGA or TEX entry by an image, converted to the entry's own format and size",
             "IMAGE is a texture or an image file; it is resized to the entry's size and written\n"
             "with the entry's format and number of maps. The replacement must come out at the\n"
-            "entry's exact size. Without --yes the conversion is shown and nothing is written.",
-            3, 3, {{"--yes", "", "confirm the replacement"}}, runReplaceImage};
+            "entry's exact size. Without --yes the conversion is shown and nothing is written.\n"
+            "--quality chooses the block compressor's setting for a DXT1 or DXT3 entry.",
+            3, 3, {{"--yes", "", "confirm the replacement"}, qualityOption()}, runReplaceImage};
 }
 
 CommandSpec setCommentCommand()

@@ -7,6 +7,7 @@
 // failed load leaves everything as it was. All of it runs on one thread.
 #pragma once
 
+#include "codecs/DxtBlock.h"
 #include "codecs/MapSet.h"
 #include "codecs/TextureLoader.h"
 #include "common/MessageTable.h"
@@ -146,7 +147,8 @@ public:
     bool renameEntry(int index, const std::string& newName, bool isSelected);
     void extractEntry(int index);
     bool replaceEntryFromFile(int index, bool reload);
-    bool replaceEntryFromImage(int index);
+    // `quality` is the block compressor's setting when the entry is a DXT texture.
+    bool replaceEntryFromImage(int index, dxt::Quality quality = dxt::Quality::Default);
 
     // ---- state, read by views and tests ----
     const MapSet* maps() const { return m_pMaps.get(); }

@@ -296,7 +296,7 @@ bool CKestrelDoc::replaceEntryFromFile(int index, bool reload)
 
 // ---- replace by the shown picture ----
 
-bool CKestrelDoc::replaceEntryFromImage(int index)
+bool CKestrelDoc::replaceEntryFromImage(int index, dxt::Quality quality)
 {
     if (!m_bReady || !m_pMaps || index < 0 || static_cast<std::size_t>(index) >= m_catalogue.records().size())
         return false;
@@ -403,7 +403,7 @@ bool CKestrelDoc::replaceEntryFromImage(int index)
         const std::unique_ptr<RawImage> raw = rawImageFromBitmap(prepared, targetAlpha);
         written = raw && writeTga(*raw, temp.path()) == 0;
     } else if (written) {
-        written = writeTexture(temp.path(), MapOption::Generate, targetAlpha, targetMaps, prepared, formatIndex)
+        written = writeTexture(temp.path(), MapOption::Generate, targetAlpha, targetMaps, prepared, formatIndex, quality)
                   == TextureWriteStatus::Ok;
     }
     if (!written) {
