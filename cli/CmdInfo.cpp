@@ -2,6 +2,7 @@
 #include "Cli.h"
 #include "Language.h"
 #include "JsonOut.h"
+#include "ConvertOutput.h"
 #include "common/Text.h"
 #include "CliVolume.h"
 
@@ -25,6 +26,7 @@ namespace fs = std::filesystem;
 namespace cli {
 
 using namespace korvix;
+using korvix::MessageId;
 
 // The desktop program's information report of a picture (in CmdEdit.cpp).
 std::string pictureReport(const std::string& input, Io& io);
@@ -54,7 +56,7 @@ void printTextureInfo(const std::string& where, std::vector<std::uint8_t> bytes,
 {
     const LoadedPicture t = loadTextureBytes(std::move(bytes));
     if (!t.ok())
-        throw Failure("info", where, describe(t.textureStatus));
+        throw Failure("info", where, textureRefusal(t.textureStatus));
     const PixelBitmap& largest = t.maps->largest();
     const std::string label(texture::infoOf(*t.format)->label);
     if (json) {
@@ -188,7 +190,7 @@ void printInfo(const std::string& file, bool json, std::ostream& out)
         return;
     }
     if (fs::is_directory(file, ec))
-        throw Failure("info", file, tr("is a directory, not a file"));
+        throw Failure("info", file, tr(korvix::MessageId::CliIsDirectory));
     if (printTextureFileInfo(file, json, out))
         return;
     if (printImageInfo(file, json, out))
@@ -206,9 +208,9 @@ int runInfo(const Args& args, Io& io)
 {
     if (args.has("--report")) {
         if (args.has("--json"))
-            throw UsageError("--report and --json do not go together");
+            throw UsageError(tr(MessageId::CliReportAndJson));
         if (args.positionals.size() != 1)
-            throw UsageError("--report takes one file");
+            throw UsageError(tr(MessageId::CliReportOneFile));
         io.out << pictureReport(args.positionals[0], io);
         return exitOk;
     }
@@ -238,18 +240,9 @@ int runInfo(const Args& args, Io& io)
 
 CommandSpec infoCommand()
 {
-    return {"info", "FILE...", "show the facts of volumes, textures, images and volume entries",
-            "For a volume: comment, signature, entry and file counts and the timestamp\n"
-            "(raw, and as a date). For a texture: the largest map's size, the number of\n"
-            "maps, the format and whether it carries alpha. For an image (BMP, TGA, TIFF,\n"
-            "EPS, JPEG, PNG, PCX, PGM, PICT, WMF, EMF): its type, size and whether it\n"
-            "carries alpha. FILE may be VOLUME::ENTRY: an entry that holds a texture or an\n"
-            "image is shown as one, any other entry with its path, index, offset and size.\n"
-            "With several files, one block per file, or with --json one document per line;\n"
-            "the exit status is 0 only when every file could be shown.\n"
-            "--report prints the desktop program's information report of a texture,\n"
-            "VOLUME::ENTRY or an image, exactly as its message box shows it.",
-            1, static_cast<std::size_t>(-1), {{"--json", "", "print JSON"}, {"--report", "", "print the information report"}}, runInfo};
+    return {"info", "FILE...", tr(MessageId::CliInfoSummary), tr(MessageId::CliInfoDescription),
+            1, static_cast<std::size_t>(-1),
+            {{"--json", "", tr(MessageId::CliOptionJson)}, {"--report", "", tr(MessageId::CliOptionReport)}}, runInfo};
 }
 
 }  // namespace cli

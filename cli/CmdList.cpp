@@ -1,5 +1,6 @@
 // list VOLUME [--json]: the catalogue in walk order.
 #include "Cli.h"
+#include "Language.h"
 #include "JsonOut.h"
 #include "common/Text.h"
 #include "CliVolume.h"
@@ -63,11 +64,9 @@ int runList(const Args& args, Io& io)
 
 CommandSpec listCommand()
 {
-    return {"list", "VOLUME", "list a volume's catalogue",
-            "Text: an indented tree with catalogue index and size. JSON: the header fields and\n"
-            "the catalogue walk's reports in order (index, parent (-99 top level), name, dir,\n"
-            "last, offset, size).",
-            1, 1, {{"--json", "", "print JSON"}}, runList};
+    using korvix::MessageId;
+    return {"list", "VOLUME", tr(MessageId::CliListSummary), tr(MessageId::CliListDescription),
+            1, 1, {{"--json", "", tr(MessageId::CliOptionJson)}}, runList};
 }
 
 }  // namespace cli

@@ -21,6 +21,8 @@ namespace fs = std::filesystem;
 
 namespace cli {
 
+using korvix::MessageId;
+
 namespace {
 
 // The document with the volume open for writing, and the entry's catalogue index.
@@ -30,7 +32,7 @@ struct Session {
     Session(Io& io, const std::string& stage, const std::string& volume) : host(io, stage, volume), doc(host)
     {
         if (!doc.openVolume(volume, volume))
-            throw Failure(stage, volume, "cannot open the volume");
+            throw Failure(stage, volume, tr(MessageId::CliCannotOpenVolume));
     }
 };
 
@@ -43,10 +45,10 @@ void checkReadableFile(const std::string& stage, const std::string& path)
     if (ec || !fs::exists(st))
         throw Failure(stage, path, ec ? ec.message() : std::generic_category().message(ENOENT));
     if (fs::is_directory(st))
-        throw Failure(stage, path, tr("is a directory, not a file"));
+        throw Failure(stage, path, tr(korvix::MessageId::CliIsDirectory));
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw Failure(stage, path, std::string(tr("cannot open the file")) + ": " + std::generic_category().message(errno));
+        throw Failure(stage, path, format(korvix::MessageId::CliCannotOpenFileFormat, std::generic_category().message(errno)));
 }
 
 int entryIndex(const std::string& volume, const std::string& spec)
@@ -63,15 +65,13 @@ void checkNewName(const CliVolume& catalogue, int entry, const std::string& newN
     if (!latin1 || latin1->empty() || latin1->size() > 64)
         return;
     if (!isSafeName(*latin1))
-        throw Failure("rename", catalogue.path(),
-                      "'" + newName + "' could not be extracted safely (a separator, '.', '..', ':' or a device name)");
+        throw Failure("rename", catalogue.path(), format(MessageId::CliRenameUnsafeFormat, newName));
     if (latin1->back() == ' ')
-        throw Failure("rename", catalogue.path(), "'" + newName + "' ends with a blank, which a volume name cannot keep");
+        throw Failure("rename", catalogue.path(), format(MessageId::CliNameEndsWithBlankFormat, newName));
     const std::string folded = korvix::foldLatin1(*latin1);
     for (const int sibling : catalogue.catalogue().childrenOf(catalogue.catalogue().reportedParent(entry)))
         if (sibling != entry && korvix::foldLatin1(catalogue.name(sibling)) == folded)
-            throw Failure("rename", catalogue.path(),
-                          "'" + catalogue.pathOf(sibling) + "' is already in the directory (names are matched without regard to case)");
+            throw Failure("rename", catalogue.path(), format(MessageId::CliNameTakenFormat, catalogue.pathOf(sibling)));
 }
 
 int runRename(const Args& args, Io& io)
@@ -122,7 +122,7 @@ int runSetTimestamp(const Args& args, Io& io)
 {
     const auto t = parseTimeFields(args.positionals[1]);
     if (!t)
-        throw UsageError("the timestamp wants \"YYYY-MM-DD HH:MM:SS\", YYYY-MM-DDTHH:MM:SS or now");
+        throw UsageError(tr(MessageId::CliTimestampWants));
     Session s(io, "set-timestamp", args.positionals[0]);
     return s.doc.setVolumeTime(*t) ? exitOk : exitFailure;
 }
@@ -131,41 +131,33 @@ int runSetTimestamp(const Args& args, Io& io)
 
 CommandSpec renameCommand()
 {
-    return {"rename", "VOLUME ENTRY NEWNAME", "rename an entry in place",
-            "NEWNAME has 1 to 64 characters of ISO-8859-1; the name field is filled with blanks.\n"
-            "Refused as pack and extract-all refuse them: separators, '.', '..', a trailing\n"
-            "blank, and a name already in the directory (without regard to case).",
+    return {"rename", "VOLUME ENTRY NEWNAME", tr(MessageId::CliRenameSummary), tr(MessageId::CliRenameDescription),
             3, 3, {}, runRename};
 }
 
 CommandSpec replaceCommand()
 {
-    return {"replace", "VOLUME ENTRY FILE", "replace an entry's bytes by a file of the same size",
-            "The old bytes are kept until the new ones are verified on disk.", 3, 3, {}, runReplace};
+    return {"replace", "VOLUME ENTRY FILE", tr(MessageId::CliReplaceSummary), tr(MessageId::CliReplaceDescription), 3, 3,
+            {}, runReplace};
 }
 
 CommandSpec replaceImageCommand()
 {
-    return {"replace-image", "VOLUME ENTRY IMAGE",
-            "replace a TGA or TEX entry by an image, converted to the entry's own format and size",
-            "IMAGE is a texture or an image file; it is resized to the entry's size and written\n"
-            "with the entry's format and number of maps. The replacement must come out at the\n"
-            "entry's exact size. Without --yes the conversion is shown and nothing is written.\n"
-            "--quality chooses the block compressor's setting for a DXT1 or DXT3 entry.",
-            3, 3, {{"--yes", "", "confirm the replacement"}, qualityOption()}, runReplaceImage};
+    return {"replace-image", "VOLUME ENTRY IMAGE", tr(MessageId::CliReplaceImageSummary),
+            tr(MessageId::CliReplaceImageDescription), 3, 3,
+            {{"--yes", "", tr(MessageId::CliOptionYes)}, qualityOption()}, runReplaceImage};
 }
 
 CommandSpec setCommentCommand()
 {
-    return {"set-comment", "VOLUME TEXT", "rewrite the volume's comment (up to 256 characters)", "", 2, 2, {},
+    return {"set-comment", "VOLUME TEXT", tr(MessageId::CliSetCommentSummary), "", 2, 2, {},
             runSetComment};
 }
 
 CommandSpec setTimestampCommand()
 {
-    return {"set-timestamp", "VOLUME TIME", "rewrite the volume's timestamp",
-            "TIME is \"YYYY-MM-DD HH:MM:SS\", YYYY-MM-DDTHH:MM:SS or now, from 1980-01-01 to\n"
-            "2107-12-31; seconds are stored in steps of two.", 2, 2, {},
+    return {"set-timestamp", "VOLUME TIME", tr(MessageId::CliSetTimestampSummary), tr(MessageId::CliSetTimestampDescription),
+            2, 2, {},
             runSetTimestamp};
 }
 

@@ -6,6 +6,7 @@
 
 #include "codecs/DxtBlock.h"
 #include "codecs/MapSet.h"
+#include "codecs/TextureLoader.h"
 #include "codecs/TextureFormat.h"
 
 #include <cstdint>
@@ -23,6 +24,9 @@ struct TextureSource {
     std::optional<texture::Format> format;
     std::vector<std::uint8_t> textureBytes;
 };
+
+// Why the texture loader refused a texture, in the chosen language.
+std::string textureRefusal(TextureLoadStatus status);
 
 // Writes `source` to `output` by its extension; throws Failure or UsageError.
 void writeConverted(const TextureSource& source, const Args& args, const std::string& output);
