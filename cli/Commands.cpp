@@ -22,21 +22,22 @@ const std::vector<CommandSpec>& commands()
     // One table per language: summaries and option help are texts of the message table.
     static std::vector<CommandSpec> tables[2];
     std::vector<CommandSpec>& table = tables[language() == Language::German ? 1 : 0];
-    if (table.empty())
+    if (table.empty()) {
         table = {
-        listCommand(),
-        infoCommand(),
-        extractCommand(),
-        extractAllCommand(),
-        packCommand(),
-        convertCommand(),
-        editCommand(),
-        renameCommand(),
-        replaceCommand(),
-        replaceImageCommand(),
-        setCommentCommand(),
-        setTimestampCommand(),
-    };
+            listCommand(),
+            infoCommand(),
+            extractCommand(),
+            extractAllCommand(),
+            packCommand(),
+            convertCommand(),
+            editCommand(),
+            renameCommand(),
+            replaceCommand(),
+            replaceImageCommand(),
+            setCommentCommand(),
+            setTimestampCommand(),
+        };
+    }
     return table;
 }
 
