@@ -7,10 +7,13 @@
 // failed load leaves everything as it was. All of it runs on one thread.
 #pragma once
 
+#include "codecs/DxtBlock.h"
 #include "codecs/MapSet.h"
+#include "codecs/TextureLoader.h"
 #include "common/MessageTable.h"
 #include "common/Text.h"
 #include "document/DocumentHost.h"
+#include "document/EntryCatalogue.h"
 #include "document/EntryRecord.h"
 #include "document/ExportDialogModel.h"
 #include "document/SelectionTracker.h"
@@ -73,7 +76,9 @@ public:
     bool openVolume(const std::string& path, const std::string& displayName,
                     VolumeAccess access = VolumeAccess::ReadWrite);
     static void catalogueCallback(int index, int parentIndex, const tarvos::QORBEntry* entry);
-    const std::vector<EntryRecord>& entryRecords() const { return m_entryRecords; }
+    const std::vector<EntryRecord>& entryRecords() const { return m_catalogue.records(); }
+    // The open volume's records with the walk's order and each directory's children.
+    const EntryCatalogue& catalogue() const { return m_catalogue; }
     // The open volume, for reading only: every write goes through the named
     // edit operations below, which keep the read-only and verified-write rules.
     const tarvos::GGroup& volume() const { return m_volume; }
@@ -143,7 +148,8 @@ public:
     bool renameEntry(int index, const std::string& newName, bool isSelected);
     void extractEntry(int index);
     bool replaceEntryFromFile(int index, bool reload);
-    bool replaceEntryFromImage(int index);
+    // `quality` is the block compressor's setting when the entry is a DXT texture.
+    bool replaceEntryFromImage(int index, dxt::Quality quality = dxt::Quality::Default);
 
     // ---- state, read by views and tests ----
     const MapSet* maps() const { return m_pMaps.get(); }
@@ -222,7 +228,8 @@ private:
     };
     bool adoptMaps(NewMaps&& fresh, bool oldRedraw);
     bool loadVolumeEntry(int index, bool oldRedraw);
-    bool decodeTexture(const std::vector<std::uint8_t>& bytes, NewMaps& out);
+    // The texture loader's message for `status`, then "Fehler beim Laden der Textur.".
+    void textureRefused(TextureLoadStatus status);
     void buildPages(VolumeBrowserModel& model);
     // Display buffer `which` (0 RGBA, 1 alpha) rebuilt from the current map;
     // or sized for a picture and built band by band.
@@ -292,8 +299,7 @@ private:
     bool m_bNoSelection = true;
     float m_fZoom = 1.0f;
 
-    std::vector<EntryRecord> m_entryRecords;
-    bool m_bRootHasFiles = false;
+    EntryCatalogue m_catalogue;
     // The entry whose texture is shown and the volume it came from, so that
     // "keep as loaded" writes that entry's bytes and not whatever is selected now.
     int m_nLoadedEntry = -1;
