@@ -39,32 +39,17 @@ struct Endpoints {
     int f[2][3] = {};
 };
 
-struct Palette {
-    int c[4][3];
-};
-
-Palette paletteOf(const Endpoints& e)
-{
-    Palette p;
-    for (int ch = 0; ch < 3; ++ch) {
-        const int a = e.f[0][ch], b = e.f[1][ch];
-        p.c[0][ch] = expandField(ch, a);
-        p.c[1][ch] = expandField(ch, b);
-        p.c[2][ch] = mixField(ch, a, b);
-        p.c[3][ch] = mixField(ch, b, a);
-    }
-    return p;
-}
-
 // Gives each texel its nearest palette colour (the lowest index among equals) and
 // returns the block's weighted squared error.
 float assignIndices(const Kernels& k, const BlockTexels& t, const Endpoints& e, std::uint8_t* index)
 {
-    const Palette p = paletteOf(e);
+    // One table word per channel holds its four palette values.
+    const std::uint32_t word[3] = {kChannelPalettes5[e.f[0][0] << 5 | e.f[1][0]], kChannelPalettes6[e.f[0][1] << 6 | e.f[1][1]],
+                                   kChannelPalettes5[e.f[0][2] << 5 | e.f[1][2]]};
     float palette[4][3];
     for (int i = 0; i < 4; ++i)
         for (int ch = 0; ch < 3; ++ch)
-            palette[i][ch] = static_cast<float>(p.c[i][ch]);
+            palette[i][ch] = static_cast<float>((word[ch] >> (8 * i)) & 0xFF);
     return k.assign(t, palette, index);
 }
 
@@ -196,7 +181,6 @@ void solveChannelBits(const Moments& m, int ch, Endpoints& e)
     // Above any real cost (at most a few million), and safe to add up.
     constexpr int kNever = 1 << 28;
     const std::uint8_t* expand = FieldTables<Bits>::expand();
-    const std::uint8_t* mix = FieldTables<Bits>::mix();
     const int* s = m.s[ch];
     int bestA = e.f[0][ch], bestB = e.f[1][ch];
     int best = channelCost<Bits>(m, s, bestA, bestB);
@@ -217,9 +201,12 @@ void solveChannelBits(const Moments& m, int ch, Endpoints& e)
         termB[i] = fb == fieldB[i] ? pb * (m.n[1] * pb - 2 * s[1]) : kNever;
     }
     const int n2 = m.n[2], n3 = m.n[3], twice2 = 2 * s[2], twice3 = 2 * s[3];
+    // One word holds both interpolated colours of a field pair (bytes 2 and 3).
+    const std::uint32_t* palettes = Bits == 6 ? kChannelPalettes6.data() : kChannelPalettes5.data();
     for (int i = 0; i < kWidth; ++i)
         for (int j = 0; j < kWidth; ++j) {
-            const int p2 = mix[(fieldA[i] << Bits) + fieldB[j]], p3 = mix[(fieldB[j] << Bits) + fieldA[i]];
+            const std::uint32_t word = palettes[(fieldA[i] << Bits) + fieldB[j]];
+            const int p2 = static_cast<int>((word >> 16) & 0xFF), p3 = static_cast<int>(word >> 24);
             const int cost = termA[i] + termB[j] + p2 * (n2 * p2 - twice2) + p3 * (n3 * p3 - twice3);
             const bool better = cost < best;
             best = better ? cost : best;
@@ -283,10 +270,60 @@ void refine(const Kernels& k, const BlockTexels& t, Candidate& c, int radius, in
     }
 }
 
+// The weighted sum of the texels' squared channel values: what every error of the block
+// shares, the error of fixed indices and endpoints less this being known from the moments.
+float ownSquares(const BlockTexels& t)
+{
+    float total = 0;
+    for (int ch = 0; ch < 3; ++ch) {
+        std::int32_t sq = 0;
+        for (int i = 0; i < 16; ++i)
+            sq += t.valid[i] * t.c[ch][i] * t.c[ch][i];
+        total += kWeight[ch] * static_cast<float>(sq);
+    }
+    return total;
+}
+
+// The error of the least-squares endpoints for the moments' indices under the decoder's
+// model (before the endpoints are rounded to fields), plus `squares`.
+float fitError(const Moments& m, float squares)
+{
+    if (!m.solvable)
+        return std::numeric_limits<float>::infinity();
+    constexpr float hi = 0.66f, lo = 0.33f;
+    float total = squares + 0.25f * static_cast<float>(m.n[2] + m.n[3]);
+    for (int ch = 0; ch < 3; ++ch) {
+        const float s2 = static_cast<float>(m.s[ch][2]), s3 = static_cast<float>(m.s[ch][3]);
+        const float t2 = s2 + 0.5f * static_cast<float>(m.n[2]);
+        const float t3 = s3 + 0.5f * static_cast<float>(m.n[3]);
+        const float r1 = static_cast<float>(m.s[ch][0]) + hi * t2 + lo * t3;
+        const float r2 = static_cast<float>(m.s[ch][1]) + lo * t2 + hi * t3;
+        total += kWeight[ch] * ((s2 + s3) - (r1 * (r1 * m.i11 + 2 * r2 * m.i12) + r2 * r2 * m.i22));
+    }
+    return total;
+}
+
+// The exact error of endpoints `e` with the moments' indices, plus `squares`.
+float fixedError(const Moments& m, const Endpoints& e, float squares)
+{
+    return squares + kWeight[0] * static_cast<float>(channelCost<5>(m, m.s[0], e.f[0][0], e.f[1][0])) +
+           kWeight[1] * static_cast<float>(channelCost<6>(m, m.s[1], e.f[0][1], e.f[1][1])) +
+           kWeight[2] * static_cast<float>(channelCost<5>(m, m.s[2], e.f[0][2], e.f[1][2]));
+}
+
 // When the indices leave a palette entry unused, the best block may place the texels'
 // levels differently along the palette (say on entries 0, 2 and 3 rather than 0, 2 and
 // 1, with the unused endpoint beyond the texels), which refinement cannot reach from
-// where it stands. Tries every other order-keeping placement of the used levels.
+// where it stands. Tries the other order-keeping placements of the used levels.
+//
+// A placement is followed up (new indices, refinement) only while its error with the
+// moved indices, before they are chosen anew, stays below 1 / kPlacementKeep times the
+// best error so far: choosing the indices anew seldom wins back more than that. The
+// least-squares fit, a lower estimate of that error, rules a placement out before its
+// endpoints are solved. Two levels moved onto the palette's two ends are not tried:
+// refinement from the axis' ends has already been there.
+constexpr float kPlacementKeep = 0.6f;
+
 void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best, int radius, int rounds)
 {
     constexpr int chain[4] = {0, 2, 3, 1};  // palette entries in order along the line
@@ -303,9 +340,12 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best,
     const Candidate start = best;
     // The remapped indices have the start's moments, moved to other entries.
     const Moments startMoments = momentsOf(t, start.index);
+    const float squares = ownSquares(t);
     // Each subset of `levels` chain positions, in order, as a bit mask over the chain.
     for (int mask = 1; mask < 16; ++mask) {
         if (((mask & 1) + ((mask >> 1) & 1) + ((mask >> 2) & 1) + ((mask >> 3) & 1)) != levels)
+            continue;
+        if (levels == 2 && mask == 0b1001)
             continue;
         int remap[4] = {0, 1, 2, 3};
         int next = 0;
@@ -318,10 +358,19 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best,
             }
         if (same)
             continue;
+        const Moments moved = remapped(startMoments, remap);
+        if (kPlacementKeep * fitError(moved, squares) >= best.error)
+            continue;
         Candidate c = start;
+        solveChannels(moved, radius, c.e);
+        if (kPlacementKeep * fixedError(moved, c.e, squares) >= best.error)
+            continue;
         for (int i = 0; i < t.count; ++i)
             c.index[i] = static_cast<std::uint8_t>(remap[c.index[i]]);
-        if (!solveThenAssign(k, t, remapped(startMoments, remap), radius, c))
+        std::uint8_t before[16];
+        std::memcpy(before, c.index, sizeof before);
+        c.error = assignIndices(k, t, c.e, c.index);
+        if (std::memcmp(before, c.index, static_cast<std::size_t>(t.count)) != 0)
             refine(k, t, c, radius, rounds);
         if (c.error < best.error)
             best = c;
@@ -625,8 +674,8 @@ Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
         if (!settled)
             refine(k, t, best, 1, 4);
         tryOtherPlacements(k, t, best, 1, 2);
-        // Busy blocks (above about 6 levels of error per texel) are where refinement most
-        // often stops short; the cluster search's best split costs little next to them.
+        // Busy blocks (above about 4.5 levels of error per texel) are where refinement
+        // most often stops short; the cluster search's best split costs little next to them.
         if (best.error > 40.0f * static_cast<float>(t.count))
             clusterSearch(k, t, axis, best, 1);
         break;
