@@ -2,6 +2,7 @@
 
 #include "codecs/DxtBlock.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // The block compressor's two hot loops, once in plain C++ and once each for SSE4.1 and
@@ -102,14 +103,17 @@ int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n,
 float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
 
-// The decoder: a colour block into 16 texels, with alpha from the 8 alpha bytes of a DXT3
-// block when `alpha8` is given, else 255. paletteOf gives the block's four colours as
-// blue | green << 8 | red << 16 (alpha 0).
-using DecodeFn = void (*)(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* bgra64);
+// The decoder: a colour block into 4 rows of 4 texels, row r at rows[r] + offset, with
+// alpha from the 8 alpha bytes of a DXT3 block when `alpha8` is given, else 255.
+// paletteOf gives the block's four colours as blue | green << 8 | red << 16 (alpha 0).
+using DecodeFn = void (*)(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* const* rows,
+                          std::size_t offset);
 void paletteOf(const std::uint8_t* colour8, std::uint32_t palette[4]);
-void decodeScalar(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* bgra64);
+void decodeScalar(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* const* rows, std::size_t offset);
 // Needs SSE4.1 and a little-endian machine (which every SSE4.1 machine is).
-void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* bgra64);
+void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* const* rows, std::size_t offset);
+// The decoder this machine uses (the vector one where it can run).
+DecodeFn decoder();
 
 // encodeDxt1Block with the kernels of `isa`, which must be supported.
 void encodeColourBlockWith(Isa isa, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q,

@@ -134,7 +134,8 @@ const RowShuffles& rowShuffles()
 
 }  // namespace
 
-KORVIX_SSE41 void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* bgra64)
+KORVIX_SSE41 void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* const* rows,
+                              std::size_t offset)
 {
     using namespace tables;
     const unsigned c0 = colour8[0] | (colour8[1] << 8), c1 = colour8[2] | (colour8[3] << 8);
@@ -155,7 +156,7 @@ KORVIX_SSE41 void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* a
         } else {
             row = _mm_or_si128(row, opaque);
         }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(bgra64 + 16 * r), row);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[r] + offset), row);
     }
 }
 
@@ -175,9 +176,9 @@ int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n,
     return scoreSplitsScalar(layout, prefix, n, scores);
 }
 
-void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* bgra64)
+void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* const* rows, std::size_t offset)
 {
-    decodeScalar(colour8, alpha8, bgra64);
+    decodeScalar(colour8, alpha8, rows, offset);
 }
 
 }  // namespace dxt::kernels

@@ -243,8 +243,10 @@ TEST(DxtKernels, VectorDecoderGivesThePlainDecodersTexels)
     for (const auto& b : blocks)
         for (const bool dxt3 : {false, true}) {
             std::array<std::uint8_t, 64> plain{}, vector{};
-            dxt::kernels::decodeScalar(b.data() + 8, dxt3 ? b.data() : nullptr, plain.data());
-            dxt::kernels::decodeSse41(b.data() + 8, dxt3 ? b.data() : nullptr, vector.data());
+            std::uint8_t* const plainRows[4] = {&plain[0], &plain[16], &plain[32], &plain[48]};
+            std::uint8_t* const vectorRows[4] = {&vector[0], &vector[16], &vector[32], &vector[48]};
+            dxt::kernels::decodeScalar(b.data() + 8, dxt3 ? b.data() : nullptr, plainRows, 0);
+            dxt::kernels::decodeSse41(b.data() + 8, dxt3 ? b.data() : nullptr, vectorRows, 0);
             ASSERT_EQ(vector, plain) << (dxt3 ? "DXT3" : "DXT1");
         }
 }
