@@ -174,7 +174,7 @@ bool leastSquares(const Moments& m, int ch, float& a, float& b)
 // The channel's error for fixed indices is sum over entries k of p[k] (n[k] p[k] - 2 s[k])
 // plus a constant; in integers, so any grouping of the terms gives the same costs.
 template <int Bits, int Radius>
-void solveChannelBits(const Moments& m, int ch, Endpoints& e)
+void solveChannelBits(const Kernels& k, const Moments& m, int ch, Endpoints& e)
 {
     constexpr int kWidth = 2 * Radius + 1;
     constexpr int kTop = (1 << Bits) - 1;
@@ -191,45 +191,54 @@ void solveChannelBits(const Moments& m, int ch, Endpoints& e)
         centreB = quantiseField(ch, b);
     }
     // The endpoint terms depend on one field each; only the interpolated ones on both.
-    int fieldA[kWidth], fieldB[kWidth], termA[kWidth], termB[kWidth];
+    kernels::PairSearch search;
     for (int i = 0; i < kWidth; ++i) {
         const int fa = centreA - Radius + i, fb = centreB - Radius + i;
-        fieldA[i] = std::clamp(fa, 0, kTop);
-        fieldB[i] = std::clamp(fb, 0, kTop);
-        const int pa = expand[fieldA[i]], pb = expand[fieldB[i]];
-        termA[i] = fa == fieldA[i] ? pa * (m.n[0] * pa - 2 * s[0]) : kNever;
-        termB[i] = fb == fieldB[i] ? pb * (m.n[1] * pb - 2 * s[1]) : kNever;
+        search.fieldA[i] = std::clamp(fa, 0, kTop);
+        search.fieldB[i] = std::clamp(fb, 0, kTop);
+        const int pa = expand[search.fieldA[i]], pb = expand[search.fieldB[i]];
+        search.termA[i] = fa == search.fieldA[i] ? pa * (m.n[0] * pa - 2 * s[0]) : kNever;
+        search.termB[i] = fb == search.fieldB[i] ? pb * (m.n[1] * pb - 2 * s[1]) : kNever;
     }
-    const int n2 = m.n[2], n3 = m.n[3], twice2 = 2 * s[2], twice3 = 2 * s[3];
+    search.n2 = m.n[2];
+    search.n3 = m.n[3];
+    search.twice2 = 2 * s[2];
+    search.twice3 = 2 * s[3];
     // One word holds both interpolated colours of a field pair (bytes 2 and 3).
     const std::uint32_t* palettes = Bits == 6 ? kChannelPalettes6.data() : kChannelPalettes5.data();
-    for (int i = 0; i < kWidth; ++i)
-        for (int j = 0; j < kWidth; ++j) {
-            const std::uint32_t word = palettes[(fieldA[i] << Bits) + fieldB[j]];
-            const int p2 = static_cast<int>((word >> 16) & 0xFF), p3 = static_cast<int>(word >> 24);
-            const int cost = termA[i] + termB[j] + p2 * (n2 * p2 - twice2) + p3 * (n3 * p3 - twice3);
-            const bool better = cost < best;
-            best = better ? cost : best;
-            bestA = better ? fieldA[i] : bestA;
-            bestB = better ? fieldB[j] : bestB;
+    if constexpr (Radius == 1) {
+        const int pair = k.searchPairs(search, palettes, Bits, best);
+        if (pair >= 0) {
+            bestA = search.fieldA[pair / 3];
+            bestB = search.fieldB[pair % 3];
         }
+    } else {
+        const std::uint32_t word = palettes[(search.fieldA[0] << Bits) + search.fieldB[0]];
+        const int p2 = static_cast<int>((word >> 16) & 0xFF), p3 = static_cast<int>(word >> 24);
+        const int cost = search.termA[0] + search.termB[0] + p2 * (search.n2 * p2 - search.twice2) +
+                         p3 * (search.n3 * p3 - search.twice3);
+        if (cost < best) {
+            bestA = search.fieldA[0];
+            bestB = search.fieldB[0];
+        }
+    }
     e.f[0][ch] = bestA;
     e.f[1][ch] = bestB;
 }
 
 // Radius 0 takes the least-squares fields when they are better; radius 1 also their
 // neighbours.
-void solveChannels(const Moments& m, int radius, Endpoints& e)
+void solveChannels(const Kernels& k, const Moments& m, int radius, Endpoints& e)
 {
     if (radius == 0) {
-        solveChannelBits<5, 0>(m, 0, e);
-        solveChannelBits<6, 0>(m, 1, e);
-        solveChannelBits<5, 0>(m, 2, e);
+        solveChannelBits<5, 0>(k, m, 0, e);
+        solveChannelBits<6, 0>(k, m, 1, e);
+        solveChannelBits<5, 0>(k, m, 2, e);
         return;
     }
-    solveChannelBits<5, 1>(m, 0, e);
-    solveChannelBits<6, 1>(m, 1, e);
-    solveChannelBits<5, 1>(m, 2, e);
+    solveChannelBits<5, 1>(k, m, 0, e);
+    solveChannelBits<6, 1>(k, m, 1, e);
+    solveChannelBits<5, 1>(k, m, 2, e);
 }
 
 struct Candidate {
@@ -244,7 +253,7 @@ bool solveThenAssign(const Kernels& k, const BlockTexels& t, const Moments& m, i
 {
     std::uint8_t before[16];
     std::memcpy(before, c.index, sizeof before);
-    solveChannels(m, radius, c.e);
+    solveChannels(k, m, radius, c.e);
     c.error = assignIndices(k, t, c.e, c.index);
     return std::memcmp(before, c.index, static_cast<std::size_t>(t.count)) == 0;
 }
@@ -257,7 +266,7 @@ void refine(const Kernels& k, const BlockTexels& t, Candidate& c, int radius, in
         const Moments m = momentsOf(t, c.index);
         Candidate next;
         next.e = c.e;
-        solveChannels(m, radius, next.e);
+        solveChannels(k, m, radius, next.e);
         next.error = assignIndices(k, t, next.e, next.index);
         if (next.error >= c.error)
             return;
@@ -362,7 +371,7 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best,
         if (kPlacementKeep * fitError(moved, squares) >= best.error)
             continue;
         Candidate c = start;
-        solveChannels(moved, radius, c.e);
+        solveChannels(k, moved, radius, c.e);
         if (kPlacementKeep * fixedError(moved, c.e, squares) >= best.error)
             continue;
         for (int i = 0; i < t.count; ++i)

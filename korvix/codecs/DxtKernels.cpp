@@ -38,6 +38,21 @@ float assignScalar(const BlockTexels& t, const float palette[4][3], std::uint8_t
     return (s4[0] + s4[2]) + (s4[1] + s4[3]);
 }
 
+int searchPairsScalar(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best)
+{
+    int chosen = -1;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            const std::uint32_t word = palettes[(s.fieldA[i] << bits) + s.fieldB[j]];
+            const int p2 = static_cast<int>((word >> 16) & 0xFF), p3 = static_cast<int>(word >> 24);
+            const int cost = s.termA[i] + s.termB[j] + p2 * (s.n2 * p2 - s.twice2) + p3 * (s.n3 * p3 - s.twice3);
+            const bool better = cost < best;
+            best = better ? cost : best;
+            chosen = better ? 3 * i + j : chosen;
+        }
+    return chosen;
+}
+
 int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
 {
     // Eight entries at a time with everything that depends on the group alone hoisted, so
@@ -182,9 +197,10 @@ bool supported(Isa isa)
 
 const Kernels& kernelsFor(Isa isa)
 {
-    static constexpr Kernels scalar{assignScalar, scoreSplitsScalar};
-    static constexpr Kernels sse41{assignSse41, scoreSplitsSse41};
-    static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2};
+    // SSE4.1 has no gather: its pair search is the plain one.
+    static constexpr Kernels scalar{assignScalar, scoreSplitsScalar, searchPairsScalar};
+    static constexpr Kernels sse41{assignSse41, scoreSplitsSse41, searchPairsScalar};
+    static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2, searchPairsAvx2};
     switch (isa) {
     case Isa::Avx2:
         return avx2;

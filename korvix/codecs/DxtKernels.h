@@ -81,9 +81,26 @@ const SplitLayout& splitLayout(int n);
 
 using ScoreSplitsFn = int (*)(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
 
+// One channel's endpoint search for fixed indices over the 3 x 3 field pairs
+// (fieldA[i], fieldB[j]), i = 0 ... 2 around the least-squares fields. The cost of a pair
+// is termA[i] + termB[j] + p2 (n2 p2 - twice2) + p3 (n3 p3 - twice3), with p2 and p3
+// bytes 2 and 3 of palettes[fieldA[i] << bits | fieldB[j]]. Returns the first pair in the
+// order i, then j, of the least cost (as 3 i + j) when that cost is below `best`, and
+// lowers `best` to it; else -1. In integers, so every path gives the same answer.
+struct PairSearch {
+    alignas(16) std::int32_t fieldA[4];  // the fourth entries are not used
+    alignas(16) std::int32_t fieldB[4];
+    alignas(16) std::int32_t termA[4];
+    alignas(16) std::int32_t termB[4];
+    std::int32_t n2, n3, twice2, twice3;
+};
+
+using SearchPairsFn = int (*)(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
+
 struct Kernels {
     AssignFn assign;
     ScoreSplitsFn scoreSplits;
+    SearchPairsFn searchPairs;
 };
 
 enum class Isa { Scalar, Sse41, Avx2 };
@@ -96,6 +113,8 @@ bool supported(Isa isa);
 // The kernels of `isa`, which must be supported.
 const Kernels& kernelsFor(Isa isa);
 
+int searchPairsScalar(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
+int searchPairsAvx2(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
 float assignScalar(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
 int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
 float assignSse41(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
