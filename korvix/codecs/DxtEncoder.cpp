@@ -241,6 +241,25 @@ void solveChannels(const Kernels& k, const Moments& m, int radius, Endpoints& e)
     solveChannelBits<5, 1>(k, m, 2, e);
 }
 
+// Whether two index sets agree on the texels that exist: two 8-byte words compared under
+// a mask rather than a library call of variable length.
+bool sameIndices(const BlockTexels& t, const std::uint8_t* a, const std::uint8_t* b)
+{
+    std::uint64_t a0, a1, b0, b1;
+    std::memcpy(&a0, a, 8);
+    std::memcpy(&a1, a + 8, 8);
+    std::memcpy(&b0, b, 8);
+    std::memcpy(&b1, b + 8, 8);
+    // Bytes below `count` in memory order, whatever the machine's byte order.
+    std::uint8_t lanes[16];
+    for (int i = 0; i < 16; ++i)
+        lanes[i] = i < t.count ? 0xFF : 0;
+    std::uint64_t m0, m1;
+    std::memcpy(&m0, lanes, 8);
+    std::memcpy(&m1, lanes + 8, 8);
+    return (((a0 ^ b0) & m0) | ((a1 ^ b1) & m1)) == 0;
+}
+
 struct Candidate {
     Endpoints e;
     std::uint8_t index[16] = {};
@@ -255,7 +274,7 @@ bool solveThenAssign(const Kernels& k, const BlockTexels& t, const Moments& m, i
     std::memcpy(before, c.index, sizeof before);
     solveChannels(k, m, radius, c.e);
     c.error = assignIndices(k, t, c.e, c.index);
-    return std::memcmp(before, c.index, static_cast<std::size_t>(t.count)) == 0;
+    return sameIndices(t, before, c.index);
 }
 
 // Alternates between the best endpoints for the indices and the best indices for the
@@ -272,7 +291,7 @@ void refine(const Kernels& k, const BlockTexels& t, Candidate& c, int radius, in
             return;
         // Unchanged indices would give the same endpoints again: the next round could
         // not lower the error, so it is not run.
-        const bool settled = std::memcmp(next.index, c.index, static_cast<std::size_t>(t.count)) == 0;
+        const bool settled = sameIndices(t, next.index, c.index);
         c = next;
         if (settled)
             return;
@@ -379,7 +398,7 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best,
         std::uint8_t before[16];
         std::memcpy(before, c.index, sizeof before);
         c.error = assignIndices(k, t, c.e, c.index);
-        if (std::memcmp(before, c.index, static_cast<std::size_t>(t.count)) != 0)
+        if (!sameIndices(t, before, c.index))
             refine(k, t, c, radius, rounds);
         if (c.error < best.error)
             best = c;
