@@ -9,8 +9,10 @@
 #include <cstring>
 #include <limits>
 
+#include <cstdlib>
 namespace dxt {
-
+static int knob(const char*n,int d){const char*v=std::getenv(n);return v?std::atoi(v):d;}
+static const int kFix=knob("K_FIX",60), kThr=knob("K_THR",40), kR0=knob("K_R0",0), kMain=knob("K_MAIN",4), kPR=knob("K_PR",2), kLS=knob("K_LS",60);
 namespace {
 
 using namespace tables;
@@ -110,16 +112,15 @@ Moments remapped(const Moments& m, const int* remap)
 template <int Bits>
 struct FieldTables {
     static constexpr const std::uint8_t* expand() { return Bits == 6 ? kExpand6.data() : kExpand5.data(); }
-    static constexpr const std::uint8_t* mix() { return Bits == 6 ? kMix6.data() : kMix5.data(); }
 };
 
 template <int Bits>
 int channelCost(const Moments& m, const int* s, int a, int b)
 {
-    const std::uint8_t* expand = FieldTables<Bits>::expand();
-    const std::uint8_t* mix = FieldTables<Bits>::mix();
-    const int p0 = expand[a], p1 = expand[b];
-    const int p2 = mix[(a << Bits) + b], p3 = mix[(b << Bits) + a];
+    // One table word holds the channel's four palette values for the field pair.
+    const std::uint32_t word = Bits == 6 ? kChannelPalettes6[(a << 6) | b] : kChannelPalettes5[(a << 5) | b];
+    const int p0 = static_cast<int>(word & 0xFF), p1 = static_cast<int>((word >> 8) & 0xFF);
+    const int p2 = static_cast<int>((word >> 16) & 0xFF), p3 = static_cast<int>(word >> 24);
     return m.n[0] * p0 * p0 - 2 * s[0] * p0 + m.n[1] * p1 * p1 - 2 * s[1] * p1 + m.n[2] * p2 * p2 - 2 * s[2] * p2 +
            m.n[3] * p3 * p3 - 2 * s[3] * p3;
 }
@@ -192,13 +193,28 @@ void solveChannelBits(const Kernels& k, const Moments& m, int ch, Endpoints& e)
     }
     // The endpoint terms depend on one field each; only the interpolated ones on both.
     kernels::PairSearch search;
-    for (int i = 0; i < kWidth; ++i) {
-        const int fa = centreA - Radius + i, fb = centreB - Radius + i;
-        search.fieldA[i] = std::clamp(fa, 0, kTop);
-        search.fieldB[i] = std::clamp(fb, 0, kTop);
-        const int pa = expand[search.fieldA[i]], pb = expand[search.fieldB[i]];
-        search.termA[i] = fa == search.fieldA[i] ? pa * (m.n[0] * pa - 2 * s[0]) : kNever;
-        search.termB[i] = fb == search.fieldB[i] ? pb * (m.n[1] * pb - 2 * s[1]) : kNever;
+    const int n0 = m.n[0], n1 = m.n[1], twice0 = 2 * s[0], twice1 = 2 * s[1];
+    if (centreA >= Radius && centreA <= kTop - Radius && centreB >= Radius && centreB <= kTop - Radius) {
+        // The usual case: every field of the square exists.
+        for (int i = 0; i < kWidth; ++i) {
+            const int fa = centreA - Radius + i, fb = centreB - Radius + i;
+            const int pa = expand[fa], pb = expand[fb];
+            search.fieldA[i] = fa;
+            search.fieldB[i] = fb;
+            search.termA[i] = pa * (n0 * pa - twice0);
+            search.termB[i] = pb * (n1 * pb - twice1);
+        }
+    } else {
+        // At the edge of the field range: fields that do not exist stand in for the
+        // nearest one at a cost no pair can have, so they are never chosen.
+        for (int i = 0; i < kWidth; ++i) {
+            const int fa = centreA - Radius + i, fb = centreB - Radius + i;
+            search.fieldA[i] = std::clamp(fa, 0, kTop);
+            search.fieldB[i] = std::clamp(fb, 0, kTop);
+            const int pa = expand[search.fieldA[i]], pb = expand[search.fieldB[i]];
+            search.termA[i] = fa == search.fieldA[i] ? pa * (n0 * pa - twice0) : kNever;
+            search.termB[i] = fb == search.fieldB[i] ? pb * (n1 * pb - twice1) : kNever;
+        }
     }
     search.n2 = m.n[2];
     search.n3 = m.n[3];
@@ -350,7 +366,7 @@ float fixedError(const Moments& m, const Endpoints& e, float squares)
 // least-squares fit, a lower estimate of that error, rules a placement out before its
 // endpoints are solved. Two levels moved onto the palette's two ends are not tried:
 // refinement from the axis' ends has already been there.
-constexpr float kPlacementKeep = 0.6f;
+const float kPlacementKeep = kFix / 100.0f;
 
 void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best, int radius, int rounds)
 {
@@ -387,9 +403,15 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best,
         if (same)
             continue;
         const Moments moved = remapped(startMoments, remap);
-        if (kPlacementKeep * fitError(moved, squares) >= best.error)
+        if ((kLS / 100.0f) * fitError(moved, squares) >= best.error)
             continue;
         Candidate c = start;
+        if (kR0) {
+            Endpoints e0 = c.e;
+            solveChannels(k, moved, 0, e0);
+            if ((kR0 / 100.0f) * fixedError(moved, e0, squares) >= best.error)
+                continue;
+        }
         solveChannels(k, moved, radius, c.e);
         if (kPlacementKeep * fixedError(moved, c.e, squares) >= best.error)
             continue;
@@ -700,11 +722,11 @@ Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
         break;
     case Quality::Default:
         if (!settled)
-            refine(k, t, best, 1, 4);
-        tryOtherPlacements(k, t, best, 1, 2);
+            refine(k, t, best, 1, kMain);
+        tryOtherPlacements(k, t, best, 1, kPR);
         // Busy blocks (above about 4.5 levels of error per texel) are where refinement
         // most often stops short; the cluster search's best split costs little next to them.
-        if (best.error > 40.0f * static_cast<float>(t.count))
+        if (best.error > float(kThr) * static_cast<float>(t.count))
             clusterSearch(k, t, axis, best, 1);
         break;
     case Quality::Best:
