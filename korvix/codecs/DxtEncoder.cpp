@@ -9,10 +9,8 @@
 #include <cstring>
 #include <limits>
 
-#include <cstdlib>
 namespace dxt {
-static int knob(const char*n,int d){const char*v=std::getenv(n);return v?std::atoi(v):d;}
-static const int kFix=knob("K_FIX",60), kThr=knob("K_THR",40), kR0=knob("K_R0",0), kMain=knob("K_MAIN",4), kPR=knob("K_PR",2), kLS=knob("K_LS",60);
+
 namespace {
 
 using namespace tables;
@@ -366,7 +364,7 @@ float fixedError(const Moments& m, const Endpoints& e, float squares)
 // least-squares fit, a lower estimate of that error, rules a placement out before its
 // endpoints are solved. Two levels moved onto the palette's two ends are not tried:
 // refinement from the axis' ends has already been there.
-const float kPlacementKeep = kFix / 100.0f;
+constexpr float kPlacementKeep = 0.6f;
 
 void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best, int radius, int rounds)
 {
@@ -403,15 +401,16 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best,
         if (same)
             continue;
         const Moments moved = remapped(startMoments, remap);
-        if ((kLS / 100.0f) * fitError(moved, squares) >= best.error)
+        if (kPlacementKeep * fitError(moved, squares) >= best.error)
             continue;
         Candidate c = start;
-        if (kR0) {
-            Endpoints e0 = c.e;
-            solveChannels(k, moved, 0, e0);
-            if ((kR0 / 100.0f) * fixedError(moved, e0, squares) >= best.error)
-                continue;
-        }
+        // The rounded least-squares fields first, then their neighbours for the few
+        // placements still in the running.
+        Endpoints nearest = c.e;
+        solveChannels(k, moved, 0, nearest);
+        if (kPlacementKeep * fixedError(moved, nearest, squares) >= best.error)
+            continue;
+        c.e = nearest;
         solveChannels(k, moved, radius, c.e);
         if (kPlacementKeep * fixedError(moved, c.e, squares) >= best.error)
             continue;
@@ -722,11 +721,11 @@ Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
         break;
     case Quality::Default:
         if (!settled)
-            refine(k, t, best, 1, kMain);
-        tryOtherPlacements(k, t, best, 1, kPR);
-        // Busy blocks (above about 4.5 levels of error per texel) are where refinement
+            refine(k, t, best, 1, 4);
+        tryOtherPlacements(k, t, best, 1, 2);
+        // Busy blocks (above about 5.5 levels of error per texel) are where refinement
         // most often stops short; the cluster search's best split costs little next to them.
-        if (best.error > float(kThr) * static_cast<float>(t.count))
+        if (best.error > 30.0f * static_cast<float>(t.count))
             clusterSearch(k, t, axis, best, 1);
         break;
     case Quality::Best:
