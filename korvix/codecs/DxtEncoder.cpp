@@ -81,15 +81,10 @@ void invertNormals(Moments& m)
     m.i22 = m11 * inv;
 }
 
-Moments momentsOf(const BlockTexels& t, const std::uint8_t* index)
+Moments momentsOf(const Kernels& k, const BlockTexels& t, const std::uint8_t* index)
 {
-    Moments m{};
-    for (int i = 0; i < t.count; ++i) {
-        const int k = index[i];
-        ++m.n[k];
-        for (int ch = 0; ch < 3; ++ch)
-            m.s[ch][k] += t.c[ch][i];
-    }
+    Moments m;
+    k.entrySums(t, index, m.n, m.s);
     invertNormals(m);
     return m;
 }
@@ -296,7 +291,7 @@ bool solveThenAssign(const Kernels& k, const BlockTexels& t, const Moments& m, i
 void refine(const Kernels& k, const BlockTexels& t, Candidate& c, int radius, int maxRounds)
 {
     for (int round = 0; round < maxRounds; ++round) {
-        const Moments m = momentsOf(t, c.index);
+        const Moments m = momentsOf(k, t, c.index);
         Candidate next;
         next.e = c.e;
         solveChannels(k, m, radius, next.e);
@@ -381,7 +376,7 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best,
         return;
     const Candidate start = best;
     // The remapped indices have the start's moments, moved to other entries.
-    const Moments startMoments = momentsOf(t, start.index);
+    const Moments startMoments = momentsOf(k, t, start.index);
     const float squares = ownSquares(t);
     // Each subset of `levels` chain positions, in order, as a bit mask over the chain.
     for (int mask = 1; mask < 16; ++mask) {
@@ -504,29 +499,18 @@ struct Axis {
     float project(const BlockTexels& t, int i) const { return t.c[0][i] * v[0] + t.c[1][i] * v[1] + t.c[2][i] * v[2]; }
 };
 
-Axis principalAxis(const BlockTexels& t)
+Axis principalAxis(const Kernels& k, const BlockTexels& t)
 {
     constexpr float scale[3] = {0.5558777f, 0.7803845f, 0.2863564f};  // sqrt(0.309), sqrt(0.609), sqrt(0.082)
-    // Integer sums over all 16 slots with the padding weighted 0: exact, and in loops the
-    // compiler vectorises.
-    std::int32_t sum[3];
-    std::int32_t masked[3][16];
-    for (int ch = 0; ch < 3; ++ch) {
-        std::int32_t total = 0;
-        for (int i = 0; i < 16; ++i) {
-            masked[ch][i] = t.c[ch][i] * t.valid[i];
-            total += masked[ch][i];
-        }
-        sum[ch] = total;
-    }
+    // Integer sums over the texels that exist: exact, whatever the path computing them.
+    std::int32_t sum[3], products[6];
+    k.channelSums(t, sum, products);
     const float inverseCount = 1.0f / static_cast<float>(t.count);
     float cov[3][3];
+    int p = 0;
     for (int r = 0; r < 3; ++r)
         for (int c = r; c < 3; ++c) {
-            std::int32_t products = 0;
-            for (int i = 0; i < 16; ++i)
-                products += masked[r][i] * t.c[c][i];
-            const float centred = static_cast<float>(products) - static_cast<float>(sum[r]) * static_cast<float>(sum[c]) * inverseCount;
+            const float centred = static_cast<float>(products[p++]) - static_cast<float>(sum[r]) * static_cast<float>(sum[c]) * inverseCount;
             cov[r][c] = cov[c][r] = centred * scale[r] * scale[c];
         }
 
@@ -650,7 +634,7 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
         const int e2 = layout.n0[e] + layout.n2[e], e3 = e2 + layout.n3[e];
         for (int j = 0; j < n; ++j)
             c.index[order[j]] = static_cast<std::uint8_t>(j < layout.n0[e] ? 0 : j < e2 ? 2 : j < e3 ? 3 : 1);
-        if (!solveThenAssign(k, t, momentsOf(t, c.index), 1, c))
+        if (!solveThenAssign(k, t, momentsOf(k, t, c.index), 1, c))
             refine(k, t, c, 1, 8);
         if (c.error < best.error)
             best = c;
@@ -713,9 +697,9 @@ Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
         encodeSingleColour(t, best);
         return best;
     }
-    const Axis axis = principalAxis(t);
+    const Axis axis = principalAxis(k, t);
     startAlong(t, axis, best, true);
-    const bool settled = solveThenAssign(k, t, momentsOf(t, best.index), q == Quality::Fast ? 0 : 1, best);
+    const bool settled = solveThenAssign(k, t, momentsOf(k, t, best.index), q == Quality::Fast ? 0 : 1, best);
     switch (q) {
     case Quality::Fast:
         break;

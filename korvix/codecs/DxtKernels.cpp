@@ -38,6 +38,43 @@ float assignScalar(const BlockTexels& t, const float palette[4][3], std::uint8_t
     return (s4[0] + s4[2]) + (s4[1] + s4[3]);
 }
 
+void channelSumsScalar(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6])
+{
+    // Over all 16 slots with the padding weighted 0.
+    std::int32_t masked[3][16];
+    for (int ch = 0; ch < 3; ++ch) {
+        std::int32_t total = 0;
+        for (int i = 0; i < 16; ++i) {
+            masked[ch][i] = t.c[ch][i] * t.valid[i];
+            total += masked[ch][i];
+        }
+        sum[ch] = total;
+    }
+    int p = 0;
+    for (int r = 0; r < 3; ++r)
+        for (int c = r; c < 3; ++c) {
+            std::int32_t total = 0;
+            for (int i = 0; i < 16; ++i)
+                total += masked[r][i] * t.c[c][i];
+            products[p++] = total;
+        }
+}
+
+void entrySumsScalar(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4])
+{
+    for (int k = 0; k < 4; ++k) {
+        count[k] = 0;
+        for (int ch = 0; ch < 3; ++ch)
+            sum[ch][k] = 0;
+    }
+    for (int i = 0; i < t.count; ++i) {
+        const int k = index[i];
+        ++count[k];
+        for (int ch = 0; ch < 3; ++ch)
+            sum[ch][k] += t.c[ch][i];
+    }
+}
+
 int searchPairsScalar(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best)
 {
     int chosen = -1;
@@ -197,10 +234,11 @@ bool supported(Isa isa)
 
 const Kernels& kernelsFor(Isa isa)
 {
-    // SSE4.1 has no gather: its pair search is the plain one.
-    static constexpr Kernels scalar{assignScalar, scoreSplitsScalar, searchPairsScalar};
-    static constexpr Kernels sse41{assignSse41, scoreSplitsSse41, searchPairsScalar};
-    static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2, searchPairsAvx2};
+    // SSE4.1 has no gather and only four lanes: its pair search and integer sums are the
+    // plain ones.
+    static constexpr Kernels scalar{assignScalar, scoreSplitsScalar, searchPairsScalar, channelSumsScalar, entrySumsScalar};
+    static constexpr Kernels sse41{assignSse41, scoreSplitsSse41, searchPairsScalar, channelSumsScalar, entrySumsScalar};
+    static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2, searchPairsAvx2, channelSumsAvx2, entrySumsAvx2};
     switch (isa) {
     case Isa::Avx2:
         return avx2;

@@ -97,10 +97,19 @@ struct PairSearch {
 
 using SearchPairsFn = int (*)(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
 
+// Integer sums over the texels that exist: each channel's sum, and the sums of the
+// products of the channel pairs (0, 0), (0, 1), (0, 2), (1, 1), (1, 2), (2, 2).
+using ChannelSumsFn = void (*)(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6]);
+// For each palette entry k, how many of the texels that exist have index k (count[k])
+// and the sums of their channels (sum[ch][k]).
+using EntrySumsFn = void (*)(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
+
 struct Kernels {
     AssignFn assign;
     ScoreSplitsFn scoreSplits;
     SearchPairsFn searchPairs;
+    ChannelSumsFn channelSums;
+    EntrySumsFn entrySums;
 };
 
 enum class Isa { Scalar, Sse41, Avx2 };
@@ -113,6 +122,10 @@ bool supported(Isa isa);
 // The kernels of `isa`, which must be supported.
 const Kernels& kernelsFor(Isa isa);
 
+void channelSumsScalar(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6]);
+void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6]);
+void entrySumsScalar(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
+void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
 int searchPairsScalar(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
 int searchPairsAvx2(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
 float assignScalar(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);

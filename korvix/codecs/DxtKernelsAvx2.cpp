@@ -26,6 +26,81 @@ KORVIX_AVX2 inline __m256 weightedError(__m256 pr, __m256 pg, __m256 pb, __m256 
 
 }  // namespace
 
+namespace {
+
+// The sum of the eight lanes.
+KORVIX_AVX2 inline std::int32_t laneSum(__m256i v)
+{
+    __m128i x = _mm_add_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    x = _mm_add_epi32(x, _mm_shuffle_epi32(x, 0x4E));
+    x = _mm_add_epi32(x, _mm_shuffle_epi32(x, 0xB1));
+    return _mm_cvtsi128_si32(x);
+}
+
+// Four vectors' lane sums as the four lanes of one.
+KORVIX_AVX2 inline __m128i laneSums4(__m256i a, __m256i b, __m256i c, __m256i d)
+{
+    const __m256i ab = _mm256_hadd_epi32(a, b), cd = _mm256_hadd_epi32(c, d);
+    const __m256i abcd = _mm256_hadd_epi32(ab, cd);
+    return _mm_add_epi32(_mm256_castsi256_si128(abcd), _mm256_extracti128_si256(abcd, 1));
+}
+
+KORVIX_AVX2 inline __m256i load8(const std::int32_t* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+}  // namespace
+
+KORVIX_AVX2 void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6])
+{
+    __m256i c[3][2], masked[3][2];
+    for (int h = 0; h < 2; ++h) {
+        const __m256i valid = load8(t.valid + 8 * h);
+        for (int ch = 0; ch < 3; ++ch) {
+            c[ch][h] = load8(t.c[ch] + 8 * h);
+            masked[ch][h] = _mm256_mullo_epi32(c[ch][h], valid);
+        }
+    }
+    for (int ch = 0; ch < 3; ++ch)
+        sum[ch] = laneSum(_mm256_add_epi32(masked[ch][0], masked[ch][1]));
+    int p = 0;
+    for (int r = 0; r < 3; ++r)
+        for (int col = r; col < 3; ++col)
+            products[p++] = laneSum(_mm256_add_epi32(_mm256_mullo_epi32(masked[r][0], c[col][0]), _mm256_mullo_epi32(masked[r][1], c[col][1])));
+}
+
+KORVIX_AVX2 void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4])
+{
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(index));
+    const __m256i at[2] = {_mm256_cvtepu8_epi32(bytes), _mm256_cvtepu8_epi32(_mm_srli_si128(bytes, 8))};
+    __m256i c[3][2], valid[2];
+    for (int h = 0; h < 2; ++h) {
+        valid[h] = _mm256_sub_epi32(_mm256_setzero_si256(), load8(t.valid + 8 * h));  // all ones where a texel exists
+        for (int ch = 0; ch < 3; ++ch)
+            c[ch][h] = load8(t.c[ch] + 8 * h);
+    }
+    alignas(16) std::int32_t lanes[4][4];
+    for (int k = 0; k < 4; ++k) {
+        __m256i part[4];  // count, red, green, blue
+        for (int h = 0; h < 2; ++h) {
+            const __m256i on = _mm256_and_si256(_mm256_cmpeq_epi32(at[h], _mm256_set1_epi32(k)), valid[h]);
+            const __m256i n = _mm256_srli_epi32(on, 31);
+            const __m256i r = _mm256_and_si256(c[0][h], on), g = _mm256_and_si256(c[1][h], on), b = _mm256_and_si256(c[2][h], on);
+            part[0] = h ? _mm256_add_epi32(part[0], n) : n;
+            part[1] = h ? _mm256_add_epi32(part[1], r) : r;
+            part[2] = h ? _mm256_add_epi32(part[2], g) : g;
+            part[3] = h ? _mm256_add_epi32(part[3], b) : b;
+        }
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes[k]), laneSums4(part[0], part[1], part[2], part[3]));
+    }
+    for (int k = 0; k < 4; ++k) {
+        count[k] = lanes[k][0];
+        for (int ch = 0; ch < 3; ++ch)
+            sum[ch][k] = lanes[k][1 + ch];
+    }
+}
+
 KORVIX_AVX2 int searchPairsAvx2(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best)
 {
     // Pairs 0 ... 7 in the lanes (i = lane / 3, j = lane % 3), pair 8 on its own.
@@ -160,6 +235,16 @@ int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, 
 int searchPairsAvx2(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best)
 {
     return searchPairsScalar(s, palettes, bits, best);
+}
+
+void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6])
+{
+    channelSumsScalar(t, sum, products);
+}
+
+void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4])
+{
+    entrySumsScalar(t, index, count, sum);
 }
 
 }  // namespace dxt::kernels
