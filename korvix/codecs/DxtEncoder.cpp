@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <span>
 
 namespace dxt {
 
@@ -259,13 +260,9 @@ bool sameIndices(const BlockTexels& t, const std::uint8_t* a, const std::uint8_t
     std::memcpy(&a1, a + 8, 8);
     std::memcpy(&b0, b, 8);
     std::memcpy(&b1, b + 8, 8);
-    // Bytes below `count` in memory order, whatever the machine's byte order.
-    std::uint8_t lanes[16];
-    for (int i = 0; i < 16; ++i)
-        lanes[i] = i < t.count ? 0xFF : 0;
     std::uint64_t m0, m1;
-    std::memcpy(&m0, lanes, 8);
-    std::memcpy(&m1, lanes + 8, 8);
+    std::memcpy(&m0, t.existing, 8);
+    std::memcpy(&m1, t.existing + 8, 8);
     return (((a0 ^ b0) & m0) | ((a1 ^ b1) & m1)) == 0;
 }
 
@@ -309,15 +306,18 @@ void refine(const Kernels& k, const BlockTexels& t, Candidate& c, int radius, in
 
 // The weighted sum of the texels' squared channel values: what every error of the block
 // shares, the error of fixed indices and endpoints less this being known from the moments.
-float ownSquares(const BlockTexels& t)
+// The sums of a block's channels and of their products (channelSums), computed once.
+struct ChannelSums {
+    std::int32_t sum[3];
+    std::int32_t products[6];  // (0, 0), (0, 1), (0, 2), (1, 1), (1, 2), (2, 2)
+};
+
+float ownSquares(const ChannelSums& sums)
 {
     float total = 0;
-    for (int ch = 0; ch < 3; ++ch) {
-        std::int32_t sq = 0;
-        for (int i = 0; i < 16; ++i)
-            sq += t.valid[i] * t.c[ch][i] * t.c[ch][i];
-        total += kWeight[ch] * static_cast<float>(sq);
-    }
+    constexpr int diagonal[3] = {0, 3, 5};
+    for (int ch = 0; ch < 3; ++ch)
+        total += kWeight[ch] * static_cast<float>(sums.products[diagonal[ch]]);
     return total;
 }
 
@@ -361,7 +361,7 @@ float fixedError(const Moments& m, const Endpoints& e, float squares)
 // refinement from the axis' ends has already been there.
 constexpr float kPlacementKeep = 0.6f;
 
-void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best, int radius, int rounds)
+void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSums& sums, Candidate& best, int radius, int rounds)
 {
     constexpr int chain[4] = {0, 2, 3, 1};  // palette entries in order along the line
     int used[4];
@@ -377,13 +377,12 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best,
     const Candidate start = best;
     // The remapped indices have the start's moments, moved to other entries.
     const Moments startMoments = momentsOf(k, t, start.index);
-    const float squares = ownSquares(t);
-    // Each subset of `levels` chain positions, in order, as a bit mask over the chain.
-    for (int mask = 1; mask < 16; ++mask) {
-        if (((mask & 1) + ((mask >> 1) & 1) + ((mask >> 2) & 1) + ((mask >> 3) & 1)) != levels)
-            continue;
-        if (levels == 2 && mask == 0b1001)
-            continue;
+    const float squares = ownSquares(sums);
+    // The subsets of `levels` chain positions, in order, as bit masks over the chain.
+    static constexpr int kTwo[] = {0b0011, 0b0101, 0b0110, 0b1010, 0b1100};
+    static constexpr int kThree[] = {0b0111, 0b1011, 0b1101, 0b1110};
+    const std::span<const int> masks = levels == 2 ? std::span<const int>(kTwo) : std::span<const int>(kThree);
+    for (const int mask : masks) {
         int remap[4] = {0, 1, 2, 3};
         int next = 0;
         bool same = true;
@@ -499,12 +498,11 @@ struct Axis {
     float project(const BlockTexels& t, int i) const { return t.c[0][i] * v[0] + t.c[1][i] * v[1] + t.c[2][i] * v[2]; }
 };
 
-Axis principalAxis(const Kernels& k, const BlockTexels& t)
+Axis principalAxis(const BlockTexels& t, const ChannelSums& sums)
 {
     constexpr float scale[3] = {0.5558777f, 0.7803845f, 0.2863564f};  // sqrt(0.309), sqrt(0.609), sqrt(0.082)
-    // Integer sums over the texels that exist: exact, whatever the path computing them.
-    std::int32_t sum[3], products[6];
-    k.channelSums(t, sum, products);
+    const std::int32_t* sum = sums.sum;
+    const std::int32_t* products = sums.products;
     const float inverseCount = 1.0f / static_cast<float>(t.count);
     float cov[3][3];
     int p = 0;
@@ -675,6 +673,7 @@ BlockTexels gatherTexels(const std::uint8_t* bgra64, std::uint16_t validMask)
     for (int i = 0; i < 16; ++i) {
         t.valid[i] = i < t.count;
         t.counts[i] = i < t.count ? 1.0f : 0.0f;
+        t.existing[i] = i < t.count ? 0xFF : 0;
         for (int ch = 0; ch < 3; ++ch)
             t.cf[ch][i] = static_cast<float>(t.c[ch][i]);
     }
@@ -697,7 +696,10 @@ Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
         encodeSingleColour(t, best);
         return best;
     }
-    const Axis axis = principalAxis(k, t);
+    // Integer sums over the texels that exist: exact, whatever the path computing them.
+    ChannelSums sums;
+    k.channelSums(t, sums.sum, sums.products);
+    const Axis axis = principalAxis(t, sums);
     startAlong(t, axis, best, true);
     const bool settled = solveThenAssign(k, t, momentsOf(k, t, best.index), q == Quality::Fast ? 0 : 1, best);
     switch (q) {
@@ -706,7 +708,7 @@ Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
     case Quality::Default:
         if (!settled)
             refine(k, t, best, 1, 4);
-        tryOtherPlacements(k, t, best, 1, 2);
+        tryOtherPlacements(k, t, sums, best, 1, 2);
         // Busy blocks (above about 5.5 levels of error per texel) are where refinement
         // most often stops short; the cluster search's best split costs little next to them.
         if (best.error > 30.0f * static_cast<float>(t.count))

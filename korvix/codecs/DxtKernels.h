@@ -34,6 +34,7 @@ struct BlockTexels {
     float cf[3][16];         // the same as floats
     float counts[16];        // 1 for the texels that exist, else 0
     std::int32_t valid[16];  // the same as integers
+    std::uint8_t existing[16];  // the same as bytes, 0xFF or 0
 };
 
 // Gives each texel its nearest colour of `palette` (red, green, blue as floats; the
