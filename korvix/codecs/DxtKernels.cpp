@@ -101,12 +101,18 @@ int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n
     }
     for (int g = 0; g < layout.groupCount; ++g) {
         const SplitGroup& group = layout.group[g];
-        float z[3], a[3], s2[3], all[3];
+        // Run 2 is the same for every split of the group, and so are the terms of r1 and r2
+        // that depend on it alone.
+        const float half2 = 0.5f * static_cast<float>(group.e2 - group.n0);
+        float a[3], s2[3], all[3], near2[3], far2[3];
         for (int ch = 0; ch < 3; ++ch) {
-            z[ch] = prefix.sum[ch][group.n0];
+            const float z = prefix.sum[ch][group.n0];
             a[ch] = prefix.sum[ch][group.e2];
-            s2[ch] = a[ch] - z[ch];
+            s2[ch] = a[ch] - z;
             all[ch] = prefix.sum[ch][n];
+            const float t2 = s2[ch] + half2;
+            near2[ch] = z + 0.66f * t2;
+            far2[ch] = 0.33f * t2;
         }
         for (int c = 0; c < group.chunks; ++c) {
             const int first = group.first + 8 * c;
@@ -116,8 +122,8 @@ int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n
                 for (int ch = 0; ch < 3; ++ch) {
                     const float q = prefix.sum[ch][group.e2 + 8 * c + l];
                     const float s3 = q - a[ch], s1 = all[ch] - q;
-                    const float t2 = s2[ch] + layout.half2[e], t3 = s3 + layout.half3[e];
-                    const float r1 = z[ch] + 0.66f * t2 + 0.33f * t3, r2 = s1 + 0.33f * t2 + 0.66f * t3;
+                    const float t3 = s3 + layout.half3[e];
+                    const float r1 = near2[ch] + 0.33f * t3, r2 = (s1 + far2[ch]) + 0.66f * t3;
                     score += kWeight[ch] * (s2[ch] + s3 - (r1 * (r1 * layout.i11[e] + 2 * r2 * layout.i12[e]) + r2 * r2 * layout.i22[e]));
                 }
                 scores[e] = score;
@@ -166,14 +172,13 @@ void makeSplitLayout(int n, SplitLayout& layout)
                 // Past the run, or leaving an endpoint free (another split covers it).
                 if (n3 >= run || det < 1e-3) {
                     layout.i11[next] = layout.i12[next] = layout.i22[next] = 0;
-                    layout.half2[next] = layout.half3[next] = 0;
+                    layout.half3[next] = 0;
                     layout.bias[next] = never;
                     continue;
                 }
                 layout.i11[next] = static_cast<float>(m22 / det);
                 layout.i12[next] = static_cast<float>(-m12 / det);
                 layout.i22[next] = static_cast<float>(m11 / det);
-                layout.half2[next] = static_cast<float>(0.5 * c2);
                 layout.half3[next] = static_cast<float>(0.5 * c3);
                 layout.bias[next] = static_cast<float>(0.25 * (c2 + c3));
             }

@@ -58,9 +58,9 @@ struct SplitLayout {
     int entries = 0;  // a multiple of 8
     SplitGroup group[153];
     // Per entry: the inverse of the normal matrix, half a step of truncation per texel
-    // on entries 2 and 3, the offsets' own share of the error (+infinity for a split not
-    // to be taken) and the runs' lengths.
-    alignas(32) float i11[1600], i12[1600], i22[1600], half2[1600], half3[1600], bias[1600];
+    // on entry 3 (entry 2's, 0.5 n2, is the same for a whole group), the offsets' own
+    // share of the error (+infinity for a split not to be taken) and the runs' lengths.
+    alignas(32) float i11[1600], i12[1600], i22[1600], half3[1600], bias[1600];
     std::uint8_t n0[1600], n2[1600], n3[1600];
 };
 
@@ -73,7 +73,7 @@ struct PrefixSums {
 // Writes the score of every entry of `layout` to `scores` and returns the first entry of
 // the least score. The score of a split is the residual of its least-squares endpoints,
 // less what all splits share:
-//   per channel, with s0 s2 s3 s1 the runs' sums, t2 = s2 + half2, t3 = s3 + half3,
+//   per channel, with s0 s2 s3 s1 the runs' sums, t2 = s2 + 0.5 n2, t3 = s3 + half3,
 //   r1 = (s0 + 0.66 t2) + 0.33 t3, r2 = (s1 + 0.33 t2) + 0.66 t3,
 //   part = w * ((s2 + s3) - (r1 * (r1 * i11 + (2 r2) * i12) + (r2 * r2) * i22)),
 //   score = ((bias + part red) + part green) + part blue.

@@ -171,27 +171,30 @@ KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& pre
     const __m256i step = _mm256_set1_epi32(8);
     for (int g = 0; g < layout.groupCount; ++g) {
         const SplitGroup& group = layout.group[g];
-        __m256 z[3], s2[3], a[3], all[3];
+        const float half2 = 0.5f * static_cast<float>(group.e2 - group.n0);
+        __m256 near2[3], far2[3], s2[3], a[3], all[3];
         for (int ch = 0; ch < 3; ++ch) {
             const float* sum = prefix.sum[ch];
-            z[ch] = _mm256_set1_ps(sum[group.n0]);
+            const float run2 = sum[group.e2] - sum[group.n0], t2 = run2 + half2;
+            near2[ch] = _mm256_set1_ps(sum[group.n0] + 0.66f * t2);
+            far2[ch] = _mm256_set1_ps(0.33f * t2);
             a[ch] = _mm256_set1_ps(sum[group.e2]);
-            s2[ch] = _mm256_set1_ps(sum[group.e2] - sum[group.n0]);
+            s2[ch] = _mm256_set1_ps(run2);
             all[ch] = _mm256_set1_ps(sum[n]);
         }
         __m256i at = _mm256_add_epi32(_mm256_set1_epi32(group.first), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
         for (int c = 0; c < group.chunks; ++c, at = _mm256_add_epi32(at, step)) {
             const int e = group.first + 8 * c;
-            const __m256 half2 = _mm256_loadu_ps(layout.half2 + e), half3 = _mm256_loadu_ps(layout.half3 + e);
+            const __m256 half3 = _mm256_loadu_ps(layout.half3 + e);
             const __m256 i11 = _mm256_loadu_ps(layout.i11 + e), i12 = _mm256_loadu_ps(layout.i12 + e),
                          i22 = _mm256_loadu_ps(layout.i22 + e);
             __m256 score = _mm256_loadu_ps(layout.bias + e);
             for (int ch = 0; ch < 3; ++ch) {
                 const __m256 q = _mm256_loadu_ps(prefix.sum[ch] + group.e2 + 8 * c);
                 const __m256 s3 = _mm256_sub_ps(q, a[ch]), s1 = _mm256_sub_ps(all[ch], q);
-                const __m256 t2 = _mm256_add_ps(s2[ch], half2), t3 = _mm256_add_ps(s3, half3);
-                const __m256 r1 = _mm256_add_ps(_mm256_add_ps(z[ch], _mm256_mul_ps(near, t2)), _mm256_mul_ps(far, t3));
-                const __m256 r2 = _mm256_add_ps(_mm256_add_ps(s1, _mm256_mul_ps(far, t2)), _mm256_mul_ps(near, t3));
+                const __m256 t3 = _mm256_add_ps(s3, half3);
+                const __m256 r1 = _mm256_add_ps(near2[ch], _mm256_mul_ps(far, t3));
+                const __m256 r2 = _mm256_add_ps(_mm256_add_ps(s1, far2[ch]), _mm256_mul_ps(near, t3));
                 const __m256 inner = _mm256_add_ps(_mm256_mul_ps(r1, i11), _mm256_mul_ps(_mm256_mul_ps(two, r2), i12));
                 const __m256 fit = _mm256_add_ps(_mm256_mul_ps(r1, inner), _mm256_mul_ps(_mm256_mul_ps(r2, r2), i22));
                 const __m256 part = _mm256_mul_ps(_mm256_set1_ps(kWeight[ch]), _mm256_sub_ps(_mm256_add_ps(s2[ch], s3), fit));
