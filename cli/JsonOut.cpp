@@ -6,6 +6,8 @@
 #include <nlohmann/json.hpp>
 
 #include <ostream>
+#include <string>
+#include <unordered_map>
 
 namespace cli {
 
@@ -44,10 +46,26 @@ void writeVolumeJson(const CliVolume& vol, bool withEntries, std::ostream& out)
         out << ", \"entries\": [";
         bool first = true;
         const EntryCatalogue& catalogue = vol.catalogue();
+        // The walk reports every directory before its children, so a path is its
+        // parent's path, kept from when the parent was met, and its own name.
+        std::unordered_map<int, std::string> directoryPaths;
         for (const int index : catalogue.walkOrder()) {
             const EntryRecord& e = vol.record(index);
-            out << (first ? "\n" : ",\n") << "  {\"index\": " << index << ", \"parent\": " << catalogue.reportedParent(index)
-                << ", \"name\": " << jsonString(e.name.view()) << ", \"path\": " << nlohmann::json(vol.pathOf(index)).dump()
+            const int parent = catalogue.reportedParent(index);
+            const std::string name = latin1ToUtf8(e.name.view());
+            std::string path;
+            if (parent == PARENT_TOP_LEVEL) {
+                path = name;
+            } else if (const auto it = directoryPaths.find(parent); it != directoryPaths.end()) {
+                path.reserve(it->second.size() + 1 + name.size());
+                path.append(it->second).append(1, '/').append(name);
+            } else {
+                path = vol.pathOf(index);
+            }
+            if (e.isDirectory)
+                directoryPaths.emplace(index, path);
+            out << (first ? "\n" : ",\n") << "  {\"index\": " << index << ", \"parent\": " << parent
+                << ", \"name\": " << nlohmann::json(name).dump() << ", \"path\": " << nlohmann::json(path).dump()
                 << ", \"dir\": " << (e.isDirectory ? "true" : "false")
                 << ", \"last\": " << (catalogue.isLast(index) ? "true" : "false") << ", \"offset\": " << e.offset
                 << ", \"size\": " << e.size << '}';
