@@ -33,7 +33,7 @@ bool lessThan(const QString& a, bool aDir, const QString& b, bool bDir)
 {
     if (aDir != bDir)
         return aDir;
-    const int c = a.compare(b, Qt::CaseInsensitive);
+    const int c = a.toCaseFolded().compare(b.toCaseFolded());
     return c != 0 ? c < 0 : a < b;
 }
 
@@ -250,14 +250,30 @@ void DiskTreeModel::fetchMore(const QModelIndex& parent)
 
 std::vector<DiskTreeModel::Entry> DiskTreeModel::readFolder(const QString& path) const
 {
-    std::vector<Entry> out;
-    const QFileInfoList infos = QDir(path).entryInfoList(kListing, QDir::NoSort);
-    out.reserve(static_cast<size_t>(infos.size()));
-    for (const QFileInfo& info : infos)
+    // The directory's own entry types spare a status call per file; the keys
+    // without case are made once, not in every comparison of the sort.
+    struct Keyed {
+        Entry entry;
+        QString folded;
+    };
+    std::vector<Keyed> keyed;
+    QDirIterator it(path, kListing);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
         if (listed(info))
-            out.push_back({info.fileName(), info.isDir()});
-    std::sort(out.begin(), out.end(),
-              [](const Entry& a, const Entry& b) { return lessThan(a.name, a.dir, b.name, b.dir); });
+            keyed.push_back({{info.fileName(), info.isDir()}, info.fileName().toCaseFolded()});
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        if (a.entry.dir != b.entry.dir)
+            return a.entry.dir;
+        const int c = a.folded.compare(b.folded);
+        return c != 0 ? c < 0 : a.entry.name < b.entry.name;
+    });
+    std::vector<Entry> out;
+    out.reserve(keyed.size());
+    for (Keyed& k : keyed)
+        out.push_back(std::move(k.entry));
     return out;
 }
 
