@@ -10,6 +10,8 @@
 
 namespace cli {
 
+using korvix::MessageId;
+
 std::optional<std::string> Args::value(const std::string& name) const
 {
     const auto it = options.find(name);
@@ -92,31 +94,31 @@ void printTwoColumns(std::ostream& out, const std::string& head, const std::stri
 
 void printProgramHelp(std::ostream& out)
 {
-    const std::string usage = tr("Usage: ");
+    const std::string usage = tr(MessageId::CliUsage);
     out << usage << "korvix-cli COMMAND [ARGS...]\n"
         << std::string(usage.size(), ' ') << "korvix-cli --version\n"
-        << tr("Inspect, extract, edit and pack QORB volumes; convert textures and images.") << "\n\n"
-        << tr("Commands:") << '\n';
+        << tr(MessageId::CliProgramSummary) << "\n\n"
+        << tr(MessageId::CliCommands) << '\n';
     std::size_t column = 0;
     for (const CommandSpec& c : commands())
         column = std::max(column, c.name.size() + 4);
     for (const CommandSpec& c : commands())
         printTwoColumns(out, c.name, c.summary, column);
-    out << '\n' << tr("Run 'korvix-cli COMMAND --help' for the options of a command.") << '\n';
+    out << '\n' << tr(MessageId::CliRunCommandHelp) << '\n';
 }
 
 void printCommandHelp(const CommandSpec& c, std::ostream& out)
 {
-    const std::string usage = tr("Usage: ");
+    const std::string usage = tr(MessageId::CliUsage);
     out << usage << wrap(usageLine(c), usage.size() + 11 + c.name.size() + 1, usage.size()) << '\n' << c.summary
         << "\n";
     if (!c.description.empty())
         out << '\n' << c.description << '\n';
-    out << '\n' << tr("Options:") << '\n';
+    out << '\n' << tr(MessageId::CliOptions) << '\n';
     constexpr std::size_t column = 26;
     for (const OptionSpec& o : c.options)
         printTwoColumns(out, o.name + (o.valueName.empty() ? "" : " " + o.valueName), o.help, column);
-    printTwoColumns(out, "-h, --help", tr("show this help"), column);
+    printTwoColumns(out, "-h, --help", tr(MessageId::CliShowHelp), column);
 }
 
 Args parse(const CommandSpec& c, const std::vector<std::string>& words)
@@ -142,14 +144,14 @@ Args parse(const CommandSpec& c, const std::vector<std::string>& words)
         const auto spec = std::find_if(c.options.begin(), c.options.end(),
                                        [&](const OptionSpec& o) { return o.name == name; });
         if (spec == c.options.end())
-            throw UsageError(std::string(tr("unknown option")) + " '" + name + "'");
+            throw UsageError(format(MessageId::CliUnknownOptionFormat, name));
         if (spec->valueName.empty()) {
             if (inlineValue)
-                throw UsageError("'" + name + "' " + tr("takes no value"));
+                throw UsageError(format(MessageId::CliTakesNoValueFormat, name));
             args.options[name] = "";
         } else {
             if (!inlineValue && i + 1 >= words.size())
-                throw UsageError("'" + name + "' " + tr("needs a value") + " " + spec->valueName);
+                throw UsageError(format(MessageId::CliNeedsValueFormat, name, spec->valueName));
             const std::string value = inlineValue ? *inlineValue : words[++i];
             args.options[name] = value;
             args.repeated[name].push_back(value);
@@ -157,9 +159,9 @@ Args parse(const CommandSpec& c, const std::vector<std::string>& words)
         args.sequence.emplace_back(name, args.options[name]);
     }
     if (args.positionals.size() < c.minPositionals)
-        throw UsageError(std::string(tr("missing arguments")) + ": " + c.synopsis);
+        throw UsageError(format(MessageId::CliMissingArgumentsFormat, c.synopsis));
     if (args.positionals.size() > c.maxPositionals)
-        throw UsageError(std::string(tr("too many arguments")) + ": " + c.synopsis);
+        throw UsageError(format(MessageId::CliTooManyArgumentsFormat, c.synopsis));
     return args;
 }
 
@@ -183,8 +185,7 @@ int run(const std::vector<std::string>& arguments, Io& io)
     const auto& table = commands();
     const auto cmd = std::find_if(table.begin(), table.end(), [&](const CommandSpec& c) { return c.name == name; });
     if (cmd == table.end()) {
-        io.err << "korvix-cli: " << tr("unknown command") << " '" << name << "'; " << tr("run 'korvix-cli --help'")
-               << '\n';
+        io.err << "korvix-cli: " << format(MessageId::CliUnknownCommandFormat, name) << '\n';
         return exitUsage;
     }
     const std::vector<std::string> words(arguments.begin() + 1, arguments.end());
@@ -197,15 +198,14 @@ int run(const std::vector<std::string>& arguments, Io& io)
         const Args args = parse(*cmd, words);
         return cmd->run(args, io);
     } catch (const UsageError& e) {
-        std::string hint = tr("Run 'korvix-cli %s --help' for usage.");
-        hint.replace(hint.find("%s"), 2, cmd->name);
+        const std::string hint = format(MessageId::CliUsageHintFormat, cmd->name);
         io.err << "korvix-cli: " << cmd->name << ": " << e.what() << '\n' << hint << '\n';
         return exitUsage;
     } catch (const Failure& e) {
         reportError(io, e.stage, e.file, e.what());
         return e.exitCode;
     } catch (const std::bad_alloc&) {
-        reportError(io, cmd->name, "", tr("out of memory"));
+        reportError(io, cmd->name, "", tr(MessageId::CliOutOfMemory));
         return exitFailure;
     }
 }

@@ -15,7 +15,7 @@ MessageAnswer CliHost::messageBox(const std::string& text, const std::string&, M
         if (assumeYes) {
             m_io.err << text;
         } else {
-            m_io.out << text << tr("Nothing was written; add --yes to go ahead.") << '\n';
+            m_io.out << text << tr(korvix::MessageId::CliNothingWritten) << '\n';
             previewOnly = true;
         }
     } else {

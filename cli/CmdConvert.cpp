@@ -3,19 +3,19 @@
 #include "Language.h"
 #include "ConvertOutput.h"
 #include "PixelBudget.h"
-#include "VolumeCatalogue.h"
+#include "CliVolume.h"
 
 #include "codecs/CTextException.h"
 #include "codecs/MapSet.h"
 #include "codecs/TextureFormat.h"
-#include "codecs/TextureLoader.h"
 #include "codecs/TextureWriter.h"
 #include "codecs/imagefile/ImageFile.h"
 #include "common/AtomicFile.h"
-#include "codecs/BitmapFilterImage.h"
-#include "filters/ImageFilters.h"
+#include "document/PictureLoader.h"
+#include "document/PictureResize.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <cctype>
 #include <charconv>
@@ -36,6 +36,8 @@ namespace fs = std::filesystem;
 
 namespace cli {
 
+using korvix::MessageId;
+
 namespace {
 
 std::vector<std::uint8_t> readWholeFile(const std::string& path, const std::string& stage)
@@ -44,28 +46,40 @@ std::vector<std::uint8_t> readWholeFile(const std::string& path, const std::stri
     std::error_code ec;
     const auto size = fs::file_size(path, ec);
     if (!in || ec)
-        throw Failure(stage, path, "cannot open the file");
+        throw Failure(stage, path, format(MessageId::CliCannotOpenFileFormat,
+                                          ec ? ec.message() : std::generic_category().message(errno)));
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
     if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
-        throw Failure(stage, path, "cannot read the file");
+        throw Failure(stage, path, tr(MessageId::CliCannotReadFile));
     return bytes;
 }
 
-bool hasMagic(const std::vector<std::uint8_t>& bytes)
+// A load's refusal in the command line's words; memory short ends as it does anywhere.
+[[noreturn]] void refuse(const LoadedPicture& p, const std::string& where, const std::string& stage)
 {
-    return bytes.size() >= 4 && std::memcmp(bytes.data(), "KTEX", 4) == 0;
+    switch (p.status) {
+    case LoadedPicture::Status::TextureRejected:
+        throw Failure(stage, where, textureRefusal(p.textureStatus));
+    case LoadedPicture::Status::OutOfMemory:
+        throw std::bad_alloc();
+    case LoadedPicture::Status::NotPicture:
+        throw Failure(stage, where, tr(MessageId::CliNotAPicture));
+    case LoadedPicture::Status::OpenFailed:
+        throw Failure(stage, where, tr(MessageId::CliCannotReadFile));
+    default:
+        throw Failure(stage, where, decodeFailureDetail(p.detail, p.errorCode));
+    }
 }
 
-TextureSource fromTexture(std::vector<std::uint8_t> bytes, const std::string& where, const std::string& stage)
+TextureSource sourceOf(LoadedPicture&& p, const std::string& where, const std::string& stage)
 {
-    LoadedTexture t = loadTexture(bytes.data(), bytes.size());
-    if (!t.ok())
-        throw Failure(stage, where, describe(t.status));
+    if (!p.ok())
+        refuse(p, where, stage);
     TextureSource s;
-    s.maps = std::move(t.maps);
-    s.hasAlpha = t.hasAlpha;
-    s.format = t.format;
-    s.textureBytes = std::move(bytes);
+    s.maps = std::move(*p.maps);
+    s.hasAlpha = p.alpha;
+    s.format = p.format;
+    s.textureBytes = std::move(p.bytes);
     return s;
 }
 
@@ -74,52 +88,26 @@ TextureSource fromTexture(std::vector<std::uint8_t> bytes, const std::string& wh
 void checkImageType(int type, const std::string& where, const std::string& stage)
 {
     if (type == IMAGE_NONE)
-        throw Failure(stage, where, "neither a texture nor a known image type");
-}
-
-TextureSource fromImage(PixelBitmap bitmap)
-{
-    TextureSource s;
-    s.hasAlpha = bitmap.hasAlpha();
-    s.maps = MapSet(1);
-    s.maps[0] = std::move(bitmap);
-    return s;
+        throw Failure(stage, where, tr(MessageId::CliNotAPicture));
 }
 
 // The first bytes of a file entry: enough to tell its type.
-std::vector<std::uint8_t> readEntryHead(VolumeCatalogue& vol, const WalkedEntry& e, const std::string& where,
-                                        const std::string& stage)
+std::vector<std::uint8_t> readEntryHead(CliVolume& vol, int e, const std::string& where, const std::string& stage)
 {
     vol.checkDataRange(e);
-    std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min<std::uint64_t>(e.entry.size, 4096)));
-    if (!head.empty() && !vol.group().getDataBlock(e.entry.offset, head.size(), head.data()))
-        throw Failure(stage, where, "cannot read the entry");
+    const EntryRecord& r = vol.record(e);
+    std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min<std::uint64_t>(r.size, 4096)));
+    if (!head.empty() && !vol.group().getDataBlock(r.offset, head.size(), head.data()))
+        throw Failure(stage, where, tr(MessageId::CliCannotReadEntry));
     return head;
 }
 
-TextureSource decodeImage(const std::uint8_t* bytes, std::size_t size, const std::string& path,
-                          const PixelBudget& budget, const std::string& where, const std::string& stage)
-{
-    PixelBitmap bitmap;
-    try {
-        if (path.empty())
-            decodeMemory(bytes, size, bitmap, 32, budget.limits);
-        else
-            decodeFile(path, bitmap, 32, budget.limits);
-    } catch (const CTextException& err) {
-        throw Failure(stage, where, decodeFailureDetail(err.message(), err.code()));
-    }
-    return fromImage(std::move(bitmap));
-}
-
-// Bytes already in memory (standard input): a texture or an image, by content.
+// Bytes already in memory (standard input): a texture or an image, by content,
+// as the document loads a volume entry.
 TextureSource loadBytes(std::vector<std::uint8_t> bytes, const PixelBudget& budget, const std::string& where,
                         const std::string& stage)
 {
-    if (hasMagic(bytes))
-        return fromTexture(std::move(bytes), where, stage);
-    checkImageType(detectImageType(bytes.data(), bytes.size()), where, stage);
-    return decodeImage(bytes.data(), bytes.size(), "", budget, where, stage);
+    return sourceOf(loadEntryBytes(std::move(bytes), budget.limits, EntryImages::Any), where, stage);
 }
 
 // A file path, or VOLUME::ENTRY (ENTRY as for extract); a path naming an
@@ -130,42 +118,41 @@ TextureSource loadSource(const std::string& input, const PixelBudget& budget, co
     const auto split = input.find("::");
     std::error_code ec;
     if (split != std::string::npos && !fs::exists(input, ec)) {
-        VolumeCatalogue vol(input.substr(0, split));
-        const WalkedEntry& e = vol.resolve(input.substr(split + 2));
-        if (e.isDirectory())
-            throw Failure(stage, input, "the entry is a directory");
+        CliVolume vol(input.substr(0, split));
+        const int e = vol.resolve(input.substr(split + 2));
+        if (vol.record(e).isDirectory)
+            throw Failure(stage, input, tr(MessageId::CliEntryIsDirectory));
         const std::vector<std::uint8_t> head = readEntryHead(vol, e, input, stage);
-        if (!hasMagic(head))
+        if (!hasTextureTag(head.data(), head.size()))
             checkImageType(detectImageType(head.data(), head.size()), input, stage);
-        checkInputSize(e.entry.size, budget, stage, input);
+        checkInputSize(vol.record(e).size, budget, stage, input);
         std::vector<std::uint8_t> bytes;
-        bytes.reserve(e.entry.size);
+        bytes.reserve(vol.record(e).size);
         vol.readData(e, [&](const unsigned char* data, std::size_t n) { bytes.insert(bytes.end(), data, data + n); });
-        if (hasMagic(bytes))
-            return fromTexture(std::move(bytes), input, stage);
-        return decodeImage(bytes.data(), bytes.size(), "", budget, input, stage);
+        return loadBytes(std::move(bytes), budget, input, stage);
     }
 
     if (fs::is_directory(input, ec))
-        throw Failure(stage, input, tr("is a directory, not a file"));
+        throw Failure(stage, input, tr(korvix::MessageId::CliIsDirectory));
     std::vector<std::uint8_t> head(4096);
     {
         std::ifstream in(input, std::ios::binary);
         if (!in)
-            throw Failure(stage, input, tr("cannot open the file"));
+            throw Failure(stage, input, format(MessageId::CliCannotOpenFileFormat, std::generic_category().message(errno)));
         in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
         head.resize(static_cast<std::size_t>(in.gcount()));
     }
-    const bool texture = hasMagic(head);
+    // By content, whatever the name says: a texture renamed .dat still converts.
+    const bool texture = hasTextureTag(head.data(), head.size());
     if (!texture)
         checkImageType(detectImageFileType(input, head.data(), head.size()), input, stage);
     const auto size = fs::file_size(input, ec);
     if (ec)
-        throw Failure(stage, input, "cannot read the file");
+        throw Failure(stage, input, tr(MessageId::CliCannotReadFile));
     checkInputSize(size, budget, stage, input);
     if (texture)
-        return fromTexture(readWholeFile(input, stage), input, stage);
-    return decodeImage(nullptr, 0, input, budget, input, stage);
+        return sourceOf(loadTextureBytes(readWholeFile(input, stage)), input, stage);
+    return sourceOf(loadImageFile(input, budget.limits), input, stage);
 }
 
 std::optional<int> parseCount(const std::string& text)
@@ -181,16 +168,15 @@ const char* describe(TextureWriteStatus status)
 {
     switch (status) {
     case TextureWriteStatus::Ok: return "ok";
-    case TextureWriteStatus::BadSize:
-        return "a texture's sides must be powers of two from 4 to 2048 (4, 8, 16, 32, ... 2048)";
-    case TextureWriteStatus::AlphaMismatch: return "the format does not fit the alpha channel";
-    case TextureWriteStatus::BadMapCount: return "the number of maps does not fit the image";
-    case TextureWriteStatus::OpenFailed: return "cannot create the file";
-    case TextureWriteStatus::CompressFailed: return "compression failed";
-    case TextureWriteStatus::FilterFailed: return "not enough memory to reduce the maps";
-    case TextureWriteStatus::WriteFailed: return "cannot write the file";
+    case TextureWriteStatus::BadSize: return tr(MessageId::CliTextureSides);
+    case TextureWriteStatus::AlphaMismatch: return tr(MessageId::CliFormatAlphaMismatch);
+    case TextureWriteStatus::BadMapCount: return tr(MessageId::CliMapCountMismatch);
+    case TextureWriteStatus::OpenFailed: return tr(MessageId::CliCannotCreateFile);
+    case TextureWriteStatus::CompressFailed: return tr(MessageId::CliCompressionFailed);
+    case TextureWriteStatus::FilterFailed: return tr(MessageId::CliReduceMemory);
+    case TextureWriteStatus::WriteFailed: return tr(MessageId::CliCannotWriteFile);
     }
-    return "unknown error";
+    return "?";
 }
 
 std::string lower(std::string text)
@@ -206,7 +192,7 @@ int parseFormat(const std::string& text)
     for (int i = 0; i < 5; ++i)
         if (lower(text) == names[i])
             return i;
-    throw UsageError("unknown format '" + text + "'; choose dxt1, dxt3, rgba4444, rgb565 or rgba8888");
+    throw UsageError(format(MessageId::CliUnknownFormatFormat, text));
 }
 
 // What the options ask of every conversion, checked once before any file is read.
@@ -214,25 +200,29 @@ struct Options {
     std::optional<std::pair<int, int>> resize;
     bool fit = false;
     enum class Alpha { Keep, None, Opaque } alpha = Alpha::Keep;
+    dxt::Quality quality = dxt::Quality::Default;
+    int jpegQuality = DEFAULT_JPEG_QUALITY;
 };
 
 Options parseOptions(const Args& args)
 {
     Options o;
+    o.quality = qualityOf(args);
+    o.jpegQuality = jpegQualityOf(args);
     if (const auto r = args.value("--resize")) {
         const auto x = r->find_first_of("xX");
         const auto w = x == std::string::npos ? std::nullopt : parseCount(r->substr(0, x));
         const auto h = x == std::string::npos ? std::nullopt : parseCount(r->substr(x + 1));
         if (!w || !h || *w < 1 || *h < 1 || *w > 32768 || *h > 32768)
-            throw UsageError("--resize wants WxH, each side from 1 to 32768 (e.g. 256x128)");
+            throw UsageError(tr(MessageId::CliResizeWants));
         o.resize = {*w, *h};
     }
     o.fit = args.has("--fit");
     if (o.fit && o.resize)
-        throw UsageError("give either --resize or --fit");
+        throw UsageError(tr(MessageId::CliResizeOrFit));
     const std::string alpha = args.value("--alpha").value_or(args.has("--no-alpha") ? "none" : "keep");
     if (args.has("--no-alpha") && alpha != "none")
-        throw UsageError("--no-alpha and --alpha " + alpha + " contradict each other");
+        throw UsageError(format(MessageId::CliAlphaContradictFormat, alpha));
     if (alpha == "keep")
         o.alpha = Options::Alpha::Keep;
     else if (alpha == "none")
@@ -240,18 +230,8 @@ Options parseOptions(const Args& args)
     else if (alpha == "opaque")
         o.alpha = Options::Alpha::Opaque;
     else
-        throw UsageError("--alpha takes keep, none or opaque");
+        throw UsageError(tr(MessageId::CliAlphaTakes));
     return o;
-}
-
-// The nearest power of two from 4 to 2048; halfway goes up, keeping detail.
-int nearestTextureSide(int side)
-{
-    int best = 4;
-    for (int p = 4; p <= 2048; p *= 2)
-        if (std::abs(p - side) <= std::abs(best - side))
-            best = p;
-    return best;
 }
 
 // The picture at the size the options ask for: area averaging when it shrinks,
@@ -263,28 +243,13 @@ PixelBitmap prepared(const PixelBitmap& source, const Options& o, const std::str
         width = o.resize->first;
         height = o.resize->second;
     } else if (o.fit) {
-        width = nearestTextureSide(width);
-        height = nearestTextureSide(height);
+        width = texture::nearestTextureSide(width);
+        height = texture::nearestTextureSide(height);
     }
-    PixelBitmap out;
-    if (width == source.width() && height == source.height()) {
-        out = source;
-    } else {
-        clearFilterError();
-        std::unique_ptr<FilterImage> from = imageFromBitmap(source);
-        std::unique_ptr<FilterImage> to = newBgraImage(width, height);
-        if (from && to) {
-            if (width > source.width() || height > source.height())
-                resampleCubic(*from, *to);
-            else
-                decimateArea(*from, *to);
-            out.create(width, height, 32, false);
-            imageToBitmap(*to, out);
-        }
-        if (!from || !to || lastFilterError() != FilterError::None)
-            throw Failure("convert", where, "not enough memory to resize the picture");
-    }
-    out.setHasAlpha(source.hasAlpha());
+    std::optional<PixelBitmap> resized = resampledPicture(source, width, height);
+    if (!resized)
+        throw Failure("convert", where, tr(MessageId::CliResizeMemory));
+    PixelBitmap out = std::move(*resized);
     if (o.alpha == Options::Alpha::Opaque && !out.hasAlpha()) {
         for (int y = 0; y < out.height(); ++y)
             for (int x = 0; x < out.width(); ++x)
@@ -302,37 +267,31 @@ void writeImage(const TextureSource& source, const Args& args, const Options& o,
     if (const auto k = args.value("--map")) {
         const auto v = parseCount(*k);
         if (!v)
-            throw UsageError("--map takes a map number, 0 for the smallest");
+            throw UsageError(tr(MessageId::CliMapTakes));
         if (*v < 0 || *v >= source.maps.count())
-            throw Failure("convert", output, "the input has " + std::to_string(source.maps.count())
-                                                 + " map(s); --map takes 0 to " + std::to_string(source.maps.count() - 1));
+            throw Failure("convert", output, format(MessageId::CliMapRangeFormat, source.maps.count(), source.maps.count() - 1));
         index = *v;
     }
     for (const char* option : {"--format", "--maps"})
         if (args.has(option))
-            throw UsageError(std::string(option) + " applies to .tex output only");
+            throw UsageError(format(MessageId::CliTexOnlyFormat, std::string(option)));
 
     PixelBitmap map(source.maps[index]);
     map.setHasAlpha(source.hasAlpha);
     if (map.width() < 1 || map.height() < 1)
-        throw Failure("convert", output, "the map is empty");
+        throw Failure("convert", output, tr(MessageId::CliMapEmpty));
     const PixelBitmap picture = prepared(map, o, output);
     try {
-        writeImageFile(output, picture);
+        writeImageFile(output, picture, o.jpegQuality);
     } catch (const CTextException& err) {
         throw Failure("convert", output, err.message());
     }
 }
 
-bool isTextureSide(int side)
-{
-    return side >= 4 && side <= 2048 && (side & (side - 1)) == 0;
-}
-
 void writeTex(const TextureSource& source, const Args& args, const Options& o, const std::string& output)
 {
     if (args.has("--map"))
-        throw UsageError("--map applies to image outputs; a texture is written from the largest map");
+        throw UsageError(tr(MessageId::CliMapImageOnly));
     std::optional<int> formatIndex;
     if (const auto f = args.value("--format"))
         formatIndex = parseFormat(*f);
@@ -341,8 +300,7 @@ void writeTex(const TextureSource& source, const Args& args, const Options& o, c
     // The loaded bytes, unchanged.
     if (maps == "keep" && !source.textureBytes.empty()) {
         if (formatIndex || o.alpha != Options::Alpha::Keep || o.resize || o.fit)
-            throw UsageError("--maps keep writes the texture as loaded; --format, --alpha, --no-alpha, --resize and "
-                             "--fit do not apply");
+            throw UsageError(tr(MessageId::CliMapsKeepAlone));
         try {
             AtomicFile file(output);
             file.write(source.textureBytes.data(), source.textureBytes.size());
@@ -356,21 +314,15 @@ void writeTex(const TextureSource& source, const Args& args, const Options& o, c
     PixelBitmap largest(source.maps.largest());
     largest.setHasAlpha(source.hasAlpha);
     const PixelBitmap picture = prepared(largest, o, output);
-    if (!isTextureSide(picture.width()) || !isTextureSide(picture.height()))
-        throw Failure("convert", output,
-                      "the picture is " + std::to_string(picture.width()) + " x " + std::to_string(picture.height())
-                          + "; a texture's sides must be powers of two from 4 to 2048: give --fit (each side to the "
-                            "nearest power of two) or --resize WxH");
+    if (!texture::isTextureSide(picture.width()) || !texture::isTextureSide(picture.height()))
+        throw Failure("convert", output, format(MessageId::CliPictureSizeFormat, picture.width(), picture.height()));
     const bool alpha = picture.hasAlpha();
     if (formatIndex) {
         const texture::FormatInfo& info = texture::FORMATS[static_cast<std::size_t>(*formatIndex)];
         if (info.hasAlpha != alpha)
             throw Failure("convert", output,
-                          std::string(info.label)
-                              + (alpha ? " has no alpha channel; give --alpha none or a format with alpha (dxt3, "
-                                         "rgba4444, rgba8888)"
-                                       : " needs an alpha channel, which the picture has not; choose dxt1 or rgb565, "
-                                         "or give --alpha opaque"));
+                          format(alpha ? MessageId::CliFormatNoAlphaFormat : MessageId::CliFormatNeedsAlphaFormat,
+                                 std::string(info.label)));
     }
 
     const int limit = std::min(texture::mapsPossible(picture.width(), picture.height()), texture::MAX_MAPS);
@@ -385,16 +337,14 @@ void writeTex(const TextureSource& source, const Args& args, const Options& o, c
     } else {
         const auto n = parseCount(maps);
         if (!n)
-            throw UsageError("--maps takes largest, keep, all or a number of maps");
+            throw UsageError(tr(MessageId::CliMapsTakes));
         if (*n < 1 || *n > limit)
-            throw Failure("convert", output,
-                          "the picture (" + std::to_string(picture.width()) + " x " + std::to_string(picture.height())
-                              + ") allows 1 to " + std::to_string(limit) + " maps; --maps all takes as many as it allows");
+            throw Failure("convert", output, format(MessageId::CliMapsRangeFormat, picture.width(), picture.height(), limit));
         count = *n;
     }
     const MapOption option = count == 1 ? MapOption::LargestOnly : MapOption::Generate;
     const int index = formatIndex.value_or(alpha ? 1 : 0);
-    const TextureWriteStatus status = writeTexture(output, option, alpha, count, picture, index);
+    const TextureWriteStatus status = writeTexture(output, option, alpha, count, picture, index, o.quality);
     if (status != TextureWriteStatus::Ok)
         throw Failure("convert", output, describe(status));
 }
@@ -414,7 +364,7 @@ std::string outputType(const std::string& output, const Args& args)
 void checkOutputType(const std::string& ext)
 {
     if (ext != ".tex" && !isWritableImageName("x" + ext))
-        throw UsageError("the output type must be .tex, .tga, .bmp, .tif, .tiff, .jpg, .jpeg or .png");
+        throw UsageError(tr(MessageId::CliOutputType));
 }
 
 std::vector<std::uint8_t> readAll(std::istream& in)
@@ -455,7 +405,7 @@ void convertOne(const std::string& input, const std::string& output, const std::
     const PixelBudget budget = pixelBudgetOf(args);
     try {
         const TextureSource source =
-            input == "-" ? loadBytes(io.in ? readAll(*io.in) : std::vector<std::uint8_t>{}, budget, "standard input", "convert")
+            input == "-" ? loadBytes(io.in ? readAll(*io.in) : std::vector<std::uint8_t>{}, budget, tr(MessageId::CliStandardInput), "convert")
                          : loadSource(input, budget, "convert");
         if (output == "-") {
             const ScratchFile scratch(ext);
@@ -467,7 +417,7 @@ void convertOne(const std::string& input, const std::string& output, const std::
             io.out << in.rdbuf();
             io.out.flush();
             if (!io.out)
-                throw Failure("convert", "standard output", "cannot write");
+                throw Failure("convert", tr(MessageId::CliStandardOutput), tr(MessageId::CliCannotWrite));
             return;
         }
         if (ext == ".tex")
@@ -502,7 +452,7 @@ unsigned parseJobs(const Args& args)
         return cores;
     const auto n = parseCount(*j);
     if (!n || *n < 0)
-        throw UsageError("-j takes a number of jobs (0: one per core)");
+        throw UsageError(tr(MessageId::CliJobsTakes));
     return *n == 0 ? cores : static_cast<unsigned>(*n);
 }
 
@@ -514,17 +464,17 @@ int runBatch(const Args& args, const std::string& ext, const Options& options, I
     if (dir) {
         std::error_code ec;
         if (!fs::is_directory(*dir, ec))
-            throw Failure("convert", *dir, "not a directory");
+            throw Failure("convert", *dir, tr(MessageId::CliNotADirectory));
     }
     std::vector<std::pair<std::string, std::string>> jobs;
     std::map<std::string, std::string> seen;
     for (const std::string& input : args.positionals) {
         if (input == "-")
-            throw UsageError("'-' (standard input) is for a single INPUT OUTPUT pair");
+            throw UsageError(tr(MessageId::CliStdinSingle));
         const std::string output = batchOutput(input, dir, ext).string();
         const fs::path key = fs::weakly_canonical(output);
         if (const auto [it, fresh] = seen.emplace(key.string(), input); !fresh)
-            throw UsageError("'" + input + "' and '" + it->second + "' would both be written to '" + output + "'");
+            throw UsageError(format(MessageId::CliSameOutputFormat, input, it->second, output));
         jobs.emplace_back(input, output);
     }
 
@@ -551,7 +501,7 @@ int runBatch(const Args& args, const std::string& ext, const Options& options, I
             } catch (const std::bad_alloc&) {
                 ++failed;
                 const std::lock_guard lock(printing);
-                reportError(io, "convert", input, "out of memory");
+                reportError(io, "convert", input, tr(MessageId::CliOutOfMemory));
             }
         }
     };
@@ -563,10 +513,12 @@ int runBatch(const Args& args, const std::string& ext, const Options& options, I
     for (std::thread& t : pool)
         t.join();
 
-    io.err << "korvix-cli: convert: " << jobs.size() - failed << " of " << jobs.size() << " file"
-           << (jobs.size() == 1 ? "" : "s") << " converted";
+    const auto done = static_cast<unsigned long long>(jobs.size() - failed);
+    const auto all = static_cast<unsigned long long>(jobs.size());
+    io.err << "korvix-cli: convert: "
+           << format(all == 1 ? MessageId::CliConvertedOneFormat : MessageId::CliConvertedFormat, done, all);
     if (failed > 0)
-        io.err << ", " << failed << " failed";
+        io.err << format(MessageId::CliFailedCountFormat, static_cast<unsigned long long>(failed));
     io.err << '\n';
     return failed == 0 ? exitOk : exitFailure;
 }
@@ -577,30 +529,89 @@ int runConvert(const Args& args, Io& io)
     if (options.resize) {
         const std::int64_t pixels = std::int64_t{options.resize->first} * options.resize->second;
         if (pixels > pixelBudgetOf(args).limits.maxPixels)
-            throw UsageError("--resize asks for " + std::to_string(pixels) + " pixels, more than --max-pixels allows ("
-                             + std::to_string(pixelBudgetOf(args).limits.maxPixels) + ")");
+            throw UsageError(format(MessageId::CliResizeBeyondBudgetFormat, static_cast<long long>(pixels),
+                                    static_cast<long long>(pixelBudgetOf(args).limits.maxPixels)));
     }
     const bool toStandardOutput = args.positionals.size() == 2 && args.positionals[1] == "-";
     if (args.has("-d") || (args.has("--to") && !toStandardOutput) || args.positionals.size() > 2) {
         if (!args.has("--to"))
-            throw UsageError("several inputs need --to EXT (and -d DIR for another folder than their own)");
+            throw UsageError(tr(MessageId::CliSeveralNeedTo));
         const std::string ext = outputType("", args);
         checkOutputType(ext);
+        checkEncoderOptions(args, ext);
         return runBatch(args, ext, options, io);
     }
     if (args.positionals.size() != 2)
-        throw UsageError("give INPUT OUTPUT, or INPUT... --to EXT [-d DIR]");
+        throw UsageError(tr(MessageId::CliGiveInputOutput));
     const std::string& input = args.positionals[0];
     const std::string& output = args.positionals[1];
     if (output == "-" && !args.has("--to"))
-        throw UsageError("writing to standard output ('-') needs --to EXT");
+        throw UsageError(tr(MessageId::CliStdoutNeedsTo));
     const std::string ext = outputType(output, args);
     checkOutputType(ext);
+    checkEncoderOptions(args, ext);
     convertOne(input, output, ext, args, options, io);
     return exitOk;
 }
 
 }  // namespace
+
+std::string textureRefusal(TextureLoadStatus status)
+{
+    switch (status) {
+    case TextureLoadStatus::Ok: return "ok";
+    case TextureLoadStatus::NotTexture: return tr(MessageId::CliTextureNotKtex);
+    case TextureLoadStatus::TooManyMaps: return tr(MessageId::CliTextureTooManyMaps);
+    case TextureLoadStatus::UnknownFormat: return tr(MessageId::CliTextureUnknownFormat);
+    case TextureLoadStatus::Truncated: return tr(MessageId::CliTextureTruncated);
+    case TextureLoadStatus::BadSize: return tr(MessageId::CliTextureBadSize);
+    case TextureLoadStatus::DecodeFailed: return tr(MessageId::CliTextureDecodeMemory);
+    }
+    return "?";
+}
+
+OptionSpec qualityOption()
+{
+    return {"--quality", "LEVEL", tr(MessageId::CliOptionQuality), {"fast", "default", "best"}};
+}
+
+OptionSpec jpegQualityOption()
+{
+    return {"--jpeg-quality", "N", tr(MessageId::CliOptionJpegQuality)};
+}
+
+dxt::Quality qualityOf(const Args& args)
+{
+    const std::string level = args.value("--quality").value_or("default");
+    if (level == "fast")
+        return dxt::Quality::Fast;
+    if (level == "default")
+        return dxt::Quality::Default;
+    if (level == "best")
+        return dxt::Quality::Best;
+    throw UsageError(tr(MessageId::CliQualityTakes));
+}
+
+int jpegQualityOf(const Args& args)
+{
+    const auto text = args.value("--jpeg-quality");
+    if (!text)
+        return DEFAULT_JPEG_QUALITY;
+    const auto v = parseCount(*text);
+    if (!v || *v < MIN_JPEG_QUALITY || *v > MAX_JPEG_QUALITY)
+        throw UsageError(tr(MessageId::CliJpegQualityTakes));
+    return *v;
+}
+
+void checkEncoderOptions(const Args& args, const std::string& ext)
+{
+    qualityOf(args);
+    jpegQualityOf(args);
+    if (args.has("--quality") && ext != ".tex")
+        throw UsageError(format(MessageId::CliTexOnlyFormat, std::string("--quality")));
+    if (args.has("--jpeg-quality") && ext != ".jpg" && ext != ".jpeg")
+        throw UsageError(tr(MessageId::CliJpegOnly));
+}
 
 void writeConverted(const TextureSource& source, const Args& args, const std::string& output)
 {
@@ -613,43 +624,24 @@ void writeConverted(const TextureSource& source, const Args& args, const std::st
 
 CommandSpec convertCommand()
 {
-    return {"convert", "INPUT... [OUTPUT]", "convert textures and images",
-            "INPUT OUTPUT converts one file; INPUT... --to EXT [-d DIR] converts each INPUT\n"
-            "to DIR (default: the input's folder) under its own name with the new extension,\n"
-            "on -j threads (default: one per core), with one line per file and a summary;\n"
-            "the exit status is 0 only when every file succeeded.\n"
-            "INPUT is a texture file, VOLUME::ENTRY (ENTRY as for extract), an image (BMP,\n"
-            "TGA, TIFF, EPS with a TIFF preview, JPEG, PNG, PCX, PGM, PICT, WMF, EMF), or '-'\n"
-            "for standard input; OUTPUT '-' writes to standard output (with --to).\n"
-            "The output's extension (or --to) chooses the result: .tex writes a texture;\n"
-            ".tga, .bmp, .tif/.tiff, .jpg/.jpeg and .png write one map (--map K, 0 = the\n"
-            "smallest; default the largest), TGA and PNG with alpha when the picture has it.\n"
-            "--resize WxH and --fit (each side to the nearest power of two from 4 to 2048)\n"
-            "resize by area averaging when shrinking and cubic when growing.\n"
-            "For .tex, --format defaults to dxt3 with alpha and dxt1 without, and must fit;\n"
-            "--alpha none leaves the alpha channel out, --alpha opaque gives a picture\n"
-            "without one an opaque alpha channel. --maps: a texture keeps its number of maps\n"
-            "and an image gets one unless it says largest (one), keep (a texture's bytes as\n"
-            "loaded), all (as many as the sides allow, at most 10) or N; each map is reduced\n"
-            "from the full picture. A picture larger than --max-pixels (default 67108864,\n"
-            "8192 x 8192) is refused from its header, before it is decoded, and so is an\n"
-            "input larger than such a picture can be, and a --resize beyond it. A failed\n"
-            "conversion leaves no output file and an existing file untouched.",
+    return {"convert", "INPUT... [OUTPUT]", tr(MessageId::CliConvertSummary), tr(MessageId::CliConvertDescription),
             1, static_cast<std::size_t>(-1),
-            {{"--map", "K", "the map to write as an image (0 = smallest)"},
-             {"--format", "FORMAT", "dxt1, dxt3, rgba4444, rgb565 or rgba8888",
+            {{"--map", "K", tr(MessageId::CliOptionMap)},
+             {"--format", "FORMAT", tr(MessageId::CliOptionFormat),
               {"dxt1", "dxt3", "rgba4444", "rgb565", "rgba8888"}},
-             {"--maps", "N", "the maps of a .tex output: largest, keep, all or a number",
+             {"--maps", "N", tr(MessageId::CliOptionMaps),
               {"largest", "keep", "all", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}},
-             {"--resize", "WxH", "resize the picture to W x H pixels"},
-             {"--fit", "", "resize each side to the nearest power of two from 4 to 2048"},
-             {"--alpha", "MODE", "keep (default), none, or opaque (add an opaque alpha channel)",
+             {"--resize", "WxH", tr(MessageId::CliOptionResize)},
+             {"--fit", "", tr(MessageId::CliOptionFit)},
+             {"--alpha", "MODE", tr(MessageId::CliOptionAlpha),
               {"keep", "none", "opaque"}},
-             {"--no-alpha", "", "the same as --alpha none"},
-             {"--to", "EXT", "the output type (tex, tga, bmp, tif, jpg, png); needed with several inputs",
+             {"--no-alpha", "", tr(MessageId::CliOptionNoAlpha)},
+             {"--to", "EXT", tr(MessageId::CliOptionTo),
               {"tex", "tga", "bmp", "tif", "tiff", "jpg", "jpeg", "png"}},
-             {"-d", "DIR", "the folder for the outputs of several inputs"},
-             {"-j", "N", "convert N files at a time (default and 0: one per core)"},
+             {"-d", "DIR", tr(MessageId::CliOptionDir)},
+             qualityOption(),
+             jpegQualityOption(),
+             {"-j", "N", tr(MessageId::CliOptionJobs)},
              maxPixelsOption()},
             runConvert};
 }

@@ -4,8 +4,9 @@
 // result as convert writes it. A refused operation writes nothing.
 #include "Cli.h"
 #include "CliHost.h"
+#include "Language.h"
 #include "ConvertOutput.h"
-#include "VolumeCatalogue.h"
+#include "CliVolume.h"
 
 #include "codecs/imagefile/ImageFile.h"
 #include "document/AdjustmentDialogModel.h"
@@ -22,6 +23,8 @@
 namespace fs = std::filesystem;
 
 namespace cli {
+
+using korvix::MessageId;
 
 namespace {
 
@@ -84,7 +87,7 @@ public:
         case AdjustmentDialogModel::Kind::Brightness: {
             const bool alpha = current->command == ID_BRIGHTNESS && current->option == "--alpha-brightness";
             if (alpha ? !model.alphaEnabled() : !model.colourEnabled()) {
-                messages.push_back(alpha ? "the picture has no alpha channel" : "no colour channel is active");
+                messages.push_back(tr(alpha ? MessageId::CliNoAlphaChannel : MessageId::CliNoColourChannel));
                 return false;
             }
             model.chooseAlpha(alpha);
@@ -146,18 +149,22 @@ const std::vector<std::pair<std::string, int>>& operationTable()
 std::vector<Operation> parseOperations(const Args& args)
 {
     std::vector<Operation> ops;
-    for (const auto& [option, value] : args.sequence) {
+    for (const auto& item : args.sequence) {
+        // Named copies, not a structured binding: the lambdas below capture them.
+        const std::string& option = item.first;
+        const std::string& value = item.second;
         const auto& table = operationTable();
         const auto it = std::find_if(table.begin(), table.end(), [&](const auto& e) { return e.first == option; });
         if (it == table.end())
             continue;  // an output option
         Operation op{option, value, it->second};
         const auto bad = [&](const std::string& what) { return UsageError(option + " " + what); };
+        const auto badId = [&](MessageId id) { return bad(tr(id)); };
         if (option == "--channels") {
             if (value.empty() || value.size() > 3 || value.find_first_not_of("rgb") != std::string::npos
                 || std::count(value.begin(), value.end(), 'r') > 1 || std::count(value.begin(), value.end(), 'g') > 1
                 || std::count(value.begin(), value.end(), 'b') > 1)
-                throw bad("takes a non-empty set of the letters r, g and b, each once (e.g. rg)");
+                throw badId(MessageId::CliChannelsTakes);
         } else if (option == "--select") {
             if (value == "none") {
                 op.none = true;
@@ -168,7 +175,7 @@ std::vector<Operation> parseOperations(const Args& args)
                     const std::size_t end = i < 3 ? value.find(',', start) : value.size();
                     const auto v = end == std::string::npos ? std::nullopt : parseInt(value.substr(start, end - start));
                     if (!v || *v < 0 || (i >= 2 && *v < 1))
-                        throw bad("takes X,Y,W,H (X, Y from 0; W, H from 1) or none");
+                        throw badId(MessageId::CliSelectTakes);
                     *fields[i] = *v;
                     start = end + 1;
                 }
@@ -178,28 +185,28 @@ std::vector<Operation> parseOperations(const Args& args)
             const auto w = x == std::string::npos ? std::nullopt : parseInt(value.substr(0, x));
             const auto h = x == std::string::npos ? std::nullopt : parseInt(value.substr(x + 1));
             if (!w || !h)
-                throw bad("takes WIDTHxHEIGHT, e.g. 256x128");
+                throw badId(MessageId::CliResizeTakes);
             op.a = *w;
             op.b = *h;
         } else if (option == "--rotate") {
             if (value != "cw" && value != "ccw")
-                throw bad("takes cw or ccw");
+                throw badId(MessageId::CliRotateTakes);
             op.command = value == "cw" ? ID_ROTATE_CW : ID_ROTATE_CCW;
         } else if (option == "--mirror") {
             if (value != "h" && value != "v")
-                throw bad("takes h (left-right) or v (top-bottom)");
+                throw badId(MessageId::CliMirrorTakes);
             op.command = value == "h" ? ID_MIRROR_H : ID_MIRROR_V;
         } else if (option == "--brightness" || option == "--alpha-brightness" || option == "--contrast") {
             const int limit = option == "--contrast" ? 127 : 255;
             const auto v = parseInt(value);
             if (!v || *v < -limit || *v > limit)
-                throw bad("takes a whole number from -" + std::to_string(limit) + " to " + std::to_string(limit));
+                throw bad(format(MessageId::CliWholeNumberRangeFormat, -limit, limit));
             op.a = *v;
         } else if (option == "--gamma") {
             char* end = nullptr;
             op.g = std::strtod(value.c_str(), &end);
             if (value.empty() || end != value.c_str() + value.size() || !(op.g >= 0.01 && op.g <= 4.0))
-                throw bad("takes a number from 0.01 to 4.0");
+                throw badId(MessageId::CliGammaTakes);
         }
         ops.push_back(std::move(op));
     }
@@ -210,11 +217,11 @@ std::vector<Operation> parseOperations(const Args& args)
 std::string disabledReason(const CKestrelDoc& doc, const Operation& op)
 {
     if (doc.mapCount() > 1 && op.command != ID_REMOVE_SMALL_MAPS)
-        return "the texture has " + std::to_string(doc.mapCount()) + " maps; give --remove-small-maps first";
+        return format(MessageId::CliSeveralMapsFormat, doc.mapCount());
     switch (op.command) {
-    case ID_REMOVE_SMALL_MAPS: return "the texture has only one map";
-    case ID_CREATE_ALPHA: return "the picture already has an alpha channel";
-    default: return "the picture has no alpha channel";
+    case ID_REMOVE_SMALL_MAPS: return tr(MessageId::CliOnlyOneMap);
+    case ID_CREATE_ALPHA: return tr(MessageId::CliAlreadyAlpha);
+    default: return tr(MessageId::CliNoAlphaChannel);
     }
 }
 
@@ -228,8 +235,7 @@ void runSelect(CKestrelDoc& doc, const Operation& op, const std::string& input)
         throw Failure("edit", input, disabledReason(doc, op));
     const PixelBitmap& map = (*doc.maps())[0];
     if (static_cast<long long>(op.a) + op.c > map.width() || static_cast<long long>(op.b) + op.d > map.height())
-        throw Failure("edit", input, "--select " + op.value + " reaches outside the " + std::to_string(map.width()) + " x "
-                                         + std::to_string(map.height()) + " picture");
+        throw Failure("edit", input, format(MessageId::CliSelectOutsideFormat, op.value, map.width(), map.height()));
     doc.setZoomCopy(SELECT_ZOOM);
     const PictureGeometry view = doc.selectionView();
     const TrackerRect p = SelectionTracker::pictureRect(view);
@@ -238,7 +244,7 @@ void runSelect(CKestrelDoc& doc, const Operation& op, const std::string& input)
     t.trackTo(p.left + (op.a + op.c) * SELECT_ZOOM, p.top + (op.b + op.d) * SELECT_ZOOM);
     t.endTrack();
     if (t.selectionImageRect() != ImageRect{op.a, op.b, op.a + op.c - 1, op.b + op.d - 1})
-        throw Failure("edit", input, "--select " + op.value + " could not be made");
+        throw Failure("edit", input, format(MessageId::CliSelectFailedFormat, op.value));
 }
 
 void runOperation(CKestrelDoc& doc, EditHost& host, const Operation& op, Io& io, const std::string& input)
@@ -258,10 +264,10 @@ void runOperation(CKestrelDoc& doc, EditHost& host, const Operation& op, Io& io,
         const auto sizes = SizeDialogModel::allSizes();
         if (std::find(sizes.begin(), sizes.end(), op.a) == sizes.end()
             || std::find(sizes.begin(), sizes.end(), op.b) == sizes.end())
-            throw Failure("edit", input, "--resize " + op.value + ": each side must be one of 2048, 1024, 512, 256, 128, 64, 32, 16, 8, 4");
+            throw Failure("edit", input, format(MessageId::CliResizeSidesFormat, op.value));
         const PixelBitmap& map = (*doc.maps())[0];
         if (map.width() < 4 || map.height() < 4)
-            throw Failure("edit", input, "--resize: the picture is smaller than 4 x 4 pixels");
+            throw Failure("edit", input, tr(MessageId::CliResizeTooSmall));
     }
     host.messages.clear();
     host.current = &op;
@@ -271,7 +277,7 @@ void runOperation(CKestrelDoc& doc, EditHost& host, const Operation& op, Io& io,
         return;  // notes such as "Alphakanal verändert (invertiert)." only tell a viewer what changed
     for (std::size_t i = 0; i + 1 < host.messages.size(); ++i)
         reportError(io, "edit", input, op.option + ": " + host.messages[i]);
-    throw Failure("edit", input, op.option + ": " + (host.messages.empty() ? "refused" : host.messages.back()));
+    throw Failure("edit", input, op.option + ": " + (host.messages.empty() ? std::string(tr(MessageId::CliRefused)) : host.messages.back()));
 }
 
 // Loads INPUT into the document as the program does; returns the bytes of the
@@ -285,23 +291,23 @@ std::vector<std::uint8_t> load(CKestrelDoc& doc, EditHost& host, const std::stri
     bool loaded = false;
     if (split != std::string::npos && !fs::exists(input, ec)) {
         const std::string volumePath = input.substr(0, split);
-        VolumeCatalogue vol(volumePath);
-        const WalkedEntry& e = vol.resolve(input.substr(split + 2));
-        if (e.isDirectory())
-            throw Failure(stage, input, "the entry is a directory");
+        CliVolume vol(volumePath);
+        const int e = vol.resolve(input.substr(split + 2));
+        if (vol.record(e).isDirectory)
+            throw Failure(stage, input, tr(MessageId::CliEntryIsDirectory));
         vol.readData(e, [&](const unsigned char* data, std::size_t n) { entryBytes.insert(entryBytes.end(), data, data + n); });
-        loaded = doc.openVolume(volumePath, fs::path(volumePath).filename().string())
-                 && doc.loadMaps(volumePath, true, false, e.index) && doc.maps();
+        loaded = doc.openVolume(volumePath, fs::path(volumePath).filename().string(), CKestrelDoc::VolumeAccess::ReadOnly)
+                 && doc.loadMaps(volumePath, true, false, e) && doc.maps();
     } else {
         const std::string ext = fs::path(input).extension().string();
         if (ext == ".qrb" || ext == ".mod" || ext == ".QRB" || ext == ".MOD")
-            throw Failure(stage, input, "a volume holds no picture itself; name an entry as VOLUME::ENTRY");
+            throw Failure(stage, input, tr(MessageId::CliVolumeNoPicture));
         loaded = doc.openFile(input, false) && doc.maps();
     }
     if (!loaded) {
         for (std::size_t i = 0; i + 1 < host.messages.size(); ++i)
             reportError(io, stage, input, host.messages[i]);
-        throw Failure(stage, input, host.messages.empty() ? "cannot load a picture" : host.messages.back());
+        throw Failure(stage, input, host.messages.empty() ? std::string(tr(MessageId::CliCannotLoadPicture)) : host.messages.back());
     }
     host.messages.clear();
     return entryBytes;
@@ -314,11 +320,12 @@ int runEdit(const Args& args, Io& io)
     std::string ext = fs::path(output).extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (ext != ".tex" && !isWritableImageName(output))
-        throw UsageError("the output must end in .tex, .tga, .bmp, .tif, .tiff, .jpg, .jpeg or .png");
+        throw UsageError(tr(MessageId::CliOutputType));
     if (ext != ".tex")
         for (const char* option : {"--format", "--maps", "--no-alpha"})
             if (args.has(option))
-                throw UsageError(std::string(option) + " applies to .tex output only");
+                throw UsageError(format(MessageId::CliTexOnlyFormat, std::string(option)));
+    checkEncoderOptions(args, ext);
     const std::vector<Operation> ops = parseOperations(args);
 
     EditHost host(io, "edit", input);
@@ -357,42 +364,33 @@ std::string pictureReport(const std::string& input, Io& io)
 
 CommandSpec editCommand()
 {
-    return {"edit", "INPUT OUTPUT [OPERATION...]", "edit a texture or an image",
-            "INPUT is a texture file, VOLUME::ENTRY or an image, loaded as the desktop program\n"
-            "loads it (a texture keeps all its maps). The operations run in the order given,\n"
-            "each as the desktop program's own command with its rules: a pixel operation\n"
-            "needs a picture of one map (give --remove-small-maps first), the alpha\n"
-            "operations need an alpha channel, --crop needs a selection. --channels limits\n"
-            "--invert, --brightness, --contrast and --gamma to some colour channels (default\n"
-            "rgb); --select limits them and the filters to columns X ... X+W-1 and rows\n"
-            "Y ... Y+H-1 (top-down). --resize takes sides of 2048, 1024, ... 8 or 4.\n"
-            "OUTPUT is written as convert writes it (.tex with --format, --maps, --no-alpha;\n"
-            "an image with alpha when the picture has it). A refused operation exits with 1\n"
-            "and writes nothing.",
+    return {"edit", "INPUT OUTPUT [OPERATION...]", tr(MessageId::CliEditSummary), tr(MessageId::CliEditDescription),
             2, 2,
-            {{"--remove-small-maps", "", "keep only the largest map"},
-             {"--channels", "SET", "colour channels for the operations after it: r, g, b, e.g. rg"},
-             {"--select", "X,Y,W,H|none", "select a rectangle of pixels, or nothing"},
-             {"--invert", "", "invert the active colour channels"},
-             {"--invert-alpha", "", "invert the alpha channel"},
-             {"--create-alpha", "", "let the stored alpha bytes count"},
-             {"--remove-alpha", "", "ignore the alpha channel"},
-             {"--crop", "", "crop to the selection"},
-             {"--resize", "WxH", "resize (sides 2048 ... 4)"},
-             {"--sharpen", "", "sharpen the colour channels"},
-             {"--blur", "", "blur the colour channels (3 x 3)"},
-             {"--blur-strong", "", "blur the colour channels (7 x 7)"},
-             {"--alpha-blur", "", "blur the alpha channel (3 x 3)"},
-             {"--alpha-blur-strong", "", "blur the alpha channel (7 x 7)"},
-             {"--rotate", "cw|ccw", "turn by 90 degrees"},
-             {"--mirror", "h|v", "mirror left-right (h) or top-bottom (v)"},
-             {"--brightness", "D", "add D (-255 ... 255) to the active colour channels"},
-             {"--alpha-brightness", "D", "add D (-255 ... 255) to the alpha channel"},
-             {"--contrast", "V", "contrast -127 ... 127"},
-             {"--gamma", "G", "gamma 0.01 ... 4.0"},
-             {"--format", "FORMAT", "dxt1, dxt3, rgba4444, rgb565 or rgba8888 (.tex)"},
-             {"--maps", "largest|keep|N", "the maps of a .tex output"},
-             {"--no-alpha", "", "write a texture without its alpha channel"}},
+            {{"--remove-small-maps", "", tr(MessageId::CliEditRemoveSmallMaps)},
+             {"--channels", "SET", tr(MessageId::CliEditChannels)},
+             {"--select", "X,Y,W,H|none", tr(MessageId::CliEditSelect)},
+             {"--invert", "", tr(MessageId::CliEditInvert)},
+             {"--invert-alpha", "", tr(MessageId::CliEditInvertAlpha)},
+             {"--create-alpha", "", tr(MessageId::CliEditCreateAlpha)},
+             {"--remove-alpha", "", tr(MessageId::CliEditRemoveAlpha)},
+             {"--crop", "", tr(MessageId::CliEditCrop)},
+             {"--resize", "WxH", tr(MessageId::CliEditResize)},
+             {"--sharpen", "", tr(MessageId::CliEditSharpen)},
+             {"--blur", "", tr(MessageId::CliEditBlur)},
+             {"--blur-strong", "", tr(MessageId::CliEditBlurStrong)},
+             {"--alpha-blur", "", tr(MessageId::CliEditAlphaBlur)},
+             {"--alpha-blur-strong", "", tr(MessageId::CliEditAlphaBlurStrong)},
+             {"--rotate", "cw|ccw", tr(MessageId::CliEditRotate)},
+             {"--mirror", "h|v", tr(MessageId::CliEditMirror)},
+             {"--brightness", "D", tr(MessageId::CliEditBrightness)},
+             {"--alpha-brightness", "D", tr(MessageId::CliEditAlphaBrightness)},
+             {"--contrast", "V", tr(MessageId::CliEditContrast)},
+             {"--gamma", "G", tr(MessageId::CliEditGamma)},
+             {"--format", "FORMAT", tr(MessageId::CliEditFormat)},
+             {"--maps", "largest|keep|N", tr(MessageId::CliEditMaps)},
+             {"--no-alpha", "", tr(MessageId::CliEditNoAlpha)},
+             qualityOption(),
+             jpegQualityOption()},
             runEdit};
 }
 

@@ -3,7 +3,7 @@
 #include "Language.h"
 #include "SafeName.h"
 #include "common/Text.h"
-#include "VolumeCatalogue.h"
+#include "CliVolume.h"
 
 #include "common/AtomicFile.h"
 
@@ -15,6 +15,7 @@ namespace fs = std::filesystem;
 namespace cli {
 
 using namespace korvix;
+using korvix::MessageId;
 
 namespace {
 
@@ -35,7 +36,7 @@ PathProbe probePath(const fs::path& path)
     return probe;
 }
 
-void extractTo(VolumeCatalogue& vol, const WalkedEntry& e, const fs::path& target)
+void extractTo(CliVolume& vol, int e, const fs::path& target)
 {
     vol.checkDataRange(e);
     try {
@@ -51,22 +52,21 @@ void extractTo(VolumeCatalogue& vol, const WalkedEntry& e, const fs::path& targe
 
 int runExtract(const Args& args, Io& io)
 {
-    VolumeCatalogue vol(args.positionals[0]);
-    const WalkedEntry& e = vol.resolve(args.positionals[1]);
-    const std::string out = args.value("-o").value_or(latin1ToUtf8(e.name()));
+    CliVolume vol(args.positionals[0]);
+    const int e = vol.resolve(args.positionals[1]);
+    const std::string out = args.value("-o").value_or(latin1ToUtf8(vol.name(e)));
     if (out == "-") {
         vol.readData(e, [&](const unsigned char* data, std::size_t n) {
             io.out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(n));
         });
         return exitOk;
     }
-    if (!args.value("-o") && !isSafeName(e.name()))
-        throw Failure("extract", vol.path(), "entry name '" + latin1ToUtf8(e.name())
-                                                 + "' is not a safe file name; choose one with -o");
+    if (!args.value("-o") && !isSafeName(vol.name(e)))
+        throw Failure("extract", vol.path(), format(MessageId::CliUnsafeEntryNameFormat, latin1ToUtf8(vol.name(e))));
     vol.checkDataRange(e);
     std::error_code ec;
     if (!args.has("--force") && fs::exists(fs::symlink_status(out, ec)))
-        throw Failure("extract", out, tr("exists; use --force to overwrite"));
+        throw Failure("extract", out, tr(korvix::MessageId::CliExistsUseForce));
     extractTo(vol, e, out);
     return exitOk;
 }
@@ -75,22 +75,22 @@ int runExtract(const Args& args, Io& io)
 // one by one (with their subtrees); the rest is still extracted.
 int runExtractAll(const Args& args, Io& io)
 {
-    VolumeCatalogue vol(args.positionals[0]);
+    CliVolume vol(args.positionals[0]);
     const fs::path root = args.positionals[1];
     const bool force = args.has("--force");
     std::error_code ec;
     fs::create_directories(root, ec);
     if (ec || !fs::is_directory(root, ec))
-        throw Failure("extract-all", root.string(), "cannot create the directory");
+        throw Failure("extract-all", root.string(), tr(MessageId::CliCannotCreateDirectory));
 
     int failures = 0;
     struct Item {
-        const WalkedEntry* e;
+        int index;
         fs::path dir;
     };
     std::vector<Item> stack;
     const auto pushChildren = [&](int parent, const fs::path& dir) {
-        const auto children = vol.childrenOf(parent);
+        const auto children = vol.catalogue().childrenOf(parent);
         for (auto it = children.rbegin(); it != children.rend(); ++it)
             stack.push_back({*it, dir});
     };
@@ -98,43 +98,44 @@ int runExtractAll(const Args& args, Io& io)
     while (!stack.empty()) {
         const Item item = stack.back();
         stack.pop_back();
-        const WalkedEntry& e = *item.e;
+        const int e = item.index;
+        const EntryRecord& r = vol.record(e);
         const std::string shown = vol.pathOf(e);
         const auto refuse = [&](const std::string& why) {
-            reportError(io, "extract-all", vol.path(), "entry #" + std::to_string(e.index) + " '" + shown + "': refused: " + why);
+            reportError(io, "extract-all", vol.path(), format(MessageId::CliEntryRefusedFormat, e, shown, why));
             ++failures;
         };
-        if (!isSafeName(e.name())) {
-            refuse("the name would leave the target directory");
+        if (!isSafeName(vol.name(e))) {
+            refuse(tr(MessageId::CliNameLeavesTarget));
             continue;
         }
         // Every file-system question is asked in the error-code form: a path the
         // system cannot hold (too long, say) refuses this entry and its subtree,
         // never the whole run.
-        const fs::path target = item.dir / latin1ToUtf8(e.name());
+        const fs::path target = item.dir / latin1ToUtf8(vol.name(e));
         const PathProbe probe = probePath(target);
         if (probe.error) {
-            refuse("the path cannot be used here (" + probe.error.message() + ")");
+            refuse(format(MessageId::CliPathUnusableFormat, probe.error.message()));
             continue;
         }
-        if (e.isDirectory()) {
+        if (r.isDirectory) {
             // A link in the way could lead outside the target directory.
             if (fs::is_symlink(probe.status)) {
-                reportError(io, "extract-all", target.string(), "refused: a symbolic link is in the way");
+                reportError(io, "extract-all", target.string(), tr(MessageId::CliLinkInTheWay));
                 ++failures;
                 continue;
             }
             fs::create_directory(target, ec);
             if (!fs::is_directory(target, ec)) {
-                reportError(io, "extract-all", target.string(), "cannot create the directory");
+                reportError(io, "extract-all", target.string(), tr(MessageId::CliCannotCreateDirectory));
                 ++failures;
                 continue;
             }
-            pushChildren(e.index, target);
+            pushChildren(e, target);
             continue;
         }
         if (!force && fs::exists(probe.status)) {
-            reportError(io, "extract-all", target.string(), tr("exists; use --force to overwrite"));
+            reportError(io, "extract-all", target.string(), tr(korvix::MessageId::CliExistsUseForce));
             ++failures;
             continue;
         }
@@ -146,8 +147,10 @@ int runExtractAll(const Args& args, Io& io)
         }
     }
     if (failures > 0) {
-        io.err << "korvix-cli: extract-all: " << failures << " entr" << (failures == 1 ? "y" : "ies")
-               << " not extracted\n";
+        io.err << "korvix-cli: extract-all: "
+               << format(failures == 1 ? MessageId::CliOneEntryNotExtracted : MessageId::CliEntriesNotExtractedFormat,
+                         failures)
+               << '\n';
         return exitFailure;
     }
     return exitOk;
@@ -157,20 +160,15 @@ int runExtractAll(const Args& args, Io& io)
 
 CommandSpec extractCommand()
 {
-    return {"extract", "VOLUME ENTRY", "write one entry's bytes to a file",
-            "ENTRY is #<catalogue index> or a slash-separated path from the root, matched\n"
-            "case-insensitively. OUT defaults to the entry's name; '-' writes to standard output.\n"
-            "An existing file is kept unless --force.",
-            2, 2, {{"-o", "OUT", "output file ('-': standard output)"}, {"--force", "", "overwrite an existing file"}},
+    return {"extract", "VOLUME ENTRY", tr(MessageId::CliExtractSummary), tr(MessageId::CliExtractDescription),
+            2, 2, {{"-o", "OUT", tr(MessageId::CliOptionOutput)}, {"--force", "", tr(MessageId::CliOptionForce)}},
             runExtract};
 }
 
 CommandSpec extractAllCommand()
 {
-    return {"extract-all", "VOLUME DIR", "extract every entry, recreating the directory tree",
-            "Entry names that could leave DIR (path separators, '..', absolute or device\n"
-            "names) are refused and never written. Existing files are kept unless --force.",
-            2, 2, {{"--force", "", "overwrite existing files"}}, runExtractAll};
+    return {"extract-all", "VOLUME DIR", tr(MessageId::CliExtractAllSummary), tr(MessageId::CliExtractAllDescription),
+            2, 2, {{"--force", "", tr(MessageId::CliOptionForceAll)}}, runExtractAll};
 }
 
 }  // namespace cli

@@ -2,10 +2,11 @@
 #include "Cli.h"
 #include "Language.h"
 #include "JsonOut.h"
+#include "ConvertOutput.h"
 #include "common/Text.h"
-#include "VolumeCatalogue.h"
+#include "CliVolume.h"
 
-#include "codecs/TextureLoader.h"
+#include "document/PictureLoader.h"
 #include "codecs/CTextException.h"
 #include "codecs/imagefile/ImageFile.h"
 
@@ -25,13 +26,14 @@ namespace fs = std::filesystem;
 namespace cli {
 
 using namespace korvix;
+using korvix::MessageId;
 
 // The desktop program's information report of a picture (in CmdEdit.cpp).
 std::string pictureReport(const std::string& input, Io& io);
 
 namespace {
 
-void printVolumeInfo(const VolumeCatalogue& vol, std::ostream& out)
+void printVolumeInfo(const CliVolume& vol, std::ostream& out)
 {
     const auto& h = vol.header();
     const auto when = fromDosTimestamp(h.timestamp);
@@ -50,24 +52,24 @@ std::string jsonText(const std::string& utf8)
 
 // A texture: the largest map's size, the map count, the format label and whether
 // the format carries alpha. The whole texture is decoded, so a damaged one is reported.
-void printTextureInfo(const std::string& where, const std::vector<std::uint8_t>& bytes, bool json, std::ostream& out)
+void printTextureInfo(const std::string& where, std::vector<std::uint8_t> bytes, bool json, std::ostream& out)
 {
-    const LoadedTexture t = loadTexture(bytes.data(), bytes.size());
+    const LoadedPicture t = loadTextureBytes(std::move(bytes));
     if (!t.ok())
-        throw Failure("info", where, describe(t.status));
-    const PixelBitmap& largest = t.maps.largest();
-    const std::string label(texture::infoOf(t.format)->label);
+        throw Failure("info", where, textureRefusal(t.textureStatus));
+    const PixelBitmap& largest = t.maps->largest();
+    const std::string label(texture::infoOf(*t.format)->label);
     if (json) {
         out << "{\"version\": " << jsonVersion << ", \"type\": \"texture\", \"file\": " << jsonText(where)
-            << ", \"width\": " << largest.width() << ", \"height\": " << largest.height() << ", \"maps\": " << t.count()
-            << ", \"format\": \"" << label << "\", \"alpha\": " << (t.hasAlpha ? "true" : "false") << "}\n";
+            << ", \"width\": " << largest.width() << ", \"height\": " << largest.height() << ", \"maps\": " << t.maps->count()
+            << ", \"format\": \"" << label << "\", \"alpha\": " << (t.alpha ? "true" : "false") << "}\n";
     } else {
         out << "type:       texture\n"
             << "format:     " << label << '\n'
             << "width:      " << largest.width() << '\n'
             << "height:     " << largest.height() << '\n'
-            << "maps:       " << t.count() << '\n'
-            << "alpha:      " << (t.hasAlpha ? "yes" : "no") << '\n';
+            << "maps:       " << t.maps->count() << '\n'
+            << "alpha:      " << (t.alpha ? "yes" : "no") << '\n';
     }
 }
 
@@ -78,8 +80,8 @@ bool printTextureFileInfo(const std::string& path, bool json, std::ostream& out)
     if (!in.read(magic, 4) || std::memcmp(magic, "KTEX", 4) != 0)
         return false;
     in.seekg(0);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    printTextureInfo(path, bytes, json, out);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    printTextureInfo(path, std::move(bytes), json, out);
     return true;
 }
 
@@ -141,18 +143,19 @@ bool printImageInfo(const std::string& path, bool json, std::ostream& out)
 void printEntryInfo(const std::string& spec, bool json, std::ostream& out)
 {
     const auto split = spec.find("::");
-    VolumeCatalogue vol(spec.substr(0, split));
-    const WalkedEntry& e = vol.resolve(spec.substr(split + 2));
+    CliVolume vol(spec.substr(0, split));
+    const int index = vol.resolve(spec.substr(split + 2));
+    const EntryRecord& e = vol.record(index);
     std::vector<std::uint8_t> bytes;
-    if (!e.isDirectory()) {
-        bytes.reserve(e.entry.size);
-        vol.readData(e, [&](const unsigned char* data, std::size_t n) { bytes.insert(bytes.end(), data, data + n); });
+    if (!e.isDirectory) {
+        bytes.reserve(e.size);
+        vol.readData(index, [&](const unsigned char* data, std::size_t n) { bytes.insert(bytes.end(), data, data + n); });
     }
-    if (bytes.size() >= 4 && std::memcmp(bytes.data(), "KTEX", 4) == 0) {
-        printTextureInfo(spec, bytes, json, out);
+    if (hasTextureTag(bytes.data(), bytes.size())) {
+        printTextureInfo(spec, std::move(bytes), json, out);
         return;
     }
-    const int type = e.isDirectory() ? IMAGE_NONE : detectImageType(bytes.data(), bytes.size());
+    const int type = e.isDirectory ? IMAGE_NONE : detectImageType(bytes.data(), bytes.size());
     if (type != IMAGE_NONE) {
         ImageHeader image;
         try {
@@ -164,16 +167,16 @@ void printEntryInfo(const std::string& spec, bool json, std::ostream& out)
         return;
     }
     if (json) {
-        out << "{\"version\": " << jsonVersion << ", \"type\": \"" << (e.isDirectory() ? "directory" : "file")
-            << "\", \"file\": " << jsonText(spec) << ", \"path\": " << jsonText(vol.pathOf(e))
-            << ", \"index\": " << e.index << ", \"offset\": " << e.entry.offset << ", \"size\": " << e.entry.size
+        out << "{\"version\": " << jsonVersion << ", \"type\": \"" << (e.isDirectory ? "directory" : "file")
+            << "\", \"file\": " << jsonText(spec) << ", \"path\": " << jsonText(vol.pathOf(index))
+            << ", \"index\": " << index << ", \"offset\": " << e.offset << ", \"size\": " << e.size
             << "}\n";
     } else {
-        out << "type:       " << (e.isDirectory() ? "directory" : "file") << " in a volume\n"
-            << "path:       " << vol.pathOf(e) << '\n'
-            << "index:      " << e.index << '\n'
-            << "offset:     " << e.entry.offset << '\n'
-            << "size:       " << e.entry.size << '\n';
+        out << "type:       " << (e.isDirectory ? "directory" : "file") << " in a volume\n"
+            << "path:       " << vol.pathOf(index) << '\n'
+            << "index:      " << index << '\n'
+            << "offset:     " << e.offset << '\n'
+            << "size:       " << e.size << '\n';
     }
 }
 
@@ -187,12 +190,12 @@ void printInfo(const std::string& file, bool json, std::ostream& out)
         return;
     }
     if (fs::is_directory(file, ec))
-        throw Failure("info", file, tr("is a directory, not a file"));
+        throw Failure("info", file, tr(korvix::MessageId::CliIsDirectory));
     if (printTextureFileInfo(file, json, out))
         return;
     if (printImageInfo(file, json, out))
         return;
-    VolumeCatalogue vol(file);
+    CliVolume vol(file);
     if (json)
         writeVolumeJson(vol, false, out);
     else
@@ -205,9 +208,9 @@ int runInfo(const Args& args, Io& io)
 {
     if (args.has("--report")) {
         if (args.has("--json"))
-            throw UsageError("--report and --json do not go together");
+            throw UsageError(tr(MessageId::CliReportAndJson));
         if (args.positionals.size() != 1)
-            throw UsageError("--report takes one file");
+            throw UsageError(tr(MessageId::CliReportOneFile));
         io.out << pictureReport(args.positionals[0], io);
         return exitOk;
     }
@@ -237,18 +240,9 @@ int runInfo(const Args& args, Io& io)
 
 CommandSpec infoCommand()
 {
-    return {"info", "FILE...", "show the facts of volumes, textures, images and volume entries",
-            "For a volume: comment, signature, entry and file counts and the timestamp\n"
-            "(raw, and as a date). For a texture: the largest map's size, the number of\n"
-            "maps, the format and whether it carries alpha. For an image (BMP, TGA, TIFF,\n"
-            "EPS, JPEG, PNG, PCX, PGM, PICT, WMF, EMF): its type, size and whether it\n"
-            "carries alpha. FILE may be VOLUME::ENTRY: an entry that holds a texture or an\n"
-            "image is shown as one, any other entry with its path, index, offset and size.\n"
-            "With several files, one block per file, or with --json one document per line;\n"
-            "the exit status is 0 only when every file could be shown.\n"
-            "--report prints the desktop program's information report of a texture,\n"
-            "VOLUME::ENTRY or an image, exactly as its message box shows it.",
-            1, static_cast<std::size_t>(-1), {{"--json", "", "print JSON"}, {"--report", "", "print the information report"}}, runInfo};
+    return {"info", "FILE...", tr(MessageId::CliInfoSummary), tr(MessageId::CliInfoDescription),
+            1, static_cast<std::size_t>(-1),
+            {{"--json", "", tr(MessageId::CliOptionJson)}, {"--report", "", tr(MessageId::CliOptionReport)}}, runInfo};
 }
 
 }  // namespace cli

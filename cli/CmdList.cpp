@@ -1,8 +1,9 @@
 // list VOLUME [--json]: the catalogue in walk order.
 #include "Cli.h"
+#include "Language.h"
 #include "JsonOut.h"
 #include "common/Text.h"
-#include "VolumeCatalogue.h"
+#include "CliVolume.h"
 
 #include <cstdio>
 #include <ostream>
@@ -13,19 +14,19 @@ using namespace korvix;
 
 namespace {
 
-void printTree(const VolumeCatalogue& vol, std::ostream& out)
+void printTree(const CliVolume& vol, std::ostream& out)
 {
     const auto& h = vol.header();
     out << latin1ToUtf8(vol.comment()) << (vol.comment().empty() ? "" : "\n") << h.entryCount << " entries, "
         << h.fileCount << " files\n";
     // Depth-first with an explicit stack: a deep tree must not exhaust the call stack.
     struct Item {
-        const WalkedEntry* e;
+        int index;
         int depth;
     };
     std::vector<Item> stack;
     const auto pushChildren = [&](int parent, int depth) {
-        const auto children = vol.childrenOf(parent);
+        const auto children = vol.catalogue().childrenOf(parent);
         for (auto it = children.rbegin(); it != children.rend(); ++it)
             stack.push_back({*it, depth});
     };
@@ -34,23 +35,23 @@ void printTree(const VolumeCatalogue& vol, std::ostream& out)
     while (!stack.empty()) {
         const Item item = stack.back();
         stack.pop_back();
-        const WalkedEntry& e = *item.e;
+        const EntryRecord& e = vol.record(item.index);
         char index[16];
-        std::snprintf(index, sizeof index, "#%d", e.index);
-        if (e.isDirectory())
+        std::snprintf(index, sizeof index, "#%d", item.index);
+        if (e.isDirectory)
             std::snprintf(line, sizeof line, "%9s %12s  ", index, "-");
         else
-            std::snprintf(line, sizeof line, "%9s %12u  ", index, e.entry.size);
-        out << line << std::string(static_cast<std::size_t>(item.depth) * 2, ' ') << latin1ToUtf8(e.name())
-            << (e.isDirectory() ? "/" : "") << '\n';
-        if (e.isDirectory())
-            pushChildren(e.index, item.depth + 1);
+            std::snprintf(line, sizeof line, "%9s %12u  ", index, e.size);
+        out << line << std::string(static_cast<std::size_t>(item.depth) * 2, ' ') << latin1ToUtf8(e.name.view())
+            << (e.isDirectory ? "/" : "") << '\n';
+        if (e.isDirectory)
+            pushChildren(item.index, item.depth + 1);
     }
 }
 
 int runList(const Args& args, Io& io)
 {
-    VolumeCatalogue vol(args.positionals[0]);
+    CliVolume vol(args.positionals[0]);
     if (args.has("--json")) {
         writeVolumeJson(vol, true, io.out);
     } else {
@@ -63,11 +64,9 @@ int runList(const Args& args, Io& io)
 
 CommandSpec listCommand()
 {
-    return {"list", "VOLUME", "list a volume's catalogue",
-            "Text: an indented tree with catalogue index and size. JSON: the header fields and\n"
-            "the catalogue walk's reports in order (index, parent (-99 top level), name, dir,\n"
-            "last, offset, size).",
-            1, 1, {{"--json", "", "print JSON"}}, runList};
+    using korvix::MessageId;
+    return {"list", "VOLUME", tr(MessageId::CliListSummary), tr(MessageId::CliListDescription),
+            1, 1, {{"--json", "", tr(MessageId::CliOptionJson)}}, runList};
 }
 
 }  // namespace cli

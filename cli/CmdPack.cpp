@@ -4,6 +4,7 @@
 // order. The top-level list starts the catalogue; the lists of the directories
 // follow breadth-first, each directory's offset naming the start of its list.
 #include "Cli.h"
+#include "Language.h"
 #include "SafeName.h"
 #include "TimeArgument.h"
 #include "common/Text.h"
@@ -29,6 +30,7 @@ namespace fs = std::filesystem;
 namespace cli {
 
 using namespace korvix;
+using korvix::MessageId;
 
 namespace {
 
@@ -78,17 +80,16 @@ void scan(Node& dir, const std::string& relative, const ScanOptions& options, st
             continue;
         const auto name = utf8ToLatin1(utf8Name);
         if (!name)
-            throw Failure("pack", p.string(), "the name holds characters a volume name cannot hold");
+            throw Failure("pack", p.string(), tr(MessageId::CliPackNameCharacters));
         if (name->size() > 64)
-            throw Failure("pack", p.string(), "the name is longer than 64 characters");
+            throw Failure("pack", p.string(), tr(MessageId::CliPackNameTooLong));
         if (!name->empty() && name->back() == ' ')
-            throw Failure("pack", p.string(), "the name ends with a blank, which a volume name cannot keep");
+            throw Failure("pack", p.string(), tr(MessageId::CliPackNameBlank));
         if (!isSafeName(*name))
-            throw Failure("pack", p.string(),
-                          "the name could not be extracted safely again (a separator, ':' or a device name)");
+            throw Failure("pack", p.string(), tr(MessageId::CliPackNameUnsafe));
         const fs::file_status linkStatus = fs::symlink_status(p, ec);
         if (fs::is_symlink(linkStatus) && !options.followLinks) {
-            reportError(io, "pack", p.string(), "warning: symbolic link left out (--follow-links packs its target)");
+            reportError(io, "pack", p.string(), tr(MessageId::CliPackLinkLeftOut));
             continue;
         }
         Node child{*name, p, false, 0, {}};
@@ -97,33 +98,33 @@ void scan(Node& dir, const std::string& relative, const ScanOptions& options, st
         if (fs::is_directory(st)) {
             const fs::path real = fs::canonical(p, ec);
             if (ec)
-                throw Failure("pack", p.string(), "cannot read the directory: " + ec.message());
+                throw Failure("pack", p.string(), format(MessageId::CliCannotReadDirectoryFormat, ec.message()));
             if (std::find(chain.begin(), chain.end(), real) != chain.end())
-                throw Failure("pack", p.string(), "the link leads back into a directory being packed");
+                throw Failure("pack", p.string(), tr(MessageId::CliPackLinkLoop));
             child.dir = true;
             chain.push_back(real);
             scan(child, childRelative, options, chain, io, files);
             chain.pop_back();
             if (child.children.empty()) {
-                reportError(io, "pack", p.string(), "warning: empty directory left out");
+                reportError(io, "pack", p.string(), tr(MessageId::CliPackEmptyDirectory));
                 continue;
             }
         } else if (fs::is_regular_file(st)) {
             child.size = fs::file_size(p, ec);
             if (ec)
-                throw Failure("pack", p.string(), "cannot read the file: " + ec.message());
+                throw Failure("pack", p.string(), format(MessageId::CliCannotReadFileFormat, ec.message()));
             ++files;
         } else if (!fs::exists(st)) {
-            reportError(io, "pack", p.string(), "warning: the link leads nowhere, left out");
+            reportError(io, "pack", p.string(), tr(MessageId::CliPackDanglingLink));
             continue;
         } else {
-            reportError(io, "pack", p.string(), "warning: not a regular file, left out");
+            reportError(io, "pack", p.string(), tr(MessageId::CliPackNotRegular));
             continue;
         }
         dir.children.push_back(std::move(child));
     }
     if (ec)
-        throw Failure("pack", dir.path.string(), "cannot read the directory: " + ec.message());
+        throw Failure("pack", dir.path.string(), format(MessageId::CliCannotReadDirectoryFormat, ec.message()));
     std::sort(dir.children.begin(), dir.children.end(), [](const Node& a, const Node& b) {
         const std::string fa = foldLatin1(a.name), fb = foldLatin1(b.name);
         return fa != fb ? fa < fb : a.name < b.name;
@@ -133,8 +134,7 @@ void scan(Node& dir, const std::string& relative, const ScanOptions& options, st
     for (std::size_t k = 1; k < dir.children.size(); ++k)
         if (foldLatin1(dir.children[k - 1].name) == foldLatin1(dir.children[k].name))
             throw Failure("pack", dir.children[k].path.string(),
-                          "differs from '" + latin1ToUtf8(dir.children[k - 1].name)
-                              + "' only in case; a volume could reach only one of them");
+                          format(MessageId::CliPackCaseClashFormat, latin1ToUtf8(dir.children[k - 1].name)));
 }
 
 bool isInside(const fs::path& inner, const fs::path& outer)
@@ -150,14 +150,13 @@ std::uint32_t packTimestamp(const Args& args)
     if (const auto text = args.value("--timestamp")) {
         const auto t = parseDosTime(*text);
         if (!t)
-            throw UsageError("--timestamp wants \"YYYY-MM-DD HH:MM:SS\", YYYY-MM-DDTHH:MM:SS or now, between "
-                             "1980-01-01 and 2107-12-31");
+            throw UsageError(tr(MessageId::CliPackTimestampWants));
         return toDosTimestamp(*t);
     }
     if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
         const auto t = fromEpochSeconds(epoch);
         if (!t)
-            throw UsageError("SOURCE_DATE_EPOCH must be whole seconds since 1970 naming a time from 1980 to 2107");
+            throw UsageError(tr(MessageId::CliSourceDateEpoch));
         return toDosTimestamp(*t);
     }
     DosDateTime now = localNow();
@@ -185,17 +184,17 @@ int runPack(const Args& args, Io& io)
     const fs::path out = args.positionals[1];
     std::error_code ec;
     if (!fs::is_directory(dir, ec))
-        throw Failure("pack", dir.string(), "not a directory");
+        throw Failure("pack", dir.string(), tr(MessageId::CliNotADirectory));
 
     std::string comment;
     if (const auto text = args.value("--comment")) {
         const auto latin1 = utf8ToLatin1(*text);
         if (!latin1)
-            throw UsageError("the comment holds characters a volume cannot hold");
+            throw UsageError(tr(MessageId::CliCommentCharacters));
         if (latin1->size() > tarvos::QORB_COMMENT_SIZE)
-            throw UsageError("the comment is longer than 256 characters");
+            throw UsageError(tr(MessageId::CliCommentTooLong));
         if (latin1->find_first_of(std::string("\x1A\0", 2)) != std::string::npos)
-            throw UsageError("the comment holds a byte 0x1A or a zero byte, which a volume cannot keep");
+            throw UsageError(tr(MessageId::CliCommentBytes));
         comment = *latin1;
     }
     const std::uint32_t timestamp = packTimestamp(args);
@@ -203,7 +202,7 @@ int runPack(const Args& args, Io& io)
     const fs::path canonicalDir = fs::weakly_canonical(dir);
     const fs::path canonicalOut = fs::weakly_canonical(out);
     if (isInside(canonicalOut, canonicalDir))
-        throw Failure("pack", out.string(), "refusing to write the volume inside the directory it packs");
+        throw Failure("pack", out.string(), tr(MessageId::CliPackIntoItself));
 
     Node root{"", dir, true, 0, {}};
     std::uint64_t files = 0;
@@ -246,7 +245,7 @@ int runPack(const Args& args, Io& io)
                 put32(rec + 64, lists[nextList++].second);
             } else {
                 if (dataOffset + c.size > 0xFFFFFFFFull)
-                    throw Failure("pack", c.path.string(), "the volume would grow past 4 GiB, which its offsets cannot address");
+                    throw Failure("pack", c.path.string(), tr(MessageId::CliPackTooLarge));
                 put32(rec + 64, static_cast<std::uint32_t>(dataOffset));
                 put32(rec + 68, static_cast<std::uint32_t>(c.size));
                 dataOffset += c.size;
@@ -258,7 +257,9 @@ int runPack(const Args& args, Io& io)
 
     if (args.has("--dry-run")) {
         printPlan(root, io.out);
-        io.out << entryCount << " entries (" << files << " files), " << dataOffset << " bytes; nothing written\n";
+        io.out << format(MessageId::CliPackDryRunFormat, static_cast<unsigned long long>(entryCount),
+                         static_cast<unsigned long long>(files), static_cast<unsigned long long>(dataOffset))
+               << '\n';
         return exitOk;
     }
 
@@ -285,7 +286,7 @@ int runPack(const Args& args, Io& io)
                 left -= static_cast<std::uint64_t>(in.gcount());
             }
             if (left != 0 || in.peek() != std::ifstream::traits_type::eof())
-                throw Failure("pack", f->path.string(), "the file changed or could not be read while packing");
+                throw Failure("pack", f->path.string(), tr(MessageId::CliPackFileChanged));
         }
         file.commit();
     } catch (const Failure&) {
@@ -293,7 +294,9 @@ int runPack(const Args& args, Io& io)
     } catch (const std::runtime_error& err) {
         throw Failure("pack", out.string(), err.what());
     }
-    io.err << "packed " << entryCount << " entries (" << files << " files) into " << out.string() << '\n';
+    io.err << format(MessageId::CliPackedFormat, static_cast<unsigned long long>(entryCount),
+                     static_cast<unsigned long long>(files), out.string())
+           << '\n';
     return exitOk;
 }
 
@@ -301,20 +304,12 @@ int runPack(const Args& args, Io& io)
 
 CommandSpec packCommand()
 {
-    return {"pack", "DIR OUT", "build a volume from a directory tree",
-            "Names are stored as ISO-8859-1, at most 64 characters. Empty directories are\n"
-            "left out, and so are symbolic links unless --follow-links. Two names in one\n"
-            "directory that differ only in case are refused (lookups ignore case), and so\n"
-            "are names extract-all would refuse. TIME is \"YYYY-MM-DD HH:MM:SS\",\n"
-            "YYYY-MM-DDTHH:MM:SS or now; without --timestamp the volume gets the time in\n"
-            "SOURCE_DATE_EPOCH (seconds since 1970, UTC) when it is set, else now.",
-            2, 2,
-            {{"--comment", "TEXT", "the volume's comment (up to 256 characters)"},
-             {"--timestamp", "TIME", "the volume's timestamp"},
-             {"--exclude", "PATTERN",
-              "leave out what matches the glob: the name without '/', the path from DIR with '/'", {}, true},
-             {"--follow-links", "", "pack what symbolic links point to"},
-             {"--dry-run", "", "list what would be packed and write nothing"}},
+    return {"pack", "DIR OUT", tr(MessageId::CliPackSummary), tr(MessageId::CliPackDescription), 2, 2,
+            {{"--comment", "TEXT", tr(MessageId::CliOptionComment)},
+             {"--timestamp", "TIME", tr(MessageId::CliOptionTimestamp)},
+             {"--exclude", "PATTERN", tr(MessageId::CliOptionExclude), {}, true},
+             {"--follow-links", "", tr(MessageId::CliOptionFollowLinks)},
+             {"--dry-run", "", tr(MessageId::CliOptionDryRun)}},
             runPack};
 }
 

@@ -1,4 +1,5 @@
 #include "Cli.h"
+#include "Language.h"
 
 namespace cli {
 
@@ -18,20 +19,25 @@ CommandSpec setTimestampCommand();
 
 const std::vector<CommandSpec>& commands()
 {
-    static const std::vector<CommandSpec> table = {
-        listCommand(),
-        infoCommand(),
-        extractCommand(),
-        extractAllCommand(),
-        packCommand(),
-        convertCommand(),
-        editCommand(),
-        renameCommand(),
-        replaceCommand(),
-        replaceImageCommand(),
-        setCommentCommand(),
-        setTimestampCommand(),
-    };
+    // One table per language: summaries and option help are texts of the message table.
+    static std::vector<CommandSpec> tables[2];
+    std::vector<CommandSpec>& table = tables[language() == Language::German ? 1 : 0];
+    if (table.empty()) {
+        table = {
+            listCommand(),
+            infoCommand(),
+            extractCommand(),
+            extractAllCommand(),
+            packCommand(),
+            convertCommand(),
+            editCommand(),
+            renameCommand(),
+            replaceCommand(),
+            replaceImageCommand(),
+            setCommentCommand(),
+            setTimestampCommand(),
+        };
+    }
     return table;
 }
 

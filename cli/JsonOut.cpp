@@ -1,7 +1,7 @@
 #include "JsonOut.h"
 
 #include "common/Text.h"
-#include "VolumeCatalogue.h"
+#include "CliVolume.h"
 
 #include <nlohmann/json.hpp>
 
@@ -31,7 +31,7 @@ std::optional<std::string> isoTimestamp(std::uint32_t timestamp)
     return text;
 }
 
-void writeVolumeJson(const VolumeCatalogue& vol, bool withEntries, std::ostream& out)
+void writeVolumeJson(const CliVolume& vol, bool withEntries, std::ostream& out)
 {
     const auto& h = vol.header();
     const auto iso = isoTimestamp(h.timestamp);
@@ -43,12 +43,14 @@ void writeVolumeJson(const VolumeCatalogue& vol, bool withEntries, std::ostream&
     if (withEntries) {
         out << ", \"entries\": [";
         bool first = true;
-        for (const WalkedEntry& e : vol.entries()) {
-            out << (first ? "\n" : ",\n") << "  {\"index\": " << e.index << ", \"parent\": " << e.parent
-                << ", \"name\": " << jsonString(e.name()) << ", \"path\": " << nlohmann::json(vol.pathOf(e)).dump()
-                << ", \"dir\": " << (e.isDirectory() ? "true" : "false")
-                << ", \"last\": " << (e.isLast() ? "true" : "false") << ", \"offset\": " << e.entry.offset
-                << ", \"size\": " << e.entry.size << '}';
+        const EntryCatalogue& catalogue = vol.catalogue();
+        for (const int index : catalogue.walkOrder()) {
+            const EntryRecord& e = vol.record(index);
+            out << (first ? "\n" : ",\n") << "  {\"index\": " << index << ", \"parent\": " << catalogue.reportedParent(index)
+                << ", \"name\": " << jsonString(e.name.view()) << ", \"path\": " << nlohmann::json(vol.pathOf(index)).dump()
+                << ", \"dir\": " << (e.isDirectory ? "true" : "false")
+                << ", \"last\": " << (catalogue.isLast(index) ? "true" : "false") << ", \"offset\": " << e.offset
+                << ", \"size\": " << e.size << '}';
             first = false;
         }
         out << (first ? "]" : "\n]");

@@ -7,7 +7,7 @@
 
 namespace cli {
 
-class VolumeCatalogue;
+class CliVolume;
 
 // Every JSON document korvix-cli prints starts with {"version": jsonVersion, ...}:
 // the layout's version, raised when a field changes its meaning or goes away
@@ -17,7 +17,7 @@ constexpr int jsonVersion = 1;
 // Streams {"version", "type": "volume", "file", "comment", "signature", "entryCount",
 // "fileCount", "timestamp", "timestampIso"[, "entries"]} without building the
 // whole document in memory.
-void writeVolumeJson(const VolumeCatalogue& vol, bool withEntries, std::ostream& out);
+void writeVolumeJson(const CliVolume& vol, bool withEntries, std::ostream& out);
 
 // A raw MS-DOS timestamp as "YYYY-MM-DDTHH:MM:SS", or nothing when a field is out of range.
 std::optional<std::string> isoTimestamp(std::uint32_t timestamp);

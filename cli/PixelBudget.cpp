@@ -1,8 +1,11 @@
 #include "PixelBudget.h"
+#include "Language.h"
 
 #include <charconv>
 
 namespace cli {
+
+using korvix::MessageId;
 
 namespace {
 
@@ -12,7 +15,7 @@ constexpr std::int64_t CEILING = DecodeLimits{}.maxPixels;
 
 OptionSpec maxPixelsOption()
 {
-    return {"--max-pixels", "N", "decode pictures of at most N pixels (default 67108864 = 8192 x 8192)"};
+    return {"--max-pixels", "N", tr(MessageId::CliOptionMaxPixels)};
 }
 
 PixelBudget pixelBudgetOf(const Args& args)
@@ -23,7 +26,7 @@ PixelBudget pixelBudgetOf(const Args& args)
         std::int64_t v = 0;
         const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), v);
         if (ec != std::errc() || end != text->data() + text->size() || v < 1 || v > CEILING)
-            throw UsageError("--max-pixels takes a number of pixels from 1 to " + std::to_string(CEILING));
+            throw UsageError(format(MessageId::CliMaxPixelsTakesFormat, static_cast<long long>(CEILING)));
         budget.limits.maxPixels = v;
     }
     return budget;
@@ -32,14 +35,13 @@ PixelBudget pixelBudgetOf(const Args& args)
 void checkInputSize(std::uint64_t size, const PixelBudget& budget, const std::string& stage, const std::string& where)
 {
     if (size > budget.maxInputBytes())
-        throw Failure(stage, where, std::to_string(size) + " bytes are more than a picture of "
-                                        + std::to_string(budget.limits.maxPixels)
-                                        + " pixels needs; --max-pixels raises the limit");
+        throw Failure(stage, where, format(MessageId::CliInputTooLargeFormat, static_cast<unsigned long long>(size),
+                                           static_cast<long long>(budget.limits.maxPixels)));
 }
 
 std::string decodeFailureDetail(const std::string& message, int code)
 {
-    return code == 12 ? message + "; --max-pixels raises the limit" : message;
+    return code == 12 ? format(MessageId::CliRaiseMaxPixelsFormat, message) : message;
 }
 
 }  // namespace cli

@@ -6,11 +6,15 @@
 
 #include "common/MessageTable.h"
 
+#include <clocale>
 #include <iostream>
 
 int main(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
+    // The system's own error texts (strerror) in the user's language where it
+    // has them; numbers and everything else stay in the C locale.
+    std::setlocale(LC_MESSAGES, "");
     // One locale choice for the tool's own texts and the document's messages.
     cli::setLanguage(cli::languageFromEnvironment());
     korvix::MessageTable::setLanguage(cli::language() == cli::Language::German ? korvix::Language::German

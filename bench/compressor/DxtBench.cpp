@@ -391,7 +391,7 @@ int main(int argc, char** argv)
         for (std::size_t i = 0; i < images.size(); ++i) {
             std::printf("| %s (%d x %d) |", images[i].name.c_str(), images[i].width, images[i].height);
             for (std::size_t p = 0; p < peers.size(); ++p)
-                std::printf(" %.2f |", perImagePsnr[p][i]);
+                std::printf(" %.3f |", perImagePsnr[p][i]);
             std::printf("\n");
         }
     }

@@ -1,7 +1,9 @@
-// Repaint of the picture view over a 2048 x 2048 map at zoom 1 and 4, and the
-// time from constructing the main frame to a texture shown on the screen.
+// Repaint of the picture view over a 2048 x 2048 map at zoom 1 and 4, one
+// brightness preview tick with its repaint, and the time from constructing
+// the main frame to a texture shown on the screen.
 //   QT_QPA_PLATFORM=offscreen build/bench/shell/korvix-shell-bench
 #include "TextureBuilder.h"
+#include "document/AdjustmentDialogModel.h"
 #include "document/CommandIds.h"
 #include "shell/CMainFrame.h"
 #include "views/CPictureView.h"
@@ -12,6 +14,8 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+
+#include <memory>
 
 namespace {
 
@@ -40,6 +44,17 @@ Fixture& fixture()
     return f;
 }
 
+// A main frame of 2000 x 1400 pixels with the big texture shown.
+std::unique_ptr<CMainFrame> frameWithTexture(QSettings& settings)
+{
+    auto frame = std::make_unique<CMainFrame>(settings);
+    frame->messageHook = [](auto&&...) { return MessageAnswer::Ok; };
+    frame->resize(2000, 1400);
+    frame->show();
+    frame->openStartupFile(fixture().texture);
+    return frame;
+}
+
 void settle()
 {
     for (int i = 0; i < 3; ++i)
@@ -51,11 +66,8 @@ void settle()
 void BM_RepaintPicture(benchmark::State& state)
 {
     auto settings = fixture().settings();
-    CMainFrame frame(*settings);
-    frame.messageHook = [](auto&&...) { return MessageAnswer::Ok; };
-    frame.resize(2000, 1400);
-    frame.show();
-    frame.openStartupFile(fixture().texture);
+    const auto framePtr = frameWithTexture(*settings);
+    CMainFrame& frame = *framePtr;
     for (int z = 1; z < state.range(0); z *= 2)
         frame.action(ID_ZOOM_IN)->trigger();
     settle();
@@ -65,6 +77,34 @@ void BM_RepaintPicture(benchmark::State& state)
     state.counters["client_px"] = viewport->width() * viewport->height();
 }
 BENCHMARK(BM_RepaintPicture)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
+
+// One tick of the brightness dialog while its slider moves, over a 2048 x 2048
+// texture with alpha: the preview computed from the untouched map (in the RGBA
+// view also blended over the background) and the picture view repainted with
+// it (1600 x 1100 client pixels shown), all on the user-interface thread. The
+// dialog's timer ticks every 65 ms; argument 0 is the RGB view, 1 the RGBA view.
+void BM_BrightnessPreviewTick(benchmark::State& state)
+{
+    auto settings = fixture().settings();
+    const auto framePtr = frameWithTexture(*settings);
+    CMainFrame& frame = *framePtr;
+    frame.action(state.range(0) == 1 ? ID_VIEW_RGBA : ID_VIEW_RGB)->trigger();
+    settle();
+    QWidget* viewport = frame.pictureView()->viewport();
+    frame.adjustmentDialog = [&](AdjustmentDialogModel& m) {
+        m.setPreview(true);
+        int i = 0;
+        for (auto _ : state) {
+            m.sliderMoved((i++ & 1) ? 40 : -40);
+            m.tick();
+            viewport->repaint();
+        }
+        return false;
+    };
+    frame.action(ID_BRIGHTNESS)->trigger();
+    state.counters["client_px"] = viewport->width() * viewport->height();
+}
+BENCHMARK(BM_BrightnessPreviewTick)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // From a new main frame to the texture painted: frame construction, loading a
 // 2048 x 2048 RGBA 8888 texture file, the first show and paint.

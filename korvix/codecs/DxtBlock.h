@@ -33,6 +33,12 @@ void decodeDxt1Block(const std::uint8_t* block8, std::uint8_t* bgra64);
 // nibble, alpha = nibble * 17) followed by a colour block.
 void decodeDxt3Block(const std::uint8_t* block16, std::uint8_t* bgra64);
 
+// Decodes a whole map of ceil(width / 4) x ceil(height / 4) blocks (8 or 16 bytes each,
+// row-major) straight into its rows: rows[y] is image row y from the top, 4 * width bytes.
+// Blocks at the right and bottom edge of a map whose sides are not multiples of 4 write
+// only the texels inside the map. Nothing happens for a null pointer or a side below 1.
+void decodeImage(const std::uint8_t* blocks, int width, int height, bool dxt3, std::uint8_t* const* rows);
+
 // How hard the compressor searches. Every setting chooses endpoints and indices for the
 // game's decoder above (its expansion, its 0.66 / 0.33 colours, four colours in every
 // block) and measures the error as 0.309 dr^2 + 0.609 dg^2 + 0.082 db^2.

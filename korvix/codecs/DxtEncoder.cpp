@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <span>
 
 namespace dxt {
 
@@ -39,32 +40,17 @@ struct Endpoints {
     int f[2][3] = {};
 };
 
-struct Palette {
-    int c[4][3];
-};
-
-Palette paletteOf(const Endpoints& e)
-{
-    Palette p;
-    for (int ch = 0; ch < 3; ++ch) {
-        const int a = e.f[0][ch], b = e.f[1][ch];
-        p.c[0][ch] = expandField(ch, a);
-        p.c[1][ch] = expandField(ch, b);
-        p.c[2][ch] = mixField(ch, a, b);
-        p.c[3][ch] = mixField(ch, b, a);
-    }
-    return p;
-}
-
 // Gives each texel its nearest palette colour (the lowest index among equals) and
 // returns the block's weighted squared error.
 float assignIndices(const Kernels& k, const BlockTexels& t, const Endpoints& e, std::uint8_t* index)
 {
-    const Palette p = paletteOf(e);
+    // One table word per channel holds its four palette values.
+    const std::uint32_t word[3] = {kChannelPalettes5[e.f[0][0] << 5 | e.f[1][0]], kChannelPalettes6[e.f[0][1] << 6 | e.f[1][1]],
+                                   kChannelPalettes5[e.f[0][2] << 5 | e.f[1][2]]};
     float palette[4][3];
     for (int i = 0; i < 4; ++i)
         for (int ch = 0; ch < 3; ++ch)
-            palette[i][ch] = static_cast<float>(p.c[i][ch]);
+            palette[i][ch] = static_cast<float>((word[ch] >> (8 * i)) & 0xFF);
     return k.assign(t, palette, index);
 }
 
@@ -96,15 +82,10 @@ void invertNormals(Moments& m)
     m.i22 = m11 * inv;
 }
 
-Moments momentsOf(const BlockTexels& t, const std::uint8_t* index)
+Moments momentsOf(const Kernels& k, const BlockTexels& t, const std::uint8_t* index)
 {
-    Moments m{};
-    for (int i = 0; i < t.count; ++i) {
-        const int k = index[i];
-        ++m.n[k];
-        for (int ch = 0; ch < 3; ++ch)
-            m.s[ch][k] += t.c[ch][i];
-    }
+    Moments m;
+    k.entrySums(t, index, m.n, m.s);
     invertNormals(m);
     return m;
 }
@@ -125,16 +106,15 @@ Moments remapped(const Moments& m, const int* remap)
 template <int Bits>
 struct FieldTables {
     static constexpr const std::uint8_t* expand() { return Bits == 6 ? kExpand6.data() : kExpand5.data(); }
-    static constexpr const std::uint8_t* mix() { return Bits == 6 ? kMix6.data() : kMix5.data(); }
 };
 
 template <int Bits>
 int channelCost(const Moments& m, const int* s, int a, int b)
 {
-    const std::uint8_t* expand = FieldTables<Bits>::expand();
-    const std::uint8_t* mix = FieldTables<Bits>::mix();
-    const int p0 = expand[a], p1 = expand[b];
-    const int p2 = mix[(a << Bits) + b], p3 = mix[(b << Bits) + a];
+    // One table word holds the channel's four palette values for the field pair.
+    const std::uint32_t word = Bits == 6 ? kChannelPalettes6[(a << 6) | b] : kChannelPalettes5[(a << 5) | b];
+    const int p0 = static_cast<int>(word & 0xFF), p1 = static_cast<int>((word >> 8) & 0xFF);
+    const int p2 = static_cast<int>((word >> 16) & 0xFF), p3 = static_cast<int>(word >> 24);
     return m.n[0] * p0 * p0 - 2 * s[0] * p0 + m.n[1] * p1 * p1 - 2 * s[1] * p1 + m.n[2] * p2 * p2 - 2 * s[2] * p2 +
            m.n[3] * p3 * p3 - 2 * s[3] * p3;
 }
@@ -189,14 +169,13 @@ bool leastSquares(const Moments& m, int ch, float& a, float& b)
 // The channel's error for fixed indices is sum over entries k of p[k] (n[k] p[k] - 2 s[k])
 // plus a constant; in integers, so any grouping of the terms gives the same costs.
 template <int Bits, int Radius>
-void solveChannelBits(const Moments& m, int ch, Endpoints& e)
+void solveChannelBits(const Kernels& k, const Moments& m, int ch, Endpoints& e)
 {
     constexpr int kWidth = 2 * Radius + 1;
     constexpr int kTop = (1 << Bits) - 1;
     // Above any real cost (at most a few million), and safe to add up.
     constexpr int kNever = 1 << 28;
     const std::uint8_t* expand = FieldTables<Bits>::expand();
-    const std::uint8_t* mix = FieldTables<Bits>::mix();
     const int* s = m.s[ch];
     int bestA = e.f[0][ch], bestB = e.f[1][ch];
     int best = channelCost<Bits>(m, s, bestA, bestB);
@@ -207,42 +186,84 @@ void solveChannelBits(const Moments& m, int ch, Endpoints& e)
         centreB = quantiseField(ch, b);
     }
     // The endpoint terms depend on one field each; only the interpolated ones on both.
-    int fieldA[kWidth], fieldB[kWidth], termA[kWidth], termB[kWidth];
-    for (int i = 0; i < kWidth; ++i) {
-        const int fa = centreA - Radius + i, fb = centreB - Radius + i;
-        fieldA[i] = std::clamp(fa, 0, kTop);
-        fieldB[i] = std::clamp(fb, 0, kTop);
-        const int pa = expand[fieldA[i]], pb = expand[fieldB[i]];
-        termA[i] = fa == fieldA[i] ? pa * (m.n[0] * pa - 2 * s[0]) : kNever;
-        termB[i] = fb == fieldB[i] ? pb * (m.n[1] * pb - 2 * s[1]) : kNever;
-    }
-    const int n2 = m.n[2], n3 = m.n[3], twice2 = 2 * s[2], twice3 = 2 * s[3];
-    for (int i = 0; i < kWidth; ++i)
-        for (int j = 0; j < kWidth; ++j) {
-            const int p2 = mix[(fieldA[i] << Bits) + fieldB[j]], p3 = mix[(fieldB[j] << Bits) + fieldA[i]];
-            const int cost = termA[i] + termB[j] + p2 * (n2 * p2 - twice2) + p3 * (n3 * p3 - twice3);
-            const bool better = cost < best;
-            best = better ? cost : best;
-            bestA = better ? fieldA[i] : bestA;
-            bestB = better ? fieldB[j] : bestB;
+    kernels::PairSearch search;
+    const int n0 = m.n[0], n1 = m.n[1], twice0 = 2 * s[0], twice1 = 2 * s[1];
+    if (centreA >= Radius && centreA <= kTop - Radius && centreB >= Radius && centreB <= kTop - Radius) {
+        // The usual case: every field of the square exists.
+        for (int i = 0; i < kWidth; ++i) {
+            const int fa = centreA - Radius + i, fb = centreB - Radius + i;
+            const int pa = expand[fa], pb = expand[fb];
+            search.fieldA[i] = fa;
+            search.fieldB[i] = fb;
+            search.termA[i] = pa * (n0 * pa - twice0);
+            search.termB[i] = pb * (n1 * pb - twice1);
         }
+    } else {
+        // At the edge of the field range: fields that do not exist stand in for the
+        // nearest one at a cost no pair can have, so they are never chosen.
+        for (int i = 0; i < kWidth; ++i) {
+            const int fa = centreA - Radius + i, fb = centreB - Radius + i;
+            search.fieldA[i] = std::clamp(fa, 0, kTop);
+            search.fieldB[i] = std::clamp(fb, 0, kTop);
+            const int pa = expand[search.fieldA[i]], pb = expand[search.fieldB[i]];
+            search.termA[i] = fa == search.fieldA[i] ? pa * (n0 * pa - twice0) : kNever;
+            search.termB[i] = fb == search.fieldB[i] ? pb * (n1 * pb - twice1) : kNever;
+        }
+    }
+    search.n2 = m.n[2];
+    search.n3 = m.n[3];
+    search.twice2 = 2 * s[2];
+    search.twice3 = 2 * s[3];
+    // One word holds both interpolated colours of a field pair (bytes 2 and 3).
+    const std::uint32_t* palettes = Bits == 6 ? kChannelPalettes6.data() : kChannelPalettes5.data();
+    if constexpr (Radius == 1) {
+        const int pair = k.searchPairs(search, palettes, Bits, best);
+        if (pair >= 0) {
+            bestA = search.fieldA[pair / 3];
+            bestB = search.fieldB[pair % 3];
+        }
+    } else {
+        const std::uint32_t word = palettes[(search.fieldA[0] << Bits) + search.fieldB[0]];
+        const int p2 = static_cast<int>((word >> 16) & 0xFF), p3 = static_cast<int>(word >> 24);
+        const int cost = search.termA[0] + search.termB[0] + p2 * (search.n2 * p2 - search.twice2) +
+                         p3 * (search.n3 * p3 - search.twice3);
+        if (cost < best) {
+            bestA = search.fieldA[0];
+            bestB = search.fieldB[0];
+        }
+    }
     e.f[0][ch] = bestA;
     e.f[1][ch] = bestB;
 }
 
 // Radius 0 takes the least-squares fields when they are better; radius 1 also their
 // neighbours.
-void solveChannels(const Moments& m, int radius, Endpoints& e)
+void solveChannels(const Kernels& k, const Moments& m, int radius, Endpoints& e)
 {
     if (radius == 0) {
-        solveChannelBits<5, 0>(m, 0, e);
-        solveChannelBits<6, 0>(m, 1, e);
-        solveChannelBits<5, 0>(m, 2, e);
+        solveChannelBits<5, 0>(k, m, 0, e);
+        solveChannelBits<6, 0>(k, m, 1, e);
+        solveChannelBits<5, 0>(k, m, 2, e);
         return;
     }
-    solveChannelBits<5, 1>(m, 0, e);
-    solveChannelBits<6, 1>(m, 1, e);
-    solveChannelBits<5, 1>(m, 2, e);
+    solveChannelBits<5, 1>(k, m, 0, e);
+    solveChannelBits<6, 1>(k, m, 1, e);
+    solveChannelBits<5, 1>(k, m, 2, e);
+}
+
+// Whether two index sets agree on the texels that exist: two 8-byte words compared under
+// a mask rather than a library call of variable length.
+bool sameIndices(const BlockTexels& t, const std::uint8_t* a, const std::uint8_t* b)
+{
+    std::uint64_t a0, a1, b0, b1;
+    std::memcpy(&a0, a, 8);
+    std::memcpy(&a1, a + 8, 8);
+    std::memcpy(&b0, b, 8);
+    std::memcpy(&b1, b + 8, 8);
+    std::uint64_t m0, m1;
+    std::memcpy(&m0, t.existing, 8);
+    std::memcpy(&m1, t.existing + 8, 8);
+    return (((a0 ^ b0) & m0) | ((a1 ^ b1) & m1)) == 0;
 }
 
 struct Candidate {
@@ -257,9 +278,9 @@ bool solveThenAssign(const Kernels& k, const BlockTexels& t, const Moments& m, i
 {
     std::uint8_t before[16];
     std::memcpy(before, c.index, sizeof before);
-    solveChannels(m, radius, c.e);
+    solveChannels(k, m, radius, c.e);
     c.error = assignIndices(k, t, c.e, c.index);
-    return std::memcmp(before, c.index, static_cast<std::size_t>(t.count)) == 0;
+    return sameIndices(t, before, c.index);
 }
 
 // Alternates between the best endpoints for the indices and the best indices for the
@@ -267,27 +288,80 @@ bool solveThenAssign(const Kernels& k, const BlockTexels& t, const Moments& m, i
 void refine(const Kernels& k, const BlockTexels& t, Candidate& c, int radius, int maxRounds)
 {
     for (int round = 0; round < maxRounds; ++round) {
-        const Moments m = momentsOf(t, c.index);
+        const Moments m = momentsOf(k, t, c.index);
         Candidate next;
         next.e = c.e;
-        solveChannels(m, radius, next.e);
+        solveChannels(k, m, radius, next.e);
         next.error = assignIndices(k, t, next.e, next.index);
         if (next.error >= c.error)
             return;
         // Unchanged indices would give the same endpoints again: the next round could
         // not lower the error, so it is not run.
-        const bool settled = std::memcmp(next.index, c.index, static_cast<std::size_t>(t.count)) == 0;
+        const bool settled = sameIndices(t, next.index, c.index);
         c = next;
         if (settled)
             return;
     }
 }
 
+// The weighted sum of the texels' squared channel values: what every error of the block
+// shares, the error of fixed indices and endpoints less this being known from the moments.
+// The sums of a block's channels and of their products (channelSums), computed once.
+struct ChannelSums {
+    std::int32_t sum[3];
+    std::int32_t products[6];  // (0, 0), (0, 1), (0, 2), (1, 1), (1, 2), (2, 2)
+};
+
+float ownSquares(const ChannelSums& sums)
+{
+    float total = 0;
+    constexpr int diagonal[3] = {0, 3, 5};
+    for (int ch = 0; ch < 3; ++ch)
+        total += kWeight[ch] * static_cast<float>(sums.products[diagonal[ch]]);
+    return total;
+}
+
+// The error of the least-squares endpoints for the moments' indices under the decoder's
+// model (before the endpoints are rounded to fields), plus `squares`.
+float fitError(const Moments& m, float squares)
+{
+    if (!m.solvable)
+        return std::numeric_limits<float>::infinity();
+    constexpr float hi = 0.66f, lo = 0.33f;
+    float total = squares + 0.25f * static_cast<float>(m.n[2] + m.n[3]);
+    for (int ch = 0; ch < 3; ++ch) {
+        const float s2 = static_cast<float>(m.s[ch][2]), s3 = static_cast<float>(m.s[ch][3]);
+        const float t2 = s2 + 0.5f * static_cast<float>(m.n[2]);
+        const float t3 = s3 + 0.5f * static_cast<float>(m.n[3]);
+        const float r1 = static_cast<float>(m.s[ch][0]) + hi * t2 + lo * t3;
+        const float r2 = static_cast<float>(m.s[ch][1]) + lo * t2 + hi * t3;
+        total += kWeight[ch] * ((s2 + s3) - (r1 * (r1 * m.i11 + 2 * r2 * m.i12) + r2 * r2 * m.i22));
+    }
+    return total;
+}
+
+// The exact error of endpoints `e` with the moments' indices, plus `squares`.
+float fixedError(const Moments& m, const Endpoints& e, float squares)
+{
+    return squares + kWeight[0] * static_cast<float>(channelCost<5>(m, m.s[0], e.f[0][0], e.f[1][0])) +
+           kWeight[1] * static_cast<float>(channelCost<6>(m, m.s[1], e.f[0][1], e.f[1][1])) +
+           kWeight[2] * static_cast<float>(channelCost<5>(m, m.s[2], e.f[0][2], e.f[1][2]));
+}
+
 // When the indices leave a palette entry unused, the best block may place the texels'
 // levels differently along the palette (say on entries 0, 2 and 3 rather than 0, 2 and
 // 1, with the unused endpoint beyond the texels), which refinement cannot reach from
-// where it stands. Tries every other order-keeping placement of the used levels.
-void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best, int radius, int rounds)
+// where it stands. Tries the other order-keeping placements of the used levels.
+//
+// A placement is followed up (new indices, refinement) only while its error with the
+// moved indices, before they are chosen anew, stays below 1 / kPlacementKeep times the
+// best error so far: choosing the indices anew seldom wins back more than that. The
+// least-squares fit, a lower estimate of that error, rules a placement out before its
+// endpoints are solved. Two levels moved onto the palette's two ends are not tried:
+// refinement from the axis' ends has already been there.
+constexpr float kPlacementKeep = 0.6f;
+
+void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSums& sums, Candidate& best, int radius, int rounds)
 {
     constexpr int chain[4] = {0, 2, 3, 1};  // palette entries in order along the line
     int used[4];
@@ -302,11 +376,13 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best,
         return;
     const Candidate start = best;
     // The remapped indices have the start's moments, moved to other entries.
-    const Moments startMoments = momentsOf(t, start.index);
-    // Each subset of `levels` chain positions, in order, as a bit mask over the chain.
-    for (int mask = 1; mask < 16; ++mask) {
-        if (((mask & 1) + ((mask >> 1) & 1) + ((mask >> 2) & 1) + ((mask >> 3) & 1)) != levels)
-            continue;
+    const Moments startMoments = momentsOf(k, t, start.index);
+    const float squares = ownSquares(sums);
+    // The subsets of `levels` chain positions, in order, as bit masks over the chain.
+    static constexpr int kTwo[] = {0b0011, 0b0101, 0b0110, 0b1010, 0b1100};
+    static constexpr int kThree[] = {0b0111, 0b1011, 0b1101, 0b1110};
+    const std::span<const int> masks = levels == 2 ? std::span<const int>(kTwo) : std::span<const int>(kThree);
+    for (const int mask : masks) {
         int remap[4] = {0, 1, 2, 3};
         int next = 0;
         bool same = true;
@@ -318,10 +394,26 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, Candidate& best,
             }
         if (same)
             continue;
+        const Moments moved = remapped(startMoments, remap);
+        if (kPlacementKeep * fitError(moved, squares) >= best.error)
+            continue;
         Candidate c = start;
+        // The rounded least-squares fields first, then their neighbours for the few
+        // placements still in the running.
+        Endpoints nearest = c.e;
+        solveChannels(k, moved, 0, nearest);
+        if (kPlacementKeep * fixedError(moved, nearest, squares) >= best.error)
+            continue;
+        c.e = nearest;
+        solveChannels(k, moved, radius, c.e);
+        if (kPlacementKeep * fixedError(moved, c.e, squares) >= best.error)
+            continue;
         for (int i = 0; i < t.count; ++i)
             c.index[i] = static_cast<std::uint8_t>(remap[c.index[i]]);
-        if (!solveThenAssign(k, t, remapped(startMoments, remap), radius, c))
+        std::uint8_t before[16];
+        std::memcpy(before, c.index, sizeof before);
+        c.error = assignIndices(k, t, c.e, c.index);
+        if (!sameIndices(t, before, c.index))
             refine(k, t, c, radius, rounds);
         if (c.error < best.error)
             best = c;
@@ -406,29 +498,17 @@ struct Axis {
     float project(const BlockTexels& t, int i) const { return t.c[0][i] * v[0] + t.c[1][i] * v[1] + t.c[2][i] * v[2]; }
 };
 
-Axis principalAxis(const BlockTexels& t)
+Axis principalAxis(const BlockTexels& t, const ChannelSums& sums)
 {
     constexpr float scale[3] = {0.5558777f, 0.7803845f, 0.2863564f};  // sqrt(0.309), sqrt(0.609), sqrt(0.082)
-    // Integer sums over all 16 slots with the padding weighted 0: exact, and in loops the
-    // compiler vectorises.
-    std::int32_t sum[3];
-    std::int32_t masked[3][16];
-    for (int ch = 0; ch < 3; ++ch) {
-        std::int32_t total = 0;
-        for (int i = 0; i < 16; ++i) {
-            masked[ch][i] = t.c[ch][i] * t.valid[i];
-            total += masked[ch][i];
-        }
-        sum[ch] = total;
-    }
+    const std::int32_t* sum = sums.sum;
+    const std::int32_t* products = sums.products;
     const float inverseCount = 1.0f / static_cast<float>(t.count);
     float cov[3][3];
+    int p = 0;
     for (int r = 0; r < 3; ++r)
         for (int c = r; c < 3; ++c) {
-            std::int32_t products = 0;
-            for (int i = 0; i < 16; ++i)
-                products += masked[r][i] * t.c[c][i];
-            const float centred = static_cast<float>(products) - static_cast<float>(sum[r]) * static_cast<float>(sum[c]) * inverseCount;
+            const float centred = static_cast<float>(products[p++]) - static_cast<float>(sum[r]) * static_cast<float>(sum[c]) * inverseCount;
             cov[r][c] = cov[c][r] = centred * scale[r] * scale[c];
         }
 
@@ -552,7 +632,7 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
         const int e2 = layout.n0[e] + layout.n2[e], e3 = e2 + layout.n3[e];
         for (int j = 0; j < n; ++j)
             c.index[order[j]] = static_cast<std::uint8_t>(j < layout.n0[e] ? 0 : j < e2 ? 2 : j < e3 ? 3 : 1);
-        if (!solveThenAssign(k, t, momentsOf(t, c.index), 1, c))
+        if (!solveThenAssign(k, t, momentsOf(k, t, c.index), 1, c))
             refine(k, t, c, 1, 8);
         if (c.error < best.error)
             best = c;
@@ -593,6 +673,7 @@ BlockTexels gatherTexels(const std::uint8_t* bgra64, std::uint16_t validMask)
     for (int i = 0; i < 16; ++i) {
         t.valid[i] = i < t.count;
         t.counts[i] = i < t.count ? 1.0f : 0.0f;
+        t.existing[i] = i < t.count ? 0xFF : 0;
         for (int ch = 0; ch < 3; ++ch)
             t.cf[ch][i] = static_cast<float>(t.c[ch][i]);
     }
@@ -615,19 +696,22 @@ Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
         encodeSingleColour(t, best);
         return best;
     }
-    const Axis axis = principalAxis(t);
+    // Integer sums over the texels that exist: exact, whatever the path computing them.
+    ChannelSums sums;
+    k.channelSums(t, sums.sum, sums.products);
+    const Axis axis = principalAxis(t, sums);
     startAlong(t, axis, best, true);
-    const bool settled = solveThenAssign(k, t, momentsOf(t, best.index), q == Quality::Fast ? 0 : 1, best);
+    const bool settled = solveThenAssign(k, t, momentsOf(k, t, best.index), q == Quality::Fast ? 0 : 1, best);
     switch (q) {
     case Quality::Fast:
         break;
     case Quality::Default:
         if (!settled)
             refine(k, t, best, 1, 4);
-        tryOtherPlacements(k, t, best, 1, 2);
-        // Busy blocks (above about 6 levels of error per texel) are where refinement most
-        // often stops short; the cluster search's best split costs little next to them.
-        if (best.error > 40.0f * static_cast<float>(t.count))
+        tryOtherPlacements(k, t, sums, best, 1, 2);
+        // Busy blocks (above about 5.5 levels of error per texel) are where refinement
+        // most often stops short; the cluster search's best split costs little next to them.
+        if (best.error > 30.0f * static_cast<float>(t.count))
             clusterSearch(k, t, axis, best, 1);
         break;
     case Quality::Best:

@@ -38,6 +38,58 @@ float assignScalar(const BlockTexels& t, const float palette[4][3], std::uint8_t
     return (s4[0] + s4[2]) + (s4[1] + s4[3]);
 }
 
+void channelSumsScalar(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6])
+{
+    // Over all 16 slots with the padding weighted 0.
+    std::int32_t masked[3][16];
+    for (int ch = 0; ch < 3; ++ch) {
+        std::int32_t total = 0;
+        for (int i = 0; i < 16; ++i) {
+            masked[ch][i] = t.c[ch][i] * t.valid[i];
+            total += masked[ch][i];
+        }
+        sum[ch] = total;
+    }
+    int p = 0;
+    for (int r = 0; r < 3; ++r)
+        for (int c = r; c < 3; ++c) {
+            std::int32_t total = 0;
+            for (int i = 0; i < 16; ++i)
+                total += masked[r][i] * t.c[c][i];
+            products[p++] = total;
+        }
+}
+
+void entrySumsScalar(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4])
+{
+    for (int k = 0; k < 4; ++k) {
+        count[k] = 0;
+        for (int ch = 0; ch < 3; ++ch)
+            sum[ch][k] = 0;
+    }
+    for (int i = 0; i < t.count; ++i) {
+        const int k = index[i];
+        ++count[k];
+        for (int ch = 0; ch < 3; ++ch)
+            sum[ch][k] += t.c[ch][i];
+    }
+}
+
+int searchPairsScalar(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best)
+{
+    int chosen = -1;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            const std::uint32_t word = palettes[(s.fieldA[i] << bits) + s.fieldB[j]];
+            const int p2 = static_cast<int>((word >> 16) & 0xFF), p3 = static_cast<int>(word >> 24);
+            const int cost = s.termA[i] + s.termB[j] + p2 * (s.n2 * p2 - s.twice2) + p3 * (s.n3 * p3 - s.twice3);
+            const bool better = cost < best;
+            best = better ? cost : best;
+            chosen = better ? 3 * i + j : chosen;
+        }
+    return chosen;
+}
+
 int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
 {
     // Eight entries at a time with everything that depends on the group alone hoisted, so
@@ -49,12 +101,18 @@ int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n
     }
     for (int g = 0; g < layout.groupCount; ++g) {
         const SplitGroup& group = layout.group[g];
-        float z[3], a[3], s2[3], all[3];
+        // Run 2 is the same for every split of the group, and so are the terms of r1 and r2
+        // that depend on it alone.
+        const float half2 = 0.5f * static_cast<float>(group.e2 - group.n0);
+        float a[3], s2[3], all[3], near2[3], far2[3];
         for (int ch = 0; ch < 3; ++ch) {
-            z[ch] = prefix.sum[ch][group.n0];
+            const float z = prefix.sum[ch][group.n0];
             a[ch] = prefix.sum[ch][group.e2];
-            s2[ch] = a[ch] - z[ch];
+            s2[ch] = a[ch] - z;
             all[ch] = prefix.sum[ch][n];
+            const float t2 = s2[ch] + half2;
+            near2[ch] = z + 0.66f * t2;
+            far2[ch] = 0.33f * t2;
         }
         for (int c = 0; c < group.chunks; ++c) {
             const int first = group.first + 8 * c;
@@ -64,8 +122,8 @@ int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n
                 for (int ch = 0; ch < 3; ++ch) {
                     const float q = prefix.sum[ch][group.e2 + 8 * c + l];
                     const float s3 = q - a[ch], s1 = all[ch] - q;
-                    const float t2 = s2[ch] + layout.half2[e], t3 = s3 + layout.half3[e];
-                    const float r1 = z[ch] + 0.66f * t2 + 0.33f * t3, r2 = s1 + 0.33f * t2 + 0.66f * t3;
+                    const float t3 = s3 + layout.half3[e];
+                    const float r1 = near2[ch] + 0.33f * t3, r2 = (s1 + far2[ch]) + 0.66f * t3;
                     score += kWeight[ch] * (s2[ch] + s3 - (r1 * (r1 * layout.i11[e] + 2 * r2 * layout.i12[e]) + r2 * r2 * layout.i22[e]));
                 }
                 scores[e] = score;
@@ -114,14 +172,13 @@ void makeSplitLayout(int n, SplitLayout& layout)
                 // Past the run, or leaving an endpoint free (another split covers it).
                 if (n3 >= run || det < 1e-3) {
                     layout.i11[next] = layout.i12[next] = layout.i22[next] = 0;
-                    layout.half2[next] = layout.half3[next] = 0;
+                    layout.half3[next] = 0;
                     layout.bias[next] = never;
                     continue;
                 }
                 layout.i11[next] = static_cast<float>(m22 / det);
                 layout.i12[next] = static_cast<float>(-m12 / det);
                 layout.i22[next] = static_cast<float>(m11 / det);
-                layout.half2[next] = static_cast<float>(0.5 * c2);
                 layout.half3[next] = static_cast<float>(0.5 * c3);
                 layout.bias[next] = static_cast<float>(0.25 * (c2 + c3));
             }
@@ -182,9 +239,11 @@ bool supported(Isa isa)
 
 const Kernels& kernelsFor(Isa isa)
 {
-    static constexpr Kernels scalar{assignScalar, scoreSplitsScalar};
-    static constexpr Kernels sse41{assignSse41, scoreSplitsSse41};
-    static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2};
+    // SSE4.1 has no gather and only four lanes: its pair search and integer sums are the
+    // plain ones.
+    static constexpr Kernels scalar{assignScalar, scoreSplitsScalar, searchPairsScalar, channelSumsScalar, entrySumsScalar};
+    static constexpr Kernels sse41{assignSse41, scoreSplitsSse41, searchPairsScalar, channelSumsScalar, entrySumsScalar};
+    static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2, searchPairsAvx2, channelSumsAvx2, entrySumsAvx2};
     switch (isa) {
     case Isa::Avx2:
         return avx2;

@@ -2,6 +2,7 @@
 
 #include "codecs/DxtBlock.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // The block compressor's two hot loops, once in plain C++ and once each for SSE4.1 and
@@ -33,6 +34,7 @@ struct BlockTexels {
     float cf[3][16];         // the same as floats
     float counts[16];        // 1 for the texels that exist, else 0
     std::int32_t valid[16];  // the same as integers
+    std::uint8_t existing[16];  // the same as bytes, 0xFF or 0
 };
 
 // Gives each texel its nearest colour of `palette` (red, green, blue as floats; the
@@ -56,9 +58,9 @@ struct SplitLayout {
     int entries = 0;  // a multiple of 8
     SplitGroup group[153];
     // Per entry: the inverse of the normal matrix, half a step of truncation per texel
-    // on entries 2 and 3, the offsets' own share of the error (+infinity for a split not
-    // to be taken) and the runs' lengths.
-    alignas(32) float i11[1600], i12[1600], i22[1600], half2[1600], half3[1600], bias[1600];
+    // on entry 3 (entry 2's, 0.5 n2, is the same for a whole group), the offsets' own
+    // share of the error (+infinity for a split not to be taken) and the runs' lengths.
+    alignas(32) float i11[1600], i12[1600], i22[1600], half3[1600], bias[1600];
     std::uint8_t n0[1600], n2[1600], n3[1600];
 };
 
@@ -71,7 +73,7 @@ struct PrefixSums {
 // Writes the score of every entry of `layout` to `scores` and returns the first entry of
 // the least score. The score of a split is the residual of its least-squares endpoints,
 // less what all splits share:
-//   per channel, with s0 s2 s3 s1 the runs' sums, t2 = s2 + half2, t3 = s3 + half3,
+//   per channel, with s0 s2 s3 s1 the runs' sums, t2 = s2 + 0.5 n2, t3 = s3 + half3,
 //   r1 = (s0 + 0.66 t2) + 0.33 t3, r2 = (s1 + 0.33 t2) + 0.66 t3,
 //   part = w * ((s2 + s3) - (r1 * (r1 * i11 + (2 r2) * i12) + (r2 * r2) * i22)),
 //   score = ((bias + part red) + part green) + part blue.
@@ -80,9 +82,35 @@ const SplitLayout& splitLayout(int n);
 
 using ScoreSplitsFn = int (*)(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
 
+// One channel's endpoint search for fixed indices over the 3 x 3 field pairs
+// (fieldA[i], fieldB[j]), i = 0 ... 2 around the least-squares fields. The cost of a pair
+// is termA[i] + termB[j] + p2 (n2 p2 - twice2) + p3 (n3 p3 - twice3), with p2 and p3
+// bytes 2 and 3 of palettes[fieldA[i] << bits | fieldB[j]]. Returns the first pair in the
+// order i, then j, of the least cost (as 3 i + j) when that cost is below `best`, and
+// lowers `best` to it; else -1. In integers, so every path gives the same answer.
+struct PairSearch {
+    alignas(16) std::int32_t fieldA[4];  // the fourth entries are not used
+    alignas(16) std::int32_t fieldB[4];
+    alignas(16) std::int32_t termA[4];
+    alignas(16) std::int32_t termB[4];
+    std::int32_t n2, n3, twice2, twice3;
+};
+
+using SearchPairsFn = int (*)(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
+
+// Integer sums over the texels that exist: each channel's sum, and the sums of the
+// products of the channel pairs (0, 0), (0, 1), (0, 2), (1, 1), (1, 2), (2, 2).
+using ChannelSumsFn = void (*)(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6]);
+// For each palette entry k, how many of the texels that exist have index k (count[k])
+// and the sums of their channels (sum[ch][k]).
+using EntrySumsFn = void (*)(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
+
 struct Kernels {
     AssignFn assign;
     ScoreSplitsFn scoreSplits;
+    SearchPairsFn searchPairs;
+    ChannelSumsFn channelSums;
+    EntrySumsFn entrySums;
 };
 
 enum class Isa { Scalar, Sse41, Avx2 };
@@ -95,6 +123,12 @@ bool supported(Isa isa);
 // The kernels of `isa`, which must be supported.
 const Kernels& kernelsFor(Isa isa);
 
+void channelSumsScalar(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6]);
+void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6]);
+void entrySumsScalar(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
+void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
+int searchPairsScalar(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
+int searchPairsAvx2(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
 float assignScalar(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
 int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
 float assignSse41(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
@@ -102,14 +136,17 @@ int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n,
 float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
 
-// The decoder: a colour block into 16 texels, with alpha from the 8 alpha bytes of a DXT3
-// block when `alpha8` is given, else 255. paletteOf gives the block's four colours as
-// blue | green << 8 | red << 16 (alpha 0).
-using DecodeFn = void (*)(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* bgra64);
+// The decoder: a colour block into 4 rows of 4 texels, row r at rows[r] + offset, with
+// alpha from the 8 alpha bytes of a DXT3 block when `alpha8` is given, else 255.
+// paletteOf gives the block's four colours as blue | green << 8 | red << 16 (alpha 0).
+using DecodeFn = void (*)(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* const* rows,
+                          std::size_t offset);
 void paletteOf(const std::uint8_t* colour8, std::uint32_t palette[4]);
-void decodeScalar(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* bgra64);
+void decodeScalar(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* const* rows, std::size_t offset);
 // Needs SSE4.1 and a little-endian machine (which every SSE4.1 machine is).
-void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* bgra64);
+void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* const* rows, std::size_t offset);
+// The decoder this machine uses (the vector one where it can run).
+DecodeFn decoder();
 
 // encodeDxt1Block with the kernels of `isa`, which must be supported.
 void encodeColourBlockWith(Isa isa, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q,

@@ -4,6 +4,7 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <limits>
 
 // Compiled for AVX2 function by function (not by a flag on the file), so that nothing of
@@ -24,6 +25,112 @@ KORVIX_AVX2 inline __m256 weightedError(__m256 pr, __m256 pg, __m256 pb, __m256 
 }
 
 }  // namespace
+
+namespace {
+
+// The sum of the eight lanes.
+KORVIX_AVX2 inline std::int32_t laneSum(__m256i v)
+{
+    __m128i x = _mm_add_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    x = _mm_add_epi32(x, _mm_shuffle_epi32(x, 0x4E));
+    x = _mm_add_epi32(x, _mm_shuffle_epi32(x, 0xB1));
+    return _mm_cvtsi128_si32(x);
+}
+
+// Four vectors' lane sums as the four lanes of one.
+KORVIX_AVX2 inline __m128i laneSums4(__m256i a, __m256i b, __m256i c, __m256i d)
+{
+    const __m256i ab = _mm256_hadd_epi32(a, b), cd = _mm256_hadd_epi32(c, d);
+    const __m256i abcd = _mm256_hadd_epi32(ab, cd);
+    return _mm_add_epi32(_mm256_castsi256_si128(abcd), _mm256_extracti128_si256(abcd, 1));
+}
+
+KORVIX_AVX2 inline __m256i load8(const std::int32_t* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+}  // namespace
+
+KORVIX_AVX2 void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6])
+{
+    __m256i c[3][2], masked[3][2];
+    for (int h = 0; h < 2; ++h) {
+        const __m256i valid = load8(t.valid + 8 * h);
+        for (int ch = 0; ch < 3; ++ch) {
+            c[ch][h] = load8(t.c[ch] + 8 * h);
+            masked[ch][h] = _mm256_mullo_epi32(c[ch][h], valid);
+        }
+    }
+    for (int ch = 0; ch < 3; ++ch)
+        sum[ch] = laneSum(_mm256_add_epi32(masked[ch][0], masked[ch][1]));
+    int p = 0;
+    for (int r = 0; r < 3; ++r)
+        for (int col = r; col < 3; ++col)
+            products[p++] = laneSum(_mm256_add_epi32(_mm256_mullo_epi32(masked[r][0], c[col][0]), _mm256_mullo_epi32(masked[r][1], c[col][1])));
+}
+
+KORVIX_AVX2 void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4])
+{
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(index));
+    const __m256i at[2] = {_mm256_cvtepu8_epi32(bytes), _mm256_cvtepu8_epi32(_mm_srli_si128(bytes, 8))};
+    __m256i c[3][2], valid[2];
+    for (int h = 0; h < 2; ++h) {
+        valid[h] = _mm256_sub_epi32(_mm256_setzero_si256(), load8(t.valid + 8 * h));  // all ones where a texel exists
+        for (int ch = 0; ch < 3; ++ch)
+            c[ch][h] = load8(t.c[ch] + 8 * h);
+    }
+    alignas(16) std::int32_t lanes[4][4];
+    for (int k = 0; k < 4; ++k) {
+        __m256i part[4];  // count, red, green, blue
+        for (int h = 0; h < 2; ++h) {
+            const __m256i on = _mm256_and_si256(_mm256_cmpeq_epi32(at[h], _mm256_set1_epi32(k)), valid[h]);
+            const __m256i n = _mm256_srli_epi32(on, 31);
+            const __m256i r = _mm256_and_si256(c[0][h], on), g = _mm256_and_si256(c[1][h], on), b = _mm256_and_si256(c[2][h], on);
+            part[0] = h ? _mm256_add_epi32(part[0], n) : n;
+            part[1] = h ? _mm256_add_epi32(part[1], r) : r;
+            part[2] = h ? _mm256_add_epi32(part[2], g) : g;
+            part[3] = h ? _mm256_add_epi32(part[3], b) : b;
+        }
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes[k]), laneSums4(part[0], part[1], part[2], part[3]));
+    }
+    for (int k = 0; k < 4; ++k) {
+        count[k] = lanes[k][0];
+        for (int ch = 0; ch < 3; ++ch)
+            sum[ch][k] = lanes[k][1 + ch];
+    }
+}
+
+KORVIX_AVX2 int searchPairsAvx2(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best)
+{
+    // Pairs 0 ... 7 in the lanes (i = lane / 3, j = lane % 3), pair 8 on its own.
+    const __m256i rowOf = _mm256_setr_epi32(0, 0, 0, 1, 1, 1, 2, 2), columnOf = _mm256_setr_epi32(0, 1, 2, 0, 1, 2, 0, 1);
+    const __m256i fieldA = _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(s.fieldA))), rowOf);
+    const __m256i fieldB = _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(s.fieldB))), columnOf);
+    const __m256i termA = _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(s.termA))), rowOf);
+    const __m256i termB = _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(s.termB))), columnOf);
+    const __m256i at = _mm256_add_epi32(_mm256_sll_epi32(fieldA, _mm_cvtsi32_si128(bits)), fieldB);
+    const __m256i word = _mm256_i32gather_epi32(reinterpret_cast<const int*>(palettes), at, 4);
+    const __m256i p2 = _mm256_and_si256(_mm256_srli_epi32(word, 16), _mm256_set1_epi32(0xFF));
+    const __m256i p3 = _mm256_srli_epi32(word, 24);
+    const __m256i e2 = _mm256_mullo_epi32(p2, _mm256_sub_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(s.n2), p2), _mm256_set1_epi32(s.twice2)));
+    const __m256i e3 = _mm256_mullo_epi32(p3, _mm256_sub_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(s.n3), p3), _mm256_set1_epi32(s.twice3)));
+    const __m256i cost = _mm256_add_epi32(_mm256_add_epi32(termA, termB), _mm256_add_epi32(e2, e3));
+
+    const std::uint32_t last = palettes[(s.fieldA[2] << bits) + s.fieldB[2]];
+    const int q2 = static_cast<int>((last >> 16) & 0xFF), q3 = static_cast<int>(last >> 24);
+    const int lastCost = s.termA[2] + s.termB[2] + q2 * (s.n2 * q2 - s.twice2) + q3 * (s.n3 * q3 - s.twice3);
+
+    __m128i low = _mm_min_epi32(_mm256_castsi256_si128(cost), _mm256_extracti128_si256(cost, 1));
+    low = _mm_min_epi32(low, _mm_shuffle_epi32(low, 0x4E));
+    low = _mm_min_epi32(low, _mm_shuffle_epi32(low, 0xB1));
+    const int least = std::min(_mm_cvtsi128_si32(low), lastCost);
+    if (least >= best)
+        return -1;
+    best = least;
+    const unsigned hits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(cost, _mm256_set1_epi32(least)))));
+    return hits ? __builtin_ctz(hits) : 8;
+}
 
 KORVIX_AVX2 float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* index)
 {
@@ -64,27 +171,30 @@ KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& pre
     const __m256i step = _mm256_set1_epi32(8);
     for (int g = 0; g < layout.groupCount; ++g) {
         const SplitGroup& group = layout.group[g];
-        __m256 z[3], s2[3], a[3], all[3];
+        const float half2 = 0.5f * static_cast<float>(group.e2 - group.n0);
+        __m256 near2[3], far2[3], s2[3], a[3], all[3];
         for (int ch = 0; ch < 3; ++ch) {
             const float* sum = prefix.sum[ch];
-            z[ch] = _mm256_set1_ps(sum[group.n0]);
+            const float run2 = sum[group.e2] - sum[group.n0], t2 = run2 + half2;
+            near2[ch] = _mm256_set1_ps(sum[group.n0] + 0.66f * t2);
+            far2[ch] = _mm256_set1_ps(0.33f * t2);
             a[ch] = _mm256_set1_ps(sum[group.e2]);
-            s2[ch] = _mm256_set1_ps(sum[group.e2] - sum[group.n0]);
+            s2[ch] = _mm256_set1_ps(run2);
             all[ch] = _mm256_set1_ps(sum[n]);
         }
         __m256i at = _mm256_add_epi32(_mm256_set1_epi32(group.first), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
         for (int c = 0; c < group.chunks; ++c, at = _mm256_add_epi32(at, step)) {
             const int e = group.first + 8 * c;
-            const __m256 half2 = _mm256_loadu_ps(layout.half2 + e), half3 = _mm256_loadu_ps(layout.half3 + e);
+            const __m256 half3 = _mm256_loadu_ps(layout.half3 + e);
             const __m256 i11 = _mm256_loadu_ps(layout.i11 + e), i12 = _mm256_loadu_ps(layout.i12 + e),
                          i22 = _mm256_loadu_ps(layout.i22 + e);
             __m256 score = _mm256_loadu_ps(layout.bias + e);
             for (int ch = 0; ch < 3; ++ch) {
                 const __m256 q = _mm256_loadu_ps(prefix.sum[ch] + group.e2 + 8 * c);
                 const __m256 s3 = _mm256_sub_ps(q, a[ch]), s1 = _mm256_sub_ps(all[ch], q);
-                const __m256 t2 = _mm256_add_ps(s2[ch], half2), t3 = _mm256_add_ps(s3, half3);
-                const __m256 r1 = _mm256_add_ps(_mm256_add_ps(z[ch], _mm256_mul_ps(near, t2)), _mm256_mul_ps(far, t3));
-                const __m256 r2 = _mm256_add_ps(_mm256_add_ps(s1, _mm256_mul_ps(far, t2)), _mm256_mul_ps(near, t3));
+                const __m256 t3 = _mm256_add_ps(s3, half3);
+                const __m256 r1 = _mm256_add_ps(near2[ch], _mm256_mul_ps(far, t3));
+                const __m256 r2 = _mm256_add_ps(_mm256_add_ps(s1, far2[ch]), _mm256_mul_ps(near, t3));
                 const __m256 inner = _mm256_add_ps(_mm256_mul_ps(r1, i11), _mm256_mul_ps(_mm256_mul_ps(two, r2), i12));
                 const __m256 fit = _mm256_add_ps(_mm256_mul_ps(r1, inner), _mm256_mul_ps(_mm256_mul_ps(r2, r2), i22));
                 const __m256 part = _mm256_mul_ps(_mm256_set1_ps(kWeight[ch]), _mm256_sub_ps(_mm256_add_ps(s2[ch], s3), fit));
@@ -123,6 +233,21 @@ float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* 
 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
 {
     return scoreSplitsScalar(layout, prefix, n, scores);
+}
+
+int searchPairsAvx2(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best)
+{
+    return searchPairsScalar(s, palettes, bits, best);
+}
+
+void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6])
+{
+    channelSumsScalar(t, sum, products);
+}
+
+void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4])
+{
+    entrySumsScalar(t, index, count, sum);
 }
 
 }  // namespace dxt::kernels

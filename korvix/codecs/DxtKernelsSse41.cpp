@@ -59,26 +59,29 @@ KORVIX_SSE41 int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& p
     const __m128i step = _mm_set1_epi32(4);
     for (int g = 0; g < layout.groupCount; ++g) {
         const SplitGroup& group = layout.group[g];
-        __m128 z[3], s2[3], a[3], all[3];
+        const float half2 = 0.5f * static_cast<float>(group.e2 - group.n0);
+        __m128 near2[3], far2[3], s2[3], a[3], all[3];
         for (int ch = 0; ch < 3; ++ch) {
             const float* sum = prefix.sum[ch];
-            z[ch] = _mm_set1_ps(sum[group.n0]);
+            const float run2 = sum[group.e2] - sum[group.n0], t2 = run2 + half2;
+            near2[ch] = _mm_set1_ps(sum[group.n0] + 0.66f * t2);
+            far2[ch] = _mm_set1_ps(0.33f * t2);
             a[ch] = _mm_set1_ps(sum[group.e2]);
-            s2[ch] = _mm_set1_ps(sum[group.e2] - sum[group.n0]);
+            s2[ch] = _mm_set1_ps(run2);
             all[ch] = _mm_set1_ps(sum[n]);
         }
         __m128i at = _mm_add_epi32(_mm_set1_epi32(group.first), _mm_setr_epi32(0, 1, 2, 3));
         for (int c = 0; c < 2 * group.chunks; ++c, at = _mm_add_epi32(at, step)) {
             const int e = group.first + 4 * c;
-            const __m128 half2 = _mm_loadu_ps(layout.half2 + e), half3 = _mm_loadu_ps(layout.half3 + e);
+            const __m128 half3 = _mm_loadu_ps(layout.half3 + e);
             const __m128 i11 = _mm_loadu_ps(layout.i11 + e), i12 = _mm_loadu_ps(layout.i12 + e), i22 = _mm_loadu_ps(layout.i22 + e);
             __m128 score = _mm_loadu_ps(layout.bias + e);
             for (int ch = 0; ch < 3; ++ch) {
                 const __m128 q = _mm_loadu_ps(prefix.sum[ch] + group.e2 + 4 * c);
                 const __m128 s3 = _mm_sub_ps(q, a[ch]), s1 = _mm_sub_ps(all[ch], q);
-                const __m128 t2 = _mm_add_ps(s2[ch], half2), t3 = _mm_add_ps(s3, half3);
-                const __m128 r1 = _mm_add_ps(_mm_add_ps(z[ch], _mm_mul_ps(near, t2)), _mm_mul_ps(far, t3));
-                const __m128 r2 = _mm_add_ps(_mm_add_ps(s1, _mm_mul_ps(far, t2)), _mm_mul_ps(near, t3));
+                const __m128 t3 = _mm_add_ps(s3, half3);
+                const __m128 r1 = _mm_add_ps(near2[ch], _mm_mul_ps(far, t3));
+                const __m128 r2 = _mm_add_ps(_mm_add_ps(s1, far2[ch]), _mm_mul_ps(near, t3));
                 const __m128 inner = _mm_add_ps(_mm_mul_ps(r1, i11), _mm_mul_ps(_mm_mul_ps(two, r2), i12));
                 const __m128 fit = _mm_add_ps(_mm_mul_ps(r1, inner), _mm_mul_ps(_mm_mul_ps(r2, r2), i22));
                 const __m128 part = _mm_mul_ps(_mm_set1_ps(kWeight[ch]), _mm_sub_ps(_mm_add_ps(s2[ch], s3), fit));
@@ -134,7 +137,8 @@ const RowShuffles& rowShuffles()
 
 }  // namespace
 
-KORVIX_SSE41 void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* bgra64)
+KORVIX_SSE41 void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* const* rows,
+                              std::size_t offset)
 {
     using namespace tables;
     const unsigned c0 = colour8[0] | (colour8[1] << 8), c1 = colour8[2] | (colour8[3] << 8);
@@ -155,7 +159,7 @@ KORVIX_SSE41 void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* a
         } else {
             row = _mm_or_si128(row, opaque);
         }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(bgra64 + 16 * r), row);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[r] + offset), row);
     }
 }
 
@@ -175,9 +179,9 @@ int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n,
     return scoreSplitsScalar(layout, prefix, n, scores);
 }
 
-void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* bgra64)
+void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* const* rows, std::size_t offset)
 {
-    decodeScalar(colour8, alpha8, bgra64);
+    decodeScalar(colour8, alpha8, rows, offset);
 }
 
 }  // namespace dxt::kernels

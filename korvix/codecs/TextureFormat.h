@@ -101,6 +101,26 @@ constexpr MapSize mapSize(std::int32_t W, std::int32_t H, int count, int i)
     return {(W >> shift) << i, (H >> shift) << i};
 }
 
+// The sides a texture may have, for the game to use it: powers of two from 4
+// to 2048. The size dialog offers exactly these; the writer refuses others.
+constexpr int SMALLEST_SIDE = 4;
+constexpr int LARGEST_SIDE = 2048;
+
+constexpr bool isTextureSide(std::int64_t side)
+{
+    return side >= SMALLEST_SIDE && side <= LARGEST_SIDE && (side & (side - 1)) == 0;
+}
+
+// The texture side nearest to `side`; halfway goes up, keeping detail.
+constexpr int nearestTextureSide(std::int64_t side)
+{
+    int best = SMALLEST_SIDE;
+    for (int p = SMALLEST_SIDE; p <= LARGEST_SIDE; p *= 2)
+        if ((p > side ? p - side : side - p) <= (best > side ? best - side : side - best))
+            best = p;
+    return best;
+}
+
 // How many maps an image of width x height allows: the smaller side is halved
 // while it is above 4 (a 256 x 256 image allows 7, a 256 x 64 one 5).
 constexpr int mapsPossible(std::int32_t width, std::int32_t height)

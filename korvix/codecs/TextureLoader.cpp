@@ -71,20 +71,7 @@ void decodeBlocks(Format format, const std::uint8_t* data, std::uint64_t dataSiz
         data = padded.data();
     }
 
-    std::uint8_t texels[64];
-    for (int by = 0; by < blocksY; ++by) {
-        const int rowsHere = std::min(4, h - 4 * by);
-        for (int bx = 0; bx < blocksX; ++bx) {
-            const std::uint8_t* block = data + bytes * (static_cast<std::size_t>(by) * static_cast<std::size_t>(blocksX) + static_cast<std::size_t>(bx));
-            if (format == Format::Dxt1)
-                dxt::decodeDxt1Block(block, texels);
-            else
-                dxt::decodeDxt3Block(block, texels);
-            const std::size_t colsBytes = 4 * static_cast<std::size_t>(std::min(4, w - 4 * bx));
-            for (int r = 0; r < rowsHere; ++r)
-                std::memcpy(map.row(4 * by + r) + 16 * static_cast<std::size_t>(bx), texels + 16 * r, colsBytes);
-        }
-    }
+    dxt::decodeImage(data, w, h, format == Format::Dxt3, map.rows());
 }
 
 void decodeMap(Format format, const std::uint8_t* data, std::uint64_t dataSize, PixelBitmap& map)

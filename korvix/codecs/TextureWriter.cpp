@@ -110,14 +110,15 @@ void meanColourBlock(const std::uint8_t* pixels, int width, int height, int bx, 
     std::memset(colourBlock + 4, 0, 4);
 }
 
-std::vector<std::uint8_t> encodeBlocks(const std::uint8_t* pixels, int width, int height, texture::Format format)
+std::vector<std::uint8_t> encodeBlocks(const std::uint8_t* pixels, int width, int height, texture::Format format,
+                                       dxt::Quality quality)
 {
     const bool dxt3 = format == texture::Format::Dxt3;
     const std::size_t bytes = texture::blockBytes(format);
     const int blocksX = (width + 3) / 4, blocksY = (height + 3) / 4;
     const std::size_t blocks = static_cast<std::size_t>(blocksX) * static_cast<std::size_t>(blocksY);
     std::vector<std::uint8_t> grid(blocks * bytes);
-    dxt::encodeImage(pixels, width, height, static_cast<std::size_t>(width) * 4, dxt3, grid.data());
+    dxt::encodeImage(pixels, width, height, static_cast<std::size_t>(width) * 4, dxt3, grid.data(), quality);
 
     const std::uint64_t size = texture::mapDataSize(format, width, height);
     if (size >= grid.size())
@@ -136,7 +137,8 @@ std::vector<std::uint8_t> encodeBlocks(const std::uint8_t* pixels, int width, in
     return out;
 }
 
-std::vector<std::uint8_t> encodeMap(const std::uint8_t* pixels, int width, int height, texture::Format format)
+std::vector<std::uint8_t> encodeMap(const std::uint8_t* pixels, int width, int height, texture::Format format,
+                                    dxt::Quality quality)
 {
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     std::vector<std::uint8_t> out;
@@ -158,7 +160,7 @@ std::vector<std::uint8_t> encodeMap(const std::uint8_t* pixels, int width, int h
         break;
     case texture::Format::Dxt1:
     case texture::Format::Dxt3:
-        out = encodeBlocks(pixels, width, height, format);
+        out = encodeBlocks(pixels, width, height, format, quality);
         break;
     }
     return out;
@@ -169,10 +171,6 @@ bool isPowerOfTwo(int v)
     return v > 0 && std::has_single_bit(static_cast<unsigned>(v));
 }
 
-bool isTextureSide(int v)
-{
-    return isPowerOfTwo(v) && v >= 4 && v <= 2048;
-}
 
 }  // namespace
 
@@ -202,7 +200,7 @@ void writeCompressedChunk(std::size_t length, const void* data)
 }
 
 int compressImage(const std::uint8_t* pixels, int width, int height, int compressorCode, bool generateMaps,
-                  bool dither, int bytesPerPixel)
+                  bool dither, int bytesPerPixel, dxt::Quality quality)
 {
     if (!pixels)
         return COMPRESS_NO_PIXELS;
@@ -225,7 +223,7 @@ int compressImage(const std::uint8_t* pixels, int width, int height, int compres
         }
         pixels = expanded.data();
     }
-    const std::vector<std::uint8_t> map = encodeMap(pixels, width, height, *format);
+    const std::vector<std::uint8_t> map = encodeMap(pixels, width, height, *format, quality);
     const auto description = describeSurface(width, height, *format, map.size());
     writeCompressedChunk(4, "DDS ");
     writeCompressedChunk(description.size(), description.data());
@@ -246,9 +244,9 @@ struct OutputGuard {
     OutputGuard& operator=(const OutputGuard&) = delete;
 };
 
-TextureWriteStatus compressInto(const std::uint8_t* pixels, int width, int height, int code)
+TextureWriteStatus compressInto(const std::uint8_t* pixels, int width, int height, int code, dxt::Quality quality)
 {
-    if (compressImage(pixels, width, height, code, false, false, 4) != COMPRESS_OK)
+    if (compressImage(pixels, width, height, code, false, false, 4, quality) != COMPRESS_OK)
         return TextureWriteStatus::CompressFailed;
     return compressedOutputFailed() ? TextureWriteStatus::WriteFailed : TextureWriteStatus::Ok;
 }
@@ -256,10 +254,10 @@ TextureWriteStatus compressInto(const std::uint8_t* pixels, int width, int heigh
 }  // namespace
 
 TextureWriteStatus writeTexture(const std::filesystem::path& path, MapOption option, bool alpha, int mapCount,
-                                const PixelBitmap& source, int formatIndex)
+                                const PixelBitmap& source, int formatIndex, dxt::Quality quality)
 {
     const int W = source.width(), H = source.height();
-    if (source.bitsPerPixel() != 32 || !isTextureSide(W) || !isTextureSide(H))
+    if (source.bitsPerPixel() != 32 || !texture::isTextureSide(W) || !texture::isTextureSide(H))
         return TextureWriteStatus::BadSize;
     if (formatIndex < 0 || formatIndex >= static_cast<int>(texture::FORMATS.size()))
         return TextureWriteStatus::AlphaMismatch;
@@ -303,7 +301,7 @@ TextureWriteStatus writeTexture(const std::filesystem::path& path, MapOption opt
             return TextureWriteStatus::WriteFailed;
 
         if (option != MapOption::Generate) {
-            const TextureWriteStatus status = compressInto(work->pixels(), W, H, format.compressorCode);
+            const TextureWriteStatus status = compressInto(work->pixels(), W, H, format.compressorCode, quality);
             if (status != TextureWriteStatus::Ok)
                 return status;
         } else {
@@ -322,7 +320,7 @@ TextureWriteStatus writeTexture(const std::filesystem::path& path, MapOption opt
                         return TextureWriteStatus::FilterFailed;
                     map = reduced.get();
                 }
-                const TextureWriteStatus status = compressInto(map->pixels(), w, h, format.compressorCode);
+                const TextureWriteStatus status = compressInto(map->pixels(), w, h, format.compressorCode, quality);
                 if (status != TextureWriteStatus::Ok)
                     return status;
             }

@@ -9,6 +9,7 @@
 // texture is written at a time per thread.
 #pragma once
 
+#include "codecs/DxtBlock.h"
 #include "codecs/PixelBitmap.h"
 
 #include <cstddef>
@@ -53,8 +54,11 @@ enum class MapOption {
 // for the document's map, the texture has alpha and alpha is wanted. It must agree
 // with the format. Without alpha every alpha byte written is 255.
 // `mapCount` goes into the header; callers pass 1 for options 0 and 1.
+// `quality` is the block compressor's setting for DXT1 and DXT3 (the other
+// formats are exact and ignore it): Fast, Default or Best (dxt::Quality).
 TextureWriteStatus writeTexture(const std::filesystem::path& path, MapOption option, bool alpha,
-                                int mapCount, const PixelBitmap& source, int formatIndex);
+                                int mapCount, const PixelBitmap& source, int formatIndex,
+                                dxt::Quality quality = dxt::Quality::Default);
 
 // The compressor's results.
 constexpr int COMPRESS_OK = 0;
@@ -72,8 +76,10 @@ constexpr int COMPRESS_OUT_OF_MEMORY = -5;     // nothing was delivered
 // texture reader expects it (for block maps below 4 x 4 that is the leading
 // (w * h) / 2 or ((w * h) / 2) * 2 bytes of the map's blocks). The checks come
 // before any output; generateMaps and dither are not offered by this compressor.
+// `quality` chooses the block encoder's setting for codes 10 and 12.
 int compressImage(const std::uint8_t* pixels, int width, int height, int compressorCode,
-                  bool generateMaps = false, bool dither = false, int bytesPerPixel = 4);
+                  bool generateMaps = false, bool dither = false, int bytesPerPixel = 4,
+                  dxt::Quality quality = dxt::Quality::Default);
 
 // The compressor's sink. Of every three deliveries the first two are dropped and
 // the third is appended to the current output file; nothing happens while no

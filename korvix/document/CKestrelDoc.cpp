@@ -8,6 +8,7 @@
 #include "common/MessageTable.h"
 #include "document/CommandIds.h"
 #include "document/DocumentInternal.h"
+#include "document/PictureLoader.h"
 #include "filters/ImageFilters.h"
 
 #include <cstdio>
@@ -148,16 +149,14 @@ bool CKestrelDoc::openFile(const std::string& givenPath, bool showDialog)
 
 // ---- loading ----
 
-bool CKestrelDoc::decodeTexture(const std::vector<std::uint8_t>& bytes, NewMaps& out)
+void CKestrelDoc::textureRefused(TextureLoadStatus status)
 {
-    LoadedTexture loaded = loadTexture(bytes.data(), bytes.size());
-    switch (loaded.status) {
+    switch (status) {
     case TextureLoadStatus::Ok:
+    case TextureLoadStatus::TooManyMaps:
         break;
     case TextureLoadStatus::NotTexture:
         error(MessageId::NotKtexFormat);
-        break;
-    case TextureLoadStatus::TooManyMaps:
         break;
     case TextureLoadStatus::UnknownFormat:
         m_host.messageBox(msg(MessageId::TextureFormatNotSupported), msg(MessageId::CaptionError), MessageIcon::Information,
@@ -169,14 +168,7 @@ bool CKestrelDoc::decodeTexture(const std::vector<std::uint8_t>& bytes, NewMaps&
         error(MessageId::DecodeFailed);
         break;
     }
-    if (!loaded.ok()) {
-        message(MessageId::TextureLoadFailed);
-        return false;
-    }
-    out.maps = std::make_unique<MapSet>(std::move(loaded.maps));
-    out.alpha = loaded.hasAlpha;
-    out.raw = true;
-    return true;
+    message(MessageId::TextureLoadFailed);
 }
 
 bool CKestrelDoc::loadMaps(const std::string& path, bool fromVolume, bool isTexture, int entryIndex)
@@ -194,47 +186,35 @@ bool CKestrelDoc::loadMaps(const std::string& path, bool fromVolume, bool isText
     fresh.name = path;
     fresh.titleFromName = true;
     if (isTexture) {
-        WaitCursor wait(m_host);
-        std::FILE* f = std::fopen(path.c_str(), "rb");
-        if (!f || fseeko(f, 0, SEEK_END) != 0) {
-            if (f)
-                std::fclose(f);
-            wait.release();
-            message(MessageId::TextureLoadFailed);
-            return fail();
+        LoadedPicture loaded;
+        {
+            WaitCursor wait(m_host);
+            loaded = loadTextureFile(path);
         }
-        const auto size = static_cast<long long>(ftello(f));
-        if (size <= 43) {
-            std::fclose(f);
-            wait.release();
+        switch (loaded.status) {
+        case LoadedPicture::Status::Ok:
+            break;
+        case LoadedPicture::Status::TooSmall:
             message(MessageId::TextureFileTooSmall);
             return fail();
-        }
-        std::vector<std::uint8_t> bytes;
-        try {
-            bytes.resize(static_cast<std::size_t>(size));
-        } catch (const std::exception&) {  // bad_alloc, or a size beyond what a vector holds
-            std::fclose(f);
-            wait.release();
+        case LoadedPicture::Status::OutOfMemory:
             message(MessageId::OutOfMemory);
             return fail();
-        }
-        std::rewind(f);
-        const bool read = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        std::fclose(f);
-        wait.release();
-        if (!read) {
+        case LoadedPicture::Status::NotTexture:
+            message(MessageId::NotTexFormat);
+            return fail();
+        case LoadedPicture::Status::TextureRejected:
+            textureRefused(loaded.textureStatus);
+            return fail();
+        default:
             message(MessageId::TextureLoadFailed);
             return fail();
         }
-        if (std::memcmp(bytes.data(), "KTEX", 4) != 0) {
-            message(MessageId::NotTexFormat);
-            return fail();
-        }
-        if (!decodeTexture(bytes, fresh))
-            return fail();
+        fresh.maps = std::move(loaded.maps);
+        fresh.alpha = loaded.alpha;
+        fresh.raw = true;
         fresh.source = SOURCE_TEXTURE_FILE;
-        fresh.rawCopy = std::move(bytes);
+        fresh.rawCopy = std::move(loaded.bytes);
         fresh.keepRawCopy = true;
         return adoptMaps(std::move(fresh), oldRedraw);
     }
@@ -252,31 +232,22 @@ bool CKestrelDoc::loadMaps(const std::string& path, bool fromVolume, bool isText
 
 std::unique_ptr<PixelBitmap> CKestrelDoc::loadImageFile(const std::string& path)
 {
-    WaitCursor wait(m_host);
-    auto bitmap = std::make_unique<PixelBitmap>();
     // A picture wider or taller than the program shows is refused from its
     // header, before its pixels are decoded.
-    bool tooLarge = false;
-    try {
-        decodeFile(path, *bitmap, 32, DecodeLimits{std::int64_t{MAX_SIDE} * MAX_SIDE, MAX_SIDE});
-    } catch (const CTextException& err) {
-        tooLarge = err.code() == 12;
-        if (!tooLarge) {
-            wait.release();
-            message(MessageId::TextureLoadFailed);
-            return nullptr;
-        }
-    } catch (const std::exception&) {  // memory short
-        wait.release();
-        message(MessageId::TextureLoadFailed);
-        return nullptr;
+    LoadedPicture loaded;
+    {
+        WaitCursor wait(m_host);
+        loaded = ::loadImageFile(path, documentLimits());
     }
-    if (tooLarge || bitmap->width() > MAX_SIDE || bitmap->height() > MAX_SIDE) {
-        wait.release();
+    if (loaded.status == LoadedPicture::Status::TooLarge) {
         message(MessageId::ImageTooLarge);
         return nullptr;
     }
-    return bitmap;
+    if (!loaded.ok()) {
+        message(MessageId::TextureLoadFailed);
+        return nullptr;
+    }
+    return std::make_unique<PixelBitmap>(std::move((*loaded.maps)[0]));
 }
 
 bool CKestrelDoc::adoptMaps(NewMaps&& fresh, bool oldRedraw)

@@ -7,10 +7,13 @@
 // failed load leaves everything as it was. All of it runs on one thread.
 #pragma once
 
+#include "codecs/DxtBlock.h"
 #include "codecs/MapSet.h"
+#include "codecs/TextureLoader.h"
 #include "common/MessageTable.h"
 #include "common/Text.h"
 #include "document/DocumentHost.h"
+#include "document/EntryCatalogue.h"
 #include "document/EntryRecord.h"
 #include "document/ExportDialogModel.h"
 #include "document/SelectionTracker.h"
@@ -20,6 +23,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -72,7 +76,9 @@ public:
     bool openVolume(const std::string& path, const std::string& displayName,
                     VolumeAccess access = VolumeAccess::ReadWrite);
     static void catalogueCallback(int index, int parentIndex, const tarvos::QORBEntry* entry);
-    const std::vector<EntryRecord>& entryRecords() const { return m_entryRecords; }
+    const std::vector<EntryRecord>& entryRecords() const { return m_catalogue.records(); }
+    // The open volume's records with the walk's order and each directory's children.
+    const EntryCatalogue& catalogue() const { return m_catalogue; }
     // The open volume, for reading only: every write goes through the named
     // edit operations below, which keep the read-only and verified-write rules.
     const tarvos::GGroup& volume() const { return m_volume; }
@@ -142,7 +148,8 @@ public:
     bool renameEntry(int index, const std::string& newName, bool isSelected);
     void extractEntry(int index);
     bool replaceEntryFromFile(int index, bool reload);
-    bool replaceEntryFromImage(int index);
+    // `quality` is the block compressor's setting when the entry is a DXT texture.
+    bool replaceEntryFromImage(int index, dxt::Quality quality = dxt::Quality::Default);
 
     // ---- state, read by views and tests ----
     const MapSet* maps() const { return m_pMaps.get(); }
@@ -221,9 +228,14 @@ private:
     };
     bool adoptMaps(NewMaps&& fresh, bool oldRedraw);
     bool loadVolumeEntry(int index, bool oldRedraw);
-    bool decodeTexture(const std::vector<std::uint8_t>& bytes, NewMaps& out);
+    // The texture loader's message for `status`, then "Fehler beim Laden der Textur.".
+    void textureRefused(TextureLoadStatus status);
     void buildPages(VolumeBrowserModel& model);
+    // Display buffer `which` (0 RGBA, 1 alpha) rebuilt from the current map;
+    // or sized for a picture and built band by band.
     void rebuildViewBuffer(int which);
+    void prepareViewBuffer(int which, const PixelBitmap& from);
+    void buildViewRows(int which, const PixelBitmap& from, int y0, int y1);
     // An information box with the message's text, or with a text made from it.
     void message(korvix::MessageId id);
     void message(const std::string& text);
@@ -243,15 +255,16 @@ private:
     void leaveSmoothView();
     PixelBitmap& singleMap() { return (*m_pMaps)[0]; }
     void replaceMap(PixelBitmap&& map);
+    void takeNewMap(PixelBitmap&& map);
     void rebuildAndRedraw(bool full);
     void brightnessPreview(Adjustment& a, int da, int dc, bool adjustAlpha);
     void applyTable(Adjustment& a, const std::array<std::uint8_t, 256>& table);
     bool tableCommand(bool gamma);
-    void showPreviewBitmap(const PixelBitmap& result);
-
-    // While a preview is shown in the RGBA or alpha view, the display buffer is
-    // built from this bitmap instead of the current map.
-    const PixelBitmap* m_pDisplaySource = nullptr;
+    void closeAdjustment(Adjustment& a, bool ok);
+    // Shows a preview that `produce(y0, y1)` writes into `result` a band of
+    // rows at a time; in the RGBA or alpha view the display buffer's rows are
+    // built from each band while it is still in the cache.
+    void showPreview(PixelBitmap& result, const std::function<void(int y0, int y1)>& produce);
 
     DocumentHost& m_host;
     std::unique_ptr<MapSet> m_pMaps;
@@ -286,8 +299,7 @@ private:
     bool m_bNoSelection = true;
     float m_fZoom = 1.0f;
 
-    std::vector<EntryRecord> m_entryRecords;
-    bool m_bRootHasFiles = false;
+    EntryCatalogue m_catalogue;
     // The entry whose texture is shown and the volume it came from, so that
     // "keep as loaded" writes that entry's bytes and not whatever is selected now.
     int m_nLoadedEntry = -1;

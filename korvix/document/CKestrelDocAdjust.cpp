@@ -5,15 +5,73 @@
 #include "codecs/BitmapFilterImage.h"
 #include "common/MessageTable.h"
 #include "document/AdjustmentDialogModel.h"
+#include "document/ColourTables.h"
 #include "document/CommandIds.h"
 #include "document/DocumentInternal.h"
 #include "filters/ImageFilters.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 using docinternal::NotReady;
 using docinternal::WaitCursor;
+
+namespace {
+
+// What a brightness preview does to the four bytes (blue, green, red, alpha)
+// of each processed pixel: the source byte plus add[c] minus sub[c], saturating
+// at 0 and 255 (one of the two is 0, so this is the byte plus the signed delta,
+// clamped), or where keep[c] is 0xFF the byte the working image holds already.
+struct BytePlan {
+    std::uint8_t add[4] = {0, 0, 0, 0};
+    std::uint8_t sub[4] = {0, 0, 0, 0};
+    std::uint8_t keep[4] = {0, 0, 0, 0};
+
+    void setDelta(int c, int d)
+    {
+        add[c] = static_cast<std::uint8_t>(std::max(d, 0));
+        sub[c] = static_cast<std::uint8_t>(std::max(-d, 0));
+    }
+    bool keepsAny() const { return (keep[0] | keep[1] | keep[2] | keep[3]) != 0; }
+};
+
+// `count` pixels: out = the plan applied to src, with the kept bytes from
+// `work` (not read when the plan keeps nothing). out may be work.
+void applyPlan(const std::uint8_t* src, const std::uint8_t* work, std::uint8_t* out, int count, const BytePlan& plan)
+{
+    int x = 0;
+#if defined(__SSE2__)
+    const auto spread = [](const std::uint8_t* bytes) {
+        std::int32_t v;
+        std::memcpy(&v, bytes, 4);
+        return _mm_set1_epi32(v);
+    };
+    const __m128i add = spread(plan.add), sub = spread(plan.sub), keep = spread(plan.keep);
+    const bool keeps = plan.keepsAny();
+    for (; x + 4 <= count; x += 4) {
+        const std::size_t i = 4 * static_cast<std::size_t>(x);
+        __m128i v = _mm_subs_epu8(_mm_adds_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), add), sub);
+        if (keeps)
+            v = _mm_or_si128(_mm_and_si128(keep, _mm_loadu_si128(reinterpret_cast<const __m128i*>(work + i))),
+                             _mm_andnot_si128(keep, v));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
+    }
+#endif
+    for (; x < count; ++x) {
+        for (std::size_t c = 0; c < 4; ++c) {
+            const std::size_t i = 4 * static_cast<std::size_t>(x) + c;
+            out[i] = plan.keep[c] ? work[i]
+                                  : static_cast<std::uint8_t>(std::clamp(src[i] + plan.add[c] - plan.sub[c], 0, 255));
+        }
+    }
+}
+
+}  // namespace
 
 // The working state of the open adjustment dialog.
 struct CKestrelDoc::Adjustment {
@@ -28,6 +86,11 @@ struct CKestrelDoc::Adjustment {
     // three); -1 for none.
     int firstChannel = -1;
     int secondChannel = -1;
+    // Brightness in the RGBA view computes each preview from the source alone
+    // and leaves `work` behind; the plan brings it up to date when a preview in
+    // another view needs its content.
+    bool workBehind = false;
+    BytePlan behindPlan;
 };
 
 std::array<std::uint8_t, 256> CKestrelDoc::contrastTable(int v)
@@ -71,26 +134,32 @@ void CKestrelDoc::setDisplayModeWithButtons(int mode)
     m_nViewButton = mode;
 }
 
-// Shows a preview in the RGBA or alpha view: the buffer of the current mode is
-// built from the preview instead of the map.
-void CKestrelDoc::showPreviewBitmap(const PixelBitmap& result)
+// Band height of a preview: a band of result rows is still in the cache when
+// its display rows are built from it.
+constexpr int PREVIEW_BAND = 16;
+
+void CKestrelDoc::showPreview(PixelBitmap& result, const std::function<void(int y0, int y1)>& produce)
 {
-    if (m_nDisplayMode == MODE_RGB || !m_bHasAlpha) {
-        m_pShown = const_cast<PixelBitmap*>(&result);
+    const bool viaBuffer = m_nDisplayMode != MODE_RGB && m_bHasAlpha;
+    const int which = m_nDisplayMode == MODE_RGBA ? 0 : 1;
+    if (viaBuffer)
+        prepareViewBuffer(which, result);
+    for (int y0 = 0; y0 < result.height(); y0 += PREVIEW_BAND) {
+        const int y1 = std::min(result.height(), y0 + PREVIEW_BAND);
+        produce(y0, y1);
+        if (viaBuffer)
+            buildViewRows(which, result, y0, y1);
+    }
+    if (!viaBuffer) {
+        m_pShown = &result;
         return;
     }
-    m_pDisplaySource = &result;
-    if (m_nDisplayMode == MODE_RGBA)
-        m_bRgbaViewStale = true;
-    else
-        m_bAlphaViewStale = true;
+    // The buffer is current for showing it, and stale again afterwards: it
+    // shows the preview, not the map.
+    bool& stale = which == 0 ? m_bRgbaViewStale : m_bAlphaViewStale;
+    stale = false;
     setDisplayMode(m_nDisplayMode);
-    m_pDisplaySource = nullptr;
-    // The buffer now shows the preview, not the map.
-    if (m_nDisplayMode == MODE_RGBA)
-        m_bRgbaViewStale = true;
-    else
-        m_bAlphaViewStale = true;
+    stale = true;
 }
 
 // ---- brightness ----
@@ -106,48 +175,77 @@ void CKestrelDoc::brightnessPreview(Adjustment& a, int da, int dc, bool adjustAl
         return;
     }
     NotReady busy(m_bReady);
-    FilterImage& src = *a.source;
+    const FilterImage& src = *a.source;
     FilterImage& work = *a.work;
-    src.setRegion(&a.region);
-    work.setRegion(&a.region);
-    const auto add = [&](int channel, int d) {
-        a.region.channel = channel;
-        if (d > 0)
-            addConstant(src, work, d);
-        else
-            subtractConstant(src, work, -d);  // d = 0 copies
+    const ProcessRegion& r = a.region;
+    // The bytes of the active colour channels (region channels 1 ... 3 are
+    // bytes 0 ... 2; channel 0 stands for all three).
+    const auto active = [&](int byte) {
+        return a.firstChannel == ProcessRegion::Colour || a.firstChannel == byte + 1 || a.secondChannel == byte + 1;
     };
-    const auto copy = [&](int channel) {
-        a.region.channel = channel;
-        copyChannels(src, work);
-    };
-    const auto addColour = [&](int d) {
-        if (a.firstChannel >= 0)
-            add(a.firstChannel, d);
-        if (a.secondChannel >= 0)
-            add(a.secondChannel, d);
-    };
-    if (m_nDisplayMode == MODE_RGBA) {
-        copy(ProcessRegion::Colour);
-        add(ProcessRegion::Alpha, da);
-        addColour(dc);
-    } else if (adjustAlpha) {
-        if (a.needRestore) {
-            if (a.firstChannel >= 0)
-                copy(a.firstChannel);
-            if (a.secondChannel >= 0)
-                copy(a.secondChannel);
-            a.needRestore = false;
+    const auto applyToWork = [&](const BytePlan& plan) {
+        for (int y = r.y; y < r.y + r.height; ++y) {
+            const std::size_t x0 = 4 * static_cast<std::size_t>(r.x);
+            applyPlan(src.row(y) + x0, work.row(y) + x0, work.row(y) + x0, r.width, plan);
         }
-        add(ProcessRegion::Alpha, da);
+    };
+    BytePlan plan;  // all zero: the source's byte
+    bool writeWork = true;
+    if (m_nDisplayMode == MODE_RGBA) {
+        // The colours from the source, the deltas on alpha and the active colours.
+        for (int c = 0; c < 3; ++c)
+            if (active(c))
+                plan.setDelta(c, dc);
+        plan.setDelta(3, da);
+        writeWork = false;
+        a.workBehind = true;
+        a.behindPlan = plan;
     } else {
-        a.needRestore = true;
-        if (a.secondChannel >= 0)
-            copy(ProcessRegion::Colour);
-        addColour(dc);
+        if (a.workBehind) {
+            applyToWork(a.behindPlan);
+            a.workBehind = false;
+        }
+        if (adjustAlpha) {
+            // The active colours back from the source once after colour work;
+            // the delta on alpha.
+            for (int c = 0; c < 3; ++c)
+                plan.keep[c] = active(c) && a.needRestore ? 0x00 : 0xFF;
+            a.needRestore = false;
+            plan.setDelta(3, da);
+        } else {
+            // The delta on the active colours; with exactly two active the third
+            // comes from the source, with one the others stay; alpha stays.
+            a.needRestore = true;
+            for (int c = 0; c < 3; ++c) {
+                if (active(c))
+                    plan.setDelta(c, dc);
+                else
+                    plan.keep[c] = a.secondChannel >= 0 ? 0x00 : 0xFF;
+            }
+            plan.keep[3] = 0xFF;
+        }
     }
-    imageToBitmap(work, a.result);
-    showPreviewBitmap(a.result);
+    // Outside the region the working image is the source. Each band: the
+    // region's pixels computed, the result rows written, the view built.
+    const std::size_t rowBytes = src.stride();
+    const std::size_t x0 = 4 * static_cast<std::size_t>(r.x), regionBytes = 4 * static_cast<std::size_t>(r.width);
+    showPreview(a.result, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const std::uint8_t* s = src.row(y);
+            std::uint8_t* w = work.row(y);
+            std::uint8_t* out = a.result.row(y);
+            if (y < r.y || y >= r.y + r.height || r.width <= 0) {
+                std::memcpy(out, s, rowBytes);
+            } else if (writeWork) {
+                applyPlan(s + x0, w + x0, w + x0, r.width, plan);
+                std::memcpy(out, w, rowBytes);
+            } else {
+                std::memcpy(out, s, x0);
+                applyPlan(s + x0, nullptr, out + x0, r.width, plan);
+                std::memcpy(out + x0 + regionBytes, s + x0 + regionBytes, rowBytes - x0 - regionBytes);
+            }
+        }
+    });
     a.applied = true;
     m_bReady = true;
     m_host.refreshPictureView();
@@ -188,21 +286,7 @@ bool CKestrelDoc::brightnessCommand()
         [&](const AdjustmentDialogModel::Values& v) { brightnessPreview(a, v.alpha, v.colour, v.adjustAlpha); },
         [this](int mode) { setDisplayModeWithButtons(mode); }, m_bHasAlpha, anyColour, m_nDisplayMode == MODE_ALPHA);
     const bool ok = m_host.runAdjustmentDialog(model);
-
-    {
-        NotReady busy(m_bReady);
-        if (ok && a.applied) {
-            PixelBitmap committed;
-            committed.copyFrom(a.result, 32);
-            replaceMap(std::move(committed));
-        }
-        // A preview may have overwritten either display buffer.
-        m_bRgbaViewStale = m_bAlphaViewStale = true;
-        if (m_nDisplayMode != a.savedMode)
-            setDisplayModeWithButtons(a.savedMode);
-        else
-            setDisplayMode(a.savedMode);
-    }
+    closeAdjustment(a, ok);
     m_host.refreshPictureView();
     return ok;
 }
@@ -223,22 +307,39 @@ void CKestrelDoc::applyTable(Adjustment& a, const std::array<std::uint8_t, 256>&
     const PixelBitmap& map = singleMap();
     const ProcessRegion& r = a.region;
     const std::size_t rowBytes = 4 * static_cast<std::size_t>(map.width());
-    for (int y = 0; y < map.height(); ++y) {
-        const std::uint8_t* s = map.row(y);
-        std::uint8_t* d = a.result.row(y);
-        // Outside the region every byte is copied; inside, alpha is.
-        std::memcpy(d, s, rowBytes);
-        if (y < r.y || y >= r.y + r.height)
-            continue;
-        for (int x = r.x; x < r.x + r.width; ++x) {
-            d[4 * x] = tb[s[4 * x]];
-            d[4 * x + 1] = tg[s[4 * x + 1]];
-            d[4 * x + 2] = tr[s[4 * x + 2]];
+    const colourtables::RowTable row = colourtables::bestRow();
+    showPreview(a.result, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+            const std::uint8_t* s = map.row(y);
+            std::uint8_t* d = a.result.row(y);
+            // Outside the region every byte is copied; inside, alpha is.
+            if (y < r.y || y >= r.y + r.height || r.width <= 0) {
+                std::memcpy(d, s, rowBytes);
+                continue;
+            }
+            const std::size_t x0 = 4 * static_cast<std::size_t>(r.x), x1 = x0 + 4 * static_cast<std::size_t>(r.width);
+            std::memcpy(d, s, x0);
+            row(s + x0, d + x0, r.width, tb, tg, tr);
+            std::memcpy(d + x1, s + x1, rowBytes - x1);
         }
-    }
-    showPreviewBitmap(a.result);
+    });
     m_host.redrawPictureView();
     a.applied = true;
+}
+
+// Closing an adjustment dialog: the result becomes the map on OK when one was
+// computed; the display buffers are stale either way (a preview may have
+// overwritten them) and the mode the dialog opened in comes back.
+void CKestrelDoc::closeAdjustment(Adjustment& a, bool ok)
+{
+    NotReady busy(m_bReady);
+    if (ok && a.applied)
+        replaceMap(std::move(a.result));
+    m_bRgbaViewStale = m_bAlphaViewStale = true;
+    if (m_nDisplayMode != a.savedMode)
+        setDisplayModeWithButtons(a.savedMode);
+    else
+        setDisplayMode(a.savedMode);
 }
 
 bool CKestrelDoc::tableCommand(bool gamma)
@@ -262,21 +363,7 @@ bool CKestrelDoc::tableCommand(bool gamma)
                                     applyTable(a, gamma ? gammaTable(v.gamma) : contrastTable(v.colour));
                                 });
     const bool ok = m_host.runAdjustmentDialog(model);
-
-    {
-        NotReady busy(m_bReady);
-        if (ok && a.applied) {
-            PixelBitmap committed;
-            committed.copyFrom(a.result, 32);
-            replaceMap(std::move(committed));
-        }
-        // Nothing may go on showing the preview once it is released.
-        m_bRgbaViewStale = m_bAlphaViewStale = true;
-        if (m_nDisplayMode != a.savedMode)
-            setDisplayModeWithButtons(a.savedMode);
-        else
-            setDisplayMode(a.savedMode);
-    }
+    closeAdjustment(a, ok);
     m_host.redrawPictureView();
     return ok;
 }

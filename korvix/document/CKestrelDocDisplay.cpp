@@ -3,71 +3,18 @@
 // and the enabling rules.
 #include "document/CKestrelDoc.h"
 
+#include "document/BackgroundBlend.h"
 #include "document/CommandIds.h"
 #include "document/DocumentInternal.h"
 
 #include <cmath>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 using docinternal::WaitCursor;
 
 namespace {
 
 constexpr float ZOOM_STEPS[] = {1, 2, 4, 8, 16, 32};
-
-// Blends `src` over the background pattern: each colour channel becomes
-// ((255 - a) * g + v * a) >> 8; the alpha byte of `dst` is left alone. Both
-// products and their sum fit 16 bits (at most 255 * 255), so four pixels are
-// blended at once in 16-bit lanes where SSE2 is there.
-void blendOverBackground(const PixelBitmap& src, PixelBitmap& dst, const std::uint8_t* background)
-{
-    for (int y = 0; y < src.height(); ++y) {
-        const std::uint8_t* s = src.row(y);
-        std::uint8_t* d = dst.row(y);
-        const std::uint8_t* g = background + static_cast<std::size_t>(y) * CKestrelDoc::BACKGROUND_SIDE;
-        int x = 0;
-#if defined(__SSE2__)
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i full = _mm_set1_epi16(255);
-        const __m128i keepAlpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-        for (; x + 4 <= src.width(); x += 4) {
-            const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * x));
-            std::uint32_t grey4;
-            std::memcpy(&grey4, g + x, 4);
-            // Each pixel's grey value and alpha, spread over its three colour bytes.
-            const __m128i g32 = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(grey4)), zero), zero);
-            const __m128i gBytes = _mm_or_si128(_mm_or_si128(g32, _mm_slli_epi32(g32, 8)), _mm_slli_epi32(g32, 16));
-            const __m128i alpha32 = _mm_srli_epi32(px, 24);
-            const __m128i aBytes = _mm_or_si128(_mm_or_si128(alpha32, _mm_slli_epi32(alpha32, 8)), _mm_slli_epi32(alpha32, 16));
-            __m128i out[2];
-            for (int half = 0; half < 2; ++half) {
-                const __m128i v = half ? _mm_unpackhi_epi8(px, zero) : _mm_unpacklo_epi8(px, zero);
-                const __m128i a = half ? _mm_unpackhi_epi8(aBytes, zero) : _mm_unpacklo_epi8(aBytes, zero);
-                const __m128i gg = half ? _mm_unpackhi_epi8(gBytes, zero) : _mm_unpacklo_epi8(gBytes, zero);
-                const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(full, a), gg), _mm_mullo_epi16(v, a));
-                out[half] = _mm_srli_epi16(sum, 8);
-            }
-            const __m128i blended = _mm_packus_epi16(out[0], out[1]);
-            const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * x));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * x),
-                             _mm_or_si128(_mm_andnot_si128(keepAlpha, blended), _mm_and_si128(keepAlpha, old)));
-        }
-#endif
-        for (; x < src.width(); ++x) {
-            const std::uint8_t* sp = s + 4 * x;
-            std::uint8_t* dp = d + 4 * x;
-            const unsigned a = sp[3];
-            const unsigned back = (255 - a) * g[x];
-            dp[0] = static_cast<std::uint8_t>((back + sp[0] * a) >> 8);
-            dp[1] = static_cast<std::uint8_t>((back + sp[1] * a) >> 8);
-            dp[2] = static_cast<std::uint8_t>((back + sp[2] * a) >> 8);
-        }
-    }
-}
 
 // One pass of the smoothing kernel along x (horizontal) or y: weights over the
 // pixel and its neighbours inside the image, normalised to sum 1.
@@ -96,24 +43,36 @@ void smoothPass(const PixelBitmap& src, PixelBitmap& dst, bool horizontal)
 
 }  // namespace
 
-void CKestrelDoc::rebuildViewBuffer(int which)
+void CKestrelDoc::prepareViewBuffer(int which, const PixelBitmap& from)
 {
-    const PixelBitmap& map = m_pDisplaySource ? *m_pDisplaySource : (*m_pMaps)[m_nCurMap];
     PixelBitmap& buffer = m_pViewBuffers[static_cast<std::size_t>(which)];
-    if (buffer.width() != map.width() || buffer.height() != map.height())
-        buffer.create(map.width(), map.height(), 32, true);
+    if (buffer.width() != from.width() || buffer.height() != from.height())
+        buffer.create(from.width(), from.height(), 32, true);
+}
+
+// Rows y0 ... y1 - 1 of display buffer `which` from the same rows of `from`
+// (a buffer prepared for its size): 0 the RGBA view, 1 the alpha view.
+void CKestrelDoc::buildViewRows(int which, const PixelBitmap& from, int y0, int y1)
+{
+    PixelBitmap& buffer = m_pViewBuffers[static_cast<std::size_t>(which)];
     if (which == 1) {
-        for (int y = 0; y < map.height(); ++y) {
-            const std::uint8_t* s = map.row(y);
+        for (int y = y0; y < y1; ++y) {
+            const std::uint8_t* s = from.row(y);
             std::uint8_t* d = buffer.row(y);
-            for (int x = 0; x < map.width(); ++x)
+            for (int x = 0; x < from.width(); ++x)
                 d[4 * x] = d[4 * x + 1] = d[4 * x + 2] = s[4 * x + 3];
         }
-        m_bAlphaViewStale = false;
     } else {
-        blendOverBackground(map, buffer, m_pBackground.data());
-        m_bRgbaViewStale = false;
+        backgroundblend::blendRows(from, buffer, m_pBackground.data(), BACKGROUND_SIDE, y0, y1);
     }
+}
+
+void CKestrelDoc::rebuildViewBuffer(int which)
+{
+    const PixelBitmap& map = (*m_pMaps)[m_nCurMap];
+    prepareViewBuffer(which, map);
+    buildViewRows(which, map, 0, map.height());
+    (which == 1 ? m_bAlphaViewStale : m_bRgbaViewStale) = false;
 }
 
 void CKestrelDoc::setDisplayMode(int mode)
@@ -267,7 +226,7 @@ std::unique_ptr<PixelBitmap> CKestrelDoc::smoothedImage() const
     if (m_nDisplayMode == MODE_RGBA && m_bHasAlpha) {
         auto blended = std::make_unique<PixelBitmap>();
         blended->create(source.width(), source.height(), 32, true);
-        blendOverBackground(smoothed, *blended, m_pBackground.data());
+        backgroundblend::blendRows(smoothed, *blended, m_pBackground.data(), BACKGROUND_SIDE, 0, smoothed.height());
         for (int y = 0; y < smoothed.height(); ++y)
             for (int x = 0; x < smoothed.width(); ++x)
                 blended->row(y)[4 * x + 3] = 255;

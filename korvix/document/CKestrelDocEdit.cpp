@@ -13,6 +13,7 @@
 #include "common/AtomicFile.h"
 #include "common/MessageTable.h"
 #include "document/DocumentInternal.h"
+#include "document/PictureResize.h"
 #include "filters/ImageFilters.h"
 
 #include <algorithm>
@@ -183,9 +184,9 @@ bool CKestrelDoc::setVolumeTime(const korvix::DosDateTime& t)
 
 bool CKestrelDoc::renameCommand(int index, const std::string& itemText, bool isSelected)
 {
-    if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_entryRecords.size())
+    if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_catalogue.records().size())
         return false;
-    const auto newName = m_host.runRenameDialog(latin1ToUtf8(m_entryRecords[static_cast<std::size_t>(index)].name));
+    const auto newName = m_host.runRenameDialog(latin1ToUtf8(m_catalogue.records()[static_cast<std::size_t>(index)].name));
     if (!newName || newName->empty() || *newName == itemText)
         return false;
     return renameEntry(index, *newName, isSelected);
@@ -193,7 +194,7 @@ bool CKestrelDoc::renameCommand(int index, const std::string& itemText, bool isS
 
 bool CKestrelDoc::renameEntry(int index, const std::string& newName, bool isSelected)
 {
-    if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_entryRecords.size())
+    if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_catalogue.records().size())
         return false;
     const auto latin1 = utf8ToLatin1(newName);
     if (!latin1 || latin1->empty() || latin1->size() > 64) {
@@ -211,7 +212,7 @@ bool CKestrelDoc::renameEntry(int index, const std::string& newName, bool isSele
         message(MessageId::FileWriteFailed);
         return false;
     }
-    EntryRecord& r = m_entryRecords[static_cast<std::size_t>(index)];
+    EntryRecord& r = m_catalogue.records()[static_cast<std::size_t>(index)];
     r.name.assign(*latin1);
     r.marks |= EntryRecord::MARK_RENAMED;
     if (isSelected)
@@ -223,9 +224,9 @@ bool CKestrelDoc::renameEntry(int index, const std::string& newName, bool isSele
 
 void CKestrelDoc::extractEntry(int index)
 {
-    if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_entryRecords.size())
+    if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_catalogue.records().size())
         return;
-    const EntryRecord& r = m_entryRecords[static_cast<std::size_t>(index)];
+    const EntryRecord& r = m_catalogue.records()[static_cast<std::size_t>(index)];
     std::vector<std::uint8_t> bytes;
     if (r.isDirectory || (!readEntry(r, bytes) && r.size > 0))
         return;
@@ -245,9 +246,9 @@ void CKestrelDoc::extractEntry(int index)
 
 bool CKestrelDoc::replaceEntryFromFile(int index, bool reload)
 {
-    if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_entryRecords.size())
+    if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_catalogue.records().size())
         return false;
-    EntryRecord& r = m_entryRecords[static_cast<std::size_t>(index)];
+    EntryRecord& r = m_catalogue.records()[static_cast<std::size_t>(index)];
     const auto path = m_host.chooseOpenFile({}, "*.*");
     if (!path)
         return false;
@@ -295,11 +296,11 @@ bool CKestrelDoc::replaceEntryFromFile(int index, bool reload)
 
 // ---- replace by the shown picture ----
 
-bool CKestrelDoc::replaceEntryFromImage(int index)
+bool CKestrelDoc::replaceEntryFromImage(int index, dxt::Quality quality)
 {
-    if (!m_bReady || !m_pMaps || index < 0 || static_cast<std::size_t>(index) >= m_entryRecords.size())
+    if (!m_bReady || !m_pMaps || index < 0 || static_cast<std::size_t>(index) >= m_catalogue.records().size())
         return false;
-    EntryRecord& r = m_entryRecords[static_cast<std::size_t>(index)];
+    EntryRecord& r = m_catalogue.records()[static_cast<std::size_t>(index)];
     if (r.kind != KIND_IMAGE) {
         message(MessageId::OnlyImagesReplaceable);
         return false;
@@ -381,29 +382,14 @@ bool CKestrelDoc::replaceEntryFromImage(int index)
     // The shown picture at the target's size.
     WaitCursor wait(m_host);
     const PixelBitmap& source = m_pMaps->largest();
-    PixelBitmap prepared;
-    prepared.create(targetWidth, targetHeight, 32, false);
-    if (source.width() == targetWidth && source.height() == targetHeight) {
-        for (int y = 0; y < targetHeight; ++y)
-            std::memcpy(prepared.row(y), source.row(y), 4 * static_cast<std::size_t>(targetWidth));
-    } else {
-        clearFilterError();
-        std::unique_ptr<FilterImage> from = imageFromBitmap(source);
-        std::unique_ptr<FilterImage> to = newBgraImage(targetWidth, targetHeight);
-        if (from && to) {
-            if (targetWidth > source.width() || targetHeight > source.height())
-                resampleCubic(*from, *to);
-            else
-                decimateArea(*from, *to);
-            imageToBitmap(*to, prepared);
-        }
-        if (!from || !to || lastFilterError() != FilterError::None) {
-            wait.release();
-            message(MessageId::ResizeFailed);
-            return false;
-        }
-    }
+    std::optional<PixelBitmap> resized = resampledPicture(source, targetWidth, targetHeight);
     wait.release();
+    if (!resized) {
+        message(MessageId::ResizeFailed);
+        return false;
+    }
+    PixelBitmap& prepared = *resized;
+    prepared.setHasAlpha(false);
 
     const std::string text = korvix::MessageTable::format(MessageId::ReplaceConfirmFormat, source.width(), source.height(),
                                                           m_nMaps, targetWidth, targetHeight, targetMaps);
@@ -417,7 +403,7 @@ bool CKestrelDoc::replaceEntryFromImage(int index)
         const std::unique_ptr<RawImage> raw = rawImageFromBitmap(prepared, targetAlpha);
         written = raw && writeTga(*raw, temp.path()) == 0;
     } else if (written) {
-        written = writeTexture(temp.path(), MapOption::Generate, targetAlpha, targetMaps, prepared, formatIndex)
+        written = writeTexture(temp.path(), MapOption::Generate, targetAlpha, targetMaps, prepared, formatIndex, quality)
                   == TextureWriteStatus::Ok;
     }
     if (!written) {

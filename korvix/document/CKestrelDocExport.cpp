@@ -69,10 +69,10 @@ CKestrelDoc::LoadedBytes CKestrelDoc::writeLoadedBytes(const std::string& path)
     // volume opened again since may hold other bytes at that index: nothing is
     // written then, and the user is told why.
     if (!m_bVolumeOpen || m_nLoadedVolumeSerial != m_nVolumeSerial || m_nLoadedEntry < 0
-        || static_cast<std::size_t>(m_nLoadedEntry) >= m_entryRecords.size())
+        || static_cast<std::size_t>(m_nLoadedEntry) >= m_catalogue.records().size())
         return LoadedBytes::Gone;
     std::vector<std::uint8_t> bytes;
-    if (!readEntry(m_entryRecords[static_cast<std::size_t>(m_nLoadedEntry)], bytes))
+    if (!readEntry(m_catalogue.records()[static_cast<std::size_t>(m_nLoadedEntry)], bytes))
         return LoadedBytes::Handled;  // unreadable: nothing written, as with no entry at all
     if (bytes.size() >= 37)
         writeFileBytes(path, bytes.data(), bytes.size());

@@ -2,15 +2,14 @@
 // inverting, alpha on and off, removing the small maps, crop, resize, the
 // neighbourhood filters, rotating and mirroring; the selection commands and
 // the information report.
-#include "codecs/BitmapFilterImage.h"
 #include "document/CKestrelDoc.h"
 
 #include "codecs/BitmapFilterImage.h"
+#include "codecs/CTextException.h"
 #include "common/MessageTable.h"
 #include "document/CommandIds.h"
 #include "document/DocumentInternal.h"
 #include "document/SizeDialogModel.h"
-#include "codecs/BitmapFilterImage.h"
 #include "filters/ImageFilters.h"
 
 #include <algorithm>
@@ -27,6 +26,81 @@ std::string format(const char* pattern, auto... args)
     std::string out(static_cast<std::size_t>(std::max(n, 0)), '\0');
     std::snprintf(out.data(), out.size() + 1, pattern, args...);
     return out;
+}
+
+// Runs filter steps on the map where its pixels lie: the image is source and
+// destination at once (the primitives keep the rows they still need to read),
+// so neither a working copy nor a new bitmap is made. The map then stands for
+// the filtered copy the command would have made, which has no alpha.
+template <typename Steps>
+void filterWhereItLies(PixelBitmap& map, const ProcessRegion& region, Steps steps)
+{
+    FilterImage image = bitmapView(map);
+    setEdgeReplicate(image);
+    image.setRegion(&region);
+    steps(image);
+    map.setHasAlpha(false);
+}
+
+// Pixel (x, y) of a 32-bit bitmap, top-down rows.
+std::uint32_t& pixel(PixelBitmap& b, int x, int y)
+{
+    return reinterpret_cast<std::uint32_t*>(b.row(y))[x];
+}
+
+// Square tiles keep both the rows read and the columns written in the cache.
+constexpr int ROTATE_TILE = 16;
+
+// Rotates a square bitmap by a quarter turn where it lies: every pixel is one
+// of a cycle of four that trade places, walked tile by tile.
+void rotateSquareInPlace(PixelBitmap& b, bool clockwise)
+{
+    const int n = b.width();
+    const int rows = n / 2, cols = (n + 1) / 2;
+    for (int r0 = 0; r0 < rows; r0 += ROTATE_TILE) {
+        for (int c0 = 0; c0 < cols; c0 += ROTATE_TILE) {
+            const int r1 = std::min(r0 + ROTATE_TILE, rows), c1 = std::min(c0 + ROTATE_TILE, cols);
+            for (int r = r0; r < r1; ++r) {
+                for (int c = c0; c < c1; ++c) {
+                    // The cycle's four places as (column, row); clockwise the
+                    // old pixel at (column x, row y) goes to (n - 1 - y, x).
+                    std::uint32_t& a = pixel(b, c, r);
+                    std::uint32_t& p = pixel(b, n - 1 - r, c);
+                    std::uint32_t& q = pixel(b, n - 1 - c, n - 1 - r);
+                    std::uint32_t& t = pixel(b, r, n - 1 - c);
+                    const std::uint32_t old = a;
+                    if (clockwise) {
+                        a = t;
+                        t = q;
+                        q = p;
+                        p = old;
+                    } else {
+                        a = p;
+                        p = q;
+                        q = t;
+                        t = old;
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Old pixel (i, j) of a w x h bitmap goes to (h - 1 - j, i) of `fresh`
+// clockwise, to (j, w - 1 - i) counter-clockwise; tile by tile.
+void rotateInto(const PixelBitmap& old, PixelBitmap& fresh, bool clockwise)
+{
+    const int w = old.width(), h = old.height();
+    for (int j0 = 0; j0 < h; j0 += ROTATE_TILE) {
+        for (int i0 = 0; i0 < w; i0 += ROTATE_TILE) {
+            const int j1 = std::min(j0 + ROTATE_TILE, h), i1 = std::min(i0 + ROTATE_TILE, w);
+            for (int j = j0; j < j1; ++j) {
+                const auto* src = reinterpret_cast<const std::uint32_t*>(old.row(j));
+                for (int i = i0; i < i1; ++i)
+                    pixel(fresh, clockwise ? h - 1 - j : j, clockwise ? i : w - 1 - i) = src[i];
+            }
+        }
+    }
 }
 
 }  // namespace
@@ -116,13 +190,27 @@ void CKestrelDoc::leaveSmoothView()
 
 void CKestrelDoc::replaceMap(PixelBitmap&& map)
 {
+    // The new map may be one of the old set, edited where it lies: taken out
+    // before the set goes.
+    PixelBitmap kept = std::move(map);
     // Nothing may show the old map once it is gone.
     m_pShown = nullptr;
     freeMaps();
     m_pMaps = std::make_unique<MapSet>(1);
-    (*m_pMaps)[0] = std::move(map);
+    (*m_pMaps)[0] = std::move(kept);
     m_nMaps = 1;
     m_nCurMap = 0;
+}
+
+// A new map of another picture (turned, mirrored, resized) takes the old one's
+// place: the selection goes with the old picture, and what is shown is built
+// from the new one.
+void CKestrelDoc::takeNewMap(PixelBitmap&& map)
+{
+    replaceMap(std::move(map));
+    clearSelection();
+    m_bRgbaViewStale = m_bAlphaViewStale = true;
+    setDisplayMode(m_nDisplayMode);
 }
 
 // Both display buffers are stale after a change of the map: rebuild what is
@@ -318,24 +406,24 @@ bool CKestrelDoc::resize()
     const int w = model.chosenWidth(), h = model.chosenHeight();
     if (w == map.width() && h == map.height())
         return true;
-    auto source = imageFromBitmap(map);
-    auto target = source ? newBgraImage(w, h) : nullptr;
-    if (!source || !target)
-        return false;
+    // The resampler reads the map's rows and writes the new bitmap's: no
+    // working images between them.
+    PixelBitmap fresh;
+    try {
+        fresh.create(w, h, 32, false);
+    } catch (const CTextException&) {
+        return false;  // memory short: the map stays as it is
+    }
     {
         NotReady busy(m_bReady);
         WaitCursor wait(m_host);
+        const FilterImage source = bitmapView(singleMap());
+        FilterImage target = bitmapView(fresh);
         if (w > map.width() || h > map.height())
-            resampleCubic(*source, *target);
+            resampleCubic(source, target);
         else
-            decimateArea(*source, *target);
-        PixelBitmap fresh;
-        fresh.create(w, h, 32, false);
-        imageToBitmap(*target, fresh);
-        replaceMap(std::move(fresh));
-        clearSelection();
-        m_bRgbaViewStale = m_bAlphaViewStale = true;
-        setDisplayMode(m_nDisplayMode);
+            decimateArea(source, target);
+        takeNewMap(std::move(fresh));
     }
     m_host.refreshPictureView();
     return true;
@@ -352,23 +440,15 @@ bool CKestrelDoc::filterCommand(int id)
     {
         NotReady busy(m_bReady);
         WaitCursor wait(m_host);
-        auto source = imageFromBitmap(singleMap());
-        auto target = source ? cloneImage(*source) : nullptr;
-        if (!source || !target)
-            return false;
-        setEdgeReplicate(*source);
-        source->setRegion(&region);
-        target->setRegion(&region);
-        if (id == ID_SHARPEN)
-            sharpen3x3(*source, *target);
-        else if (id == ID_BLUR || id == ID_ALPHA_BLUR)
-            boxBlur(*source, *target, 3, 1);
-        else
-            boxBlur(*source, *target, 7, 3);
-        PixelBitmap fresh;
-        fresh.create(target->width(), target->height(), 32, false);
-        imageToBitmap(*target, fresh);
-        replaceMap(std::move(fresh));
+        filterWhereItLies(singleMap(), region, [id](FilterImage& image) {
+            if (id == ID_SHARPEN)
+                sharpen3x3(image, image);
+            else if (id == ID_BLUR || id == ID_ALPHA_BLUR)
+                boxBlur(image, image, 3, 1);
+            else
+                boxBlur(image, image, 7, 3);
+        });
+        replaceMap(std::move(singleMap()));
         rebuildAndRedraw(false);
     }
     if (!alpha && m_nDisplayMode == MODE_ALPHA)
@@ -386,23 +466,18 @@ bool CKestrelDoc::rotate(bool clockwise)
     {
         NotReady busy(m_bReady);
         WaitCursor wait(m_host);
-        const PixelBitmap& old = singleMap();
-        const int w = old.width(), h = old.height();
+        PixelBitmap& old = singleMap();
         PixelBitmap fresh;
-        fresh.create(h, w, 32, true);
-        // Old pixel (i, j) goes to (h - 1 - j, i) clockwise, (j, w - 1 - i) counter-clockwise.
-        for (int j = 0; j < h; ++j) {
-            const auto* src = reinterpret_cast<const std::uint32_t*>(old.row(j));
-            for (int i = 0; i < w; ++i) {
-                const int nx = clockwise ? h - 1 - j : j;
-                const int ny = clockwise ? i : w - 1 - i;
-                reinterpret_cast<std::uint32_t*>(fresh.row(ny))[nx] = src[i];
-            }
+        if (old.width() == old.height()) {
+            // Same size turned: the pixels trade places in the map's own rows.
+            rotateSquareInPlace(old, clockwise);
+            old.setHasAlpha(true);
+            fresh = std::move(old);
+        } else {
+            fresh.create(old.height(), old.width(), 32, true);
+            rotateInto(old, fresh, clockwise);
         }
-        replaceMap(std::move(fresh));
-        clearSelection();
-        m_bRgbaViewStale = m_bAlphaViewStale = true;
-        setDisplayMode(m_nDisplayMode);
+        takeNewMap(std::move(fresh));
     }
     m_host.refreshPictureView();
     return true;
@@ -416,24 +491,17 @@ bool CKestrelDoc::mirror(bool leftRight)
     {
         NotReady busy(m_bReady);
         WaitCursor wait(m_host);
-        const PixelBitmap& old = singleMap();
-        auto source = imageFromBitmap(old);
-        auto target = source ? newBgraImage(old.width(), old.height()) : nullptr;
-        if (!source || !target)
-            return false;
-        ProcessRegion region{ProcessRegion::Colour, 0, 0, old.width(), old.height()};
-        source->setRegion(&region);
-        target->setRegion(&region);
+        PixelBitmap& map = singleMap();
+        // Colours, then alpha: all four channels change places.
+        ProcessRegion region{ProcessRegion::Colour, 0, 0, map.width(), map.height()};
         const MirrorAxis axis = leftRight ? MirrorAxis::Vertical : MirrorAxis::Horizontal;
-        mirrorImage(*source, *target, axis);
-        region.channel = ProcessRegion::Alpha;
-        mirrorImage(*source, *target, axis);
-        PixelBitmap fresh;
-        fresh.create(old.width(), old.height(), 32, false);
-        imageToBitmap(*target, fresh);
-        replaceMap(std::move(fresh));
-        clearSelection();
-        rebuildAndRedraw(false);
+        filterWhereItLies(map, region, [&](FilterImage& image) {
+            mirrorImage(image, image, axis);
+            region.channel = ProcessRegion::Alpha;
+            mirrorImage(image, image, axis);
+        });
+        takeNewMap(std::move(map));
+        m_host.redrawPictureView();
     }
     return true;
 }

@@ -1,10 +1,14 @@
 #include "document/SizeDialogModel.h"
 
+#include "codecs/TextureFormat.h"
 #include "common/MessageTable.h"
 
 std::vector<int> SizeDialogModel::allSizes()
 {
-    return {2048, 1024, 512, 256, 128, 64, 32, 16, 8, 4};
+    std::vector<int> sizes;
+    for (int side = texture::LARGEST_SIDE; side >= texture::SMALLEST_SIDE; side /= 2)
+        sizes.push_back(side);
+    return sizes;
 }
 
 SizeDialogModel SizeDialogModel::forSelection(int pictureWidth, int pictureHeight, LiveFn live)

@@ -265,7 +265,8 @@ std::unique_ptr<FilterImage> cloneImage(const FilterImage& image)
 {
     auto copy = newBgraImage(image.width(), image.height());
     if (copy) {
-        std::memcpy(copy->pixels(), image.pixels(), image.stride() * static_cast<std::size_t>(image.height()));
+        for (int y = 0; y < image.height(); ++y)
+            std::memcpy(copy->row(y), image.row(y), image.stride());
         copy->setEdgeMode(image.edgeMode());
     }
     return copy;
@@ -281,11 +282,11 @@ void setEdgeReplicate(FilterImage& image)
     image.setEdgeMode(FilterImage::EdgeMode::Replicate);
 }
 
-void boxBlur(const FilterImage& srcIn, FilterImage& dst, int n, int anchor)
+void boxBlur(const FilterImage& src, FilterImage& dst, int n, int anchor)
 {
     const char* op = "boxBlur";
     Area area;
-    if (!sameSize(srcIn, dst, op) || !areaOf(srcIn, dst, false, area, op))
+    if (!sameSize(src, dst, op) || !areaOf(src, dst, false, area, op))
         return;
     if (n < 1 || n > 15 || anchor < 0 || anchor >= n) {
         fail(FilterError::BadArgument, op);
@@ -294,30 +295,33 @@ void boxBlur(const FilterImage& srcIn, FilterImage& dst, int n, int anchor)
     if (area.empty())
         return;
     try {
-        std::unique_ptr<FilterImage> copy;
-        const FilterImage* src = readable(srcIn, dst, copy);
-        if (!src)
-            return;
         const int rw = area.width();
         const int padded = rw + n - 1;
         const std::size_t paddedValues = static_cast<std::size_t>(padded) * 4;
         const std::size_t rowValues = static_cast<std::size_t>(rw) * 4;
 
-        // Column sums of n source rows over the padded columns, slid down one row
-        // at a time: one row enters, one leaves, whatever n is.
-        std::vector<std::uint8_t> entering(paddedValues), leaving(paddedValues);
+        // The n source rows under the window, kept as they were read: a row
+        // leaves the window after the rows above it were written, so the
+        // destination may be the source itself. Every buffer is taken before
+        // the first pixel is written.
+        std::vector<std::uint8_t> window(paddedValues * static_cast<std::size_t>(n));
         std::vector<std::uint16_t> columns(paddedValues, 0);
-        const auto fetch = [&](int k, std::vector<std::uint8_t>& buffer) {
-            paddedRow(*src, k, area.x0, rw, anchor, n - 1 - anchor, buffer.data());
+        std::vector<std::uint16_t> sums(rowValues);
+        std::vector<std::uint8_t> result(rowValues);
+        const auto slot = [&](int k) { return window.data() + paddedValues * static_cast<std::size_t>(k % n); };
+        const auto fetch = [&](int k) {
+            std::uint8_t* buffer = slot(k - (area.y0 - anchor));
+            paddedRow(src, k, area.x0, rw, anchor, n - 1 - anchor, buffer);
+            return buffer;
         };
+        // Column sums of the window over the padded columns, slid down one row
+        // at a time: one row enters, one leaves, whatever n is.
         for (int k = area.y0 - anchor; k < area.y0 - anchor + n; ++k) {
-            fetch(k, entering);
+            const std::uint8_t* entering = fetch(k);
             for (std::size_t i = 0; i < paddedValues; ++i)
                 columns[i] = static_cast<std::uint16_t>(columns[i] + entering[i]);
         }
 
-        std::vector<std::uint16_t> sums(rowValues);
-        std::vector<std::uint8_t> result(rowValues);
         const BlockDivider divide(static_cast<std::uint32_t>(n * n));
         for (int y = area.y0;; ++y) {
             // Sliding sums of n columns along the row; four channels side by side.
@@ -326,37 +330,39 @@ void boxBlur(const FilterImage& srcIn, FilterImage& dst, int n, int anchor)
             storeMasked(result.data(), dst.row(y) + 4 * static_cast<std::size_t>(area.x0), rw, area.mask);
             if (y + 1 == area.y1)
                 break;
-            fetch(y - anchor + n, entering);
-            fetch(y - anchor, leaving);
+            // The leaving row's slot takes the entering row.
+            const std::uint8_t* leaving = slot(y - area.y0);
             for (std::size_t i = 0; i < paddedValues; ++i)
-                columns[i] = static_cast<std::uint16_t>(columns[i] + entering[i] - leaving[i]);
+                columns[i] = static_cast<std::uint16_t>(columns[i] - leaving[i]);
+            const std::uint8_t* entering = fetch(y - anchor + n);
+            for (std::size_t i = 0; i < paddedValues; ++i)
+                columns[i] = static_cast<std::uint16_t>(columns[i] + entering[i]);
         }
     } catch (const std::bad_alloc&) {
         fail(FilterError::OutOfMemory, op);
     }
 }
 
-void sharpen3x3(const FilterImage& srcIn, FilterImage& dst)
+void sharpen3x3(const FilterImage& src, FilterImage& dst)
 {
     const char* op = "sharpen3x3";
     Area area;
-    if (!sameSize(srcIn, dst, op) || !areaOf(srcIn, dst, false, area, op) || area.empty())
+    if (!sameSize(src, dst, op) || !areaOf(src, dst, false, area, op) || area.empty())
         return;
     try {
-        std::unique_ptr<FilterImage> copy;
-        const FilterImage* src = readable(srcIn, dst, copy);
-        if (!src)
-            return;
         const int rw = area.width();
         const std::size_t padded = static_cast<std::size_t>(rw + 2) * 4;
         const std::size_t rowValues = static_cast<std::size_t>(rw) * 4;
+        // Rows above, at and below the one computed, as they were read: the
+        // row below is read before its turn, so the destination may be the
+        // source itself.
         std::vector<std::uint8_t> r0(padded), r1(padded), r2(padded);
         std::vector<std::int16_t> columns(padded);
         std::vector<std::uint8_t> result(rowValues);
+        paddedRow(src, area.y0 - 1, area.x0, rw, 1, 1, r0.data());
+        paddedRow(src, area.y0, area.x0, rw, 1, 1, r1.data());
         for (int y = area.y0; y < area.y1; ++y) {
-            paddedRow(*src, y - 1, area.x0, rw, 1, 1, r0.data());
-            paddedRow(*src, y, area.x0, rw, 1, 1, r1.data());
-            paddedRow(*src, y + 1, area.x0, rw, 1, 1, r2.data());
+            paddedRow(src, y + 1, area.x0, rw, 1, 1, r2.data());
             for (std::size_t i = 0; i < padded; ++i)
                 columns[i] = static_cast<std::int16_t>(r0[i] + r1[i] + r2[i]);
             // 16 c - (the 3 x 3 sum - c) = 17 c - the 3 x 3 sum, rounded / 8.
@@ -366,34 +372,47 @@ void sharpen3x3(const FilterImage& srcIn, FilterImage& dst)
                 result[i] = static_cast<std::uint8_t>(std::clamp((v + 4) >> 3, 0, 255));
             }
             storeMasked(result.data(), dst.row(y) + 4 * static_cast<std::size_t>(area.x0), rw, area.mask);
+            r0.swap(r1);
+            r1.swap(r2);
         }
     } catch (const std::bad_alloc&) {
         fail(FilterError::OutOfMemory, op);
     }
 }
 
-void mirrorImage(const FilterImage& srcIn, FilterImage& dst, MirrorAxis axis)
+void mirrorImage(const FilterImage& src, FilterImage& dst, MirrorAxis axis)
 {
     const char* op = "mirrorImage";
     Area area;
-    if (!sameSize(srcIn, dst, op) || !areaOf(srcIn, dst, false, area, op) || area.empty())
+    if (!sameSize(src, dst, op) || !areaOf(src, dst, false, area, op) || area.empty())
         return;
     try {
-        std::unique_ptr<FilterImage> copy;
-        const FilterImage* src = readable(srcIn, dst, copy);
-        if (!src)
-            return;
-        const int W = src->width(), H = src->height();
-        std::vector<std::uint8_t> result(static_cast<std::size_t>(area.width()) * 4);
+        const int W = src.width(), H = src.height();
+        const std::size_t n = static_cast<std::size_t>(area.width()) * 4;
+        const std::size_t x0 = 4 * static_cast<std::size_t>(area.x0);
+        // Each row's source is read into a buffer before the row is written, so
+        // the destination may be the source itself.
+        std::vector<std::uint8_t> mirrored(n), partner(n);
         for (int y = area.y0; y < area.y1; ++y) {
             if (axis == MirrorAxis::Horizontal) {
-                std::memcpy(result.data(), src->row(H - 1 - y) + 4 * static_cast<std::size_t>(area.x0), result.size());
+                // Rows y and H - 1 - y trade places: a pair inside the area is
+                // done together, at its upper row.
+                const int p = H - 1 - y;
+                const bool pairInside = p >= area.y0 && p < area.y1 && p != y;
+                if (pairInside && p < y)
+                    continue;
+                std::memcpy(mirrored.data(), src.row(p) + x0, n);
+                if (pairInside)
+                    std::memcpy(partner.data(), src.row(y) + x0, n);
+                storeMasked(mirrored.data(), dst.row(y) + x0, area.width(), area.mask);
+                if (pairInside)
+                    storeMasked(partner.data(), dst.row(p) + x0, area.width(), area.mask);
             } else {
-                const std::uint8_t* row = src->row(y);
+                const std::uint8_t* row = src.row(y);
                 for (int x = area.x0; x < area.x1; ++x)
-                    std::memcpy(&result[4 * static_cast<std::size_t>(x - area.x0)], row + 4 * static_cast<std::size_t>(W - 1 - x), 4);
+                    std::memcpy(&mirrored[4 * static_cast<std::size_t>(x - area.x0)], row + 4 * static_cast<std::size_t>(W - 1 - x), 4);
+                storeMasked(mirrored.data(), dst.row(y) + x0, area.width(), area.mask);
             }
-            storeMasked(result.data(), dst.row(y) + 4 * static_cast<std::size_t>(area.x0), area.width(), area.mask);
         }
     } catch (const std::bad_alloc&) {
         fail(FilterError::OutOfMemory, op);

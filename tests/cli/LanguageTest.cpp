@@ -43,12 +43,31 @@ TEST(Language, ChosenFromTheFirstSetLocaleVariable)
 
 TEST(Language, TheCommandLineSpeaksTheChosenLanguage)
 {
-    cli::setLanguage(cli::Language::German);
-    const auto german = runCli({"list"});
-    const auto help = runCli({"--help"});
-    cli::setLanguage(cli::Language::English);
-    const auto english = runCli({"list"});
-    EXPECT_NE(german.err.find("fehlende Argumente"), std::string::npos) << german.err;
-    EXPECT_NE(help.out.find("Befehle:"), std::string::npos) << help.out;
-    EXPECT_NE(english.err.find("missing arguments"), std::string::npos) << english.err;
+    // Usage errors, refusals, summaries and help lines, each in both languages.
+    const struct {
+        std::vector<std::string> args;
+        bool onOutput;
+        const char* english;
+        const char* german;
+    } cases[] = {
+        {{"list"}, false, "missing arguments", "fehlende Argumente"},
+        {{"--help"}, true, "Commands:", "Befehle:"},
+        {{"--help"}, true, "convert textures and images", "Texturen und Bilder umwandeln"},
+        {{"pack", "--help"}, true, "list what would be packed and write nothing",
+         "auflisten, was gepackt würde, und nichts schreiben"},
+        {{"convert", "a.tga", "b.tex", "--quality", "ultra"}, false, "--quality takes fast, default or best",
+         "--quality nimmt fast, default oder best"},
+        {{"list", "no-such.qrb"}, false, "cannot open the file", "die Datei kann nicht geöffnet werden"},
+        {{"frobnicate"}, false, "unknown command 'frobnicate'", "unbekannter Befehl 'frobnicate'"},
+    };
+    for (const auto& c : cases) {
+        cli::setLanguage(cli::Language::German);
+        const auto german = runCli(c.args);
+        cli::setLanguage(cli::Language::English);
+        const auto english = runCli(c.args);
+        EXPECT_NE((c.onOutput ? german.out : german.err).find(c.german), std::string::npos) << german.out << german.err;
+        EXPECT_NE((c.onOutput ? english.out : english.err).find(c.english), std::string::npos)
+            << english.out << english.err;
+        EXPECT_EQ(german.code, english.code) << c.english;
+    }
 }

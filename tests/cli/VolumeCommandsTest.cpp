@@ -251,3 +251,25 @@ TEST(Cli, UsageAndOpeningErrors)
         EXPECT_NE(r.out.find("Usage: korvix-cli " + cmd.name), std::string::npos);
     }
 }
+
+// The command line reads names as the desktop program does: a name ends at its
+// trailing blanks or at a zero byte, and lookups, listings and extraction agree.
+TEST(PackList, NamesFollowTheDocumentsRule)
+{
+    TempDir dir;
+    const std::string data = "KTEXdata";
+    writeFile(dir / "v.qrb", volumeBytes({.entries = {{"Tex", 1, 0, DIR | LAST},
+                                                      {std::string("wall.tex\0old name", 17), dataStart(2), 8, LAST}},
+                                          .data = {data.begin(), data.end()}}));
+    const auto listed = runCli({"list", (dir / "v.qrb").string(), "--json"});
+    ASSERT_EQ(listed.code, 0) << listed.err;
+    const auto json = nlohmann::json::parse(listed.out);
+    EXPECT_EQ(json["entries"][1]["name"], "wall.tex");
+    EXPECT_EQ(json["entries"][1]["path"], "Tex/wall.tex");
+    const auto text = runCli({"list", (dir / "v.qrb").string()});
+    EXPECT_NE(text.out.find("  wall.tex\n"), std::string::npos) << text.out;
+
+    const auto extracted = runCli({"extract", (dir / "v.qrb").string(), "TEX/WALL.TEX", "-o", (dir / "out").string()});
+    ASSERT_EQ(extracted.code, 0) << extracted.err;
+    EXPECT_EQ(readText(dir / "out"), data);
+}

@@ -52,6 +52,8 @@ TEST_F(EditCommands, RefusalsWriteNothing)
         {{"set-timestamp", volume, "yesterday"}, 2, "YYYY-MM-DD"},
         {{"replace", volume, "data.bin", (dir / "five").string()}, 1, msg(MessageId::SizesDiffer)},
         {{"replace-image", volume, "data.bin", (dir / "image.tex").string(), "--yes"}, 1, "Nur Bilder"},
+        {{"replace-image", volume, "pic.tex", (dir / "image.tex").string(), "--yes", "--quality", "ultra"}, 2,
+         "--quality takes fast, default or best"},
     };
     for (const auto& c : cases) {
         const auto r = runCli(c.args);

@@ -182,3 +182,49 @@ TEST_F(Convert, ReadsVolumeEntriesAndReportsDamagedTextures)
 }
 
 }  // namespace
+
+// --quality reaches the block compressor and --jpeg-quality the JPEG writer; a
+// value they cannot take, or an output that cannot use it, is a usage error.
+TEST_F(Convert, EncoderSettingsReachTheEncoders)
+{
+    // Noise, so that the compressor's settings choose different endpoints.
+    PixelBitmap noise;
+    noise.create(64, 64, 32, false);
+    std::uint32_t seed = 12345;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 256; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            noise.row(y)[x] = static_cast<std::uint8_t>(seed >> 24);
+        }
+    writeTgaFile(dir / "noise.tga", noise);
+    const auto convert = [&](const std::string& out, std::vector<std::string> extra) {
+        std::vector<std::string> args = {"convert", (dir / "noise.tga").string(), (dir / out).string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return runCli(args);
+    };
+    for (const auto& [out, extra] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+             {"plain.tex", {}}, {"default.tex", {"--quality", "default"}}, {"fast.tex", {"--quality", "fast"}},
+             {"best.tex", {"--quality", "best"}}, {"plain.jpg", {}}, {"q75.jpg", {"--jpeg-quality", "75"}},
+             {"q10.jpg", {"--jpeg-quality", "10"}}, {"q95.jpg", {"--jpeg-quality=95"}}}) {
+        const CliResult r = convert(out, extra);
+        ASSERT_EQ(r.code, 0) << out << ": " << r.err;
+    }
+    EXPECT_EQ(readFile(dir / "default.tex"), readFile(dir / "plain.tex"));
+    EXPECT_NE(readFile(dir / "fast.tex"), readFile(dir / "best.tex"));
+    EXPECT_EQ(readFile(dir / "q75.jpg"), readFile(dir / "plain.jpg"));
+    EXPECT_LT(fs::file_size(dir / "q10.jpg"), fs::file_size(dir / "q95.jpg"));
+
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--quality", "ultra"}, {"--jpeg-quality", "0"}, {"--jpeg-quality", "101"}, {"--jpeg-quality", "7x"}}) {
+        const CliResult r = convert("bad.jpg", bad);
+        EXPECT_EQ(r.code, 2) << bad[0] << " " << bad[1] << ": " << r.err;
+    }
+    EXPECT_EQ(convert("bad.png", {"--quality", "best"}).code, 2) << "no block compressor for a PNG";
+    EXPECT_EQ(convert("bad.tex", {"--jpeg-quality", "50"}).code, 2);
+    EXPECT_FALSE(fs::exists(dir / "bad.jpg") || fs::exists(dir / "bad.png") || fs::exists(dir / "bad.tex"));
+
+    const CliResult edited = runCli({"edit", (dir / "noise.tga").string(), (dir / "edited.tex").string(), "--quality", "best"});
+    ASSERT_EQ(edited.code, 0) << edited.err;
+    EXPECT_EQ(readFile(dir / "edited.tex"), readFile(dir / "best.tex"));
+    EXPECT_EQ(runCli({"edit", (dir / "noise.tga").string(), (dir / "e.jpg").string(), "--jpeg-quality", "x"}).code, 2);
+}

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -148,6 +150,54 @@ TEST(DxtDecode, TablesEqualTheFormulasForEveryInput)
         }
     }
     EXPECT_EQ(mismatches, 0u);
+}
+
+// A whole map decoded straight into its rows equals the blocks decoded one by one, for
+// sides that are and are not multiples of 4, with rows stored bottom-up as in a bitmap;
+// nothing is written past a row's last texel or outside the map's rows.
+TEST(DxtDecode, ImageIntoRowsEqualsBlockByBlock)
+{
+    const std::uint32_t seed = 14;
+    std::mt19937 rng(seed);
+    const std::pair<int, int> sizes[] = {{1, 1}, {3, 5}, {4, 4}, {5, 7}, {8, 4}, {13, 9}, {16, 16}, {2, 12}};
+    constexpr std::uint8_t kGuard = 0xA5;
+    for (const bool dxt3 : {false, true})
+        for (const auto& [w, h] : sizes) {
+            const int across = (w + 3) / 4, down = (h + 3) / 4;
+            const std::size_t blockBytes = dxt3 ? 16 : 8;
+            std::vector<std::uint8_t> blocks(blockBytes * static_cast<std::size_t>(across * down));
+            for (auto& b : blocks)
+                b = static_cast<std::uint8_t>(rng());
+            // Stored bottom-up, each row followed by 8 guard bytes, guard rows around.
+            const std::size_t stride = 4 * static_cast<std::size_t>(w) + 8;
+            std::vector<std::uint8_t> store(stride * static_cast<std::size_t>(h + 2), kGuard);
+            std::vector<std::uint8_t*> rows(static_cast<std::size_t>(h));
+            for (int y = 0; y < h; ++y)
+                rows[static_cast<std::size_t>(y)] = store.data() + stride * static_cast<std::size_t>(h - y);
+            dxt::decodeImage(blocks.data(), w, h, dxt3, rows.data());
+
+            Texels texels{};
+            for (int by = 0; by < down; ++by)
+                for (int bx = 0; bx < across; ++bx) {
+                    const std::uint8_t* block = &blocks[blockBytes * static_cast<std::size_t>(by * across + bx)];
+                    if (dxt3)
+                        dxt::decodeDxt3Block(block, texels.data());
+                    else
+                        dxt::decodeDxt1Block(block, texels.data());
+                    for (int y = 4 * by; y < std::min(h, 4 * by + 4); ++y)
+                        for (int x = 4 * bx; x < std::min(w, 4 * bx + 4); ++x)
+                            for (int c = 0; c < 4; ++c)
+                                ASSERT_EQ(rows[static_cast<std::size_t>(y)][4 * x + c], texels[4 * (4 * (y - 4 * by) + x - 4 * bx) + c])
+                                    << (dxt3 ? "DXT3 " : "DXT1 ") << w << " x " << h << " at " << x << ", " << y << " seed " << seed;
+                }
+            for (std::size_t i = 0; i < stride; ++i) {
+                ASSERT_EQ(store[i], kGuard) << w << " x " << h;
+                ASSERT_EQ(store[stride * static_cast<std::size_t>(h + 1) + i], kGuard) << w << " x " << h;
+            }
+            for (int y = 0; y < h; ++y)
+                for (std::size_t i = 4 * static_cast<std::size_t>(w); i < stride; ++i)
+                    ASSERT_EQ(rows[static_cast<std::size_t>(y)][i], kGuard) << w << " x " << h << " row " << y;
+        }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "codecs/DxtBlock.h"
 #include "codecs/DxtKernels.h"
+#include "codecs/DxtTables.h"
 
 #include <gtest/gtest.h>
 
@@ -189,6 +190,67 @@ TEST(DxtKernels, SplitScoresMatchForEveryTexelCount)
     }
 }
 
+// The integer kernels: the sums of a block's channels and of the texels on each palette
+// entry (indices past the texels that exist hold anything from 0 to 3), and the search
+// over a channel's 3 x 3 endpoint pairs, with ties (the first pair must win), pairs that
+// may never be chosen and starting costs that no pair beats.
+TEST(DxtKernels, IntegerKernelsGiveThePlainResults)
+{
+    const unsigned seed = 1414;
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    const auto blocks = sourceBlocks(seed);
+    for (const VectorPath& path : kVectorPaths) {
+        if (!dxt::kernels::supported(path.isa))
+            continue;
+        const auto& kernels = dxt::kernels::kernelsFor(path.isa);
+        for (const SourceBlock& b : blocks) {
+            const int count = 1 + static_cast<int>(rng() % 16);
+            const auto t = texelsOf(b.texels, count);
+            std::int32_t plainSum[3], vectorSum[3], plainProducts[6], vectorProducts[6];
+            dxt::kernels::channelSumsScalar(t, plainSum, plainProducts);
+            kernels.channelSums(t, vectorSum, vectorProducts);
+            ASSERT_EQ(std::memcmp(plainSum, vectorSum, sizeof plainSum), 0) << path.name << ", " << b.what;
+            ASSERT_EQ(std::memcmp(plainProducts, vectorProducts, sizeof plainProducts), 0) << path.name << ", " << b.what;
+
+            std::uint8_t index[16];
+            for (auto& k : index)
+                k = static_cast<std::uint8_t>(rng() % 4);
+            std::int32_t plainCount[4], vectorCount[4], plainEntry[3][4], vectorEntry[3][4];
+            dxt::kernels::entrySumsScalar(t, index, plainCount, plainEntry);
+            kernels.entrySums(t, index, vectorCount, vectorEntry);
+            ASSERT_EQ(std::memcmp(plainCount, vectorCount, sizeof plainCount), 0) << path.name << ", " << b.what;
+            ASSERT_EQ(std::memcmp(plainEntry, vectorEntry, sizeof plainEntry), 0) << path.name << ", " << b.what;
+        }
+        constexpr int kNever = 1 << 28;
+        for (int trial = 0; trial < 20000; ++trial) {
+            const int bits = trial % 2 ? 6 : 5;
+            const int top = (1 << bits) - 1;
+            dxt::kernels::PairSearch search{};
+            for (int i = 0; i < 3; ++i) {
+                search.fieldA[i] = static_cast<int>(rng() % (top + 1));
+                search.fieldB[i] = static_cast<int>(rng() % (top + 1));
+                // Small ranges make equal costs common; some pairs may never be chosen.
+                search.termA[i] = rng() % 7 == 0 ? kNever : static_cast<int>(rng() % 4) - 2;
+                search.termB[i] = rng() % 7 == 0 ? kNever : static_cast<int>(rng() % 4) - 2;
+            }
+            if (trial % 3 == 0)
+                search.fieldA[1] = search.fieldA[0];
+            search.n2 = static_cast<int>(rng() % 17);
+            search.n3 = static_cast<int>(rng() % 17);
+            search.twice2 = 2 * static_cast<int>(rng() % (255 * 16 + 1));
+            search.twice3 = 2 * static_cast<int>(rng() % (255 * 16 + 1));
+            const std::uint32_t* palettes = bits == 6 ? dxt::tables::kChannelPalettes6.data() : dxt::tables::kChannelPalettes5.data();
+            const int start = trial % 5 == 0 ? -(1 << 29) : static_cast<int>(rng() % 2000000) - 1000000;
+            int plainBest = start, vectorBest = start;
+            const int plainPair = dxt::kernels::searchPairsScalar(search, palettes, bits, plainBest);
+            const int vectorPair = kernels.searchPairs(search, palettes, bits, vectorBest);
+            ASSERT_EQ(vectorPair, plainPair) << path.name << ", trial " << trial;
+            ASSERT_EQ(vectorBest, plainBest) << path.name << ", trial " << trial;
+        }
+    }
+}
+
 TEST(DxtKernels, SplitLayoutHoldsEverySplitOnce)
 {
     // Each split of n texels into four runs appears exactly once among the entries that
@@ -243,8 +305,10 @@ TEST(DxtKernels, VectorDecoderGivesThePlainDecodersTexels)
     for (const auto& b : blocks)
         for (const bool dxt3 : {false, true}) {
             std::array<std::uint8_t, 64> plain{}, vector{};
-            dxt::kernels::decodeScalar(b.data() + 8, dxt3 ? b.data() : nullptr, plain.data());
-            dxt::kernels::decodeSse41(b.data() + 8, dxt3 ? b.data() : nullptr, vector.data());
+            std::uint8_t* const plainRows[4] = {&plain[0], &plain[16], &plain[32], &plain[48]};
+            std::uint8_t* const vectorRows[4] = {&vector[0], &vector[16], &vector[32], &vector[48]};
+            dxt::kernels::decodeScalar(b.data() + 8, dxt3 ? b.data() : nullptr, plainRows, 0);
+            dxt::kernels::decodeSse41(b.data() + 8, dxt3 ? b.data() : nullptr, vectorRows, 0);
             ASSERT_EQ(vector, plain) << (dxt3 ? "DXT3" : "DXT1");
         }
 }

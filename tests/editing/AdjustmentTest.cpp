@@ -5,6 +5,9 @@
 #include "document/AdjustmentDialogModel.h"
 #include "document/CommandIds.h"
 
+#include <algorithm>
+#include <array>
+#include <string>
 #include <vector>
 
 using edittest::byteOf;
@@ -308,6 +311,75 @@ TEST_F(Adjustments, BrightnessInTheAlphaViewSwitchesAndRestoresTheDisplay)
     EXPECT_EQ(px(3, 3), 0xE4000000u);
     EXPECT_EQ(px(0, 0), grey10(0, 0));
     EXPECT_EQ(doc.shown()->row(3)[3 * 4], 228);  // the alpha view of the committed map
+}
+
+// The previews are computed and shown band by band, with vector kernels for
+// whole groups of pixels and plain code for the rest of a row: on a map whose
+// width and selection leave odd remainders, in the RGB and the RGBA view,
+// every byte of the result and of the RGBA view is the plain formula's.
+TEST_F(Adjustments, PreviewsMatchTheFormulaInEveryView)
+{
+    constexpr int W = 37, H = 21;
+    struct Case {
+        int command;
+        int value;
+        bool r, g, b;
+    };
+    const Case cases[] = {
+        {ID_BRIGHTNESS, 200, true, true, true},  {ID_BRIGHTNESS, -77, true, false, true},
+        {ID_BRIGHTNESS, 255, false, true, false}, {ID_CONTRAST, 90, true, true, true},
+        {ID_CONTRAST, -60, false, true, true},   {ID_GAMMA, 2500, true, false, false},
+    };
+    for (const int mode : {CKestrelDoc::MODE_RGB, CKestrelDoc::MODE_RGBA}) {
+        for (const Case& c : cases) {
+            loadPicture(W, H, true);
+            doc.displayModeCommand(mode);
+            doc.setChannels(c.r, c.g, c.b);
+            select(5, 3, 27, 17);  // columns 5 ... 31, rows 3 ... 19
+            const auto table = c.command == ID_CONTRAST ? CKestrelDoc::contrastTable(c.value)
+                               : c.command == ID_GAMMA  ? CKestrelDoc::gammaTable(c.value / 1000.0)
+                                                        : std::array<std::uint8_t, 256>{};
+            const auto expected = [&](int x, int y, int ch) -> int {
+                const int v = byteOf(pattern(x, y), ch);
+                const bool active = ch == 0 ? c.b : ch == 1 ? c.g : ch == 2 ? c.r : false;
+                if (x < 5 || x > 31 || y < 3 || y > 19 || !active)
+                    return v;
+                return c.command == ID_BRIGHTNESS ? std::clamp(v + c.value, 0, 255) : table[static_cast<std::size_t>(v)];
+            };
+            const std::string what = "command " + std::to_string(c.command) + " value " + std::to_string(c.value) + " mode "
+                                     + std::to_string(mode);
+            host.adjustmentDialog = [&](AdjustmentDialogModel& m) {
+                if (m.kind() == Kind::Brightness)
+                    m.chooseAlpha(false);
+                m.setPreview(true);
+                m.sliderMoved(c.value);
+                m.tick();
+                const PixelBitmap& shown = *doc.shown();
+                int wrong = 0;
+                for (int y = 0; y < H; ++y)
+                    for (int x = 0; x < W; ++x)
+                        for (int ch = 0; ch < 3; ++ch) {
+                            int want = expected(x, y, ch);
+                            if (mode == CKestrelDoc::MODE_RGBA) {
+                                const unsigned a = byteOf(pattern(x, y), 3);
+                                want = static_cast<int>(((255 - a) * doc.background()[y * CKestrelDoc::BACKGROUND_SIDE + x] + want * a) >> 8);
+                            }
+                            if (shown.row(y)[4 * x + ch] != want && ++wrong <= 3)
+                                ADD_FAILURE() << what << ": pixel " << x << "," << y << " byte " << ch;
+                        }
+                return true;
+            };
+            ASSERT_TRUE(doc.editCommand(c.command)) << what;
+            // The committed map: the formula, alpha as it was.
+            int wrong = 0;
+            for (int y = 0; y < H; ++y)
+                for (int x = 0; x < W; ++x)
+                    for (int ch = 0; ch < 4; ++ch)
+                        if (byteOf(px(x, y), ch) != expected(x, y, ch) && ++wrong <= 3)
+                            ADD_FAILURE() << what << ", committed: pixel " << x << "," << y << " byte " << ch;
+            doc.allChannelsCommand();
+        }
+    }
 }
 
 TEST_F(Adjustments, BrightnessRefusals)

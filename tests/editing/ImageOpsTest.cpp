@@ -2,9 +2,11 @@
 // hasAlpha afterwards, the selection, messages and the enabling rules.
 #include "EditFixture.h"
 
+#include "codecs/BitmapFilterImage.h"
+#include "common/MessageTable.h"
 #include "document/CommandIds.h"
 #include "document/SizeDialogModel.h"
-#include "common/MessageTable.h"
+#include "filters/ImageFilters.h"
 
 #include <functional>
 #include <set>
@@ -231,6 +233,65 @@ TEST_F(ImageOps, RotateAndMirror)
                 EXPECT_EQ(px(x, y), leftRight ? pattern(4 - x, y) : pattern(x, 3 - y));
         EXPECT_FALSE(map().hasAlpha());
         EXPECT_FALSE(doc.tracker().present());
+    }
+}
+
+// Square maps turn where they lie, in cycles of four walked tile by tile;
+// other maps are copied into a new bitmap tile by tile. Sizes below, at and
+// across the tile's edge, odd and even (a paste is at least 4 x 4).
+TEST_F(ImageOps, RotateEverySizeBothWays)
+{
+    const std::pair<int, int> sizes[] = {{4, 4}, {5, 5}, {16, 16}, {17, 17}, {34, 34}, {35, 35},
+                                         {4, 5}, {35, 18}, {18, 35}, {33, 32}};
+    for (const auto& [w, h] : sizes) {
+        for (const bool clockwise : {true, false}) {
+            loadPicture(w, h, false);
+            ASSERT_TRUE(doc.rotate(clockwise));
+            ASSERT_EQ(map().width(), h);
+            ASSERT_EQ(map().height(), w);
+            int wrong = 0;
+            for (int j = 0; j < h; ++j)
+                for (int i = 0; i < w; ++i) {
+                    const std::uint32_t got = clockwise ? px(h - 1 - j, i) : px(j, w - 1 - i);
+                    if (got != pattern(i, j) && ++wrong <= 3)
+                        ADD_FAILURE() << w << " x " << h << (clockwise ? " clockwise" : " counter-clockwise")
+                                      << ": old pixel " << i << "," << j;
+                }
+            EXPECT_TRUE(map().hasAlpha());
+        }
+    }
+}
+
+// The filters run on the map's own rows: the result equals the primitive run
+// from a separate copy of the map into another image.
+TEST_F(ImageOps, FiltersGiveThePrimitivesResult)
+{
+    for (const int id : {ID_SHARPEN, ID_BLUR, ID_BLUR_STRONG, ID_ALPHA_BLUR, ID_ALPHA_BLUR_STRONG}) {
+        for (const bool withSelection : {false, true}) {
+            loadPicture(23, 19, true);
+            if (withSelection)
+                select(0, 4, 9, 15);  // touches the left and bottom edges
+            const auto source = imageFromBitmap(map());
+            auto expected = cloneImage(*source);
+            ProcessRegion region{id == ID_ALPHA_BLUR || id == ID_ALPHA_BLUR_STRONG ? ProcessRegion::Alpha : ProcessRegion::Colour,
+                                 0, withSelection ? 4 : 0, withSelection ? 9 : 23, withSelection ? 15 : 19};
+            source->setRegion(&region);
+            expected->setRegion(&region);
+            if (id == ID_SHARPEN)
+                sharpen3x3(*source, *expected);
+            else if (id == ID_BLUR || id == ID_ALPHA_BLUR)
+                boxBlur(*source, *expected, 3, 1);
+            else
+                boxBlur(*source, *expected, 7, 3);
+            ASSERT_TRUE(doc.editCommand(id));
+            const auto got = imageFromBitmap(map());
+            int wrong = 0;
+            for (int y = 0; y < 19; ++y)
+                for (int i = 0; i < 4 * 23; ++i)
+                    if (got->row(y)[i] != expected->row(y)[i] && ++wrong <= 3)
+                        ADD_FAILURE() << "command " << id << (withSelection ? " in a selection" : "") << ": row " << y
+                                      << " byte " << i;
+        }
     }
 }
 

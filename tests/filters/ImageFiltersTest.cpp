@@ -192,6 +192,53 @@ TEST_F(ImageFilters, MirrorAndInPlaceOperations)
     }
 }
 
+// The neighbourhood filters and the mirror on one image as source and
+// destination (the rows they still need are kept aside), over a view of a
+// bitmap's bottom-up rows as the document uses them: the same bytes as with a
+// separate destination, for odd sizes, partial regions at the edges and every
+// channel selector.
+TEST_F(ImageFilters, InPlaceOverBitmapRowsMatchesASeparateDestination)
+{
+    const ProcessRegion regions[] = {
+        {ProcessRegion::Colour, 0, 0, 37, 21},   // the whole image
+        {ProcessRegion::Alpha, 5, 3, 40, 30},    // runs past right and bottom
+        {ProcessRegion::Red, 0, 7, 1, 9},        // one column at the left edge
+        {ProcessRegion::Colour, 30, 0, 7, 1},    // one row at the top edge
+        {ProcessRegion::Green, 3, 4, 11, 17},    // reaches the bottom edge
+    };
+    enum Op { Blur3, Blur7, Blur15, Sharpen, MirrorLeftRight, MirrorTopBottom };
+    for (const Op op : {Blur3, Blur7, Blur15, Sharpen, MirrorLeftRight, MirrorTopBottom}) {
+        for (const ProcessRegion& region : regions) {
+            for (const int height : {21, 20}) {  // an odd height has a middle row
+                const auto src = randomImage(37, height, 11);
+                PixelBitmap bitmap;
+                bitmap.create(37, height, 32, false);
+                imageToBitmap(*src, bitmap);
+                FilterImage inPlace = bitmapView(bitmap);
+                auto separate = cloneImage(*src);
+                inPlace.setRegion(&region);
+                separate->setRegion(&region);
+                const auto apply = [op](const FilterImage& from, FilterImage& to) {
+                    switch (op) {
+                    case Blur3: boxBlur(from, to, 3, 1); break;
+                    case Blur7: boxBlur(from, to, 7, 3); break;
+                    case Blur15: boxBlur(from, to, 15, 2); break;
+                    case Sharpen: sharpen3x3(from, to); break;
+                    case MirrorLeftRight: mirrorImage(from, to, MirrorAxis::Vertical); break;
+                    case MirrorTopBottom: mirrorImage(from, to, MirrorAxis::Horizontal); break;
+                    }
+                };
+                apply(inPlace, inPlace);
+                apply(*src, *separate);
+                const auto result = imageFromBitmap(bitmap);
+                EXPECT_TRUE(samePixels(*result, *separate))
+                    << "operation " << op << ", region at " << region.x << "," << region.y << ", height " << height;
+            }
+        }
+    }
+    EXPECT_EQ(lastFilterError(), FilterError::None);
+}
+
 TEST_F(ImageFilters, DecimateWeighsPartlyCoveredPixels)
 {
     // 3 -> 2: each destination pixel covers one whole and half a source pixel.

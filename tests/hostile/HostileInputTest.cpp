@@ -4,6 +4,7 @@
 #include "FakeHost.h"
 #include "HostileFiles.h"
 #include "RunCli.h"
+#include "Sanitizers.h"
 #include "VolumeBuilder.h"
 
 #include "SystemMetafileRenderer.h"
@@ -28,17 +29,7 @@ using hostile::HostileFile;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool sanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool sanitized = true;
-#else
-constexpr bool sanitized = false;
-#endif
-#else
-constexpr bool sanitized = false;
-#endif
+constexpr bool sanitized = kAddressSanitized;
 
 struct Hostile : ::testing::Test {
     static void SetUpTestSuite() { setMetafileRenderer(std::make_shared<SystemMetafileRenderer>()); }

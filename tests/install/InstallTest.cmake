@@ -54,7 +54,8 @@ run(${PREFIX}/${BINDIR}/korvix-cli pack ${WORK_DIR}/tree ${WORK_DIR}/v.qrb --tim
 
 # find_package, asking for this version.
 run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/cmake-consumer -G ${GENERATOR}
-    -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_PREFIX_PATH=${PREFIX} -DQORBM_WANTED=${VERSION})
+    -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_PREFIX_PATH=${PREFIX} -DQORBM_WANTED=${VERSION}
+    "-DCMAKE_EXE_LINKER_FLAGS=${CONSUMER_LINK_FLAGS}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-consumer)
 run(${WORK_DIR}/cmake-consumer/consumer ${WORK_DIR}/v.qrb)
 expect_equal("${RUN_OUTPUT}" "${VERSION} 1 3\n" "consumer built with find_package")
@@ -75,6 +76,6 @@ expect_equal("${RUN_OUTPUT}" "${VERSION}\n" "pkg-config --modversion")
 run(${PKG_CONFIG} --cflags --libs qorbm)
 string(STRIP "${RUN_OUTPUT}" flags)
 separate_arguments(flags UNIX_COMMAND "${flags}")
-run(${CXX} ${CONSUMER_DIR}/main.cpp ${flags} -Wl,-rpath,${PREFIX}/${LIBDIR} -o ${WORK_DIR}/pc-consumer)
+run(${CXX} ${CONSUMER_DIR}/main.cpp ${flags} -Wl,-rpath,${PREFIX}/${LIBDIR} ${CONSUMER_LINK_FLAGS} -o ${WORK_DIR}/pc-consumer)
 run(${WORK_DIR}/pc-consumer ${WORK_DIR}/v.qrb)
 expect_equal("${RUN_OUTPUT}" "${VERSION} 1 3\n" "consumer built with pkg-config")

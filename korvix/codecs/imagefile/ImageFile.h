@@ -136,19 +136,25 @@ std::unique_ptr<RawImage> rawImageFromBitmap(const PixelBitmap& bitmap, bool wit
 // on failure; a failure leaves no file and an existing file untouched.
 int writeTga(const RawImage& image, const std::string& path);
 
-// JPEG (libjpeg defaults, floating-point DCT, colour only), uncompressed TIFF
+// JPEG quality: 1 (smallest file) to 100 (best picture); 75 is libjpeg's default.
+constexpr int MIN_JPEG_QUALITY = 1;
+constexpr int MAX_JPEG_QUALITY = 100;
+constexpr int DEFAULT_JPEG_QUALITY = 75;
+
+// JPEG (libjpeg defaults at `quality`, baseline tables, floating-point DCT, colour only), uncompressed TIFF
 // (RGB, or palette for an 8-bit bitmap) and PNG (lossless, RGBA when the bitmap
 // has alpha). The encoded data goes into a buffer of memoryUsed() x 1.2 bytes
 // (memoryUsed() + 4096 for small bitmaps; PNG: unlimited), then to the file
 // through a temporary file beside it. Throws CTextException.
-void encodeJpeg(const std::string& path, const PixelBitmap& bitmap);
+// A quality outside 1 ... 100 is refused (code 2).
+void encodeJpeg(const std::string& path, const PixelBitmap& bitmap, int quality = DEFAULT_JPEG_QUALITY);
 void encodeTiff(const std::string& path, const PixelBitmap& bitmap);
 void encodePng(const std::string& path, const PixelBitmap& bitmap);
 
 // Writes the bitmap in the format its extension names (case-insensitive): .tga
 // (4 channels when the bitmap has alpha, else 3), .bmp, .tif/.tiff, .jpg/.jpeg,
-// .png. Throws CTextException (code 2 for any other extension); a failure leaves
-// no file and an existing file untouched.
-void writeImageFile(const std::string& path, const PixelBitmap& bitmap);
+// .png; `jpegQuality` applies to JPEG only. Throws CTextException (code 2 for any
+// other extension); a failure leaves no file and an existing file untouched.
+void writeImageFile(const std::string& path, const PixelBitmap& bitmap, int jpegQuality = DEFAULT_JPEG_QUALITY);
 // Whether writeImageFile knows the extension of path.
 bool isWritableImageName(const std::string& path);

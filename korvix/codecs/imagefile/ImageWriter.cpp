@@ -55,7 +55,7 @@ bool isWritableImageName(const std::string& path)
     return std::find(std::begin(known), std::end(known), ext) != std::end(known);
 }
 
-void writeImageFile(const std::string& path, const PixelBitmap& bitmap)
+void writeImageFile(const std::string& path, const PixelBitmap& bitmap, int jpegQuality)
 {
     const std::string ext = extensionOf(path);
     if (ext == ".tga")
@@ -65,7 +65,7 @@ void writeImageFile(const std::string& path, const PixelBitmap& bitmap)
     else if (ext == ".tif" || ext == ".tiff")
         encodeTiff(path, bitmap);
     else if (ext == ".jpg" || ext == ".jpeg")
-        encodeJpeg(path, bitmap);
+        encodeJpeg(path, bitmap, jpegQuality);
     else if (ext == ".png")
         encodePng(path, bitmap);
     else

@@ -41,7 +41,7 @@ boolean emptyBuffer(j_compress_ptr cinfo)
 
 void termDestination(j_compress_ptr) {}
 
-int runEncoder(jpeg_compress_struct& cinfo, JpegError& err, const PixelBitmap& bitmap, std::uint32_t* line)
+int runEncoder(jpeg_compress_struct& cinfo, JpegError& err, const PixelBitmap& bitmap, std::uint32_t* line, int quality)
 {
     if (setjmp(err.jump))
         return 1;
@@ -50,6 +50,8 @@ int runEncoder(jpeg_compress_struct& cinfo, JpegError& err, const PixelBitmap& b
     cinfo.input_components = 4;
     cinfo.in_color_space = JCS_EXT_BGRX;
     jpeg_set_defaults(&cinfo);
+    // Baseline tables, so that every decoder reads the file at any quality.
+    jpeg_set_quality(&cinfo, quality, TRUE);
     cinfo.dct_method = JDCT_FLOAT;
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
@@ -69,8 +71,10 @@ int runEncoder(jpeg_compress_struct& cinfo, JpegError& err, const PixelBitmap& b
 
 }  // namespace
 
-void encodeJpeg(const std::string& path, const PixelBitmap& bitmap)
+void encodeJpeg(const std::string& path, const PixelBitmap& bitmap, int quality)
 {
+    if (quality < MIN_JPEG_QUALITY || quality > MAX_JPEG_QUALITY)
+        throw CTextException(2, "JPEG: the quality must be from 1 to 100, not " + std::to_string(quality));
     if (bitmap.width() <= 0 || bitmap.height() <= 0 || bitmap.width() > JPEG_MAX_DIMENSION
         || bitmap.height() > JPEG_MAX_DIMENSION)
         throw CTextException(2, "JPEG: the image size is not supported");
@@ -95,7 +99,7 @@ void encodeJpeg(const std::string& path, const PixelBitmap& bitmap)
     destination.term_destination = termDestination;
     cinfo.dest = &destination;
 
-    if (runEncoder(cinfo, err, bitmap, line.data()) != 0) {
+    if (runEncoder(cinfo, err, bitmap, line.data(), quality) != 0) {
         if (err.overflow)
             imagefile::EncodedOutput::overflow();
         throw CTextException(2, std::string("JPEG: ") + err.text);

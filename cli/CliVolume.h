@@ -1,0 +1,74 @@
+// A volume opened for the command line: its header and comment, and its
+// catalogue walked exactly as the document walks it (the same records, names
+// and kinds), with lookup by path and chunked reading of entries.
+#pragma once
+
+#include "document/EntryCatalogue.h"
+
+#include <qorbm.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+class CliVolume {
+public:
+    // Opens and walks the volume; throws cli::Failure with a clear detail.
+    // Read-only opening never asks for write access.
+    explicit CliVolume(const std::string& path, bool readOnly = true);
+
+    const std::string& path() const { return m_strPath; }
+    tarvos::GGroup& group() { return *m_pGroup; }
+    const tarvos::QORBHeader& header() const { return m_header; }
+    // The comment as text: it ends at the first zero byte (ISO-8859-1 bytes).
+    const std::string& comment() const { return m_strComment; }
+    const EntryCatalogue& catalogue() const { return m_catalogue; }
+    const EntryRecord& record(int index) const { return m_catalogue.records()[static_cast<std::size_t>(index)]; }
+    // The entry's name as ISO-8859-1 bytes.
+    std::string name(int index) const { return std::string(record(index).name.view()); }
+    // The path from the root, names joined by '/', as UTF-8.
+    std::string pathOf(int index) const;
+
+    // Resolves "#<catalogue index>" or a slash-separated path from the root,
+    // case-insensitively, to a catalogue index. The argument is UTF-8. Throws cli::Failure.
+    int resolve(const std::string& spec) const;
+
+    // Checks that a file entry's data lies inside the volume; throws cli::Failure.
+    void checkDataRange(int index) const;
+    // Streams a file entry's data to `sink` in bounded chunks.
+    template <typename Sink>
+    void readData(int index, Sink&& sink);
+    // A file entry's whole data; throws cli::Failure naming `where` and `stage`.
+    std::vector<std::uint8_t> readAll(int index, const std::string& stage, const std::string& where);
+
+private:
+    void readChunk(std::uint64_t offset, std::size_t size, unsigned char* buffer);
+
+    std::string m_strPath;
+    std::unique_ptr<tarvos::GGroup> m_pGroup;
+    tarvos::QORBHeader m_header{};
+    std::string m_strComment;
+    EntryCatalogue m_catalogue;
+};
+
+template <typename Sink>
+void CliVolume::readData(int index, Sink&& sink)
+{
+    checkDataRange(index);
+    const EntryRecord& r = record(index);
+    constexpr std::size_t chunk = std::size_t{1} << 20;
+    std::vector<unsigned char> buffer(std::min<std::size_t>(chunk, r.size));
+    std::uint64_t done = 0;
+    while (done < r.size) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk, r.size - done));
+        readChunk(r.offset + done, n, buffer.data());
+        sink(buffer.data(), n);
+        done += n;
+    }
+}
+
+}  // namespace cli

@@ -1,0 +1,199 @@
+#include "document/EntryCatalogue.h"
+
+#include "common/Text.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+// The catalogue that the walk in progress fills.
+thread_local EntryCatalogue* t_walking = nullptr;
+
+// Clears the walk's target on every way out of walk().
+struct WalkScope {
+    explicit WalkScope(EntryCatalogue* c) { t_walking = c; }
+    ~WalkScope() { t_walking = nullptr; }
+    WalkScope(const WalkScope&) = delete;
+    WalkScope& operator=(const WalkScope&) = delete;
+};
+
+}  // namespace
+
+EntryName EntryCatalogue::nameOf(const tarvos::QORBEntry& entry)
+{
+    const std::size_t len = korvix::trimmedLength(entry.name, sizeof entry.name);
+    const void* zero = std::memchr(entry.name, 0, len);
+    return EntryName(std::string_view(
+        entry.name, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - entry.name) : len));
+}
+
+void EntryCatalogue::clear()
+{
+    m_records.clear();
+    m_walkOrder.clear();
+    m_last.clear();
+    m_childStart.clear();
+    m_children.clear();
+    m_bRootHasFiles = false;
+}
+
+bool EntryCatalogue::walk(tarvos::GGroup& volume, std::uint32_t entryCount, tarvos::QORBCallback callback)
+{
+    clear();
+    try {
+        m_records.assign(entryCount, EntryRecord{});
+        m_last.assign(entryCount, 0);
+        m_walkOrder.reserve(entryCount);
+    } catch (const std::bad_alloc&) {
+        clear();
+        return false;
+    }
+    {
+        const WalkScope scope(this);
+        volume.setCallBack(callback);
+        volume.travEntries();
+    }
+    try {
+        linkChildren();
+    } catch (const std::bad_alloc&) {
+        clear();
+        return false;
+    }
+    return true;
+}
+
+void EntryCatalogue::record(int index, int parentIndex, const tarvos::QORBEntry* entry)
+{
+    if (t_walking && entry && parentIndex != -1)
+        t_walking->add(index, parentIndex, *entry);
+}
+
+void EntryCatalogue::add(int index, int parentIndex, const tarvos::QORBEntry& entry)
+{
+    if (!valid(index))
+        return;
+    EntryRecord& r = m_records[static_cast<std::size_t>(index)];
+    if (!r.reported)
+        m_walkOrder.push_back(index);
+    r.name = nameOf(entry);
+    r.offset = entry.offset;
+    r.size = entry.size;
+    r.isDirectory = entry.flags & tarvos::QORB_FLAG_DIRECTORY;
+    r.parent = parentIndex;
+    r.marks = 0;
+    r.reported = true;
+    m_last[static_cast<std::size_t>(index)] = (entry.flags & tarvos::QORB_FLAG_LAST) ? 1 : 0;
+    if (r.isDirectory)
+        return;
+    if (parentIndex == PARENT_TOP_LEVEL) {
+        r.parent = PARENT_TOP_LEVEL_FILE;
+        m_bRootHasFiles = true;
+    } else if (valid(parentIndex)) {
+        m_records[static_cast<std::size_t>(parentIndex)].hasFiles = true;
+    }
+}
+
+void EntryCatalogue::linkChildren()
+{
+    // One counting pass over the walk, stable in walk order. An entry whose
+    // parent is no walked directory has no slot.
+    const auto slotOf = [this](int index) -> std::size_t {
+        const int parent = reportedParent(index);
+        if (parent == PARENT_TOP_LEVEL)
+            return 0;
+        if (!valid(parent) || !m_records[static_cast<std::size_t>(parent)].isDirectory)
+            return SIZE_MAX;
+        return static_cast<std::size_t>(parent) + 1;
+    };
+    m_childStart.assign(m_records.size() + 2, 0);
+    for (const int i : m_walkOrder)
+        if (const std::size_t s = slotOf(i); s != SIZE_MAX)
+            ++m_childStart[s + 1];
+    for (std::size_t k = 1; k < m_childStart.size(); ++k)
+        m_childStart[k] += m_childStart[k - 1];
+    m_children.assign(m_childStart.back(), 0);
+    std::vector<std::uint32_t> fill(m_childStart.begin(), m_childStart.end() - 1);
+    for (const int i : m_walkOrder)
+        if (const std::size_t s = slotOf(i); s != SIZE_MAX)
+            m_children[fill[s]++] = i;
+}
+
+bool EntryCatalogue::isLast(int index) const
+{
+    return valid(index) && m_last[static_cast<std::size_t>(index)] != 0;
+}
+
+int EntryCatalogue::reportedParent(int index) const
+{
+    if (!valid(index))
+        return PARENT_TOP_LEVEL;
+    const int parent = m_records[static_cast<std::size_t>(index)].parent;
+    return parent == PARENT_TOP_LEVEL_FILE ? PARENT_TOP_LEVEL : parent;
+}
+
+std::span<const int> EntryCatalogue::childrenOf(int parent) const
+{
+    if (m_childStart.empty())
+        return {};
+    std::size_t slot = 0;
+    if (parent != PARENT_TOP_LEVEL) {
+        if (!valid(parent))
+            return {};
+        slot = static_cast<std::size_t>(parent) + 1;
+    }
+    return std::span<const int>(m_children).subspan(m_childStart[slot], m_childStart[slot + 1] - m_childStart[slot]);
+}
+
+std::string EntryCatalogue::pathOf(int index) const
+{
+    if (!valid(index))
+        return {};
+    std::string path(m_records[static_cast<std::size_t>(index)].name.view());
+    // A walk reports each directory once, before its children, so the chain of
+    // parents ends; the bound only guards a damaged record set.
+    std::size_t steps = 0;
+    for (int p = reportedParent(index); valid(p) && steps < m_records.size(); p = reportedParent(p), ++steps)
+        path = std::string(m_records[static_cast<std::size_t>(p)].name.view()) + "/" + path;
+    return path;
+}
+
+std::optional<int> EntryCatalogue::find(std::string_view path) const
+{
+    int parent = PARENT_TOP_LEVEL;
+    std::optional<int> found;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        const std::string part = korvix::foldLatin1(path.substr(start, end - start));
+        start = end + 1;
+        if (part.empty())
+            continue;
+        found.reset();
+        for (const int child : childrenOf(parent)) {
+            if (korvix::foldLatin1(m_records[static_cast<std::size_t>(child)].name.view()) == part) {
+                found = child;
+                break;
+            }
+        }
+        if (!found)
+            return std::nullopt;
+        parent = *found;
+    }
+    return found;
+}
+
+bool readEntryData(tarvos::GGroup& volume, const EntryRecord& record, std::vector<std::uint8_t>& out)
+{
+    out.clear();
+    if (record.isDirectory || std::uint64_t{record.offset} + record.size > volume.fileSize())
+        return false;
+    try {
+        out.resize(record.size);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return record.size == 0 || volume.getDataBlock(record.offset, record.size, out.data());
+}
