@@ -7,6 +7,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
 struct DiskTreeModel::Node {
     QString name;          // file name; the label for a top-level item
@@ -31,7 +33,7 @@ bool lessThan(const QString& a, bool aDir, const QString& b, bool bDir)
 {
     if (aDir != bDir)
         return aDir;
-    const int c = a.compare(b, Qt::CaseInsensitive);
+    const int c = a.toCaseFolded().compare(b.toCaseFolded());
     return c != 0 ? c < 0 : a < b;
 }
 
@@ -49,7 +51,18 @@ QString joined(const QString& folder, const QString& name)
 
 DiskTreeModel::DiskTreeModel(QObject* parent) : QAbstractItemModel(parent)
 {
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &DiskTreeModel::onFolderChanged);
+    // A burst of changes (a thousand files unpacked) is read once, shortly after.
+    m_rereadTimer.setSingleShot(true);
+    m_rereadTimer.setInterval(50);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString& path) {
+        m_changed.insert(path);
+        m_rereadTimer.start();
+    });
+    connect(&m_rereadTimer, &QTimer::timeout, this, [this] {
+        const QSet<QString> changed = std::exchange(m_changed, {});
+        for (const QString& path : changed)
+            onFolderChanged(path);
+    });
 }
 
 DiskTreeModel::~DiskTreeModel() = default;
@@ -237,14 +250,30 @@ void DiskTreeModel::fetchMore(const QModelIndex& parent)
 
 std::vector<DiskTreeModel::Entry> DiskTreeModel::readFolder(const QString& path) const
 {
-    std::vector<Entry> out;
-    const QFileInfoList infos = QDir(path).entryInfoList(kListing, QDir::NoSort);
-    out.reserve(static_cast<size_t>(infos.size()));
-    for (const QFileInfo& info : infos)
+    // The directory's own entry types spare a status call per file; the keys
+    // without case are made once, not in every comparison of the sort.
+    struct Keyed {
+        Entry entry;
+        QString folded;
+    };
+    std::vector<Keyed> keyed;
+    QDirIterator it(path, kListing);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
         if (listed(info))
-            out.push_back({info.fileName(), info.isDir()});
-    std::sort(out.begin(), out.end(),
-              [](const Entry& a, const Entry& b) { return lessThan(a.name, a.dir, b.name, b.dir); });
+            keyed.push_back({{info.fileName(), info.isDir()}, info.fileName().toCaseFolded()});
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        if (a.entry.dir != b.entry.dir)
+            return a.entry.dir;
+        const int c = a.folded.compare(b.folded);
+        return c != 0 ? c < 0 : a.entry.name < b.entry.name;
+    });
+    std::vector<Entry> out;
+    out.reserve(keyed.size());
+    for (Keyed& k : keyed)
+        out.push_back(std::move(k.entry));
     return out;
 }
 
@@ -287,36 +316,50 @@ void DiskTreeModel::renumber(Node* n, size_t from)
 
 void DiskTreeModel::reread(Node* n)
 {
-    // Both lists are in the same order, so one pass finds what went and what came.
+    // Both lists are in the same order, so one pass finds what went and what
+    // came; each run of neighbouring rows goes or comes in one step.
     const std::vector<Entry> entries = readFolder(pathOf(n));
     const QModelIndex parentIndex = indexOf(n);
     auto& kids = n->children;
+    auto oldBeforeNew = [&](size_t i, size_t j) {
+        return j == entries.size() || lessThan(kids[i]->name, kids[i]->dir, entries[j].name, entries[j].dir);
+    };
+    auto newBeforeOld = [&](size_t i, size_t j) {
+        return i == kids.size() || lessThan(entries[j].name, entries[j].dir, kids[i]->name, kids[i]->dir);
+    };
     size_t i = 0, j = 0;
     while (i < kids.size() || j < entries.size()) {
-        if (i < kids.size() && j < entries.size() && kids[i]->name == entries[j].name && kids[i]->dir == entries[j].dir) {
-            ++i;
-            ++j;
-            continue;
-        }
-        const bool gone = j == entries.size() ||
-                          (i < kids.size() && lessThan(kids[i]->name, kids[i]->dir, entries[j].name, entries[j].dir));
-        const int row = static_cast<int>(i);
-        if (gone) {
-            beginRemoveRows(parentIndex, row, row);
-            forget(kids[i].get());
-            kids.erase(kids.begin() + row);
+        if (i < kids.size() && oldBeforeNew(i, j)) {
+            size_t end = i + 1;
+            while (end < kids.size() && oldBeforeNew(end, j))
+                ++end;
+            beginRemoveRows(parentIndex, static_cast<int>(i), static_cast<int>(end) - 1);
+            for (size_t k = i; k < end; ++k)
+                forget(kids[k].get());
+            kids.erase(kids.begin() + static_cast<std::ptrdiff_t>(i), kids.begin() + static_cast<std::ptrdiff_t>(end));
             renumber(n, i);
             endRemoveRows();
-        } else {
-            beginInsertRows(parentIndex, row, row);
-            auto c = std::make_unique<Node>();
-            c->name = entries[j].name;
-            c->dir = entries[j].dir;
-            c->parent = n;
-            kids.insert(kids.begin() + row, std::move(c));
+        } else if (j < entries.size() && newBeforeOld(i, j)) {
+            size_t end = j + 1;
+            while (end < entries.size() && newBeforeOld(i, end))
+                ++end;
+            beginInsertRows(parentIndex, static_cast<int>(i), static_cast<int>(i + end - j) - 1);
+            std::vector<std::unique_ptr<Node>> added;
+            for (size_t k = j; k < end; ++k) {
+                auto c = std::make_unique<Node>();
+                c->name = entries[k].name;
+                c->dir = entries[k].dir;
+                c->parent = n;
+                added.push_back(std::move(c));
+            }
+            kids.insert(kids.begin() + static_cast<std::ptrdiff_t>(i), std::make_move_iterator(added.begin()),
+                        std::make_move_iterator(added.end()));
             renumber(n, i);
             endInsertRows();
-            ++i;
+            i += end - j;
+            j = end;
+        } else {
+            ++i;  // the same item on both sides
             ++j;
         }
     }

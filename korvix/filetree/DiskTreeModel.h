@@ -11,6 +11,8 @@
 #include <QFileIconProvider>
 #include <QFileSystemWatcher>
 #include <QHash>
+#include <QSet>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -72,5 +74,7 @@ private:
     std::vector<std::unique_ptr<Node>> m_roots;
     QFileSystemWatcher m_watcher;
     QMultiHash<QString, Node*> m_watched;  // a read folder's path -> its items
+    QSet<QString> m_changed;               // folders changed since the last reading
+    QTimer m_rereadTimer;
     QFileIconProvider m_icons;
 };

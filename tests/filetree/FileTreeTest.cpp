@@ -318,6 +318,17 @@ private slots:
         QCOMPARE(model.filePath(view.currentIndex()), path("Sub/a.tga"));
         QCOMPARE(names(inner), (QStringList{"Neu", "a.tga"}));
         QTRY_COMPARE(names(subOuter), (QStringList{"Neu", "a.tga"}));
+        // Renamed from outside, and a burst of new files: one row goes, the
+        // others come, each in its place.
+        QVERIFY(QFile::rename(path("Sub/a.tga"), path("Sub/m.tga")));
+        for (const char* name : {"c.tex", "d.tex", "x.tex", "y.tex"})
+            touch(path("Sub/") + name);
+        const QStringList burst{"Neu", "c.tex", "d.tex", "m.tga", "x.tex", "y.tex"};
+        QTRY_COMPARE(names(inner), burst);
+        QTRY_COMPARE(names(subOuter), burst);
+        for (int r = 0; r < burst.size(); ++r)  // every item knows its new row
+            QCOMPARE(model.indexOf(path("Sub/" + burst[r])).row(), r);
+
         // A folder that holds nothing listed loses its expand button when read.
         const QModelIndex neu = model.indexOf(path("Sub/Neu"));
         QVERIFY(!model.hasChildren(neu));
