@@ -83,6 +83,9 @@ KORVIX_AVX2 void rowAvx2(const std::uint8_t* in, std::uint8_t* out, const std::u
         __m256i* d = reinterpret_cast<__m256i*>(out + 4 * x);
         _mm256_storeu_si256(d, _mm256_blendv_epi8(blended, _mm256_loadu_si256(d), alphaBytes));
     }
+    // The compiler leaves the upper halves dirty before the jump to the SSE2
+    // tail; clean, or every SSE instruction after it pays for the transition.
+    _mm256_zeroupper();
     rowSse2(in + 4 * x, out + 4 * x, grey + x, count - x);
 }
 
