@@ -9,6 +9,7 @@
 #include "common/MessageTable.h"
 #include "document/CommandIds.h"
 #include "document/DocumentInternal.h"
+#include "document/PictureResize.h"
 #include "document/SizeDialogModel.h"
 #include "filters/ImageFilters.h"
 
@@ -417,12 +418,8 @@ bool CKestrelDoc::resize()
     {
         NotReady busy(m_bReady);
         WaitCursor wait(m_host);
-        const FilterImage source = bitmapView(singleMap());
-        FilterImage target = bitmapView(fresh);
-        if (w > map.width() || h > map.height())
-            resampleCubic(source, target);
-        else
-            decimateArea(source, target);
+        if (!resampleByRule(singleMap(), fresh))
+            return false;  // the resampler's memory was short: the map stays as it is
         takeNewMap(std::move(fresh));
     }
     m_host.refreshPictureView();

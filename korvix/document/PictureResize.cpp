@@ -17,20 +17,22 @@ std::optional<PixelBitmap> resampledPicture(const PixelBitmap& source, int width
     if (source.width() == width && source.height() == height) {
         for (int y = 0; y < height; ++y)
             std::memcpy(out.row(y), source.row(y), 4 * static_cast<std::size_t>(width));
-    } else {
-        clearFilterError();
-        const std::unique_ptr<FilterImage> from = imageFromBitmap(source);
-        const std::unique_ptr<FilterImage> to = newBgraImage(width, height);
-        if (!from || !to)
-            return std::nullopt;
-        if (width > source.width() || height > source.height())
-            resampleCubic(*from, *to);
-        else
-            decimateArea(*from, *to);
-        if (lastFilterError() != FilterError::None)
-            return std::nullopt;
-        imageToBitmap(*to, out);
+    } else if (!resampleByRule(source, out)) {
+        return std::nullopt;
     }
     out.setHasAlpha(source.hasAlpha());
     return out;
+}
+
+bool resampleByRule(const PixelBitmap& source, PixelBitmap& target)
+{
+    clearFilterError();
+    // The resamplers only read their source; the view needs a mutable bitmap.
+    const FilterImage from = bitmapView(const_cast<PixelBitmap&>(source));
+    FilterImage to = bitmapView(target);
+    if (target.width() > source.width() || target.height() > source.height())
+        resampleCubic(from, to);
+    else
+        decimateArea(from, to);
+    return lastFilterError() == FilterError::None;
 }

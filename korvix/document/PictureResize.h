@@ -12,3 +12,8 @@
 // resampled alike, and its hasAlpha is the source's. The same size gives a
 // copy. Nothing when the working images cannot be had (memory short).
 std::optional<PixelBitmap> resampledPicture(const PixelBitmap& source, int width, int height);
+
+// Resamples source into target (both 32 bits; target already at its new size)
+// by the same rule, straight from the one's rows into the other's. False when
+// the resampler could not have its working memory; target is then unspecified.
+bool resampleByRule(const PixelBitmap& source, PixelBitmap& target);

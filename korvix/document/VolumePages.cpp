@@ -132,12 +132,14 @@ bool VolumePages::sortByName(const std::vector<EntryRecord>& records)
         return true;
     }
     // Byte order of the records' names as unsigned characters, reversed
-    // (std::string_view compares as unsigned char).
-    sortByKey<std::string_view>(
+    // (std::string compares as unsigned char). The names are copied into the
+    // keys: compared in place, every comparison would reach into a record far
+    // from the last one, and the sort would wait on memory.
+    sortByKey<std::string>(
         items,
         [&](const Item& item) {
             const EntryRecord* r = recordOf(records, item.index);
-            return r ? r->name.view() : std::string_view{};
+            return r ? std::string(r->name.view()) : std::string{};
         },
         std::greater<>{});
     return true;
