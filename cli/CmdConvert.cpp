@@ -236,7 +236,9 @@ Options parseOptions(const Args& args)
 
 // The picture at the size the options ask for: area averaging when it shrinks,
 // cubic when either side grows (the rule the replacement of entries uses).
-PixelBitmap prepared(const PixelBitmap& source, const Options& o, const std::string& where)
+// The picture as the options want it, from a map whose alpha the source's
+// hasAlpha says; the one copy of the map it makes is the result.
+PixelBitmap prepared(const PixelBitmap& source, bool hasAlpha, const Options& o, const std::string& where)
 {
     int width = source.width(), height = source.height();
     if (o.resize) {
@@ -250,6 +252,7 @@ PixelBitmap prepared(const PixelBitmap& source, const Options& o, const std::str
     if (!resized)
         throw Failure("convert", where, tr(MessageId::CliResizeMemory));
     PixelBitmap out = std::move(*resized);
+    out.setHasAlpha(hasAlpha);
     if (o.alpha == Options::Alpha::Opaque && !out.hasAlpha()) {
         for (int y = 0; y < out.height(); ++y)
             for (int x = 0; x < out.width(); ++x)
@@ -276,11 +279,10 @@ void writeImage(const TextureSource& source, const Args& args, const Options& o,
         if (args.has(option))
             throw UsageError(format(MessageId::CliTexOnlyFormat, std::string(option)));
 
-    PixelBitmap map(source.maps[index]);
-    map.setHasAlpha(source.hasAlpha);
+    const PixelBitmap& map = source.maps[index];
     if (map.width() < 1 || map.height() < 1)
         throw Failure("convert", output, tr(MessageId::CliMapEmpty));
-    const PixelBitmap picture = prepared(map, o, output);
+    const PixelBitmap picture = prepared(map, source.hasAlpha, o, output);
     try {
         writeImageFile(output, picture, o.jpegQuality);
     } catch (const CTextException& err) {
@@ -311,9 +313,7 @@ void writeTex(const TextureSource& source, const Args& args, const Options& o, c
         return;
     }
 
-    PixelBitmap largest(source.maps.largest());
-    largest.setHasAlpha(source.hasAlpha);
-    const PixelBitmap picture = prepared(largest, o, output);
+    const PixelBitmap picture = prepared(source.maps.largest(), source.hasAlpha, o, output);
     if (!texture::isTextureSide(picture.width()) || !texture::isTextureSide(picture.height()))
         throw Failure("convert", output, format(MessageId::CliPictureSizeFormat, picture.width(), picture.height()));
     const bool alpha = picture.hasAlpha();
