@@ -40,8 +40,8 @@ if [ -n "${CCACHE_DIR:-}" ]; then
   launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
 fi
 
-rm -rf "$root/work/korvix"
-mkdir -p "$root/work"
-git clone -q . "$root/work/korvix"
+rm -rf "$root/src/korvix"
+mkdir -p "$root/src"
+git clone -q . "$root/src/korvix"
 chroot "$root" env CCACHE_DIR=/ccache /bin/bash -c \
-  "cd /work/korvix && scripts/setup.sh && scripts/build.sh $launcher && ctest --test-dir build --output-on-failure -j \$(nproc)"
+  "cd /src/korvix && scripts/setup.sh && scripts/build.sh $launcher && ctest --test-dir build --output-on-failure -j \$(nproc)"

@@ -1,4 +1,5 @@
 // korvix-cli convert and info for textures, run in-process.
+#include "ConvertFixtures.h"
 #include "RunCli.h"
 #include "VolumeBuilder.h"
 
@@ -30,20 +31,6 @@ PixelBitmap picture(int w, int h, bool alpha)
             p[3] = alpha ? static_cast<std::uint8_t>(255 - x) : 255;
         }
     return bmp;
-}
-
-void writeTgaFile(const fs::path& path, const PixelBitmap& bmp)
-{
-    const auto raw = rawImageFromBitmap(bmp);
-    ASSERT_TRUE(raw);
-    ASSERT_EQ(writeTga(*raw, path.string()), 0);
-}
-
-nlohmann::json info(const fs::path& path)
-{
-    const CliResult r = runCli({"info", path.string(), "--json"});
-    EXPECT_EQ(r.code, 0) << r.err;
-    return nlohmann::json::parse(r.out);
 }
 
 class Convert : public ::testing::Test {

@@ -1,4 +1,5 @@
 // korvix-cli convert: resizing, map counts, the alpha choice, batches and pipes.
+#include "ConvertFixtures.h"
 #include "RunCli.h"
 #include "TextureBuilder.h"
 #include "VolumeBuilder.h"
@@ -28,20 +29,6 @@ PixelBitmap picture(int w, int h, bool alpha)
             p[3] = alpha ? static_cast<std::uint8_t>(255 - x) : 255;
         }
     return bmp;
-}
-
-void writeTgaFile(const fs::path& path, const PixelBitmap& bmp)
-{
-    const auto raw = rawImageFromBitmap(bmp);
-    ASSERT_TRUE(raw);
-    ASSERT_EQ(writeTga(*raw, path.string()), 0);
-}
-
-nlohmann::json info(const fs::path& path)
-{
-    const CliResult r = runCli({"info", path.string(), "--json"});
-    EXPECT_EQ(r.code, 0) << r.err;
-    return r.code == 0 ? nlohmann::json::parse(r.out) : nlohmann::json{};
 }
 
 class ConvertPreparation : public ::testing::Test {
