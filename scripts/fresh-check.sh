@@ -43,5 +43,5 @@ fi
 rm -rf "$root/src/korvix"
 mkdir -p "$root/src"
 git clone -q . "$root/src/korvix"
-chroot "$root" env CCACHE_DIR=/ccache /bin/bash -c \
+chroot "$root" env CCACHE_DIR=/ccache CCACHE_BASEDIR=/src /bin/bash -c \
   "cd /src/korvix && scripts/setup.sh && scripts/build.sh $launcher && ctest --test-dir build --output-on-failure -j \$(nproc)"
