@@ -321,26 +321,25 @@ void CQORBView::search(const QString& name, bool allDirectories)
 
 void CQORBView::previousPage()
 {
-    if (const auto p = m_pages.previousPage()) {
-        showPage(*p);
-        const VolumePages::Page* page = m_pages.current();
-        if (page && !page->items.empty())
-            if (const auto* recs = records())
-                emit directorySelected(VolumePages::directoryItemOf(page->items.front().index, *recs));
-        m_pList->setFocus();
-    }
+    goToPage(m_pages.previousPage());
 }
 
 void CQORBView::nextPage()
 {
-    if (const auto p = m_pages.nextPage()) {
-        showPage(*p);
-        const VolumePages::Page* page = m_pages.current();
-        if (page && !page->items.empty())
-            if (const auto* recs = records())
-                emit directorySelected(VolumePages::directoryItemOf(page->items.front().index, *recs));
-        m_pList->setFocus();
-    }
+    goToPage(m_pages.nextPage());
+}
+
+// Shows the page the core chose (if any) and selects its directory in the tree.
+void CQORBView::goToPage(std::optional<int> p)
+{
+    if (!p)
+        return;
+    showPage(*p);
+    const VolumePages::Page* page = m_pages.current();
+    if (page && !page->items.empty())
+        if (const auto* recs = records())
+            emit directorySelected(VolumePages::directoryItemOf(page->items.front().index, *recs));
+    m_pList->setFocus();
 }
 
 void CQORBView::entryCommand(int command, int row)

@@ -10,6 +10,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 class CEntryListCtrl;
 class CKestrelDoc;
 class EntryPageModel;
@@ -72,6 +74,7 @@ signals:
     void documentCommandRan();
 
 private:
+    void goToPage(std::optional<int> page);
     void pick(int row);
     void hover(int row);
     void updateButtons();
