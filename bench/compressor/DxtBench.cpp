@@ -1,10 +1,12 @@
 // korvix-dxt-bench: speed and quality of the block compressor against the DXT compressors
 // Debian ships, every result decoded with the game's own decoder.
 //
-//   korvix-dxt-bench [--per-image] [--quick] [--only TEXT] [--repeat N] image.pam ...
+//   korvix-dxt-bench [--per-image] [--digest] [--quick] [--only TEXT] [--repeat N] image.pam ...
 //
 // --quick leaves out the slow peers, --only runs the compressors whose name contains TEXT,
-// --repeat times each image N times (3 by default) and counts the fastest run.
+// --repeat times each image N times (3 by default) and counts the fastest run, --digest
+// prints a hash of each compressor's output over all images (a change that should leave the
+// output as it was shows here at once).
 //
 // Images are PAM files (P7, RGB or RGB_ALPHA, 8 bits), as ImageMagick writes them with
 // `convert in.png pam:out.pam`; sides are cropped to multiples of 4. Colour is measured on
@@ -266,6 +268,7 @@ double psnr(double mse)
 int main(int argc, char** argv)
 {
     bool perImage = false;
+    bool digest = false;
     bool quick = false;
     std::string only;
     int repeat = 3;
@@ -274,6 +277,10 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "--per-image") {
             perImage = true;
+            continue;
+        }
+        if (arg == "--digest") {
+            digest = true;
             continue;
         }
         if (arg == "--quick") {
@@ -296,7 +303,7 @@ int main(int argc, char** argv)
         images.push_back(std::move(img));
     }
     if (images.empty()) {
-        std::fprintf(stderr, "usage: korvix-dxt-bench [--per-image] [--quick] [--only TEXT] [--repeat N] image.pam ...\n");
+        std::fprintf(stderr, "usage: korvix-dxt-bench [--per-image] [--digest] [--quick] [--only TEXT] [--repeat N] image.pam ...\n");
         return 2;
     }
 
@@ -345,6 +352,8 @@ int main(int argc, char** argv)
     // the machine does then falls on every compressor alike, and the fastest run counts.
     std::vector<std::vector<double>> perImagePsnr(peers.size());
     std::vector<Totals> totals(peers.size());
+    // FNV-1a over every image's blocks, per compressor.
+    std::vector<std::uint64_t> hashes(peers.size(), 14695981039346656037ull);
     std::vector<std::uint8_t> blocks;
     for (const Image& img : images) {
         std::vector<double> fastest(peers.size(), 1e300);
@@ -360,6 +369,8 @@ int main(int argc, char** argv)
                                  blocks.size(), img.name.c_str());
                     return 1;
                 }
+                for (const std::uint8_t byte : blocks)
+                    hashes[p] = (hashes[p] ^ byte) * 1099511628211ull;
                 double w = 0;
                 measure(img, blocks, totals[p], w);
                 perImagePsnr[p].push_back(psnr(w / (img.width * static_cast<double>(img.height))));
@@ -379,6 +390,11 @@ int main(int argc, char** argv)
             std::snprintf(misread, sizeof misread, "%ld of %ld", t.misread, t.blocks);
         std::printf("| %s | %.2f | %.3f | %.2f dB | %.3f | %.2f dB | %s |\n", peers[p].name.c_str(),
                     t.pixels / 1e6 / t.seconds, std::sqrt(mseW), psnr(mseW), std::sqrt(mseP), psnr(mseP), misread);
+    }
+    if (digest) {
+        std::printf("\nOutput digests (FNV-1a 64 over all images)\n\n");
+        for (std::size_t p = 0; p < peers.size(); ++p)
+            std::printf("- %s: %016llx\n", peers[p].name.c_str(), static_cast<unsigned long long>(hashes[p]));
     }
     if (perImage) {
         std::printf("\nWeighted PSNR per image (dB)\n\n| Image |");

@@ -2,7 +2,7 @@
 # Builds korvix-dxt-bench, installs the image corpus (Debian game data and wallpaper
 # packages), converts it to PAM with ImageMagick and prints the comparison table.
 #
-#   bench/compressor/run.sh [build-dir] [korvix-dxt-bench options: --per-image, --quick,
+#   bench/compressor/run.sh [build-dir] [korvix-dxt-bench options: --per-image, --digest, --quick,
 #                                        --only TEXT, --repeat N]
 #
 # Needs root for apt-get (or the packages already installed): extremetuxracer-data,
