@@ -785,10 +785,7 @@ void encodeDxt3Block(const std::uint8_t* bgra64, std::uint8_t* out16, Quality q,
             const int i = 4 * y + x;
             if (!(validMask & (1u << i)))
                 continue;
-            // floor(alpha * 15 / 255 + 0.5) in integers; alpha / 17 is never exactly
-            // halfway between two nibbles, so no tie arises.
-            const unsigned nibble = (30u * bgra64[4 * i + 3] + 255u) / 510u;
-            row |= nibble << (4 * x);
+            row |= kernels::alphaNibble(bgra64[4 * i + 3]) << (4 * x);
         }
         out16[2 * y] = static_cast<std::uint8_t>(row);
         out16[2 * y + 1] = static_cast<std::uint8_t>(row >> 8);

@@ -156,3 +156,29 @@ void encodeColourBlockWith(Isa isa, const std::uint8_t* bgra64, std::uint8_t* ou
 inline constexpr float kWeight[3] = {0.309f, 0.609f, 0.082f};
 
 }  // namespace dxt::kernels
+
+// ---- The fast setting, several blocks at once ----------------------------------------------
+
+namespace dxt::kernels {
+
+// Encodes `count` whole blocks lying side by side with Quality::Fast: texel (x, y) of block b
+// is at pixels + y * stride + 16 * b + 4 * x (blue, green, red, alpha), and block b's 8-byte
+// colour block goes to out + b * outStride. The vector versions run one block per lane
+// (eight for AVX2, four for SSE4.1) with the plain encoder's operations in its order, so
+// every block comes out bit for bit as encodeColourBlockWith(Isa::Scalar, ..., Fast) gives it.
+using FastBlocksFn = void (*)(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out,
+                              std::size_t outStride);
+void fastBlocksScalar(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride);
+void fastBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride);
+void fastBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride);
+// The version for `isa`, which must be supported.
+FastBlocksFn fastBlocksFor(Isa isa);
+
+// A DXT3 alpha nibble: floor(alpha * 15 / 255 + 0.5) in integers; alpha / 17 is never
+// exactly halfway between two nibbles, so no tie arises.
+inline unsigned alphaNibble(unsigned alpha)
+{
+    return (30u * alpha + 255u) / 510u;
+}
+
+}  // namespace dxt::kernels
