@@ -469,23 +469,24 @@ const SingleColourTables& singleColourTables()
 
 // The best any block can do for a single colour: every texel takes the same palette
 // entry, and the channels' fields are independent once that entry is chosen.
-void encodeSingleColour(const BlockTexels& t, Candidate& c)
+// `colour` is red, green, blue; `count` the texels that have it.
+void encodeSingleColour(const int colour[3], int count, Candidate& c)
 {
     const SingleColourTables& s = singleColourTables();
     float errEndpoint = 0, errMixed = 0;
     for (int ch = 0; ch < 3; ++ch) {
-        const int v = t.c[ch][0];
+        const int v = colour[ch];
         errEndpoint += kWeight[ch] * s.endpoint[ch == 1][v].error;
         errMixed += kWeight[ch] * s.mixed[ch == 1][v].error;
     }
     const bool mixed = errMixed < errEndpoint;
     for (int ch = 0; ch < 3; ++ch) {
-        const SingleColourEntry& entry = (mixed ? s.mixed : s.endpoint)[ch == 1][t.c[ch][0]];
+        const SingleColourEntry& entry = (mixed ? s.mixed : s.endpoint)[ch == 1][colour[ch]];
         c.e.f[0][ch] = entry.a;
         c.e.f[1][ch] = entry.b;
     }
     std::fill(c.index, c.index + 16, static_cast<std::uint8_t>(mixed ? 2 : 0));
-    c.error = static_cast<float>(t.count) * std::min(errEndpoint, errMixed);
+    c.error = static_cast<float>(count) * std::min(errEndpoint, errMixed);
 }
 
 // ---- The principal axis start -----------------------------------------------------------
@@ -693,7 +694,8 @@ Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
 {
     Candidate best;
     if (isSingleColour(t)) {
-        encodeSingleColour(t, best);
+        const int colour[3] = {t.c[0][0], t.c[1][0], t.c[2][0]};
+        encodeSingleColour(colour, t.count, best);
         return best;
     }
     // Integer sums over the texels that exist: exact, whatever the path computing them.
@@ -728,13 +730,10 @@ std::uint16_t packColour(const int f[3])
     return static_cast<std::uint16_t>((f[0] << 11) | (f[1] << 5) | f[2]);
 }
 
-void encodeColourBlock(const Kernels& k, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
+// Writes the candidate's endpoints and the indices of the texels in `position` order (all 16
+// in block order when `position` is null) to a cleared block.
+void writeColourBlock(Candidate& c, int count, const std::uint8_t* position, std::uint8_t* out8)
 {
-    std::memset(out8, 0, 8);
-    const BlockTexels t = gatherTexels(bgra64, validMask);
-    if (t.count == 0)
-        return;
-    Candidate c = chooseColours(k, t, q);
     std::uint16_t c0 = packColour(c.e.f[0]);
     std::uint16_t c1 = packColour(c.e.f[1]);
     // The game decodes the swapped block to the same texels (colours 2 and 3 trade
@@ -742,23 +741,33 @@ void encodeColourBlock(const Kernels& k, const std::uint8_t* bgra64, std::uint8_
     // three-colour mode read the block the same way too, unless both colours are equal.
     if (c0 < c1) {
         std::swap(c0, c1);
-        for (int i = 0; i < t.count; ++i)
+        for (int i = 0; i < count; ++i)
             c.index[i] ^= 1;
     }
     out8[0] = static_cast<std::uint8_t>(c0);
     out8[1] = static_cast<std::uint8_t>(c0 >> 8);
     out8[2] = static_cast<std::uint8_t>(c1);
     out8[3] = static_cast<std::uint8_t>(c1 >> 8);
-    if (t.count == 16) {
+    if (count == 16) {
         for (int y = 0; y < 4; ++y)
             out8[4 + y] = static_cast<std::uint8_t>(c.index[4 * y] | (c.index[4 * y + 1] << 2) | (c.index[4 * y + 2] << 4) |
                                                     (c.index[4 * y + 3] << 6));
         return;
     }
-    for (int i = 0; i < t.count; ++i) {
-        const int pos = t.position[i];
+    for (int i = 0; i < count; ++i) {
+        const int pos = position[i];
         out8[4 + pos / 4] = static_cast<std::uint8_t>(out8[4 + pos / 4] | (c.index[i] << (2 * (pos % 4))));
     }
+}
+
+void encodeColourBlock(const Kernels& k, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
+{
+    std::memset(out8, 0, 8);
+    const BlockTexels t = gatherTexels(bgra64, validMask);
+    if (t.count == 0)
+        return;
+    Candidate c = chooseColours(k, t, q);
+    writeColourBlock(c, t.count, t.position, out8);
 }
 
 }  // namespace
@@ -768,6 +777,15 @@ namespace kernels {
 void encodeColourBlockWith(Isa isa, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
 {
     encodeColourBlock(kernelsFor(isa), bgra64, out8, q, validMask);
+}
+
+void encodeSingleColourBlock(int red, int green, int blue, std::uint8_t* out8)
+{
+    const int colour[3] = {red, green, blue};
+    Candidate c;
+    encodeSingleColour(colour, 16, c);
+    std::memset(out8, 0, 8);
+    writeColourBlock(c, 16, nullptr, out8);
 }
 
 }  // namespace kernels

@@ -169,38 +169,50 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
     F dot[16];
     for (int i = 0; i < 16; ++i)
         dot[i] = cf[0][i] * axis[0] + cf[1][i] * axis[1] + cf[2][i] * axis[2];
+    // The first of equally low (high) texels, kept as its whole texel word.
     F minDot = dot[0], maxDot = dot[0];
-    I low[3] = {c[0][0], c[1][0], c[2][0]}, high[3] = {c[0][0], c[1][0], c[2][0]};
+    I low = px[0], high = px[0];
     for (int i = 1; i < 16; ++i) {
         const I below = dot[i] < minDot, above = dot[i] > maxDot;
         minDot = below ? dot[i] : minDot;
         maxDot = above ? dot[i] : maxDot;
-        for (int ch = 0; ch < 3; ++ch) {
-            low[ch] = below ? c[ch][i] : low[ch];
-            high[ch] = above ? c[ch][i] : high[ch];
-        }
+        low = below ? px[i] : low;
+        high = above ? px[i] : high;
     }
     const std::int32_t* nearest[3] = {tables::kNearestField5.data(), tables::kNearestField6.data(),
                                       tables::kNearestField5.data()};
+    constexpr int shift[3] = {16, 8, 0};
     I field[2][3];
     for (int ch = 0; ch < 3; ++ch) {
-        field[0][ch] = lookup<N>(nearest[ch], high[ch]);
-        field[1][ch] = lookup<N>(nearest[ch], low[ch]);
+        field[0][ch] = lookup<N>(nearest[ch], (high >> shift[ch]) & 0xFF);
+        field[1][ch] = lookup<N>(nearest[ch], (low >> shift[ch]) & 0xFF);
     }
     const F stepScale = maxDot > minDot ? 3.0f / (maxDot - minDot) : F{};
 
     // The moments of the start's indices: per palette entry k, how many texels use it and
-    // the sums of their channels. Step 0 is index 1, then indices 3, 2 and 0.
-    I n[4] = {}, s[3][4] = {};
+    // the sums of their channels. Step 0 is index 1, then indices 3, 2 and 0. Two sums
+    // share a word (none exceeds 16 * 255): blue and red, green and the count; entry 3
+    // has what the others leave of the block's sums.
+    I blueRed[3] = {}, greenCount[3] = {};
     for (int i = 0; i < 16; ++i) {
-        I step = truncated<N>((dot[i] - minDot) * stepScale + 0.5f);
-        const I on[4] = {step >= 3, step == 0, step == 2, step == 1};
-        for (int k = 0; k < 4; ++k) {
-            n[k] -= on[k];
-            for (int ch = 0; ch < 3; ++ch)
-                s[ch][k] += c[ch][i] & on[k];
+        const I step = truncated<N>((dot[i] - minDot) * stepScale + 0.5f);
+        const I on[3] = {step >= 3, step == 0, step == 2};
+        const I br = px[i] & 0xFF00FF, gn = c[1][i] | 0x10000;
+        for (int k = 0; k < 3; ++k) {
+            blueRed[k] += br & on[k];
+            greenCount[k] += gn & on[k];
         }
     }
+    I n[4], s[3][4];
+    for (int k = 0; k < 3; ++k) {
+        n[k] = greenCount[k] >> 16;
+        s[0][k] = blueRed[k] >> 16;
+        s[1][k] = greenCount[k] & 0xFFFF;
+        s[2][k] = blueRed[k] & 0xFFFF;
+    }
+    n[3] = 16 - n[0] - n[1] - n[2];
+    for (int ch = 0; ch < 3; ++ch)
+        s[ch][3] = sum[ch] - s[ch][0] - s[ch][1] - s[ch][2];
     constexpr float hi = 0.66f, lo = 0.33f;
     const F c2 = toFloat<N>(n[2]), c3 = toFloat<N>(n[3]);
     const F m11 = toFloat<N>(n[0]) + hi * hi * c2 + lo * lo * c3;
@@ -267,7 +279,7 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
 }
 
 // The whole row: N blocks at a time, the last few from a copy padded with the last block.
-// Blocks of a single colour go to the plain encoder, which has their exact answer.
+// Blocks of a single colour take the plain encoder's answer for them.
 template <int N>
 inline void fastBlocksLanes(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out,
                             std::size_t outStride)
@@ -294,18 +306,14 @@ inline void fastBlocksLanes(const std::uint8_t* pixels, std::size_t stride, int 
                 continue;
             std::uint8_t* dst = out + static_cast<std::size_t>(first + b) * outStride;
             if (r.flat[lane]) {
-                std::uint8_t block[64];
-                for (int y = 0; y < 4; ++y)
-                    __builtin_memcpy(block + 16 * y, src + y * srcStride + 16 * b, 16);
-                encodeColourBlockWith(Isa::Scalar, block, dst, Quality::Fast);
+                const std::uint8_t* texel = src + 16 * b;
+                encodeSingleColourBlock(texel[2], texel[1], texel[0], dst);
                 continue;
             }
-            const std::uint32_t colours = static_cast<std::uint32_t>(r.colours[lane]);
-            const std::uint32_t indices = static_cast<std::uint32_t>(r.indices[lane]);
-            for (int byte = 0; byte < 4; ++byte) {
-                dst[byte] = static_cast<std::uint8_t>(colours >> (8 * byte));
-                dst[4 + byte] = static_cast<std::uint8_t>(indices >> (8 * byte));
-            }
+            // Little-endian, as every machine with these vector units is.
+            const std::uint64_t block = static_cast<std::uint32_t>(r.colours[lane]) |
+                                        static_cast<std::uint64_t>(static_cast<std::uint32_t>(r.indices[lane])) << 32;
+            __builtin_memcpy(dst, &block, 8);
         }
     }
 }

@@ -174,6 +174,9 @@ void fastBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, s
 // The version for `isa`, which must be supported.
 FastBlocksFn fastBlocksFor(Isa isa);
 
+// The block every setting gives 16 texels of one colour (channels 0 to 255).
+void encodeSingleColourBlock(int red, int green, int blue, std::uint8_t* out8);
+
 // A DXT3 alpha nibble: floor(alpha * 15 / 255 + 0.5) in integers; alpha / 17 is never
 // exactly halfway between two nibbles, so no tie arises.
 inline unsigned alphaNibble(unsigned alpha)
