@@ -420,20 +420,11 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSum
     }
 }
 
+}  // namespace
+
 // ---- Blocks of one colour -------------------------------------------------------------
 
-// For every 8-bit target and channel width, the endpoint fields whose decoded colour comes
-// closest, once as an endpoint (index 0) and once as colour 2 (index 2; colour 3 is the
-// same with the endpoints swapped). Built once, on first use.
-struct SingleColourEntry {
-    std::uint8_t a = 0, b = 0;
-    std::uint16_t error = 0;  // squared channel error
-};
-
-struct SingleColourTables {
-    SingleColourEntry endpoint[2][256];  // [0] 5-bit, [1] 6-bit
-    SingleColourEntry mixed[2][256];
-};
+namespace kernels {
 
 const SingleColourTables& singleColourTables()
 {
@@ -450,22 +441,52 @@ const SingleColourTables& singleColourTables()
                     if (d * d < ep.error)
                         ep = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(a), static_cast<std::uint16_t>(d * d)};
                 }
-                SingleColourEntry& mx = s.mixed[wide][v];
-                mx.error = UINT16_MAX;
-                // Among equally good pairs take one with different fields, so that the
-                // block does not look like a flat three-colour block to other decoders.
-                for (int a = 0; a < fields; ++a)
-                    for (int b = 0; b < fields; ++b) {
-                        const int d = mixField(ch, a, b) - v;
-                        if (d * d < mx.error || (d * d == mx.error && mx.a == mx.b && a != b))
-                            mx = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), static_cast<std::uint16_t>(d * d)};
-                    }
+            }
+            // Colour 2 takes the first field pair (a, then b) of the least error; when that
+            // pair has equal fields, the first pair of two different fields with the same
+            // error, if there is one, so that the block does not look like a flat
+            // three-colour block to other decoders. Each decoded value's first pair and
+            // first pair of two different fields give that without trying every pair for
+            // every value.
+            int first[256], firstOfTwo[256];
+            std::fill(first, first + 256, -1);
+            std::fill(firstOfTwo, firstOfTwo + 256, -1);
+            for (int a = 0; a < fields; ++a)
+                for (int b = 0; b < fields; ++b) {
+                    const int m = mixField(ch, a, b), order = a * fields + b;
+                    if (first[m] < 0)
+                        first[m] = order;
+                    if (a != b && firstOfTwo[m] < 0)
+                        firstOfTwo[m] = order;
+                }
+            // The earlier of the pairs at v - d and v + d in `pairs`, -1 if neither has one.
+            const auto earlier = [](const int* pairs, int v, int d) {
+                const int below = v - d >= 0 ? pairs[v - d] : -1, above = v + d < 256 ? pairs[v + d] : -1;
+                return below < 0 ? above : above < 0 ? below : std::min(below, above);
+            };
+            for (int v = 0; v < 256; ++v) {
+                int d = 0;
+                while (earlier(first, v, d) < 0)
+                    ++d;
+                int pick = earlier(first, v, d);
+                if (pick / fields == pick % fields && earlier(firstOfTwo, v, d) >= 0)
+                    pick = earlier(firstOfTwo, v, d);
+                s.mixed[wide][v] = {static_cast<std::uint8_t>(pick / fields), static_cast<std::uint8_t>(pick % fields),
+                                    static_cast<std::uint16_t>(d * d)};
             }
         }
         return s;
     }();
     return tables;
 }
+
+}  // namespace kernels
+
+namespace {
+
+using kernels::SingleColourEntry;
+using kernels::SingleColourTables;
+using kernels::singleColourTables;
 
 // The best any block can do for a single colour: every texel takes the same palette
 // entry, and the channels' fields are independent once that entry is chosen.

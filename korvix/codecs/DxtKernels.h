@@ -174,6 +174,23 @@ void fastBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, s
 // The version for `isa`, which must be supported.
 FastBlocksFn fastBlocksFor(Isa isa);
 
+// For every 8-bit target and channel width, the endpoint fields whose decoded colour comes
+// closest, once as an endpoint (index 0, fields a = b, the lowest of the least error) and
+// once as colour 2 (index 2; colour 3 is the same with the endpoints swapped): the first
+// pair (a, then b) of the least error, or the first such pair of two different fields when
+// the first has equal ones. Built once, on first use.
+struct SingleColourEntry {
+    std::uint8_t a = 0, b = 0;
+    std::uint16_t error = 0;  // squared channel error
+};
+
+struct SingleColourTables {
+    SingleColourEntry endpoint[2][256];  // [0] 5-bit, [1] 6-bit
+    SingleColourEntry mixed[2][256];
+};
+
+const SingleColourTables& singleColourTables();
+
 // The block every setting gives 16 texels of one colour (channels 0 to 255).
 void encodeSingleColourBlock(int red, int green, int blue, std::uint8_t* out8);
 
