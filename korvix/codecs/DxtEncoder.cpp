@@ -17,6 +17,7 @@ namespace {
 using namespace tables;
 using kernels::BlockTexels;
 using kernels::Kernels;
+using kernels::StartKernels;
 
 // Channel order inside the encoder: 0 red (5 bits), 1 green (6 bits), 2 blue (5 bits).
 // The error of a texel is 0.309 dr^2 + 0.609 dg^2 + 0.082 db^2 in single precision, as the
@@ -562,31 +563,13 @@ Axis principalAxis(const BlockTexels& t, const ChannelSums& sums)
 // the axis and, when asked for, indices by position along it in four equal steps (e0 at
 // the top end), a guess that needs no palette. The padding slots copy a real texel, so all
 // 16 take part.
-void startAlong(const BlockTexels& t, const Axis& axis, Candidate& c, bool withIndices)
+void startAlong(const StartKernels& s, const BlockTexels& t, const Axis& axis, Candidate& c, bool withIndices)
 {
-    float dot[16];
-    for (int i = 0; i < 16; ++i)
-        dot[i] = t.cf[0][i] * axis.v[0] + t.cf[1][i] * axis.v[1] + t.cf[2][i] * axis.v[2];
-    int lo = 0, hi = 0;
-    float minDot = dot[0], maxDot = dot[0];
-    for (int i = 1; i < 16; ++i) {
-        const bool below = dot[i] < minDot, above = dot[i] > maxDot;
-        minDot = below ? dot[i] : minDot;
-        lo = below ? i : lo;
-        maxDot = above ? dot[i] : maxDot;
-        hi = above ? i : hi;
-    }
+    int lo, hi;
+    s.startAlong(t, axis.v, lo, hi, withIndices ? c.index : nullptr);
     for (int ch = 0; ch < 3; ++ch) {
         c.e.f[0][ch] = quantiseField(ch, t.c[ch][hi]);
         c.e.f[1][ch] = quantiseField(ch, t.c[ch][lo]);
-    }
-    if (!withIndices)
-        return;
-    // Nearest of the four steps from the bottom: 0 is e1 (index 1), then indices 3, 2, 0.
-    const float scale = maxDot > minDot ? 3.0f / (maxDot - minDot) : 0.0f;
-    for (int i = 0; i < 16; ++i) {
-        const int step = static_cast<int>((dot[i] - minDot) * scale + 0.5f);
-        c.index[i] = static_cast<std::uint8_t>(step == 0 ? 1 : step >= 3 ? 0 : 4 - step);
     }
 }
 
@@ -663,20 +646,22 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
 
 // ---- Block assembly ---------------------------------------------------------------------
 
-BlockTexels gatherTexels(const std::uint8_t* bgra64, std::uint16_t validMask)
+bool isSingleColour(const BlockTexels& t)
 {
-    BlockTexels t;
+    for (int i = 1; i < t.count; ++i)
+        for (int ch = 0; ch < 3; ++ch)
+            if (t.c[ch][i] != t.c[ch][0])
+                return false;
+    return true;
+}
+
+// Fills `t` with the texels that exist and returns whether they share one colour.
+bool gatherTexels(const StartKernels& s, const std::uint8_t* bgra64, std::uint16_t validMask, BlockTexels& t)
+{
+    if (validMask == 0xFFFF)
+        return s.gatherWhole(bgra64, t);
     t.count = 0;
-    if (validMask == 0xFFFF) {
-        for (int i = 0; i < 16; ++i) {
-            t.position[i] = static_cast<std::uint8_t>(i);
-            t.c[0][i] = bgra64[4 * i + 2];
-            t.c[1][i] = bgra64[4 * i + 1];
-            t.c[2][i] = bgra64[4 * i];
-        }
-        t.count = 16;
-    }
-    for (int i = 0; i < 16 && t.count < 16; ++i) {
+    for (int i = 0; i < 16; ++i) {
         if (!(validMask & (1u << i)))
             continue;
         t.position[t.count] = static_cast<std::uint8_t>(i);
@@ -699,22 +684,13 @@ BlockTexels gatherTexels(const std::uint8_t* bgra64, std::uint16_t validMask)
         for (int ch = 0; ch < 3; ++ch)
             t.cf[ch][i] = static_cast<float>(t.c[ch][i]);
     }
-    return t;
+    return isSingleColour(t);
 }
 
-bool isSingleColour(const BlockTexels& t)
-{
-    for (int i = 1; i < t.count; ++i)
-        for (int ch = 0; ch < 3; ++ch)
-            if (t.c[ch][i] != t.c[ch][0])
-                return false;
-    return true;
-}
-
-Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
+Candidate chooseColours(const Kernels& k, const StartKernels& s, const BlockTexels& t, bool singleColour, Quality q)
 {
     Candidate best;
-    if (isSingleColour(t)) {
+    if (singleColour) {
         const int colour[3] = {t.c[0][0], t.c[1][0], t.c[2][0]};
         encodeSingleColour(colour, t.count, best);
         return best;
@@ -723,7 +699,7 @@ Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
     ChannelSums sums;
     k.channelSums(t, sums.sum, sums.products);
     const Axis axis = principalAxis(t, sums);
-    startAlong(t, axis, best, true);
+    startAlong(s, t, axis, best, true);
     const bool settled = solveThenAssign(k, t, momentsOf(k, t, best.index), q == Quality::Fast ? 0 : 1, best);
     switch (q) {
     case Quality::Fast:
@@ -781,13 +757,15 @@ void writeColourBlock(Candidate& c, int count, const std::uint8_t* position, std
     }
 }
 
-void encodeColourBlock(const Kernels& k, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
+void encodeColourBlock(const Kernels& k, const StartKernels& s, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q,
+                       std::uint16_t validMask)
 {
     std::memset(out8, 0, 8);
-    const BlockTexels t = gatherTexels(bgra64, validMask);
+    BlockTexels t;
+    const bool singleColour = gatherTexels(s, bgra64, validMask, t);
     if (t.count == 0)
         return;
-    Candidate c = chooseColours(k, t, q);
+    Candidate c = chooseColours(k, s, t, singleColour, q);
     writeColourBlock(c, t.count, t.position, out8);
 }
 
@@ -797,7 +775,7 @@ namespace kernels {
 
 void encodeColourBlockWith(Isa isa, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
 {
-    encodeColourBlock(kernelsFor(isa), bgra64, out8, q, validMask);
+    encodeColourBlock(kernelsFor(isa), startKernelsFor(isa), bgra64, out8, q, validMask);
 }
 
 void encodeSingleColourBlock(int red, int green, int blue, std::uint8_t* out8)
@@ -813,7 +791,7 @@ void encodeSingleColourBlock(int red, int green, int blue, std::uint8_t* out8)
 
 void encodeDxt1Block(const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
 {
-    encodeColourBlock(kernels::kernelsFor(kernels::detectedIsa()), bgra64, out8, q, validMask);
+    encodeColourBlock(kernels::kernelsFor(kernels::detectedIsa()), kernels::startKernelsFor(kernels::detectedIsa()), bgra64, out8, q, validMask);
 }
 
 void encodeDxt3Block(const std::uint8_t* bgra64, std::uint8_t* out16, Quality q, std::uint16_t validMask)
@@ -829,7 +807,7 @@ void encodeDxt3Block(const std::uint8_t* bgra64, std::uint8_t* out16, Quality q,
         out16[2 * y] = static_cast<std::uint8_t>(row);
         out16[2 * y + 1] = static_cast<std::uint8_t>(row >> 8);
     }
-    encodeColourBlock(kernels::kernelsFor(kernels::detectedIsa()), bgra64, out16 + 8, q, validMask);
+    encodeColourBlock(kernels::kernelsFor(kernels::detectedIsa()), kernels::startKernelsFor(kernels::detectedIsa()), bgra64, out16 + 8, q, validMask);
 }
 
 }  // namespace dxt

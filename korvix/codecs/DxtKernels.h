@@ -202,3 +202,32 @@ inline unsigned alphaNibble(unsigned alpha)
 }
 
 }  // namespace dxt::kernels
+
+// ---- The start every setting shares, one block at a time -----------------------------------
+
+namespace dxt::kernels {
+
+// Fills `t` from a block whose 16 texels all exist (position i is texel i) and returns
+// whether they all have one colour (alpha takes no part).
+using GatherWholeFn = bool (*)(const std::uint8_t* bgra64, BlockTexels& t);
+// Projects the 16 slots on `axis` (red, green, blue) as t.cf[0] * axis[0] + t.cf[1] * axis[1]
+// + t.cf[2] * axis[2]; `lo` and `hi` are the first slots of the least and the greatest
+// projection. When `index` is not null, each slot gets its index by position between them
+// in four equal steps: step = truncate((dot - least) * (3 / (greatest - least)) + 0.5)
+// (the scale 0 when they are equal), steps 0, 1, 2 and 3 are indices 1, 3, 2 and 0.
+using StartAlongFn = void (*)(const BlockTexels& t, const float axis[3], int& lo, int& hi, std::uint8_t* index);
+
+struct StartKernels {
+    GatherWholeFn gatherWhole;
+    StartAlongFn startAlong;
+};
+
+bool gatherWholeScalar(const std::uint8_t* bgra64, BlockTexels& t);
+bool gatherWholeSse41(const std::uint8_t* bgra64, BlockTexels& t);
+void startAlongScalar(const BlockTexels& t, const float axis[3], int& lo, int& hi, std::uint8_t* index);
+void startAlongSse41(const BlockTexels& t, const float axis[3], int& lo, int& hi, std::uint8_t* index);
+// The kernels of `isa`, which must be supported (AVX2 has nothing to add to sixteen texels
+// and takes the SSE4.1 ones).
+const StartKernels& startKernelsFor(Isa isa);
+
+}  // namespace dxt::kernels

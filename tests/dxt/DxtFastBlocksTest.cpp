@@ -171,6 +171,47 @@ TEST(DxtFastBlocks, EveryPathEncodesEveryBlockAsThePlainEncoder)
     }
 }
 
+// The start's kernels on their own: the gathered planes and the single-colour answer, then
+// the extremes and indices along axes of every sign, the zero axis among them (all texels
+// project to one point; black texels project to zeros of either sign).
+TEST(DxtStartKernels, EveryPathGathersAndStartsAsThePlainKernels)
+{
+    const unsigned seed = 4242;
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    std::vector<Texels> blocks = sourceBlocks(seed);
+    Texels withBlack = flat(0, 0, 0);
+    for (int i = 8; i < 16; ++i)
+        withBlack[4 * i + i % 3] = static_cast<std::uint8_t>(16 * i);
+    blocks.push_back(withBlack);
+    const dxt::kernels::StartKernels& plain = dxt::kernels::startKernelsFor(Isa::Scalar);
+    for (const Path& path : kPaths) {
+        if (path.isa == Isa::Scalar || !dxt::kernels::supported(path.isa))
+            continue;
+        const dxt::kernels::StartKernels& vector = dxt::kernels::startKernelsFor(path.isa);
+        for (std::size_t n = 0; n < blocks.size(); ++n) {
+            dxt::kernels::BlockTexels a{}, b{};
+            ASSERT_EQ(vector.gatherWhole(blocks[n].data(), b), plain.gatherWhole(blocks[n].data(), a)) << path.name << ", block " << n;
+            ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << path.name << ", block " << n;
+            for (int round = 0; round < 4; ++round) {
+                std::uniform_real_distribution<float> component(-1.0f, 1.0f);
+                float axis[3] = {component(rng), component(rng), component(rng)};
+                if (round == 0)
+                    axis[0] = axis[1] = axis[2] = 0.0f;
+                if (round == 1)
+                    axis[rng() % 3] = 0.0f;
+                int lo[2], hi[2];
+                std::array<std::uint8_t, 16> index[2];
+                plain.startAlong(a, axis, lo[0], hi[0], index[0].data());
+                vector.startAlong(a, axis, lo[1], hi[1], index[1].data());
+                ASSERT_TRUE(lo[0] == lo[1] && hi[0] == hi[1] && index[0] == index[1]) << path.name << ", block " << n << ", round " << round;
+                vector.startAlong(a, axis, lo[1], hi[1], nullptr);
+                ASSERT_TRUE(lo[0] == lo[1] && hi[0] == hi[1]) << path.name << ", block " << n << ", round " << round;
+            }
+        }
+    }
+}
+
 TEST(DxtFastBlocks, NearestFieldTablesMatchTheExpansion)
 {
     for (int v = 0; v < 256; ++v) {

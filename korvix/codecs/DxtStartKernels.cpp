@@ -1,0 +1,56 @@
+#include "codecs/DxtKernels.h"
+
+namespace dxt::kernels {
+
+bool gatherWholeScalar(const std::uint8_t* bgra64, BlockTexels& t)
+{
+    t.count = 16;
+    std::uint32_t differs = 0;
+    for (int i = 0; i < 16; ++i) {
+        t.position[i] = static_cast<std::uint8_t>(i);
+        t.c[0][i] = bgra64[4 * i + 2];
+        t.c[1][i] = bgra64[4 * i + 1];
+        t.c[2][i] = bgra64[4 * i];
+        for (int ch = 0; ch < 3; ++ch) {
+            t.cf[ch][i] = static_cast<float>(t.c[ch][i]);
+            differs |= static_cast<std::uint32_t>(t.c[ch][i] ^ t.c[ch][0]);
+        }
+        t.valid[i] = 1;
+        t.counts[i] = 1.0f;
+        t.existing[i] = 0xFF;
+    }
+    return differs == 0;
+}
+
+void startAlongScalar(const BlockTexels& t, const float axis[3], int& lo, int& hi, std::uint8_t* index)
+{
+    float dot[16];
+    for (int i = 0; i < 16; ++i)
+        dot[i] = t.cf[0][i] * axis[0] + t.cf[1][i] * axis[1] + t.cf[2][i] * axis[2];
+    lo = 0;
+    hi = 0;
+    float minDot = dot[0], maxDot = dot[0];
+    for (int i = 1; i < 16; ++i) {
+        const bool below = dot[i] < minDot, above = dot[i] > maxDot;
+        minDot = below ? dot[i] : minDot;
+        lo = below ? i : lo;
+        maxDot = above ? dot[i] : maxDot;
+        hi = above ? i : hi;
+    }
+    if (!index)
+        return;
+    const float scale = maxDot > minDot ? 3.0f / (maxDot - minDot) : 0.0f;
+    for (int i = 0; i < 16; ++i) {
+        const int step = static_cast<int>((dot[i] - minDot) * scale + 0.5f);
+        index[i] = static_cast<std::uint8_t>(step == 0 ? 1 : step >= 3 ? 0 : 4 - step);
+    }
+}
+
+const StartKernels& startKernelsFor(Isa isa)
+{
+    static constexpr StartKernels scalar{gatherWholeScalar, startAlongScalar};
+    static constexpr StartKernels sse41{gatherWholeSse41, startAlongSse41};
+    return isa == Isa::Scalar ? scalar : sse41;
+}
+
+}  // namespace dxt::kernels
