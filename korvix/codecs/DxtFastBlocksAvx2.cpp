@@ -9,8 +9,14 @@
 #include <cstddef>
 #include <cstdint>
 
-// Everything from here on is built for AVX2 (see DxtFastLanes.h).
+// Everything from here on is built for AVX2 (see DxtFastLanes.h), up to the end of the
+// x86 part.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 
 #include "codecs/DxtFastLanes.h"
 
@@ -58,6 +64,12 @@ void fastBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, s
 }
 
 }  // namespace dxt::kernels
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
 
 #else  // not x86: the name stands for the plain version (supported() offers no other path)
 

@@ -9,8 +9,14 @@
 #include <cstddef>
 #include <cstdint>
 
-// Everything from here on is built for SSE4.1 (see DxtFastLanes.h).
+// Everything from here on is built for SSE4.1 (see DxtFastLanes.h), up to the end of the
+// x86 part.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("sse4.1"))), apply_to = function)
+#else
+#pragma GCC push_options
 #pragma GCC target("sse4.1")
+#endif
 
 #include "codecs/DxtFastLanes.h"
 
@@ -57,6 +63,12 @@ void fastBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, 
 }
 
 }  // namespace dxt::kernels
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
 
 #else  // not x86: the name stands for the plain version (supported() offers no other path)
 

@@ -1,8 +1,8 @@
 #pragma once
 
 // The fast setting with one block per vector lane: the body that DxtFastBlocksSse41.cpp and
-// DxtFastBlocksAvx2.cpp each compile for their own instruction set (they include it after
-// `#pragma GCC target`, so everything below is built for that set and nothing else).
+// DxtFastBlocksAvx2.cpp each compile for their own instruction set (they include it inside
+// a target pragma, so everything below is built for that set and nothing else).
 // Everything here has internal linkage and uses no library templates, so no code built for
 // a wider set can end up on a path that runs without it.
 //
