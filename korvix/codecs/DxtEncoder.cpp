@@ -521,42 +521,11 @@ struct Axis {
     float project(const BlockTexels& t, int i) const { return t.c[0][i] * v[0] + t.c[1][i] * v[1] + t.c[2][i] * v[2]; }
 };
 
-Axis principalAxis(const BlockTexels& t, const ChannelSums& sums)
+Axis principalAxis(const StartKernels& s, const BlockTexels& t, const ChannelSums& sums)
 {
-    constexpr float scale[3] = {0.5558777f, 0.7803845f, 0.2863564f};  // sqrt(0.309), sqrt(0.609), sqrt(0.082)
-    const std::int32_t* sum = sums.sum;
-    const std::int32_t* products = sums.products;
-    const float inverseCount = 1.0f / static_cast<float>(t.count);
-    float cov[3][3];
-    int p = 0;
-    for (int r = 0; r < 3; ++r)
-        for (int c = r; c < 3; ++c) {
-            const float centred = static_cast<float>(products[p++]) - static_cast<float>(sum[r]) * static_cast<float>(sum[c]) * inverseCount;
-            cov[r][c] = cov[c][r] = centred * scale[r] * scale[c];
-        }
-
-    // Power iteration on the squared matrix, from the row of the largest variance. Divided
-    // by its trace first, the matrix has no eigenvalue above 1, and the leading one is at
-    // least a third: eight steps need no normalising in between.
-    const float trace = cov[0][0] + cov[1][1] + cov[2][2];
-    const float norm = trace > 0 ? 1.0f / trace : 0.0f;
-    float sq[3][3];
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c)
-            sq[r][c] = (cov[r][0] * cov[0][c] + cov[r][1] * cov[1][c] + cov[r][2] * cov[2][c]) * norm * norm;
-    int start = 0;
-    for (int ch = 1; ch < 3; ++ch)
-        if (cov[ch][ch] > cov[start][start])
-            start = ch;
-    float v[3] = {cov[start][0] * norm, cov[start][1] * norm, cov[start][2] * norm};
-    for (int it = 0; it < 4; ++it) {
-        float w[3];
-        for (int r = 0; r < 3; ++r)
-            w[r] = sq[r][0] * v[0] + sq[r][1] * v[1] + sq[r][2] * v[2];
-        for (int r = 0; r < 3; ++r)
-            v[r] = w[r];
-    }
-    return Axis{{v[0] * scale[0], v[1] * scale[1], v[2] * scale[2]}};
+    Axis axis;
+    s.principalAxis(sums.sum, sums.products, t.count, axis.v);
+    return axis;
 }
 
 // The start every setting refines: endpoints at the two texels lying furthest apart along
@@ -698,7 +667,7 @@ Candidate chooseColours(const Kernels& k, const StartKernels& s, const BlockTexe
     // Integer sums over the texels that exist: exact, whatever the path computing them.
     ChannelSums sums;
     k.channelSums(t, sums.sum, sums.products);
-    const Axis axis = principalAxis(t, sums);
+    const Axis axis = principalAxis(s, t, sums);
     startAlong(s, t, axis, best, true);
     const bool settled = solveThenAssign(k, t, momentsOf(k, t, best.index), q == Quality::Fast ? 0 : 1, best);
     switch (q) {

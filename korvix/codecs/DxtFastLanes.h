@@ -132,7 +132,7 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
     }
 
     // The principal axis: the weighted covariance, then power iteration on its square.
-    constexpr float scale[3] = {0.5558777f, 0.7803845f, 0.2863564f};
+    const float* const scale = kAxisScale;
     const float inverseCount = 1.0f / 16.0f;
     F sumF[3];
     for (int ch = 0; ch < 3; ++ch)

@@ -216,16 +216,41 @@ using GatherWholeFn = bool (*)(const std::uint8_t* bgra64, BlockTexels& t);
 // in four equal steps: step = truncate((dot - least) * (3 / (greatest - least)) + 0.5)
 // (the scale 0 when they are equal), steps 0, 1, 2 and 3 are indices 1, 3, 2 and 0.
 using StartAlongFn = void (*)(const BlockTexels& t, const float axis[3], int& lo, int& hi, std::uint8_t* index);
+// The principal axis of `count` texels from their channel sums and the sums of the channel
+// products (as ChannelSumsFn gives them), in the space the error weights span (green counts
+// most): the weighted covariance, divided by its trace, squared, and four steps of power
+// iteration from its row of the largest variance; `axis` comes out scaled back for plain
+// colours. The plain kernel writes down the order of every operation.
+using PrincipalAxisFn = void (*)(const std::int32_t sum[3], const std::int32_t products[6], int count, float axis[3]);
 
 struct StartKernels {
     GatherWholeFn gatherWhole;
     StartAlongFn startAlong;
+    PrincipalAxisFn principalAxis;
 };
+
+// Square roots of the error weights: they take a colour into the space the error spans.
+inline constexpr float kAxisScale[3] = {0.5558777f, 0.7803845f, 0.2863564f};
+
+// The covariance of `count` texels' colours in that space, from their sums: the first step
+// of every principalAxis kernel.
+inline void weightedCovariance(const std::int32_t sum[3], const std::int32_t products[6], int count, float cov[3][3])
+{
+    const float inverseCount = 1.0f / static_cast<float>(count);
+    int p = 0;
+    for (int r = 0; r < 3; ++r)
+        for (int c = r; c < 3; ++c) {
+            const float centred = static_cast<float>(products[p++]) - static_cast<float>(sum[r]) * static_cast<float>(sum[c]) * inverseCount;
+            cov[r][c] = cov[c][r] = centred * kAxisScale[r] * kAxisScale[c];
+        }
+}
 
 bool gatherWholeScalar(const std::uint8_t* bgra64, BlockTexels& t);
 bool gatherWholeSse41(const std::uint8_t* bgra64, BlockTexels& t);
 void startAlongScalar(const BlockTexels& t, const float axis[3], int& lo, int& hi, std::uint8_t* index);
 void startAlongSse41(const BlockTexels& t, const float axis[3], int& lo, int& hi, std::uint8_t* index);
+void principalAxisScalar(const std::int32_t sum[3], const std::int32_t products[6], int count, float axis[3]);
+void principalAxisSse41(const std::int32_t sum[3], const std::int32_t products[6], int count, float axis[3]);
 // The kernels of `isa`, which must be supported (AVX2 has nothing to add to sixteen texels
 // and takes the SSE4.1 ones).
 const StartKernels& startKernelsFor(Isa isa);

@@ -46,10 +46,40 @@ void startAlongScalar(const BlockTexels& t, const float axis[3], int& lo, int& h
     }
 }
 
+void principalAxisScalar(const std::int32_t sum[3], const std::int32_t products[6], int count, float axis[3])
+{
+    float cov[3][3];
+    weightedCovariance(sum, products, count, cov);
+
+    // Power iteration on the squared matrix, from the row of the largest variance. Divided
+    // by its trace first, the matrix has no eigenvalue above 1, and the leading one is at
+    // least a third: eight steps need no normalising in between.
+    const float trace = cov[0][0] + cov[1][1] + cov[2][2];
+    const float norm = trace > 0 ? 1.0f / trace : 0.0f;
+    float sq[3][3];
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            sq[r][c] = (cov[r][0] * cov[0][c] + cov[r][1] * cov[1][c] + cov[r][2] * cov[2][c]) * norm * norm;
+    int start = 0;
+    for (int ch = 1; ch < 3; ++ch)
+        if (cov[ch][ch] > cov[start][start])
+            start = ch;
+    float v[3] = {cov[start][0] * norm, cov[start][1] * norm, cov[start][2] * norm};
+    for (int it = 0; it < 4; ++it) {
+        float w[3];
+        for (int r = 0; r < 3; ++r)
+            w[r] = sq[r][0] * v[0] + sq[r][1] * v[1] + sq[r][2] * v[2];
+        for (int r = 0; r < 3; ++r)
+            v[r] = w[r];
+    }
+    for (int ch = 0; ch < 3; ++ch)
+        axis[ch] = v[ch] * kAxisScale[ch];
+}
+
 const StartKernels& startKernelsFor(Isa isa)
 {
-    static constexpr StartKernels scalar{gatherWholeScalar, startAlongScalar};
-    static constexpr StartKernels sse41{gatherWholeSse41, startAlongSse41};
+    static constexpr StartKernels scalar{gatherWholeScalar, startAlongScalar, principalAxisScalar};
+    static constexpr StartKernels sse41{gatherWholeSse41, startAlongSse41, principalAxisSse41};
     return isa == Isa::Scalar ? scalar : sse41;
 }
 

@@ -72,6 +72,37 @@ KORVIX_SSE41 void startAlongSse41(const BlockTexels& t, const float axis[3], int
     _mm_storeu_si128(reinterpret_cast<__m128i*>(index), _mm_shuffle_epi8(toIndex, steps));
 }
 
+KORVIX_SSE41 void principalAxisSse41(const std::int32_t sum[3], const std::int32_t products[6], int count, float axis[3])
+{
+    float cov[3][3];
+    weightedCovariance(sum, products, count, cov);
+    const float trace = cov[0][0] + cov[1][1] + cov[2][2];
+    const float norm = trace > 0 ? 1.0f / trace : 0.0f;
+    // Row r of the squared matrix is sum over k of cov[r][k] times row k, which is also its
+    // column r (the products are the same, in the same order); lane 3 stays 0.
+    const __m128 row[3] = {_mm_setr_ps(cov[0][0], cov[0][1], cov[0][2], 0), _mm_setr_ps(cov[1][0], cov[1][1], cov[1][2], 0),
+                           _mm_setr_ps(cov[2][0], cov[2][1], cov[2][2], 0)};
+    const __m128 scale = _mm_set1_ps(norm);
+    __m128 sq[3];
+    for (int r = 0; r < 3; ++r) {
+        const __m128 sum01 = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(cov[r][0]), row[0]), _mm_mul_ps(_mm_set1_ps(cov[r][1]), row[1]));
+        sq[r] = _mm_mul_ps(_mm_mul_ps(_mm_add_ps(sum01, _mm_mul_ps(_mm_set1_ps(cov[r][2]), row[2])), scale), scale);
+    }
+    int start = 0;
+    for (int ch = 1; ch < 3; ++ch)
+        if (cov[ch][ch] > cov[start][start])
+            start = ch;
+    __m128 v = _mm_mul_ps(row[start], scale);
+    for (int it = 0; it < 4; ++it) {
+        const __m128 v0 = _mm_shuffle_ps(v, v, 0x00), v1 = _mm_shuffle_ps(v, v, 0x55), v2 = _mm_shuffle_ps(v, v, 0xAA);
+        v = _mm_add_ps(_mm_add_ps(_mm_mul_ps(sq[0], v0), _mm_mul_ps(sq[1], v1)), _mm_mul_ps(sq[2], v2));
+    }
+    alignas(16) float w[4];
+    _mm_store_ps(w, _mm_mul_ps(v, _mm_setr_ps(kAxisScale[0], kAxisScale[1], kAxisScale[2], 0)));
+    for (int ch = 0; ch < 3; ++ch)
+        axis[ch] = w[ch];
+}
+
 }  // namespace dxt::kernels
 
 #else  // not x86: the names stand for the plain kernels (supported() offers no other path)
@@ -86,6 +117,11 @@ bool gatherWholeSse41(const std::uint8_t* bgra64, BlockTexels& t)
 void startAlongSse41(const BlockTexels& t, const float axis[3], int& lo, int& hi, std::uint8_t* index)
 {
     startAlongScalar(t, axis, lo, hi, index);
+}
+
+void principalAxisSse41(const std::int32_t sum[3], const std::int32_t products[6], int count, float axis[3])
+{
+    principalAxisScalar(sum, products, count, axis);
 }
 
 }  // namespace dxt::kernels

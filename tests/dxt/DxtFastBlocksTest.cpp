@@ -171,9 +171,10 @@ TEST(DxtFastBlocks, EveryPathEncodesEveryBlockAsThePlainEncoder)
     }
 }
 
-// The start's kernels on their own: the gathered planes and the single-colour answer, then
-// the extremes and indices along axes of every sign, the zero axis among them (all texels
-// project to one point; black texels project to zeros of either sign).
+// The start's kernels on their own: the gathered planes and the single-colour answer, the
+// extremes and indices along axes of every sign, the zero axis among them (all texels
+// project to one point; black texels project to zeros of either sign), and the principal
+// axis of every number of texels, to the bit.
 TEST(DxtStartKernels, EveryPathGathersAndStartsAsThePlainKernels)
 {
     const unsigned seed = 4242;
@@ -207,6 +208,22 @@ TEST(DxtStartKernels, EveryPathGathersAndStartsAsThePlainKernels)
                 ASSERT_TRUE(lo[0] == lo[1] && hi[0] == hi[1] && index[0] == index[1]) << path.name << ", block " << n << ", round " << round;
                 vector.startAlong(a, axis, lo[1], hi[1], nullptr);
                 ASSERT_TRUE(lo[0] == lo[1] && hi[0] == hi[1]) << path.name << ", block " << n << ", round " << round;
+            }
+            // The axis of the first `count` texels, for every count.
+            for (int count = 1; count <= 16; ++count) {
+                std::int32_t sum[3] = {}, products[6] = {};
+                for (int i = 0; i < count; ++i) {
+                    int p = 0;
+                    for (int r = 0; r < 3; ++r) {
+                        sum[r] += a.c[r][i];
+                        for (int c = r; c < 3; ++c)
+                            products[p++] += a.c[r][i] * a.c[c][i];
+                    }
+                }
+                float axis[2][3];
+                plain.principalAxis(sum, products, count, axis[0]);
+                vector.principalAxis(sum, products, count, axis[1]);
+                ASSERT_EQ(std::memcmp(axis[0], axis[1], sizeof axis[0]), 0) << path.name << ", block " << n << ", " << count << " texels";
             }
         }
     }
