@@ -56,6 +56,12 @@ Lanes<8>::I lookup<8>(const std::int32_t* table, Lanes<8>::I at)
     return reinterpret_cast<Lanes<8>::I>(_mm256_i32gather_epi32(table, reinterpret_cast<__m256i>(at), 4));
 }
 
+template <>
+Lanes<8>::I lookup<8>(const std::uint32_t* table, Lanes<8>::I at)
+{
+    return lookup<8>(reinterpret_cast<const std::int32_t*>(table), at);
+}
+
 }  // namespace
 
 void fastBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)

@@ -55,6 +55,12 @@ Lanes<4>::I lookup<4>(const std::int32_t* table, Lanes<4>::I at)
     return Lanes<4>::I{table[at[0]], table[at[1]], table[at[2]], table[at[3]]};
 }
 
+template <>
+Lanes<4>::I lookup<4>(const std::uint32_t* table, Lanes<4>::I at)
+{
+    return lookup<4>(reinterpret_cast<const std::int32_t*>(table), at);
+}
+
 }  // namespace
 
 void fastBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)

@@ -3,8 +3,9 @@
 // The fast setting with one block per vector lane: the body that DxtFastBlocksSse41.cpp and
 // DxtFastBlocksAvx2.cpp each compile for their own instruction set (they include it inside
 // a target pragma, so everything below is built for that set and nothing else).
-// Everything here has internal linkage and uses no library templates, so no code built for
-// a wider set can end up on a path that runs without it.
+// Everything here has internal linkage and calls no library function (tables are reached
+// through plain pointers), so no code built for a wider set can end up on a path that runs
+// without it.
 //
 // Each step repeats the plain encoder's single-precision operations in its order, lane by
 // lane (gather, principal axis, start along the axis, moments, the least-squares fields
@@ -46,6 +47,8 @@ int laneBlock(int lane);
 // table[at] per lane; `at` must lie inside the table.
 template <int N>
 typename Lanes<N>::I lookup(const std::int32_t* table, typename Lanes<N>::I at);
+template <int N>
+typename Lanes<N>::I lookup(const std::uint32_t* table, typename Lanes<N>::I at);
 
 template <int N>
 struct LaneResult {
@@ -179,8 +182,7 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
         low = below ? px[i] : low;
         high = above ? px[i] : high;
     }
-    const std::int32_t* nearest[3] = {tables::kNearestField5.data(), tables::kNearestField6.data(),
-                                      tables::kNearestField5.data()};
+    const std::int32_t* const nearest[3] = {tables::kNearestField5Data, tables::kNearestField6Data, tables::kNearestField5Data};
     constexpr int shift[3] = {16, 8, 0};
     I field[2][3];
     for (int ch = 0; ch < 3; ++ch) {
@@ -224,9 +226,8 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
     const F i11 = m22 * inv, i12 = -m12 * inv, i22 = m11 * inv;
 
     // Per channel, the least-squares fields replace the start's when their error is lower.
-    const std::int32_t* palettes[3] = {reinterpret_cast<const std::int32_t*>(tables::kChannelPalettes5.data()),
-                                       reinterpret_cast<const std::int32_t*>(tables::kChannelPalettes6.data()),
-                                       reinterpret_cast<const std::int32_t*>(tables::kChannelPalettes5.data())};
+    const std::uint32_t* const palettes[3] = {tables::kChannelPalettes5Data, tables::kChannelPalettes6Data,
+                                              tables::kChannelPalettes5Data};
     constexpr int bits[3] = {5, 6, 5};
     I word[3];
     for (int ch = 0; ch < 3; ++ch) {

@@ -88,4 +88,11 @@ constexpr std::array<std::int32_t, 256> makeNearestField()
 inline constexpr std::array<std::int32_t, 256> kNearestField5 = makeNearestField<5>();
 inline constexpr std::array<std::int32_t, 256> kNearestField6 = makeNearestField<6>();
 
+// Plain pointers to the tables, for the vector files built under a target pragma: they call
+// no library function (not even std::array's), so that none is built for their target.
+inline constexpr const std::int32_t* kNearestField5Data = kNearestField5.data();
+inline constexpr const std::int32_t* kNearestField6Data = kNearestField6.data();
+inline constexpr const std::uint32_t* kChannelPalettes5Data = kChannelPalettes5.data();
+inline constexpr const std::uint32_t* kChannelPalettes6Data = kChannelPalettes6.data();
+
 }  // namespace dxt::tables
