@@ -5,21 +5,24 @@ namespace dxt::kernels {
 bool gatherWholeScalar(const std::uint8_t* bgra64, BlockTexels& t)
 {
     t.count = 16;
-    std::uint32_t differs = 0;
     for (int i = 0; i < 16; ++i) {
         t.position[i] = static_cast<std::uint8_t>(i);
         t.c[0][i] = bgra64[4 * i + 2];
         t.c[1][i] = bgra64[4 * i + 1];
         t.c[2][i] = bgra64[4 * i];
-        for (int ch = 0; ch < 3; ++ch) {
-            t.cf[ch][i] = static_cast<float>(t.c[ch][i]);
-            differs |= static_cast<std::uint32_t>(t.c[ch][i] ^ t.c[ch][0]);
-        }
+    }
+    for (int i = 0; i < 16; ++i) {
         t.valid[i] = 1;
         t.counts[i] = 1.0f;
         t.existing[i] = 0xFF;
+        for (int ch = 0; ch < 3; ++ch)
+            t.cf[ch][i] = static_cast<float>(t.c[ch][i]);
     }
-    return differs == 0;
+    for (int i = 1; i < 16; ++i)
+        for (int ch = 0; ch < 3; ++ch)
+            if (t.c[ch][i] != t.c[ch][0])
+                return false;
+    return true;
 }
 
 void startAlongScalar(const BlockTexels& t, const float axis[3], int& lo, int& hi, std::uint8_t* index)
