@@ -1,15 +1,21 @@
 #include "codecs/DxtKernels.h"
 
+#include <cstring>
+
 namespace dxt::kernels {
 
 bool gatherWholeScalar(const std::uint8_t* bgra64, BlockTexels& t)
 {
+    // A copy of the texels first: byte stores into `t` could reach them, which would keep
+    // the compiler from handling the loops a vector at a time.
+    std::uint8_t texels[64];
+    std::memcpy(texels, bgra64, sizeof texels);
     t.count = 16;
     for (int i = 0; i < 16; ++i) {
         t.position[i] = static_cast<std::uint8_t>(i);
-        t.c[0][i] = bgra64[4 * i + 2];
-        t.c[1][i] = bgra64[4 * i + 1];
-        t.c[2][i] = bgra64[4 * i];
+        t.c[0][i] = texels[4 * i + 2];
+        t.c[1][i] = texels[4 * i + 1];
+        t.c[2][i] = texels[4 * i];
     }
     for (int i = 0; i < 16; ++i) {
         t.valid[i] = 1;
@@ -30,16 +36,20 @@ void startAlongScalar(const BlockTexels& t, const float axis[3], int& lo, int& h
     float dot[16];
     for (int i = 0; i < 16; ++i)
         dot[i] = t.cf[0][i] * axis[0] + t.cf[1][i] * axis[1] + t.cf[2][i] * axis[2];
-    lo = 0;
-    hi = 0;
-    float minDot = dot[0], maxDot = dot[0];
+    // The least and greatest projections, then the first slots that hold them (a zero of
+    // either sign counts as any zero), each projection kept as its first slot has it.
+    float least = dot[0], greatest = dot[0];
     for (int i = 1; i < 16; ++i) {
-        const bool below = dot[i] < minDot, above = dot[i] > maxDot;
-        minDot = below ? dot[i] : minDot;
-        lo = below ? i : lo;
-        maxDot = above ? dot[i] : maxDot;
-        hi = above ? i : hi;
+        least = dot[i] < least ? dot[i] : least;
+        greatest = dot[i] > greatest ? dot[i] : greatest;
     }
+    lo = 0;
+    while (dot[lo] != least)
+        ++lo;
+    hi = 0;
+    while (dot[hi] != greatest)
+        ++hi;
+    const float minDot = dot[lo], maxDot = dot[hi];
     if (!index)
         return;
     const float scale = maxDot > minDot ? 3.0f / (maxDot - minDot) : 0.0f;
