@@ -17,6 +17,7 @@ namespace {
 using namespace tables;
 using kernels::BlockTexels;
 using kernels::Kernels;
+using kernels::StartKernels;
 
 // Channel order inside the encoder: 0 red (5 bits), 1 green (6 bits), 2 blue (5 bits).
 // The error of a texel is 0.309 dr^2 + 0.609 dg^2 + 0.082 db^2 in single precision, as the
@@ -420,20 +421,11 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSum
     }
 }
 
+}  // namespace
+
 // ---- Blocks of one colour -------------------------------------------------------------
 
-// For every 8-bit target and channel width, the endpoint fields whose decoded colour comes
-// closest, once as an endpoint (index 0) and once as colour 2 (index 2; colour 3 is the
-// same with the endpoints swapped). Built once, on first use.
-struct SingleColourEntry {
-    std::uint8_t a = 0, b = 0;
-    std::uint16_t error = 0;  // squared channel error
-};
-
-struct SingleColourTables {
-    SingleColourEntry endpoint[2][256];  // [0] 5-bit, [1] 6-bit
-    SingleColourEntry mixed[2][256];
-};
+namespace kernels {
 
 const SingleColourTables& singleColourTables()
 {
@@ -450,16 +442,38 @@ const SingleColourTables& singleColourTables()
                     if (d * d < ep.error)
                         ep = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(a), static_cast<std::uint16_t>(d * d)};
                 }
-                SingleColourEntry& mx = s.mixed[wide][v];
-                mx.error = UINT16_MAX;
-                // Among equally good pairs take one with different fields, so that the
-                // block does not look like a flat three-colour block to other decoders.
-                for (int a = 0; a < fields; ++a)
-                    for (int b = 0; b < fields; ++b) {
-                        const int d = mixField(ch, a, b) - v;
-                        if (d * d < mx.error || (d * d == mx.error && mx.a == mx.b && a != b))
-                            mx = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b), static_cast<std::uint16_t>(d * d)};
-                    }
+            }
+            // Colour 2 takes the first field pair (a, then b) of the least error; when that
+            // pair has equal fields, the first pair of two different fields with the same
+            // error, if there is one, so that the block does not look like a flat
+            // three-colour block to other decoders. Each decoded value's first pair and
+            // first pair of two different fields give that without trying every pair for
+            // every value.
+            int first[256], firstOfTwo[256];
+            std::fill(first, first + 256, -1);
+            std::fill(firstOfTwo, firstOfTwo + 256, -1);
+            for (int a = 0; a < fields; ++a)
+                for (int b = 0; b < fields; ++b) {
+                    const int m = mixField(ch, a, b), order = a * fields + b;
+                    if (first[m] < 0)
+                        first[m] = order;
+                    if (a != b && firstOfTwo[m] < 0)
+                        firstOfTwo[m] = order;
+                }
+            // The earlier of the pairs at v - d and v + d in `pairs`, -1 if neither has one.
+            const auto earlier = [](const int* pairs, int v, int d) {
+                const int below = v - d >= 0 ? pairs[v - d] : -1, above = v + d < 256 ? pairs[v + d] : -1;
+                return below < 0 ? above : above < 0 ? below : std::min(below, above);
+            };
+            for (int v = 0; v < 256; ++v) {
+                int d = 0;
+                while (earlier(first, v, d) < 0)
+                    ++d;
+                int pick = earlier(first, v, d);
+                if (pick / fields == pick % fields && earlier(firstOfTwo, v, d) >= 0)
+                    pick = earlier(firstOfTwo, v, d);
+                s.mixed[wide][v] = {static_cast<std::uint8_t>(pick / fields), static_cast<std::uint8_t>(pick % fields),
+                                    static_cast<std::uint16_t>(d * d)};
             }
         }
         return s;
@@ -467,25 +481,34 @@ const SingleColourTables& singleColourTables()
     return tables;
 }
 
+}  // namespace kernels
+
+namespace {
+
+using kernels::SingleColourEntry;
+using kernels::SingleColourTables;
+using kernels::singleColourTables;
+
 // The best any block can do for a single colour: every texel takes the same palette
 // entry, and the channels' fields are independent once that entry is chosen.
-void encodeSingleColour(const BlockTexels& t, Candidate& c)
+// `colour` is red, green, blue; `count` the texels that have it.
+void encodeSingleColour(const int colour[3], int count, Candidate& c)
 {
     const SingleColourTables& s = singleColourTables();
     float errEndpoint = 0, errMixed = 0;
     for (int ch = 0; ch < 3; ++ch) {
-        const int v = t.c[ch][0];
+        const int v = colour[ch];
         errEndpoint += kWeight[ch] * s.endpoint[ch == 1][v].error;
         errMixed += kWeight[ch] * s.mixed[ch == 1][v].error;
     }
     const bool mixed = errMixed < errEndpoint;
     for (int ch = 0; ch < 3; ++ch) {
-        const SingleColourEntry& entry = (mixed ? s.mixed : s.endpoint)[ch == 1][t.c[ch][0]];
+        const SingleColourEntry& entry = (mixed ? s.mixed : s.endpoint)[ch == 1][colour[ch]];
         c.e.f[0][ch] = entry.a;
         c.e.f[1][ch] = entry.b;
     }
     std::fill(c.index, c.index + 16, static_cast<std::uint8_t>(mixed ? 2 : 0));
-    c.error = static_cast<float>(t.count) * std::min(errEndpoint, errMixed);
+    c.error = static_cast<float>(count) * std::min(errEndpoint, errMixed);
 }
 
 // ---- The principal axis start -----------------------------------------------------------
@@ -498,73 +521,24 @@ struct Axis {
     float project(const BlockTexels& t, int i) const { return t.c[0][i] * v[0] + t.c[1][i] * v[1] + t.c[2][i] * v[2]; }
 };
 
-Axis principalAxis(const BlockTexels& t, const ChannelSums& sums)
+Axis principalAxis(const StartKernels& s, const BlockTexels& t, const ChannelSums& sums)
 {
-    constexpr float scale[3] = {0.5558777f, 0.7803845f, 0.2863564f};  // sqrt(0.309), sqrt(0.609), sqrt(0.082)
-    const std::int32_t* sum = sums.sum;
-    const std::int32_t* products = sums.products;
-    const float inverseCount = 1.0f / static_cast<float>(t.count);
-    float cov[3][3];
-    int p = 0;
-    for (int r = 0; r < 3; ++r)
-        for (int c = r; c < 3; ++c) {
-            const float centred = static_cast<float>(products[p++]) - static_cast<float>(sum[r]) * static_cast<float>(sum[c]) * inverseCount;
-            cov[r][c] = cov[c][r] = centred * scale[r] * scale[c];
-        }
-
-    // Power iteration on the squared matrix, from the row of the largest variance. Divided
-    // by its trace first, the matrix has no eigenvalue above 1, and the leading one is at
-    // least a third: eight steps need no normalising in between.
-    const float trace = cov[0][0] + cov[1][1] + cov[2][2];
-    const float norm = trace > 0 ? 1.0f / trace : 0.0f;
-    float sq[3][3];
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c)
-            sq[r][c] = (cov[r][0] * cov[0][c] + cov[r][1] * cov[1][c] + cov[r][2] * cov[2][c]) * norm * norm;
-    int start = 0;
-    for (int ch = 1; ch < 3; ++ch)
-        if (cov[ch][ch] > cov[start][start])
-            start = ch;
-    float v[3] = {cov[start][0] * norm, cov[start][1] * norm, cov[start][2] * norm};
-    for (int it = 0; it < 4; ++it) {
-        float w[3];
-        for (int r = 0; r < 3; ++r)
-            w[r] = sq[r][0] * v[0] + sq[r][1] * v[1] + sq[r][2] * v[2];
-        for (int r = 0; r < 3; ++r)
-            v[r] = w[r];
-    }
-    return Axis{{v[0] * scale[0], v[1] * scale[1], v[2] * scale[2]}};
+    Axis axis;
+    s.principalAxis(sums.sum, sums.products, t.count, axis.v);
+    return axis;
 }
 
 // The start every setting refines: endpoints at the two texels lying furthest apart along
 // the axis and, when asked for, indices by position along it in four equal steps (e0 at
 // the top end), a guess that needs no palette. The padding slots copy a real texel, so all
 // 16 take part.
-void startAlong(const BlockTexels& t, const Axis& axis, Candidate& c, bool withIndices)
+void startAlong(const StartKernels& s, const BlockTexels& t, const Axis& axis, Candidate& c, bool withIndices)
 {
-    float dot[16];
-    for (int i = 0; i < 16; ++i)
-        dot[i] = t.cf[0][i] * axis.v[0] + t.cf[1][i] * axis.v[1] + t.cf[2][i] * axis.v[2];
-    int lo = 0, hi = 0;
-    float minDot = dot[0], maxDot = dot[0];
-    for (int i = 1; i < 16; ++i) {
-        const bool below = dot[i] < minDot, above = dot[i] > maxDot;
-        minDot = below ? dot[i] : minDot;
-        lo = below ? i : lo;
-        maxDot = above ? dot[i] : maxDot;
-        hi = above ? i : hi;
-    }
+    int lo, hi;
+    s.startAlong(t, axis.v, lo, hi, withIndices ? c.index : nullptr);
     for (int ch = 0; ch < 3; ++ch) {
         c.e.f[0][ch] = quantiseField(ch, t.c[ch][hi]);
         c.e.f[1][ch] = quantiseField(ch, t.c[ch][lo]);
-    }
-    if (!withIndices)
-        return;
-    // Nearest of the four steps from the bottom: 0 is e1 (index 1), then indices 3, 2, 0.
-    const float scale = maxDot > minDot ? 3.0f / (maxDot - minDot) : 0.0f;
-    for (int i = 0; i < 16; ++i) {
-        const int step = static_cast<int>((dot[i] - minDot) * scale + 0.5f);
-        c.index[i] = static_cast<std::uint8_t>(step == 0 ? 1 : step >= 3 ? 0 : 4 - step);
     }
 }
 
@@ -641,20 +615,22 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
 
 // ---- Block assembly ---------------------------------------------------------------------
 
-BlockTexels gatherTexels(const std::uint8_t* bgra64, std::uint16_t validMask)
+bool isSingleColour(const BlockTexels& t)
 {
-    BlockTexels t;
+    for (int i = 1; i < t.count; ++i)
+        for (int ch = 0; ch < 3; ++ch)
+            if (t.c[ch][i] != t.c[ch][0])
+                return false;
+    return true;
+}
+
+// Fills `t` with the texels that exist and returns whether they share one colour.
+bool gatherTexels(const StartKernels& s, const std::uint8_t* bgra64, std::uint16_t validMask, BlockTexels& t)
+{
+    if (validMask == 0xFFFF)
+        return s.gatherWhole(bgra64, t);
     t.count = 0;
-    if (validMask == 0xFFFF) {
-        for (int i = 0; i < 16; ++i) {
-            t.position[i] = static_cast<std::uint8_t>(i);
-            t.c[0][i] = bgra64[4 * i + 2];
-            t.c[1][i] = bgra64[4 * i + 1];
-            t.c[2][i] = bgra64[4 * i];
-        }
-        t.count = 16;
-    }
-    for (int i = 0; i < 16 && t.count < 16; ++i) {
+    for (int i = 0; i < 16; ++i) {
         if (!(validMask & (1u << i)))
             continue;
         t.position[t.count] = static_cast<std::uint8_t>(i);
@@ -677,30 +653,22 @@ BlockTexels gatherTexels(const std::uint8_t* bgra64, std::uint16_t validMask)
         for (int ch = 0; ch < 3; ++ch)
             t.cf[ch][i] = static_cast<float>(t.c[ch][i]);
     }
-    return t;
+    return isSingleColour(t);
 }
 
-bool isSingleColour(const BlockTexels& t)
-{
-    for (int i = 1; i < t.count; ++i)
-        for (int ch = 0; ch < 3; ++ch)
-            if (t.c[ch][i] != t.c[ch][0])
-                return false;
-    return true;
-}
-
-Candidate chooseColours(const Kernels& k, const BlockTexels& t, Quality q)
+Candidate chooseColours(const Kernels& k, const StartKernels& s, const BlockTexels& t, bool singleColour, Quality q)
 {
     Candidate best;
-    if (isSingleColour(t)) {
-        encodeSingleColour(t, best);
+    if (singleColour) {
+        const int colour[3] = {t.c[0][0], t.c[1][0], t.c[2][0]};
+        encodeSingleColour(colour, t.count, best);
         return best;
     }
     // Integer sums over the texels that exist: exact, whatever the path computing them.
     ChannelSums sums;
     k.channelSums(t, sums.sum, sums.products);
-    const Axis axis = principalAxis(t, sums);
-    startAlong(t, axis, best, true);
+    const Axis axis = principalAxis(s, t, sums);
+    startAlong(s, t, axis, best, true);
     const bool settled = solveThenAssign(k, t, momentsOf(k, t, best.index), q == Quality::Fast ? 0 : 1, best);
     switch (q) {
     case Quality::Fast:
@@ -728,13 +696,10 @@ std::uint16_t packColour(const int f[3])
     return static_cast<std::uint16_t>((f[0] << 11) | (f[1] << 5) | f[2]);
 }
 
-void encodeColourBlock(const Kernels& k, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
+// Writes the candidate's endpoints and the indices of the texels in `position` order (all 16
+// in block order when `position` is null) to a cleared block.
+void writeColourBlock(Candidate& c, int count, const std::uint8_t* position, std::uint8_t* out8)
 {
-    std::memset(out8, 0, 8);
-    const BlockTexels t = gatherTexels(bgra64, validMask);
-    if (t.count == 0)
-        return;
-    Candidate c = chooseColours(k, t, q);
     std::uint16_t c0 = packColour(c.e.f[0]);
     std::uint16_t c1 = packColour(c.e.f[1]);
     // The game decodes the swapped block to the same texels (colours 2 and 3 trade
@@ -742,23 +707,35 @@ void encodeColourBlock(const Kernels& k, const std::uint8_t* bgra64, std::uint8_
     // three-colour mode read the block the same way too, unless both colours are equal.
     if (c0 < c1) {
         std::swap(c0, c1);
-        for (int i = 0; i < t.count; ++i)
+        for (int i = 0; i < count; ++i)
             c.index[i] ^= 1;
     }
     out8[0] = static_cast<std::uint8_t>(c0);
     out8[1] = static_cast<std::uint8_t>(c0 >> 8);
     out8[2] = static_cast<std::uint8_t>(c1);
     out8[3] = static_cast<std::uint8_t>(c1 >> 8);
-    if (t.count == 16) {
+    if (count == 16) {
         for (int y = 0; y < 4; ++y)
             out8[4 + y] = static_cast<std::uint8_t>(c.index[4 * y] | (c.index[4 * y + 1] << 2) | (c.index[4 * y + 2] << 4) |
                                                     (c.index[4 * y + 3] << 6));
         return;
     }
-    for (int i = 0; i < t.count; ++i) {
-        const int pos = t.position[i];
+    for (int i = 0; i < count; ++i) {
+        const int pos = position[i];
         out8[4 + pos / 4] = static_cast<std::uint8_t>(out8[4 + pos / 4] | (c.index[i] << (2 * (pos % 4))));
     }
+}
+
+void encodeColourBlock(const Kernels& k, const StartKernels& s, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q,
+                       std::uint16_t validMask)
+{
+    std::memset(out8, 0, 8);
+    BlockTexels t;
+    const bool singleColour = gatherTexels(s, bgra64, validMask, t);
+    if (t.count == 0)
+        return;
+    Candidate c = chooseColours(k, s, t, singleColour, q);
+    writeColourBlock(c, t.count, t.position, out8);
 }
 
 }  // namespace
@@ -767,14 +744,23 @@ namespace kernels {
 
 void encodeColourBlockWith(Isa isa, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
 {
-    encodeColourBlock(kernelsFor(isa), bgra64, out8, q, validMask);
+    encodeColourBlock(kernelsFor(isa), startKernelsFor(isa), bgra64, out8, q, validMask);
+}
+
+void encodeSingleColourBlock(int red, int green, int blue, std::uint8_t* out8)
+{
+    const int colour[3] = {red, green, blue};
+    Candidate c;
+    encodeSingleColour(colour, 16, c);
+    std::memset(out8, 0, 8);
+    writeColourBlock(c, 16, nullptr, out8);
 }
 
 }  // namespace kernels
 
 void encodeDxt1Block(const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
 {
-    encodeColourBlock(kernels::kernelsFor(kernels::detectedIsa()), bgra64, out8, q, validMask);
+    encodeColourBlock(kernels::kernelsFor(kernels::detectedIsa()), kernels::startKernelsFor(kernels::detectedIsa()), bgra64, out8, q, validMask);
 }
 
 void encodeDxt3Block(const std::uint8_t* bgra64, std::uint8_t* out16, Quality q, std::uint16_t validMask)
@@ -785,15 +771,12 @@ void encodeDxt3Block(const std::uint8_t* bgra64, std::uint8_t* out16, Quality q,
             const int i = 4 * y + x;
             if (!(validMask & (1u << i)))
                 continue;
-            // floor(alpha * 15 / 255 + 0.5) in integers; alpha / 17 is never exactly
-            // halfway between two nibbles, so no tie arises.
-            const unsigned nibble = (30u * bgra64[4 * i + 3] + 255u) / 510u;
-            row |= nibble << (4 * x);
+            row |= kernels::alphaNibble(bgra64[4 * i + 3]) << (4 * x);
         }
         out16[2 * y] = static_cast<std::uint8_t>(row);
         out16[2 * y + 1] = static_cast<std::uint8_t>(row >> 8);
     }
-    encodeColourBlock(kernels::kernelsFor(kernels::detectedIsa()), bgra64, out16 + 8, q, validMask);
+    encodeColourBlock(kernels::kernelsFor(kernels::detectedIsa()), kernels::startKernelsFor(kernels::detectedIsa()), bgra64, out16 + 8, q, validMask);
 }
 
 }  // namespace dxt

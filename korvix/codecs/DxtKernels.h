@@ -156,3 +156,103 @@ void encodeColourBlockWith(Isa isa, const std::uint8_t* bgra64, std::uint8_t* ou
 inline constexpr float kWeight[3] = {0.309f, 0.609f, 0.082f};
 
 }  // namespace dxt::kernels
+
+// ---- The fast setting, several blocks at once ----------------------------------------------
+
+namespace dxt::kernels {
+
+// Encodes `count` whole blocks lying side by side with Quality::Fast: texel (x, y) of block b
+// is at pixels + y * stride + 16 * b + 4 * x (blue, green, red, alpha), and block b's 8-byte
+// colour block goes to out + b * outStride. The vector versions run one block per lane
+// (eight for AVX2, four for SSE4.1) with the plain encoder's operations in its order, so
+// every block comes out bit for bit as encodeColourBlockWith(Isa::Scalar, ..., Fast) gives it.
+using FastBlocksFn = void (*)(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out,
+                              std::size_t outStride);
+void fastBlocksScalar(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride);
+void fastBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride);
+void fastBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride);
+// The version for `isa`, which must be supported.
+FastBlocksFn fastBlocksFor(Isa isa);
+
+// For every 8-bit target and channel width, the endpoint fields whose decoded colour comes
+// closest, once as an endpoint (index 0, fields a = b, the lowest of the least error) and
+// once as colour 2 (index 2; colour 3 is the same with the endpoints swapped): the first
+// pair (a, then b) of the least error, or the first such pair of two different fields when
+// the first has equal ones. Built once, on first use.
+struct SingleColourEntry {
+    std::uint8_t a = 0, b = 0;
+    std::uint16_t error = 0;  // squared channel error
+};
+
+struct SingleColourTables {
+    SingleColourEntry endpoint[2][256];  // [0] 5-bit, [1] 6-bit
+    SingleColourEntry mixed[2][256];
+};
+
+const SingleColourTables& singleColourTables();
+
+// The block every setting gives 16 texels of one colour (channels 0 to 255).
+void encodeSingleColourBlock(int red, int green, int blue, std::uint8_t* out8);
+
+// A DXT3 alpha nibble: floor(alpha * 15 / 255 + 0.5) in integers; alpha / 17 is never
+// exactly halfway between two nibbles, so no tie arises.
+inline unsigned alphaNibble(unsigned alpha)
+{
+    return (30u * alpha + 255u) / 510u;
+}
+
+}  // namespace dxt::kernels
+
+// ---- The start every setting shares, one block at a time -----------------------------------
+
+namespace dxt::kernels {
+
+// Fills `t` from a block whose 16 texels all exist (position i is texel i) and returns
+// whether they all have one colour (alpha takes no part).
+using GatherWholeFn = bool (*)(const std::uint8_t* bgra64, BlockTexels& t);
+// Projects the 16 slots on `axis` (red, green, blue) as t.cf[0] * axis[0] + t.cf[1] * axis[1]
+// + t.cf[2] * axis[2]; `lo` and `hi` are the first slots of the least and the greatest
+// projection. When `index` is not null, each slot gets its index by position between them
+// in four equal steps: step = truncate((dot - least) * (3 / (greatest - least)) + 0.5)
+// (the scale 0 when they are equal), steps 0, 1, 2 and 3 are indices 1, 3, 2 and 0.
+using StartAlongFn = void (*)(const BlockTexels& t, const float axis[3], int& lo, int& hi, std::uint8_t* index);
+// The principal axis of `count` texels from their channel sums and the sums of the channel
+// products (as ChannelSumsFn gives them), in the space the error weights span (green counts
+// most): the weighted covariance, divided by its trace, squared, and four steps of power
+// iteration from its row of the largest variance; `axis` comes out scaled back for plain
+// colours. The plain kernel writes down the order of every operation.
+using PrincipalAxisFn = void (*)(const std::int32_t sum[3], const std::int32_t products[6], int count, float axis[3]);
+
+struct StartKernels {
+    GatherWholeFn gatherWhole;
+    StartAlongFn startAlong;
+    PrincipalAxisFn principalAxis;
+};
+
+// Square roots of the error weights: they take a colour into the space the error spans.
+inline constexpr float kAxisScale[3] = {0.5558777f, 0.7803845f, 0.2863564f};
+
+// The covariance of `count` texels' colours in that space, from their sums: the first step
+// of every principalAxis kernel.
+inline void weightedCovariance(const std::int32_t sum[3], const std::int32_t products[6], int count, float cov[3][3])
+{
+    const float inverseCount = 1.0f / static_cast<float>(count);
+    int p = 0;
+    for (int r = 0; r < 3; ++r)
+        for (int c = r; c < 3; ++c) {
+            const float centred = static_cast<float>(products[p++]) - static_cast<float>(sum[r]) * static_cast<float>(sum[c]) * inverseCount;
+            cov[r][c] = cov[c][r] = centred * kAxisScale[r] * kAxisScale[c];
+        }
+}
+
+bool gatherWholeScalar(const std::uint8_t* bgra64, BlockTexels& t);
+bool gatherWholeSse41(const std::uint8_t* bgra64, BlockTexels& t);
+void startAlongScalar(const BlockTexels& t, const float axis[3], int& lo, int& hi, std::uint8_t* index);
+void startAlongSse41(const BlockTexels& t, const float axis[3], int& lo, int& hi, std::uint8_t* index);
+void principalAxisScalar(const std::int32_t sum[3], const std::int32_t products[6], int count, float axis[3]);
+void principalAxisSse41(const std::int32_t sum[3], const std::int32_t products[6], int count, float axis[3]);
+// The kernels of `isa`, which must be supported (AVX2 has nothing to add to sixteen texels
+// and takes the SSE4.1 ones).
+const StartKernels& startKernelsFor(Isa isa);
+
+}  // namespace dxt::kernels

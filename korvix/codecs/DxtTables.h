@@ -64,3 +64,35 @@ inline constexpr std::array<std::uint32_t, 32 * 32> kChannelPalettes5 = makeChan
 inline constexpr std::array<std::uint32_t, 64 * 64> kChannelPalettes6 = makeChannelPalettes<6>();
 
 }  // namespace dxt::tables
+
+namespace dxt::tables {
+
+// The field whose expansion comes nearest to an 8-bit value (the lowest field among equally
+// near ones), as 32-bit entries that vector code can look up eight at a time.
+template <int Bits>
+constexpr std::array<std::int32_t, 256> makeNearestField()
+{
+    const auto expand = makeExpand<Bits>();
+    const auto distance = [](int a, int b) { return a > b ? a - b : b - a; };
+    std::array<std::int32_t, 256> t{};
+    for (int v = 0; v < 256; ++v) {
+        int best = 0;
+        for (int f = 1; f < (1 << Bits); ++f)
+            if (distance(expand[f], v) < distance(expand[best], v))
+                best = f;
+        t[v] = best;
+    }
+    return t;
+}
+
+inline constexpr std::array<std::int32_t, 256> kNearestField5 = makeNearestField<5>();
+inline constexpr std::array<std::int32_t, 256> kNearestField6 = makeNearestField<6>();
+
+// Plain pointers to the tables, for the vector files built under a target pragma: they call
+// no library function (not even std::array's), so that none is built for their target.
+inline constexpr const std::int32_t* kNearestField5Data = kNearestField5.data();
+inline constexpr const std::int32_t* kNearestField6Data = kNearestField6.data();
+inline constexpr const std::uint32_t* kChannelPalettes5Data = kChannelPalettes5.data();
+inline constexpr const std::uint32_t* kChannelPalettes6Data = kChannelPalettes6.data();
+
+}  // namespace dxt::tables

@@ -1,0 +1,30 @@
+#include "codecs/DxtKernels.h"
+
+#include <cstring>
+
+namespace dxt::kernels {
+
+void fastBlocksScalar(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
+{
+    std::uint8_t block[64];
+    for (int b = 0; b < count; ++b) {
+        for (int y = 0; y < 4; ++y)
+            std::memcpy(block + 16 * y, pixels + y * stride + 16 * static_cast<std::size_t>(b), 16);
+        encodeColourBlockWith(Isa::Scalar, block, out + static_cast<std::size_t>(b) * outStride, Quality::Fast);
+    }
+}
+
+FastBlocksFn fastBlocksFor(Isa isa)
+{
+    switch (isa) {
+    case Isa::Avx2:
+        return fastBlocksAvx2;
+    case Isa::Sse41:
+        return fastBlocksSse41;
+    case Isa::Scalar:
+        break;
+    }
+    return fastBlocksScalar;
+}
+
+}  // namespace dxt::kernels

@@ -1,0 +1,90 @@
+#include "codecs/DxtKernels.h"
+
+#if KORVIX_DXT_X86
+
+#include "codecs/DxtTables.h"
+
+#include <immintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+
+// Everything from here on is built for SSE4.1 (see DxtFastLanes.h), up to the end of the
+// x86 part.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("sse4.1"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("sse4.1")
+#endif
+
+#include "codecs/DxtFastLanes.h"
+
+namespace dxt::kernels {
+namespace {
+
+// Row y of four blocks is four loads, one per block, transposed by 32 and 64 bits.
+template <>
+void loadRows<4>(const std::uint8_t* pixels, std::size_t stride, Lanes<4>::I px[16])
+{
+    for (int y = 0; y < 4; ++y) {
+        const std::uint8_t* row = pixels + y * stride;
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 32));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 48));
+        const __m128i ab01 = _mm_unpacklo_epi32(a, b), ab23 = _mm_unpackhi_epi32(a, b);
+        const __m128i cd01 = _mm_unpacklo_epi32(c, d), cd23 = _mm_unpackhi_epi32(c, d);
+        px[4 * y] = reinterpret_cast<Lanes<4>::I>(_mm_unpacklo_epi64(ab01, cd01));
+        px[4 * y + 1] = reinterpret_cast<Lanes<4>::I>(_mm_unpackhi_epi64(ab01, cd01));
+        px[4 * y + 2] = reinterpret_cast<Lanes<4>::I>(_mm_unpacklo_epi64(ab23, cd23));
+        px[4 * y + 3] = reinterpret_cast<Lanes<4>::I>(_mm_unpackhi_epi64(ab23, cd23));
+    }
+}
+
+template <>
+int laneBlock<4>(int lane)
+{
+    return lane;
+}
+
+// SSE4.1 has no gather: one load per lane.
+template <>
+Lanes<4>::I lookup<4>(const std::int32_t* table, Lanes<4>::I at)
+{
+    return Lanes<4>::I{table[at[0]], table[at[1]], table[at[2]], table[at[3]]};
+}
+
+template <>
+Lanes<4>::I lookup<4>(const std::uint32_t* table, Lanes<4>::I at)
+{
+    return lookup<4>(reinterpret_cast<const std::int32_t*>(table), at);
+}
+
+}  // namespace
+
+void fastBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
+{
+    fastBlocksLanes<4>(pixels, stride, count, out, outStride);
+}
+
+}  // namespace dxt::kernels
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+
+#else  // not x86: the name stands for the plain version (supported() offers no other path)
+
+namespace dxt::kernels {
+
+void fastBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
+{
+    fastBlocksScalar(pixels, stride, count, out, outStride);
+}
+
+}  // namespace dxt::kernels
+
+#endif

@@ -1,0 +1,323 @@
+#pragma once
+
+// The fast setting with one block per vector lane: the body that DxtFastBlocksSse41.cpp and
+// DxtFastBlocksAvx2.cpp each compile for their own instruction set (they include it inside
+// a target pragma, so everything below is built for that set and nothing else).
+// Everything here has internal linkage and calls no library function (tables are reached
+// through plain pointers), so no code built for a wider set can end up on a path that runs
+// without it.
+//
+// Each step repeats the plain encoder's single-precision operations in its order, lane by
+// lane (gather, principal axis, start along the axis, moments, the least-squares fields
+// against the start's, the nearest palette colour), which keeps the output bit for bit
+// that of the plain path. Integer sums that the plain path keeps as integers are summed
+// here in floats where every partial sum is an integer below 2^24, hence exact.
+
+#include "codecs/DxtKernels.h"
+#include "codecs/DxtTables.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace dxt::kernels {
+namespace {
+
+template <int N>
+struct Lanes;
+
+template <>
+struct Lanes<4> {
+    using F = float __attribute__((vector_size(16)));
+    using I = std::int32_t __attribute__((vector_size(16)));
+};
+
+template <>
+struct Lanes<8> {
+    using F = float __attribute__((vector_size(32)));
+    using I = std::int32_t __attribute__((vector_size(32)));
+};
+
+// Loads texel `i` of N blocks side by side into the lanes (a 4 x 4 or 8 x 4 transpose per
+// row); defined per width by the file that includes this one, with laneBlock(l) the block
+// that lane l holds.
+template <int N>
+void loadRows(const std::uint8_t* pixels, std::size_t stride, typename Lanes<N>::I px[16]);
+template <int N>
+int laneBlock(int lane);
+// table[at] per lane; `at` must lie inside the table.
+template <int N>
+typename Lanes<N>::I lookup(const std::int32_t* table, typename Lanes<N>::I at);
+template <int N>
+typename Lanes<N>::I lookup(const std::uint32_t* table, typename Lanes<N>::I at);
+
+template <int N>
+struct LaneResult {
+    typename Lanes<N>::I colours;  // c0 | c1 << 16
+    typename Lanes<N>::I indices;  // texel i's index in bits 2i and 2i + 1
+    typename Lanes<N>::I flat;     // all ones where the block is a single colour
+};
+
+template <int N>
+inline typename Lanes<N>::F toFloat(typename Lanes<N>::I v)
+{
+    return __builtin_convertvector(v, typename Lanes<N>::F);
+}
+
+template <int N>
+inline typename Lanes<N>::I truncated(typename Lanes<N>::F v)
+{
+    return __builtin_convertvector(v, typename Lanes<N>::I);
+}
+
+// The plain encoder's quantiseField: round to 8 bits, clamped, then the nearest field. Out
+// of range values cannot arise; the clamp only keeps the table look-up inside the table.
+template <int N>
+inline typename Lanes<N>::I nearestField(const std::int32_t* table, typename Lanes<N>::F value)
+{
+    using I = typename Lanes<N>::I;
+    I v = truncated<N>(value + 0.5f);
+    v = value <= 0 ? I{} : v;
+    v = value >= 255 ? I{} + 255 : v;
+    v = v < 0 ? I{} : v;
+    v = v > 255 ? I{} + 255 : v;
+    return lookup<N>(table, v);
+}
+
+// The palette word of a channel (expand(a), expand(b), mix(a, b), mix(b, a) in bytes 0 to 3)
+// and the channel's error for the moments less the constant share:
+// sum over k of p[k] (n[k] p[k] - 2 s[k]), in integers.
+template <int N>
+inline typename Lanes<N>::I channelCost(typename Lanes<N>::I word, const typename Lanes<N>::I n[4],
+                                        const typename Lanes<N>::I s[4])
+{
+    using I = typename Lanes<N>::I;
+    I total{};
+    for (int k = 0; k < 4; ++k) {
+        const I p = (word >> (8 * k)) & 0xFF;
+        total += p * (n[k] * p - 2 * s[k]);
+    }
+    return total;
+}
+
+template <int N>
+inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
+{
+    using F = typename Lanes<N>::F;
+    using I = typename Lanes<N>::I;
+
+    // Channels by plane (0 red, 1 green, 2 blue), as integers and floats.
+    I c[3][16];
+    F cf[3][16];
+    I differs{};
+    for (int i = 0; i < 16; ++i) {
+        c[0][i] = (px[i] >> 16) & 0xFF;
+        c[1][i] = (px[i] >> 8) & 0xFF;
+        c[2][i] = px[i] & 0xFF;
+        differs |= px[i] ^ px[0];
+        for (int ch = 0; ch < 3; ++ch)
+            cf[ch][i] = toFloat<N>(c[ch][i]);
+    }
+    LaneResult<N> result;
+    result.flat = (differs & 0xFFFFFF) == 0;
+
+    // The channel sums and the sums of the channel products.
+    I sum[3] = {};
+    F products[6] = {};
+    for (int i = 0; i < 16; ++i) {
+        for (int ch = 0; ch < 3; ++ch)
+            sum[ch] += c[ch][i];
+        products[0] += cf[0][i] * cf[0][i];
+        products[1] += cf[0][i] * cf[1][i];
+        products[2] += cf[0][i] * cf[2][i];
+        products[3] += cf[1][i] * cf[1][i];
+        products[4] += cf[1][i] * cf[2][i];
+        products[5] += cf[2][i] * cf[2][i];
+    }
+
+    // The principal axis: the weighted covariance, then power iteration on its square.
+    const float* const scale = kAxisScale;
+    const float inverseCount = 1.0f / 16.0f;
+    F sumF[3];
+    for (int ch = 0; ch < 3; ++ch)
+        sumF[ch] = toFloat<N>(sum[ch]);
+    F cov[3][3];
+    int p = 0;
+    for (int r = 0; r < 3; ++r)
+        for (int col = r; col < 3; ++col) {
+            const F centred = products[p++] - sumF[r] * sumF[col] * inverseCount;
+            cov[r][col] = cov[col][r] = centred * scale[r] * scale[col];
+        }
+    const F trace = cov[0][0] + cov[1][1] + cov[2][2];
+    const F norm = trace > 0 ? 1.0f / trace : F{};
+    F sq[3][3];
+    for (int r = 0; r < 3; ++r)
+        for (int col = 0; col < 3; ++col)
+            sq[r][col] = (cov[r][0] * cov[0][col] + cov[r][1] * cov[1][col] + cov[r][2] * cov[2][col]) * norm * norm;
+    const I fromGreen = cov[1][1] > cov[0][0];
+    const F largest = fromGreen ? cov[1][1] : cov[0][0];
+    const I fromBlue = cov[2][2] > largest;
+    F v[3];
+    for (int col = 0; col < 3; ++col)
+        v[col] = (fromBlue ? cov[2][col] : fromGreen ? cov[1][col] : cov[0][col]) * norm;
+    for (int it = 0; it < 4; ++it) {
+        F w[3];
+        for (int r = 0; r < 3; ++r)
+            w[r] = sq[r][0] * v[0] + sq[r][1] * v[1] + sq[r][2] * v[2];
+        for (int r = 0; r < 3; ++r)
+            v[r] = w[r];
+    }
+    const F axis[3] = {v[0] * scale[0], v[1] * scale[1], v[2] * scale[2]};
+
+    // The start: endpoints at the extremes along the axis, indices in four equal steps.
+    F dot[16];
+    for (int i = 0; i < 16; ++i)
+        dot[i] = cf[0][i] * axis[0] + cf[1][i] * axis[1] + cf[2][i] * axis[2];
+    // The first of equally low (high) texels, kept as its whole texel word.
+    F minDot = dot[0], maxDot = dot[0];
+    I low = px[0], high = px[0];
+    for (int i = 1; i < 16; ++i) {
+        const I below = dot[i] < minDot, above = dot[i] > maxDot;
+        minDot = below ? dot[i] : minDot;
+        maxDot = above ? dot[i] : maxDot;
+        low = below ? px[i] : low;
+        high = above ? px[i] : high;
+    }
+    const std::int32_t* const nearest[3] = {tables::kNearestField5Data, tables::kNearestField6Data, tables::kNearestField5Data};
+    constexpr int shift[3] = {16, 8, 0};
+    I field[2][3];
+    for (int ch = 0; ch < 3; ++ch) {
+        field[0][ch] = lookup<N>(nearest[ch], (high >> shift[ch]) & 0xFF);
+        field[1][ch] = lookup<N>(nearest[ch], (low >> shift[ch]) & 0xFF);
+    }
+    const F stepScale = maxDot > minDot ? 3.0f / (maxDot - minDot) : F{};
+
+    // The moments of the start's indices: per palette entry k, how many texels use it and
+    // the sums of their channels. Step 0 is index 1, then indices 3, 2 and 0. Two sums
+    // share a word (none exceeds 16 * 255): blue and red, green and the count; entry 3
+    // has what the others leave of the block's sums.
+    I blueRed[3] = {}, greenCount[3] = {};
+    for (int i = 0; i < 16; ++i) {
+        const I step = truncated<N>((dot[i] - minDot) * stepScale + 0.5f);
+        const I on[3] = {step >= 3, step == 0, step == 2};
+        const I br = px[i] & 0xFF00FF, gn = c[1][i] | 0x10000;
+        for (int k = 0; k < 3; ++k) {
+            blueRed[k] += br & on[k];
+            greenCount[k] += gn & on[k];
+        }
+    }
+    I n[4], s[3][4];
+    for (int k = 0; k < 3; ++k) {
+        n[k] = greenCount[k] >> 16;
+        s[0][k] = blueRed[k] >> 16;
+        s[1][k] = greenCount[k] & 0xFFFF;
+        s[2][k] = blueRed[k] & 0xFFFF;
+    }
+    n[3] = 16 - n[0] - n[1] - n[2];
+    for (int ch = 0; ch < 3; ++ch)
+        s[ch][3] = sum[ch] - s[ch][0] - s[ch][1] - s[ch][2];
+    constexpr float hi = 0.66f, lo = 0.33f;
+    const F c2 = toFloat<N>(n[2]), c3 = toFloat<N>(n[3]);
+    const F m11 = toFloat<N>(n[0]) + hi * hi * c2 + lo * lo * c3;
+    const F m12 = hi * lo * (c2 + c3);
+    const F m22 = toFloat<N>(n[1]) + lo * lo * c2 + hi * hi * c3;
+    const F det = m11 * m22 - m12 * m12;
+    const I solvable = det >= 1e-3f;
+    const F inv = solvable ? 1.0f / det : F{};
+    const F i11 = m22 * inv, i12 = -m12 * inv, i22 = m11 * inv;
+
+    // Per channel, the least-squares fields replace the start's when their error is lower.
+    const std::uint32_t* const palettes[3] = {tables::kChannelPalettes5Data, tables::kChannelPalettes6Data,
+                                              tables::kChannelPalettes5Data};
+    constexpr int bits[3] = {5, 6, 5};
+    I word[3];
+    for (int ch = 0; ch < 3; ++ch) {
+        const I current = lookup<N>(palettes[ch], (field[0][ch] << bits[ch]) | field[1][ch]);
+        const F t2 = toFloat<N>(s[ch][2]) + 0.5f * toFloat<N>(n[2]);
+        const F t3 = toFloat<N>(s[ch][3]) + 0.5f * toFloat<N>(n[3]);
+        const F r1 = toFloat<N>(s[ch][0]) + hi * t2 + lo * t3;
+        const F r2 = toFloat<N>(s[ch][1]) + lo * t2 + hi * t3;
+        const F a = i11 * r1 + i12 * r2;
+        const F b = i12 * r1 + i22 * r2;
+        const I fitA = solvable ? nearestField<N>(nearest[ch], a) : field[0][ch];
+        const I fitB = solvable ? nearestField<N>(nearest[ch], b) : field[1][ch];
+        const I fitted = lookup<N>(palettes[ch], (fitA << bits[ch]) | fitB);
+        const I better = channelCost<N>(fitted, n, s[ch]) < channelCost<N>(current, n, s[ch]);
+        field[0][ch] = better ? fitA : field[0][ch];
+        field[1][ch] = better ? fitB : field[1][ch];
+        word[ch] = better ? fitted : current;
+    }
+
+    // The nearest palette colour for every texel, the lowest index among equals.
+    F palette[4][3];
+    for (int k = 0; k < 4; ++k)
+        for (int ch = 0; ch < 3; ++ch)
+            palette[k][ch] = toFloat<N>((word[ch] >> (8 * k)) & 0xFF);
+    I indices{};
+    for (int i = 0; i < 16; ++i) {
+        F lowest{};
+        I chosen{};
+        for (int k = 0; k < 4; ++k) {
+            const F dr = palette[k][0] - cf[0][i], dg = palette[k][1] - cf[1][i], db = palette[k][2] - cf[2][i];
+            const F err = kWeight[0] * dr * dr + kWeight[1] * dg * dg + kWeight[2] * db * db;
+            if (k == 0) {
+                lowest = err;
+                continue;
+            }
+            const I better = err < lowest;
+            lowest = better ? err : lowest;
+            chosen = better ? I{} + k : chosen;
+        }
+        indices |= chosen << (2 * i);
+    }
+
+    // The larger colour first; the game reads the swapped block the same way.
+    const I c0 = (field[0][0] << 11) | (field[0][1] << 5) | field[0][2];
+    const I c1 = (field[1][0] << 11) | (field[1][1] << 5) | field[1][2];
+    const I swap = c0 < c1;
+    result.colours = swap ? (c1 | (c0 << 16)) : (c0 | (c1 << 16));
+    result.indices = indices ^ (swap & 0x55555555);
+    return result;
+}
+
+// The whole row: N blocks at a time, the last few from a copy padded with the last block.
+// Blocks of a single colour take the plain encoder's answer for them.
+template <int N>
+inline void fastBlocksLanes(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out,
+                            std::size_t outStride)
+{
+    using I = typename Lanes<N>::I;
+    alignas(32) std::uint8_t padded[4][16 * N];
+    for (int first = 0; first < count; first += N) {
+        const int here = count - first < N ? count - first : N;
+        const std::uint8_t* src = pixels + 16 * static_cast<std::size_t>(first);
+        std::size_t srcStride = stride;
+        if (here < N) {
+            for (int y = 0; y < 4; ++y)
+                for (int b = 0; b < N; ++b)
+                    __builtin_memcpy(padded[y] + 16 * b, src + y * stride + 16 * (b < here ? b : here - 1), 16);
+            src = padded[0];
+            srcStride = sizeof padded[0];
+        }
+        I px[16];
+        loadRows<N>(src, srcStride, px);
+        const LaneResult<N> r = encodeLanes<N>(px);
+        for (int lane = 0; lane < N; ++lane) {
+            const int b = laneBlock<N>(lane);
+            if (b >= here)
+                continue;
+            std::uint8_t* dst = out + static_cast<std::size_t>(first + b) * outStride;
+            if (r.flat[lane]) {
+                const std::uint8_t* texel = src + 16 * b;
+                encodeSingleColourBlock(texel[2], texel[1], texel[0], dst);
+                continue;
+            }
+            // Little-endian, as every machine with these vector units is.
+            const std::uint64_t block = static_cast<std::uint32_t>(r.colours[lane]) |
+                                        static_cast<std::uint64_t>(static_cast<std::uint32_t>(r.indices[lane])) << 32;
+            __builtin_memcpy(dst, &block, 8);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace dxt::kernels

@@ -1,0 +1,307 @@
+#include "codecs/DxtBlock.h"
+#include "codecs/DxtKernels.h"
+#include "codecs/DxtTables.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using dxt::kernels::Isa;
+
+struct Path {
+    Isa isa;
+    const char* name;
+};
+constexpr Path kPaths[] = {{Isa::Scalar, "plain"}, {Isa::Sse41, "SSE4.1"}, {Isa::Avx2, "AVX2"}};
+
+using Texels = std::array<std::uint8_t, 64>;  // blue, green, red, alpha; row-major
+
+Texels flat(int r, int g, int b, int a = 255)
+{
+    Texels t{};
+    for (int i = 0; i < 16; ++i) {
+        t[4 * i] = static_cast<std::uint8_t>(b);
+        t[4 * i + 1] = static_cast<std::uint8_t>(g);
+        t[4 * i + 2] = static_cast<std::uint8_t>(r);
+        t[4 * i + 3] = static_cast<std::uint8_t>(a);
+    }
+    return t;
+}
+
+// Blocks of every kind the fast setting treats apart or finds hard, shuffled so that each
+// kind meets every lane and every neighbour.
+std::vector<Texels> sourceBlocks(unsigned seed)
+{
+    std::mt19937 rng(seed);
+    auto random8 = [&rng] { return static_cast<std::uint8_t>(rng() & 255); };
+    std::vector<Texels> blocks;
+    // Single colours, also with alpha that varies (alpha takes no part in the colours),
+    // and blocks one step away from a single colour.
+    for (const int v : {0, 1, 127, 128, 254, 255})
+        blocks.push_back(flat(v, 255 - v, v / 2));
+    for (int n = 0; n < 20; ++n) {
+        Texels t = flat(random8(), random8(), random8());
+        for (int i = 0; i < 16; ++i)
+            t[4 * i + 3] = random8();
+        blocks.push_back(t);
+        Texels near = flat(random8(), random8(), random8());
+        const int at = static_cast<int>(rng() % 16), ch = static_cast<int>(rng() % 3);
+        near[4 * at + ch] = static_cast<std::uint8_t>(near[4 * at + ch] ^ 1);
+        blocks.push_back(near);
+    }
+    // Two colours in random arrangements, black and white among them.
+    for (int n = 0; n < 60; ++n) {
+        const bool extremes = n < 6;
+        const std::uint8_t a[3] = {random8(), random8(), random8()}, b[3] = {random8(), random8(), random8()};
+        const unsigned pattern = rng() & 0xFFFF;
+        Texels t = flat(0, 0, 0);
+        for (int i = 0; i < 16; ++i)
+            for (int ch = 0; ch < 3; ++ch)
+                t[4 * i + ch] = extremes ? ((pattern >> i) & 1 ? 255 : 0) : (pattern >> i) & 1 ? a[ch] : b[ch];
+        blocks.push_back(t);
+    }
+    // Ties along the axis: red and green ramp up, blue stays put except at both ends,
+    // where two texels of equal red and green take blue a step down and up. Blue then has
+    // no share in the axis, the two project to the same point, and the first of them must
+    // give the endpoint.
+    for (int n = 0; n < 60; ++n) {
+        const int blue = 40 + static_cast<int>(rng() % 176), d = 1 + static_cast<int>(rng() % 12);
+        const int step = 1 + static_cast<int>(rng() % 15), green = static_cast<int>(rng() % 2);
+        Texels t = flat(0, 0, 0);
+        for (int i = 0; i < 16; ++i) {
+            const int rank = i < 2 ? 0 : i >= 14 ? 15 : i;  // two texels at each end
+            t[4 * i + 2] = static_cast<std::uint8_t>(rank * step);
+            t[4 * i + 1] = static_cast<std::uint8_t>(green ? 255 - rank * step : 128);
+            t[4 * i] = static_cast<std::uint8_t>(i == 0 || i == 15 ? blue - d : i == 1 || i == 14 ? blue + d : blue);
+        }
+        if (n % 2)
+            for (int ch = 0; ch < 4; ++ch) {
+                std::swap(t[ch], t[4 + ch]);
+                std::swap(t[56 + ch], t[60 + ch]);
+            }
+        blocks.push_back(t);
+    }
+    // Full range in every channel.
+    Texels range = flat(0, 0, 0);
+    for (int i = 0; i < 16; ++i) {
+        range[4 * i] = static_cast<std::uint8_t>(i * 17);
+        range[4 * i + 1] = static_cast<std::uint8_t>(255 - i * 17);
+        range[4 * i + 2] = static_cast<std::uint8_t>((i % 2) * 255);
+    }
+    blocks.push_back(range);
+    // Blocks the decoder made from every index pattern of a row: the compressor can meet
+    // them exactly, and ties between palette entries abound.
+    for (int pattern = 0; pattern < 256; ++pattern) {
+        const std::uint8_t block[8] = {random8(), random8(), random8(), random8(), static_cast<std::uint8_t>(pattern),
+                                       static_cast<std::uint8_t>(pattern ^ 0x1B), static_cast<std::uint8_t>(~pattern),
+                                       static_cast<std::uint8_t>(pattern * 7)};
+        Texels t{};
+        dxt::decodeDxt1Block(block, t.data());
+        blocks.push_back(t);
+    }
+    // Random texels, noise around one colour, and the finest noise: a few colours one or
+    // two steps apart, where texels tie along the axis and the first of equals must win.
+    for (int n = 0; n < 800; ++n) {
+        Texels t = flat(0, 0, 0);
+        constexpr int kSpreads[] = {256, 12, 2, 3, 4};
+        const int spread = kSpreads[n % 5];
+        const int base[3] = {random8(), random8(), random8()};
+        for (int i = 0; i < 16; ++i)
+            for (int ch = 0; ch < 3; ++ch)
+                t[4 * i + ch] = static_cast<std::uint8_t>(std::clamp(base[ch] + static_cast<int>(rng() % spread) - spread / 2, 0, 255));
+        blocks.push_back(t);
+    }
+    std::shuffle(blocks.begin(), blocks.end(), rng);
+    return blocks;
+}
+
+std::array<std::uint8_t, 8> plainFast(const Texels& t)
+{
+    std::array<std::uint8_t, 8> out{};
+    dxt::kernels::encodeColourBlockWith(Isa::Scalar, t.data(), out.data(), dxt::Quality::Fast);
+    return out;
+}
+
+TEST(DxtFastBlocks, EveryPathEncodesEveryBlockAsThePlainEncoder)
+{
+    const unsigned seed = 20261210;
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    const std::vector<Texels> blocks = sourceBlocks(seed);
+    for (const Path& path : kPaths) {
+        if (!dxt::kernels::supported(path.isa)) {
+            std::printf("%s not offered by this processor: not compared\n", path.name);
+            continue;
+        }
+        const dxt::kernels::FastBlocksFn fast = dxt::kernels::fastBlocksFor(path.isa);
+        // Rows of every length up to 17 (every tail after groups of 4 and of 8), each
+        // written with and without room between the blocks, from rows with spare bytes.
+        std::size_t next = 0;
+        while (next < blocks.size())
+            for (int count = 1; count <= 17; ++count)
+                for (const std::size_t outStride : {std::size_t{8}, std::size_t{16}}) {
+                    const std::size_t stride = 16 * static_cast<std::size_t>(count) + 12;
+                    std::vector<std::uint8_t> pixels(4 * stride, 0xEE);
+                    std::vector<Texels> row;
+                    for (int b = 0; b < count; ++b) {
+                        row.push_back(blocks[next++ % blocks.size()]);
+                        for (int y = 0; y < 4; ++y)
+                            std::memcpy(&pixels[y * stride + 16 * b], row.back().data() + 16 * y, 16);
+                    }
+                    std::vector<std::uint8_t> out(count * outStride + 8, 0x5A);
+                    fast(pixels.data(), stride, count, out.data(), outStride);
+                    for (int b = 0; b < count; ++b) {
+                        std::array<std::uint8_t, 8> got;
+                        std::memcpy(got.data(), &out[b * outStride], 8);
+                        ASSERT_EQ(got, plainFast(row[b])) << path.name << ", " << count << " blocks, block " << b;
+                        // Nothing written between the blocks or past the last.
+                        for (std::size_t i = b * outStride + 8; i < (b + 1) * outStride + (b + 1 == count ? 8 : 0); ++i)
+                            ASSERT_EQ(out[i], 0x5A) << path.name << ", " << count << " blocks, byte " << i;
+                    }
+                }
+    }
+}
+
+// The start's kernels on their own: the gathered planes and the single-colour answer, the
+// extremes and indices along axes of every sign, the zero axis among them (all texels
+// project to one point; black texels project to zeros of either sign), and the principal
+// axis of every number of texels, to the bit.
+TEST(DxtStartKernels, EveryPathGathersAndStartsAsThePlainKernels)
+{
+    const unsigned seed = 4242;
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    std::vector<Texels> blocks = sourceBlocks(seed);
+    Texels withBlack = flat(0, 0, 0);
+    for (int i = 8; i < 16; ++i)
+        withBlack[4 * i + i % 3] = static_cast<std::uint8_t>(16 * i);
+    blocks.push_back(withBlack);
+    const dxt::kernels::StartKernels& plain = dxt::kernels::startKernelsFor(Isa::Scalar);
+    for (const Path& path : kPaths) {
+        if (path.isa == Isa::Scalar || !dxt::kernels::supported(path.isa))
+            continue;
+        const dxt::kernels::StartKernels& vector = dxt::kernels::startKernelsFor(path.isa);
+        for (std::size_t n = 0; n < blocks.size(); ++n) {
+            dxt::kernels::BlockTexels a{}, b{};
+            ASSERT_EQ(vector.gatherWhole(blocks[n].data(), b), plain.gatherWhole(blocks[n].data(), a)) << path.name << ", block " << n;
+            ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << path.name << ", block " << n;
+            for (int round = 0; round < 4; ++round) {
+                std::uniform_real_distribution<float> component(-1.0f, 1.0f);
+                float axis[3] = {component(rng), component(rng), component(rng)};
+                if (round == 0)
+                    axis[0] = axis[1] = axis[2] = 0.0f;
+                if (round == 1)
+                    axis[rng() % 3] = 0.0f;
+                int lo[2], hi[2];
+                std::array<std::uint8_t, 16> index[2];
+                plain.startAlong(a, axis, lo[0], hi[0], index[0].data());
+                vector.startAlong(a, axis, lo[1], hi[1], index[1].data());
+                ASSERT_TRUE(lo[0] == lo[1] && hi[0] == hi[1] && index[0] == index[1]) << path.name << ", block " << n << ", round " << round;
+                vector.startAlong(a, axis, lo[1], hi[1], nullptr);
+                ASSERT_TRUE(lo[0] == lo[1] && hi[0] == hi[1]) << path.name << ", block " << n << ", round " << round;
+            }
+            // The axis of the first `count` texels, for every count.
+            for (int count = 1; count <= 16; ++count) {
+                std::int32_t sum[3] = {}, products[6] = {};
+                for (int i = 0; i < count; ++i) {
+                    int p = 0;
+                    for (int r = 0; r < 3; ++r) {
+                        sum[r] += a.c[r][i];
+                        for (int c = r; c < 3; ++c)
+                            products[p++] += a.c[r][i] * a.c[c][i];
+                    }
+                }
+                float axis[2][3];
+                plain.principalAxis(sum, products, count, axis[0]);
+                vector.principalAxis(sum, products, count, axis[1]);
+                ASSERT_EQ(std::memcmp(axis[0], axis[1], sizeof axis[0]), 0) << path.name << ", block " << n << ", " << count << " texels";
+            }
+        }
+    }
+}
+
+TEST(DxtFastBlocks, NearestFieldTablesMatchTheExpansion)
+{
+    for (int v = 0; v < 256; ++v) {
+        const auto check = [v](const auto& table, const auto& expand, const char* what) {
+            const int f = table[v];
+            const int d = std::abs(expand[f] - v);
+            for (int other = 0; other < static_cast<int>(expand.size()); ++other) {
+                const int e = std::abs(expand[other] - v);
+                EXPECT_TRUE(e > d || (e == d && other >= f)) << what << " " << v << ": field " << f << ", field " << other;
+            }
+        };
+        check(dxt::tables::kNearestField5, dxt::tables::kExpand5, "5 bits");
+        check(dxt::tables::kNearestField6, dxt::tables::kExpand6, "6 bits");
+    }
+}
+
+// A picture with flat areas, gradients, noise and alpha, on rows with spare bytes.
+struct Picture {
+    int width, height;
+    std::size_t stride;
+    std::vector<std::uint8_t> pixels;
+};
+
+Picture picture(int width, int height, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    Picture p{width, height, 4 * static_cast<std::size_t>(width) + 20, {}};
+    p.pixels.assign(p.stride * height, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* t = &p.pixels[y * p.stride + 4 * static_cast<std::size_t>(x)];
+            const int region = (x / 12 + y / 12) % 3;
+            t[0] = static_cast<std::uint8_t>(region == 0 ? 40 : region == 1 ? x * 3 : rng());
+            t[1] = static_cast<std::uint8_t>(region == 0 ? 200 : region == 1 ? y * 5 : rng());
+            t[2] = static_cast<std::uint8_t>(region == 0 ? 90 : region == 1 ? x + y : rng());
+            t[3] = static_cast<std::uint8_t>(x * 7 + y);
+        }
+    return p;
+}
+
+TEST(DxtFastBlocks, MapsComeOutAsBlockByBlockForEveryThreadCount)
+{
+    for (const bool dxt3 : {false, true})
+        for (const auto& [w, h] : {std::pair{70, 45}, std::pair{64, 32}, std::pair{13, 7}}) {
+            const Picture p = picture(w, h, 5);
+            const int across = (w + 3) / 4, down = (h + 3) / 4;
+            const std::size_t blockBytes = dxt3 ? 16 : 8;
+            // The reference: each block copied out and encoded on its own.
+            std::vector<std::uint8_t> expected(across * down * blockBytes);
+            for (int by = 0; by < down; ++by)
+                for (int bx = 0; bx < across; ++bx) {
+                    std::uint8_t block[64] = {};
+                    std::uint16_t mask = 0;
+                    for (int y = 0; y < 4 && 4 * by + y < h; ++y)
+                        for (int x = 0; x < 4 && 4 * bx + x < w; ++x) {
+                            std::memcpy(block + 4 * (4 * y + x), &p.pixels[(4 * by + y) * p.stride + 4 * (4 * bx + x)], 4);
+                            mask = static_cast<std::uint16_t>(mask | 1u << (4 * y + x));
+                        }
+                    std::uint8_t* dst = &expected[(by * across + bx) * blockBytes];
+                    if (dxt3)
+                        dxt::encodeDxt3Block(block, dst, dxt::Quality::Fast, mask);
+                    else
+                        dxt::encodeDxt1Block(block, dst, dxt::Quality::Fast, mask);
+                }
+            for (const unsigned threads : {1u, 2u, 7u}) {
+                std::vector<std::uint8_t> out(expected.size() + 16, 0x5A);
+                dxt::encodeImage(p.pixels.data(), w, h, p.stride, dxt3, out.data(), dxt::Quality::Fast, threads);
+                EXPECT_TRUE(std::all_of(out.begin() + static_cast<std::ptrdiff_t>(expected.size()), out.end(),
+                                        [](std::uint8_t b) { return b == 0x5A; }));
+                out.resize(expected.size());
+                EXPECT_EQ(out, expected) << w << " x " << h << (dxt3 ? " DXT3, " : " DXT1, ") << threads << " threads";
+            }
+        }
+}
+
+}  // namespace
