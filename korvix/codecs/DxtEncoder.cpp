@@ -246,9 +246,20 @@ void solveChannels(const Kernels& k, const Moments& m, int radius, Endpoints& e)
         solveChannelBits<5, 0>(k, m, 2, e);
         return;
     }
-    solveChannelBits<5, 1>(k, m, 0, e);
-    solveChannelBits<6, 1>(k, m, 1, e);
-    solveChannelBits<5, 1>(k, m, 2, e);
+    // All three channels in one kernel call, each around its rounded least-squares fields
+    // (its present fields when the indices leave them undetermined).
+    int centre[3][2];
+    for (int ch = 0; ch < 3; ++ch) {
+        float a, b;
+        if (leastSquares(m, ch, a, b)) {
+            centre[ch][0] = quantiseField(ch, a);
+            centre[ch][1] = quantiseField(ch, b);
+        } else {
+            centre[ch][0] = e.f[0][ch];
+            centre[ch][1] = e.f[1][ch];
+        }
+    }
+    k.solveSquares(m.n, m.s, centre, e.f);
 }
 
 // Whether two index sets agree on the texels that exist: two 8-byte words compared under

@@ -105,12 +105,17 @@ using ChannelSumsFn = void (*)(const BlockTexels& t, std::int32_t sum[3], std::i
 // and the sums of their channels (sum[ch][k]).
 using EntrySumsFn = void (*)(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
 
+// The three channels' endpoint search in one call (declared with its kernels at the end).
+using SolveSquaresFn = void (*)(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                                std::int32_t field[2][3]);
+
 struct Kernels {
     AssignFn assign;
     ScoreSplitsFn scoreSplits;
     SearchPairsFn searchPairs;
     ChannelSumsFn channelSums;
     EntrySumsFn entrySums;
+    SolveSquaresFn solveSquares;
 };
 
 enum class Isa { Scalar, Sse41, Avx2 };
@@ -154,5 +159,22 @@ void encodeColourBlockWith(Isa isa, const std::uint8_t* bgra64, std::uint8_t* ou
 
 // The error weights, red, green, blue.
 inline constexpr float kWeight[3] = {0.309f, 0.609f, 0.082f};
+
+// ---- The endpoint search of all three channels in one call ----------------------------
+
+// For fixed indices, with count[k] texels on palette entry k and sum[ch][k] the sum of their
+// channel ch (0 red with 5-bit fields, 1 green with 6, 2 blue with 5): for each channel the
+// 3 x 3 field pairs (centre[ch][0] - 1 + i, centre[ch][1] - 1 + j), i, j = 0 ... 2, that lie
+// inside the field range, each scored by the channel's error less what every pair shares,
+//   sum over k of p[k] (count[k] p[k] - 2 sum[ch][k]),
+// p being the pair's four palette values (the channel's kChannelPalettes word). The fields
+// field[0][ch] (c0) and field[1][ch] (c1) are replaced by the first pair, in the order i,
+// then j, of the least score when that is below the score of the fields themselves. In
+// integers, so every path gives the same answer; count and sum are those of at most 16
+// texels (the vector paths hold the terms in 16 bits).
+void solveSquaresScalar(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                        std::int32_t field[2][3]);
+void solveSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                      std::int32_t field[2][3]);
 
 }  // namespace dxt::kernels

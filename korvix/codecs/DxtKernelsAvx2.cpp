@@ -1,10 +1,12 @@
 #include "codecs/DxtKernels.h"
+#include "codecs/DxtTables.h"
 
 #if KORVIX_DXT_X86
 
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 
 // Compiled for AVX2 function by function (not by a flag on the file), so that nothing of
@@ -219,6 +221,109 @@ KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& pre
     return at[best];
 }
 
+// ---- The endpoint search of all three channels in one call ----------------------------
+
+namespace {
+
+// The pair scores of eight palette words, lane by lane: the even bytes (p0, p2) and the odd
+// ones (p1, p3) as 16-bit halves, each times (count p - 2 sum) in 16 bits (at most 16
+// texels keep every term within range), the products added pairwise into 32 bits.
+KORVIX_AVX2 inline __m256i pairScores(__m256i word, __m256i countEven, __m256i countOdd, __m256i twiceEven, __m256i twiceOdd)
+{
+    const __m256i bytes = _mm256_set1_epi32(0x00FF00FF);
+    const __m256i even = _mm256_and_si256(word, bytes), odd = _mm256_and_si256(_mm256_srli_epi32(word, 8), bytes);
+    const __m256i termEven = _mm256_sub_epi16(_mm256_mullo_epi16(even, countEven), twiceEven);
+    const __m256i termOdd = _mm256_sub_epi16(_mm256_mullo_epi16(odd, countOdd), twiceOdd);
+    return _mm256_add_epi32(_mm256_madd_epi16(even, termEven), _mm256_madd_epi16(odd, termOdd));
+}
+
+// Two 16-bit halves in one 32-bit lane value.
+inline std::int32_t halves(std::int32_t low, std::int32_t high)
+{
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(low) & 0xFFFF) | static_cast<std::uint32_t>(high) << 16);
+}
+
+}  // namespace
+
+KORVIX_AVX2 void solveSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                                  std::int32_t field[2][3])
+{
+    // One gather reaches both channel tables: the 6-bit one as an offset in words from the
+    // 5-bit one (both are static data of this program, well within reach of 32 bits).
+    const std::uint32_t* base = tables::kChannelPalettes5.data();
+    const int wide = static_cast<int>(
+        (reinterpret_cast<std::intptr_t>(tables::kChannelPalettes6.data()) - reinterpret_cast<std::intptr_t>(base)) /
+        static_cast<std::intptr_t>(sizeof(std::uint32_t)));
+    const int* table = reinterpret_cast<const int*>(base);
+    const __m256i zero = _mm256_setzero_si256(), never = _mm256_set1_epi32(std::numeric_limits<std::int32_t>::max());
+    const __m256i countEven = _mm256_set1_epi32(halves(count[0], count[2]));
+    const __m256i countOdd = _mm256_set1_epi32(halves(count[1], count[3]));
+    __m256i twiceEven[3], twiceOdd[3];
+    for (int ch = 0; ch < 3; ++ch) {
+        twiceEven[ch] = _mm256_set1_epi32(halves(2 * sum[ch][0], 2 * sum[ch][2]));
+        twiceOdd[ch] = _mm256_set1_epi32(halves(2 * sum[ch][1], 2 * sum[ch][3]));
+    }
+
+    // Pairs 0 ... 7 of each channel in the lanes of one vector (i = lane / 3, j = lane % 3).
+    const __m256i rowOf = _mm256_setr_epi32(-1, -1, -1, 0, 0, 0, 1, 1), columnOf = _mm256_setr_epi32(-1, 0, 1, -1, 0, 1, -1, 0);
+    __m256i score[3];
+    for (int ch = 0; ch < 3; ++ch) {
+        const int bits = ch == 1 ? 6 : 5;
+        const __m256i top = _mm256_set1_epi32((1 << bits) - 1);
+        const __m256i a = _mm256_add_epi32(_mm256_set1_epi32(centre[ch][0]), rowOf);
+        const __m256i b = _mm256_add_epi32(_mm256_set1_epi32(centre[ch][1]), columnOf);
+        const __m256i fieldA = _mm256_min_epi32(_mm256_max_epi32(a, zero), top), fieldB = _mm256_min_epi32(_mm256_max_epi32(b, zero), top);
+        const __m256i inside = _mm256_and_si256(_mm256_cmpeq_epi32(a, fieldA), _mm256_cmpeq_epi32(b, fieldB));
+        const __m256i at = _mm256_add_epi32(_mm256_add_epi32(_mm256_set1_epi32(ch == 1 ? wide : 0),
+                                                             _mm256_sll_epi32(fieldA, _mm_cvtsi32_si128(bits))),
+                                            fieldB);
+        const __m256i word = _mm256_i32gather_epi32(table, at, 4);
+        score[ch] = _mm256_blendv_epi8(never, pairScores(word, countEven, countOdd, twiceEven[ch], twiceOdd[ch]), inside);
+    }
+    // Pair 8 of the three channels in lanes 0 ... 2 and their present fields in lanes 4 ...
+    // 6 (which always exist); lanes 3 and 7 repeat red's.
+    const __m256i a = _mm256_setr_epi32(centre[0][0] + 1, centre[1][0] + 1, centre[2][0] + 1, centre[0][0] + 1, field[0][0],
+                                        field[0][1], field[0][2], field[0][0]);
+    const __m256i b = _mm256_setr_epi32(centre[0][1] + 1, centre[1][1] + 1, centre[2][1] + 1, centre[0][1] + 1, field[1][0],
+                                        field[1][1], field[1][2], field[1][0]);
+    constexpr int kGreenLanes = 0b00100010, kBlueLanes = 0b01000100;
+    const __m256i top = _mm256_blend_epi32(_mm256_set1_epi32(31), _mm256_set1_epi32(63), kGreenLanes);
+    const __m256i bits = _mm256_blend_epi32(_mm256_set1_epi32(5), _mm256_set1_epi32(6), kGreenLanes);
+    const __m256i offset = _mm256_blend_epi32(zero, _mm256_set1_epi32(wide), kGreenLanes);
+    const __m256i fieldA = _mm256_min_epi32(_mm256_max_epi32(a, zero), top), fieldB = _mm256_min_epi32(_mm256_max_epi32(b, zero), top);
+    const __m256i inside = _mm256_and_si256(_mm256_cmpeq_epi32(a, fieldA), _mm256_cmpeq_epi32(b, fieldB));
+    const __m256i at = _mm256_add_epi32(_mm256_add_epi32(offset, _mm256_sllv_epi32(fieldA, bits)), fieldB);
+    const __m256i word = _mm256_i32gather_epi32(table, at, 4);
+    const __m256i even = _mm256_blend_epi32(_mm256_blend_epi32(twiceEven[0], twiceEven[1], kGreenLanes), twiceEven[2], kBlueLanes);
+    const __m256i odd = _mm256_blend_epi32(_mm256_blend_epi32(twiceOdd[0], twiceOdd[1], kGreenLanes), twiceOdd[2], kBlueLanes);
+    const __m256i last = _mm256_blendv_epi8(never, pairScores(word, countEven, countOdd, even, odd), inside);
+
+    // Each channel's least pair score in lanes 0 ... 2: the eight lanes of its vector folded
+    // to four, the three transposed and folded again, then pair 8.
+    __m128i r[3];
+    for (int ch = 0; ch < 3; ++ch)
+        r[ch] = _mm_min_epi32(_mm256_castsi256_si128(score[ch]), _mm256_extracti128_si256(score[ch], 1));
+    const __m128i t0 = _mm_unpacklo_epi32(r[0], r[1]), t1 = _mm_unpacklo_epi32(r[2], r[2]);
+    const __m128i t2 = _mm_unpackhi_epi32(r[0], r[1]), t3 = _mm_unpackhi_epi32(r[2], r[2]);
+    const __m128i folded = _mm_min_epi32(_mm_min_epi32(_mm_unpacklo_epi64(t0, t1), _mm_unpackhi_epi64(t0, t1)),
+                                         _mm_min_epi32(_mm_unpacklo_epi64(t2, t3), _mm_unpackhi_epi64(t2, t3)));
+    const __m128i least = _mm_min_epi32(folded, _mm256_castsi256_si128(last));
+    const __m128i present = _mm256_extracti128_si256(last, 1);
+    unsigned better = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(present, least)))) & 7u;
+    if (!better)
+        return;
+    alignas(16) std::int32_t leastOf[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(leastOf), least);
+    for (; better; better &= better - 1) {
+        const int ch = __builtin_ctz(better);
+        const unsigned hits =
+            static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(score[ch], _mm256_set1_epi32(leastOf[ch])))));
+        const int pair = hits ? __builtin_ctz(hits) : 8;
+        field[0][ch] = centre[ch][0] - 1 + pair / 3;
+        field[1][ch] = centre[ch][1] - 1 + pair % 3;
+    }
+}
+
 }  // namespace dxt::kernels
 
 #else  // not x86: the names stand for the plain kernels (supported() offers no other path)
@@ -248,6 +353,12 @@ void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std::int32_t pro
 void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4])
 {
     entrySumsScalar(t, index, count, sum);
+}
+
+void solveSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                      std::int32_t field[2][3])
+{
+    solveSquaresScalar(count, sum, centre, field);
 }
 
 }  // namespace dxt::kernels

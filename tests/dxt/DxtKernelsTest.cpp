@@ -314,3 +314,46 @@ TEST(DxtKernels, VectorDecoderGivesThePlainDecodersTexels)
 }
 
 }  // namespace
+
+namespace {
+
+// The three channels' endpoint search: moments of real texel sets (so the terms stay in
+// the range the vector paths hold in 16 bits), centres at both ends of the field range and
+// inside, present fields anywhere, and blocks of one value where many pairs score alike.
+TEST(DxtKernels, EndpointSearchOfAllChannelsGivesThePlainFields)
+{
+    const unsigned seed = 2718;
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    for (const VectorPath& path : kVectorPaths) {
+        if (!dxt::kernels::supported(path.isa))
+            continue;
+        const auto& kernels = dxt::kernels::kernelsFor(path.isa);
+        for (int trial = 0; trial < 30000; ++trial) {
+            std::int32_t count[4] = {}, sum[3][4] = {};
+            const int texels = 1 + static_cast<int>(rng() % 16);
+            const int kind = trial % 4;  // 0 random, 1 one value, 2 extremes, 3 one entry only
+            const int one = static_cast<int>(rng() % 256);
+            for (int i = 0; i < texels; ++i) {
+                const int k = kind == 3 ? 0 : static_cast<int>(rng() % 4);
+                ++count[k];
+                for (int ch = 0; ch < 3; ++ch)
+                    sum[ch][k] += kind == 1 ? one : kind == 2 ? (rng() % 2 ? 255 : 0) : static_cast<int>(rng() % 256);
+            }
+            std::int32_t centre[3][2], plain[2][3], vector[2][3];
+            for (int ch = 0; ch < 3; ++ch) {
+                const int top = ch == 1 ? 63 : 31;
+                for (int end = 0; end < 2; ++end) {
+                    const unsigned pick = rng() % 4;
+                    centre[ch][end] = pick == 0 ? 0 : pick == 1 ? top : static_cast<int>(rng() % (top + 1));
+                    plain[end][ch] = vector[end][ch] = static_cast<int>(rng() % (top + 1));
+                }
+            }
+            dxt::kernels::solveSquaresScalar(count, sum, centre, plain);
+            kernels.solveSquares(count, sum, centre, vector);
+            ASSERT_EQ(std::memcmp(plain, vector, sizeof plain), 0) << path.name << ", trial " << trial;
+        }
+    }
+}
+
+}  // namespace
