@@ -236,19 +236,10 @@ void solveChannelBits(const Kernels& k, const Moments& m, int ch, Endpoints& e)
     e.f[1][ch] = bestB;
 }
 
-// Radius 0 takes the least-squares fields when they are better; radius 1 also their
-// neighbours.
-void solveChannels(const Kernels& k, const Moments& m, int radius, Endpoints& e)
+// The fields the endpoint search centres on: each channel's rounded least-squares fields,
+// or its present fields when the indices leave the endpoints undetermined.
+void searchCentres(const Moments& m, const Endpoints& e, int centre[3][2])
 {
-    if (radius == 0) {
-        solveChannelBits<5, 0>(k, m, 0, e);
-        solveChannelBits<6, 0>(k, m, 1, e);
-        solveChannelBits<5, 0>(k, m, 2, e);
-        return;
-    }
-    // All three channels in one kernel call, each around its rounded least-squares fields
-    // (its present fields when the indices leave them undetermined).
-    int centre[3][2];
     for (int ch = 0; ch < 3; ++ch) {
         float a, b;
         if (leastSquares(m, ch, a, b)) {
@@ -259,7 +250,33 @@ void solveChannels(const Kernels& k, const Moments& m, int radius, Endpoints& e)
             centre[ch][1] = e.f[1][ch];
         }
     }
-    k.solveSquares(m.n, m.s, centre, e.f);
+}
+
+// Channel `ch` takes pair 3 i + j of the square around `centre`.
+void takePair(const int centre[3][2], int pair, int ch, Endpoints& e)
+{
+    e.f[0][ch] = centre[ch][0] - 1 + pair / 3;
+    e.f[1][ch] = centre[ch][1] - 1 + pair % 3;
+}
+
+// Radius 0 takes the least-squares fields when they are better; radius 1 also their
+// neighbours.
+void solveChannels(const Kernels& k, const Moments& m, int radius, Endpoints& e)
+{
+    if (radius == 0) {
+        solveChannelBits<5, 0>(k, m, 0, e);
+        solveChannelBits<6, 0>(k, m, 1, e);
+        solveChannelBits<5, 0>(k, m, 2, e);
+        return;
+    }
+    // All three channels in one kernel call.
+    int centre[3][2];
+    searchCentres(m, e, centre);
+    kernels::SquareScores scores;
+    k.scoreSquares(m.n, m.s, centre, e.f, scores);
+    for (int ch = 0; ch < 3; ++ch)
+        if (scores.least[ch] < scores.present[ch])
+            takePair(centre, scores.pair[ch], ch, e);
 }
 
 // Whether two index sets agree on the texels that exist: two 8-byte words compared under
@@ -351,12 +368,12 @@ float fitError(const Moments& m, float squares)
     return total;
 }
 
-// The exact error of endpoints `e` with the moments' indices, plus `squares`.
-float fixedError(const Moments& m, const Endpoints& e, float squares)
+// The exact error of fields with the moments' indices, from their channel scores (the
+// integer costs above), plus `squares`.
+float scoredError(const int score[3], float squares)
 {
-    return squares + kWeight[0] * static_cast<float>(channelCost<5>(m, m.s[0], e.f[0][0], e.f[1][0])) +
-           kWeight[1] * static_cast<float>(channelCost<6>(m, m.s[1], e.f[0][1], e.f[1][1])) +
-           kWeight[2] * static_cast<float>(channelCost<5>(m, m.s[2], e.f[0][2], e.f[1][2]));
+    return squares + kWeight[0] * static_cast<float>(score[0]) + kWeight[1] * static_cast<float>(score[1]) +
+           kWeight[2] * static_cast<float>(score[2]);
 }
 
 // When the indices leave a palette entry unused, the best block may place the texels'
@@ -410,15 +427,32 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSum
             continue;
         Candidate c = start;
         // The rounded least-squares fields first, then their neighbours for the few
-        // placements still in the running.
+        // placements still in the running: one search scores both.
+        int centre[3][2];
+        searchCentres(moved, c.e, centre);
+        kernels::SquareScores scores;
+        k.scoreSquares(moved.n, moved.s, centre, c.e.f, scores);
         Endpoints nearest = c.e;
-        solveChannels(k, moved, 0, nearest);
-        if (kPlacementKeep * fixedError(moved, nearest, squares) >= best.error)
+        int score[3];
+        for (int ch = 0; ch < 3; ++ch) {
+            score[ch] = scores.present[ch];
+            if (scores.centre[ch] < score[ch]) {
+                takePair(centre, 4, ch, nearest);
+                score[ch] = scores.centre[ch];
+            }
+        }
+        if (kPlacementKeep * scoredError(score, squares) >= best.error)
             continue;
         c.e = nearest;
-        solveChannels(k, moved, radius, c.e);
-        if (kPlacementKeep * fixedError(moved, c.e, squares) >= best.error)
-            continue;
+        if (radius > 0) {
+            for (int ch = 0; ch < 3; ++ch)
+                if (scores.least[ch] < score[ch]) {
+                    takePair(centre, scores.pair[ch], ch, c.e);
+                    score[ch] = scores.least[ch];
+                }
+            if (kPlacementKeep * scoredError(score, squares) >= best.error)
+                continue;
+        }
         for (int i = 0; i < t.count; ++i)
             c.index[i] = static_cast<std::uint8_t>(remap[c.index[i]]);
         std::uint8_t before[16];

@@ -243,11 +243,11 @@ const Kernels& kernelsFor(Isa isa)
     // SSE4.1 has no gather and only four lanes: its pair search and integer sums are the
     // plain ones.
     static constexpr Kernels scalar{assignScalar, scoreSplitsScalar, searchPairsScalar, channelSumsScalar, entrySumsScalar,
-                                    solveSquaresScalar};
+                                    scoreSquaresScalar};
     static constexpr Kernels sse41{assignSse41, scoreSplitsSse41, searchPairsScalar, channelSumsScalar, entrySumsScalar,
-                                   solveSquaresScalar};
+                                   scoreSquaresScalar};
     static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2, searchPairsAvx2, channelSumsAvx2, entrySumsAvx2,
-                                  solveSquaresAvx2};
+                                  scoreSquaresAvx2};
     switch (isa) {
     case Isa::Avx2:
         return avx2;
@@ -261,15 +261,15 @@ const Kernels& kernelsFor(Isa isa)
 
 // ---- The endpoint search of all three channels in one call ----------------------------
 
-void solveSquaresScalar(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
-                        std::int32_t field[2][3])
+void scoreSquaresScalar(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                        const std::int32_t field[2][3], SquareScores& out)
 {
     for (int ch = 0; ch < 3; ++ch) {
         const int bits = ch == 1 ? 6 : 5;
         const int top = (1 << bits) - 1;
         const std::uint32_t* palettes = ch == 1 ? tables::kChannelPalettes6.data() : tables::kChannelPalettes5.data();
         const std::int32_t* s = sum[ch];
-        const auto cost = [&](int a, int b) {
+        const auto score = [&](int a, int b) {
             const std::uint32_t word = palettes[(a << bits) + b];
             int total = 0;
             for (int k = 0; k < 4; ++k) {
@@ -278,27 +278,22 @@ void solveSquaresScalar(const std::int32_t count[4], const std::int32_t sum[3][4
             }
             return total;
         };
-        int bestA = field[0][ch], bestB = field[1][ch];
-        int best = cost(bestA, bestB);
-        for (int i = 0; i < 3; ++i) {
-            const int a = centre[ch][0] - 1 + i;
-            if (a < 0 || a > top)
+        out.present[ch] = score(field[0][ch], field[1][ch]);
+        out.centre[ch] = score(centre[ch][0], centre[ch][1]);
+        out.least[ch] = out.centre[ch];
+        out.pair[ch] = 4;
+        for (int pair = 0; pair < 9; ++pair) {
+            const int a = centre[ch][0] - 1 + pair / 3, b = centre[ch][1] - 1 + pair % 3;
+            if (a < 0 || a > top || b < 0 || b > top)
                 continue;
-            for (int j = 0; j < 3; ++j) {
-                const int b = centre[ch][1] - 1 + j;
-                if (b < 0 || b > top)
-                    continue;
-                const int c = cost(a, b);
-                if (c < best) {
-                    best = c;
-                    bestA = a;
-                    bestB = b;
-                }
+            const int c = score(a, b);
+            if (c < out.least[ch] || (c == out.least[ch] && pair < out.pair[ch])) {
+                out.least[ch] = c;
+                out.pair[ch] = pair;
             }
         }
-        field[0][ch] = bestA;
-        field[1][ch] = bestB;
     }
+    out.least[3] = out.pair[3] = out.present[3] = out.centre[3] = 0;
 }
 
 }  // namespace dxt::kernels

@@ -106,8 +106,9 @@ using ChannelSumsFn = void (*)(const BlockTexels& t, std::int32_t sum[3], std::i
 using EntrySumsFn = void (*)(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
 
 // The three channels' endpoint search in one call (declared with its kernels at the end).
-using SolveSquaresFn = void (*)(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
-                                std::int32_t field[2][3]);
+struct SquareScores;
+using ScoreSquaresFn = void (*)(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                                const std::int32_t field[2][3], SquareScores& out);
 
 struct Kernels {
     AssignFn assign;
@@ -115,7 +116,7 @@ struct Kernels {
     SearchPairsFn searchPairs;
     ChannelSumsFn channelSums;
     EntrySumsFn entrySums;
-    SolveSquaresFn solveSquares;
+    ScoreSquaresFn scoreSquares;
 };
 
 enum class Isa { Scalar, Sse41, Avx2 };
@@ -163,18 +164,25 @@ inline constexpr float kWeight[3] = {0.309f, 0.609f, 0.082f};
 // ---- The endpoint search of all three channels in one call ----------------------------
 
 // For fixed indices, with count[k] texels on palette entry k and sum[ch][k] the sum of their
-// channel ch (0 red with 5-bit fields, 1 green with 6, 2 blue with 5): for each channel the
-// 3 x 3 field pairs (centre[ch][0] - 1 + i, centre[ch][1] - 1 + j), i, j = 0 ... 2, that lie
-// inside the field range, each scored by the channel's error less what every pair shares,
+// channel ch (0 red with 5-bit fields, 1 green with 6, 2 blue with 5), the score of a field
+// pair (a, b) is the channel's error less what every pair shares,
 //   sum over k of p[k] (count[k] p[k] - 2 sum[ch][k]),
-// p being the pair's four palette values (the channel's kChannelPalettes word). The fields
-// field[0][ch] (c0) and field[1][ch] (c1) are replaced by the first pair, in the order i,
-// then j, of the least score when that is below the score of the fields themselves. In
-// integers, so every path gives the same answer; count and sum are those of at most 16
-// texels (the vector paths hold the terms in 16 bits).
-void solveSquaresScalar(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
-                        std::int32_t field[2][3]);
-void solveSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
-                      std::int32_t field[2][3]);
+// p being the pair's four palette values (the channel's kChannelPalettes word). For each
+// channel the kernel scores the 3 x 3 pairs (centre[ch][0] - 1 + i, centre[ch][1] - 1 + j),
+// i, j = 0 ... 2, that lie inside the field range (the centre always does), and the present
+// fields field[0][ch] (c0) and field[1][ch] (c1). In integers, so every path gives the same
+// answer; count and sum are those of at most 16 texels (the vector path holds the terms in
+// 16 bits).
+struct SquareScores {
+    std::int32_t least[4];    // per channel, the least score of the pairs
+    std::int32_t pair[4];     // the first pair of that score in the order i, then j, as 3 i + j
+    std::int32_t present[4];  // the score of the present fields
+    std::int32_t centre[4];   // the score of the centre pair (pair 4)
+};
+
+void scoreSquaresScalar(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                        const std::int32_t field[2][3], SquareScores& out);
+void scoreSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                      const std::int32_t field[2][3], SquareScores& out);
 
 }  // namespace dxt::kernels

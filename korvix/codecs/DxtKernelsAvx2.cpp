@@ -245,8 +245,8 @@ inline std::int32_t halves(std::int32_t low, std::int32_t high)
 
 }  // namespace
 
-KORVIX_AVX2 void solveSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
-                                  std::int32_t field[2][3])
+KORVIX_AVX2 void scoreSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                                  const std::int32_t field[2][3], SquareScores& out)
 {
     // One gather reaches both channel tables: the 6-bit one as an offset in words from the
     // 5-bit one (both are static data of this program, well within reach of 32 bits).
@@ -308,20 +308,15 @@ KORVIX_AVX2 void solveSquaresAvx2(const std::int32_t count[4], const std::int32_
     const __m128i folded = _mm_min_epi32(_mm_min_epi32(_mm_unpacklo_epi64(t0, t1), _mm_unpackhi_epi64(t0, t1)),
                                          _mm_min_epi32(_mm_unpacklo_epi64(t2, t3), _mm_unpackhi_epi64(t2, t3)));
     const __m128i least = _mm_min_epi32(folded, _mm256_castsi256_si128(last));
-    const __m128i present = _mm256_extracti128_si256(last, 1);
-    unsigned better = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(present, least)))) & 7u;
-    if (!better)
-        return;
-    alignas(16) std::int32_t leastOf[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(leastOf), least);
-    for (; better; better &= better - 1) {
-        const int ch = __builtin_ctz(better);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out.least), _mm_blend_epi32(least, _mm_setzero_si128(), 0b1000));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out.present), _mm_blend_epi32(_mm256_extracti128_si256(last, 1), _mm_setzero_si128(), 0b1000));
+    for (int ch = 0; ch < 3; ++ch) {
         const unsigned hits =
-            static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(score[ch], _mm256_set1_epi32(leastOf[ch])))));
-        const int pair = hits ? __builtin_ctz(hits) : 8;
-        field[0][ch] = centre[ch][0] - 1 + pair / 3;
-        field[1][ch] = centre[ch][1] - 1 + pair % 3;
+            static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(score[ch], _mm256_set1_epi32(out.least[ch])))));
+        out.pair[ch] = hits ? __builtin_ctz(hits) : 8;
+        out.centre[ch] = _mm_cvtsi128_si32(_mm256_extracti128_si256(score[ch], 1));
     }
+    out.pair[3] = out.centre[3] = 0;
 }
 
 }  // namespace dxt::kernels
@@ -355,10 +350,10 @@ void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, std::int32_t
     entrySumsScalar(t, index, count, sum);
 }
 
-void solveSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
-                      std::int32_t field[2][3])
+void scoreSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                      const std::int32_t field[2][3], SquareScores& out)
 {
-    solveSquaresScalar(count, sum, centre, field);
+    scoreSquaresScalar(count, sum, centre, field, out);
 }
 
 }  // namespace dxt::kernels

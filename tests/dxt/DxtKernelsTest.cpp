@@ -318,9 +318,9 @@ TEST(DxtKernels, VectorDecoderGivesThePlainDecodersTexels)
 namespace {
 
 // The three channels' endpoint search: moments of real texel sets (so the terms stay in
-// the range the vector paths hold in 16 bits), centres at both ends of the field range and
+// the range the vector path holds in 16 bits), centres at both ends of the field range and
 // inside, present fields anywhere, and blocks of one value where many pairs score alike.
-TEST(DxtKernels, EndpointSearchOfAllChannelsGivesThePlainFields)
+TEST(DxtKernels, EndpointSearchOfAllChannelsGivesThePlainScores)
 {
     const unsigned seed = 2718;
     SCOPED_TRACE("seed " + std::to_string(seed));
@@ -340,18 +340,74 @@ TEST(DxtKernels, EndpointSearchOfAllChannelsGivesThePlainFields)
                 for (int ch = 0; ch < 3; ++ch)
                     sum[ch][k] += kind == 1 ? one : kind == 2 ? (rng() % 2 ? 255 : 0) : static_cast<int>(rng() % 256);
             }
-            std::int32_t centre[3][2], plain[2][3], vector[2][3];
+            std::int32_t centre[3][2], field[2][3];
             for (int ch = 0; ch < 3; ++ch) {
                 const int top = ch == 1 ? 63 : 31;
                 for (int end = 0; end < 2; ++end) {
                     const unsigned pick = rng() % 4;
                     centre[ch][end] = pick == 0 ? 0 : pick == 1 ? top : static_cast<int>(rng() % (top + 1));
-                    plain[end][ch] = vector[end][ch] = static_cast<int>(rng() % (top + 1));
+                    field[end][ch] = static_cast<int>(rng() % (top + 1));
                 }
             }
-            dxt::kernels::solveSquaresScalar(count, sum, centre, plain);
-            kernels.solveSquares(count, sum, centre, vector);
-            ASSERT_EQ(std::memcmp(plain, vector, sizeof plain), 0) << path.name << ", trial " << trial;
+            dxt::kernels::SquareScores plain{}, vector{};
+            dxt::kernels::scoreSquaresScalar(count, sum, centre, field, plain);
+            kernels.scoreSquares(count, sum, centre, field, vector);
+            ASSERT_EQ(std::memcmp(&plain, &vector, sizeof plain), 0) << path.name << ", trial " << trial;
+        }
+    }
+}
+
+// The plain search against the scores written out: every pair of the square that exists,
+// scored by the channel's error for its palette.
+TEST(DxtKernels, EndpointSearchScoresAreTheChannelErrors)
+{
+    std::mt19937 rng(99);
+    for (int trial = 0; trial < 2000; ++trial) {
+        std::int32_t count[4] = {}, sum[3][4] = {};
+        int value[16][3], entry[16];
+        for (int i = 0; i < 16; ++i) {
+            entry[i] = static_cast<int>(rng() % 4);
+            ++count[entry[i]];
+            for (int ch = 0; ch < 3; ++ch) {
+                value[i][ch] = static_cast<int>(rng() % 256);
+                sum[ch][entry[i]] += value[i][ch];
+            }
+        }
+        std::int32_t centre[3][2], field[2][3];
+        for (int ch = 0; ch < 3; ++ch) {
+            const int top = ch == 1 ? 63 : 31;
+            centre[ch][0] = trial % 3 == 0 ? 0 : static_cast<int>(rng() % (top + 1));
+            centre[ch][1] = trial % 3 == 1 ? top : static_cast<int>(rng() % (top + 1));
+            field[0][ch] = static_cast<int>(rng() % (top + 1));
+            field[1][ch] = static_cast<int>(rng() % (top + 1));
+        }
+        dxt::kernels::SquareScores scores{};
+        dxt::kernels::scoreSquaresScalar(count, sum, centre, field, scores);
+        for (int ch = 0; ch < 3; ++ch) {
+            const int bits = ch == 1 ? 6 : 5, top = (1 << bits) - 1;
+            const auto& palettes = ch == 1 ? dxt::tables::kChannelPalettes6.data() : dxt::tables::kChannelPalettes5.data();
+            // The channel's squared error less the texels' own squares.
+            const auto error = [&](int a, int b) {
+                const std::uint32_t word = palettes[(a << bits) + b];
+                int total = 0;
+                for (int i = 0; i < 16; ++i) {
+                    const int p = static_cast<int>((word >> (8 * entry[i])) & 0xFF);
+                    total += (p - value[i][ch]) * (p - value[i][ch]) - value[i][ch] * value[i][ch];
+                }
+                return total;
+            };
+            EXPECT_EQ(scores.present[ch], error(field[0][ch], field[1][ch]));
+            EXPECT_EQ(scores.centre[ch], error(centre[ch][0], centre[ch][1]));
+            int least = std::numeric_limits<int>::max(), first = -1;
+            for (int pair = 0; pair < 9; ++pair) {
+                const int a = centre[ch][0] - 1 + pair / 3, b = centre[ch][1] - 1 + pair % 3;
+                if (a >= 0 && a <= top && b >= 0 && b <= top && error(a, b) < least) {
+                    least = error(a, b);
+                    first = pair;
+                }
+            }
+            EXPECT_EQ(scores.least[ch], least) << "trial " << trial << ", channel " << ch;
+            EXPECT_EQ(scores.pair[ch], first) << "trial " << trial << ", channel " << ch;
         }
     }
 }
