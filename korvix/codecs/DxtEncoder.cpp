@@ -643,19 +643,62 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
         for (int j = n + 1; j < 32; ++j)
             sum[j] = sum[n];
     }
+    prefix.squares[0] = 0;
+    for (int j = 0; j < n; ++j) {
+        const float r = t.cf[0][order[j]], g = t.cf[1][order[j]], b = t.cf[2][order[j]];
+        prefix.squares[j + 1] = prefix.squares[j] + (kWeight[0] * r * r + kWeight[1] * g * g + kWeight[2] * b * b);
+    }
+    for (int j = n + 1; j < 32; ++j)
+        prefix.squares[j] = prefix.squares[n];
 
     const kernels::SplitLayout& layout = kernels::splitLayout(n);
     alignas(32) float scores[1600];
-    const int first = k.scoreSplits(layout, prefix, n, scores);
     constexpr float never = std::numeric_limits<float>::infinity();
     constexpr int kMaxKeep = 8;
     keep = std::clamp(keep, 1, kMaxKeep);
     int top[kMaxKeep];
     int kept = 0;
     if (keep == 1) {
-        if (scores[first] < never)
+        // Only the groups that may hold the least score are scored: first the group of the
+        // least bound, then those whose bound its best score does not undercut by more than
+        // rounding could explain. The same first least split as scoring them all.
+        // (Eight running minima side by side and a list built without branches: these
+        // loops run over all 153 groups.)
+        alignas(32) float bound[160];
+        kernels::splitBounds(layout, prefix, n, bound);
+        std::fill(bound + layout.groupCount, bound + 160, never);
+        float least[8];
+        int leastAt[8];
+        for (int l = 0; l < 8; ++l) {
+            least[l] = bound[l];
+            leastAt[l] = l;
+        }
+        for (int g = 8; g < 160; g += 8)
+            for (int l = 0; l < 8; ++l) {
+                const bool below = bound[g + l] < least[l];
+                least[l] = below ? bound[g + l] : least[l];
+                leastAt[l] = below ? g + l : leastAt[l];
+            }
+        int lowest = leastAt[0];
+        for (int l = 1; l < 8; ++l)
+            if (least[l] < bound[lowest])
+                lowest = leastAt[l];
+        const std::uint8_t seed = static_cast<std::uint8_t>(lowest);
+        int first = k.scoreSplits(layout, prefix, n, &seed, 1, scores);
+        const float reach = first >= 0 ? scores[first] + kernels::boundMargin(prefix, n) : never;
+        std::uint8_t listed[160];
+        int count = 0;
+        for (int g = 0; g < layout.groupCount; ++g) {
+            listed[count] = static_cast<std::uint8_t>(g);
+            count += g != lowest && !(bound[g] > reach);
+        }
+        const int other = count > 0 ? k.scoreSplits(layout, prefix, n, listed, count, scores) : -1;
+        if (other >= 0 && (first < 0 || scores[other] < scores[first] || (scores[other] == scores[first] && other < first)))
+            first = other;
+        if (first >= 0)
             top[kept++] = first;
     } else {
+        k.scoreSplits(layout, prefix, n, kernels::kEveryGroup.data(), layout.groupCount, scores);
         // The best `keep` in entry order, the earlier of equal scores first.
         for (int e = 0; e < layout.entries; ++e) {
             const float score = scores[e];

@@ -2,6 +2,7 @@
 
 #include "codecs/DxtBlock.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -68,11 +69,15 @@ struct SplitLayout {
 // texels, j = 0 ... n, then copies of the total up to index 31.
 struct PrefixSums {
     alignas(32) float sum[3][32];
+    // The same for the texels' weighted squares (w_r r^2 + w_g g^2 + w_b b^2), which only the
+    // bounds below use.
+    alignas(32) float squares[32];
 };
 
-// Writes the score of every entry of `layout` to `scores` and returns the first entry of
-// the least score. The score of a split is the residual of its least-squares endpoints,
-// less what all splits share:
+// Writes the score of every entry of the listed groups of `layout` (groups[0 ... groupCount),
+// in increasing order) to `scores` and returns the first entry of the least score among
+// them, or -1 when none is finite. The score of a split is the residual of its
+// least-squares endpoints, less what all splits share:
 //   per channel, with s0 s2 s3 s1 the runs' sums, t2 = s2 + 0.5 n2, t3 = s3 + half3,
 //   r1 = (s0 + 0.66 t2) + 0.33 t3, r2 = (s1 + 0.33 t2) + 0.66 t3,
 //   part = w * ((s2 + s3) - (r1 * (r1 * i11 + (2 r2) * i12) + (r2 * r2) * i22)),
@@ -80,7 +85,15 @@ struct PrefixSums {
 // The layout of the splits of n = 2 ... 16 texels, built once on first use.
 const SplitLayout& splitLayout(int n);
 
-using ScoreSplitsFn = int (*)(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
+using ScoreSplitsFn = int (*)(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
+                              float* scores);
+// The numbers 0 ... 152: every group of a layout listed.
+inline constexpr std::array<std::uint8_t, 153> kEveryGroup = [] {
+    std::array<std::uint8_t, 153> all{};
+    for (int g = 0; g < 153; ++g)
+        all[g] = static_cast<std::uint8_t>(g);
+    return all;
+}();
 
 // One channel's endpoint search for fixed indices over the 3 x 3 field pairs
 // (fieldA[i], fieldB[j]), i = 0 ... 2 around the least-squares fields. The cost of a pair
@@ -136,11 +149,14 @@ void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, std::int32_t
 int searchPairsScalar(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
 int searchPairsAvx2(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
 float assignScalar(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
-int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
+int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
+                      float* scores);
 float assignSse41(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
-int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
+int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
+                     float* scores);
 float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
-int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
+int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
+                    float* scores);
 
 // The decoder: a colour block into 4 rows of 4 texels, row r at rows[r] + offset, with
 // alpha from the 8 alpha bytes of a DXT3 block when `alpha8` is given, else 255.
@@ -184,5 +200,17 @@ void scoreSquaresScalar(const std::int32_t count[4], const std::int32_t sum[3][4
                         const std::int32_t field[2][3], SquareScores& out);
 void scoreSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
                       const std::int32_t field[2][3], SquareScores& out);
+
+// ---- Lower bounds for the cluster search ----------------------------------------------
+
+// Whatever its endpoints, a split gives each of its four runs one colour, so its residual is
+// at least the runs' own spread: the weighted squared distances of their texels from the
+// runs' means. For each group of `layout` (runs 0 and 2 fixed) splitBounds writes the
+// spread of those two runs plus the least spread of the rest cut into two runs, less the
+// texels' weighted squares (what the scores leave out): no split of the group scores below
+// it by more than boundMargin, which covers the rounding of the scores in single precision.
+// Plain C++ for every path: the bounds choose which groups are scored.
+void splitBounds(const SplitLayout& layout, const PrefixSums& prefix, int n, float* bound);
+float boundMargin(const PrefixSums& prefix, int n);
 
 }  // namespace dxt::kernels

@@ -165,14 +165,15 @@ KORVIX_AVX2 float assignAvx2(const BlockTexels& t, const float palette[4][3], st
     return _mm_cvtss_f32(_mm_add_ss(s2, _mm_shuffle_ps(s2, s2, 1)));
 }
 
-KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
+KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
+                                float* scores)
 {
     const __m256 near = _mm256_set1_ps(0.66f), far = _mm256_set1_ps(0.33f), two = _mm256_set1_ps(2.0f);
     __m256 lowest = _mm256_set1_ps(std::numeric_limits<float>::infinity());
     __m256i lowestAt = _mm256_setzero_si256();
     const __m256i step = _mm256_set1_epi32(8);
-    for (int g = 0; g < layout.groupCount; ++g) {
-        const SplitGroup& group = layout.group[g];
+    for (int listed = 0; listed < groupCount; ++listed) {
+        const SplitGroup& group = layout.group[groups[listed]];
         const float half2 = 0.5f * static_cast<float>(group.e2 - group.n0);
         __m256 near2[3], far2[3], s2[3], a[3], all[3];
         for (int ch = 0; ch < 3; ++ch) {
@@ -218,7 +219,7 @@ KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& pre
     for (int l = 1; l < 8; ++l)
         if (value[l] < value[best] || (value[l] == value[best] && at[l] < at[best]))
             best = l;
-    return at[best];
+    return value[best] < std::numeric_limits<float>::infinity() ? at[best] : -1;
 }
 
 // ---- The endpoint search of all three channels in one call ----------------------------
@@ -330,9 +331,9 @@ float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* 
     return assignScalar(t, palette, index);
 }
 
-int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
+int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount, float* scores)
 {
-    return scoreSplitsScalar(layout, prefix, n, scores);
+    return scoreSplitsScalar(layout, prefix, n, groups, groupCount, scores);
 }
 
 int searchPairsAvx2(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best)

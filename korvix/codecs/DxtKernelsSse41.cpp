@@ -51,14 +51,15 @@ KORVIX_SSE41 float assignSse41(const BlockTexels& t, const float palette[4][3], 
     return _mm_cvtss_f32(_mm_add_ss(s2, _mm_shuffle_ps(s2, s2, 1)));
 }
 
-KORVIX_SSE41 int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
+KORVIX_SSE41 int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
+                                  float* scores)
 {
     const __m128 near = _mm_set1_ps(0.66f), far = _mm_set1_ps(0.33f), two = _mm_set1_ps(2.0f);
     __m128 lowest = _mm_set1_ps(std::numeric_limits<float>::infinity());
     __m128i lowestAt = _mm_setzero_si128();
     const __m128i step = _mm_set1_epi32(4);
-    for (int g = 0; g < layout.groupCount; ++g) {
-        const SplitGroup& group = layout.group[g];
+    for (int listed = 0; listed < groupCount; ++listed) {
+        const SplitGroup& group = layout.group[groups[listed]];
         const float half2 = 0.5f * static_cast<float>(group.e2 - group.n0);
         __m128 near2[3], far2[3], s2[3], a[3], all[3];
         for (int ch = 0; ch < 3; ++ch) {
@@ -101,7 +102,7 @@ KORVIX_SSE41 int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& p
     for (int l = 1; l < 4; ++l)
         if (value[l] < value[best] || (value[l] == value[best] && at[l] < at[best]))
             best = l;
-    return at[best];
+    return value[best] < std::numeric_limits<float>::infinity() ? at[best] : -1;
 }
 
 }  // namespace dxt::kernels
@@ -174,9 +175,9 @@ float assignSse41(const BlockTexels& t, const float palette[4][3], std::uint8_t*
     return assignScalar(t, palette, index);
 }
 
-int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
+int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount, float* scores)
 {
-    return scoreSplitsScalar(layout, prefix, n, scores);
+    return scoreSplitsScalar(layout, prefix, n, groups, groupCount, scores);
 }
 
 void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* const* rows, std::size_t offset)
