@@ -312,7 +312,8 @@ bool solveThenAssign(const Kernels& k, const BlockTexels& t, const Moments& m, i
 }
 
 // Alternates between the best endpoints for the indices and the best indices for the
-// endpoints until the error stops falling; each step can only lower it.
+// endpoints until the error stops falling; each step can only lower it. The candidate's
+// indices are always those its endpoints are given by assignIndices.
 void refine(const Kernels& k, const BlockTexels& t, Candidate& c, int radius, int maxRounds)
 {
     for (int round = 0; round < maxRounds; ++round) {
@@ -320,6 +321,9 @@ void refine(const Kernels& k, const BlockTexels& t, Candidate& c, int radius, in
         Candidate next;
         next.e = c.e;
         solveChannels(k, m, radius, next.e);
+        // The same endpoints would be given the same indices and error: nothing to gain.
+        if (std::memcmp(next.e.f, c.e.f, sizeof c.e.f) == 0)
+            return;
         next.error = assignIndices(k, t, next.e, next.index);
         if (next.error >= c.error)
             return;
@@ -366,6 +370,11 @@ float fitError(const Moments& m, float squares)
         total += kWeight[ch] * ((s2 + s3) - (r1 * (r1 * m.i11 + 2 * r2 * m.i12) + r2 * r2 * m.i22));
     }
     return total;
+}
+
+int channelScore(const Moments& m, int ch, int a, int b)
+{
+    return ch == 1 ? channelCost<6>(m, m.s[1], a, b) : channelCost<5>(m, m.s[ch], a, b);
 }
 
 // The exact error of fields with the moments' indices, from their channel scores (the
@@ -426,25 +435,24 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSum
         if (kPlacementKeep * fitError(moved, squares) >= best.error)
             continue;
         Candidate c = start;
-        // The rounded least-squares fields first, then their neighbours for the few
-        // placements still in the running: one search scores both.
+        // The rounded least-squares fields first, then the square around them for the
+        // placements still in the running.
         int centre[3][2];
         searchCentres(moved, c.e, centre);
-        kernels::SquareScores scores;
-        k.scoreSquares(moved.n, moved.s, centre, c.e.f, scores);
-        Endpoints nearest = c.e;
         int score[3];
         for (int ch = 0; ch < 3; ++ch) {
-            score[ch] = scores.present[ch];
-            if (scores.centre[ch] < score[ch]) {
-                takePair(centre, 4, ch, nearest);
-                score[ch] = scores.centre[ch];
+            score[ch] = channelScore(moved, ch, c.e.f[0][ch], c.e.f[1][ch]);
+            const int atCentre = channelScore(moved, ch, centre[ch][0], centre[ch][1]);
+            if (atCentre < score[ch]) {
+                takePair(centre, 4, ch, c.e);
+                score[ch] = atCentre;
             }
         }
         if (kPlacementKeep * scoredError(score, squares) >= best.error)
             continue;
-        c.e = nearest;
         if (radius > 0) {
+            kernels::SquareScores scores;
+            k.scoreSquares(moved.n, moved.s, centre, c.e.f, scores);
             for (int ch = 0; ch < 3; ++ch)
                 if (scores.least[ch] < score[ch]) {
                     takePair(centre, scores.pair[ch], ch, c.e);
