@@ -236,20 +236,48 @@ void solveChannelBits(const Kernels& k, const Moments& m, int ch, Endpoints& e)
     e.f[1][ch] = bestB;
 }
 
+// Four floats or integers side by side: the compiler's portable vectors, each lane computed
+// with the same single-precision operations as a plain float.
+using Float4 = float __attribute__((vector_size(16)));
+using Int4 = std::int32_t __attribute__((vector_size(16)));
+
 // The fields the endpoint search centres on: each channel's rounded least-squares fields,
-// or its present fields when the indices leave the endpoints undetermined.
+// or its present fields when the indices leave the endpoints undetermined. (leastSquares
+// and quantiseField for the three channels at once, one channel to a lane.)
 void searchCentres(const Moments& m, const Endpoints& e, int centre[3][2])
 {
-    for (int ch = 0; ch < 3; ++ch) {
-        float a, b;
-        if (leastSquares(m, ch, a, b)) {
-            centre[ch][0] = quantiseField(ch, a);
-            centre[ch][1] = quantiseField(ch, b);
-        } else {
+    if (!m.solvable) {
+        for (int ch = 0; ch < 3; ++ch) {
             centre[ch][0] = e.f[0][ch];
             centre[ch][1] = e.f[1][ch];
         }
+        return;
     }
+    constexpr float hi = 0.66f, lo = 0.33f;
+    const float half2 = 0.5f * static_cast<float>(m.n[2]), half3 = 0.5f * static_cast<float>(m.n[3]);
+    // The fourth lane repeats blue.
+    const auto entry = [&m](int k) {
+        return __builtin_convertvector((Int4{m.s[0][k], m.s[1][k], m.s[2][k], m.s[2][k]}), Float4);
+    };
+    const Float4 t2 = entry(2) + half2, t3 = entry(3) + half3;
+    const Float4 r1 = entry(0) + hi * t2 + lo * t3;
+    const Float4 r2 = entry(1) + lo * t2 + hi * t3;
+    const Float4 a = m.i11 * r1 + m.i12 * r2;
+    const Float4 b = m.i12 * r1 + m.i22 * r2;
+    // Clamped to 0 ... 255 and rounded: the same as quantiseField for every finite value.
+    const Float4 zero{}, top = zero + 255.0f;
+    const auto level = [&](Float4 v) {
+        v = v < zero ? zero : v;
+        v = v > top ? top : v;
+        return __builtin_convertvector(v + 0.5f, Int4);
+    };
+    const Int4 levelA = level(a), levelB = level(b);
+    centre[0][0] = kQuantise5[levelA[0]];
+    centre[0][1] = kQuantise5[levelB[0]];
+    centre[1][0] = kQuantise6[levelA[1]];
+    centre[1][1] = kQuantise6[levelB[1]];
+    centre[2][0] = kQuantise5[levelA[2]];
+    centre[2][1] = kQuantise5[levelB[2]];
 }
 
 // Channel `ch` takes pair 3 i + j of the square around `centre`.
