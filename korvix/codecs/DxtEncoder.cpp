@@ -694,58 +694,77 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
     keep = std::clamp(keep, 1, kMaxKeep);
     int top[kMaxKeep];
     int kept = 0;
-    if (keep == 1) {
-        // Only the groups that may hold the least score are scored: first the group of the
-        // least bound, then those whose bound its best score does not undercut by more than
-        // rounding could explain. The same first least split as scoring them all.
-        // (Eight running minima side by side and a list built without branches: these
-        // loops run over all 153 groups.)
-        alignas(32) float bound[160];
-        kernels::splitBounds(layout, prefix, n, bound);
-        std::fill(bound + layout.groupCount, bound + 160, never);
-        float least[8];
-        int leastAt[8];
+    // Only the groups that may hold one of the `keep` least scores are scored: first the
+    // group of the least bound, then every group whose bound the keep-th best score found
+    // there does not undercut by more than rounding could explain. The same splits as
+    // scoring them all. (Eight running minima side by side and a list built without
+    // branches: these loops run over all 153 groups.)
+    alignas(32) float bound[160];
+    kernels::splitBounds(layout, prefix, n, bound);
+    std::fill(bound + layout.groupCount, bound + 160, never);
+    float least[8];
+    int leastAt[8];
+    for (int l = 0; l < 8; ++l) {
+        least[l] = bound[l];
+        leastAt[l] = l;
+    }
+    for (int g = 8; g < 160; g += 8)
         for (int l = 0; l < 8; ++l) {
-            least[l] = bound[l];
-            leastAt[l] = l;
+            const bool below = bound[g + l] < least[l];
+            least[l] = below ? bound[g + l] : least[l];
+            leastAt[l] = below ? g + l : leastAt[l];
         }
-        for (int g = 8; g < 160; g += 8)
-            for (int l = 0; l < 8; ++l) {
-                const bool below = bound[g + l] < least[l];
-                least[l] = below ? bound[g + l] : least[l];
-                leastAt[l] = below ? g + l : leastAt[l];
+    int lowest = leastAt[0];
+    for (int l = 1; l < 8; ++l)
+        if (least[l] < bound[lowest])
+            lowest = leastAt[l];
+    const std::uint8_t seed = static_cast<std::uint8_t>(lowest);
+    const int seedFirst = k.scoreSplits(layout, prefix, n, &seed, 1, scores);
+    // The keep-th least score of the seed group (+infinity when it has fewer).
+    float kth = seedFirst >= 0 ? scores[seedFirst] : never;
+    if (keep > 1) {
+        float lowestScores[kMaxKeep];
+        int found = 0;
+        const kernels::SplitGroup& group = layout.group[lowest];
+        for (int e = group.first; e < group.first + 8 * group.chunks; ++e) {
+            const float score = scores[e];
+            if (!(score < never) || (found == keep && score >= lowestScores[found - 1]))
+                continue;
+            int j = found < keep ? found++ : found - 1;
+            while (j > 0 && lowestScores[j - 1] > score) {
+                lowestScores[j] = lowestScores[j - 1];
+                --j;
             }
-        int lowest = leastAt[0];
-        for (int l = 1; l < 8; ++l)
-            if (least[l] < bound[lowest])
-                lowest = leastAt[l];
-        const std::uint8_t seed = static_cast<std::uint8_t>(lowest);
-        int first = k.scoreSplits(layout, prefix, n, &seed, 1, scores);
-        const float reach = first >= 0 ? scores[first] + kernels::boundMargin(prefix, n) : never;
-        std::uint8_t listed[160];
-        int count = 0;
-        for (int g = 0; g < layout.groupCount; ++g) {
-            listed[count] = static_cast<std::uint8_t>(g);
-            count += g != lowest && !(bound[g] > reach);
+            lowestScores[j] = score;
         }
-        const int other = count > 0 ? k.scoreSplits(layout, prefix, n, listed, count, scores) : -1;
-        if (other >= 0 && (first < 0 || scores[other] < scores[first] || (scores[other] == scores[first] && other < first)))
-            first = other;
+        kth = found == keep ? lowestScores[keep - 1] : never;
+    }
+    const float reach = kth < never ? kth + kernels::boundMargin(prefix, n) : never;
+    std::uint8_t listed[160];
+    int count = 0;
+    for (int g = 0; g < layout.groupCount; ++g) {
+        listed[count] = static_cast<std::uint8_t>(g);
+        count += g == lowest || !(bound[g] > reach);
+    }
+    const int first = k.scoreSplits(layout, prefix, n, listed, count, scores);
+    if (keep == 1) {
         if (first >= 0)
             top[kept++] = first;
     } else {
-        k.scoreSplits(layout, prefix, n, kernels::kEveryGroup.data(), layout.groupCount, scores);
         // The best `keep` in entry order, the earlier of equal scores first.
-        for (int e = 0; e < layout.entries; ++e) {
-            const float score = scores[e];
-            if (!(score < never) || (kept == keep && score >= scores[top[kept - 1]]))
-                continue;
-            int j = kept < keep ? kept++ : kept - 1;
-            while (j > 0 && scores[top[j - 1]] > score) {
-                top[j] = top[j - 1];
-                --j;
+        for (int listing = 0; listing < count; ++listing) {
+            const kernels::SplitGroup& group = layout.group[listed[listing]];
+            for (int e = group.first; e < group.first + 8 * group.chunks; ++e) {
+                const float score = scores[e];
+                if (!(score < never) || (kept == keep && score >= scores[top[kept - 1]]))
+                    continue;
+                int j = kept < keep ? kept++ : kept - 1;
+                while (j > 0 && scores[top[j - 1]] > score) {
+                    top[j] = top[j - 1];
+                    --j;
+                }
+                top[j] = e;
             }
-            top[j] = e;
         }
     }
 
