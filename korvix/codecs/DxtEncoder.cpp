@@ -400,11 +400,6 @@ float fitError(const Moments& m, float squares)
     return total;
 }
 
-int channelScore(const Moments& m, int ch, int a, int b)
-{
-    return ch == 1 ? channelCost<6>(m, m.s[1], a, b) : channelCost<5>(m, m.s[ch], a, b);
-}
-
 // The exact error of fields with the moments' indices, from their channel scores (the
 // integer costs above), plus `squares`.
 float scoredError(const int score[3], float squares)
@@ -464,23 +459,22 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSum
             continue;
         Candidate c = start;
         // The rounded least-squares fields first, then the square around them for the
-        // placements still in the running.
+        // placements still in the running: one search scores both.
         int centre[3][2];
         searchCentres(moved, c.e, centre);
+        kernels::SquareScores scores;
+        k.scoreSquares(moved.n, moved.s, centre, c.e.f, scores);
         int score[3];
         for (int ch = 0; ch < 3; ++ch) {
-            score[ch] = channelScore(moved, ch, c.e.f[0][ch], c.e.f[1][ch]);
-            const int atCentre = channelScore(moved, ch, centre[ch][0], centre[ch][1]);
-            if (atCentre < score[ch]) {
+            score[ch] = scores.present[ch];
+            if (scores.centre[ch] < score[ch]) {
                 takePair(centre, 4, ch, c.e);
-                score[ch] = atCentre;
+                score[ch] = scores.centre[ch];
             }
         }
         if (kPlacementKeep * scoredError(score, squares) >= best.error)
             continue;
         if (radius > 0) {
-            kernels::SquareScores scores;
-            k.scoreSquares(moved.n, moved.s, centre, c.e.f, scores);
             for (int ch = 0; ch < 3; ++ch)
                 if (scores.least[ch] < score[ch]) {
                     takePair(centre, scores.pair[ch], ch, c.e);
