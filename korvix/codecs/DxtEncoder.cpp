@@ -241,6 +241,13 @@ void solveChannelBits(const Kernels& k, const Moments& m, int ch, Endpoints& e)
 using Float4 = float __attribute__((vector_size(16)));
 using Int4 = std::int32_t __attribute__((vector_size(16)));
 
+// The channels' sums of the texels on palette entry k, one channel to a lane (the fourth
+// repeats blue).
+Float4 channelsOn(const Moments& m, int k)
+{
+    return __builtin_convertvector((Int4{m.s[0][k], m.s[1][k], m.s[2][k], m.s[2][k]}), Float4);
+}
+
 // The fields the endpoint search centres on: each channel's rounded least-squares fields,
 // or its present fields when the indices leave the endpoints undetermined. (leastSquares
 // and quantiseField for the three channels at once, one channel to a lane.)
@@ -255,10 +262,7 @@ void searchCentres(const Moments& m, const Endpoints& e, int centre[3][2])
     }
     constexpr float hi = 0.66f, lo = 0.33f;
     const float half2 = 0.5f * static_cast<float>(m.n[2]), half3 = 0.5f * static_cast<float>(m.n[3]);
-    // The fourth lane repeats blue.
-    const auto entry = [&m](int k) {
-        return __builtin_convertvector((Int4{m.s[0][k], m.s[1][k], m.s[2][k], m.s[2][k]}), Float4);
-    };
+    const auto entry = [&m](int k) { return channelsOn(m, k); };
     const Float4 t2 = entry(2) + half2, t3 = entry(3) + half3;
     const Float4 r1 = entry(0) + hi * t2 + lo * t3;
     const Float4 r2 = entry(1) + lo * t2 + hi * t3;
@@ -389,14 +393,16 @@ float fitError(const Moments& m, float squares)
         return std::numeric_limits<float>::infinity();
     constexpr float hi = 0.66f, lo = 0.33f;
     float total = squares + 0.25f * static_cast<float>(m.n[2] + m.n[3]);
-    for (int ch = 0; ch < 3; ++ch) {
-        const float s2 = static_cast<float>(m.s[ch][2]), s3 = static_cast<float>(m.s[ch][3]);
-        const float t2 = s2 + 0.5f * static_cast<float>(m.n[2]);
-        const float t3 = s3 + 0.5f * static_cast<float>(m.n[3]);
-        const float r1 = static_cast<float>(m.s[ch][0]) + hi * t2 + lo * t3;
-        const float r2 = static_cast<float>(m.s[ch][1]) + lo * t2 + hi * t3;
-        total += kWeight[ch] * ((s2 + s3) - (r1 * (r1 * m.i11 + 2 * r2 * m.i12) + r2 * r2 * m.i22));
-    }
+    // The three channels side by side, added up in channel order.
+    const Float4 s0 = channelsOn(m, 0), s1 = channelsOn(m, 1), s2 = channelsOn(m, 2), s3 = channelsOn(m, 3);
+    const Float4 t2 = s2 + 0.5f * static_cast<float>(m.n[2]);
+    const Float4 t3 = s3 + 0.5f * static_cast<float>(m.n[3]);
+    const Float4 r1 = s0 + hi * t2 + lo * t3;
+    const Float4 r2 = s1 + lo * t2 + hi * t3;
+    const Float4 weight{kWeight[0], kWeight[1], kWeight[2], 0.0f};
+    const Float4 part = weight * ((s2 + s3) - (r1 * (r1 * m.i11 + 2 * r2 * m.i12) + r2 * r2 * m.i22));
+    for (int ch = 0; ch < 3; ++ch)
+        total += part[ch];
     return total;
 }
 
