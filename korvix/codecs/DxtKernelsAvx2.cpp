@@ -249,14 +249,11 @@ inline std::int32_t halves(std::int32_t low, std::int32_t high)
 KORVIX_AVX2 void scoreSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
                                   const std::int32_t field[2][3], SquareScores& out)
 {
-    // One gather reaches both channel tables: the 6-bit one as an offset in words from the
-    // 5-bit one (both are static data of this program, well within reach of 32 bits).
-    const std::uint32_t* base = tables::kChannelPalettes5.data();
-    const int wide = static_cast<int>(
-        (reinterpret_cast<std::intptr_t>(tables::kChannelPalettes6.data()) - reinterpret_cast<std::intptr_t>(base)) /
-        static_cast<std::intptr_t>(sizeof(std::uint32_t)));
-    const int* table = reinterpret_cast<const int*>(base);
-    const __m256i zero = _mm256_setzero_si256(), never = _mm256_set1_epi32(std::numeric_limits<std::int32_t>::max());
+    // A row of a square is three neighbouring words of its channel's table, read as four
+    // (the fourth left out) from the guarded tables: no gathers. Channel ch's rows 0 and 1
+    // fill the lanes of near[ch] (i = lane / 4, j = lane % 4); the rows 2 of red and green
+    // fill far[0], blue's row 2 and the present fields' words (lanes 4 ... 6) far[1].
+    const __m256i never = _mm256_set1_epi32(std::numeric_limits<std::int32_t>::max());
     const __m256i countEven = _mm256_set1_epi32(halves(count[0], count[2]));
     const __m256i countOdd = _mm256_set1_epi32(halves(count[1], count[3]));
     __m256i twiceEven[3], twiceOdd[3];
@@ -264,58 +261,78 @@ KORVIX_AVX2 void scoreSquaresAvx2(const std::int32_t count[4], const std::int32_
         twiceEven[ch] = _mm256_set1_epi32(halves(2 * sum[ch][0], 2 * sum[ch][2]));
         twiceOdd[ch] = _mm256_set1_epi32(halves(2 * sum[ch][1], 2 * sum[ch][3]));
     }
-
-    // Pairs 0 ... 7 of each channel in the lanes of one vector (i = lane / 3, j = lane % 3).
-    const __m256i rowOf = _mm256_setr_epi32(-1, -1, -1, 0, 0, 0, 1, 1), columnOf = _mm256_setr_epi32(-1, 0, 1, -1, 0, 1, -1, 0);
-    __m256i score[3];
+    const __m128i columnOf = _mm_setr_epi32(-1, 0, 1, 2), fourth = _mm_setr_epi32(0, 0, 0, -1);
+    __m256i near[3];
+    __m128i lastRow[3], lastInside[3];
     for (int ch = 0; ch < 3; ++ch) {
-        const int bits = ch == 1 ? 6 : 5;
-        const __m256i top = _mm256_set1_epi32((1 << bits) - 1);
-        const __m256i a = _mm256_add_epi32(_mm256_set1_epi32(centre[ch][0]), rowOf);
-        const __m256i b = _mm256_add_epi32(_mm256_set1_epi32(centre[ch][1]), columnOf);
-        const __m256i fieldA = _mm256_min_epi32(_mm256_max_epi32(a, zero), top), fieldB = _mm256_min_epi32(_mm256_max_epi32(b, zero), top);
-        const __m256i inside = _mm256_and_si256(_mm256_cmpeq_epi32(a, fieldA), _mm256_cmpeq_epi32(b, fieldB));
-        const __m256i at = _mm256_add_epi32(_mm256_add_epi32(_mm256_set1_epi32(ch == 1 ? wide : 0),
-                                                             _mm256_sll_epi32(fieldA, _mm_cvtsi32_si128(bits))),
-                                            fieldB);
-        const __m256i word = _mm256_i32gather_epi32(table, at, 4);
-        score[ch] = _mm256_blendv_epi8(never, pairScores(word, countEven, countOdd, twiceEven[ch], twiceOdd[ch]), inside);
+        const int bits = ch == 1 ? 6 : 5, top = (1 << bits) - 1;
+        const std::uint32_t* guarded = (ch == 1 ? tables::kGuardedPalettes6.data() : tables::kGuardedPalettes5.data()) + 1;
+        const int a = centre[ch][0], b = centre[ch][1];
+        // Columns b - 1 ... b + 1 that exist; the fourth is never taken.
+        const __m128i column = _mm_add_epi32(_mm_set1_epi32(b), columnOf);
+        const __m128i outside = _mm_or_si128(_mm_or_si128(_mm_cmpgt_epi32(_mm_setzero_si128(), column),
+                                                          _mm_cmpgt_epi32(column, _mm_set1_epi32(top))),
+                                             fourth);
+        const __m128i inColumns = _mm_xor_si128(outside, _mm_set1_epi32(-1));
+        __m128i row[3], inside[3];
+        for (int i = 0; i < 3; ++i) {
+            const int at = a - 1 + i;
+            const int clamped = std::clamp(at, 0, top);
+            row[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(guarded + (clamped << bits) + b - 1));
+            inside[i] = at == clamped ? inColumns : _mm_setzero_si128();
+        }
+        const __m256i words = _mm256_inserti128_si256(_mm256_castsi128_si256(row[0]), row[1], 1);
+        const __m256i valid = _mm256_inserti128_si256(_mm256_castsi128_si256(inside[0]), inside[1], 1);
+        near[ch] = _mm256_blendv_epi8(never, pairScores(words, countEven, countOdd, twiceEven[ch], twiceOdd[ch]), valid);
+        lastRow[ch] = row[2];
+        lastInside[ch] = inside[2];
     }
-    // Pair 8 of the three channels in lanes 0 ... 2 and their present fields in lanes 4 ...
-    // 6 (which always exist); lanes 3 and 7 repeat red's.
-    const __m256i a = _mm256_setr_epi32(centre[0][0] + 1, centre[1][0] + 1, centre[2][0] + 1, centre[0][0] + 1, field[0][0],
-                                        field[0][1], field[0][2], field[0][0]);
-    const __m256i b = _mm256_setr_epi32(centre[0][1] + 1, centre[1][1] + 1, centre[2][1] + 1, centre[0][1] + 1, field[1][0],
-                                        field[1][1], field[1][2], field[1][0]);
-    constexpr int kGreenLanes = 0b00100010, kBlueLanes = 0b01000100;
-    const __m256i top = _mm256_blend_epi32(_mm256_set1_epi32(31), _mm256_set1_epi32(63), kGreenLanes);
-    const __m256i bits = _mm256_blend_epi32(_mm256_set1_epi32(5), _mm256_set1_epi32(6), kGreenLanes);
-    const __m256i offset = _mm256_blend_epi32(zero, _mm256_set1_epi32(wide), kGreenLanes);
-    const __m256i fieldA = _mm256_min_epi32(_mm256_max_epi32(a, zero), top), fieldB = _mm256_min_epi32(_mm256_max_epi32(b, zero), top);
-    const __m256i inside = _mm256_and_si256(_mm256_cmpeq_epi32(a, fieldA), _mm256_cmpeq_epi32(b, fieldB));
-    const __m256i at = _mm256_add_epi32(_mm256_add_epi32(offset, _mm256_sllv_epi32(fieldA, bits)), fieldB);
-    const __m256i word = _mm256_i32gather_epi32(table, at, 4);
-    const __m256i even = _mm256_blend_epi32(_mm256_blend_epi32(twiceEven[0], twiceEven[1], kGreenLanes), twiceEven[2], kBlueLanes);
-    const __m256i odd = _mm256_blend_epi32(_mm256_blend_epi32(twiceOdd[0], twiceOdd[1], kGreenLanes), twiceOdd[2], kBlueLanes);
-    const __m256i last = _mm256_blendv_epi8(never, pairScores(word, countEven, countOdd, even, odd), inside);
+    const __m128i presentWords = _mm_setr_epi32(static_cast<int>(tables::kChannelPalettes5[(field[0][0] << 5) + field[1][0]]),
+                                                static_cast<int>(tables::kChannelPalettes6[(field[0][1] << 6) + field[1][1]]),
+                                                static_cast<int>(tables::kChannelPalettes5[(field[0][2] << 5) + field[1][2]]), 0);
+    constexpr int kUpper = 0xF0, kLane4 = 0x10, kLane5 = 0x20;
+    __m256i far[2];
+    {
+        const __m256i words = _mm256_inserti128_si256(_mm256_castsi128_si256(lastRow[0]), lastRow[1], 1);
+        const __m256i valid = _mm256_inserti128_si256(_mm256_castsi128_si256(lastInside[0]), lastInside[1], 1);
+        const __m256i even = _mm256_blend_epi32(twiceEven[0], twiceEven[1], kUpper);
+        const __m256i odd = _mm256_blend_epi32(twiceOdd[0], twiceOdd[1], kUpper);
+        far[0] = _mm256_blendv_epi8(never, pairScores(words, countEven, countOdd, even, odd), valid);
+    }
+    {
+        const __m256i words = _mm256_inserti128_si256(_mm256_castsi128_si256(lastRow[2]), presentWords, 1);
+        const __m256i valid = _mm256_inserti128_si256(_mm256_castsi128_si256(lastInside[2]), _mm_setr_epi32(-1, -1, -1, 0), 1);
+        const __m256i even = _mm256_blend_epi32(_mm256_blend_epi32(twiceEven[2], twiceEven[0], kLane4), twiceEven[1], kLane5);
+        const __m256i odd = _mm256_blend_epi32(_mm256_blend_epi32(twiceOdd[2], twiceOdd[0], kLane4), twiceOdd[1], kLane5);
+        far[1] = _mm256_blendv_epi8(never, pairScores(words, countEven, countOdd, even, odd), valid);
+    }
+    const __m128i rowTwo[3] = {_mm256_castsi256_si128(far[0]), _mm256_extracti128_si256(far[0], 1), _mm256_castsi256_si128(far[1])};
 
-    // Each channel's least pair score in lanes 0 ... 2: the eight lanes of its vector folded
-    // to four, the three transposed and folded again, then pair 8.
+    // Each channel's least pair score in lanes 0 ... 2: its twelve lanes folded to four, the
+    // three transposed and folded again.
     __m128i r[3];
     for (int ch = 0; ch < 3; ++ch)
-        r[ch] = _mm_min_epi32(_mm256_castsi256_si128(score[ch]), _mm256_extracti128_si256(score[ch], 1));
+        r[ch] = _mm_min_epi32(_mm_min_epi32(_mm256_castsi256_si128(near[ch]), _mm256_extracti128_si256(near[ch], 1)), rowTwo[ch]);
     const __m128i t0 = _mm_unpacklo_epi32(r[0], r[1]), t1 = _mm_unpacklo_epi32(r[2], r[2]);
     const __m128i t2 = _mm_unpackhi_epi32(r[0], r[1]), t3 = _mm_unpackhi_epi32(r[2], r[2]);
-    const __m128i folded = _mm_min_epi32(_mm_min_epi32(_mm_unpacklo_epi64(t0, t1), _mm_unpackhi_epi64(t0, t1)),
-                                         _mm_min_epi32(_mm_unpacklo_epi64(t2, t3), _mm_unpackhi_epi64(t2, t3)));
-    const __m128i least = _mm_min_epi32(folded, _mm256_castsi256_si128(last));
+    const __m128i least = _mm_min_epi32(_mm_min_epi32(_mm_unpacklo_epi64(t0, t1), _mm_unpackhi_epi64(t0, t1)),
+                                        _mm_min_epi32(_mm_unpacklo_epi64(t2, t3), _mm_unpackhi_epi64(t2, t3)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out.least), _mm_blend_epi32(least, _mm_setzero_si128(), 0b1000));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out.present), _mm_blend_epi32(_mm256_extracti128_si256(last, 1), _mm_setzero_si128(), 0b1000));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out.present), _mm_blend_epi32(_mm256_extracti128_si256(far[1], 1), _mm_setzero_si128(), 0b1000));
+    alignas(16) std::int32_t leastOf[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(leastOf), least);
     for (int ch = 0; ch < 3; ++ch) {
-        const unsigned hits =
-            static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(score[ch], _mm256_set1_epi32(out.least[ch])))));
-        out.pair[ch] = hits ? __builtin_ctz(hits) : 8;
-        out.centre[ch] = _mm_cvtsi128_si32(_mm256_extracti128_si256(score[ch], 1));
+        const __m256i target = _mm256_set1_epi32(leastOf[ch]);
+        const unsigned hits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(near[ch], target))));
+        if (hits) {
+            const int lane = __builtin_ctz(hits);
+            out.pair[ch] = 3 * (lane >> 2) + (lane & 3);
+        } else {
+            const unsigned last = static_cast<unsigned>(
+                _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(rowTwo[ch], _mm256_castsi256_si128(target)))));
+            out.pair[ch] = 6 + __builtin_ctz(last);
+        }
+        out.centre[ch] = _mm_extract_epi32(_mm256_extracti128_si256(near[ch], 1), 1);
     }
     out.pair[3] = out.centre[3] = 0;
 }
