@@ -187,7 +187,7 @@ inline constexpr float kWeight[3] = {0.309f, 0.609f, 0.082f};
 // channel the kernel scores the 3 x 3 pairs (centre[ch][0] - 1 + i, centre[ch][1] - 1 + j),
 // i, j = 0 ... 2, that lie inside the field range (the centre always does), and the present
 // fields field[0][ch] (c0) and field[1][ch] (c1). In integers, so every path gives the same
-// answer; count and sum are those of at most 16 texels (the vector path holds the terms in
+// answer; count and sum are those of at most 16 texels (the vector paths hold the terms in
 // 16 bits).
 struct SquareScores {
     std::int32_t least[4];    // per channel, the least score of the pairs
@@ -200,6 +200,8 @@ void scoreSquaresScalar(const std::int32_t count[4], const std::int32_t sum[3][4
                         const std::int32_t field[2][3], SquareScores& out);
 void scoreSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
                       const std::int32_t field[2][3], SquareScores& out);
+void scoreSquaresSse41(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                       const std::int32_t field[2][3], SquareScores& out);
 
 // ---- Lower bounds for the cluster search ----------------------------------------------
 
