@@ -262,10 +262,9 @@ void searchCentres(const Moments& m, const Endpoints& e, int centre[3][2])
     }
     constexpr float hi = 0.66f, lo = 0.33f;
     const float half2 = 0.5f * static_cast<float>(m.n[2]), half3 = 0.5f * static_cast<float>(m.n[3]);
-    const auto entry = [&m](int k) { return channelsOn(m, k); };
-    const Float4 t2 = entry(2) + half2, t3 = entry(3) + half3;
-    const Float4 r1 = entry(0) + hi * t2 + lo * t3;
-    const Float4 r2 = entry(1) + lo * t2 + hi * t3;
+    const Float4 t2 = channelsOn(m, 2) + half2, t3 = channelsOn(m, 3) + half3;
+    const Float4 r1 = channelsOn(m, 0) + hi * t2 + lo * t3;
+    const Float4 r2 = channelsOn(m, 1) + lo * t2 + hi * t3;
     const Float4 a = m.i11 * r1 + m.i12 * r2;
     const Float4 b = m.i12 * r1 + m.i22 * r2;
     // Clamped to 0 ... 255 and rounded: the same as quantiseField for every finite value.
