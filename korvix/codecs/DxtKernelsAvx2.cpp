@@ -72,34 +72,41 @@ KORVIX_AVX2 void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std:
             products[p++] = laneSum(_mm256_add_epi32(_mm256_mullo_epi32(masked[r][0], c[col][0]), _mm256_mullo_epi32(masked[r][1], c[col][1])));
 }
 
+namespace {
+
+// A channel's 16 values (0 ... 255) as 16 bytes in order.
+KORVIX_AVX2 inline __m128i channelBytes(const std::int32_t* c)
+{
+    const __m128i* v = reinterpret_cast<const __m128i*>(c);
+    const __m128i low = _mm_packus_epi32(_mm_loadu_si128(v), _mm_loadu_si128(v + 1));
+    const __m128i high = _mm_packus_epi32(_mm_loadu_si128(v + 2), _mm_loadu_si128(v + 3));
+    return _mm_packus_epi16(low, high);
+}
+
+}  // namespace
+
 KORVIX_AVX2 void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4])
 {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(index));
-    const __m256i at[2] = {_mm256_cvtepu8_epi32(bytes), _mm256_cvtepu8_epi32(_mm_srli_si128(bytes, 8))};
-    __m256i c[3][2], valid[2];
-    for (int h = 0; h < 2; ++h) {
-        valid[h] = _mm256_sub_epi32(_mm256_setzero_si256(), load8(t.valid + 8 * h));  // all ones where a texel exists
-        for (int ch = 0; ch < 3; ++ch)
-            c[ch][h] = load8(t.c[ch] + 8 * h);
-    }
-    alignas(16) std::int32_t lanes[4][4];
+    // The channels as 16 bytes each (red and green in the two halves of one register), the
+    // texels of each entry picked by a byte mask and added up by sums of absolute
+    // differences from zero; the count is the mask's population.
+    const __m256i redGreen = _mm256_inserti128_si256(_mm256_castsi128_si256(channelBytes(t.c[0])), channelBytes(t.c[1]), 1);
+    const __m128i blue = channelBytes(t.c[2]);
+    const __m128i existing = _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(t.count)), _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+    const __m256i at = _mm256_broadcastsi128_si256(_mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(index)), existing));
+    const __m256i chosen = _mm256_broadcastsi128_si256(existing);
+    const __m256i zero = _mm256_setzero_si256();
     for (int k = 0; k < 4; ++k) {
-        __m256i part[4];  // count, red, green, blue
-        for (int h = 0; h < 2; ++h) {
-            const __m256i on = _mm256_and_si256(_mm256_cmpeq_epi32(at[h], _mm256_set1_epi32(k)), valid[h]);
-            const __m256i n = _mm256_srli_epi32(on, 31);
-            const __m256i r = _mm256_and_si256(c[0][h], on), g = _mm256_and_si256(c[1][h], on), b = _mm256_and_si256(c[2][h], on);
-            part[0] = h ? _mm256_add_epi32(part[0], n) : n;
-            part[1] = h ? _mm256_add_epi32(part[1], r) : r;
-            part[2] = h ? _mm256_add_epi32(part[2], g) : g;
-            part[3] = h ? _mm256_add_epi32(part[3], b) : b;
-        }
-        _mm_store_si128(reinterpret_cast<__m128i*>(lanes[k]), laneSums4(part[0], part[1], part[2], part[3]));
-    }
-    for (int k = 0; k < 4; ++k) {
-        count[k] = lanes[k][0];
-        for (int ch = 0; ch < 3; ++ch)
-            sum[ch][k] = lanes[k][1 + ch];
+        // Texels that exist and have index k (an index past the texels reads as 0 and is
+        // left out by `chosen`).
+        const __m256i on = _mm256_and_si256(_mm256_cmpeq_epi8(at, _mm256_set1_epi8(static_cast<char>(k))), chosen);
+        count[k] = __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm256_castsi256_si128(on))));
+        const __m256i rg = _mm256_sad_epu8(_mm256_and_si256(redGreen, on), zero);
+        const __m256i rgTotal = _mm256_add_epi64(rg, _mm256_shuffle_epi32(rg, 0x4E));
+        const __m128i b = _mm_sad_epu8(_mm_and_si128(blue, _mm256_castsi256_si128(on)), _mm256_castsi256_si128(zero));
+        sum[0][k] = _mm_cvtsi128_si32(_mm256_castsi256_si128(rgTotal));
+        sum[1][k] = _mm_cvtsi128_si32(_mm256_extracti128_si256(rgTotal, 1));
+        sum[2][k] = _mm_cvtsi128_si32(_mm_add_epi64(b, _mm_shuffle_epi32(b, 0x4E)));
     }
 }
 
