@@ -242,10 +242,10 @@ bool supported(Isa isa)
 const Kernels& kernelsFor(Isa isa)
 {
     // SSE4.1 has no gather and only four lanes: its 3 x 3 pair search of one channel and
-    // its integer sums are the plain ones.
+    // its channel sums are the plain ones.
     static constexpr Kernels scalar{assignScalar, scoreSplitsScalar, searchPairsScalar, channelSumsScalar, entrySumsScalar,
                                     scoreSquaresScalar};
-    static constexpr Kernels sse41{assignSse41, scoreSplitsSse41, searchPairsScalar, channelSumsScalar, entrySumsScalar,
+    static constexpr Kernels sse41{assignSse41, scoreSplitsSse41, searchPairsScalar, channelSumsScalar, entrySumsSse41,
                                    scoreSquaresSse41};
     static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2, searchPairsAvx2, channelSumsAvx2, entrySumsAvx2,
                                   scoreSquaresAvx2};

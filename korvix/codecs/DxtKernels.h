@@ -146,6 +146,7 @@ void channelSumsScalar(const BlockTexels& t, std::int32_t sum[3], std::int32_t p
 void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6]);
 void entrySumsScalar(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
 void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
+void entrySumsSse41(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
 int searchPairsScalar(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
 int searchPairsAvx2(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
 float assignScalar(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);

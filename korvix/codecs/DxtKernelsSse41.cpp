@@ -189,7 +189,33 @@ inline std::int32_t halves(std::int32_t low, std::int32_t high)
     return static_cast<std::int32_t>((static_cast<std::uint32_t>(low) & 0xFFFF) | static_cast<std::uint32_t>(high) << 16);
 }
 
+// A channel's 16 values (0 ... 255) as 16 bytes in order.
+KORVIX_SSE41 inline __m128i channelBytes(const std::int32_t* c)
+{
+    const __m128i* v = reinterpret_cast<const __m128i*>(c);
+    const __m128i low = _mm_packus_epi32(_mm_loadu_si128(v), _mm_loadu_si128(v + 1));
+    const __m128i high = _mm_packus_epi32(_mm_loadu_si128(v + 2), _mm_loadu_si128(v + 3));
+    return _mm_packus_epi16(low, high);
+}
+
 }  // namespace
+
+// As the AVX2 kernel: each entry's texels picked by a byte mask, summed by sums of absolute
+// differences from zero, counted by the mask's population.
+KORVIX_SSE41 void entrySumsSse41(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4])
+{
+    const __m128i channel[3] = {channelBytes(t.c[0]), channelBytes(t.c[1]), channelBytes(t.c[2])};
+    const __m128i existing = _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(t.count)), _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+    const __m128i at = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(index)), existing);
+    for (int k = 0; k < 4; ++k) {
+        const __m128i on = _mm_and_si128(_mm_cmpeq_epi8(at, _mm_set1_epi8(static_cast<char>(k))), existing);
+        count[k] = __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(on)));
+        for (int ch = 0; ch < 3; ++ch) {
+            const __m128i total = _mm_sad_epu8(_mm_and_si128(channel[ch], on), _mm_setzero_si128());
+            sum[ch][k] = _mm_cvtsi128_si32(_mm_add_epi64(total, _mm_shuffle_epi32(total, 0x4E)));
+        }
+    }
+}
 
 KORVIX_SSE41 void scoreSquaresSse41(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
                                     const std::int32_t field[2][3], SquareScores& out)
@@ -281,6 +307,11 @@ void scoreSquaresSse41(const std::int32_t count[4], const std::int32_t sum[3][4]
                        const std::int32_t field[2][3], SquareScores& out)
 {
     scoreSquaresScalar(count, sum, centre, field, out);
+}
+
+void entrySumsSse41(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4])
+{
+    entrySumsScalar(t, index, count, sum);
 }
 
 }  // namespace dxt::kernels
