@@ -330,15 +330,12 @@ KORVIX_AVX2 void scoreSquaresAvx2(const std::int32_t count[4], const std::int32_
     _mm_store_si128(reinterpret_cast<__m128i*>(leastOf), least);
     for (int ch = 0; ch < 3; ++ch) {
         const __m256i target = _mm256_set1_epi32(leastOf[ch]);
-        const unsigned hits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(near[ch], target))));
-        if (hits) {
-            const int lane = __builtin_ctz(hits);
-            out.pair[ch] = 3 * (lane >> 2) + (lane & 3);
-        } else {
-            const unsigned last = static_cast<unsigned>(
-                _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(rowTwo[ch], _mm256_castsi256_si128(target)))));
-            out.pair[ch] = 6 + __builtin_ctz(last);
-        }
+        // Rows 0 and 1 in bits 0 ... 7, row 2 in bits 8 ... 11: bit 4 i + j is pair 3 i + j.
+        const unsigned hits =
+            static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(near[ch], target)))) |
+            static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(rowTwo[ch], _mm256_castsi256_si128(target))))) << 8;
+        const int lane = __builtin_ctz(hits);
+        out.pair[ch] = 3 * (lane >> 2) + (lane & 3);
         out.centre[ch] = _mm_extract_epi32(_mm256_extracti128_si256(near[ch], 1), 1);
     }
     out.pair[3] = out.centre[3] = 0;

@@ -268,15 +268,12 @@ KORVIX_SSE41 void scoreSquaresSse41(const std::int32_t count[4], const std::int3
     _mm_store_si128(reinterpret_cast<__m128i*>(leastOf), least);
     for (int ch = 0; ch < 3; ++ch) {
         const __m128i target = _mm_set1_epi32(leastOf[ch]);
-        int pair = 0;
-        for (int i = 0; i < 3; ++i) {
-            const unsigned hits = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(score[ch][i], target))));
-            if (hits) {
-                pair = 3 * i + __builtin_ctz(hits);
-                break;
-            }
-        }
-        out.pair[ch] = pair;
+        // Row i in bits 4 i ... 4 i + 3: bit 4 i + j is pair 3 i + j.
+        unsigned hits = 0;
+        for (int i = 0; i < 3; ++i)
+            hits |= static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(score[ch][i], target)))) << (4 * i);
+        const int lane = __builtin_ctz(hits);
+        out.pair[ch] = 3 * (lane >> 2) + (lane & 3);
         out.centre[ch] = _mm_extract_epi32(score[ch][1], 1);
     }
     out.pair[3] = out.centre[3] = 0;
