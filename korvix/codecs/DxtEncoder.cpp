@@ -699,7 +699,7 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
     // scoring them all. (Eight running minima side by side and a list built without
     // branches: these loops run over all 153 groups.)
     alignas(32) float bound[160];
-    kernels::splitBounds(layout, prefix, n, bound);
+    kernels::splitBounds(prefix, n, bound);
     std::fill(bound + layout.groupCount, bound + 160, never);
     float least[8];
     int leastAt[8];

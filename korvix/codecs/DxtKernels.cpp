@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string_view>
 #include <memory>
@@ -299,39 +300,59 @@ void scoreSquaresScalar(const std::int32_t count[4], const std::int32_t sum[3][4
 
 // ---- Lower bounds for the cluster search ----------------------------------------------
 
-void splitBounds(const SplitLayout& layout, const PrefixSums& prefix, int n, float* bound)
+void splitBounds(const PrefixSums& prefix, int n, float* bound)
 {
+    // Four neighbouring runs at a time in the compiler's portable vectors (on every path
+    // the same code; the bounds need not match any other computation bit for bit).
+    using Float4 = float __attribute__((vector_size(16)));
+    const auto load = [](const float* p) {
+        Float4 v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    };
+    // 1 / (j - i) at [16 + j - i]; 0 where the run is empty (or reversed).
     static constexpr auto inverse = [] {
-        std::array<float, 17> t{};
-        for (int length = 1; length <= 16; ++length)
-            t[length] = 1.0f / static_cast<float>(length);
+        std::array<float, 40> t{};
+        for (int length = 1; length < 24; ++length)
+            t[16 + length] = 1.0f / static_cast<float>(length);
         return t;
     }();
-    // spread[i][j]: the weighted spread of texels i ... j - 1 about their mean.
-    float spread[17][17];
-    for (int i = 0; i <= n; ++i) {
-        spread[i][i] = 0;
-        for (int j = i + 1; j <= n; ++j) {
-            float own = prefix.squares[j] - prefix.squares[i];
-            for (int ch = 0; ch < 3; ++ch) {
-                const float d = prefix.sum[ch][j] - prefix.sum[ch][i];
-                own -= kWeight[ch] * d * d * inverse[j - i];
-            }
-            spread[i][j] = own;
+    // spread[i][j]: the weighted spread of texels i ... j - 1 about their mean (j >= i; the
+    // rows are written four at a time from j = i, up to three past n).
+    alignas(16) float spread[17][20] = {};
+    for (int i = 0; i <= n; ++i)
+        for (int j = i; j <= n; j += 4) {
+            const Float4 d0 = load(prefix.sum[0] + j) - prefix.sum[0][i];
+            const Float4 d1 = load(prefix.sum[1] + j) - prefix.sum[1][i];
+            const Float4 d2 = load(prefix.sum[2] + j) - prefix.sum[2][i];
+            const Float4 mean = (kWeight[0] * d0 * d0 + kWeight[1] * d1 * d1 + kWeight[2] * d2 * d2) * load(inverse.data() + 16 + j - i);
+            const Float4 own = (load(prefix.squares + j) - prefix.squares[i]) - mean;
+            std::memcpy(&spread[i][j], &own, sizeof own);
         }
-    }
     // The least spread of texels e2 ... n - 1 cut into two runs (either may be empty).
-    float tail[17];
+    constexpr float never = std::numeric_limits<float>::infinity();
+    alignas(16) float toEnd[20];  // spread[q][n], +infinity past n
+    for (int q = 0; q < 20; ++q)
+        toEnd[q] = q <= n ? spread[q][n] : never;
+    alignas(16) float tail[20];
     for (int e2 = 0; e2 <= n; ++e2) {
-        float least = spread[e2][n];
-        for (int q = e2 + 1; q <= n; ++q)
-            least = std::min(least, spread[e2][q] + spread[q][n]);
-        tail[e2] = least;
+        Float4 least = {never, never, never, never};
+        for (int q = e2; q <= n; q += 4) {
+            const Float4 cut = load(&spread[e2][q]) + load(toEnd + q);
+            least = cut < least ? cut : least;
+        }
+        tail[e2] = std::min(std::min(least[0], least[1]), std::min(least[2], least[3]));
     }
-    for (int g = 0; g < layout.groupCount; ++g) {
-        const SplitGroup& group = layout.group[g];
-        bound[g] = spread[0][group.n0] + spread[group.n0][group.e2] + tail[group.e2] - prefix.squares[n];
-    }
+    for (int e2 = n + 1; e2 < 20; ++e2)
+        tail[e2] = 0;
+    // The groups of one n0 are those of e2 = n0 ... n, one after the other; four at a time
+    // (writing past the last is overwritten by the next n0, and the caller's array has room).
+    const float squares = prefix.squares[n];
+    for (int n0 = 0, g = 0; n0 <= n; g += n - n0 + 1, ++n0)
+        for (int e2 = n0; e2 <= n; e2 += 4) {
+            const Float4 four = (spread[0][n0] + load(&spread[n0][e2])) + load(tail + e2) - squares;
+            std::memcpy(bound + g + (e2 - n0), &four, sizeof four);
+        }
 }
 
 float boundMargin(const PrefixSums& prefix, int n)

@@ -208,12 +208,13 @@ void scoreSquaresSse41(const std::int32_t count[4], const std::int32_t sum[3][4]
 
 // Whatever its endpoints, a split gives each of its four runs one colour, so its residual is
 // at least the runs' own spread: the weighted squared distances of their texels from the
-// runs' means. For each group of `layout` (runs 0 and 2 fixed) splitBounds writes the
-// spread of those two runs plus the least spread of the rest cut into two runs, less the
-// texels' weighted squares (what the scores leave out): no split of the group scores below
-// it by more than boundMargin, which covers the rounding of the scores in single precision.
-// Plain C++ for every path: the bounds choose which groups are scored.
-void splitBounds(const SplitLayout& layout, const PrefixSums& prefix, int n, float* bound);
+// runs' means. For each group of splitLayout(n), in its order (n0, then n2), splitBounds
+// writes the spread of runs 0 and 2 plus the least spread of the rest cut into two runs,
+// less the texels' weighted squares (what the scores leave out): no split of the group
+// scores below it by more than boundMargin, which covers the rounding of the scores and of
+// the bounds in single precision. Plain C++ for every path: the bounds choose which groups
+// are scored. `bound` has room for the layout's groupCount + 3 values.
+void splitBounds(const PrefixSums& prefix, int n, float* bound);
 float boundMargin(const PrefixSums& prefix, int n);
 
 }  // namespace dxt::kernels
