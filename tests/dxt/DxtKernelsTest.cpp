@@ -318,7 +318,7 @@ TEST(DxtKernels, VectorDecoderGivesThePlainDecodersTexels)
 namespace {
 
 // The three channels' endpoint search: moments of real texel sets (so the terms stay in
-// the range the vector path holds in 16 bits), centres at both ends of the field range and
+// the range the vector paths hold in 16 bits), centres at both ends of the field range and
 // inside, present fields anywhere, and blocks of one value where many pairs score alike.
 TEST(DxtKernels, EndpointSearchOfAllChannelsGivesThePlainScores)
 {
