@@ -305,9 +305,12 @@ void solveChannels(const Kernels& k, const Moments& m, int radius, Endpoints& e)
     searchCentres(m, e, centre);
     kernels::SquareScores scores;
     k.scoreSquares(m.n, m.s, centre, e.f, scores);
-    for (int ch = 0; ch < 3; ++ch)
-        if (scores.least[ch] < scores.present[ch])
-            takePair(centre, scores.pair[ch], ch, e);
+    for (int ch = 0; ch < 3; ++ch) {
+        // Without a branch: which way it goes is hard to foresee.
+        const bool better = scores.least[ch] < scores.present[ch];
+        e.f[0][ch] = better ? centre[ch][0] - 1 + scores.pair[ch] / 3 : e.f[0][ch];
+        e.f[1][ch] = better ? centre[ch][1] - 1 + scores.pair[ch] % 3 : e.f[1][ch];
+    }
 }
 
 // Whether two index sets agree on the texels that exist: two 8-byte words compared under
