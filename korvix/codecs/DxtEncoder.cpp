@@ -237,6 +237,60 @@ void solveChannelBits(const Kernels& k, const Moments& m, int ch, Endpoints& e)
     e.f[1][ch] = bestB;
 }
 
+// Four floats or integers side by side: the compiler's portable vectors, each lane computed
+// with the same single-precision operations as a plain float.
+using Float4 = float __attribute__((vector_size(16)));
+using Int4 = std::int32_t __attribute__((vector_size(16)));
+
+// The channels' sums of the texels on palette entry k, one channel to a lane (the fourth
+// repeats blue).
+Float4 channelsOn(const Moments& m, int k)
+{
+    return __builtin_convertvector((Int4{m.s[0][k], m.s[1][k], m.s[2][k], m.s[2][k]}), Float4);
+}
+
+// The fields the endpoint search centres on: each channel's rounded least-squares fields,
+// or its present fields when the indices leave the endpoints undetermined. (leastSquares
+// and quantiseField for the three channels at once, one channel to a lane.)
+void searchCentres(const Moments& m, const Endpoints& e, int centre[3][2])
+{
+    if (!m.solvable) {
+        for (int ch = 0; ch < 3; ++ch) {
+            centre[ch][0] = e.f[0][ch];
+            centre[ch][1] = e.f[1][ch];
+        }
+        return;
+    }
+    constexpr float hi = 0.66f, lo = 0.33f;
+    const float half2 = 0.5f * static_cast<float>(m.n[2]), half3 = 0.5f * static_cast<float>(m.n[3]);
+    const Float4 t2 = channelsOn(m, 2) + half2, t3 = channelsOn(m, 3) + half3;
+    const Float4 r1 = channelsOn(m, 0) + hi * t2 + lo * t3;
+    const Float4 r2 = channelsOn(m, 1) + lo * t2 + hi * t3;
+    const Float4 a = m.i11 * r1 + m.i12 * r2;
+    const Float4 b = m.i12 * r1 + m.i22 * r2;
+    // Clamped to 0 ... 255 and rounded: the same as quantiseField for every finite value.
+    const Float4 zero{}, top = zero + 255.0f;
+    const auto level = [&](Float4 v) {
+        v = v < zero ? zero : v;
+        v = v > top ? top : v;
+        return __builtin_convertvector(v + 0.5f, Int4);
+    };
+    const Int4 levelA = level(a), levelB = level(b);
+    centre[0][0] = kQuantise5[levelA[0]];
+    centre[0][1] = kQuantise5[levelB[0]];
+    centre[1][0] = kQuantise6[levelA[1]];
+    centre[1][1] = kQuantise6[levelB[1]];
+    centre[2][0] = kQuantise5[levelA[2]];
+    centre[2][1] = kQuantise5[levelB[2]];
+}
+
+// Channel `ch` takes pair 3 i + j of the square around `centre`.
+void takePair(const int centre[3][2], int pair, int ch, Endpoints& e)
+{
+    e.f[0][ch] = centre[ch][0] - 1 + pair / 3;
+    e.f[1][ch] = centre[ch][1] - 1 + pair % 3;
+}
+
 // Radius 0 takes the least-squares fields when they are better; radius 1 also their
 // neighbours.
 void solveChannels(const Kernels& k, const Moments& m, int radius, Endpoints& e)
@@ -247,9 +301,17 @@ void solveChannels(const Kernels& k, const Moments& m, int radius, Endpoints& e)
         solveChannelBits<5, 0>(k, m, 2, e);
         return;
     }
-    solveChannelBits<5, 1>(k, m, 0, e);
-    solveChannelBits<6, 1>(k, m, 1, e);
-    solveChannelBits<5, 1>(k, m, 2, e);
+    // All three channels in one kernel call.
+    int centre[3][2];
+    searchCentres(m, e, centre);
+    kernels::SquareScores scores;
+    k.scoreSquares(m.n, m.s, centre, e.f, scores);
+    for (int ch = 0; ch < 3; ++ch) {
+        // Without a branch: which way it goes is hard to foresee.
+        const bool better = scores.least[ch] < scores.present[ch];
+        e.f[0][ch] = better ? centre[ch][0] - 1 + scores.pair[ch] / 3 : e.f[0][ch];
+        e.f[1][ch] = better ? centre[ch][1] - 1 + scores.pair[ch] % 3 : e.f[1][ch];
+    }
 }
 
 // Whether two index sets agree on the texels that exist: two 8-byte words compared under
@@ -285,7 +347,8 @@ bool solveThenAssign(const Kernels& k, const BlockTexels& t, const Moments& m, i
 }
 
 // Alternates between the best endpoints for the indices and the best indices for the
-// endpoints until the error stops falling; each step can only lower it.
+// endpoints until the error stops falling; each step can only lower it. The candidate's
+// indices are always those its endpoints are given by assignIndices.
 void refine(const Kernels& k, const BlockTexels& t, Candidate& c, int radius, int maxRounds)
 {
     for (int round = 0; round < maxRounds; ++round) {
@@ -293,6 +356,9 @@ void refine(const Kernels& k, const BlockTexels& t, Candidate& c, int radius, in
         Candidate next;
         next.e = c.e;
         solveChannels(k, m, radius, next.e);
+        // The same endpoints would be given the same indices and error: nothing to gain.
+        if (std::memcmp(next.e.f, c.e.f, sizeof c.e.f) == 0)
+            return;
         next.error = assignIndices(k, t, next.e, next.index);
         if (next.error >= c.error)
             return;
@@ -330,23 +396,25 @@ float fitError(const Moments& m, float squares)
         return std::numeric_limits<float>::infinity();
     constexpr float hi = 0.66f, lo = 0.33f;
     float total = squares + 0.25f * static_cast<float>(m.n[2] + m.n[3]);
-    for (int ch = 0; ch < 3; ++ch) {
-        const float s2 = static_cast<float>(m.s[ch][2]), s3 = static_cast<float>(m.s[ch][3]);
-        const float t2 = s2 + 0.5f * static_cast<float>(m.n[2]);
-        const float t3 = s3 + 0.5f * static_cast<float>(m.n[3]);
-        const float r1 = static_cast<float>(m.s[ch][0]) + hi * t2 + lo * t3;
-        const float r2 = static_cast<float>(m.s[ch][1]) + lo * t2 + hi * t3;
-        total += kWeight[ch] * ((s2 + s3) - (r1 * (r1 * m.i11 + 2 * r2 * m.i12) + r2 * r2 * m.i22));
-    }
+    // The three channels side by side, added up in channel order.
+    const Float4 s0 = channelsOn(m, 0), s1 = channelsOn(m, 1), s2 = channelsOn(m, 2), s3 = channelsOn(m, 3);
+    const Float4 t2 = s2 + 0.5f * static_cast<float>(m.n[2]);
+    const Float4 t3 = s3 + 0.5f * static_cast<float>(m.n[3]);
+    const Float4 r1 = s0 + hi * t2 + lo * t3;
+    const Float4 r2 = s1 + lo * t2 + hi * t3;
+    const Float4 weight{kWeight[0], kWeight[1], kWeight[2], 0.0f};
+    const Float4 part = weight * ((s2 + s3) - (r1 * (r1 * m.i11 + 2 * r2 * m.i12) + r2 * r2 * m.i22));
+    for (int ch = 0; ch < 3; ++ch)
+        total += part[ch];
     return total;
 }
 
-// The exact error of endpoints `e` with the moments' indices, plus `squares`.
-float fixedError(const Moments& m, const Endpoints& e, float squares)
+// The exact error of fields with the moments' indices, from their channel scores (the
+// integer costs above), plus `squares`.
+float scoredError(const int score[3], float squares)
 {
-    return squares + kWeight[0] * static_cast<float>(channelCost<5>(m, m.s[0], e.f[0][0], e.f[1][0])) +
-           kWeight[1] * static_cast<float>(channelCost<6>(m, m.s[1], e.f[0][1], e.f[1][1])) +
-           kWeight[2] * static_cast<float>(channelCost<5>(m, m.s[2], e.f[0][2], e.f[1][2]));
+    return squares + kWeight[0] * static_cast<float>(score[0]) + kWeight[1] * static_cast<float>(score[1]) +
+           kWeight[2] * static_cast<float>(score[2]);
 }
 
 // When the indices leave a palette entry unused, the best block may place the texels'
@@ -399,16 +467,31 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSum
         if (kPlacementKeep * fitError(moved, squares) >= best.error)
             continue;
         Candidate c = start;
-        // The rounded least-squares fields first, then their neighbours for the few
-        // placements still in the running.
-        Endpoints nearest = c.e;
-        solveChannels(k, moved, 0, nearest);
-        if (kPlacementKeep * fixedError(moved, nearest, squares) >= best.error)
+        // The rounded least-squares fields first, then the square around them for the
+        // placements still in the running: one search scores both.
+        int centre[3][2];
+        searchCentres(moved, c.e, centre);
+        kernels::SquareScores scores;
+        k.scoreSquares(moved.n, moved.s, centre, c.e.f, scores);
+        int score[3];
+        for (int ch = 0; ch < 3; ++ch) {
+            score[ch] = scores.present[ch];
+            if (scores.centre[ch] < score[ch]) {
+                takePair(centre, 4, ch, c.e);
+                score[ch] = scores.centre[ch];
+            }
+        }
+        if (kPlacementKeep * scoredError(score, squares) >= best.error)
             continue;
-        c.e = nearest;
-        solveChannels(k, moved, radius, c.e);
-        if (kPlacementKeep * fixedError(moved, c.e, squares) >= best.error)
-            continue;
+        if (radius > 0) {
+            for (int ch = 0; ch < 3; ++ch)
+                if (scores.least[ch] < score[ch]) {
+                    takePair(centre, scores.pair[ch], ch, c.e);
+                    score[ch] = scores.least[ch];
+                }
+            if (kPlacementKeep * scoredError(score, squares) >= best.error)
+                continue;
+        }
         for (int i = 0; i < t.count; ++i)
             c.index[i] = static_cast<std::uint8_t>(remap[c.index[i]]);
         std::uint8_t before[16];
@@ -572,30 +655,92 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
         for (int j = n + 1; j < 32; ++j)
             sum[j] = sum[n];
     }
+    prefix.squares[0] = 0;
+    for (int j = 0; j < n; ++j) {
+        const float r = t.cf[0][order[j]], g = t.cf[1][order[j]], b = t.cf[2][order[j]];
+        prefix.squares[j + 1] = prefix.squares[j] + (kWeight[0] * r * r + kWeight[1] * g * g + kWeight[2] * b * b);
+    }
+    for (int j = n + 1; j < 32; ++j)
+        prefix.squares[j] = prefix.squares[n];
 
     const kernels::SplitLayout& layout = kernels::splitLayout(n);
     alignas(32) float scores[1600];
-    const int first = k.scoreSplits(layout, prefix, n, scores);
     constexpr float never = std::numeric_limits<float>::infinity();
     constexpr int kMaxKeep = 8;
     keep = std::clamp(keep, 1, kMaxKeep);
     int top[kMaxKeep];
     int kept = 0;
+    // Only the groups that may hold one of the `keep` least scores are scored: first the
+    // group of the least bound, then every group whose bound the keep-th best score found
+    // there does not undercut by more than rounding could explain. The same splits as
+    // scoring them all. (Eight running minima side by side and a list built without
+    // branches: these loops run over all 153 groups.)
+    alignas(32) float bound[160];
+    kernels::splitBounds(prefix, n, bound);
+    std::fill(bound + layout.groupCount, bound + 160, never);
+    float least[8];
+    int leastAt[8];
+    for (int l = 0; l < 8; ++l) {
+        least[l] = bound[l];
+        leastAt[l] = l;
+    }
+    for (int g = 8; g < 160; g += 8)
+        for (int l = 0; l < 8; ++l) {
+            const bool below = bound[g + l] < least[l];
+            least[l] = below ? bound[g + l] : least[l];
+            leastAt[l] = below ? g + l : leastAt[l];
+        }
+    int lowest = leastAt[0];
+    for (int l = 1; l < 8; ++l)
+        if (least[l] < bound[lowest])
+            lowest = leastAt[l];
+    const std::uint8_t seed = static_cast<std::uint8_t>(lowest);
+    const int seedFirst = k.scoreSplits(layout, prefix, n, &seed, 1, scores);
+    // The keep-th least score of the seed group (+infinity when it has fewer).
+    float kth = seedFirst >= 0 ? scores[seedFirst] : never;
+    if (keep > 1) {
+        float lowestScores[kMaxKeep];
+        int found = 0;
+        const kernels::SplitGroup& group = layout.group[lowest];
+        for (int e = group.first; e < group.first + 8 * group.chunks; ++e) {
+            const float score = scores[e];
+            if (!(score < never) || (found == keep && score >= lowestScores[found - 1]))
+                continue;
+            int j = found < keep ? found++ : found - 1;
+            while (j > 0 && lowestScores[j - 1] > score) {
+                lowestScores[j] = lowestScores[j - 1];
+                --j;
+            }
+            lowestScores[j] = score;
+        }
+        kth = found == keep ? lowestScores[keep - 1] : never;
+    }
+    const float reach = kth < never ? kth + kernels::boundMargin(prefix, n) : never;
+    std::uint8_t listed[160];
+    int count = 0;
+    for (int g = 0; g < layout.groupCount; ++g) {
+        listed[count] = static_cast<std::uint8_t>(g);
+        count += g == lowest || !(bound[g] > reach);
+    }
+    const int first = k.scoreSplits(layout, prefix, n, listed, count, scores);
     if (keep == 1) {
-        if (scores[first] < never)
+        if (first >= 0)
             top[kept++] = first;
     } else {
         // The best `keep` in entry order, the earlier of equal scores first.
-        for (int e = 0; e < layout.entries; ++e) {
-            const float score = scores[e];
-            if (!(score < never) || (kept == keep && score >= scores[top[kept - 1]]))
-                continue;
-            int j = kept < keep ? kept++ : kept - 1;
-            while (j > 0 && scores[top[j - 1]] > score) {
-                top[j] = top[j - 1];
-                --j;
+        for (int listing = 0; listing < count; ++listing) {
+            const kernels::SplitGroup& group = layout.group[listed[listing]];
+            for (int e = group.first; e < group.first + 8 * group.chunks; ++e) {
+                const float score = scores[e];
+                if (!(score < never) || (kept == keep && score >= scores[top[kept - 1]]))
+                    continue;
+                int j = kept < keep ? kept++ : kept - 1;
+                while (j > 0 && scores[top[j - 1]] > score) {
+                    top[j] = top[j - 1];
+                    --j;
+                }
+                top[j] = e;
             }
-            top[j] = e;
         }
     }
 

@@ -1,7 +1,10 @@
 #include "codecs/DxtKernels.h"
+#include "codecs/DxtTables.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string_view>
 #include <memory>
@@ -90,7 +93,7 @@ int searchPairsScalar(const PairSearch& s, const std::uint32_t* palettes, int bi
     return chosen;
 }
 
-int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
+int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount, float* scores)
 {
     // Eight entries at a time with everything that depends on the group alone hoisted, so
     // that the compiler can keep the eight in vector registers where it has them.
@@ -99,8 +102,8 @@ int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n
         lowest[l] = std::numeric_limits<float>::infinity();
         lowestAt[l] = 0;
     }
-    for (int g = 0; g < layout.groupCount; ++g) {
-        const SplitGroup& group = layout.group[g];
+    for (int listed = 0; listed < groupCount; ++listed) {
+        const SplitGroup& group = layout.group[groups[listed]];
         // Run 2 is the same for every split of the group, and so are the terms of r1 and r2
         // that depend on it alone.
         const float half2 = 0.5f * static_cast<float>(group.e2 - group.n0);
@@ -139,7 +142,7 @@ int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n
     for (int l = 1; l < 8; ++l)
         if (lowest[l] < lowest[best] || (lowest[l] == lowest[best] && lowestAt[l] < lowestAt[best]))
             best = l;
-    return static_cast<int>(lowestAt[best]);
+    return lowest[best] < std::numeric_limits<float>::infinity() ? static_cast<int>(lowestAt[best]) : -1;
 }
 
 namespace {
@@ -239,11 +242,14 @@ bool supported(Isa isa)
 
 const Kernels& kernelsFor(Isa isa)
 {
-    // SSE4.1 has no gather and only four lanes: its pair search and integer sums are the
-    // plain ones.
-    static constexpr Kernels scalar{assignScalar, scoreSplitsScalar, searchPairsScalar, channelSumsScalar, entrySumsScalar};
-    static constexpr Kernels sse41{assignSse41, scoreSplitsSse41, searchPairsScalar, channelSumsScalar, entrySumsScalar};
-    static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2, searchPairsAvx2, channelSumsAvx2, entrySumsAvx2};
+    // SSE4.1 has no gather and only four lanes: its 3 x 3 pair search of one channel and
+    // its channel sums are the plain ones.
+    static constexpr Kernels scalar{assignScalar, scoreSplitsScalar, searchPairsScalar, channelSumsScalar, entrySumsScalar,
+                                    scoreSquaresScalar};
+    static constexpr Kernels sse41{assignSse41, scoreSplitsSse41, searchPairsScalar, channelSumsScalar, entrySumsSse41,
+                                   scoreSquaresSse41};
+    static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2, searchPairsAvx2, channelSumsAvx2, entrySumsAvx2,
+                                  scoreSquaresAvx2};
     switch (isa) {
     case Isa::Avx2:
         return avx2;
@@ -253,6 +259,107 @@ const Kernels& kernelsFor(Isa isa)
         break;
     }
     return scalar;
+}
+
+// ---- The endpoint search of all three channels in one call ----------------------------
+
+void scoreSquaresScalar(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                        const std::int32_t field[2][3], SquareScores& out)
+{
+    for (int ch = 0; ch < 3; ++ch) {
+        const int bits = ch == 1 ? 6 : 5;
+        const int top = (1 << bits) - 1;
+        const std::uint32_t* palettes = ch == 1 ? tables::kChannelPalettes6.data() : tables::kChannelPalettes5.data();
+        const std::int32_t* s = sum[ch];
+        const auto score = [&](int a, int b) {
+            const std::uint32_t word = palettes[(a << bits) + b];
+            int total = 0;
+            for (int k = 0; k < 4; ++k) {
+                const int p = static_cast<int>((word >> (8 * k)) & 0xFF);
+                total += p * (count[k] * p - 2 * s[k]);
+            }
+            return total;
+        };
+        out.present[ch] = score(field[0][ch], field[1][ch]);
+        out.centre[ch] = score(centre[ch][0], centre[ch][1]);
+        out.least[ch] = out.centre[ch];
+        out.pair[ch] = 4;
+        for (int pair = 0; pair < 9; ++pair) {
+            const int a = centre[ch][0] - 1 + pair / 3, b = centre[ch][1] - 1 + pair % 3;
+            if (a < 0 || a > top || b < 0 || b > top)
+                continue;
+            const int c = score(a, b);
+            if (c < out.least[ch] || (c == out.least[ch] && pair < out.pair[ch])) {
+                out.least[ch] = c;
+                out.pair[ch] = pair;
+            }
+        }
+    }
+    out.least[3] = out.pair[3] = out.present[3] = out.centre[3] = 0;
+}
+
+// ---- Lower bounds for the cluster search ----------------------------------------------
+
+void splitBounds(const PrefixSums& prefix, int n, float* bound)
+{
+    // Four neighbouring runs at a time in the compiler's portable vectors (on every path
+    // the same code; the bounds need not match any other computation bit for bit).
+    using Float4 = float __attribute__((vector_size(16)));
+    const auto load = [](const float* p) {
+        Float4 v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    };
+    // 1 / (j - i) at [16 + j - i]; 0 where the run is empty (or reversed).
+    static constexpr auto inverse = [] {
+        std::array<float, 40> t{};
+        for (int length = 1; length < 24; ++length)
+            t[16 + length] = 1.0f / static_cast<float>(length);
+        return t;
+    }();
+    // spread[i][j]: the weighted spread of texels i ... j - 1 about their mean (j >= i; the
+    // rows are written four at a time from j = i, up to three past n).
+    alignas(16) float spread[17][20] = {};
+    for (int i = 0; i <= n; ++i)
+        for (int j = i; j <= n; j += 4) {
+            const Float4 d0 = load(prefix.sum[0] + j) - prefix.sum[0][i];
+            const Float4 d1 = load(prefix.sum[1] + j) - prefix.sum[1][i];
+            const Float4 d2 = load(prefix.sum[2] + j) - prefix.sum[2][i];
+            const Float4 mean = (kWeight[0] * d0 * d0 + kWeight[1] * d1 * d1 + kWeight[2] * d2 * d2) * load(inverse.data() + 16 + j - i);
+            const Float4 own = (load(prefix.squares + j) - prefix.squares[i]) - mean;
+            std::memcpy(&spread[i][j], &own, sizeof own);
+        }
+    // The least spread of texels e2 ... n - 1 cut into two runs (either may be empty).
+    constexpr float never = std::numeric_limits<float>::infinity();
+    alignas(16) float toEnd[20];  // spread[q][n], +infinity past n
+    for (int q = 0; q < 20; ++q)
+        toEnd[q] = q <= n ? spread[q][n] : never;
+    alignas(16) float tail[20];
+    for (int e2 = 0; e2 <= n; ++e2) {
+        Float4 least = {never, never, never, never};
+        for (int q = e2; q <= n; q += 4) {
+            const Float4 cut = load(&spread[e2][q]) + load(toEnd + q);
+            least = cut < least ? cut : least;
+        }
+        tail[e2] = std::min(std::min(least[0], least[1]), std::min(least[2], least[3]));
+    }
+    for (int e2 = n + 1; e2 < 20; ++e2)
+        tail[e2] = 0;
+    // The groups of one n0 are those of e2 = n0 ... n, one after the other; four at a time
+    // (writing past the last is overwritten by the next n0, and the caller's array has room).
+    const float squares = prefix.squares[n];
+    for (int n0 = 0, g = 0; n0 <= n; g += n - n0 + 1, ++n0)
+        for (int e2 = n0; e2 <= n; e2 += 4) {
+            const Float4 four = (spread[0][n0] + load(&spread[n0][e2])) + load(tail + e2) - squares;
+            std::memcpy(bound + g + (e2 - n0), &four, sizeof four);
+        }
+}
+
+float boundMargin(const PrefixSums& prefix, int n)
+{
+    // The scores' terms are of the order of the texels' squares; their rounding stays far
+    // below this (about 1.5 at most over the benchmark corpus, squares up to 10^6).
+    return 8.0f + prefix.squares[n] * (1.0f / 8192.0f);
 }
 
 }  // namespace dxt::kernels

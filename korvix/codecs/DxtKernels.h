@@ -2,6 +2,7 @@
 
 #include "codecs/DxtBlock.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -68,11 +69,15 @@ struct SplitLayout {
 // texels, j = 0 ... n, then copies of the total up to index 31.
 struct PrefixSums {
     alignas(32) float sum[3][32];
+    // The same for the texels' weighted squares (w_r r^2 + w_g g^2 + w_b b^2), which only the
+    // bounds below use.
+    alignas(32) float squares[32];
 };
 
-// Writes the score of every entry of `layout` to `scores` and returns the first entry of
-// the least score. The score of a split is the residual of its least-squares endpoints,
-// less what all splits share:
+// Writes the score of every entry of the listed groups of `layout` (groups[0 ... groupCount),
+// in increasing order) to `scores` and returns the first entry of the least score among
+// them, or -1 when none is finite. The score of a split is the residual of its
+// least-squares endpoints, less what all splits share:
 //   per channel, with s0 s2 s3 s1 the runs' sums, t2 = s2 + 0.5 n2, t3 = s3 + half3,
 //   r1 = (s0 + 0.66 t2) + 0.33 t3, r2 = (s1 + 0.33 t2) + 0.66 t3,
 //   part = w * ((s2 + s3) - (r1 * (r1 * i11 + (2 r2) * i12) + (r2 * r2) * i22)),
@@ -80,7 +85,15 @@ struct PrefixSums {
 // The layout of the splits of n = 2 ... 16 texels, built once on first use.
 const SplitLayout& splitLayout(int n);
 
-using ScoreSplitsFn = int (*)(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
+using ScoreSplitsFn = int (*)(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
+                              float* scores);
+// The numbers 0 ... 152: every group of a layout listed.
+inline constexpr std::array<std::uint8_t, 153> kEveryGroup = [] {
+    std::array<std::uint8_t, 153> all{};
+    for (int g = 0; g < 153; ++g)
+        all[g] = static_cast<std::uint8_t>(g);
+    return all;
+}();
 
 // One channel's endpoint search for fixed indices over the 3 x 3 field pairs
 // (fieldA[i], fieldB[j]), i = 0 ... 2 around the least-squares fields. The cost of a pair
@@ -105,12 +118,18 @@ using ChannelSumsFn = void (*)(const BlockTexels& t, std::int32_t sum[3], std::i
 // and the sums of their channels (sum[ch][k]).
 using EntrySumsFn = void (*)(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
 
+// The three channels' endpoint search in one call (declared with its kernels at the end).
+struct SquareScores;
+using ScoreSquaresFn = void (*)(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                                const std::int32_t field[2][3], SquareScores& out);
+
 struct Kernels {
     AssignFn assign;
     ScoreSplitsFn scoreSplits;
     SearchPairsFn searchPairs;
     ChannelSumsFn channelSums;
     EntrySumsFn entrySums;
+    ScoreSquaresFn scoreSquares;
 };
 
 enum class Isa { Scalar, Sse41, Avx2 };
@@ -127,14 +146,18 @@ void channelSumsScalar(const BlockTexels& t, std::int32_t sum[3], std::int32_t p
 void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6]);
 void entrySumsScalar(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
 void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
+void entrySumsSse41(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
 int searchPairsScalar(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
 int searchPairsAvx2(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
 float assignScalar(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
-int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
+int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
+                      float* scores);
 float assignSse41(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
-int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
+int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
+                     float* scores);
 float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
-int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores);
+int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
+                    float* scores);
 
 // The decoder: a colour block into 4 rows of 4 texels, row r at rows[r] + offset, with
 // alpha from the 8 alpha bytes of a DXT3 block when `alpha8` is given, else 255.
@@ -154,6 +177,45 @@ void encodeColourBlockWith(Isa isa, const std::uint8_t* bgra64, std::uint8_t* ou
 
 // The error weights, red, green, blue.
 inline constexpr float kWeight[3] = {0.309f, 0.609f, 0.082f};
+
+// ---- The endpoint search of all three channels in one call ----------------------------
+
+// For fixed indices, with count[k] texels on palette entry k and sum[ch][k] the sum of their
+// channel ch (0 red with 5-bit fields, 1 green with 6, 2 blue with 5), the score of a field
+// pair (a, b) is the channel's error less what every pair shares,
+//   sum over k of p[k] (count[k] p[k] - 2 sum[ch][k]),
+// p being the pair's four palette values (the channel's kChannelPalettes word). For each
+// channel the kernel scores the 3 x 3 pairs (centre[ch][0] - 1 + i, centre[ch][1] - 1 + j),
+// i, j = 0 ... 2, that lie inside the field range (the centre always does), and the present
+// fields field[0][ch] (c0) and field[1][ch] (c1). In integers, so every path gives the same
+// answer; count and sum are those of at most 16 texels (the vector paths hold the terms in
+// 16 bits).
+struct SquareScores {
+    std::int32_t least[4];    // per channel, the least score of the pairs
+    std::int32_t pair[4];     // the first pair of that score in the order i, then j, as 3 i + j
+    std::int32_t present[4];  // the score of the present fields
+    std::int32_t centre[4];   // the score of the centre pair (pair 4)
+};
+
+void scoreSquaresScalar(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                        const std::int32_t field[2][3], SquareScores& out);
+void scoreSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                      const std::int32_t field[2][3], SquareScores& out);
+void scoreSquaresSse41(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                       const std::int32_t field[2][3], SquareScores& out);
+
+// ---- Lower bounds for the cluster search ----------------------------------------------
+
+// Whatever its endpoints, a split gives each of its four runs one colour, so its residual is
+// at least the runs' own spread: the weighted squared distances of their texels from the
+// runs' means. For each group of splitLayout(n), in its order (n0, then n2), splitBounds
+// writes the spread of runs 0 and 2 plus the least spread of the rest cut into two runs,
+// less the texels' weighted squares (what the scores leave out): no split of the group
+// scores below it by more than boundMargin, which covers the rounding of the scores and of
+// the bounds in single precision. Plain C++ for every path: the bounds choose which groups
+// are scored. `bound` has room for the layout's groupCount + 3 values.
+void splitBounds(const PrefixSums& prefix, int n, float* bound);
+float boundMargin(const PrefixSums& prefix, int n);
 
 }  // namespace dxt::kernels
 

@@ -1,10 +1,12 @@
 #include "codecs/DxtKernels.h"
+#include "codecs/DxtTables.h"
 
 #if KORVIX_DXT_X86
 
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 
 // Compiled for AVX2 function by function (not by a flag on the file), so that nothing of
@@ -70,34 +72,41 @@ KORVIX_AVX2 void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std:
             products[p++] = laneSum(_mm256_add_epi32(_mm256_mullo_epi32(masked[r][0], c[col][0]), _mm256_mullo_epi32(masked[r][1], c[col][1])));
 }
 
+namespace {
+
+// A channel's 16 values (0 ... 255) as 16 bytes in order.
+KORVIX_AVX2 inline __m128i channelBytes(const std::int32_t* c)
+{
+    const __m128i* v = reinterpret_cast<const __m128i*>(c);
+    const __m128i low = _mm_packus_epi32(_mm_loadu_si128(v), _mm_loadu_si128(v + 1));
+    const __m128i high = _mm_packus_epi32(_mm_loadu_si128(v + 2), _mm_loadu_si128(v + 3));
+    return _mm_packus_epi16(low, high);
+}
+
+}  // namespace
+
 KORVIX_AVX2 void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4])
 {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(index));
-    const __m256i at[2] = {_mm256_cvtepu8_epi32(bytes), _mm256_cvtepu8_epi32(_mm_srli_si128(bytes, 8))};
-    __m256i c[3][2], valid[2];
-    for (int h = 0; h < 2; ++h) {
-        valid[h] = _mm256_sub_epi32(_mm256_setzero_si256(), load8(t.valid + 8 * h));  // all ones where a texel exists
-        for (int ch = 0; ch < 3; ++ch)
-            c[ch][h] = load8(t.c[ch] + 8 * h);
-    }
-    alignas(16) std::int32_t lanes[4][4];
+    // The channels as 16 bytes each (red and green in the two halves of one register), the
+    // texels of each entry picked by a byte mask and added up by sums of absolute
+    // differences from zero; the count is the mask's population.
+    const __m256i redGreen = _mm256_inserti128_si256(_mm256_castsi128_si256(channelBytes(t.c[0])), channelBytes(t.c[1]), 1);
+    const __m128i blue = channelBytes(t.c[2]);
+    const __m128i existing = _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(t.count)), _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+    const __m256i at = _mm256_broadcastsi128_si256(_mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(index)), existing));
+    const __m256i chosen = _mm256_broadcastsi128_si256(existing);
+    const __m256i zero = _mm256_setzero_si256();
     for (int k = 0; k < 4; ++k) {
-        __m256i part[4];  // count, red, green, blue
-        for (int h = 0; h < 2; ++h) {
-            const __m256i on = _mm256_and_si256(_mm256_cmpeq_epi32(at[h], _mm256_set1_epi32(k)), valid[h]);
-            const __m256i n = _mm256_srli_epi32(on, 31);
-            const __m256i r = _mm256_and_si256(c[0][h], on), g = _mm256_and_si256(c[1][h], on), b = _mm256_and_si256(c[2][h], on);
-            part[0] = h ? _mm256_add_epi32(part[0], n) : n;
-            part[1] = h ? _mm256_add_epi32(part[1], r) : r;
-            part[2] = h ? _mm256_add_epi32(part[2], g) : g;
-            part[3] = h ? _mm256_add_epi32(part[3], b) : b;
-        }
-        _mm_store_si128(reinterpret_cast<__m128i*>(lanes[k]), laneSums4(part[0], part[1], part[2], part[3]));
-    }
-    for (int k = 0; k < 4; ++k) {
-        count[k] = lanes[k][0];
-        for (int ch = 0; ch < 3; ++ch)
-            sum[ch][k] = lanes[k][1 + ch];
+        // Texels that exist and have index k (an index past the texels reads as 0 and is
+        // left out by `chosen`).
+        const __m256i on = _mm256_and_si256(_mm256_cmpeq_epi8(at, _mm256_set1_epi8(static_cast<char>(k))), chosen);
+        count[k] = __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm256_castsi256_si128(on))));
+        const __m256i rg = _mm256_sad_epu8(_mm256_and_si256(redGreen, on), zero);
+        const __m256i rgTotal = _mm256_add_epi64(rg, _mm256_shuffle_epi32(rg, 0x4E));
+        const __m128i b = _mm_sad_epu8(_mm_and_si128(blue, _mm256_castsi256_si128(on)), _mm256_castsi256_si128(zero));
+        sum[0][k] = _mm_cvtsi128_si32(_mm256_castsi256_si128(rgTotal));
+        sum[1][k] = _mm_cvtsi128_si32(_mm256_extracti128_si256(rgTotal, 1));
+        sum[2][k] = _mm_cvtsi128_si32(_mm_add_epi64(b, _mm_shuffle_epi32(b, 0x4E)));
     }
 }
 
@@ -163,14 +172,15 @@ KORVIX_AVX2 float assignAvx2(const BlockTexels& t, const float palette[4][3], st
     return _mm_cvtss_f32(_mm_add_ss(s2, _mm_shuffle_ps(s2, s2, 1)));
 }
 
-KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
+KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
+                                float* scores)
 {
     const __m256 near = _mm256_set1_ps(0.66f), far = _mm256_set1_ps(0.33f), two = _mm256_set1_ps(2.0f);
     __m256 lowest = _mm256_set1_ps(std::numeric_limits<float>::infinity());
     __m256i lowestAt = _mm256_setzero_si256();
     const __m256i step = _mm256_set1_epi32(8);
-    for (int g = 0; g < layout.groupCount; ++g) {
-        const SplitGroup& group = layout.group[g];
+    for (int listed = 0; listed < groupCount; ++listed) {
+        const SplitGroup& group = layout.group[groups[listed]];
         const float half2 = 0.5f * static_cast<float>(group.e2 - group.n0);
         __m256 near2[3], far2[3], s2[3], a[3], all[3];
         for (int ch = 0; ch < 3; ++ch) {
@@ -216,7 +226,119 @@ KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& pre
     for (int l = 1; l < 8; ++l)
         if (value[l] < value[best] || (value[l] == value[best] && at[l] < at[best]))
             best = l;
-    return at[best];
+    return value[best] < std::numeric_limits<float>::infinity() ? at[best] : -1;
+}
+
+// ---- The endpoint search of all three channels in one call ----------------------------
+
+namespace {
+
+// The pair scores of eight palette words, lane by lane: the even bytes (p0, p2) and the odd
+// ones (p1, p3) as 16-bit halves, each times (count p - 2 sum) in 16 bits (at most 16
+// texels keep every term within range), the products added pairwise into 32 bits.
+KORVIX_AVX2 inline __m256i pairScores(__m256i word, __m256i countEven, __m256i countOdd, __m256i twiceEven, __m256i twiceOdd)
+{
+    const __m256i bytes = _mm256_set1_epi32(0x00FF00FF);
+    const __m256i even = _mm256_and_si256(word, bytes), odd = _mm256_and_si256(_mm256_srli_epi32(word, 8), bytes);
+    const __m256i termEven = _mm256_sub_epi16(_mm256_mullo_epi16(even, countEven), twiceEven);
+    const __m256i termOdd = _mm256_sub_epi16(_mm256_mullo_epi16(odd, countOdd), twiceOdd);
+    return _mm256_add_epi32(_mm256_madd_epi16(even, termEven), _mm256_madd_epi16(odd, termOdd));
+}
+
+// Two 16-bit halves in one 32-bit lane value.
+inline std::int32_t halves(std::int32_t low, std::int32_t high)
+{
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(low) & 0xFFFF) | static_cast<std::uint32_t>(high) << 16);
+}
+
+}  // namespace
+
+KORVIX_AVX2 void scoreSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                                  const std::int32_t field[2][3], SquareScores& out)
+{
+    // A row of a square is three neighbouring words of its channel's table, read as four
+    // (the fourth left out) from the guarded tables: no gathers. Channel ch's rows 0 and 1
+    // fill the lanes of near[ch] (i = lane / 4, j = lane % 4); the rows 2 of red and green
+    // fill far[0], blue's row 2 and the present fields' words (lanes 4 ... 6) far[1].
+    const __m256i never = _mm256_set1_epi32(std::numeric_limits<std::int32_t>::max());
+    const __m256i countEven = _mm256_set1_epi32(halves(count[0], count[2]));
+    const __m256i countOdd = _mm256_set1_epi32(halves(count[1], count[3]));
+    __m256i twiceEven[3], twiceOdd[3];
+    for (int ch = 0; ch < 3; ++ch) {
+        twiceEven[ch] = _mm256_set1_epi32(halves(2 * sum[ch][0], 2 * sum[ch][2]));
+        twiceOdd[ch] = _mm256_set1_epi32(halves(2 * sum[ch][1], 2 * sum[ch][3]));
+    }
+    const __m128i columnOf = _mm_setr_epi32(-1, 0, 1, 2), fourth = _mm_setr_epi32(0, 0, 0, -1);
+    __m256i near[3];
+    __m128i lastRow[3], lastInside[3];
+    for (int ch = 0; ch < 3; ++ch) {
+        const int bits = ch == 1 ? 6 : 5, top = (1 << bits) - 1;
+        const std::uint32_t* guarded = (ch == 1 ? tables::kGuardedPalettes6.data() : tables::kGuardedPalettes5.data()) + 1;
+        const int a = centre[ch][0], b = centre[ch][1];
+        // Columns b - 1 ... b + 1 that exist; the fourth is never taken.
+        const __m128i column = _mm_add_epi32(_mm_set1_epi32(b), columnOf);
+        const __m128i outside = _mm_or_si128(_mm_or_si128(_mm_cmpgt_epi32(_mm_setzero_si128(), column),
+                                                          _mm_cmpgt_epi32(column, _mm_set1_epi32(top))),
+                                             fourth);
+        const __m128i inColumns = _mm_xor_si128(outside, _mm_set1_epi32(-1));
+        __m128i row[3], inside[3];
+        for (int i = 0; i < 3; ++i) {
+            const int at = a - 1 + i;
+            const int clamped = std::clamp(at, 0, top);
+            row[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(guarded + (clamped << bits) + b - 1));
+            inside[i] = at == clamped ? inColumns : _mm_setzero_si128();
+        }
+        const __m256i words = _mm256_inserti128_si256(_mm256_castsi128_si256(row[0]), row[1], 1);
+        const __m256i valid = _mm256_inserti128_si256(_mm256_castsi128_si256(inside[0]), inside[1], 1);
+        near[ch] = _mm256_blendv_epi8(never, pairScores(words, countEven, countOdd, twiceEven[ch], twiceOdd[ch]), valid);
+        lastRow[ch] = row[2];
+        lastInside[ch] = inside[2];
+    }
+    const __m128i presentWords = _mm_setr_epi32(static_cast<int>(tables::kChannelPalettes5[(field[0][0] << 5) + field[1][0]]),
+                                                static_cast<int>(tables::kChannelPalettes6[(field[0][1] << 6) + field[1][1]]),
+                                                static_cast<int>(tables::kChannelPalettes5[(field[0][2] << 5) + field[1][2]]), 0);
+    constexpr int kUpper = 0xF0, kLane4 = 0x10, kLane5 = 0x20;
+    __m256i far[2];
+    {
+        const __m256i words = _mm256_inserti128_si256(_mm256_castsi128_si256(lastRow[0]), lastRow[1], 1);
+        const __m256i valid = _mm256_inserti128_si256(_mm256_castsi128_si256(lastInside[0]), lastInside[1], 1);
+        const __m256i even = _mm256_blend_epi32(twiceEven[0], twiceEven[1], kUpper);
+        const __m256i odd = _mm256_blend_epi32(twiceOdd[0], twiceOdd[1], kUpper);
+        far[0] = _mm256_blendv_epi8(never, pairScores(words, countEven, countOdd, even, odd), valid);
+    }
+    {
+        const __m256i words = _mm256_inserti128_si256(_mm256_castsi128_si256(lastRow[2]), presentWords, 1);
+        const __m256i valid = _mm256_inserti128_si256(_mm256_castsi128_si256(lastInside[2]), _mm_setr_epi32(-1, -1, -1, 0), 1);
+        const __m256i even = _mm256_blend_epi32(_mm256_blend_epi32(twiceEven[2], twiceEven[0], kLane4), twiceEven[1], kLane5);
+        const __m256i odd = _mm256_blend_epi32(_mm256_blend_epi32(twiceOdd[2], twiceOdd[0], kLane4), twiceOdd[1], kLane5);
+        far[1] = _mm256_blendv_epi8(never, pairScores(words, countEven, countOdd, even, odd), valid);
+    }
+    const __m128i rowTwo[3] = {_mm256_castsi256_si128(far[0]), _mm256_extracti128_si256(far[0], 1), _mm256_castsi256_si128(far[1])};
+
+    // Each channel's least pair score in lanes 0 ... 2: its twelve lanes folded to four, the
+    // three transposed and folded again.
+    __m128i r[3];
+    for (int ch = 0; ch < 3; ++ch)
+        r[ch] = _mm_min_epi32(_mm_min_epi32(_mm256_castsi256_si128(near[ch]), _mm256_extracti128_si256(near[ch], 1)), rowTwo[ch]);
+    const __m128i t0 = _mm_unpacklo_epi32(r[0], r[1]), t1 = _mm_unpacklo_epi32(r[2], r[2]);
+    const __m128i t2 = _mm_unpackhi_epi32(r[0], r[1]), t3 = _mm_unpackhi_epi32(r[2], r[2]);
+    const __m128i least = _mm_min_epi32(_mm_min_epi32(_mm_unpacklo_epi64(t0, t1), _mm_unpackhi_epi64(t0, t1)),
+                                        _mm_min_epi32(_mm_unpacklo_epi64(t2, t3), _mm_unpackhi_epi64(t2, t3)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out.least), _mm_blend_epi32(least, _mm_setzero_si128(), 0b1000));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out.present), _mm_blend_epi32(_mm256_extracti128_si256(far[1], 1), _mm_setzero_si128(), 0b1000));
+    alignas(16) std::int32_t leastOf[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(leastOf), least);
+    for (int ch = 0; ch < 3; ++ch) {
+        const __m256i target = _mm256_set1_epi32(leastOf[ch]);
+        // Rows 0 and 1 in bits 0 ... 7, row 2 in bits 8 ... 11: bit 4 i + j is pair 3 i + j.
+        const unsigned hits =
+            static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(near[ch], target)))) |
+            static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(rowTwo[ch], _mm256_castsi256_si128(target))))) << 8;
+        const int lane = __builtin_ctz(hits);
+        out.pair[ch] = 3 * (lane >> 2) + (lane & 3);
+        out.centre[ch] = _mm_extract_epi32(_mm256_extracti128_si256(near[ch], 1), 1);
+    }
+    out.pair[3] = out.centre[3] = 0;
 }
 
 }  // namespace dxt::kernels
@@ -230,9 +352,9 @@ float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* 
     return assignScalar(t, palette, index);
 }
 
-int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
+int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount, float* scores)
 {
-    return scoreSplitsScalar(layout, prefix, n, scores);
+    return scoreSplitsScalar(layout, prefix, n, groups, groupCount, scores);
 }
 
 int searchPairsAvx2(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best)
@@ -248,6 +370,12 @@ void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std::int32_t pro
 void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4])
 {
     entrySumsScalar(t, index, count, sum);
+}
+
+void scoreSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                      const std::int32_t field[2][3], SquareScores& out)
+{
+    scoreSquaresScalar(count, sum, centre, field, out);
 }
 
 }  // namespace dxt::kernels

@@ -5,6 +5,8 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <limits>
 
 // Compiled for SSE4.1 function by function, as the AVX2 kernels are.
@@ -51,14 +53,15 @@ KORVIX_SSE41 float assignSse41(const BlockTexels& t, const float palette[4][3], 
     return _mm_cvtss_f32(_mm_add_ss(s2, _mm_shuffle_ps(s2, s2, 1)));
 }
 
-KORVIX_SSE41 int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
+KORVIX_SSE41 int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
+                                  float* scores)
 {
     const __m128 near = _mm_set1_ps(0.66f), far = _mm_set1_ps(0.33f), two = _mm_set1_ps(2.0f);
     __m128 lowest = _mm_set1_ps(std::numeric_limits<float>::infinity());
     __m128i lowestAt = _mm_setzero_si128();
     const __m128i step = _mm_set1_epi32(4);
-    for (int g = 0; g < layout.groupCount; ++g) {
-        const SplitGroup& group = layout.group[g];
+    for (int listed = 0; listed < groupCount; ++listed) {
+        const SplitGroup& group = layout.group[groups[listed]];
         const float half2 = 0.5f * static_cast<float>(group.e2 - group.n0);
         __m128 near2[3], far2[3], s2[3], a[3], all[3];
         for (int ch = 0; ch < 3; ++ch) {
@@ -101,7 +104,7 @@ KORVIX_SSE41 int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& p
     for (int l = 1; l < 4; ++l)
         if (value[l] < value[best] || (value[l] == value[best] && at[l] < at[best]))
             best = l;
-    return at[best];
+    return value[best] < std::numeric_limits<float>::infinity() ? at[best] : -1;
 }
 
 }  // namespace dxt::kernels
@@ -165,6 +168,119 @@ KORVIX_SSE41 void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* a
 
 }  // namespace dxt::kernels
 
+// ---- The endpoint search of all three channels in one call ----------------------------
+
+namespace dxt::kernels {
+
+namespace {
+
+// As in the AVX2 kernel: the pair scores of four palette words in 16-bit halves.
+KORVIX_SSE41 inline __m128i pairScores(__m128i word, __m128i countEven, __m128i countOdd, __m128i twiceEven, __m128i twiceOdd)
+{
+    const __m128i bytes = _mm_set1_epi32(0x00FF00FF);
+    const __m128i even = _mm_and_si128(word, bytes), odd = _mm_and_si128(_mm_srli_epi32(word, 8), bytes);
+    const __m128i termEven = _mm_sub_epi16(_mm_mullo_epi16(even, countEven), twiceEven);
+    const __m128i termOdd = _mm_sub_epi16(_mm_mullo_epi16(odd, countOdd), twiceOdd);
+    return _mm_add_epi32(_mm_madd_epi16(even, termEven), _mm_madd_epi16(odd, termOdd));
+}
+
+inline std::int32_t halves(std::int32_t low, std::int32_t high)
+{
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(low) & 0xFFFF) | static_cast<std::uint32_t>(high) << 16);
+}
+
+// A channel's 16 values (0 ... 255) as 16 bytes in order.
+KORVIX_SSE41 inline __m128i channelBytes(const std::int32_t* c)
+{
+    const __m128i* v = reinterpret_cast<const __m128i*>(c);
+    const __m128i low = _mm_packus_epi32(_mm_loadu_si128(v), _mm_loadu_si128(v + 1));
+    const __m128i high = _mm_packus_epi32(_mm_loadu_si128(v + 2), _mm_loadu_si128(v + 3));
+    return _mm_packus_epi16(low, high);
+}
+
+}  // namespace
+
+// As the AVX2 kernel: each entry's texels picked by a byte mask, summed by sums of absolute
+// differences from zero, counted by the mask's population.
+KORVIX_SSE41 void entrySumsSse41(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4])
+{
+    const __m128i channel[3] = {channelBytes(t.c[0]), channelBytes(t.c[1]), channelBytes(t.c[2])};
+    const __m128i existing = _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(t.count)), _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+    const __m128i at = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(index)), existing);
+    for (int k = 0; k < 4; ++k) {
+        const __m128i on = _mm_and_si128(_mm_cmpeq_epi8(at, _mm_set1_epi8(static_cast<char>(k))), existing);
+        count[k] = __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(on)));
+        for (int ch = 0; ch < 3; ++ch) {
+            const __m128i total = _mm_sad_epu8(_mm_and_si128(channel[ch], on), _mm_setzero_si128());
+            sum[ch][k] = _mm_cvtsi128_si32(_mm_add_epi64(total, _mm_shuffle_epi32(total, 0x4E)));
+        }
+    }
+}
+
+KORVIX_SSE41 void scoreSquaresSse41(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                                    const std::int32_t field[2][3], SquareScores& out)
+{
+    // Each row of a channel's square read as four neighbouring words of the guarded table
+    // (the fourth left out): row i of channel ch in score[ch][i], lane j.
+    const __m128i never = _mm_set1_epi32(std::numeric_limits<std::int32_t>::max());
+    const __m128i countEven = _mm_set1_epi32(halves(count[0], count[2]));
+    const __m128i countOdd = _mm_set1_epi32(halves(count[1], count[3]));
+    const __m128i columnOf = _mm_setr_epi32(-1, 0, 1, 2), fourth = _mm_setr_epi32(0, 0, 0, -1);
+    __m128i twiceEven[3], twiceOdd[3], score[3][3];
+    for (int ch = 0; ch < 3; ++ch) {
+        twiceEven[ch] = _mm_set1_epi32(halves(2 * sum[ch][0], 2 * sum[ch][2]));
+        twiceOdd[ch] = _mm_set1_epi32(halves(2 * sum[ch][1], 2 * sum[ch][3]));
+        const int bits = ch == 1 ? 6 : 5, top = (1 << bits) - 1;
+        const std::uint32_t* guarded = (ch == 1 ? tables::kGuardedPalettes6.data() : tables::kGuardedPalettes5.data()) + 1;
+        const int a = centre[ch][0], b = centre[ch][1];
+        const __m128i column = _mm_add_epi32(_mm_set1_epi32(b), columnOf);
+        const __m128i outside = _mm_or_si128(_mm_or_si128(_mm_cmpgt_epi32(_mm_setzero_si128(), column),
+                                                          _mm_cmpgt_epi32(column, _mm_set1_epi32(top))),
+                                             fourth);
+        for (int i = 0; i < 3; ++i) {
+            const int at = a - 1 + i;
+            const int clamped = std::clamp(at, 0, top);
+            const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(guarded + (clamped << bits) + b - 1));
+            const __m128i scores = pairScores(words, countEven, countOdd, twiceEven[ch], twiceOdd[ch]);
+            score[ch][i] = at == clamped ? _mm_blendv_epi8(scores, never, outside) : never;
+        }
+    }
+    // The present fields of the three channels in lanes 0 ... 2.
+    const __m128i presentWords = _mm_setr_epi32(static_cast<int>(tables::kChannelPalettes5[(field[0][0] << 5) + field[1][0]]),
+                                                static_cast<int>(tables::kChannelPalettes6[(field[0][1] << 6) + field[1][1]]),
+                                                static_cast<int>(tables::kChannelPalettes5[(field[0][2] << 5) + field[1][2]]), 0);
+    // 16-bit elements 2, 3 are lane 1, elements 4, 5 lane 2.
+    const __m128i even = _mm_blend_epi16(_mm_blend_epi16(twiceEven[0], twiceEven[1], 0x0C), twiceEven[2], 0x30);
+    const __m128i odd = _mm_blend_epi16(_mm_blend_epi16(twiceOdd[0], twiceOdd[1], 0x0C), twiceOdd[2], 0x30);
+    const __m128i present = pairScores(presentWords, countEven, countOdd, even, odd);
+
+    __m128i r[3];
+    for (int ch = 0; ch < 3; ++ch)
+        r[ch] = _mm_min_epi32(_mm_min_epi32(score[ch][0], score[ch][1]), score[ch][2]);
+    const __m128i t0 = _mm_unpacklo_epi32(r[0], r[1]), t1 = _mm_unpacklo_epi32(r[2], r[2]);
+    const __m128i t2 = _mm_unpackhi_epi32(r[0], r[1]), t3 = _mm_unpackhi_epi32(r[2], r[2]);
+    const __m128i least = _mm_min_epi32(_mm_min_epi32(_mm_unpacklo_epi64(t0, t1), _mm_unpackhi_epi64(t0, t1)),
+                                        _mm_min_epi32(_mm_unpacklo_epi64(t2, t3), _mm_unpackhi_epi64(t2, t3)));
+    const __m128i zeroLast = _mm_setr_epi32(-1, -1, -1, 0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out.least), _mm_and_si128(least, zeroLast));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out.present), _mm_and_si128(present, zeroLast));
+    alignas(16) std::int32_t leastOf[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(leastOf), least);
+    for (int ch = 0; ch < 3; ++ch) {
+        const __m128i target = _mm_set1_epi32(leastOf[ch]);
+        // Row i in bits 4 i ... 4 i + 3: bit 4 i + j is pair 3 i + j.
+        unsigned hits = 0;
+        for (int i = 0; i < 3; ++i)
+            hits |= static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(score[ch][i], target)))) << (4 * i);
+        const int lane = __builtin_ctz(hits);
+        out.pair[ch] = 3 * (lane >> 2) + (lane & 3);
+        out.centre[ch] = _mm_extract_epi32(score[ch][1], 1);
+    }
+    out.pair[3] = out.centre[3] = 0;
+}
+
+}  // namespace dxt::kernels
+
 #else  // not x86: the names stand for the plain kernels (supported() offers no other path)
 
 namespace dxt::kernels {
@@ -174,14 +290,25 @@ float assignSse41(const BlockTexels& t, const float palette[4][3], std::uint8_t*
     return assignScalar(t, palette, index);
 }
 
-int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, float* scores)
+int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount, float* scores)
 {
-    return scoreSplitsScalar(layout, prefix, n, scores);
+    return scoreSplitsScalar(layout, prefix, n, groups, groupCount, scores);
 }
 
 void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* const* rows, std::size_t offset)
 {
     decodeScalar(colour8, alpha8, rows, offset);
+}
+
+void scoreSquaresSse41(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
+                       const std::int32_t field[2][3], SquareScores& out)
+{
+    scoreSquaresScalar(count, sum, centre, field, out);
+}
+
+void entrySumsSse41(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4])
+{
+    entrySumsScalar(t, index, count, sum);
 }
 
 }  // namespace dxt::kernels

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 // Compile-time tables of the game's colour block decoding, shared by the decoder and the
@@ -62,6 +63,21 @@ constexpr std::array<std::uint32_t, (1 << (2 * Bits))> makeChannelPalettes()
 
 inline constexpr std::array<std::uint32_t, 32 * 32> kChannelPalettes5 = makeChannelPalettes<5>();
 inline constexpr std::array<std::uint32_t, 64 * 64> kChannelPalettes6 = makeChannelPalettes<6>();
+
+// The same words with one zero word in front and three behind, so that four words from
+// field b - 1 of any row (b a field) can be read at once: [1 + (a << Bits | b)].
+template <int Bits>
+constexpr std::array<std::uint32_t, (1 << (2 * Bits)) + 4> makeGuardedPalettes()
+{
+    const auto words = makeChannelPalettes<Bits>();
+    std::array<std::uint32_t, (1 << (2 * Bits)) + 4> t{};
+    for (std::size_t i = 0; i < words.size(); ++i)
+        t[1 + i] = words[i];
+    return t;
+}
+
+inline constexpr std::array<std::uint32_t, 32 * 32 + 4> kGuardedPalettes5 = makeGuardedPalettes<5>();
+inline constexpr std::array<std::uint32_t, 64 * 64 + 4> kGuardedPalettes6 = makeGuardedPalettes<6>();
 
 }  // namespace dxt::tables
 

@@ -180,8 +180,8 @@ TEST(DxtKernels, SplitScoresMatchForEveryTexelCount)
                 }
                 const auto& layout = dxt::kernels::splitLayout(n);
                 std::vector<float> plain(1600), vector(1600);
-                const int plainFirst = dxt::kernels::scoreSplitsScalar(layout, prefix, n, plain.data());
-                const int vectorFirst = kernels.scoreSplits(layout, prefix, n, vector.data());
+                const int plainFirst = dxt::kernels::scoreSplitsScalar(layout, prefix, n, dxt::kernels::kEveryGroup.data(), layout.groupCount, plain.data());
+                const int vectorFirst = kernels.scoreSplits(layout, prefix, n, dxt::kernels::kEveryGroup.data(), layout.groupCount, vector.data());
                 ASSERT_EQ(vectorFirst, plainFirst) << path.name << ", " << n << " texels";
                 for (int e = 0; e < layout.entries; ++e)
                     ASSERT_EQ(std::bit_cast<std::uint32_t>(vector[e]), std::bit_cast<std::uint32_t>(plain[e]))
@@ -311,6 +311,199 @@ TEST(DxtKernels, VectorDecoderGivesThePlainDecodersTexels)
             dxt::kernels::decodeSse41(b.data() + 8, dxt3 ? b.data() : nullptr, vectorRows, 0);
             ASSERT_EQ(vector, plain) << (dxt3 ? "DXT3" : "DXT1");
         }
+}
+
+}  // namespace
+
+namespace {
+
+// The three channels' endpoint search: moments of real texel sets (so the terms stay in
+// the range the vector paths hold in 16 bits), centres at both ends of the field range and
+// inside, present fields anywhere, and blocks of one value where many pairs score alike.
+TEST(DxtKernels, EndpointSearchOfAllChannelsGivesThePlainScores)
+{
+    const unsigned seed = 2718;
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    for (const VectorPath& path : kVectorPaths) {
+        if (!dxt::kernels::supported(path.isa))
+            continue;
+        const auto& kernels = dxt::kernels::kernelsFor(path.isa);
+        for (int trial = 0; trial < 30000; ++trial) {
+            std::int32_t count[4] = {}, sum[3][4] = {};
+            const int texels = 1 + static_cast<int>(rng() % 16);
+            const int kind = trial % 4;  // 0 random, 1 one value, 2 extremes, 3 one entry only
+            const int one = static_cast<int>(rng() % 256);
+            for (int i = 0; i < texels; ++i) {
+                const int k = kind == 3 ? 0 : static_cast<int>(rng() % 4);
+                ++count[k];
+                for (int ch = 0; ch < 3; ++ch)
+                    sum[ch][k] += kind == 1 ? one : kind == 2 ? (rng() % 2 ? 255 : 0) : static_cast<int>(rng() % 256);
+            }
+            std::int32_t centre[3][2], field[2][3];
+            for (int ch = 0; ch < 3; ++ch) {
+                const int top = ch == 1 ? 63 : 31;
+                for (int end = 0; end < 2; ++end) {
+                    const unsigned pick = rng() % 4;
+                    centre[ch][end] = pick == 0 ? 0 : pick == 1 ? top : static_cast<int>(rng() % (top + 1));
+                    field[end][ch] = static_cast<int>(rng() % (top + 1));
+                }
+            }
+            dxt::kernels::SquareScores plain{}, vector{};
+            dxt::kernels::scoreSquaresScalar(count, sum, centre, field, plain);
+            kernels.scoreSquares(count, sum, centre, field, vector);
+            ASSERT_EQ(std::memcmp(&plain, &vector, sizeof plain), 0) << path.name << ", trial " << trial;
+        }
+    }
+}
+
+// The plain search against the scores written out: every pair of the square that exists,
+// scored by the channel's error for its palette.
+TEST(DxtKernels, EndpointSearchScoresAreTheChannelErrors)
+{
+    std::mt19937 rng(99);
+    for (int trial = 0; trial < 2000; ++trial) {
+        std::int32_t count[4] = {}, sum[3][4] = {};
+        int value[16][3], entry[16];
+        for (int i = 0; i < 16; ++i) {
+            entry[i] = static_cast<int>(rng() % 4);
+            ++count[entry[i]];
+            for (int ch = 0; ch < 3; ++ch) {
+                value[i][ch] = static_cast<int>(rng() % 256);
+                sum[ch][entry[i]] += value[i][ch];
+            }
+        }
+        std::int32_t centre[3][2], field[2][3];
+        for (int ch = 0; ch < 3; ++ch) {
+            const int top = ch == 1 ? 63 : 31;
+            centre[ch][0] = trial % 3 == 0 ? 0 : static_cast<int>(rng() % (top + 1));
+            centre[ch][1] = trial % 3 == 1 ? top : static_cast<int>(rng() % (top + 1));
+            field[0][ch] = static_cast<int>(rng() % (top + 1));
+            field[1][ch] = static_cast<int>(rng() % (top + 1));
+        }
+        dxt::kernels::SquareScores scores{};
+        dxt::kernels::scoreSquaresScalar(count, sum, centre, field, scores);
+        for (int ch = 0; ch < 3; ++ch) {
+            const int bits = ch == 1 ? 6 : 5, top = (1 << bits) - 1;
+            const auto& palettes = ch == 1 ? dxt::tables::kChannelPalettes6.data() : dxt::tables::kChannelPalettes5.data();
+            // The channel's squared error less the texels' own squares.
+            const auto error = [&](int a, int b) {
+                const std::uint32_t word = palettes[(a << bits) + b];
+                int total = 0;
+                for (int i = 0; i < 16; ++i) {
+                    const int p = static_cast<int>((word >> (8 * entry[i])) & 0xFF);
+                    total += (p - value[i][ch]) * (p - value[i][ch]) - value[i][ch] * value[i][ch];
+                }
+                return total;
+            };
+            EXPECT_EQ(scores.present[ch], error(field[0][ch], field[1][ch]));
+            EXPECT_EQ(scores.centre[ch], error(centre[ch][0], centre[ch][1]));
+            int least = std::numeric_limits<int>::max(), first = -1;
+            for (int pair = 0; pair < 9; ++pair) {
+                const int a = centre[ch][0] - 1 + pair / 3, b = centre[ch][1] - 1 + pair % 3;
+                if (a >= 0 && a <= top && b >= 0 && b <= top && error(a, b) < least) {
+                    least = error(a, b);
+                    first = pair;
+                }
+            }
+            EXPECT_EQ(scores.least[ch], least) << "trial " << trial << ", channel " << ch;
+            EXPECT_EQ(scores.pair[ch], first) << "trial " << trial << ", channel " << ch;
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The cluster search scores only the groups whose bound its best score does not undercut by
+// more than the margin; that gives the same split only if no score lies further below its
+// group's bound. Texel runs sorted along one channel, in blocks of few and many values,
+// dark and bright, for every texel count.
+TEST(DxtKernels, NoSplitScoresBelowItsGroupsBound)
+{
+    std::mt19937 rng(4242);
+    for (int n = 2; n <= 16; ++n)
+        for (int trial = 0; trial < 300; ++trial) {
+            const int kind = trial % 5;  // 0 random, 1 two values, 2 fine noise, 3 dark, 4 extremes
+            std::array<std::array<int, 3>, 16> texel{};
+            const int base = static_cast<int>(rng() % 256);
+            for (int i = 0; i < n; ++i)
+                for (int ch = 0; ch < 3; ++ch) {
+                    const int noise = static_cast<int>(rng() % 7) - 3;
+                    texel[i][ch] = kind == 0 ? static_cast<int>(rng() % 256)
+                                 : kind == 1 ? (rng() % 2 ? base : 255 - base)
+                                 : kind == 2 ? std::clamp(base + noise, 0, 255)
+                                 : kind == 3 ? static_cast<int>(rng() % 4)
+                                             : (rng() % 2 ? 255 : 0);
+                }
+            std::sort(texel.begin(), texel.begin() + n, [](const auto& a, const auto& b) { return a[1] < b[1]; });
+            dxt::kernels::PrefixSums prefix{};
+            for (int j = 0; j < n; ++j) {
+                float own = 0;
+                for (int ch = 0; ch < 3; ++ch) {
+                    const float v = static_cast<float>(texel[j][ch]);
+                    prefix.sum[ch][j + 1] = prefix.sum[ch][j] + v;
+                    own += dxt::kernels::kWeight[ch] * v * v;
+                }
+                prefix.squares[j + 1] = prefix.squares[j] + own;
+            }
+            for (int j = n + 1; j < 32; ++j) {
+                for (int ch = 0; ch < 3; ++ch)
+                    prefix.sum[ch][j] = prefix.sum[ch][n];
+                prefix.squares[j] = prefix.squares[n];
+            }
+            const auto& layout = dxt::kernels::splitLayout(n);
+            std::vector<float> scores(1600);
+            dxt::kernels::scoreSplitsScalar(layout, prefix, n, dxt::kernels::kEveryGroup.data(), layout.groupCount, scores.data());
+            float bound[160];
+            dxt::kernels::splitBounds(prefix, n, bound);
+            const float margin = dxt::kernels::boundMargin(prefix, n);
+            for (int g = 0; g < layout.groupCount; ++g) {
+                const auto& group = layout.group[g];
+                for (int e = group.first; e < group.first + 8 * group.chunks; ++e)
+                    ASSERT_GE(scores[e], bound[g] - margin) << n << " texels, kind " << kind << ", trial " << trial << ", entry " << e;
+            }
+        }
+}
+
+// Scoring a list of groups gives the scores and the first least split of those groups alone.
+TEST(DxtKernels, SplitScoresOfListedGroups)
+{
+    std::mt19937 rng(8);
+    for (const Isa isa : {Isa::Scalar, Isa::Sse41, Isa::Avx2}) {
+        if (!dxt::kernels::supported(isa))
+            continue;
+        const auto& kernels = dxt::kernels::kernelsFor(isa);
+        for (int n = 2; n <= 16; ++n) {
+            dxt::kernels::PrefixSums prefix{};
+            for (int ch = 0; ch < 3; ++ch) {
+                for (int j = 0; j < n; ++j)
+                    prefix.sum[ch][j + 1] = prefix.sum[ch][j] + static_cast<float>(rng() % 256);
+                for (int j = n + 1; j < 32; ++j)
+                    prefix.sum[ch][j] = prefix.sum[ch][n];
+            }
+            const auto& layout = dxt::kernels::splitLayout(n);
+            std::vector<float> all(1600), some(1600);
+            kernels.scoreSplits(layout, prefix, n, dxt::kernels::kEveryGroup.data(), layout.groupCount, all.data());
+            std::vector<std::uint8_t> listed;
+            for (int g = 0; g < layout.groupCount; ++g)
+                if (rng() % 3 == 0)
+                    listed.push_back(static_cast<std::uint8_t>(g));
+            const int first = kernels.scoreSplits(layout, prefix, n, listed.data(), static_cast<int>(listed.size()), some.data());
+            int expected = -1;
+            for (const std::uint8_t g : listed) {
+                const auto& group = layout.group[g];
+                for (int e = group.first; e < group.first + 8 * group.chunks; ++e) {
+                    ASSERT_EQ(std::bit_cast<std::uint32_t>(some[e]), std::bit_cast<std::uint32_t>(all[e]));
+                    if (all[e] < std::numeric_limits<float>::infinity() && (expected < 0 || all[e] < all[expected]))
+                        expected = e;
+                }
+            }
+            EXPECT_EQ(first, expected) << n << " texels";
+            EXPECT_EQ(kernels.scoreSplits(layout, prefix, n, listed.data(), 0, some.data()), -1);
+        }
+    }
 }
 
 }  // namespace
