@@ -6,6 +6,7 @@
 #include <utility>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,6 +23,14 @@ constexpr bool kHeapOnly = false;
 #endif
 
 constexpr std::size_t kHeapAlignment = 64;
+std::size_t smallPage()
+{
+    static const std::size_t size = [] {
+        const long page = ::sysconf(_SC_PAGESIZE);
+        return page > 0 ? static_cast<std::size_t>(page) : std::size_t{4096};
+    }();
+    return size;
+}
 
 std::size_t roundUp(std::size_t size, std::size_t step)
 {
@@ -34,7 +43,7 @@ PixelMemory::PixelMemory(std::size_t size)
 {
     if (size == 0)
         return;
-    // Rounding up to whole huge pages and the slack for aligning must not wrap.
+    // Rounding up and the slack for aligning must not wrap.
     if (size > static_cast<std::size_t>(PTRDIFF_MAX) - 2 * HUGE_PAGE)
         throw std::bad_alloc();
 
@@ -50,8 +59,8 @@ PixelMemory::PixelMemory(std::size_t size)
     }
 
     // The mapping is made one huge page longer than needed, then its unaligned
-    // head and the tail beyond the rounded length are given back.
-    const std::size_t length = roundUp(size, HUGE_PAGE);
+    // head and the tail beyond the block's last small page are given back.
+    const std::size_t length = roundUp(size, smallPage());
     void* raw = ::mmap(nullptr, length + HUGE_PAGE, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED)
         throw std::bad_alloc();

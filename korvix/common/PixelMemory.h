@@ -6,7 +6,9 @@
 // virtual machines. A block of LARGE_BLOCK bytes or more therefore comes straight
 // from the system, aligned to HUGE_PAGE and marked for transparent huge pages
 // (taken where the system offers them "on request", as Debian does by default),
-// so that it faults once per 2 MiB. Smaller blocks come from the heap.
+// so that it faults once per 2 MiB; its tail beyond the last whole huge page
+// stays in small pages, so no memory is taken beyond the block's own pages.
+// Smaller blocks come from the heap.
 //
 // Every block starts zero-filled and is at least 64-byte aligned; large ones are
 // HUGE_PAGE aligned. A block that cannot be had throws std::bad_alloc, never
@@ -20,7 +22,7 @@
 class PixelMemory {
 public:
     static constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
-    static constexpr std::size_t LARGE_BLOCK = std::size_t{1} << 20;
+    static constexpr std::size_t LARGE_BLOCK = HUGE_PAGE;
 
     PixelMemory() = default;
     // size bytes, zero-filled; throws std::bad_alloc. A size of 0 gives an empty block.
