@@ -286,6 +286,8 @@ public:
             m_pMap = &*m_copy;
         }
     }
+    TexturePicture(const TexturePicture&) = delete;
+    TexturePicture& operator=(const TexturePicture&) = delete;
     const PixelBitmap& map() const { return *m_pMap; }
     bool alpha() const { return m_alpha; }
 
@@ -344,11 +346,11 @@ void writeTex(const TextureSource& source, const Args& args, const Options& o, c
         return;
     }
 
-    const TexturePicture prepared(source.maps.largest(), source.hasAlpha, o, output);
-    const PixelBitmap& picture = prepared.map();
+    const TexturePicture chosen(source.maps.largest(), source.hasAlpha, o, output);
+    const PixelBitmap& picture = chosen.map();
     if (!texture::isTextureSide(picture.width()) || !texture::isTextureSide(picture.height()))
         throw Failure("convert", output, format(MessageId::CliPictureSizeFormat, picture.width(), picture.height()));
-    const bool alpha = prepared.alpha();
+    const bool alpha = chosen.alpha();
     if (formatIndex) {
         const texture::FormatInfo& info = texture::FORMATS[static_cast<std::size_t>(*formatIndex)];
         if (info.hasAlpha != alpha)
