@@ -88,8 +88,8 @@ TEST(PixelMemory, BitmapsUseItAndReportFailureAsBefore)
                             [](std::uint8_t b) { return b == 0; }));
 
     try {
-        map.create(0x7FFFFFF0 / 4, 0x7FFFFFF0, 32, false);
-        FAIL() << "a bitmap of 2^63 bytes was created";
+        map.create(0x7FFFFFF0 / 4, 1 << 20, 32, false);  // rows of 2 GiB, 2^51 bytes in all
+        FAIL() << "a bitmap of 2^51 bytes was created";
     } catch (const CTextException& err) {
         EXPECT_EQ(err.code(), 10);
     }
