@@ -234,35 +234,68 @@ Options parseOptions(const Args& args)
     return o;
 }
 
+// The size the options ask for.
+std::pair<int, int> targetSize(const PixelBitmap& source, const Options& o)
+{
+    if (o.resize)
+        return *o.resize;
+    if (o.fit)
+        return {texture::nearestTextureSide(source.width()), texture::nearestTextureSide(source.height())};
+    return {source.width(), source.height()};
+}
+
+// The alpha the options leave the picture, from the source's hasAlpha.
+bool alphaWanted(bool hasAlpha, const Options& o)
+{
+    return o.alpha == Options::Alpha::Keep ? hasAlpha : o.alpha == Options::Alpha::Opaque;
+}
+
 // The picture at the size the options ask for: area averaging when it shrinks,
 // cubic when either side grows (the rule the replacement of entries uses).
 // The picture as the options want it, from a map whose alpha the source's
 // hasAlpha says; the one copy of the map it makes is the result.
 PixelBitmap prepared(const PixelBitmap& source, bool hasAlpha, const Options& o, const std::string& where)
 {
-    int width = source.width(), height = source.height();
-    if (o.resize) {
-        width = o.resize->first;
-        height = o.resize->second;
-    } else if (o.fit) {
-        width = texture::nearestTextureSide(width);
-        height = texture::nearestTextureSide(height);
-    }
+    const auto [width, height] = targetSize(source, o);
     std::optional<PixelBitmap> resized = resampledPicture(source, width, height);
     if (!resized)
         throw Failure("convert", where, tr(MessageId::CliResizeMemory));
     PixelBitmap out = std::move(*resized);
-    out.setHasAlpha(hasAlpha);
-    if (o.alpha == Options::Alpha::Opaque && !out.hasAlpha()) {
+    if (o.alpha == Options::Alpha::Opaque && !hasAlpha) {
         for (int y = 0; y < out.height(); ++y)
             for (int x = 0; x < out.width(); ++x)
                 out.row(y)[4 * x + 3] = 255;
-        out.setHasAlpha(true);
-    } else if (o.alpha == Options::Alpha::None) {
-        out.setHasAlpha(false);
     }
+    out.setHasAlpha(alphaWanted(hasAlpha, o));
     return out;
 }
+
+// The picture a texture is written from: the source's map itself when the
+// options change none of its pixels (the writer reads alpha as 255 where the
+// picture has none), else the prepared copy.
+class TexturePicture {
+public:
+    TexturePicture(const PixelBitmap& source, bool hasAlpha, const Options& o, const std::string& where)
+        : m_alpha(alphaWanted(hasAlpha, o))
+    {
+        const bool sameSize = targetSize(source, o) == std::pair{source.width(), source.height()};
+        if (sameSize && source.bitsPerPixel() == 32 && !(o.alpha == Options::Alpha::Opaque && !hasAlpha)) {
+            m_pMap = &source;
+        } else {
+            m_copy = prepared(source, hasAlpha, o, where);
+            m_pMap = &*m_copy;
+        }
+    }
+    TexturePicture(const TexturePicture&) = delete;
+    TexturePicture& operator=(const TexturePicture&) = delete;
+    const PixelBitmap& map() const { return *m_pMap; }
+    bool alpha() const { return m_alpha; }
+
+private:
+    std::optional<PixelBitmap> m_copy;
+    const PixelBitmap* m_pMap = nullptr;
+    bool m_alpha;
+};
 
 void writeImage(const TextureSource& source, const Args& args, const Options& o, const std::string& output)
 {
@@ -313,10 +346,11 @@ void writeTex(const TextureSource& source, const Args& args, const Options& o, c
         return;
     }
 
-    const PixelBitmap picture = prepared(source.maps.largest(), source.hasAlpha, o, output);
+    const TexturePicture chosen(source.maps.largest(), source.hasAlpha, o, output);
+    const PixelBitmap& picture = chosen.map();
     if (!texture::isTextureSide(picture.width()) || !texture::isTextureSide(picture.height()))
         throw Failure("convert", output, format(MessageId::CliPictureSizeFormat, picture.width(), picture.height()));
-    const bool alpha = picture.hasAlpha();
+    const bool alpha = chosen.alpha();
     if (formatIndex) {
         const texture::FormatInfo& info = texture::FORMATS[static_cast<std::size_t>(*formatIndex)];
         if (info.hasAlpha != alpha)

@@ -1,13 +1,24 @@
 #include "Cli.h"
 #include "Language.h"
 #ifdef KORVIX_ENABLE_METAFILES
-#include "SystemMetafileRenderer.h"
+#include "LazyMetafileRenderer.h"
 #endif
 
 #include "common/MessageTable.h"
 
 #include <clocale>
+#include <filesystem>
 #include <iostream>
+
+#ifdef KORVIX_ENABLE_METAFILES
+// The running program's file, whatever the caller typed.
+static std::string programPath(const char* argv0)
+{
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(argv0 ? argv0 : "") : self.string();
+}
+#endif
 
 int main(int argc, char** argv)
 {
@@ -20,7 +31,8 @@ int main(int argc, char** argv)
     korvix::MessageTable::setLanguage(cli::language() == cli::Language::German ? korvix::Language::German
                                                                                 : korvix::Language::English);
 #ifdef KORVIX_ENABLE_METAFILES
-    setMetafileRenderer(std::make_shared<SystemMetafileRenderer>());
+    setMetafileRenderer(std::make_shared<cli::LazyMetafileRenderer>(cli::LazyMetafileRenderer::candidatesFor(
+        programPath(argv[0]), KORVIX_METAFILE_MODULE_DIR, KORVIX_METAFILE_MODULE_NAME)));
 #endif
     cli::Io io{std::cout, std::cerr, &std::cin};
     const int code = cli::run(std::vector<std::string>(argv + 1, argv + argc), io);

@@ -100,15 +100,14 @@ void PixelBitmap::create(int width, int height, int bitsPerPixel, bool hasAlpha)
     const std::uint64_t size = HEADER_SIZE + std::uint64_t{entries} * 4 + stride * static_cast<std::uint64_t>(height);
     try {
         m_rows.reserve(static_cast<std::size_t>(height));
-        m_storage.reset(new std::uint8_t[size]);
+        m_storage = PixelMemory(static_cast<std::size_t>(size));
     } catch (const std::bad_alloc&) {
         release();
         throw CTextException(10, "Can't create bitmap.");
     }
     m_storageSize = static_cast<std::size_t>(size);
 
-    std::uint8_t* header = m_storage.get();
-    std::memset(header, 0, HEADER_SIZE);
+    std::uint8_t* header = m_storage.data();
     put32(header + 0, HEADER_SIZE);
     put32(header + 4, static_cast<std::uint32_t>(width));
     put32(header + 8, static_cast<std::uint32_t>(height));
@@ -207,7 +206,7 @@ void PixelBitmap::saveAsBmp(const std::string& path) const
         put32(fileHeader + 2, static_cast<std::uint32_t>(54 + stride * static_cast<std::size_t>(m_height)));
         put32(fileHeader + 10, 54);
         std::uint8_t info[HEADER_SIZE];
-        std::memcpy(info, m_storage.get(), HEADER_SIZE);
+        std::memcpy(info, m_storage.data(), HEADER_SIZE);
         put16(info + 14, 24);
         std::vector<std::uint8_t> line(stride, 0x20);
         ok = std::fwrite(fileHeader, 1, 14, f) == 14 && std::fwrite(info, 1, HEADER_SIZE, f) == HEADER_SIZE;
@@ -225,7 +224,7 @@ void PixelBitmap::saveAsBmp(const std::string& path) const
         const std::size_t pixelBytes = static_cast<std::size_t>(bytesPerLine()) * static_cast<std::size_t>(m_height);
         put32(fileHeader + 2, static_cast<std::uint32_t>(54 + table + pixelBytes));
         put32(fileHeader + 10, static_cast<std::uint32_t>(54 + table));
-        ok = std::fwrite(fileHeader, 1, 14, f) == 14 && std::fwrite(m_storage.get(), 1, m_storageSize, f) == m_storageSize;
+        ok = std::fwrite(fileHeader, 1, 14, f) == 14 && std::fwrite(m_storage.data(), 1, m_storageSize, f) == m_storageSize;
     }
     try {
         if (ok)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/PixelMemory.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -12,6 +14,7 @@
 // is the top image row. At 32 bits a pixel is blue, green, red, alpha in memory
 // (0xAARRGGBB read as a little-endian word).
 //
+// The block comes from PixelMemory: a large one is fetched in huge pages.
 // A default-constructed bitmap is 16 x 16 at 8 bits with a grey colour table.
 // Failures throw CTextException (10 out of memory, 5 file cannot be opened).
 class PixelBitmap {
@@ -26,8 +29,8 @@ public:
     PixelBitmap& operator=(PixelBitmap&& other) noexcept;
     ~PixelBitmap() = default;
 
-    // Discards the content and builds a width x height bitmap; pixel bytes are
-    // left undefined. bitsPerPixel is 8 or 32.
+    // Discards the content and builds a width x height bitmap; pixel bytes
+    // start as zeros. bitsPerPixel is 8 or 32.
     void create(int width, int height, int bitsPerPixel, bool hasAlpha);
     // Makes this a copy of source; bitsPerPixel 0 keeps the source's depth,
     // 32 from an 8-bit source expands through the colour table.
@@ -60,7 +63,7 @@ public:
     std::uint32_t* colourTable() { return m_colourTable; }
     const std::uint32_t* colourTable() const { return m_colourTable; }
     // The header followed by the colour table and the pixel rows.
-    const std::uint8_t* storage() const { return m_storage.get(); }
+    const std::uint8_t* storage() const { return m_storage.data(); }
     std::size_t storageSize() const { return m_storageSize; }
 
     static int strideFor(int width, int bitsPerPixel)
@@ -79,6 +82,6 @@ private:
     std::uint8_t* m_pixels = nullptr;
     bool m_hasAlpha = false;
     std::vector<std::uint8_t*> m_rows;
-    std::unique_ptr<std::uint8_t[]> m_storage;
+    PixelMemory m_storage;
     std::size_t m_storageSize = 0;
 };

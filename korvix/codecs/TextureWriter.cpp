@@ -7,12 +7,15 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <new>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -92,16 +95,38 @@ int nearestField(int v, double step, int levels)
     return best;
 }
 
+// One map's rows as the encoders read them: image row y from the top at rows[y],
+// 4 * width bytes of blue, green, red, alpha. With `opaque` every alpha byte is
+// read as 255, whatever the rows hold.
+struct MapRows {
+    const std::uint8_t* const* rows;
+    int width;
+    int height;
+    bool opaque;
+};
+
+// Rows [top, top + count) of the map, top-down without gaps, into `out`.
+void gatherRows(const MapRows& map, int top, int count, std::uint8_t* out)
+{
+    const std::size_t bytes = 4 * static_cast<std::size_t>(map.width);
+    for (int y = 0; y < count; ++y, out += bytes) {
+        std::memcpy(out, map.rows[top + y], bytes);
+        if (map.opaque)
+            for (int x = 0; x < map.width; ++x)
+                out[4 * x + 3] = 255;
+    }
+}
+
 // Blocks of a map below 4 x 4 keep only their leading bytes in the file; there the
 // colour block becomes c0 = c1 = the mean colour with all indices 0, so that the
 // bytes that survive carry the colour.
-void meanColourBlock(const std::uint8_t* pixels, int width, int height, int bx, int by, std::uint8_t* colourBlock)
+void meanColourBlock(const MapRows& map, int bx, int by, std::uint8_t* colourBlock)
 {
     std::uint32_t sum[3] = {0, 0, 0}, n = 0;
-    for (int y = 4 * by; y < std::min(height, 4 * by + 4); ++y)
-        for (int x = 4 * bx; x < std::min(width, 4 * bx + 4); ++x, ++n)
+    for (int y = 4 * by; y < std::min(map.height, 4 * by + 4); ++y)
+        for (int x = 4 * bx; x < std::min(map.width, 4 * bx + 4); ++x, ++n)
             for (int c = 0; c < 3; ++c)
-                sum[c] += pixels[4 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) + static_cast<std::size_t>(c)];
+                sum[c] += map.rows[y][4 * static_cast<std::size_t>(x) + static_cast<std::size_t>(c)];
     const auto mean = [&](int c) { return static_cast<int>((sum[c] + n / 2) / n); };
     const int v = nearestField(mean(2), 8.2258, 32) << 11 | nearestField(mean(1), 4.04762, 64) << 5
                   | nearestField(mean(0), 8.2258, 32);
@@ -110,60 +135,111 @@ void meanColourBlock(const std::uint8_t* pixels, int width, int height, int bx, 
     std::memset(colourBlock + 4, 0, 4);
 }
 
-std::vector<std::uint8_t> encodeBlocks(const std::uint8_t* pixels, int width, int height, texture::Format format,
-                                       dxt::Quality quality)
+// With this many blocks or more per thread a map is shared out (a 256 x 256 map).
+constexpr std::size_t BLOCKS_PER_THREAD = 4096;
+
+// The block rows are shared out among the threads, each gathering its four image
+// rows into a small buffer of its own (the map's rows may lie in any order, and
+// alpha may need setting) and encoding them there; every block depends on its own
+// texels only, so the output is the same for any thread count.
+PixelMemory encodeBlocks(const MapRows& map, texture::Format format, dxt::Quality quality)
 {
     const bool dxt3 = format == texture::Format::Dxt3;
     const std::size_t bytes = texture::blockBytes(format);
+    const int width = map.width, height = map.height;
     const int blocksX = (width + 3) / 4, blocksY = (height + 3) / 4;
     const std::size_t blocks = static_cast<std::size_t>(blocksX) * static_cast<std::size_t>(blocksY);
-    std::vector<std::uint8_t> grid(blocks * bytes);
-    dxt::encodeImage(pixels, width, height, static_cast<std::size_t>(width) * 4, dxt3, grid.data(), quality);
+    PixelMemory grid(blocks * bytes);
+
+    const std::size_t useful = std::max<std::size_t>(1, blocks / BLOCKS_PER_THREAD);
+    const std::size_t threads = std::min({std::max<std::size_t>(1, std::thread::hardware_concurrency()), useful,
+                                          static_cast<std::size_t>(blocksY)});
+    const std::size_t bandBytes = 16 * static_cast<std::size_t>(width);
+    std::vector<std::uint8_t> bands(threads * bandBytes);  // allocated here: no thread throws
+    std::atomic<int> nextRow{0};
+    const auto work = [&](std::size_t t) {
+        std::uint8_t* band = bands.data() + t * bandBytes;
+        for (int by = nextRow++; by < blocksY; by = nextRow++) {
+            const int count = std::min(4, height - 4 * by);
+            gatherRows(map, 4 * by, count, band);
+            dxt::encodeImage(band, width, count, 4 * static_cast<std::size_t>(width), dxt3,
+                             grid.data() + static_cast<std::size_t>(by) * static_cast<std::size_t>(blocksX) * bytes,
+                             quality, 1);
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(work, t);
+        } catch (const std::system_error&) {
+            break;  // no more threads to be had: the ones running and this one finish the map
+        }
+    }
+    work(0);
+    for (std::thread& t : helpers)
+        t.join();
 
     const std::uint64_t size = texture::mapDataSize(format, width, height);
     if (size >= grid.size())
         return grid;
     const std::size_t share = static_cast<std::size_t>(size / blocks);
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(size));
+    PixelMemory out(static_cast<std::size_t>(size));
     if (share == 0)
         return out;  // a 1 x 1 map holds no bytes
     for (int by = 0; by < blocksY; ++by)
         for (int bx = 0; bx < blocksX; ++bx) {
             const std::size_t b = static_cast<std::size_t>(by) * static_cast<std::size_t>(blocksX) + static_cast<std::size_t>(bx);
             std::uint8_t* block = grid.data() + b * bytes;
-            meanColourBlock(pixels, width, height, bx, by, block + (dxt3 ? 8 : 0));
+            meanColourBlock(map, bx, by, block + (dxt3 ? 8 : 0));
             std::memcpy(out.data() + b * share, block, share);
         }
     return out;
 }
 
-std::vector<std::uint8_t> encodeMap(const std::uint8_t* pixels, int width, int height, texture::Format format,
-                                    dxt::Quality quality)
+PixelMemory encodeMap(const MapRows& map, texture::Format format, dxt::Quality quality)
 {
-    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    std::vector<std::uint8_t> out;
+    const std::size_t width = static_cast<std::size_t>(map.width);
+    const std::size_t count = width * static_cast<std::size_t>(map.height);
+    PixelMemory out;
     switch (format) {
     case texture::Format::Rgba8888:
-        out.assign(pixels, pixels + count * 4);
+        out = PixelMemory(count * 4);
+        for (int y = 0; y < map.height; ++y)
+            gatherRows(map, y, 1, out.data() + static_cast<std::size_t>(y) * width * 4);
         break;
     case texture::Format::Rgb565:
     case texture::Format::Rgba4444:
-        out.resize(count * 2);
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::uint8_t* p = pixels + 4 * i;
-            const unsigned v = format == texture::Format::Rgb565
-                                   ? (p[2] >> 3) << 11 | (p[1] >> 2) << 5 | p[0] >> 3
-                                   : (p[3] >> 4) << 12 | (p[2] >> 4) << 8 | (p[1] >> 4) << 4 | p[0] >> 4;
-            out[2 * i] = static_cast<std::uint8_t>(v);
-            out[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
+        out = PixelMemory(count * 2);
+        for (int y = 0; y < map.height; ++y) {
+            const std::uint8_t* p = map.rows[y];
+            std::uint8_t* o = out.data() + static_cast<std::size_t>(y) * width * 2;
+            for (std::size_t x = 0; x < width; ++x, p += 4, o += 2) {
+                const unsigned a = map.opaque ? 255 : p[3];
+                const unsigned v = format == texture::Format::Rgb565
+                                       ? (p[2] >> 3) << 11 | (p[1] >> 2) << 5 | p[0] >> 3
+                                       : (a >> 4) << 12 | (p[2] >> 4) << 8 | (p[1] >> 4) << 4 | p[0] >> 4;
+                o[0] = static_cast<std::uint8_t>(v);
+                o[1] = static_cast<std::uint8_t>(v >> 8);
+            }
         }
         break;
     case texture::Format::Dxt1:
     case texture::Format::Dxt3:
-        out = encodeBlocks(pixels, width, height, format, quality);
+        out = encodeBlocks(map, format, quality);
         break;
     }
     return out;
+}
+
+// Encodes one map and delivers it as the compressor does: tag, description, data.
+// Throws std::bad_alloc when the output cannot be had.
+void deliverMap(const MapRows& map, texture::Format format, dxt::Quality quality)
+{
+    const PixelMemory data = encodeMap(map, format, quality);
+    const auto description = describeSurface(map.width, map.height, format, data.size());
+    writeCompressedChunk(4, "DDS ");
+    writeCompressedChunk(description.size(), description.data());
+    writeCompressedChunk(data.size(), data.data());
 }
 
 bool isPowerOfTwo(int v)
@@ -213,21 +289,20 @@ int compressImage(const std::uint8_t* pixels, int width, int height, int compres
         return COMPRESS_UNSUPPORTED;
 
     try {
-    std::vector<std::uint8_t> expanded;
-    if (bytesPerPixel == 3) {
-        const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-        expanded.resize(count * 4);
-        for (std::size_t i = 0; i < count; ++i) {
-            std::memcpy(&expanded[4 * i], pixels + 3 * i, 3);
-            expanded[4 * i + 3] = 255;
+        std::vector<std::uint8_t> expanded;
+        if (bytesPerPixel == 3) {
+            const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+            expanded.resize(count * 4);
+            for (std::size_t i = 0; i < count; ++i) {
+                std::memcpy(&expanded[4 * i], pixels + 3 * i, 3);
+                expanded[4 * i + 3] = 255;
+            }
+            pixels = expanded.data();
         }
-        pixels = expanded.data();
-    }
-    const std::vector<std::uint8_t> map = encodeMap(pixels, width, height, *format, quality);
-    const auto description = describeSurface(width, height, *format, map.size());
-    writeCompressedChunk(4, "DDS ");
-    writeCompressedChunk(description.size(), description.data());
-    writeCompressedChunk(map.size(), map.data());
+        std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(height));
+        for (int y = 0; y < height; ++y)
+            rows[static_cast<std::size_t>(y)] = pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4;
+        deliverMap(MapRows{rows.data(), width, height, false}, *format, quality);
     } catch (const std::bad_alloc&) {
         return COMPRESS_OUT_OF_MEMORY;
     }
@@ -270,16 +345,21 @@ TextureWriteStatus writeTexture(const std::filesystem::path& path, MapOption opt
         return TextureWriteStatus::BadMapCount;
 
     try {
-        // The image top row first, without gaps; alpha 255 where it is not written.
-        auto work = newBgraImage(W, H);
-        if (!work)
-            return TextureWriteStatus::FilterFailed;
-        for (int y = 0; y < H; ++y) {
-            std::uint8_t* out = work->row(y);
-            std::memcpy(out, source.row(y), work->stride());
-            if (!alpha)
-                for (int x = 0; x < W; ++x)
-                    out[4 * x + 3] = 255;
+        // Generated maps are reduced from a working copy: the image top row first,
+        // without gaps, alpha 255 where it is not written. One map is encoded
+        // straight from the image's own rows.
+        std::unique_ptr<FilterImage> work;
+        if (option == MapOption::Generate) {
+            work = newBgraImage(W, H);
+            if (!work)
+                return TextureWriteStatus::FilterFailed;
+            for (int y = 0; y < H; ++y) {
+                std::uint8_t* out = work->row(y);
+                std::memcpy(out, source.row(y), work->stride());
+                if (!alpha)
+                    for (int x = 0; x < W; ++x)
+                        out[4 * x + 3] = 255;
+            }
         }
 
         std::optional<AtomicFile> file;
@@ -301,9 +381,13 @@ TextureWriteStatus writeTexture(const std::filesystem::path& path, MapOption opt
             return TextureWriteStatus::WriteFailed;
 
         if (option != MapOption::Generate) {
-            const TextureWriteStatus status = compressInto(work->pixels(), W, H, format.compressorCode, quality);
-            if (status != TextureWriteStatus::Ok)
-                return status;
+            try {
+                deliverMap(MapRows{source.rows(), W, H, !alpha}, format.format, quality);
+            } catch (const std::bad_alloc&) {
+                return TextureWriteStatus::CompressFailed;
+            }
+            if (compressedOutputFailed())
+                return TextureWriteStatus::WriteFailed;
         } else {
             // Every map is reduced straight from the full image, smallest first.
             clearFilterError();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -199,6 +200,34 @@ TEST(TextureWriter, CompressedMapsDecodeCloseToTheImage)
         const double rms = std::sqrt(squared / (64 * 32 * 3));
         EXPECT_LT(rms, 6.0) << formatIndex;
         EXPECT_LE(worstAlpha, 8) << formatIndex;  // 4-bit alpha rounds to the nearest of 16 steps
+    }
+}
+
+// A single map is encoded from the picture's own rows (stored bottom-up) in
+// bands on several threads: its blocks are those of the whole picture encoded
+// top-down on one thread, with alpha read as 255 where the texture has none.
+TEST(TextureWriter, OneMapIsThePicturesBlocksInOrderOnAnyThreadCount)
+{
+    TempDir dir;
+    constexpr int W = 512, H = 256;  // 8192 blocks: shared among the threads there are
+    const PixelBitmap image = testImage(W, H, 9);
+    for (const int formatIndex : {0, 1}) {
+        SCOPED_TRACE(formatIndex);
+        const bool alpha = formatIndex == 1;
+        std::vector<std::uint8_t> topDown(std::size_t{W} * H * 4);
+        for (int y = 0; y < H; ++y) {
+            std::memcpy(&topDown[std::size_t{W} * 4 * y], image.row(y), std::size_t{W} * 4);
+            for (int x = 0; !alpha && x < W; ++x)
+                topDown[(std::size_t{W} * y + x) * 4 + 3] = 255;
+        }
+        std::vector<std::uint8_t> expected(std::size_t{W} * H / 16 * (alpha ? 16 : 8));
+        dxt::encodeImage(topDown.data(), W, H, std::size_t{W} * 4, alpha, expected.data(), dxt::Quality::Fast, 1);
+
+        ASSERT_EQ(writeTexture(dir / "t.tex", MapOption::LargestOnly, alpha, 1, image, formatIndex, dxt::Quality::Fast),
+                  TextureWriteStatus::Ok);
+        const auto bytes = readFile(dir / "t.tex");
+        ASSERT_EQ(bytes.size(), 36 + expected.size());
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), bytes.begin() + 36));
     }
 }
 

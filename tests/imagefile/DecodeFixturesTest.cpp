@@ -282,6 +282,53 @@ TEST(TgaDecoder, ColourMappedImageKeepsItsMapAtEightBits)
             EXPECT_EQ(bitmap.colourTable()[bitmap.pixelAt(x, y)] & 0xFFFFFF, ref.at(x, y) & 0xFFFFFF);
 }
 
+// Pictures large enough to be converted in bands on several threads: every
+// pixel lands in its row whatever band it falls in, bottom-up and top-down, at
+// every depth that is stored raw. 1024 x 515 splits into bands of unequal length.
+TEST(TgaDecoder, LargeRawPicturesDecodeEveryRowInItsPlace)
+{
+    constexpr int W = 1024, H = 515;
+    const auto value = [](int x, int s, int c) { return static_cast<std::uint8_t>(x * (c + 1) + s * (3 - c) + (x >> 8)); };
+    struct Case {
+        int depth;
+        bool topDown;
+    };
+    for (const Case c : {Case{24, false}, Case{24, true}, Case{32, false}, Case{32, true}, Case{8, false}}) {
+        SCOPED_TRACE(::testing::Message() << c.depth << " bits" << (c.topDown ? ", top-down" : ""));
+        const int bpp = c.depth / 8;
+        std::vector<std::uint8_t> tga(18, 0);
+        tga[2] = c.depth == 8 ? 3 : 2;  // grey, true colour
+        tga[12] = W & 0xFF, tga[13] = W >> 8, tga[14] = H & 0xFF, tga[15] = H >> 8;
+        tga[16] = static_cast<std::uint8_t>(c.depth);
+        tga[17] = c.topDown ? 0x20 : 0;
+        for (int s = 0; s < H; ++s)
+            for (int x = 0; x < W; ++x)
+                for (int k = 0; k < bpp; ++k)
+                    tga.push_back(value(x, s, k));
+        PixelBitmap bitmap;
+        decodeMemory(tga.data(), tga.size(), bitmap, 32);
+        ASSERT_EQ(bitmap.width(), W);
+        ASSERT_EQ(bitmap.height(), H);
+        int wrong = 0;
+        for (int s = 0; s < H; ++s) {
+            const int y = c.topDown ? s : H - 1 - s;
+            for (int x = 0; x < W; ++x) {
+                const std::uint32_t b = value(x, s, 0);
+                const std::uint32_t expected = c.depth == 8    ? 0xFF000000u | b << 16 | b << 8 | b
+                                               : c.depth == 24 ? 0xFF000000u | std::uint32_t{value(x, s, 2)} << 16
+                                                                     | std::uint32_t{value(x, s, 1)} << 8 | b
+                                                               : std::uint32_t{value(x, s, 3)} << 24
+                                                                     | std::uint32_t{value(x, s, 2)} << 16
+                                                                     | std::uint32_t{value(x, s, 1)} << 8 | b;
+                if (bitmap.pixelAt(x, y) != expected && ++wrong <= 3)
+                    ADD_FAILURE() << "pixel " << x << ", " << y << ": " << std::hex << bitmap.pixelAt(x, y)
+                                  << " instead of " << expected;
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
 class RecordingRenderer : public MetafileRenderer {
 public:
     void render(int type, const std::uint8_t*, std::size_t size, PixelBitmap& bitmap, const DecodeLimits&) override

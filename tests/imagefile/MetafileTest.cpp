@@ -1,12 +1,15 @@
 // Metafiles: the size rules, and the system renderer drawing onto white.
 #include "ImageTestSupport.h"
 
+#include "LazyMetafileRenderer.h"
 #include "SystemMetafileRenderer.h"
 #include "codecs/CTextException.h"
 #include "codecs/imagefile/ImageFile.h"
 #include "codecs/imagefile/MetafileSize.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 using namespace imagetest;
 
@@ -113,6 +116,59 @@ TEST_F(SystemRenderer, FuzzFindingsAreRefusedBeforeTheRenderer)
         EXPECT_EQ(code, 1) << c.name;
         EXPECT_NE(message.find(c.detail), std::string::npos) << c.name << ": " << message;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// korvix-cli's renderer: the system renderer from a module loaded on first use.
+TEST(LazyMetafileRenderer, LoadsTheModuleOnFirstUseAndDrawsAsTheSystemRenderer)
+{
+    // The first candidate is missing: the next one is taken.
+    cli::LazyMetafileRenderer lazy({"no-such-folder/korvix-metafile.so", KORVIX_METAFILE_MODULE});
+    SystemMetafileRenderer direct;
+    for (const char* name : {"metafile_placeable.wmf", "metafile_frame.emf", "metafile_placeable.wmf"}) {
+        SCOPED_TRACE(name);
+        const std::vector<std::uint8_t> bytes = readBytes(fixture(name));
+        const int type = detectImageFileType(name, bytes.data(), bytes.size());
+        PixelBitmap fromModule, expected;
+        lazy.render(type, bytes.data(), bytes.size(), fromModule, DecodeLimits{});
+        direct.render(type, bytes.data(), bytes.size(), expected, DecodeLimits{});
+        ASSERT_EQ(fromModule.storageSize(), expected.storageSize());
+        EXPECT_EQ(std::memcmp(fromModule.storage(), expected.storage(), expected.storageSize()), 0);
+    }
+}
+
+// Neither a missing file, nor a file that is no module, nor a library without
+// the entry gives a renderer: the render fails as without a renderer (code 6),
+// naming each reason, and fails again on the next call.
+TEST(LazyMetafileRenderer, NoLoadableModuleIsTheRenderersError)
+{
+    const std::string notModule = fixture("metafile_frame.emf");
+    cli::LazyMetafileRenderer lazy({"no-such-folder/korvix-metafile.so", notModule, KORVIX_QORBM_LIBRARY});
+    const std::vector<std::uint8_t> bytes = readBytes(fixture("metafile_frame.emf"));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        PixelBitmap bitmap;
+        try {
+            lazy.render(IMAGE_EMF, bytes.data(), bytes.size(), bitmap, DecodeLimits{});
+            FAIL() << "rendered without a module";
+        } catch (const CTextException& err) {
+            EXPECT_EQ(err.code(), 6);
+            const std::string text = err.message();
+            EXPECT_NE(text.find("no-such-folder/korvix-metafile.so"), std::string::npos) << text;
+            EXPECT_NE(text.find(notModule), std::string::npos) << text;
+            EXPECT_NE(text.find(METAFILE_MODULE_ENTRY), std::string::npos) << text;
+        }
+    }
+}
+
+TEST(LazyMetafileRenderer, LooksInTheInstalledLibraryFolderThenBesideTheProgram)
+{
+    EXPECT_EQ(cli::LazyMetafileRenderer::candidatesFor("/opt/k/bin/korvix-cli", "../lib/korvix", "m.so"),
+              (std::vector<std::string>{"/opt/k/lib/korvix/m.so", "/opt/k/bin/m.so"}));
+    EXPECT_EQ(cli::LazyMetafileRenderer::candidatesFor("build/cli/korvix-cli", "../lib64/korvix", "m.so"),
+              (std::vector<std::string>{"build/lib64/korvix/m.so", "build/cli/m.so"}));
 }
 
 }  // namespace

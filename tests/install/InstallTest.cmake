@@ -46,6 +46,18 @@ endforeach()
 run(env -u LD_LIBRARY_PATH ${PREFIX}/${BINDIR}/korvix-cli --version)
 expect_equal("${RUN_OUTPUT}" "korvix-cli ${VERSION}\n" "korvix-cli --version")
 
+# The metafile renderer is a module the installed program finds in its library
+# folder when it first meets a metafile.
+if(METAFILES)
+  if(NOT EXISTS ${PREFIX}/${LIBDIR}/korvix/korvix-metafile.so)
+    message(FATAL_ERROR "not installed: ${LIBDIR}/korvix/korvix-metafile.so")
+  endif()
+  run(env -u LD_LIBRARY_PATH ${PREFIX}/${BINDIR}/korvix-cli convert ${METAFILE_FIXTURE} ${WORK_DIR}/drawing.tga)
+  if(NOT EXISTS ${WORK_DIR}/drawing.tga)
+    message(FATAL_ERROR "the installed korvix-cli wrote no picture from a metafile")
+  endif()
+endif()
+
 # A volume to open: packed by the installed program.
 file(MAKE_DIRECTORY ${WORK_DIR}/tree/sub)
 file(WRITE ${WORK_DIR}/tree/sub/a.txt "alpha")

@@ -3,6 +3,7 @@
 #include "Decoders.h"
 #include "MetafileSize.h"
 #include "codecs/CTextException.h"
+#include "common/PixelMemory.h"
 
 #include <algorithm>
 #include <cctype>
@@ -137,13 +138,8 @@ void decodeTyped(int type, const std::uint8_t* bytes, std::size_t size, PixelBit
     }
 }
 
-// The whole file in one uninitialised block.
-struct FileBytes {
-    std::unique_ptr<std::uint8_t[]> data;
-    std::size_t size = 0;
-};
-
-FileBytes readWholeFile(const std::string& path)
+// The whole file in one block of pixel memory: read once, without per-row reads.
+PixelMemory readWholeFile(const std::string& path)
 {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
@@ -152,19 +148,18 @@ FileBytes readWholeFile(const std::string& path)
         std::FILE* f;
         ~Closer() { std::fclose(f); }
     } closer{f};
-    FileBytes out;
     if (std::fseek(f, 0, SEEK_END) != 0)
         throw CTextException(errno, "Reading " + path + " failed");
     const long length = std::ftell(f);
     if (length < 0 || std::fseek(f, 0, SEEK_SET) != 0)
         throw CTextException(errno, "Reading " + path + " failed");
-    out.size = static_cast<std::size_t>(length);
+    PixelMemory out;
     try {
-        out.data.reset(new std::uint8_t[out.size ? out.size : 1]);
+        out = PixelMemory(static_cast<std::size_t>(length));
     } catch (const std::bad_alloc&) {
         throw CTextException(10, "Reading " + path + " failed: out of memory");
     }
-    if (std::fread(out.data.get(), 1, out.size, f) != out.size)
+    if (!out.empty() && std::fread(out.data(), 1, out.size(), f) != out.size())
         throw CTextException(errno ? errno : 5, "Reading " + path + " failed");
     return out;
 }
@@ -207,8 +202,8 @@ int detectImageFileType(const std::string& path, const std::uint8_t* bytes, std:
 void decodeFile(const std::string& path, PixelBitmap& bitmap, int bitsWanted, const DecodeLimits& limits)
 {
     checkBitsWanted(bitsWanted);
-    const FileBytes file = readWholeFile(path);
-    decodeTyped(detectImageFileType(path, file.data.get(), file.size), file.data.get(), file.size, bitmap,
+    const PixelMemory file = readWholeFile(path);
+    decodeTyped(detectImageFileType(path, file.data(), file.size()), file.data(), file.size(), bitmap,
                 {bitsWanted, limits, nullptr});
 }
 

@@ -97,6 +97,12 @@ public:
     virtual void render(int type, const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap,
                         const DecodeLimits& limits) = 0;
 };
+// A renderer may live in a module loaded at run time: the module exports, with C
+// linkage, a function of this name and type that sets its argument to a new
+// renderer.
+inline constexpr char METAFILE_MODULE_ENTRY[] = "korvix_metafile_renderer";
+using MetafileModuleEntry = void (*)(std::shared_ptr<MetafileRenderer>&);
+
 // Installs the renderer decodeFile uses for metafiles (null removes it).
 void setMetafileRenderer(std::shared_ptr<MetafileRenderer> renderer);
 std::shared_ptr<MetafileRenderer> metafileRenderer();

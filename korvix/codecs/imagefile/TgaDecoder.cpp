@@ -3,12 +3,19 @@
 // image descriptor is set; right-to-left order and the origin are ignored.
 #include "Decoders.h"
 
+#include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace imagefile {
 
 namespace {
+
+// An uncompressed picture of this many pixels or more is converted on two
+// threads, of twice as many on three, and so on up to the cores there are.
+constexpr std::uint64_t PIXELS_PER_THREAD = std::uint64_t{1} << 19;
 
 // 15- and 16-bit pixels keep the five bits of each channel in the top of the
 // byte; at 16 bits the attribute bit becomes alpha 128, its absence alpha 0.
@@ -158,15 +165,45 @@ void decodeTga(ByteSource& src, PixelBitmap& bitmap, const Request& req)
         std::memcpy(bitmap.colourTable(), table, sizeof table);
 
     const bool topDown = descriptor & 0x20;
-    PixelStream stream(src, bytesPerPixel, rle);
-    for (int s = 0; s < height; ++s) {
+    const auto putRow = [&](int s, const std::uint8_t* in) {
         const int y = topDown ? s : height - 1 - s;
-        const std::uint8_t* in = stream.next(width);
         if (depth == 8)
             putIndexRow(bitmap, y, in, table);
         else
             convertPixels(in, reinterpret_cast<std::uint32_t*>(bitmap.row(y)), width, depth);
+    };
+    if (!rle) {
+        // Stored rows lie at fixed places: a large picture is converted in bands
+        // on every core, each writing (and so first touching) its own rows.
+        const std::size_t rowBytes = std::size_t{width} * static_cast<std::size_t>(bytesPerPixel);
+        const std::uint8_t* stored = src.take(rowBytes * height);
+        const auto band = [&](int first, int end) {
+            for (int s = first; s < end; ++s)
+                putRow(s, stored + static_cast<std::size_t>(s) * rowBytes);
+        };
+        const unsigned threads = static_cast<unsigned>(
+            std::min<std::uint64_t>({std::max(1u, std::thread::hardware_concurrency()), pixelCount / PIXELS_PER_THREAD + 1,
+                                     std::uint64_t{height}}));
+        std::vector<std::thread> helpers;
+        int done = 0;  // the rows before this are the helpers'
+        for (unsigned t = 1; t < threads; ++t) {
+            const int first = static_cast<int>(std::uint64_t{height} * (t - 1) / threads);
+            const int end = static_cast<int>(std::uint64_t{height} * t / threads);
+            try {
+                helpers.emplace_back(band, first, end);
+            } catch (const std::system_error&) {
+                break;  // no more threads to be had: this one converts the rest
+            }
+            done = end;
+        }
+        band(done, height);
+        for (std::thread& t : helpers)
+            t.join();
+        return;
     }
+    PixelStream stream(src, bytesPerPixel, rle);
+    for (int s = 0; s < height; ++s)
+        putRow(s, stream.next(width));
 }
 
 }  // namespace imagefile
