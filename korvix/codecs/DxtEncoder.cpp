@@ -105,11 +105,6 @@ Moments remapped(const Moments& m, const int* remap)
 }
 
 template <int Bits>
-struct FieldTables {
-    static constexpr const std::uint8_t* expand() { return Bits == 6 ? kExpand6.data() : kExpand5.data(); }
-};
-
-template <int Bits>
 int channelCost(const Moments& m, const int* s, int a, int b)
 {
     // One table word holds the channel's four palette values for the field pair.
@@ -164,77 +159,20 @@ bool leastSquares(const Moments& m, int ch, float& a, float& b)
     return true;
 }
 
-// Best endpoint fields of one channel for fixed indices, searched in the square of fields
-// within `Radius` of the least-squares estimate (the fields that exist), in order of
-// field a, then field b; the current fields stay unless a field pair is strictly better.
-// The channel's error for fixed indices is sum over entries k of p[k] (n[k] p[k] - 2 s[k])
-// plus a constant; in integers, so any grouping of the terms gives the same costs.
-template <int Bits, int Radius>
-void solveChannelBits(const Kernels& k, const Moments& m, int ch, Endpoints& e)
+// The least-squares fields of one channel for fixed indices (rounded to the nearest
+// fields) replace the current ones when their error is strictly lower.
+template <int Bits>
+void fitChannel(const Moments& m, int ch, Endpoints& e)
 {
-    constexpr int kWidth = 2 * Radius + 1;
-    constexpr int kTop = (1 << Bits) - 1;
-    // Above any real cost (at most a few million), and safe to add up.
-    constexpr int kNever = 1 << 28;
-    const std::uint8_t* expand = FieldTables<Bits>::expand();
-    const int* s = m.s[ch];
-    int bestA = e.f[0][ch], bestB = e.f[1][ch];
-    int best = channelCost<Bits>(m, s, bestA, bestB);
-    int centreA = bestA, centreB = bestB;
     float a, b;
-    if (leastSquares(m, ch, a, b)) {
-        centreA = quantiseField(ch, a);
-        centreB = quantiseField(ch, b);
+    if (!leastSquares(m, ch, a, b))
+        return;
+    const int fitA = quantiseField(ch, a), fitB = quantiseField(ch, b);
+    const int* s = m.s[ch];
+    if (channelCost<Bits>(m, s, fitA, fitB) < channelCost<Bits>(m, s, e.f[0][ch], e.f[1][ch])) {
+        e.f[0][ch] = fitA;
+        e.f[1][ch] = fitB;
     }
-    // The endpoint terms depend on one field each; only the interpolated ones on both.
-    kernels::PairSearch search;
-    const int n0 = m.n[0], n1 = m.n[1], twice0 = 2 * s[0], twice1 = 2 * s[1];
-    if (centreA >= Radius && centreA <= kTop - Radius && centreB >= Radius && centreB <= kTop - Radius) {
-        // The usual case: every field of the square exists.
-        for (int i = 0; i < kWidth; ++i) {
-            const int fa = centreA - Radius + i, fb = centreB - Radius + i;
-            const int pa = expand[fa], pb = expand[fb];
-            search.fieldA[i] = fa;
-            search.fieldB[i] = fb;
-            search.termA[i] = pa * (n0 * pa - twice0);
-            search.termB[i] = pb * (n1 * pb - twice1);
-        }
-    } else {
-        // At the edge of the field range: fields that do not exist stand in for the
-        // nearest one at a cost no pair can have, so they are never chosen.
-        for (int i = 0; i < kWidth; ++i) {
-            const int fa = centreA - Radius + i, fb = centreB - Radius + i;
-            search.fieldA[i] = std::clamp(fa, 0, kTop);
-            search.fieldB[i] = std::clamp(fb, 0, kTop);
-            const int pa = expand[search.fieldA[i]], pb = expand[search.fieldB[i]];
-            search.termA[i] = fa == search.fieldA[i] ? pa * (n0 * pa - twice0) : kNever;
-            search.termB[i] = fb == search.fieldB[i] ? pb * (n1 * pb - twice1) : kNever;
-        }
-    }
-    search.n2 = m.n[2];
-    search.n3 = m.n[3];
-    search.twice2 = 2 * s[2];
-    search.twice3 = 2 * s[3];
-    // One word holds both interpolated colours of a field pair (bytes 2 and 3).
-    const std::uint32_t* palettes = Bits == 6 ? kChannelPalettes6.data() : kChannelPalettes5.data();
-    if constexpr (Radius == 1) {
-        const int pair = k.searchPairs(search, palettes, Bits, best);
-        if (pair >= 0) {
-            bestA = search.fieldA[pair / 3];
-            bestB = search.fieldB[pair % 3];
-        }
-    } else {
-        const std::uint32_t word = palettes[(search.fieldA[0] << Bits) + search.fieldB[0]];
-        const int p2 = static_cast<int>((word >> 16) & 0xFF), p3 = static_cast<int>(word >> 24);
-        const int cost = search.termA[0] + search.termB[0] + p2 * (search.n2 * p2 - search.twice2) +
-                         p3 * (search.n3 * p3 - search.twice3);
-        if (cost < best) {
-            bestA = search.fieldA[0];
-            bestB = search.fieldB[0];
-        }
-    }
-    e.f[0][ch] = bestA;
-    e.f[1][ch] = bestB;
 }
 
 // Four floats or integers side by side: the compiler's portable vectors, each lane computed
@@ -296,9 +234,9 @@ void takePair(const int centre[3][2], int pair, int ch, Endpoints& e)
 void solveChannels(const Kernels& k, const Moments& m, int radius, Endpoints& e)
 {
     if (radius == 0) {
-        solveChannelBits<5, 0>(k, m, 0, e);
-        solveChannelBits<6, 0>(k, m, 1, e);
-        solveChannelBits<5, 0>(k, m, 2, e);
+        fitChannel<5>(m, 0, e);
+        fitChannel<6>(m, 1, e);
+        fitChannel<5>(m, 2, e);
         return;
     }
     // All three channels in one kernel call.

@@ -95,22 +95,6 @@ inline constexpr std::array<std::uint8_t, 153> kEveryGroup = [] {
     return all;
 }();
 
-// One channel's endpoint search for fixed indices over the 3 x 3 field pairs
-// (fieldA[i], fieldB[j]), i = 0 ... 2 around the least-squares fields. The cost of a pair
-// is termA[i] + termB[j] + p2 (n2 p2 - twice2) + p3 (n3 p3 - twice3), with p2 and p3
-// bytes 2 and 3 of palettes[fieldA[i] << bits | fieldB[j]]. Returns the first pair in the
-// order i, then j, of the least cost (as 3 i + j) when that cost is below `best`, and
-// lowers `best` to it; else -1. In integers, so every path gives the same answer.
-struct PairSearch {
-    alignas(16) std::int32_t fieldA[4];  // the fourth entries are not used
-    alignas(16) std::int32_t fieldB[4];
-    alignas(16) std::int32_t termA[4];
-    alignas(16) std::int32_t termB[4];
-    std::int32_t n2, n3, twice2, twice3;
-};
-
-using SearchPairsFn = int (*)(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
-
 // Integer sums over the texels that exist: each channel's sum, and the sums of the
 // products of the channel pairs (0, 0), (0, 1), (0, 2), (1, 1), (1, 2), (2, 2).
 using ChannelSumsFn = void (*)(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6]);
@@ -126,7 +110,6 @@ using ScoreSquaresFn = void (*)(const std::int32_t count[4], const std::int32_t 
 struct Kernels {
     AssignFn assign;
     ScoreSplitsFn scoreSplits;
-    SearchPairsFn searchPairs;
     ChannelSumsFn channelSums;
     EntrySumsFn entrySums;
     ScoreSquaresFn scoreSquares;
@@ -147,8 +130,6 @@ void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std::int32_t pro
 void entrySumsScalar(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
 void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
 void entrySumsSse41(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
-int searchPairsScalar(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
-int searchPairsAvx2(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
 float assignScalar(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
 int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
                       float* scores);
