@@ -739,6 +739,17 @@ bool gatherTexels(const StartKernels& s, const std::uint8_t* bgra64, std::uint16
     return isSingleColour(t);
 }
 
+// The default setting after its refinement: the other placements, and the cluster search
+// for busy blocks (above about 5.5 levels of error per texel), where refinement most often
+// stops short; its best split costs little next to them. `axisOf` gives the principal axis.
+template <typename AxisOf>
+void finishDefault(const Kernels& k, const BlockTexels& t, const ChannelSums& sums, const AxisOf& axisOf, Candidate& best)
+{
+    tryOtherPlacements(k, t, sums, best, 1, 2);
+    if (best.error > 30.0f * static_cast<float>(t.count))
+        clusterSearch(k, t, axisOf(), best, 1);
+}
+
 Candidate chooseColours(const Kernels& k, const StartKernels& s, const BlockTexels& t, bool singleColour, Quality q)
 {
     Candidate best;
@@ -759,11 +770,7 @@ Candidate chooseColours(const Kernels& k, const StartKernels& s, const BlockTexe
     case Quality::Default:
         if (!settled)
             refine(k, t, best, 1, 4);
-        tryOtherPlacements(k, t, sums, best, 1, 2);
-        // Busy blocks (above about 5.5 levels of error per texel) are where refinement
-        // most often stops short; the cluster search's best split costs little next to them.
-        if (best.error > 30.0f * static_cast<float>(t.count))
-            clusterSearch(k, t, axis, best, 1);
+        finishDefault(k, t, sums, [&axis] { return axis; }, best);
         break;
     case Quality::Best:
         if (!settled)
@@ -828,6 +835,27 @@ namespace kernels {
 void encodeColourBlockWith(Isa isa, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
 {
     encodeColourBlock(kernelsFor(isa), startKernelsFor(isa), bgra64, out8, q, validMask);
+}
+
+void finishDefaultBlock(Isa isa, const std::uint8_t* bgra64, const DefaultStart& start, std::uint8_t* out8)
+{
+    const Kernels& k = kernelsFor(isa);
+    const StartKernels& s = startKernelsFor(isa);
+    BlockTexels t;
+    s.gatherWhole(bgra64, t);
+    ChannelSums sums;
+    std::memcpy(sums.sum, start.sum, sizeof sums.sum);
+    std::memcpy(sums.products, start.products, sizeof sums.products);
+    Candidate best;
+    for (int end = 0; end < 2; ++end)
+        for (int ch = 0; ch < 3; ++ch)
+            best.e.f[end][ch] = start.field[end][ch];
+    std::memcpy(best.index, start.index, sizeof best.index);
+    best.error = start.error;
+    // The axis only for the blocks that reach the cluster search.
+    finishDefault(k, t, sums, [&s, &t, &sums] { return principalAxis(s, t, sums); }, best);
+    std::memset(out8, 0, 8);
+    writeColourBlock(best, t.count, t.position, out8);
 }
 
 void encodeSingleColourBlock(int red, int green, int blue, std::uint8_t* out8)

@@ -69,6 +69,11 @@ void fastBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, s
     fastBlocksLanes<8>(pixels, stride, count, out, outStride);
 }
 
+void defaultBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
+{
+    defaultBlocksLanes<8>(Isa::Avx2, pixels, stride, count, out, outStride);
+}
+
 }  // namespace dxt::kernels
 
 #if defined(__clang__)
@@ -84,6 +89,11 @@ namespace dxt::kernels {
 void fastBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
 {
     fastBlocksScalar(pixels, stride, count, out, outStride);
+}
+
+void defaultBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
+{
+    defaultBlocksScalar(pixels, stride, count, out, outStride);
 }
 
 }  // namespace dxt::kernels

@@ -68,6 +68,11 @@ void fastBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, 
     fastBlocksLanes<4>(pixels, stride, count, out, outStride);
 }
 
+void defaultBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
+{
+    defaultBlocksLanes<4>(Isa::Sse41, pixels, stride, count, out, outStride);
+}
+
 }  // namespace dxt::kernels
 
 #if defined(__clang__)
@@ -83,6 +88,11 @@ namespace dxt::kernels {
 void fastBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
 {
     fastBlocksScalar(pixels, stride, count, out, outStride);
+}
+
+void defaultBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
+{
+    defaultBlocksScalar(pixels, stride, count, out, outStride);
 }
 
 }  // namespace dxt::kernels

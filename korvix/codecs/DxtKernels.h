@@ -217,6 +217,31 @@ void fastBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, s
 // The version for `isa`, which must be supported.
 FastBlocksFn fastBlocksFor(Isa isa);
 
+// The same for Quality::Default: the start, the first endpoint search and the refinement
+// rounds run one block per lane (bit for bit as the plain encoder), then each block that is
+// not a single colour goes on alone (other placements, the cluster search of busy blocks)
+// through finishDefaultBlock. Every block comes out as encodeColourBlockWith(Isa::Scalar,
+// ..., Default) gives it.
+using DefaultBlocksFn = FastBlocksFn;
+void defaultBlocksScalar(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride);
+void defaultBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride);
+void defaultBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride);
+DefaultBlocksFn defaultBlocksFor(Isa isa);
+
+// What the lanes hand on for a whole block: the endpoint fields (c0, c1; red, green, blue),
+// the indices of the 16 texels, their error, and the block's channel sums and sums of
+// products (as channelSums gives them).
+struct DefaultStart {
+    std::uint8_t field[2][3];
+    std::uint8_t index[16];
+    float error;
+    std::int32_t sum[3];
+    std::int32_t products[6];
+};
+// Finishes a whole block (bgra64, 16 texels) of the default setting from that state with the
+// kernels of `isa` and writes its colour block to out8.
+void finishDefaultBlock(Isa isa, const std::uint8_t* bgra64, const DefaultStart& start, std::uint8_t* out8);
+
 // For every 8-bit target and channel width, the endpoint fields whose decoded colour comes
 // closest, once as an endpoint (index 0, fields a = b, the lowest of the least error) and
 // once as colour 2 (index 2; colour 3 is the same with the endpoints swapped): the first
