@@ -444,21 +444,34 @@ inline void solveSquaresLanes(const LaneMoments<N>& m, typename Lanes<N>::I fiel
         const I centreA = m.solvable ? nearestField<N>(nearest[ch], a) : field[0][ch];
         const I centreB = m.solvable ? nearestField<N>(nearest[ch], b) : field[1][ch];
         const I present = channelCost<N>(word[ch], m.n, m.s[ch]);
+        // Fields outside the range look up the centre's instead and are never taken. Entry 0's
+        // term depends on field a alone and entry 1's on field b: each is scored once.
+        I fa[3], fb[3], insideA[3], insideB[3], w[3][3];
+        for (int i = 0; i < 3; ++i) {
+            fa[i] = centreA - 1 + i;
+            fb[i] = centreB - 1 + i;
+            insideA[i] = (fa[i] >= 0) & (fa[i] <= top);
+            insideB[i] = (fb[i] >= 0) & (fb[i] <= top);
+        }
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                w[i][j] = lookup<N>(palettes[ch], ((insideA[i] ? fa[i] : centreA) << bits[ch]) | (insideB[j] ? fb[j] : centreB));
+        I termA[3], termB[3];
+        for (int i = 0; i < 3; ++i) {
+            const I p0 = w[i][0] & 0xFF, p1 = (w[0][i] >> 8) & 0xFF;
+            termA[i] = p0 * (m.n[0] * p0 - 2 * m.s[ch][0]);
+            termB[i] = p1 * (m.n[1] * p1 - 2 * m.s[ch][1]);
+        }
         I least = I{} + 0x7FFFFFFF, leastA = centreA, leastB = centreB, leastWord = word[ch];
         for (int i = 0; i < 3; ++i) {
-            const I fa = centreA - 1 + i;
-            const I insideA = (fa >= 0) & (fa <= top);
-            const I atA = (insideA ? fa : centreA) << bits[ch];
             for (int j = 0; j < 3; ++j) {
-                const I fb = centreB - 1 + j;
-                const I inside = insideA & (fb >= 0) & (fb <= top);
-                const I w = lookup<N>(palettes[ch], atA | (inside ? fb : centreB));
-                const I cost = channelCost<N>(w, m.n, m.s[ch]);
-                const I better = inside & (cost < least);
+                const I p2 = (w[i][j] >> 16) & 0xFF, p3 = (w[i][j] >> 24) & 0xFF;
+                const I cost = termA[i] + termB[j] + p2 * (m.n[2] * p2 - 2 * m.s[ch][2]) + p3 * (m.n[3] * p3 - 2 * m.s[ch][3]);
+                const I better = insideA[i] & insideB[j] & (cost < least);
                 least = better ? cost : least;
-                leastA = better ? fa : leastA;
-                leastB = better ? fb : leastB;
-                leastWord = better ? w : leastWord;
+                leastA = better ? fa[i] : leastA;
+                leastB = better ? fb[j] : leastB;
+                leastWord = better ? w[i][j] : leastWord;
             }
         }
         const I take = least < present;
@@ -555,9 +568,14 @@ inline void defaultStartLanes(const typename Lanes<N>::I px[16], DefaultLanes<N>
         I changed{};
         for (int ch = 0; ch < 3; ++ch)
             changed |= (nextField[0][ch] != field[0][ch]) | (nextField[1][ch] != field[1][ch]);
+        // Unchanged endpoints would choose the same indices: those lanes are done, and when
+        // all are, the index choice is not run.
+        active &= changed;
+        if (!anyLane<N>(active))
+            break;
         F nextError;
         const I nextIndices = assignLanes<N>(d.start, nextWord, nextError);
-        const I take = active & changed & (nextError < d.error);
+        const I take = active & (nextError < d.error);
         for (int ch = 0; ch < 3; ++ch) {
             field[0][ch] = take ? nextField[0][ch] : field[0][ch];
             field[1][ch] = take ? nextField[1][ch] : field[1][ch];
