@@ -526,6 +526,11 @@ struct DefaultLanes {
     LaneStart<N> start;
     typename Lanes<N>::I indices;
     typename Lanes<N>::F error;
+    // All ones where the block is done: its indices use all four palette entries or only
+    // one (no other placement to try) and it is not busy enough for the cluster search.
+    typename Lanes<N>::I done;
+    typename Lanes<N>::I colours;  // c0 | c1 << 16, the larger colour first
+    typename Lanes<N>::I written;  // the indices as written with those colours
 };
 
 // The start, the first endpoint search and index choice, then the refinement rounds (at
@@ -585,10 +590,30 @@ inline void defaultStartLanes(const typename Lanes<N>::I px[16], DefaultLanes<N>
         d.indices = take ? nextIndices : d.indices;
         d.error = take ? nextError : d.error;
     }
+
+    // The palette entries the indices use.
+    I count[4] = {};
+    for (int i = 0; i < 16; ++i) {
+        const I index = (d.indices >> (2 * i)) & 3;
+        for (int k = 0; k < 4; ++k)
+            count[k] -= index == k;
+    }
+    I levels{};
+    for (int k = 0; k < 4; ++k)
+        levels -= count[k] > 0;
+    // The busy test of the rest, for 16 texels.
+    const I busy = d.error > 30.0f * 16.0f;
+    d.done = ((levels < 2) | (levels == 4)) & ~busy;
+    const I c0 = (field[0][0] << 11) | (field[0][1] << 5) | field[0][2];
+    const I c1 = (field[1][0] << 11) | (field[1][1] << 5) | field[1][2];
+    const I swap = c0 < c1;
+    d.colours = swap ? (c1 | (c0 << 16)) : (c0 | (c1 << 16));
+    d.written = d.indices ^ (swap & 0x55555555);
 }
 
 // The whole row, N blocks at a time as fastBlocksLanes takes them; each block that is not a
-// single colour goes on to the per-block rest of the default setting with its state.
+// single colour and not done goes on to the per-block rest of the default setting with its
+// state.
 template <int N>
 inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out,
                                std::size_t outStride)
@@ -618,6 +643,12 @@ inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t 
             if (d.start.flat[lane]) {
                 const std::uint8_t* texel = src + 16 * b;
                 encodeSingleColourBlock(texel[2], texel[1], texel[0], dst);
+                continue;
+            }
+            if (d.done[lane]) {
+                const std::uint64_t block = static_cast<std::uint32_t>(d.colours[lane]) |
+                                            static_cast<std::uint64_t>(static_cast<std::uint32_t>(d.written[lane])) << 32;
+                __builtin_memcpy(dst, &block, 8);
                 continue;
             }
             DefaultStart state;
