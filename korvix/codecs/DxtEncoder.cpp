@@ -368,14 +368,21 @@ float scoredError(const int score[3], float squares)
 // refinement from the axis' ends has already been there.
 constexpr float kPlacementKeep = 0.6f;
 
-void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSums& sums, Candidate& best, int radius, int rounds)
+// `known`, when given, holds the moments of best's indices.
+void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSums& sums, Candidate& best, int radius, int rounds,
+                        const Moments* known = nullptr)
 {
     constexpr int chain[4] = {0, 2, 3, 1};  // palette entries in order along the line
     int used[4];
     int levels = 0;
     bool present[4] = {};
-    for (int i = 0; i < t.count; ++i)
-        present[best.index[i]] = true;
+    if (known) {
+        for (int entry = 0; entry < 4; ++entry)
+            present[entry] = known->n[entry] > 0;
+    } else {
+        for (int i = 0; i < t.count; ++i)
+            present[best.index[i]] = true;
+    }
     for (int entry : chain)
         if (present[entry])
             used[levels++] = entry;
@@ -383,7 +390,7 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSum
         return;
     const Candidate start = best;
     // The remapped indices have the start's moments, moved to other entries.
-    const Moments startMoments = momentsOf(k, t, start.index);
+    const Moments startMoments = known ? *known : momentsOf(k, t, start.index);
     const float squares = ownSquares(sums);
     // The subsets of `levels` chain positions, in order, as bit masks over the chain.
     static constexpr int kTwo[] = {0b0011, 0b0101, 0b0110, 0b1010, 0b1100};
@@ -743,9 +750,10 @@ bool gatherTexels(const StartKernels& s, const std::uint8_t* bgra64, std::uint16
 // for busy blocks (above about 5.5 levels of error per texel), where refinement most often
 // stops short; its best split costs little next to them. `axisOf` gives the principal axis.
 template <typename AxisOf>
-void finishDefault(const Kernels& k, const BlockTexels& t, const ChannelSums& sums, const AxisOf& axisOf, Candidate& best)
+void finishDefault(const Kernels& k, const BlockTexels& t, const ChannelSums& sums, const AxisOf& axisOf, Candidate& best,
+                   const Moments* known = nullptr)
 {
-    tryOtherPlacements(k, t, sums, best, 1, 2);
+    tryOtherPlacements(k, t, sums, best, 1, 2, known);
     if (best.error > 30.0f * static_cast<float>(t.count))
         clusterSearch(k, t, axisOf(), best, 1);
 }
@@ -852,8 +860,12 @@ void finishDefaultBlock(Isa isa, const std::uint8_t* bgra64, const DefaultStart&
             best.e.f[end][ch] = start.field[end][ch];
     std::memcpy(best.index, start.index, sizeof best.index);
     best.error = start.error;
+    Moments moments;
+    std::memcpy(moments.n, start.count, sizeof moments.n);
+    std::memcpy(moments.s, start.entrySum, sizeof moments.s);
+    invertNormals(moments);
     // The axis only for the blocks that reach the cluster search.
-    finishDefault(k, t, sums, [&s, &t, &sums] { return principalAxis(s, t, sums); }, best);
+    finishDefault(k, t, sums, [&s, &t, &sums] { return principalAxis(s, t, sums); }, best, &moments);
     std::memset(out8, 0, 8);
     writeColourBlock(best, t.count, t.position, out8);
 }

@@ -526,6 +526,7 @@ struct DefaultLanes {
     LaneStart<N> start;
     typename Lanes<N>::I indices;
     typename Lanes<N>::F error;
+    LaneMoments<N> moments;  // of the indices
     // All ones where the block is done: its indices use all four palette entries or only
     // one (no other placement to try) and it is not busy enough for the cluster search.
     typename Lanes<N>::I done;
@@ -592,15 +593,10 @@ inline void defaultStartLanes(const typename Lanes<N>::I px[16], DefaultLanes<N>
     }
 
     // The palette entries the indices use.
-    I count[4] = {};
-    for (int i = 0; i < 16; ++i) {
-        const I index = (d.indices >> (2 * i)) & 3;
-        for (int k = 0; k < 4; ++k)
-            count[k] -= index == k;
-    }
+    momentsLanes<N>(px, d.start, d.indices, d.moments);
     I levels{};
     for (int k = 0; k < 4; ++k)
-        levels -= count[k] > 0;
+        levels -= d.moments.n[k] > 0;
     // The busy test of the rest, for 16 texels.
     const I busy = d.error > 30.0f * 16.0f;
     d.done = ((levels < 2) | (levels == 4)) & ~busy;
@@ -663,6 +659,11 @@ inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t 
             for (int i = 0; i < 16; ++i)
                 state.index[i] = static_cast<std::uint8_t>((indices >> (2 * i)) & 3);
             state.error = d.error[lane];
+            for (int k = 0; k < 4; ++k) {
+                state.count[k] = d.moments.n[k][lane];
+                for (int ch = 0; ch < 3; ++ch)
+                    state.entrySum[ch][k] = d.moments.s[ch][k][lane];
+            }
             std::uint8_t block[64];
             for (int y = 0; y < 4; ++y)
                 __builtin_memcpy(block + 16 * y, src + y * srcStride + 16 * b, 16);

@@ -229,12 +229,15 @@ void defaultBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count
 DefaultBlocksFn defaultBlocksFor(Isa isa);
 
 // What the lanes hand on for a whole block: the endpoint fields (c0, c1; red, green, blue),
-// the indices of the 16 texels, their error, and the block's channel sums and sums of
+// the indices of the 16 texels, their error, how many texels use each palette entry and the
+// sums of their channels (as entrySums gives them), and the block's channel sums and sums of
 // products (as channelSums gives them).
 struct DefaultStart {
     std::uint8_t field[2][3];
     std::uint8_t index[16];
     float error;
+    std::int32_t count[4];
+    std::int32_t entrySum[3][4];
     std::int32_t sum[3];
     std::int32_t products[6];
 };
