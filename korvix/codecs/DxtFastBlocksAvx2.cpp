@@ -62,6 +62,12 @@ Lanes<8>::I lookup<8>(const std::uint32_t* table, Lanes<8>::I at)
     return lookup<8>(reinterpret_cast<const std::int32_t*>(table), at);
 }
 
+template <>
+Lanes<8>::I pairProducts<8>(Lanes<8>::I a, Lanes<8>::I b)
+{
+    return reinterpret_cast<Lanes<8>::I>(_mm256_madd_epi16(reinterpret_cast<__m256i>(a), reinterpret_cast<__m256i>(b)));
+}
+
 }  // namespace
 
 void fastBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)

@@ -61,6 +61,12 @@ Lanes<4>::I lookup<4>(const std::uint32_t* table, Lanes<4>::I at)
     return lookup<4>(reinterpret_cast<const std::int32_t*>(table), at);
 }
 
+template <>
+Lanes<4>::I pairProducts<4>(Lanes<4>::I a, Lanes<4>::I b)
+{
+    return reinterpret_cast<Lanes<4>::I>(_mm_madd_epi16(reinterpret_cast<__m128i>(a), reinterpret_cast<__m128i>(b)));
+}
+
 }  // namespace
 
 void fastBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)

@@ -30,12 +30,14 @@ template <>
 struct Lanes<4> {
     using F = float __attribute__((vector_size(16)));
     using I = std::int32_t __attribute__((vector_size(16)));
+    using H = std::int16_t __attribute__((vector_size(16)));  // the same bits as 16-bit halves
 };
 
 template <>
 struct Lanes<8> {
     using F = float __attribute__((vector_size(32)));
     using I = std::int32_t __attribute__((vector_size(32)));
+    using H = std::int16_t __attribute__((vector_size(32)));
 };
 
 // Loads texel `i` of N blocks side by side into the lanes (a 4 x 4 or 8 x 4 transpose per
@@ -50,6 +52,11 @@ template <int N>
 typename Lanes<N>::I lookup(const std::int32_t* table, typename Lanes<N>::I at);
 template <int N>
 typename Lanes<N>::I lookup(const std::uint32_t* table, typename Lanes<N>::I at);
+
+// Per 32-bit lane, a's low 16 bits times b's plus a's high 16 bits times b's (signed 16-bit
+// halves, an exact 32-bit sum); defined per width like the above.
+template <int N>
+typename Lanes<N>::I pairProducts(typename Lanes<N>::I a, typename Lanes<N>::I b);
 
 template <int N>
 struct LaneResult {
@@ -462,11 +469,18 @@ inline void solveSquaresLanes(const LaneMoments<N>& m, typename Lanes<N>::I fiel
             termA[i] = p0 * (m.n[0] * p0 - 2 * m.s[ch][0]);
             termB[i] = p1 * (m.n[1] * p1 - 2 * m.s[ch][1]);
         }
+        // The interpolated entries' terms p (n p - 2 s) in 16-bit halves (entry 2 low, entry 3
+        // high): n p is at most 16 * 255 and 2 s at most 2 * 16 * 255, so every half is exact,
+        // and one multiply-add per pair sums both terms in 32 bits.
+        using Half = typename Lanes<N>::H;
+        const Half counts = reinterpret_cast<Half>(m.n[2] | (m.n[3] << 16));
+        const Half twice = reinterpret_cast<Half>((2 * m.s[ch][2]) | ((2 * m.s[ch][3]) << 16));
         I least = I{} + 0x7FFFFFFF, leastA = centreA, leastB = centreB, leastWord = word[ch];
         for (int i = 0; i < 3; ++i) {
             for (int j = 0; j < 3; ++j) {
-                const I p2 = (w[i][j] >> 16) & 0xFF, p3 = (w[i][j] >> 24) & 0xFF;
-                const I cost = termA[i] + termB[j] + p2 * (m.n[2] * p2 - 2 * m.s[ch][2]) + p3 * (m.n[3] * p3 - 2 * m.s[ch][3]);
+                const I p = ((w[i][j] >> 16) & 0xFF) | ((w[i][j] >> 8) & 0xFF0000);
+                const I inner = reinterpret_cast<I>(reinterpret_cast<Half>(p) * counts - twice);
+                const I cost = termA[i] + termB[j] + pairProducts<N>(p, inner);
                 const I better = insideA[i] & insideB[j] & (cost < least);
                 least = better ? cost : least;
                 leastA = better ? fa[i] : leastA;

@@ -38,7 +38,7 @@ Texels flat(int r, int g, int b, int a = 255)
     return t;
 }
 
-// Blocks of every kind the fast setting treats apart or finds hard, shuffled so that each
+// Blocks of every kind the lane paths treat apart or find hard, shuffled so that each
 // kind meets every lane and every neighbour.
 std::vector<Texels> sourceBlocks(unsigned seed)
 {
