@@ -53,6 +53,12 @@ typename Lanes<N>::I lookup(const std::int32_t* table, typename Lanes<N>::I at);
 template <int N>
 typename Lanes<N>::I lookup(const std::uint32_t* table, typename Lanes<N>::I at);
 
+// Per lane, the three palette words at[lane] - 1, at[lane], at[lane] + 1 of a guarded table
+// (kGuardedPalettes: words[x] at guarded[1 + x], at least one word around every row), read
+// as one run per lane instead of three gathers; defined per width.
+template <int N>
+void rowWords(const std::uint32_t* guarded, typename Lanes<N>::I at, typename Lanes<N>::I words[3]);
+
 // Per 32-bit lane, a's low 16 bits times b's plus a's high 16 bits times b's (signed 16-bit
 // halves, an exact 32-bit sum); defined per width like the above.
 template <int N>
@@ -436,8 +442,8 @@ inline void solveSquaresLanes(const LaneMoments<N>& m, typename Lanes<N>::I fiel
     using F = typename Lanes<N>::F;
     using I = typename Lanes<N>::I;
     const std::int32_t* const nearest[3] = {tables::kNearestField5Data, tables::kNearestField6Data, tables::kNearestField5Data};
-    const std::uint32_t* const palettes[3] = {tables::kChannelPalettes5Data, tables::kChannelPalettes6Data,
-                                              tables::kChannelPalettes5Data};
+    const std::uint32_t* const guarded[3] = {tables::kGuardedPalettes5Data, tables::kGuardedPalettes6Data,
+                                             tables::kGuardedPalettes5Data};
     constexpr int bits[3] = {5, 6, 5};
     constexpr float hi = 0.66f, lo = 0.33f;
     for (int ch = 0; ch < 3; ++ch) {
@@ -451,8 +457,10 @@ inline void solveSquaresLanes(const LaneMoments<N>& m, typename Lanes<N>::I fiel
         const I centreA = m.solvable ? nearestField<N>(nearest[ch], a) : field[0][ch];
         const I centreB = m.solvable ? nearestField<N>(nearest[ch], b) : field[1][ch];
         const I present = channelCost<N>(word[ch], m.n, m.s[ch]);
-        // Fields outside the range look up the centre's instead and are never taken. Entry 0's
-        // term depends on field a alone and entry 1's on field b: each is scored once.
+        // A row of the square is three neighbouring words of the table; rows outside the range
+        // read the centre's row instead, and pairs outside it are never taken (whatever word
+        // stands there). Entry 0's term depends on field a alone and entry 1's on field b:
+        // each is scored once, from the centre's column and row, which always exist.
         I fa[3], fb[3], insideA[3], insideB[3], w[3][3];
         for (int i = 0; i < 3; ++i) {
             fa[i] = centreA - 1 + i;
@@ -461,11 +469,10 @@ inline void solveSquaresLanes(const LaneMoments<N>& m, typename Lanes<N>::I fiel
             insideB[i] = (fb[i] >= 0) & (fb[i] <= top);
         }
         for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j)
-                w[i][j] = lookup<N>(palettes[ch], ((insideA[i] ? fa[i] : centreA) << bits[ch]) | (insideB[j] ? fb[j] : centreB));
+            rowWords<N>(guarded[ch], ((insideA[i] ? fa[i] : centreA) << bits[ch]) | centreB, w[i]);
         I termA[3], termB[3];
         for (int i = 0; i < 3; ++i) {
-            const I p0 = w[i][0] & 0xFF, p1 = (w[0][i] >> 8) & 0xFF;
+            const I p0 = w[i][1] & 0xFF, p1 = (w[1][i] >> 8) & 0xFF;
             termA[i] = p0 * (m.n[0] * p0 - 2 * m.s[ch][0]);
             termB[i] = p1 * (m.n[1] * p1 - 2 * m.s[ch][1]);
         }
