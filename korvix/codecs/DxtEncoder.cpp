@@ -91,15 +91,24 @@ Moments momentsOf(const Kernels& k, const BlockTexels& t, const std::uint8_t* in
     return m;
 }
 
-// The moments of the same texels with every index k turned into remap[k].
+// The moments of the same texels with every index k turned into remap[k]. Each entry's
+// sums are gathered by masks in registers rather than added into entries chosen at run
+// time, which would chain the additions through memory.
 Moments remapped(const Moments& m, const int* remap)
 {
-    Moments r{};
+    using Int4 = std::int32_t __attribute__((vector_size(16)));
+    const Int4 entries{0, 1, 2, 3};
+    Int4 n{}, s[3] = {};
     for (int k = 0; k < 4; ++k) {
-        r.n[remap[k]] += m.n[k];
+        const Int4 to = entries == remap[k];
+        n += to & m.n[k];
         for (int ch = 0; ch < 3; ++ch)
-            r.s[ch][remap[k]] += m.s[ch][k];
+            s[ch] += to & m.s[ch][k];
     }
+    Moments r;
+    std::memcpy(r.n, &n, sizeof r.n);
+    for (int ch = 0; ch < 3; ++ch)
+        std::memcpy(r.s[ch], &s[ch], sizeof r.s[ch]);
     invertNormals(r);
     return r;
 }
@@ -383,9 +392,11 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSum
         for (int i = 0; i < t.count; ++i)
             present[best.index[i]] = true;
     }
-    for (int entry : chain)
-        if (present[entry])
-            used[levels++] = entry;
+    // Without a branch: which entries are in use is hard to foresee.
+    for (int entry : chain) {
+        used[levels & 3] = entry;
+        levels += present[entry];
+    }
     if (levels < 2 || levels == 4)
         return;
     const Candidate start = best;
