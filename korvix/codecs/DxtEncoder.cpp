@@ -591,16 +591,18 @@ void startAlong(const StartKernels& s, const BlockTexels& t, const Axis& axis, C
 void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Candidate& best, int keep)
 {
     const int n = t.count;
+    // The texels in order of their keys, the earlier of equal keys first: each one's place
+    // is the number of texels before it in that order, counted without a branch (the
+    // padding slots' keys are +infinity and never counted).
     std::uint8_t order[16];
     float key[16];
+    for (int i = 0; i < 16; ++i)
+        key[i] = i < n ? axis.project(t, i) : std::numeric_limits<float>::infinity();
     for (int i = 0; i < n; ++i) {
-        key[i] = axis.project(t, i);
-        int j = i;
-        while (j > 0 && key[order[j - 1]] > key[i]) {
-            order[j] = order[j - 1];
-            --j;
-        }
-        order[j] = static_cast<std::uint8_t>(i);
+        int place = 0;
+        for (int j = 0; j < 16; ++j)
+            place += (key[j] < key[i]) | ((key[j] == key[i]) & (j < i));
+        order[place] = static_cast<std::uint8_t>(i);
     }
     kernels::PrefixSums prefix;
     for (int ch = 0; ch < 3; ++ch) {
