@@ -631,23 +631,32 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
     // Only the groups that may hold one of the `keep` least scores are scored: first the
     // group of the least bound, then every group whose bound the keep-th best score found
     // there does not undercut by more than rounding could explain. The same splits as
-    // scoring them all. (Eight running minima side by side and a list built without
-    // branches: these loops run over all 153 groups.)
+    // scoring them all. (Eight running minima side by side in two vectors and a list built
+    // without branches: these loops run over all 153 groups.)
     alignas(32) float bound[160];
     kernels::splitBounds(prefix, n, bound);
     std::fill(bound + layout.groupCount, bound + 160, never);
+    Float4 least4[2];
+    Int4 leastAt4[2];
+    const Int4 lanes{0, 1, 2, 3};
+    for (int h = 0; h < 2; ++h) {
+        std::memcpy(&least4[h], bound + 4 * h, sizeof least4[h]);
+        leastAt4[h] = lanes + 4 * h;
+    }
+    for (int g = 8; g < 160; g += 8)
+        for (int h = 0; h < 2; ++h) {
+            Float4 here;
+            std::memcpy(&here, bound + g + 4 * h, sizeof here);
+            const Int4 below = here < least4[h];
+            least4[h] = below ? here : least4[h];
+            leastAt4[h] = below ? lanes + (g + 4 * h) : leastAt4[h];
+        }
     float least[8];
     int leastAt[8];
     for (int l = 0; l < 8; ++l) {
-        least[l] = bound[l];
-        leastAt[l] = l;
+        least[l] = least4[l / 4][l % 4];
+        leastAt[l] = leastAt4[l / 4][l % 4];
     }
-    for (int g = 8; g < 160; g += 8)
-        for (int l = 0; l < 8; ++l) {
-            const bool below = bound[g + l] < least[l];
-            least[l] = below ? bound[g + l] : least[l];
-            leastAt[l] = below ? g + l : leastAt[l];
-        }
     int lowest = leastAt[0];
     for (int l = 1; l < 8; ++l)
         if (least[l] < bound[lowest])
