@@ -598,11 +598,14 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
     float key[16];
     for (int i = 0; i < 16; ++i)
         key[i] = i < n ? axis.project(t, i) : std::numeric_limits<float>::infinity();
+    Float4 keys[4];
+    std::memcpy(keys, key, sizeof keys);
+    const Int4 slot{0, 1, 2, 3};
     for (int i = 0; i < n; ++i) {
-        int place = 0;
-        for (int j = 0; j < 16; ++j)
-            place += (key[j] < key[i]) | ((key[j] == key[i]) & (j < i));
-        order[place] = static_cast<std::uint8_t>(i);
+        Int4 before{};
+        for (int q = 0; q < 4; ++q)
+            before -= (keys[q] < key[i]) | ((keys[q] == key[i]) & ((slot + 4 * q) < i));
+        order[before[0] + before[1] + before[2] + before[3]] = static_cast<std::uint8_t>(i);
     }
     kernels::PrefixSums prefix;
     for (int ch = 0; ch < 3; ++ch) {
