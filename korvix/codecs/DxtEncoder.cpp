@@ -377,6 +377,26 @@ float scoredError(const int score[3], float squares)
 // refinement from the axis' ends has already been there.
 constexpr float kPlacementKeep = 0.6f;
 
+// Writes `index` with every index k of a texel that exists turned into remap[k] (the rest
+// as they are) to `out`: eight bytes to a word, each entry picked by bit masks, without a
+// look-up per texel.
+void remapIndices(const BlockTexels& t, const int* remap, const std::uint8_t* index, std::uint8_t* out)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    for (int half = 0; half < 2; ++half) {
+        std::uint64_t word, existing;
+        std::memcpy(&word, index + 8 * half, 8);
+        std::memcpy(&existing, t.existing + 8 * half, 8);
+        const std::uint64_t low = word & kOnes, high = (word >> 1) & kOnes;
+        const std::uint64_t on[4] = {~word & ~(word >> 1) & kOnes, low & ~high, high & ~low, low & high};
+        std::uint64_t moved = 0;
+        for (int k = 0; k < 4; ++k)
+            moved |= on[k] * static_cast<std::uint64_t>(remap[k]);
+        const std::uint64_t result = (moved & existing) | (word & ~existing);
+        std::memcpy(out + 8 * half, &result, 8);
+    }
+}
+
 // `known`, when given, holds the moments of best's indices.
 void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSums& sums, Candidate& best, int radius, int rounds,
                         const Moments* known = nullptr)
@@ -448,10 +468,9 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSum
             if (kPlacementKeep * scoredError(score, squares) >= best.error)
                 continue;
         }
-        for (int i = 0; i < t.count; ++i)
-            c.index[i] = static_cast<std::uint8_t>(remap[c.index[i]]);
         std::uint8_t before[16];
-        std::memcpy(before, c.index, sizeof before);
+        remapIndices(t, remap, c.index, before);
+        std::memcpy(c.index, before, sizeof before);
         c.error = assignIndices(k, t, c.e, c.index);
         if (!sameIndices(t, before, c.index))
             refine(k, t, c, radius, rounds);
