@@ -716,10 +716,23 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
         if (first >= 0)
             top[kept++] = first;
     } else {
-        // The best `keep` in entry order, the earlier of equal scores first.
+        // The best `keep` in entry order, the earlier of equal scores first. A chunk of eight
+        // none of which scores below the keep-th least so far (or is finite, while fewer are
+        // kept) is passed over whole: none of its entries would be taken.
         for (int listing = 0; listing < count; ++listing) {
             const kernels::SplitGroup& group = layout.group[listed[listing]];
             for (int e = group.first; e < group.first + 8 * group.chunks; ++e) {
+                if (e % 8 == 0) {
+                    const float limit = kept == keep ? scores[top[kept - 1]] : never;
+                    Float4 low, high;
+                    std::memcpy(&low, scores + e, sizeof low);
+                    std::memcpy(&high, scores + e + 4, sizeof high);
+                    const Int4 below = (low < limit) | (high < limit);
+                    if ((below[0] | below[1] | below[2] | below[3]) == 0) {
+                        e += 7;
+                        continue;
+                    }
+                }
                 const float score = scores[e];
                 if (!(score < never) || (kept == keep && score >= scores[top[kept - 1]]))
                     continue;
