@@ -432,6 +432,20 @@ inline void momentsLanes(const typename Lanes<N>::I px[16], const LaneStart<N>& 
     m.i22 = m11 * inv;
 }
 
+// A field pair of the endpoint search with its score and palette word.
+template <int N>
+struct ScoredPair {
+    typename Lanes<N>::I cost, a, b, word;
+};
+
+// Of two pairs, `then` where it scores strictly less, else `first`.
+template <int N>
+inline ScoredPair<N> firstLeast(const ScoredPair<N>& first, const ScoredPair<N>& then)
+{
+    const typename Lanes<N>::I later = then.cost < first.cost;
+    return {later ? then.cost : first.cost, later ? then.a : first.a, later ? then.b : first.b, later ? then.word : first.word};
+}
+
 // The endpoint search of every channel: the 3 x 3 field pairs around the rounded
 // least-squares fields (those inside the field range; the present fields when the indices
 // leave the endpoints free), the first pair of the least score taken when it scores below
@@ -482,23 +496,27 @@ inline void solveSquaresLanes(const LaneMoments<N>& m, typename Lanes<N>::I fiel
         using Half = typename Lanes<N>::H;
         const Half counts = reinterpret_cast<Half>(m.n[2] | (m.n[3] << 16));
         const Half twice = reinterpret_cast<Half>((2 * m.s[ch][2]) | ((2 * m.s[ch][3]) << 16));
-        I least = I{} + 0x7FFFFFFF, leastA = centreA, leastB = centreB, leastWord = word[ch];
-        for (int i = 0; i < 3; ++i) {
+        // The nine pairs scored side by side (pairs outside the range at a score none can
+        // have, the centre being inside), then the first of the least found by a tree in
+        // which the earlier of two equal scores wins: the same pair as a scan in order, with
+        // a shorter chain of dependent steps.
+        using Pair = ScoredPair<N>;
+        Pair pair[9];
+        for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j) {
                 const I p = ((w[i][j] >> 16) & 0xFF) | ((w[i][j] >> 8) & 0xFF0000);
                 const I inner = reinterpret_cast<I>(reinterpret_cast<Half>(p) * counts - twice);
                 const I cost = termA[i] + termB[j] + pairProducts<N>(p, inner);
-                const I better = insideA[i] & insideB[j] & (cost < least);
-                least = better ? cost : least;
-                leastA = better ? fa[i] : leastA;
-                leastB = better ? fb[j] : leastB;
-                leastWord = better ? w[i][j] : leastWord;
+                pair[3 * i + j] = {(insideA[i] & insideB[j]) ? cost : I{} + 0x7FFFFFFF, fa[i], fb[j], w[i][j]};
             }
-        }
-        const I take = least < present;
-        field[0][ch] = take ? leastA : field[0][ch];
-        field[1][ch] = take ? leastB : field[1][ch];
-        word[ch] = take ? leastWord : word[ch];
+        const auto earlier = firstLeast<N>;
+        const Pair least = earlier(earlier(earlier(earlier(pair[0], pair[1]), earlier(pair[2], pair[3])),
+                                           earlier(earlier(pair[4], pair[5]), earlier(pair[6], pair[7]))),
+                                   pair[8]);
+        const I take = least.cost < present;
+        field[0][ch] = take ? least.a : field[0][ch];
+        field[1][ch] = take ? least.b : field[1][ch];
+        word[ch] = take ? least.word : word[ch];
     }
 }
 
