@@ -87,6 +87,12 @@ void rowWords<8>(const std::uint32_t* guarded, Lanes<8>::I at, Lanes<8>::I words
     words[2] = reinterpret_cast<Lanes<8>::I>(_mm256_unpacklo_epi64(ab23, cd23));
 }
 
+template <>
+bool anyLane<8>(Lanes<8>::I v)
+{
+    return !_mm256_testz_si256(reinterpret_cast<__m256i>(v), reinterpret_cast<__m256i>(v));
+}
+
 }  // namespace
 
 void fastBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)

@@ -82,6 +82,12 @@ void rowWords<4>(const std::uint32_t* guarded, Lanes<4>::I at, Lanes<4>::I words
     words[2] = reinterpret_cast<Lanes<4>::I>(_mm_unpacklo_epi64(ab23, cd23));
 }
 
+template <>
+bool anyLane<4>(Lanes<4>::I v)
+{
+    return !_mm_testz_si128(reinterpret_cast<__m128i>(v), reinterpret_cast<__m128i>(v));
+}
+
 }  // namespace
 
 void fastBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)

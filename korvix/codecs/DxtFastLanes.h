@@ -53,6 +53,10 @@ typename Lanes<N>::I lookup(const std::int32_t* table, typename Lanes<N>::I at);
 template <int N>
 typename Lanes<N>::I lookup(const std::uint32_t* table, typename Lanes<N>::I at);
 
+// Whether any bit of any lane is set; defined per width.
+template <int N>
+bool anyLane(typename Lanes<N>::I v);
+
 // Per lane, the three palette words at[lane] - 1, at[lane], at[lane] + 1 of a guarded table
 // (kGuardedPalettes: words[x] at guarded[1 + x], at least one word around every row), read
 // as one run per lane instead of three gathers; defined per width.
@@ -382,15 +386,6 @@ struct LaneMoments {
     typename Lanes<N>::F i11, i12, i22;
 };
 
-// Whether any lane is set.
-template <int N>
-inline bool anyLane(typename Lanes<N>::I v)
-{
-    int any = 0;
-    for (int l = 0; l < N; ++l)
-        any |= v[l];
-    return any != 0;
-}
 
 // The moments of the indices (texel i's in bits 2i and 2i + 1) as the plain encoder's
 // entrySums and invertNormals give them; two sums share a word as in the start.
