@@ -152,6 +152,19 @@ std::vector<Texels> sourceBlocks(unsigned seed)
         {37, 95, 159, 37, 95, 159, 37, 95, 159, 37, 96, 159, 37, 95, 159, 37, 96, 159, 38, 98, 160, 39, 99, 161,
          37, 97, 160, 38, 98, 160, 41, 102, 163, 40, 102, 161, 40, 100, 161, 41, 102, 162, 36, 96, 157, 42, 107, 161},
     };
+    // A block of a photograph whose indices leave a palette entry unused and whose other
+    // placement along the palette is followed up, by a narrow margin.
+    static constexpr std::uint8_t kPlacementFollowed[][48] = {
+        {180, 107, 103, 182, 107, 102, 183, 107, 102, 184, 107, 101, 165, 111, 110, 166, 111, 110, 165, 111, 110, 166, 111, 110,
+         160, 111, 112, 160, 112, 113, 160, 112, 113, 159, 113, 113, 161, 110, 112, 160, 111, 112, 159, 111, 113, 158, 112, 114},
+    };
+    for (const auto& rgb : kPlacementFollowed) {
+        Texels t = flat(0, 0, 0);
+        for (int i = 0; i < 16; ++i)
+            for (int ch = 0; ch < 3; ++ch)
+                t[4 * i + 2 - ch] = rgb[3 * i + ch];
+        blocks.push_back(t);
+    }
     for (const auto& rgb : kLongRefinement) {
         Texels t = flat(0, 0, 0);
         for (int i = 0; i < 16; ++i)
