@@ -91,23 +91,27 @@ Moments momentsOf(const Kernels& k, const BlockTexels& t, const std::uint8_t* in
     return m;
 }
 
-// The moments of the same texels with every index k turned into remap[k].
+// The moments of the same texels with every index k turned into remap[k]. Each entry's
+// sums are gathered by masks in registers rather than added into entries chosen at run
+// time, which would chain the additions through memory.
 Moments remapped(const Moments& m, const int* remap)
 {
-    Moments r{};
+    using Int4 = std::int32_t __attribute__((vector_size(16)));
+    const Int4 entries{0, 1, 2, 3};
+    Int4 n{}, s[3] = {};
     for (int k = 0; k < 4; ++k) {
-        r.n[remap[k]] += m.n[k];
+        const Int4 to = entries == remap[k];
+        n += to & m.n[k];
         for (int ch = 0; ch < 3; ++ch)
-            r.s[ch][remap[k]] += m.s[ch][k];
+            s[ch] += to & m.s[ch][k];
     }
+    Moments r;
+    std::memcpy(r.n, &n, sizeof r.n);
+    for (int ch = 0; ch < 3; ++ch)
+        std::memcpy(r.s[ch], &s[ch], sizeof r.s[ch]);
     invertNormals(r);
     return r;
 }
-
-template <int Bits>
-struct FieldTables {
-    static constexpr const std::uint8_t* expand() { return Bits == 6 ? kExpand6.data() : kExpand5.data(); }
-};
 
 template <int Bits>
 int channelCost(const Moments& m, const int* s, int a, int b)
@@ -164,77 +168,20 @@ bool leastSquares(const Moments& m, int ch, float& a, float& b)
     return true;
 }
 
-// Best endpoint fields of one channel for fixed indices, searched in the square of fields
-// within `Radius` of the least-squares estimate (the fields that exist), in order of
-// field a, then field b; the current fields stay unless a field pair is strictly better.
-// The channel's error for fixed indices is sum over entries k of p[k] (n[k] p[k] - 2 s[k])
-// plus a constant; in integers, so any grouping of the terms gives the same costs.
-template <int Bits, int Radius>
-void solveChannelBits(const Kernels& k, const Moments& m, int ch, Endpoints& e)
+// The least-squares fields of one channel for fixed indices (rounded to the nearest
+// fields) replace the current ones when their error is strictly lower.
+template <int Bits>
+void fitChannel(const Moments& m, int ch, Endpoints& e)
 {
-    constexpr int kWidth = 2 * Radius + 1;
-    constexpr int kTop = (1 << Bits) - 1;
-    // Above any real cost (at most a few million), and safe to add up.
-    constexpr int kNever = 1 << 28;
-    const std::uint8_t* expand = FieldTables<Bits>::expand();
-    const int* s = m.s[ch];
-    int bestA = e.f[0][ch], bestB = e.f[1][ch];
-    int best = channelCost<Bits>(m, s, bestA, bestB);
-    int centreA = bestA, centreB = bestB;
     float a, b;
-    if (leastSquares(m, ch, a, b)) {
-        centreA = quantiseField(ch, a);
-        centreB = quantiseField(ch, b);
+    if (!leastSquares(m, ch, a, b))
+        return;
+    const int fitA = quantiseField(ch, a), fitB = quantiseField(ch, b);
+    const int* s = m.s[ch];
+    if (channelCost<Bits>(m, s, fitA, fitB) < channelCost<Bits>(m, s, e.f[0][ch], e.f[1][ch])) {
+        e.f[0][ch] = fitA;
+        e.f[1][ch] = fitB;
     }
-    // The endpoint terms depend on one field each; only the interpolated ones on both.
-    kernels::PairSearch search;
-    const int n0 = m.n[0], n1 = m.n[1], twice0 = 2 * s[0], twice1 = 2 * s[1];
-    if (centreA >= Radius && centreA <= kTop - Radius && centreB >= Radius && centreB <= kTop - Radius) {
-        // The usual case: every field of the square exists.
-        for (int i = 0; i < kWidth; ++i) {
-            const int fa = centreA - Radius + i, fb = centreB - Radius + i;
-            const int pa = expand[fa], pb = expand[fb];
-            search.fieldA[i] = fa;
-            search.fieldB[i] = fb;
-            search.termA[i] = pa * (n0 * pa - twice0);
-            search.termB[i] = pb * (n1 * pb - twice1);
-        }
-    } else {
-        // At the edge of the field range: fields that do not exist stand in for the
-        // nearest one at a cost no pair can have, so they are never chosen.
-        for (int i = 0; i < kWidth; ++i) {
-            const int fa = centreA - Radius + i, fb = centreB - Radius + i;
-            search.fieldA[i] = std::clamp(fa, 0, kTop);
-            search.fieldB[i] = std::clamp(fb, 0, kTop);
-            const int pa = expand[search.fieldA[i]], pb = expand[search.fieldB[i]];
-            search.termA[i] = fa == search.fieldA[i] ? pa * (n0 * pa - twice0) : kNever;
-            search.termB[i] = fb == search.fieldB[i] ? pb * (n1 * pb - twice1) : kNever;
-        }
-    }
-    search.n2 = m.n[2];
-    search.n3 = m.n[3];
-    search.twice2 = 2 * s[2];
-    search.twice3 = 2 * s[3];
-    // One word holds both interpolated colours of a field pair (bytes 2 and 3).
-    const std::uint32_t* palettes = Bits == 6 ? kChannelPalettes6.data() : kChannelPalettes5.data();
-    if constexpr (Radius == 1) {
-        const int pair = k.searchPairs(search, palettes, Bits, best);
-        if (pair >= 0) {
-            bestA = search.fieldA[pair / 3];
-            bestB = search.fieldB[pair % 3];
-        }
-    } else {
-        const std::uint32_t word = palettes[(search.fieldA[0] << Bits) + search.fieldB[0]];
-        const int p2 = static_cast<int>((word >> 16) & 0xFF), p3 = static_cast<int>(word >> 24);
-        const int cost = search.termA[0] + search.termB[0] + p2 * (search.n2 * p2 - search.twice2) +
-                         p3 * (search.n3 * p3 - search.twice3);
-        if (cost < best) {
-            bestA = search.fieldA[0];
-            bestB = search.fieldB[0];
-        }
-    }
-    e.f[0][ch] = bestA;
-    e.f[1][ch] = bestB;
 }
 
 // Four floats or integers side by side: the compiler's portable vectors, each lane computed
@@ -296,9 +243,9 @@ void takePair(const int centre[3][2], int pair, int ch, Endpoints& e)
 void solveChannels(const Kernels& k, const Moments& m, int radius, Endpoints& e)
 {
     if (radius == 0) {
-        solveChannelBits<5, 0>(k, m, 0, e);
-        solveChannelBits<6, 0>(k, m, 1, e);
-        solveChannelBits<5, 0>(k, m, 2, e);
+        fitChannel<5>(m, 0, e);
+        fitChannel<6>(m, 1, e);
+        fitChannel<5>(m, 2, e);
         return;
     }
     // All three channels in one kernel call.
@@ -430,22 +377,51 @@ float scoredError(const int score[3], float squares)
 // refinement from the axis' ends has already been there.
 constexpr float kPlacementKeep = 0.6f;
 
-void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSums& sums, Candidate& best, int radius, int rounds)
+// Writes `index` with every index k of a texel that exists turned into remap[k] (the rest
+// as they are) to `out`: eight bytes to a word, each entry picked by bit masks, without a
+// look-up per texel.
+void remapIndices(const BlockTexels& t, const int* remap, const std::uint8_t* index, std::uint8_t* out)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    for (int half = 0; half < 2; ++half) {
+        std::uint64_t word, existing;
+        std::memcpy(&word, index + 8 * half, 8);
+        std::memcpy(&existing, t.existing + 8 * half, 8);
+        const std::uint64_t low = word & kOnes, high = (word >> 1) & kOnes;
+        const std::uint64_t on[4] = {~word & ~(word >> 1) & kOnes, low & ~high, high & ~low, low & high};
+        std::uint64_t moved = 0;
+        for (int k = 0; k < 4; ++k)
+            moved |= on[k] * static_cast<std::uint64_t>(remap[k]);
+        const std::uint64_t result = (moved & existing) | (word & ~existing);
+        std::memcpy(out + 8 * half, &result, 8);
+    }
+}
+
+// `known`, when given, holds the moments of best's indices.
+void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSums& sums, Candidate& best, int radius, int rounds,
+                        const Moments* known = nullptr)
 {
     constexpr int chain[4] = {0, 2, 3, 1};  // palette entries in order along the line
     int used[4];
     int levels = 0;
     bool present[4] = {};
-    for (int i = 0; i < t.count; ++i)
-        present[best.index[i]] = true;
-    for (int entry : chain)
-        if (present[entry])
-            used[levels++] = entry;
+    if (known) {
+        for (int entry = 0; entry < 4; ++entry)
+            present[entry] = known->n[entry] > 0;
+    } else {
+        for (int i = 0; i < t.count; ++i)
+            present[best.index[i]] = true;
+    }
+    // Without a branch: which entries are in use is hard to foresee.
+    for (int entry : chain) {
+        used[levels & 3] = entry;
+        levels += present[entry];
+    }
     if (levels < 2 || levels == 4)
         return;
     const Candidate start = best;
     // The remapped indices have the start's moments, moved to other entries.
-    const Moments startMoments = momentsOf(k, t, start.index);
+    const Moments startMoments = known ? *known : momentsOf(k, t, start.index);
     const float squares = ownSquares(sums);
     // The subsets of `levels` chain positions, in order, as bit masks over the chain.
     static constexpr int kTwo[] = {0b0011, 0b0101, 0b0110, 0b1010, 0b1100};
@@ -492,10 +468,9 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSum
             if (kPlacementKeep * scoredError(score, squares) >= best.error)
                 continue;
         }
-        for (int i = 0; i < t.count; ++i)
-            c.index[i] = static_cast<std::uint8_t>(remap[c.index[i]]);
         std::uint8_t before[16];
-        std::memcpy(before, c.index, sizeof before);
+        remapIndices(t, remap, c.index, before);
+        std::memcpy(c.index, before, sizeof before);
         c.error = assignIndices(k, t, c.e, c.index);
         if (!sameIndices(t, before, c.index))
             refine(k, t, c, radius, rounds);
@@ -635,16 +610,21 @@ void startAlong(const StartKernels& s, const BlockTexels& t, const Axis& axis, C
 void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Candidate& best, int keep)
 {
     const int n = t.count;
+    // The texels in order of their keys, the earlier of equal keys first: each one's place
+    // is the number of texels before it in that order, counted without a branch (the
+    // padding slots' keys are +infinity and never counted).
     std::uint8_t order[16];
     float key[16];
+    for (int i = 0; i < 16; ++i)
+        key[i] = i < n ? axis.project(t, i) : std::numeric_limits<float>::infinity();
+    Float4 keys[4];
+    std::memcpy(keys, key, sizeof keys);
+    const Int4 slot{0, 1, 2, 3};
     for (int i = 0; i < n; ++i) {
-        key[i] = axis.project(t, i);
-        int j = i;
-        while (j > 0 && key[order[j - 1]] > key[i]) {
-            order[j] = order[j - 1];
-            --j;
-        }
-        order[j] = static_cast<std::uint8_t>(i);
+        Int4 before{};
+        for (int q = 0; q < 4; ++q)
+            before -= (keys[q] < key[i]) | ((keys[q] == key[i]) & ((slot + 4 * q) < i));
+        order[before[0] + before[1] + before[2] + before[3]] = static_cast<std::uint8_t>(i);
     }
     kernels::PrefixSums prefix;
     for (int ch = 0; ch < 3; ++ch) {
@@ -673,23 +653,32 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
     // Only the groups that may hold one of the `keep` least scores are scored: first the
     // group of the least bound, then every group whose bound the keep-th best score found
     // there does not undercut by more than rounding could explain. The same splits as
-    // scoring them all. (Eight running minima side by side and a list built without
-    // branches: these loops run over all 153 groups.)
+    // scoring them all. (Eight running minima side by side in two vectors and a list built
+    // without branches: these loops run over all 153 groups.)
     alignas(32) float bound[160];
     kernels::splitBounds(prefix, n, bound);
     std::fill(bound + layout.groupCount, bound + 160, never);
+    Float4 least4[2];
+    Int4 leastAt4[2];
+    const Int4 lanes{0, 1, 2, 3};
+    for (int h = 0; h < 2; ++h) {
+        std::memcpy(&least4[h], bound + 4 * h, sizeof least4[h]);
+        leastAt4[h] = lanes + 4 * h;
+    }
+    for (int g = 8; g < 160; g += 8)
+        for (int h = 0; h < 2; ++h) {
+            Float4 here;
+            std::memcpy(&here, bound + g + 4 * h, sizeof here);
+            const Int4 below = here < least4[h];
+            least4[h] = below ? here : least4[h];
+            leastAt4[h] = below ? lanes + (g + 4 * h) : leastAt4[h];
+        }
     float least[8];
     int leastAt[8];
     for (int l = 0; l < 8; ++l) {
-        least[l] = bound[l];
-        leastAt[l] = l;
+        least[l] = least4[l / 4][l % 4];
+        leastAt[l] = leastAt4[l / 4][l % 4];
     }
-    for (int g = 8; g < 160; g += 8)
-        for (int l = 0; l < 8; ++l) {
-            const bool below = bound[g + l] < least[l];
-            least[l] = below ? bound[g + l] : least[l];
-            leastAt[l] = below ? g + l : leastAt[l];
-        }
     int lowest = leastAt[0];
     for (int l = 1; l < 8; ++l)
         if (least[l] < bound[lowest])
@@ -727,10 +716,23 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
         if (first >= 0)
             top[kept++] = first;
     } else {
-        // The best `keep` in entry order, the earlier of equal scores first.
+        // The best `keep` in entry order, the earlier of equal scores first. A chunk of eight
+        // none of which scores below the keep-th least so far (or is finite, while fewer are
+        // kept) is passed over whole: none of its entries would be taken.
         for (int listing = 0; listing < count; ++listing) {
             const kernels::SplitGroup& group = layout.group[listed[listing]];
             for (int e = group.first; e < group.first + 8 * group.chunks; ++e) {
+                if (e % 8 == 0) {
+                    const float limit = kept == keep ? scores[top[kept - 1]] : never;
+                    Float4 low, high;
+                    std::memcpy(&low, scores + e, sizeof low);
+                    std::memcpy(&high, scores + e + 4, sizeof high);
+                    const Int4 below = (low < limit) | (high < limit);
+                    if ((below[0] | below[1] | below[2] | below[3]) == 0) {
+                        e += 7;
+                        continue;
+                    }
+                }
                 const float score = scores[e];
                 if (!(score < never) || (kept == keep && score >= scores[top[kept - 1]]))
                     continue;
@@ -801,6 +803,18 @@ bool gatherTexels(const StartKernels& s, const std::uint8_t* bgra64, std::uint16
     return isSingleColour(t);
 }
 
+// The default setting after its refinement: the other placements, and the cluster search
+// for busy blocks (above about 5.5 levels of error per texel), where refinement most often
+// stops short; its best split costs little next to them. `axisOf` gives the principal axis.
+template <typename AxisOf>
+void finishDefault(const Kernels& k, const BlockTexels& t, const ChannelSums& sums, const AxisOf& axisOf, Candidate& best,
+                   const Moments* known = nullptr)
+{
+    tryOtherPlacements(k, t, sums, best, 1, 2, known);
+    if (best.error > 30.0f * static_cast<float>(t.count))
+        clusterSearch(k, t, axisOf(), best, 1);
+}
+
 Candidate chooseColours(const Kernels& k, const StartKernels& s, const BlockTexels& t, bool singleColour, Quality q)
 {
     Candidate best;
@@ -821,11 +835,7 @@ Candidate chooseColours(const Kernels& k, const StartKernels& s, const BlockTexe
     case Quality::Default:
         if (!settled)
             refine(k, t, best, 1, 4);
-        tryOtherPlacements(k, t, sums, best, 1, 2);
-        // Busy blocks (above about 5.5 levels of error per texel) are where refinement
-        // most often stops short; the cluster search's best split costs little next to them.
-        if (best.error > 30.0f * static_cast<float>(t.count))
-            clusterSearch(k, t, axis, best, 1);
+        finishDefault(k, t, sums, [&axis] { return axis; }, best);
         break;
     case Quality::Best:
         if (!settled)
@@ -890,6 +900,31 @@ namespace kernels {
 void encodeColourBlockWith(Isa isa, const std::uint8_t* bgra64, std::uint8_t* out8, Quality q, std::uint16_t validMask)
 {
     encodeColourBlock(kernelsFor(isa), startKernelsFor(isa), bgra64, out8, q, validMask);
+}
+
+void finishDefaultBlock(Isa isa, const std::uint8_t* bgra64, const DefaultStart& start, std::uint8_t* out8)
+{
+    const Kernels& k = kernelsFor(isa);
+    const StartKernels& s = startKernelsFor(isa);
+    BlockTexels t;
+    s.gatherWhole(bgra64, t);
+    ChannelSums sums;
+    std::memcpy(sums.sum, start.sum, sizeof sums.sum);
+    std::memcpy(sums.products, start.products, sizeof sums.products);
+    Candidate best;
+    for (int end = 0; end < 2; ++end)
+        for (int ch = 0; ch < 3; ++ch)
+            best.e.f[end][ch] = start.field[end][ch];
+    std::memcpy(best.index, start.index, sizeof best.index);
+    best.error = start.error;
+    Moments moments;
+    std::memcpy(moments.n, start.count, sizeof moments.n);
+    std::memcpy(moments.s, start.entrySum, sizeof moments.s);
+    invertNormals(moments);
+    // The axis only for the blocks that reach the cluster search.
+    finishDefault(k, t, sums, [&s, &t, &sums] { return principalAxis(s, t, sums); }, best, &moments);
+    std::memset(out8, 0, 8);
+    writeColourBlock(best, t.count, t.position, out8);
 }
 
 void encodeSingleColourBlock(int red, int green, int blue, std::uint8_t* out8)

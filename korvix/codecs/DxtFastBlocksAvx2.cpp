@@ -62,11 +62,47 @@ Lanes<8>::I lookup<8>(const std::uint32_t* table, Lanes<8>::I at)
     return lookup<8>(reinterpret_cast<const std::int32_t*>(table), at);
 }
 
+template <>
+Lanes<8>::I pairProducts<8>(Lanes<8>::I a, Lanes<8>::I b)
+{
+    return reinterpret_cast<Lanes<8>::I>(_mm256_madd_epi16(reinterpret_cast<__m256i>(a), reinterpret_cast<__m256i>(b)));
+}
+
+// Each lane's run of four words is one 16-byte load; the eight are then transposed (blocks
+// 0 to 3 in the low halves, 4 to 7 in the high ones, then by 32 and 64 bits).
+template <>
+void rowWords<8>(const std::uint32_t* guarded, Lanes<8>::I at, Lanes<8>::I words[3])
+{
+    __m128i run[8];
+    for (int l = 0; l < 8; ++l)
+        run[l] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(guarded + at[l]));
+    const __m256i a = _mm256_inserti128_si256(_mm256_castsi128_si256(run[0]), run[4], 1);
+    const __m256i b = _mm256_inserti128_si256(_mm256_castsi128_si256(run[1]), run[5], 1);
+    const __m256i c = _mm256_inserti128_si256(_mm256_castsi128_si256(run[2]), run[6], 1);
+    const __m256i d = _mm256_inserti128_si256(_mm256_castsi128_si256(run[3]), run[7], 1);
+    const __m256i ab01 = _mm256_unpacklo_epi32(a, b), ab23 = _mm256_unpackhi_epi32(a, b);
+    const __m256i cd01 = _mm256_unpacklo_epi32(c, d), cd23 = _mm256_unpackhi_epi32(c, d);
+    words[0] = reinterpret_cast<Lanes<8>::I>(_mm256_unpacklo_epi64(ab01, cd01));
+    words[1] = reinterpret_cast<Lanes<8>::I>(_mm256_unpackhi_epi64(ab01, cd01));
+    words[2] = reinterpret_cast<Lanes<8>::I>(_mm256_unpacklo_epi64(ab23, cd23));
+}
+
+template <>
+bool anyLane<8>(Lanes<8>::I v)
+{
+    return !_mm256_testz_si256(reinterpret_cast<__m256i>(v), reinterpret_cast<__m256i>(v));
+}
+
 }  // namespace
 
 void fastBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
 {
     fastBlocksLanes<8>(pixels, stride, count, out, outStride);
+}
+
+void defaultBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
+{
+    defaultBlocksLanes<8>(Isa::Avx2, pixels, stride, count, out, outStride);
 }
 
 }  // namespace dxt::kernels
@@ -84,6 +120,11 @@ namespace dxt::kernels {
 void fastBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
 {
     fastBlocksScalar(pixels, stride, count, out, outStride);
+}
+
+void defaultBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
+{
+    defaultBlocksScalar(pixels, stride, count, out, outStride);
 }
 
 }  // namespace dxt::kernels

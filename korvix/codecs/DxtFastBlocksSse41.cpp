@@ -61,11 +61,43 @@ Lanes<4>::I lookup<4>(const std::uint32_t* table, Lanes<4>::I at)
     return lookup<4>(reinterpret_cast<const std::int32_t*>(table), at);
 }
 
+template <>
+Lanes<4>::I pairProducts<4>(Lanes<4>::I a, Lanes<4>::I b)
+{
+    return reinterpret_cast<Lanes<4>::I>(_mm_madd_epi16(reinterpret_cast<__m128i>(a), reinterpret_cast<__m128i>(b)));
+}
+
+// Each lane's run of four words is one 16-byte load; the four are then transposed.
+template <>
+void rowWords<4>(const std::uint32_t* guarded, Lanes<4>::I at, Lanes<4>::I words[3])
+{
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(guarded + at[0]));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(guarded + at[1]));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(guarded + at[2]));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(guarded + at[3]));
+    const __m128i ab01 = _mm_unpacklo_epi32(a, b), ab23 = _mm_unpackhi_epi32(a, b);
+    const __m128i cd01 = _mm_unpacklo_epi32(c, d), cd23 = _mm_unpackhi_epi32(c, d);
+    words[0] = reinterpret_cast<Lanes<4>::I>(_mm_unpacklo_epi64(ab01, cd01));
+    words[1] = reinterpret_cast<Lanes<4>::I>(_mm_unpackhi_epi64(ab01, cd01));
+    words[2] = reinterpret_cast<Lanes<4>::I>(_mm_unpacklo_epi64(ab23, cd23));
+}
+
+template <>
+bool anyLane<4>(Lanes<4>::I v)
+{
+    return !_mm_testz_si128(reinterpret_cast<__m128i>(v), reinterpret_cast<__m128i>(v));
+}
+
 }  // namespace
 
 void fastBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
 {
     fastBlocksLanes<4>(pixels, stride, count, out, outStride);
+}
+
+void defaultBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
+{
+    defaultBlocksLanes<4>(Isa::Sse41, pixels, stride, count, out, outStride);
 }
 
 }  // namespace dxt::kernels
@@ -83,6 +115,11 @@ namespace dxt::kernels {
 void fastBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
 {
     fastBlocksScalar(pixels, stride, count, out, outStride);
+}
+
+void defaultBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride)
+{
+    defaultBlocksScalar(pixels, stride, count, out, outStride);
 }
 
 }  // namespace dxt::kernels

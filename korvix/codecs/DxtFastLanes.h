@@ -1,6 +1,7 @@
 #pragma once
 
-// The fast setting with one block per vector lane: the body that DxtFastBlocksSse41.cpp and
+// The fast setting, and the default setting's first stage, with one block per vector lane:
+// the body that DxtFastBlocksSse41.cpp and
 // DxtFastBlocksAvx2.cpp each compile for their own instruction set (they include it inside
 // a target pragma, so everything below is built for that set and nothing else).
 // Everything here has internal linkage and calls no library function (tables are reached
@@ -29,12 +30,14 @@ template <>
 struct Lanes<4> {
     using F = float __attribute__((vector_size(16)));
     using I = std::int32_t __attribute__((vector_size(16)));
+    using H = std::int16_t __attribute__((vector_size(16)));  // the same bits as 16-bit halves
 };
 
 template <>
 struct Lanes<8> {
     using F = float __attribute__((vector_size(32)));
     using I = std::int32_t __attribute__((vector_size(32)));
+    using H = std::int16_t __attribute__((vector_size(32)));
 };
 
 // Loads texel `i` of N blocks side by side into the lanes (a 4 x 4 or 8 x 4 transpose per
@@ -49,6 +52,21 @@ template <int N>
 typename Lanes<N>::I lookup(const std::int32_t* table, typename Lanes<N>::I at);
 template <int N>
 typename Lanes<N>::I lookup(const std::uint32_t* table, typename Lanes<N>::I at);
+
+// Whether any bit of any lane is set; defined per width.
+template <int N>
+bool anyLane(typename Lanes<N>::I v);
+
+// Per lane, the three palette words at[lane] - 1, at[lane], at[lane] + 1 of a guarded table
+// (kGuardedPalettes: words[x] at guarded[1 + x], at least one word around every row), read
+// as one run per lane instead of three gathers; defined per width.
+template <int N>
+void rowWords(const std::uint32_t* guarded, typename Lanes<N>::I at, typename Lanes<N>::I words[3]);
+
+// Per 32-bit lane, a's low 16 bits times b's plus a's high 16 bits times b's (signed 16-bit
+// halves, an exact 32-bit sum); defined per width like the above.
+template <int N>
+typename Lanes<N>::I pairProducts(typename Lanes<N>::I a, typename Lanes<N>::I b);
 
 template <int N>
 struct LaneResult {
@@ -99,15 +117,28 @@ inline typename Lanes<N>::I channelCost(typename Lanes<N>::I word, const typenam
     return total;
 }
 
+// What every setting's start gives N blocks: the channels by plane, the block sums, the
+// start's endpoint fields and each texel's step along the axis (0 ... 3 and above).
 template <int N>
-inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
+struct LaneStart {
+    typename Lanes<N>::I c[3][16];
+    typename Lanes<N>::F cf[3][16];
+    typename Lanes<N>::I flat;  // all ones where the block is a single colour
+    typename Lanes<N>::I sum[3];
+    typename Lanes<N>::F products[6];
+    typename Lanes<N>::I field[2][3];
+    typename Lanes<N>::I step[16];
+};
+
+template <int N>
+inline void startLanes(const typename Lanes<N>::I px[16], LaneStart<N>& start)
 {
     using F = typename Lanes<N>::F;
     using I = typename Lanes<N>::I;
 
     // Channels by plane (0 red, 1 green, 2 blue), as integers and floats.
-    I c[3][16];
-    F cf[3][16];
+    auto& c = start.c;
+    auto& cf = start.cf;
     I differs{};
     for (int i = 0; i < 16; ++i) {
         c[0][i] = (px[i] >> 16) & 0xFF;
@@ -117,12 +148,15 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
         for (int ch = 0; ch < 3; ++ch)
             cf[ch][i] = toFloat<N>(c[ch][i]);
     }
-    LaneResult<N> result;
-    result.flat = (differs & 0xFFFFFF) == 0;
+    start.flat = (differs & 0xFFFFFF) == 0;
 
     // The channel sums and the sums of the channel products.
-    I sum[3] = {};
-    F products[6] = {};
+    auto& sum = start.sum;
+    auto& products = start.products;
+    for (int ch = 0; ch < 3; ++ch)
+        sum[ch] = I{};
+    for (int p = 0; p < 6; ++p)
+        products[p] = F{};
     for (int i = 0; i < 16; ++i) {
         for (int ch = 0; ch < 3; ++ch)
             sum[ch] += c[ch][i];
@@ -184,12 +218,30 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
     }
     const std::int32_t* const nearest[3] = {tables::kNearestField5Data, tables::kNearestField6Data, tables::kNearestField5Data};
     constexpr int shift[3] = {16, 8, 0};
-    I field[2][3];
+    auto& field = start.field;
     for (int ch = 0; ch < 3; ++ch) {
         field[0][ch] = lookup<N>(nearest[ch], (high >> shift[ch]) & 0xFF);
         field[1][ch] = lookup<N>(nearest[ch], (low >> shift[ch]) & 0xFF);
     }
     const F stepScale = maxDot > minDot ? 3.0f / (maxDot - minDot) : F{};
+    for (int i = 0; i < 16; ++i)
+        start.step[i] = truncated<N>((dot[i] - minDot) * stepScale + 0.5f);
+}
+
+template <int N>
+inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
+{
+    using F = typename Lanes<N>::F;
+    using I = typename Lanes<N>::I;
+    LaneStart<N> start;
+    startLanes<N>(px, start);
+    const auto& c = start.c;
+    const auto& cf = start.cf;
+    const auto& sum = start.sum;
+    auto& field = start.field;
+    LaneResult<N> result;
+    result.flat = start.flat;
+    const std::int32_t* const nearest[3] = {tables::kNearestField5Data, tables::kNearestField6Data, tables::kNearestField5Data};
 
     // The moments of the start's indices: per palette entry k, how many texels use it and
     // the sums of their channels. Step 0 is index 1, then indices 3, 2 and 0. Two sums
@@ -197,7 +249,7 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
     // has what the others leave of the block's sums.
     I blueRed[3] = {}, greenCount[3] = {};
     for (int i = 0; i < 16; ++i) {
-        const I step = truncated<N>((dot[i] - minDot) * stepScale + 0.5f);
+        const I step = start.step[i];
         const I on[3] = {step >= 3, step == 0, step == 2};
         const I br = px[i] & 0xFF00FF, gn = c[1][i] | 0x10000;
         for (int k = 0; k < 3; ++k) {
@@ -315,6 +367,341 @@ inline void fastBlocksLanes(const std::uint8_t* pixels, std::size_t stride, int 
             const std::uint64_t block = static_cast<std::uint32_t>(r.colours[lane]) |
                                         static_cast<std::uint64_t>(static_cast<std::uint32_t>(r.indices[lane])) << 32;
             __builtin_memcpy(dst, &block, 8);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace dxt::kernels
+
+// ---- The default setting's first stage, one block per lane ---------------------------------
+
+namespace dxt::kernels {
+namespace {
+
+template <int N>
+struct LaneMoments {
+    typename Lanes<N>::I n[4], s[3][4];
+    typename Lanes<N>::I solvable;
+    typename Lanes<N>::F i11, i12, i22;
+};
+
+
+// The moments of the indices (texel i's in bits 2i and 2i + 1) as the plain encoder's
+// entrySums and invertNormals give them; two sums share a word as in the start.
+template <int N>
+inline void momentsLanes(const typename Lanes<N>::I px[16], const LaneStart<N>& start, typename Lanes<N>::I indices,
+                         LaneMoments<N>& m)
+{
+    using F = typename Lanes<N>::F;
+    using I = typename Lanes<N>::I;
+    I blueRed[3] = {}, greenCount[3] = {};
+    for (int i = 0; i < 16; ++i) {
+        const I index = (indices >> (2 * i)) & 3;
+        const I br = px[i] & 0xFF00FF, gn = start.c[1][i] | 0x10000;
+        for (int k = 0; k < 3; ++k) {
+            const I on = index == k;
+            blueRed[k] += br & on;
+            greenCount[k] += gn & on;
+        }
+    }
+    for (int k = 0; k < 3; ++k) {
+        m.n[k] = greenCount[k] >> 16;
+        m.s[0][k] = blueRed[k] >> 16;
+        m.s[1][k] = greenCount[k] & 0xFFFF;
+        m.s[2][k] = blueRed[k] & 0xFFFF;
+    }
+    m.n[3] = 16 - m.n[0] - m.n[1] - m.n[2];
+    for (int ch = 0; ch < 3; ++ch)
+        m.s[ch][3] = start.sum[ch] - m.s[ch][0] - m.s[ch][1] - m.s[ch][2];
+    constexpr float hi = 0.66f, lo = 0.33f;
+    const F c2 = toFloat<N>(m.n[2]), c3 = toFloat<N>(m.n[3]);
+    const F m11 = toFloat<N>(m.n[0]) + hi * hi * c2 + lo * lo * c3;
+    const F m12 = hi * lo * (c2 + c3);
+    const F m22 = toFloat<N>(m.n[1]) + lo * lo * c2 + hi * hi * c3;
+    const F det = m11 * m22 - m12 * m12;
+    m.solvable = det >= 1e-3f;
+    const F inv = m.solvable ? 1.0f / det : F{};
+    m.i11 = m22 * inv;
+    m.i12 = -m12 * inv;
+    m.i22 = m11 * inv;
+}
+
+// A field pair of the endpoint search with its score and palette word.
+template <int N>
+struct ScoredPair {
+    typename Lanes<N>::I cost, a, b, word;
+};
+
+// Of two pairs, `then` where it scores strictly less, else `first`.
+template <int N>
+inline ScoredPair<N> firstLeast(const ScoredPair<N>& first, const ScoredPair<N>& then)
+{
+    const typename Lanes<N>::I later = then.cost < first.cost;
+    return {later ? then.cost : first.cost, later ? then.a : first.a, later ? then.b : first.b, later ? then.word : first.word};
+}
+
+// The endpoint search of every channel: the 3 x 3 field pairs around the rounded
+// least-squares fields (those inside the field range; the present fields when the indices
+// leave the endpoints free), the first pair of the least score taken when it scores below
+// the present fields. `word` holds each channel's palette word of `field`.
+template <int N>
+inline void solveSquaresLanes(const LaneMoments<N>& m, typename Lanes<N>::I field[2][3], typename Lanes<N>::I word[3])
+{
+    using F = typename Lanes<N>::F;
+    using I = typename Lanes<N>::I;
+    const std::int32_t* const nearest[3] = {tables::kNearestField5Data, tables::kNearestField6Data, tables::kNearestField5Data};
+    const std::uint32_t* const guarded[3] = {tables::kGuardedPalettes5Data, tables::kGuardedPalettes6Data,
+                                             tables::kGuardedPalettes5Data};
+    constexpr int bits[3] = {5, 6, 5};
+    constexpr float hi = 0.66f, lo = 0.33f;
+    for (int ch = 0; ch < 3; ++ch) {
+        const int top = (1 << bits[ch]) - 1;
+        const F t2 = toFloat<N>(m.s[ch][2]) + 0.5f * toFloat<N>(m.n[2]);
+        const F t3 = toFloat<N>(m.s[ch][3]) + 0.5f * toFloat<N>(m.n[3]);
+        const F r1 = toFloat<N>(m.s[ch][0]) + hi * t2 + lo * t3;
+        const F r2 = toFloat<N>(m.s[ch][1]) + lo * t2 + hi * t3;
+        const F a = m.i11 * r1 + m.i12 * r2;
+        const F b = m.i12 * r1 + m.i22 * r2;
+        const I centreA = m.solvable ? nearestField<N>(nearest[ch], a) : field[0][ch];
+        const I centreB = m.solvable ? nearestField<N>(nearest[ch], b) : field[1][ch];
+        const I present = channelCost<N>(word[ch], m.n, m.s[ch]);
+        // A row of the square is three neighbouring words of the table; rows outside the range
+        // read the centre's row instead, and pairs outside it are never taken (whatever word
+        // stands there). Entry 0's term depends on field a alone and entry 1's on field b:
+        // each is scored once, from the centre's column and row, which always exist.
+        I fa[3], fb[3], insideA[3], insideB[3], w[3][3];
+        for (int i = 0; i < 3; ++i) {
+            fa[i] = centreA - 1 + i;
+            fb[i] = centreB - 1 + i;
+            insideA[i] = (fa[i] >= 0) & (fa[i] <= top);
+            insideB[i] = (fb[i] >= 0) & (fb[i] <= top);
+        }
+        for (int i = 0; i < 3; ++i)
+            rowWords<N>(guarded[ch], ((insideA[i] ? fa[i] : centreA) << bits[ch]) | centreB, w[i]);
+        I termA[3], termB[3];
+        for (int i = 0; i < 3; ++i) {
+            const I p0 = w[i][1] & 0xFF, p1 = (w[1][i] >> 8) & 0xFF;
+            termA[i] = p0 * (m.n[0] * p0 - 2 * m.s[ch][0]);
+            termB[i] = p1 * (m.n[1] * p1 - 2 * m.s[ch][1]);
+        }
+        // The interpolated entries' terms p (n p - 2 s) in 16-bit halves (entry 2 low, entry 3
+        // high): n p is at most 16 * 255 and 2 s at most 2 * 16 * 255, so every half is exact,
+        // and one multiply-add per pair sums both terms in 32 bits.
+        using Half = typename Lanes<N>::H;
+        const Half counts = reinterpret_cast<Half>(m.n[2] | (m.n[3] << 16));
+        const Half twice = reinterpret_cast<Half>((2 * m.s[ch][2]) | ((2 * m.s[ch][3]) << 16));
+        // The nine pairs scored side by side (pairs outside the range at a score none can
+        // have, the centre being inside), then the first of the least found by a tree in
+        // which the earlier of two equal scores wins: the same pair as a scan in order, with
+        // a shorter chain of dependent steps.
+        using Pair = ScoredPair<N>;
+        Pair pair[9];
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) {
+                const I p = ((w[i][j] >> 16) & 0xFF) | ((w[i][j] >> 8) & 0xFF0000);
+                const I inner = reinterpret_cast<I>(reinterpret_cast<Half>(p) * counts - twice);
+                const I cost = termA[i] + termB[j] + pairProducts<N>(p, inner);
+                pair[3 * i + j] = {(insideA[i] & insideB[j]) ? cost : I{} + 0x7FFFFFFF, fa[i], fb[j], w[i][j]};
+            }
+        const auto earlier = firstLeast<N>;
+        const Pair least = earlier(earlier(earlier(earlier(pair[0], pair[1]), earlier(pair[2], pair[3])),
+                                           earlier(earlier(pair[4], pair[5]), earlier(pair[6], pair[7]))),
+                                   pair[8]);
+        const I take = least.cost < present;
+        field[0][ch] = take ? least.a : field[0][ch];
+        field[1][ch] = take ? least.b : field[1][ch];
+        word[ch] = take ? least.word : word[ch];
+    }
+}
+
+// The nearest palette colour of every texel (the lowest index among equals) as packed
+// indices, and the block's error summed as the plain assign kernel sums it.
+template <int N>
+inline typename Lanes<N>::I assignLanes(const LaneStart<N>& start, const typename Lanes<N>::I word[3],
+                                        typename Lanes<N>::F& error)
+{
+    using F = typename Lanes<N>::F;
+    using I = typename Lanes<N>::I;
+    F palette[4][3];
+    for (int k = 0; k < 4; ++k)
+        for (int ch = 0; ch < 3; ++ch)
+            palette[k][ch] = toFloat<N>((word[ch] >> (8 * k)) & 0xFF);
+    I indices{};
+    F best[16];
+    for (int i = 0; i < 16; ++i) {
+        F lowest{};
+        I chosen{};
+        for (int k = 0; k < 4; ++k) {
+            const F dr = palette[k][0] - start.cf[0][i], dg = palette[k][1] - start.cf[1][i], db = palette[k][2] - start.cf[2][i];
+            const F err = kWeight[0] * dr * dr + kWeight[1] * dg * dg + kWeight[2] * db * db;
+            if (k == 0) {
+                lowest = err;
+                continue;
+            }
+            const I better = err < lowest;
+            lowest = better ? err : lowest;
+            chosen = better ? I{} + k : chosen;
+        }
+        best[i] = lowest;
+        indices |= chosen << (2 * i);
+    }
+    F s8[8], s4[4];
+    for (int i = 0; i < 8; ++i)
+        s8[i] = best[i] + best[i + 8];
+    for (int i = 0; i < 4; ++i)
+        s4[i] = s8[i] + s8[i + 4];
+    error = (s4[0] + s4[2]) + (s4[1] + s4[3]);
+    return indices;
+}
+
+template <int N>
+struct DefaultLanes {
+    LaneStart<N> start;
+    typename Lanes<N>::I indices;
+    typename Lanes<N>::F error;
+    LaneMoments<N> moments;  // of the indices
+    // All ones where the block is done: its indices use all four palette entries or only
+    // one (no other placement to try) and it is not busy enough for the cluster search.
+    typename Lanes<N>::I done;
+    typename Lanes<N>::I colours;  // c0 | c1 << 16, the larger colour first
+    typename Lanes<N>::I written;  // the indices as written with those colours
+};
+
+// The start, the first endpoint search and index choice, then the refinement rounds (at
+// most four) while any lane is unsettled, each lane stopping where the plain encoder's
+// refinement stops: endpoints unchanged, error not lower, or indices unchanged.
+template <int N>
+inline void defaultStartLanes(const typename Lanes<N>::I px[16], DefaultLanes<N>& d)
+{
+    using F = typename Lanes<N>::F;
+    using I = typename Lanes<N>::I;
+    startLanes<N>(px, d.start);
+    auto& field = d.start.field;
+    // Step 0 is index 1, then indices 3, 2 and 0.
+    I startIndices{};
+    for (int i = 0; i < 16; ++i) {
+        const I step = d.start.step[i];
+        const I index = step == 0 ? I{} + 1 : step == 1 ? I{} + 3 : step == 2 ? I{} + 2 : I{};
+        startIndices |= index << (2 * i);
+    }
+    const std::uint32_t* const palettes[3] = {tables::kChannelPalettes5Data, tables::kChannelPalettes6Data,
+                                              tables::kChannelPalettes5Data};
+    constexpr int bits[3] = {5, 6, 5};
+    I word[3];
+    for (int ch = 0; ch < 3; ++ch)
+        word[ch] = lookup<N>(palettes[ch], (field[0][ch] << bits[ch]) | field[1][ch]);
+    LaneMoments<N> m;
+    momentsLanes<N>(px, d.start, startIndices, m);
+    solveSquaresLanes<N>(m, field, word);
+    d.indices = assignLanes<N>(d.start, word, d.error);
+    I active = d.indices != startIndices;
+    for (int round = 0; round < 4 && anyLane<N>(active); ++round) {
+        momentsLanes<N>(px, d.start, d.indices, m);
+        I nextField[2][3], nextWord[3];
+        for (int ch = 0; ch < 3; ++ch) {
+            nextField[0][ch] = field[0][ch];
+            nextField[1][ch] = field[1][ch];
+            nextWord[ch] = word[ch];
+        }
+        solveSquaresLanes<N>(m, nextField, nextWord);
+        I changed{};
+        for (int ch = 0; ch < 3; ++ch)
+            changed |= (nextField[0][ch] != field[0][ch]) | (nextField[1][ch] != field[1][ch]);
+        // Unchanged endpoints would choose the same indices: those lanes are done, and when
+        // all are, the index choice is not run.
+        active &= changed;
+        if (!anyLane<N>(active))
+            break;
+        F nextError;
+        const I nextIndices = assignLanes<N>(d.start, nextWord, nextError);
+        const I take = active & (nextError < d.error);
+        for (int ch = 0; ch < 3; ++ch) {
+            field[0][ch] = take ? nextField[0][ch] : field[0][ch];
+            field[1][ch] = take ? nextField[1][ch] : field[1][ch];
+            word[ch] = take ? nextWord[ch] : word[ch];
+        }
+        active = take & (nextIndices != d.indices);
+        d.indices = take ? nextIndices : d.indices;
+        d.error = take ? nextError : d.error;
+    }
+
+    // The palette entries the indices use.
+    momentsLanes<N>(px, d.start, d.indices, d.moments);
+    I levels{};
+    for (int k = 0; k < 4; ++k)
+        levels -= d.moments.n[k] > 0;
+    // The busy test of the rest, for 16 texels.
+    const I busy = d.error > 30.0f * 16.0f;
+    d.done = ((levels < 2) | (levels == 4)) & ~busy;
+    const I c0 = (field[0][0] << 11) | (field[0][1] << 5) | field[0][2];
+    const I c1 = (field[1][0] << 11) | (field[1][1] << 5) | field[1][2];
+    const I swap = c0 < c1;
+    d.colours = swap ? (c1 | (c0 << 16)) : (c0 | (c1 << 16));
+    d.written = d.indices ^ (swap & 0x55555555);
+}
+
+// The whole row, N blocks at a time as fastBlocksLanes takes them; each block that is not a
+// single colour and not done goes on to the per-block rest of the default setting with its
+// state.
+template <int N>
+inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out,
+                               std::size_t outStride)
+{
+    using I = typename Lanes<N>::I;
+    alignas(32) std::uint8_t padded[4][16 * N];
+    for (int first = 0; first < count; first += N) {
+        const int here = count - first < N ? count - first : N;
+        const std::uint8_t* src = pixels + 16 * static_cast<std::size_t>(first);
+        std::size_t srcStride = stride;
+        if (here < N) {
+            for (int y = 0; y < 4; ++y)
+                for (int b = 0; b < N; ++b)
+                    __builtin_memcpy(padded[y] + 16 * b, src + y * stride + 16 * (b < here ? b : here - 1), 16);
+            src = padded[0];
+            srcStride = sizeof padded[0];
+        }
+        I px[16];
+        loadRows<N>(src, srcStride, px);
+        DefaultLanes<N> d;
+        defaultStartLanes<N>(px, d);
+        for (int lane = 0; lane < N; ++lane) {
+            const int b = laneBlock<N>(lane);
+            if (b >= here)
+                continue;
+            std::uint8_t* dst = out + static_cast<std::size_t>(first + b) * outStride;
+            if (d.start.flat[lane]) {
+                const std::uint8_t* texel = src + 16 * b;
+                encodeSingleColourBlock(texel[2], texel[1], texel[0], dst);
+                continue;
+            }
+            if (d.done[lane]) {
+                const std::uint64_t block = static_cast<std::uint32_t>(d.colours[lane]) |
+                                            static_cast<std::uint64_t>(static_cast<std::uint32_t>(d.written[lane])) << 32;
+                __builtin_memcpy(dst, &block, 8);
+                continue;
+            }
+            DefaultStart state;
+            for (int ch = 0; ch < 3; ++ch) {
+                state.field[0][ch] = static_cast<std::uint8_t>(d.start.field[0][ch][lane]);
+                state.field[1][ch] = static_cast<std::uint8_t>(d.start.field[1][ch][lane]);
+                state.sum[ch] = d.start.sum[ch][lane];
+            }
+            for (int p = 0; p < 6; ++p)
+                state.products[p] = static_cast<std::int32_t>(d.start.products[p][lane]);
+            const std::uint32_t indices = static_cast<std::uint32_t>(d.indices[lane]);
+            for (int i = 0; i < 16; ++i)
+                state.index[i] = static_cast<std::uint8_t>((indices >> (2 * i)) & 3);
+            state.error = d.error[lane];
+            for (int k = 0; k < 4; ++k) {
+                state.count[k] = d.moments.n[k][lane];
+                for (int ch = 0; ch < 3; ++ch)
+                    state.entrySum[ch][k] = d.moments.s[ch][k][lane];
+            }
+            std::uint8_t block[64];
+            for (int y = 0; y < 4; ++y)
+                __builtin_memcpy(block + 16 * y, src + y * srcStride + 16 * b, 16);
+            finishDefaultBlock(isa, block, state, dst);
         }
     }
 }

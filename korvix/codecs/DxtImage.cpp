@@ -27,6 +27,7 @@ struct ImageJob {
     int blocksAcross;
     int blocksDown;
     kernels::FastBlocksFn fastBlocks;
+    kernels::DefaultBlocksFn defaultBlocks;
 };
 
 // The alpha half of a DXT3 block whose texels all exist, read from the map's rows.
@@ -47,11 +48,13 @@ void encodeBlockRow(const ImageJob& job, int by)
     const std::size_t blockBytes = job.dxt3 ? 16 : 8;
     std::uint8_t* const rowOut = job.out + static_cast<std::size_t>(by) * job.blocksAcross * blockBytes;
     int bx = 0;
-    if (job.quality == Quality::Fast && 4 * by + 4 <= job.height) {
-        // The fast setting takes whole blocks straight from the rows, several at a time.
+    if (job.quality != Quality::Best && 4 * by + 4 <= job.height) {
+        // The fast and default settings take whole blocks straight from the rows, several
+        // at a time.
         const std::uint8_t* const rows = job.pixels + static_cast<std::size_t>(4 * by) * job.stride;
         const int whole = job.width / 4;
-        job.fastBlocks(rows, job.stride, whole, job.dxt3 ? rowOut + 8 : rowOut, blockBytes);
+        const kernels::FastBlocksFn blocks = job.quality == Quality::Fast ? job.fastBlocks : job.defaultBlocks;
+        blocks(rows, job.stride, whole, job.dxt3 ? rowOut + 8 : rowOut, blockBytes);
         if (job.dxt3)
             for (int b = 0; b < whole; ++b)
                 encodeAlphaRows(rows + 16 * static_cast<std::size_t>(b), job.stride, rowOut + b * blockBytes);
@@ -84,7 +87,7 @@ void encodeImage(const std::uint8_t* pixels, int width, int height, std::size_t 
     if (!pixels || !out || width < 1 || height < 1)
         return;
     const ImageJob job{pixels, width, height, stride, dxt3, out, q, (width + 3) / 4, (height + 3) / 4,
-                       kernels::fastBlocksFor(kernels::detectedIsa())};
+                       kernels::fastBlocksFor(kernels::detectedIsa()), kernels::defaultBlocksFor(kernels::detectedIsa())};
 
     // Every block depends on its own texels only, so the rows can be handed out in any
     // order and the output is the same for every thread count.

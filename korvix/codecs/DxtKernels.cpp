@@ -78,21 +78,6 @@ void entrySumsScalar(const BlockTexels& t, const std::uint8_t* index, std::int32
     }
 }
 
-int searchPairsScalar(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best)
-{
-    int chosen = -1;
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) {
-            const std::uint32_t word = palettes[(s.fieldA[i] << bits) + s.fieldB[j]];
-            const int p2 = static_cast<int>((word >> 16) & 0xFF), p3 = static_cast<int>(word >> 24);
-            const int cost = s.termA[i] + s.termB[j] + p2 * (s.n2 * p2 - s.twice2) + p3 * (s.n3 * p3 - s.twice3);
-            const bool better = cost < best;
-            best = better ? cost : best;
-            chosen = better ? 3 * i + j : chosen;
-        }
-    return chosen;
-}
-
 int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount, float* scores)
 {
     // Eight entries at a time with everything that depends on the group alone hoisted, so
@@ -242,13 +227,12 @@ bool supported(Isa isa)
 
 const Kernels& kernelsFor(Isa isa)
 {
-    // SSE4.1 has no gather and only four lanes: its 3 x 3 pair search of one channel and
-    // its channel sums are the plain ones.
-    static constexpr Kernels scalar{assignScalar, scoreSplitsScalar, searchPairsScalar, channelSumsScalar, entrySumsScalar,
+    // SSE4.1 has no gather and only four lanes: its channel sums are the plain ones.
+    static constexpr Kernels scalar{assignScalar, scoreSplitsScalar, channelSumsScalar, entrySumsScalar,
                                     scoreSquaresScalar};
-    static constexpr Kernels sse41{assignSse41, scoreSplitsSse41, searchPairsScalar, channelSumsScalar, entrySumsSse41,
+    static constexpr Kernels sse41{assignSse41, scoreSplitsSse41, channelSumsScalar, entrySumsSse41,
                                    scoreSquaresSse41};
-    static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2, searchPairsAvx2, channelSumsAvx2, entrySumsAvx2,
+    static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2, channelSumsAvx2, entrySumsAvx2,
                                   scoreSquaresAvx2};
     switch (isa) {
     case Isa::Avx2:

@@ -95,22 +95,6 @@ inline constexpr std::array<std::uint8_t, 153> kEveryGroup = [] {
     return all;
 }();
 
-// One channel's endpoint search for fixed indices over the 3 x 3 field pairs
-// (fieldA[i], fieldB[j]), i = 0 ... 2 around the least-squares fields. The cost of a pair
-// is termA[i] + termB[j] + p2 (n2 p2 - twice2) + p3 (n3 p3 - twice3), with p2 and p3
-// bytes 2 and 3 of palettes[fieldA[i] << bits | fieldB[j]]. Returns the first pair in the
-// order i, then j, of the least cost (as 3 i + j) when that cost is below `best`, and
-// lowers `best` to it; else -1. In integers, so every path gives the same answer.
-struct PairSearch {
-    alignas(16) std::int32_t fieldA[4];  // the fourth entries are not used
-    alignas(16) std::int32_t fieldB[4];
-    alignas(16) std::int32_t termA[4];
-    alignas(16) std::int32_t termB[4];
-    std::int32_t n2, n3, twice2, twice3;
-};
-
-using SearchPairsFn = int (*)(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
-
 // Integer sums over the texels that exist: each channel's sum, and the sums of the
 // products of the channel pairs (0, 0), (0, 1), (0, 2), (1, 1), (1, 2), (2, 2).
 using ChannelSumsFn = void (*)(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6]);
@@ -126,7 +110,6 @@ using ScoreSquaresFn = void (*)(const std::int32_t count[4], const std::int32_t 
 struct Kernels {
     AssignFn assign;
     ScoreSplitsFn scoreSplits;
-    SearchPairsFn searchPairs;
     ChannelSumsFn channelSums;
     EntrySumsFn entrySums;
     ScoreSquaresFn scoreSquares;
@@ -147,8 +130,6 @@ void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std::int32_t pro
 void entrySumsScalar(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
 void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
 void entrySumsSse41(const BlockTexels& t, const std::uint8_t* index, std::int32_t count[4], std::int32_t sum[3][4]);
-int searchPairsScalar(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
-int searchPairsAvx2(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best);
 float assignScalar(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
 int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
                       float* scores);
@@ -235,6 +216,34 @@ void fastBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, 
 void fastBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride);
 // The version for `isa`, which must be supported.
 FastBlocksFn fastBlocksFor(Isa isa);
+
+// The same for Quality::Default: the start, the first endpoint search and the refinement
+// rounds run one block per lane (bit for bit as the plain encoder), then each block that is
+// not a single colour goes on alone (other placements, the cluster search of busy blocks)
+// through finishDefaultBlock. Every block comes out as encodeColourBlockWith(Isa::Scalar,
+// ..., Default) gives it.
+using DefaultBlocksFn = FastBlocksFn;
+void defaultBlocksScalar(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride);
+void defaultBlocksSse41(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride);
+void defaultBlocksAvx2(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride);
+DefaultBlocksFn defaultBlocksFor(Isa isa);
+
+// What the lanes hand on for a whole block: the endpoint fields (c0, c1; red, green, blue),
+// the indices of the 16 texels, their error, how many texels use each palette entry and the
+// sums of their channels (as entrySums gives them), and the block's channel sums and sums of
+// products (as channelSums gives them).
+struct DefaultStart {
+    std::uint8_t field[2][3];
+    std::uint8_t index[16];
+    float error;
+    std::int32_t count[4];
+    std::int32_t entrySum[3][4];
+    std::int32_t sum[3];
+    std::int32_t products[6];
+};
+// Finishes a whole block (bgra64, 16 texels) of the default setting from that state with the
+// kernels of `isa` and writes its colour block to out8.
+void finishDefaultBlock(Isa isa, const std::uint8_t* bgra64, const DefaultStart& start, std::uint8_t* out8);
 
 // For every 8-bit target and channel width, the endpoint fields whose decoded colour comes
 // closest, once as an endpoint (index 0, fields a = b, the lowest of the least error) and

@@ -110,37 +110,6 @@ KORVIX_AVX2 void entrySumsAvx2(const BlockTexels& t, const std::uint8_t* index, 
     }
 }
 
-KORVIX_AVX2 int searchPairsAvx2(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best)
-{
-    // Pairs 0 ... 7 in the lanes (i = lane / 3, j = lane % 3), pair 8 on its own.
-    const __m256i rowOf = _mm256_setr_epi32(0, 0, 0, 1, 1, 1, 2, 2), columnOf = _mm256_setr_epi32(0, 1, 2, 0, 1, 2, 0, 1);
-    const __m256i fieldA = _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(s.fieldA))), rowOf);
-    const __m256i fieldB = _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(s.fieldB))), columnOf);
-    const __m256i termA = _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(s.termA))), rowOf);
-    const __m256i termB = _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(s.termB))), columnOf);
-    const __m256i at = _mm256_add_epi32(_mm256_sll_epi32(fieldA, _mm_cvtsi32_si128(bits)), fieldB);
-    const __m256i word = _mm256_i32gather_epi32(reinterpret_cast<const int*>(palettes), at, 4);
-    const __m256i p2 = _mm256_and_si256(_mm256_srli_epi32(word, 16), _mm256_set1_epi32(0xFF));
-    const __m256i p3 = _mm256_srli_epi32(word, 24);
-    const __m256i e2 = _mm256_mullo_epi32(p2, _mm256_sub_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(s.n2), p2), _mm256_set1_epi32(s.twice2)));
-    const __m256i e3 = _mm256_mullo_epi32(p3, _mm256_sub_epi32(_mm256_mullo_epi32(_mm256_set1_epi32(s.n3), p3), _mm256_set1_epi32(s.twice3)));
-    const __m256i cost = _mm256_add_epi32(_mm256_add_epi32(termA, termB), _mm256_add_epi32(e2, e3));
-
-    const std::uint32_t last = palettes[(s.fieldA[2] << bits) + s.fieldB[2]];
-    const int q2 = static_cast<int>((last >> 16) & 0xFF), q3 = static_cast<int>(last >> 24);
-    const int lastCost = s.termA[2] + s.termB[2] + q2 * (s.n2 * q2 - s.twice2) + q3 * (s.n3 * q3 - s.twice3);
-
-    __m128i low = _mm_min_epi32(_mm256_castsi256_si128(cost), _mm256_extracti128_si256(cost, 1));
-    low = _mm_min_epi32(low, _mm_shuffle_epi32(low, 0x4E));
-    low = _mm_min_epi32(low, _mm_shuffle_epi32(low, 0xB1));
-    const int least = std::min(_mm_cvtsi128_si32(low), lastCost);
-    if (least >= best)
-        return -1;
-    best = least;
-    const unsigned hits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(cost, _mm256_set1_epi32(least)))));
-    return hits ? __builtin_ctz(hits) : 8;
-}
-
 KORVIX_AVX2 float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* index)
 {
     __m256 best[2];
@@ -355,11 +324,6 @@ float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* 
 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount, float* scores)
 {
     return scoreSplitsScalar(layout, prefix, n, groups, groupCount, scores);
-}
-
-int searchPairsAvx2(const PairSearch& s, const std::uint32_t* palettes, int bits, int& best)
-{
-    return searchPairsScalar(s, palettes, bits, best);
 }
 
 void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6])

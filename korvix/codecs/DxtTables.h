@@ -110,5 +110,7 @@ inline constexpr const std::int32_t* kNearestField5Data = kNearestField5.data();
 inline constexpr const std::int32_t* kNearestField6Data = kNearestField6.data();
 inline constexpr const std::uint32_t* kChannelPalettes5Data = kChannelPalettes5.data();
 inline constexpr const std::uint32_t* kChannelPalettes6Data = kChannelPalettes6.data();
+inline constexpr const std::uint32_t* kGuardedPalettes5Data = kGuardedPalettes5.data();
+inline constexpr const std::uint32_t* kGuardedPalettes6Data = kGuardedPalettes6.data();
 
 }  // namespace dxt::tables

@@ -38,7 +38,7 @@ Texels flat(int r, int g, int b, int a = 255)
     return t;
 }
 
-// Blocks of every kind the fast setting treats apart or finds hard, shuffled so that each
+// Blocks of every kind the lane paths treat apart or find hard, shuffled so that each
 // kind meets every lane and every neighbour.
 std::vector<Texels> sourceBlocks(unsigned seed)
 {
@@ -121,28 +121,90 @@ std::vector<Texels> sourceBlocks(unsigned seed)
                 t[4 * i + ch] = static_cast<std::uint8_t>(std::clamp(base[ch] + static_cast<int>(rng() % spread) - spread / 2, 0, 255));
         blocks.push_back(t);
     }
+    // Three or four noisy clusters of colours, scattered over the block: the default
+    // setting's refinement takes its most rounds on these, and its other placements and
+    // cluster search have work to do.
+    for (int n = 0; n < 600; ++n) {
+        const int clusters = 3 + n % 2, noise = 1 + static_cast<int>(rng() % 24);
+        int centre[4][3];
+        for (auto& c : centre)
+            for (int& v : c)
+                v = random8();
+        Texels t = flat(0, 0, 0);
+        for (int i = 0; i < 16; ++i) {
+            const int* c = centre[rng() % clusters];
+            for (int ch = 0; ch < 3; ++ch)
+                t[4 * i + ch] = static_cast<std::uint8_t>(std::clamp(c[ch] + static_cast<int>(rng() % noise) - noise / 2, 0, 255));
+        }
+        blocks.push_back(t);
+    }
+    // Blocks of photographs (red, green, blue per texel) on which the default setting's
+    // refinement runs all its rounds.
+    static constexpr std::uint8_t kLongRefinement[][48] = {
+        {42, 204, 217, 42, 204, 217, 43, 204, 217, 43, 204, 217, 43, 204, 217, 43, 204, 217, 42, 204, 217, 43, 203, 216,
+         43, 203, 217, 43, 204, 217, 43, 203, 217, 43, 203, 217, 43, 203, 216, 42, 204, 216, 43, 203, 217, 43, 203, 217},
+        {43, 204, 217, 43, 204, 217, 42, 204, 216, 43, 204, 217, 43, 203, 217, 43, 204, 217, 43, 204, 216, 42, 204, 217,
+         42, 204, 217, 43, 204, 217, 43, 204, 216, 43, 203, 217, 43, 203, 217, 43, 203, 217, 43, 203, 217, 43, 203, 217},
+        {241, 128, 165, 241, 129, 165, 242, 130, 164, 242, 131, 164, 244, 133, 171, 243, 132, 170, 243, 133, 169, 243, 134, 169,
+         244, 135, 175, 244, 135, 174, 243, 134, 173, 242, 135, 172, 241, 134, 174, 242, 134, 173, 242, 134, 172, 241, 134, 171},
+        {219, 197, 150, 221, 201, 157, 225, 206, 167, 229, 213, 180, 216, 193, 144, 217, 194, 146, 219, 197, 151, 221, 201, 157,
+         215, 192, 141, 216, 193, 142, 216, 193, 144, 217, 195, 147, 215, 190, 138, 215, 191, 139, 215, 192, 141, 216, 193, 143},
+        {37, 95, 159, 37, 95, 159, 37, 95, 159, 37, 96, 159, 37, 95, 159, 37, 96, 159, 38, 98, 160, 39, 99, 161,
+         37, 97, 160, 38, 98, 160, 41, 102, 163, 40, 102, 161, 40, 100, 161, 41, 102, 162, 36, 96, 157, 42, 107, 161},
+    };
+    // A block of a photograph whose indices leave a palette entry unused and whose other
+    // placement along the palette is followed up, by a narrow margin.
+    static constexpr std::uint8_t kPlacementFollowed[][48] = {
+        {180, 107, 103, 182, 107, 102, 183, 107, 102, 184, 107, 101, 165, 111, 110, 166, 111, 110, 165, 111, 110, 166, 111, 110,
+         160, 111, 112, 160, 112, 113, 160, 112, 113, 159, 113, 113, 161, 110, 112, 160, 111, 112, 159, 111, 113, 158, 112, 114},
+    };
+    for (const auto& rgb : kPlacementFollowed) {
+        Texels t = flat(0, 0, 0);
+        for (int i = 0; i < 16; ++i)
+            for (int ch = 0; ch < 3; ++ch)
+                t[4 * i + 2 - ch] = rgb[3 * i + ch];
+        blocks.push_back(t);
+    }
+    for (const auto& rgb : kLongRefinement) {
+        Texels t = flat(0, 0, 0);
+        for (int i = 0; i < 16; ++i)
+            for (int ch = 0; ch < 3; ++ch)
+                t[4 * i + 2 - ch] = rgb[3 * i + ch];
+        blocks.push_back(t);
+    }
     std::shuffle(blocks.begin(), blocks.end(), rng);
     return blocks;
 }
 
-std::array<std::uint8_t, 8> plainFast(const Texels& t)
+std::array<std::uint8_t, 8> plainBlock(const Texels& t, dxt::Quality q)
 {
     std::array<std::uint8_t, 8> out{};
-    dxt::kernels::encodeColourBlockWith(Isa::Scalar, t.data(), out.data(), dxt::Quality::Fast);
+    dxt::kernels::encodeColourBlockWith(Isa::Scalar, t.data(), out.data(), q);
     return out;
 }
+
+// The settings whose rows run in the lanes, with each path's row function.
+struct RowSetting {
+    dxt::Quality quality;
+    const char* name;
+    dxt::kernels::FastBlocksFn (*rowsFor)(Isa);
+};
+constexpr RowSetting kRowSettings[] = {{dxt::Quality::Fast, "fast", dxt::kernels::fastBlocksFor},
+                                       {dxt::Quality::Default, "default", dxt::kernels::defaultBlocksFor}};
 
 TEST(DxtFastBlocks, EveryPathEncodesEveryBlockAsThePlainEncoder)
 {
     const unsigned seed = 20261210;
     SCOPED_TRACE("seed " + std::to_string(seed));
     const std::vector<Texels> blocks = sourceBlocks(seed);
+    for (const RowSetting& setting : kRowSettings)
     for (const Path& path : kPaths) {
         if (!dxt::kernels::supported(path.isa)) {
             std::printf("%s not offered by this processor: not compared\n", path.name);
             continue;
         }
-        const dxt::kernels::FastBlocksFn fast = dxt::kernels::fastBlocksFor(path.isa);
+        SCOPED_TRACE(setting.name);
+        const dxt::kernels::FastBlocksFn encodeRow = setting.rowsFor(path.isa);
         // Rows of every length up to 17 (every tail after groups of 4 and of 8), each
         // written with and without room between the blocks, from rows with spare bytes.
         std::size_t next = 0;
@@ -158,11 +220,11 @@ TEST(DxtFastBlocks, EveryPathEncodesEveryBlockAsThePlainEncoder)
                             std::memcpy(&pixels[y * stride + 16 * b], row.back().data() + 16 * y, 16);
                     }
                     std::vector<std::uint8_t> out(count * outStride + 8, 0x5A);
-                    fast(pixels.data(), stride, count, out.data(), outStride);
+                    encodeRow(pixels.data(), stride, count, out.data(), outStride);
                     for (int b = 0; b < count; ++b) {
                         std::array<std::uint8_t, 8> got;
                         std::memcpy(got.data(), &out[b * outStride], 8);
-                        ASSERT_EQ(got, plainFast(row[b])) << path.name << ", " << count << " blocks, block " << b;
+                        ASSERT_EQ(got, plainBlock(row[b], setting.quality)) << path.name << ", " << count << " blocks, block " << b;
                         // Nothing written between the blocks or past the last.
                         for (std::size_t i = b * outStride + 8; i < (b + 1) * outStride + (b + 1 == count ? 8 : 0); ++i)
                             ASSERT_EQ(out[i], 0x5A) << path.name << ", " << count << " blocks, byte " << i;
@@ -271,6 +333,7 @@ Picture picture(int width, int height, unsigned seed)
 
 TEST(DxtFastBlocks, MapsComeOutAsBlockByBlockForEveryThreadCount)
 {
+    for (const dxt::Quality quality : {dxt::Quality::Fast, dxt::Quality::Default})
     for (const bool dxt3 : {false, true})
         for (const auto& [w, h] : {std::pair{70, 45}, std::pair{64, 32}, std::pair{13, 7}}) {
             const Picture p = picture(w, h, 5);
@@ -289,17 +352,18 @@ TEST(DxtFastBlocks, MapsComeOutAsBlockByBlockForEveryThreadCount)
                         }
                     std::uint8_t* dst = &expected[(by * across + bx) * blockBytes];
                     if (dxt3)
-                        dxt::encodeDxt3Block(block, dst, dxt::Quality::Fast, mask);
+                        dxt::encodeDxt3Block(block, dst, quality, mask);
                     else
-                        dxt::encodeDxt1Block(block, dst, dxt::Quality::Fast, mask);
+                        dxt::encodeDxt1Block(block, dst, quality, mask);
                 }
             for (const unsigned threads : {1u, 2u, 7u}) {
                 std::vector<std::uint8_t> out(expected.size() + 16, 0x5A);
-                dxt::encodeImage(p.pixels.data(), w, h, p.stride, dxt3, out.data(), dxt::Quality::Fast, threads);
+                dxt::encodeImage(p.pixels.data(), w, h, p.stride, dxt3, out.data(), quality, threads);
                 EXPECT_TRUE(std::all_of(out.begin() + static_cast<std::ptrdiff_t>(expected.size()), out.end(),
                                         [](std::uint8_t b) { return b == 0x5A; }));
                 out.resize(expected.size());
-                EXPECT_EQ(out, expected) << w << " x " << h << (dxt3 ? " DXT3, " : " DXT1, ") << threads << " threads";
+                EXPECT_EQ(out, expected) << w << " x " << h << (dxt3 ? " DXT3, " : " DXT1, ") << threads << " threads, setting "
+                                         << static_cast<int>(quality);
             }
         }
 }
