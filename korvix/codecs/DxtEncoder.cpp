@@ -397,58 +397,93 @@ void remapIndices(const BlockTexels& t, const int* remap, const std::uint8_t* in
     }
 }
 
-// `known`, when given, holds the moments of best's indices.
-void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSums& sums, Candidate& best, int radius, int rounds,
-                        const Moments* known = nullptr)
+// The placements tried for each set of palette entries in use (bit k: entry k), worked out
+// once: the subsets of chain positions with as many positions as levels are used (none when
+// fewer than two or all four are), the used levels moved onto them in order; a subset that
+// leaves every level where it is, is not listed.
+struct PlacementList {
+    unsigned listed = 0;  // bit p: the p-th subset is tried
+    int remap[5][4] = {};
+};
+
+constexpr std::array<PlacementList, 16> makePlacementLists()
 {
     constexpr int chain[4] = {0, 2, 3, 1};  // palette entries in order along the line
-    int used[4];
-    int levels = 0;
-    bool present[4] = {};
+    constexpr int two[] = {0b0011, 0b0101, 0b0110, 0b1010, 0b1100};
+    constexpr int three[] = {0b0111, 0b1011, 0b1101, 0b1110};
+    std::array<PlacementList, 16> lists{};
+    for (int inUse = 0; inUse < 16; ++inUse) {
+        int used[4] = {};
+        int levels = 0;
+        for (int entry : chain)
+            if (inUse & (1 << entry))
+                used[levels++] = entry;
+        if (levels != 2 && levels != 3)
+            continue;
+        const int* masks = levels == 2 ? two : three;
+        const int count = levels == 2 ? 5 : 4;
+        for (int p = 0; p < count; ++p) {
+            int* remap = lists[inUse].remap[p];
+            for (int k = 0; k < 4; ++k)
+                remap[k] = k;
+            int next = 0;
+            bool same = true;
+            for (int pos = 0; pos < 4; ++pos)
+                if (masks[p] & (1 << pos)) {
+                    remap[used[next]] = chain[pos];
+                    same = same && used[next] == chain[pos];
+                    ++next;
+                }
+            if (!same)
+                lists[inUse].listed |= 1u << p;
+        }
+    }
+    return lists;
+}
+
+constexpr std::array<PlacementList, 16> kPlacementLists = makePlacementLists();
+
+// `known`, when given, holds the moments of best's indices; `ahead`, when given, the
+// placements' endpoint searches made ahead from them.
+void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSums& sums, Candidate& best, int radius, int rounds,
+                        const Moments* known = nullptr, const kernels::PlacementSquares* ahead = nullptr)
+{
+    unsigned inUse = 0;
     if (known) {
         for (int entry = 0; entry < 4; ++entry)
-            present[entry] = known->n[entry] > 0;
+            inUse |= (known->n[entry] > 0 ? 1u : 0u) << entry;
     } else {
         for (int i = 0; i < t.count; ++i)
-            present[best.index[i]] = true;
+            inUse |= 1u << best.index[i];
     }
-    // Without a branch: which entries are in use is hard to foresee.
-    for (int entry : chain) {
-        used[levels & 3] = entry;
-        levels += present[entry];
-    }
-    if (levels < 2 || levels == 4)
+    const PlacementList& list = kPlacementLists[inUse];
+    if (list.listed == 0)
         return;
     const Candidate start = best;
     // The remapped indices have the start's moments, moved to other entries.
     const Moments startMoments = known ? *known : momentsOf(k, t, start.index);
     const float squares = ownSquares(sums);
-    // The subsets of `levels` chain positions, in order, as bit masks over the chain.
-    static constexpr int kTwo[] = {0b0011, 0b0101, 0b0110, 0b1010, 0b1100};
-    static constexpr int kThree[] = {0b0111, 0b1011, 0b1101, 0b1110};
-    const std::span<const int> masks = levels == 2 ? std::span<const int>(kTwo) : std::span<const int>(kThree);
-    for (const int mask : masks) {
-        int remap[4] = {0, 1, 2, 3};
-        int next = 0;
-        bool same = true;
-        for (int pos = 0; pos < 4; ++pos)
-            if (mask & (1 << pos)) {
-                remap[used[next]] = chain[pos];
-                same &= used[next] == chain[pos];
-                ++next;
-            }
-        if (same)
-            continue;
-        const Moments moved = remapped(startMoments, remap);
-        if (kPlacementKeep * fitError(moved, squares) >= best.error)
-            continue;
+    for (unsigned listed = list.listed; listed != 0; listed &= listed - 1) {
+        const int p = __builtin_ctz(listed);
+        const int* remap = list.remap[p];
         Candidate c = start;
-        // The rounded least-squares fields first, then the square around them for the
-        // placements still in the running: one search scores both.
         int centre[3][2];
-        searchCentres(moved, c.e, centre);
         kernels::SquareScores scores;
-        k.scoreSquares(moved.n, moved.s, centre, c.e.f, scores);
+        if (ahead) {
+            const kernels::PlacementSquare& made = ahead->entry[p];
+            if (kPlacementKeep * made.fit >= best.error)
+                continue;
+            std::memcpy(centre, made.centre, sizeof centre);
+            scores = made.scores;
+        } else {
+            const Moments moved = remapped(startMoments, remap);
+            if (kPlacementKeep * fitError(moved, squares) >= best.error)
+                continue;
+            // The rounded least-squares fields first, then the square around them for the
+            // placements still in the running: one search scores both.
+            searchCentres(moved, c.e, centre);
+            k.scoreSquares(moved.n, moved.s, centre, c.e.f, scores);
+        }
         int score[3];
         for (int ch = 0; ch < 3; ++ch) {
             score[ch] = scores.present[ch];
@@ -808,9 +843,9 @@ bool gatherTexels(const StartKernels& s, const std::uint8_t* bgra64, std::uint16
 // stops short; its best split costs little next to them. `axisOf` gives the principal axis.
 template <typename AxisOf>
 void finishDefault(const Kernels& k, const BlockTexels& t, const ChannelSums& sums, const AxisOf& axisOf, Candidate& best,
-                   const Moments* known = nullptr)
+                   const Moments* known = nullptr, const kernels::PlacementSquares* ahead = nullptr)
 {
-    tryOtherPlacements(k, t, sums, best, 1, 2, known);
+    tryOtherPlacements(k, t, sums, best, 1, 2, known, ahead);
     if (best.error > 30.0f * static_cast<float>(t.count))
         clusterSearch(k, t, axisOf(), best, 1);
 }
@@ -902,7 +937,8 @@ void encodeColourBlockWith(Isa isa, const std::uint8_t* bgra64, std::uint8_t* ou
     encodeColourBlock(kernelsFor(isa), startKernelsFor(isa), bgra64, out8, q, validMask);
 }
 
-void finishDefaultBlock(Isa isa, const std::uint8_t* bgra64, const DefaultStart& start, std::uint8_t* out8)
+void finishDefaultBlock(Isa isa, const std::uint8_t* bgra64, const DefaultStart& start, std::uint8_t* out8,
+                        const PlacementSquares* squares)
 {
     const Kernels& k = kernelsFor(isa);
     const StartKernels& s = startKernelsFor(isa);
@@ -922,9 +958,27 @@ void finishDefaultBlock(Isa isa, const std::uint8_t* bgra64, const DefaultStart&
     std::memcpy(moments.s, start.entrySum, sizeof moments.s);
     invertNormals(moments);
     // The axis only for the blocks that reach the cluster search.
-    finishDefault(k, t, sums, [&s, &t, &sums] { return principalAxis(s, t, sums); }, best, &moments);
+    finishDefault(k, t, sums, [&s, &t, &sums] { return principalAxis(s, t, sums); }, best, &moments, squares);
     std::memset(out8, 0, 8);
     writeColourBlock(best, t.count, t.position, out8);
+}
+
+void listPlacements(const DefaultStart& start, PlacementSquares& out)
+{
+    unsigned inUse = 0;
+    for (int entry = 0; entry < 4; ++entry)
+        inUse |= (start.count[entry] > 0 ? 1u : 0u) << entry;
+    const PlacementList& list = kPlacementLists[inUse];
+    out.listed = list.listed;
+    if (list.listed == 0)
+        return;
+    ChannelSums sums;
+    std::memcpy(sums.sum, start.sum, sizeof sums.sum);
+    std::memcpy(sums.products, start.products, sizeof sums.products);
+    out.squares = ownSquares(sums);
+    for (int p = 0; p < 5; ++p)
+        for (int k = 0; k < 4; ++k)
+            out.entry[p].remap[k] = static_cast<std::uint8_t>(list.remap[p][k]);
 }
 
 void encodeSingleColourBlock(int red, int green, int blue, std::uint8_t* out8)

@@ -387,13 +387,30 @@ struct LaneMoments {
 };
 
 
+// The inverse of the normal equations from the counts, as the plain encoder's invertNormals.
+template <int N>
+inline void invertNormalsLanes(LaneMoments<N>& m)
+{
+    using F = typename Lanes<N>::F;
+    constexpr float hi = 0.66f, lo = 0.33f;
+    const F c2 = toFloat<N>(m.n[2]), c3 = toFloat<N>(m.n[3]);
+    const F m11 = toFloat<N>(m.n[0]) + hi * hi * c2 + lo * lo * c3;
+    const F m12 = hi * lo * (c2 + c3);
+    const F m22 = toFloat<N>(m.n[1]) + lo * lo * c2 + hi * hi * c3;
+    const F det = m11 * m22 - m12 * m12;
+    m.solvable = det >= 1e-3f;
+    const F inv = m.solvable ? 1.0f / det : F{};
+    m.i11 = m22 * inv;
+    m.i12 = -m12 * inv;
+    m.i22 = m11 * inv;
+}
+
 // The moments of the indices (texel i's in bits 2i and 2i + 1) as the plain encoder's
 // entrySums and invertNormals give them; two sums share a word as in the start.
 template <int N>
 inline void momentsLanes(const typename Lanes<N>::I px[16], const LaneStart<N>& start, typename Lanes<N>::I indices,
                          LaneMoments<N>& m)
 {
-    using F = typename Lanes<N>::F;
     using I = typename Lanes<N>::I;
     I blueRed[3] = {}, greenCount[3] = {};
     for (int i = 0; i < 16; ++i) {
@@ -414,17 +431,7 @@ inline void momentsLanes(const typename Lanes<N>::I px[16], const LaneStart<N>& 
     m.n[3] = 16 - m.n[0] - m.n[1] - m.n[2];
     for (int ch = 0; ch < 3; ++ch)
         m.s[ch][3] = start.sum[ch] - m.s[ch][0] - m.s[ch][1] - m.s[ch][2];
-    constexpr float hi = 0.66f, lo = 0.33f;
-    const F c2 = toFloat<N>(m.n[2]), c3 = toFloat<N>(m.n[3]);
-    const F m11 = toFloat<N>(m.n[0]) + hi * hi * c2 + lo * lo * c3;
-    const F m12 = hi * lo * (c2 + c3);
-    const F m22 = toFloat<N>(m.n[1]) + lo * lo * c2 + hi * hi * c3;
-    const F det = m11 * m22 - m12 * m12;
-    m.solvable = det >= 1e-3f;
-    const F inv = m.solvable ? 1.0f / det : F{};
-    m.i11 = m22 * inv;
-    m.i12 = -m12 * inv;
-    m.i22 = m11 * inv;
+    invertNormalsLanes<N>(m);
 }
 
 // A field pair of the endpoint search with its score and palette word.
@@ -441,78 +448,104 @@ inline ScoredPair<N> firstLeast(const ScoredPair<N>& first, const ScoredPair<N>&
     return {later ? then.cost : first.cost, later ? then.a : first.a, later ? then.b : first.b, later ? then.word : first.word};
 }
 
-// The endpoint search of every channel: the 3 x 3 field pairs around the rounded
-// least-squares fields (those inside the field range; the present fields when the indices
-// leave the endpoints free), the first pair of the least score taken when it scores below
-// the present fields. `word` holds each channel's palette word of `field`.
+// One channel's endpoint search: the 3 x 3 field pairs around the rounded least-squares
+// fields (those inside the field range; the present fields when the indices leave the
+// endpoints free), scored with the score of the present fields (palette word `word`).
 template <int N>
-inline void solveSquaresLanes(const LaneMoments<N>& m, typename Lanes<N>::I field[2][3], typename Lanes<N>::I word[3])
+struct LaneSquare {
+    typename Lanes<N>::I present, centreA, centreB, centreCost;
+    ScoredPair<N> least;  // the first pair of the least score
+};
+
+template <int N, int Ch>
+inline LaneSquare<N> squareLanes(const LaneMoments<N>& m, typename Lanes<N>::I fieldA, typename Lanes<N>::I fieldB,
+                                 typename Lanes<N>::I word)
 {
     using F = typename Lanes<N>::F;
     using I = typename Lanes<N>::I;
-    const std::int32_t* const nearest[3] = {tables::kNearestField5Data, tables::kNearestField6Data, tables::kNearestField5Data};
-    const std::uint32_t* const guarded[3] = {tables::kGuardedPalettes5Data, tables::kGuardedPalettes6Data,
-                                             tables::kGuardedPalettes5Data};
-    constexpr int bits[3] = {5, 6, 5};
+    const std::int32_t* const nearest = Ch == 1 ? tables::kNearestField6Data : tables::kNearestField5Data;
+    const std::uint32_t* const guarded = Ch == 1 ? tables::kGuardedPalettes6Data : tables::kGuardedPalettes5Data;
+    constexpr int bits = Ch == 1 ? 6 : 5;
+    constexpr int top = (1 << bits) - 1;
     constexpr float hi = 0.66f, lo = 0.33f;
-    for (int ch = 0; ch < 3; ++ch) {
-        const int top = (1 << bits[ch]) - 1;
-        const F t2 = toFloat<N>(m.s[ch][2]) + 0.5f * toFloat<N>(m.n[2]);
-        const F t3 = toFloat<N>(m.s[ch][3]) + 0.5f * toFloat<N>(m.n[3]);
-        const F r1 = toFloat<N>(m.s[ch][0]) + hi * t2 + lo * t3;
-        const F r2 = toFloat<N>(m.s[ch][1]) + lo * t2 + hi * t3;
-        const F a = m.i11 * r1 + m.i12 * r2;
-        const F b = m.i12 * r1 + m.i22 * r2;
-        const I centreA = m.solvable ? nearestField<N>(nearest[ch], a) : field[0][ch];
-        const I centreB = m.solvable ? nearestField<N>(nearest[ch], b) : field[1][ch];
-        const I present = channelCost<N>(word[ch], m.n, m.s[ch]);
-        // A row of the square is three neighbouring words of the table; rows outside the range
-        // read the centre's row instead, and pairs outside it are never taken (whatever word
-        // stands there). Entry 0's term depends on field a alone and entry 1's on field b:
-        // each is scored once, from the centre's column and row, which always exist.
-        I fa[3], fb[3], insideA[3], insideB[3], w[3][3];
-        for (int i = 0; i < 3; ++i) {
-            fa[i] = centreA - 1 + i;
-            fb[i] = centreB - 1 + i;
-            insideA[i] = (fa[i] >= 0) & (fa[i] <= top);
-            insideB[i] = (fb[i] >= 0) & (fb[i] <= top);
-        }
-        for (int i = 0; i < 3; ++i)
-            rowWords<N>(guarded[ch], ((insideA[i] ? fa[i] : centreA) << bits[ch]) | centreB, w[i]);
-        I termA[3], termB[3];
-        for (int i = 0; i < 3; ++i) {
-            const I p0 = w[i][1] & 0xFF, p1 = (w[1][i] >> 8) & 0xFF;
-            termA[i] = p0 * (m.n[0] * p0 - 2 * m.s[ch][0]);
-            termB[i] = p1 * (m.n[1] * p1 - 2 * m.s[ch][1]);
-        }
-        // The interpolated entries' terms p (n p - 2 s) in 16-bit halves (entry 2 low, entry 3
-        // high): n p is at most 16 * 255 and 2 s at most 2 * 16 * 255, so every half is exact,
-        // and one multiply-add per pair sums both terms in 32 bits.
-        using Half = typename Lanes<N>::H;
-        const Half counts = reinterpret_cast<Half>(m.n[2] | (m.n[3] << 16));
-        const Half twice = reinterpret_cast<Half>((2 * m.s[ch][2]) | ((2 * m.s[ch][3]) << 16));
-        // The nine pairs scored side by side (pairs outside the range at a score none can
-        // have, the centre being inside), then the first of the least found by a tree in
-        // which the earlier of two equal scores wins: the same pair as a scan in order, with
-        // a shorter chain of dependent steps.
-        using Pair = ScoredPair<N>;
-        Pair pair[9];
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j) {
-                const I p = ((w[i][j] >> 16) & 0xFF) | ((w[i][j] >> 8) & 0xFF0000);
-                const I inner = reinterpret_cast<I>(reinterpret_cast<Half>(p) * counts - twice);
-                const I cost = termA[i] + termB[j] + pairProducts<N>(p, inner);
-                pair[3 * i + j] = {(insideA[i] & insideB[j]) ? cost : I{} + 0x7FFFFFFF, fa[i], fb[j], w[i][j]};
-            }
-        const auto earlier = firstLeast<N>;
-        const Pair least = earlier(earlier(earlier(earlier(pair[0], pair[1]), earlier(pair[2], pair[3])),
-                                           earlier(earlier(pair[4], pair[5]), earlier(pair[6], pair[7]))),
-                                   pair[8]);
-        const I take = least.cost < present;
-        field[0][ch] = take ? least.a : field[0][ch];
-        field[1][ch] = take ? least.b : field[1][ch];
-        word[ch] = take ? least.word : word[ch];
+    LaneSquare<N> out;
+    const F t2 = toFloat<N>(m.s[Ch][2]) + 0.5f * toFloat<N>(m.n[2]);
+    const F t3 = toFloat<N>(m.s[Ch][3]) + 0.5f * toFloat<N>(m.n[3]);
+    const F r1 = toFloat<N>(m.s[Ch][0]) + hi * t2 + lo * t3;
+    const F r2 = toFloat<N>(m.s[Ch][1]) + lo * t2 + hi * t3;
+    const F a = m.i11 * r1 + m.i12 * r2;
+    const F b = m.i12 * r1 + m.i22 * r2;
+    const I centreA = m.solvable ? nearestField<N>(nearest, a) : fieldA;
+    const I centreB = m.solvable ? nearestField<N>(nearest, b) : fieldB;
+    out.centreA = centreA;
+    out.centreB = centreB;
+    out.present = channelCost<N>(word, m.n, m.s[Ch]);
+    // A row of the square is three neighbouring words of the table; rows outside the range
+    // read the centre's row instead, and pairs outside it are never taken (whatever word
+    // stands there). Entry 0's term depends on field a alone and entry 1's on field b:
+    // each is scored once, from the centre's column and row, which always exist.
+    I fa[3], fb[3], insideA[3], insideB[3], w[3][3];
+    for (int i = 0; i < 3; ++i) {
+        fa[i] = centreA - 1 + i;
+        fb[i] = centreB - 1 + i;
+        insideA[i] = (fa[i] >= 0) & (fa[i] <= top);
+        insideB[i] = (fb[i] >= 0) & (fb[i] <= top);
     }
+    for (int i = 0; i < 3; ++i)
+        rowWords<N>(guarded, ((insideA[i] ? fa[i] : centreA) << bits) | centreB, w[i]);
+    I termA[3], termB[3];
+    for (int i = 0; i < 3; ++i) {
+        const I p0 = w[i][1] & 0xFF, p1 = (w[1][i] >> 8) & 0xFF;
+        termA[i] = p0 * (m.n[0] * p0 - 2 * m.s[Ch][0]);
+        termB[i] = p1 * (m.n[1] * p1 - 2 * m.s[Ch][1]);
+    }
+    // The interpolated entries' terms p (n p - 2 s) in 16-bit halves (entry 2 low, entry 3
+    // high): n p is at most 16 * 255 and 2 s at most 2 * 16 * 255, so every half is exact,
+    // and one multiply-add per pair sums both terms in 32 bits.
+    using Half = typename Lanes<N>::H;
+    const Half counts = reinterpret_cast<Half>(m.n[2] | (m.n[3] << 16));
+    const Half twice = reinterpret_cast<Half>((2 * m.s[Ch][2]) | ((2 * m.s[Ch][3]) << 16));
+    // The nine pairs scored side by side (pairs outside the range at a score none can
+    // have, the centre being inside), then the first of the least found by a tree in
+    // which the earlier of two equal scores wins: the same pair as a scan in order, with
+    // a shorter chain of dependent steps.
+    using Pair = ScoredPair<N>;
+    Pair pair[9];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            const I p = ((w[i][j] >> 16) & 0xFF) | ((w[i][j] >> 8) & 0xFF0000);
+            const I inner = reinterpret_cast<I>(reinterpret_cast<Half>(p) * counts - twice);
+            const I cost = termA[i] + termB[j] + pairProducts<N>(p, inner);
+            pair[3 * i + j] = {(insideA[i] & insideB[j]) ? cost : I{} + 0x7FFFFFFF, fa[i], fb[j], w[i][j]};
+        }
+    out.centreCost = pair[4].cost;
+    const auto earlier = firstLeast<N>;
+    out.least = earlier(earlier(earlier(earlier(pair[0], pair[1]), earlier(pair[2], pair[3])),
+                                earlier(earlier(pair[4], pair[5]), earlier(pair[6], pair[7]))),
+                        pair[8]);
+    return out;
+}
+
+// The endpoint search of every channel, the first pair of the least score taken when it
+// scores below the present fields. `word` holds each channel's palette word of `field`.
+template <int N, int Ch>
+inline void solveSquareLanes(const LaneMoments<N>& m, typename Lanes<N>::I field[2][3], typename Lanes<N>::I word[3])
+{
+    const LaneSquare<N> square = squareLanes<N, Ch>(m, field[0][Ch], field[1][Ch], word[Ch]);
+    const typename Lanes<N>::I take = square.least.cost < square.present;
+    field[0][Ch] = take ? square.least.a : field[0][Ch];
+    field[1][Ch] = take ? square.least.b : field[1][Ch];
+    word[Ch] = take ? square.least.word : word[Ch];
+}
+
+// (Flattened: the searches are the bulk of the work, and a call per channel costs more
+// than the larger body.)
+template <int N>
+[[gnu::flatten]] inline void solveSquaresLanes(const LaneMoments<N>& m, typename Lanes<N>::I field[2][3], typename Lanes<N>::I word[3])
+{
+    solveSquareLanes<N, 0>(m, field, word);
+    solveSquareLanes<N, 1>(m, field, word);
+    solveSquareLanes<N, 2>(m, field, word);
 }
 
 // The nearest palette colour of every texel (the lowest index among equals) as packed
@@ -641,6 +674,97 @@ inline void defaultStartLanes(const typename Lanes<N>::I px[16], DefaultLanes<N>
     d.written = d.indices ^ (swap & 0x55555555);
 }
 
+// A listed placement of a block waiting for its screen and endpoint search.
+struct PlacementJob {
+    const DefaultStart* start;
+    const PlacementSquares* block;
+    PlacementSquare* square;
+};
+
+// The least-squares fit error of the moments plus `squares`, as the plain encoder's
+// fitError sums it (infinite where the moments leave an endpoint free).
+template <int N>
+inline typename Lanes<N>::F fitErrorLanes(const LaneMoments<N>& m, typename Lanes<N>::F squares)
+{
+    using F = typename Lanes<N>::F;
+    constexpr float hi = 0.66f, lo = 0.33f;
+    F total = squares + 0.25f * toFloat<N>(m.n[2] + m.n[3]);
+    const F half2 = 0.5f * toFloat<N>(m.n[2]), half3 = 0.5f * toFloat<N>(m.n[3]);
+    for (int ch = 0; ch < 3; ++ch) {
+        const F s0 = toFloat<N>(m.s[ch][0]), s1 = toFloat<N>(m.s[ch][1]);
+        const F s2 = toFloat<N>(m.s[ch][2]), s3 = toFloat<N>(m.s[ch][3]);
+        const F t2 = s2 + half2, t3 = s3 + half3;
+        const F r1 = s0 + hi * t2 + lo * t3;
+        const F r2 = s1 + lo * t2 + hi * t3;
+        total += kWeight[ch] * ((s2 + s3) - (r1 * (r1 * m.i11 + 2.0f * r2 * m.i12) + r2 * r2 * m.i22));
+    }
+    return m.solvable ? total : F{} + __builtin_inff();
+}
+
+// The screens and endpoint searches of `count` (1 ... N) listed placements side by side, one
+// to a lane (the last lanes repeating the first job), filled into their entries as the plain
+// encoder makes them: the moved moments' fit error, the centre, the present fields' score,
+// the centre's, and the first pair of the least score.
+template <int N>
+[[gnu::flatten]] inline void placementSquaresLanes(const PlacementJob* jobs, int count)
+{
+    using F = typename Lanes<N>::F;
+    using I = typename Lanes<N>::I;
+    alignas(32) std::int32_t n[4][N] = {}, s[3][4][N] = {}, fieldA[3][N], fieldB[3][N], word[3][N];
+    alignas(32) float squares[N];
+    for (int lane = 0; lane < N; ++lane) {
+        const PlacementJob& job = jobs[lane < count ? lane : 0];
+        const DefaultStart& start = *job.start;
+        // The start's moments moved to the placement's entries.
+        for (int k = 0; k < 4; ++k) {
+            const int to = job.square->remap[k];
+            n[to][lane] += start.count[k];
+            for (int ch = 0; ch < 3; ++ch)
+                s[ch][to][lane] += start.entrySum[ch][k];
+        }
+        squares[lane] = job.block->squares;
+        for (int ch = 0; ch < 3; ++ch) {
+            const int a = start.field[0][ch], b = start.field[1][ch];
+            fieldA[ch][lane] = a;
+            fieldB[ch][lane] = b;
+            word[ch][lane] = static_cast<std::int32_t>(ch == 1 ? tables::kChannelPalettes6Data[(a << 6) | b]
+                                                                : tables::kChannelPalettes5Data[(a << 5) | b]);
+        }
+    }
+    LaneMoments<N> m;
+    for (int k = 0; k < 4; ++k) {
+        __builtin_memcpy(&m.n[k], n[k], sizeof m.n[k]);
+        for (int ch = 0; ch < 3; ++ch)
+            __builtin_memcpy(&m.s[ch][k], s[ch][k], sizeof m.s[ch][k]);
+    }
+    invertNormalsLanes<N>(m);
+    F own;
+    __builtin_memcpy(&own, squares, sizeof own);
+    const F fit = fitErrorLanes<N>(m, own);
+    I a[3], b[3], w[3];
+    for (int ch = 0; ch < 3; ++ch) {
+        __builtin_memcpy(&a[ch], fieldA[ch], sizeof(I));
+        __builtin_memcpy(&b[ch], fieldB[ch], sizeof(I));
+        __builtin_memcpy(&w[ch], word[ch], sizeof(I));
+    }
+    const LaneSquare<N> square[3] = {squareLanes<N, 0>(m, a[0], b[0], w[0]), squareLanes<N, 1>(m, a[1], b[1], w[1]),
+                                     squareLanes<N, 2>(m, a[2], b[2], w[2])};
+    for (int lane = 0; lane < count; ++lane) {
+        PlacementSquare& e = *jobs[lane].square;
+        e.fit = fit[lane];
+        for (int ch = 0; ch < 3; ++ch) {
+            const LaneSquare<N>& q = square[ch];
+            e.centre[ch][0] = q.centreA[lane];
+            e.centre[ch][1] = q.centreB[lane];
+            e.scores.present[ch] = q.present[lane];
+            e.scores.centre[ch] = q.centreCost[lane];
+            e.scores.least[ch] = q.least.cost[lane];
+            e.scores.pair[ch] = 3 * (q.least.a[lane] - q.centreA[lane] + 1) + (q.least.b[lane] - q.centreB[lane] + 1);
+        }
+        e.scores.present[3] = e.scores.centre[3] = e.scores.least[3] = e.scores.pair[3] = 0;
+    }
+}
+
 // The whole row, N blocks at a time as fastBlocksLanes takes them; each block that is not a
 // single colour and not done goes on to the per-block rest of the default setting with its
 // state.
@@ -650,7 +774,29 @@ inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t 
 {
     using I = typename Lanes<N>::I;
     alignas(32) std::uint8_t padded[4][16 * N];
+    // The blocks that go on alone, gathered over several batches, and their placements
+    // listed for the lanes: a vector's worth of placements is searched as soon as it is
+    // there, and the blocks are finished when the store is full and at the row's end.
+    struct Pending {
+        DefaultStart state;
+        PlacementSquares squares;
+        std::uint8_t block[64];
+        std::uint8_t* dst;
+    };
+    constexpr int kHeld = 4 * N;
+    Pending pending[kHeld];
+    PlacementJob queue[5 * kHeld];
+    int waiting = 0, entries = 0, searched = 0;
+    const auto finishAll = [&] {
+        for (; searched < entries; searched += N)
+            placementSquaresLanes<N>(queue + searched, entries - searched < N ? entries - searched : N);
+        for (int q = 0; q < waiting; ++q)
+            finishDefaultBlock(isa, pending[q].block, pending[q].state, pending[q].dst, &pending[q].squares);
+        waiting = entries = searched = 0;
+    };
     for (int first = 0; first < count; first += N) {
+        if (waiting > kHeld - N)
+            finishAll();
         const int here = count - first < N ? count - first : N;
         const std::uint8_t* src = pixels + 16 * static_cast<std::size_t>(first);
         std::size_t srcStride = stride;
@@ -698,12 +844,19 @@ inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t 
                 for (int ch = 0; ch < 3; ++ch)
                     state.entrySum[ch][k] = d.moments.s[ch][k][lane];
             }
-            std::uint8_t block[64];
+            Pending& p = pending[waiting++];
+            p.state = state;
+            p.dst = dst;
             for (int y = 0; y < 4; ++y)
-                __builtin_memcpy(block + 16 * y, src + y * srcStride + 16 * b, 16);
-            finishDefaultBlock(isa, block, state, dst);
+                __builtin_memcpy(p.block + 16 * y, src + y * srcStride + 16 * b, 16);
+            listPlacements(p.state, p.squares);
+            for (unsigned listed = p.squares.listed; listed != 0; listed &= listed - 1)
+                queue[entries++] = {&p.state, &p.squares, &p.squares.entry[__builtin_ctz(listed)]};
+            for (; entries - searched >= N; searched += N)
+                placementSquaresLanes<N>(queue + searched, N);
         }
     }
+    finishAll();
 }
 
 }  // namespace

@@ -219,8 +219,9 @@ FastBlocksFn fastBlocksFor(Isa isa);
 
 // The same for Quality::Default: the start, the first endpoint search and the refinement
 // rounds run one block per lane (bit for bit as the plain encoder), then each block that is
-// not a single colour goes on alone (other placements, the cluster search of busy blocks)
-// through finishDefaultBlock. Every block comes out as encodeColourBlockWith(Isa::Scalar,
+// not a single colour and not done goes on alone (other placements, the cluster search of
+// busy blocks) through finishDefaultBlock, the screens and endpoint searches of its other
+// placements made ahead, one placement per lane, gathered from the blocks of several batches. Every block comes out as encodeColourBlockWith(Isa::Scalar,
 // ..., Default) gives it.
 using DefaultBlocksFn = FastBlocksFn;
 void defaultBlocksScalar(const std::uint8_t* pixels, std::size_t stride, int count, std::uint8_t* out, std::size_t outStride);
@@ -243,7 +244,30 @@ struct DefaultStart {
 };
 // Finishes a whole block (bgra64, 16 texels) of the default setting from that state with the
 // kernels of `isa` and writes its colour block to out8.
-void finishDefaultBlock(Isa isa, const std::uint8_t* bgra64, const DefaultStart& start, std::uint8_t* out8);
+// `squares`, when given, holds the endpoint searches of the block's other placements made
+// ahead (listPlacements, then the scores filled in): the same as the block would make them.
+struct PlacementSquares;
+void finishDefaultBlock(Isa isa, const std::uint8_t* bgra64, const DefaultStart& start, std::uint8_t* out8,
+                        const PlacementSquares* squares = nullptr);
+
+// The other placements of a block from that state, in the order finishDefaultBlock tries
+// them, so that their screens and endpoint searches can be made ahead for many blocks side
+// by side: each placement to try is listed with the remap of its entries. Its least-squares
+// fit error (as fitError gives it; infinite when the moved indices leave an endpoint free),
+// its centre and its square scores (as searchCentres and scoreSquares give them) are to be
+// filled in before the block is finished.
+struct PlacementSquare {
+    std::uint8_t remap[4];
+    float fit;
+    std::int32_t centre[3][2];
+    SquareScores scores;
+};
+struct PlacementSquares {
+    PlacementSquare entry[5];
+    unsigned listed = 0;  // bit p: placement p is listed
+    float squares = 0;    // the block's own weighted squares, which every error shares
+};
+void listPlacements(const DefaultStart& start, PlacementSquares& out);
 
 // For every 8-bit target and channel width, the endpoint fields whose decoded colour comes
 // closest, once as an endpoint (index 0, fields a = b, the lowest of the least error) and

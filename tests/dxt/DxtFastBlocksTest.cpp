@@ -205,11 +205,17 @@ TEST(DxtFastBlocks, EveryPathEncodesEveryBlockAsThePlainEncoder)
         }
         SCOPED_TRACE(setting.name);
         const dxt::kernels::FastBlocksFn encodeRow = setting.rowsFor(path.isa);
-        // Rows of every length up to 17 (every tail after groups of 4 and of 8), each
-        // written with and without room between the blocks, from rows with spare bytes.
+        // Rows of every length up to 17 (every tail after groups of 4 and of 8), and long
+        // rows, over which the default setting gathers the blocks that go on alone and
+        // finishes them when its store is full; each written with and without room between
+        // the blocks, from rows with spare bytes.
+        std::vector<int> counts;
+        for (int count = 1; count <= 17; ++count)
+            counts.push_back(count);
+        counts.insert(counts.end(), {64, 133});
         std::size_t next = 0;
         while (next < blocks.size())
-            for (int count = 1; count <= 17; ++count)
+            for (const int count : counts)
                 for (const std::size_t outStride : {std::size_t{8}, std::size_t{16}}) {
                     const std::size_t stride = 16 * static_cast<std::size_t>(count) + 12;
                     std::vector<std::uint8_t> pixels(4 * stride, 0xEE);
