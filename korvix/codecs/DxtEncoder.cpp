@@ -740,12 +740,39 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
         kth = found == keep ? lowestScores[keep - 1] : never;
     }
     const float reach = kth < never ? kth + kernels::boundMargin(prefix, n) : never;
-    std::uint8_t listed[160];
+    // Four groups at a time: the taken ones' numbers packed to the front of one 32-bit word
+    // (from a table by the four-bit mask) and written whole, the count advanced by how many.
+    // The seed group is always listed (its bound made -infinity); the padding groups past
+    // the last (+infinity) are taken only when every group is, and then come last and are cut.
+    struct Packed {
+        std::array<std::uint32_t, 16> lanes{};
+        std::array<std::uint8_t, 16> count{};
+    };
+    static constexpr Packed packed = [] {
+        Packed table;
+        for (unsigned mask = 0; mask < 16; ++mask)
+            for (unsigned lane = 0; lane < 4; ++lane)
+                if (mask & (1u << lane))
+                    table.lanes[mask] |= lane << (8 * table.count[mask]++);
+        return table;
+    }();
+    bound[lowest] = -never;
+    std::uint8_t listed[160 + 4];
     int count = 0;
-    for (int g = 0; g < layout.groupCount; ++g) {
-        listed[count] = static_cast<std::uint8_t>(g);
-        count += g == lowest || !(bound[g] > reach);
+    const Float4 reach4{reach, reach, reach, reach};
+    const Int4 laneBits{1, 2, 4, 8};
+    for (int g = 0; g < layout.groupCount; g += 4) {
+        Float4 here;
+        std::memcpy(&here, bound + g, sizeof here);
+        Int4 bits = ~(here > reach4) & laneBits;
+        bits |= __builtin_shuffle(bits, Int4{2, 3, 0, 1});
+        bits |= __builtin_shuffle(bits, Int4{1, 0, 3, 2});
+        const unsigned mask = static_cast<unsigned>(bits[0]);
+        const std::uint32_t word = packed.lanes[mask] + 0x01010101u * static_cast<std::uint32_t>(g);
+        std::memcpy(listed + count, &word, sizeof word);
+        count += packed.count[mask];
     }
+    count = std::min(count, layout.groupCount);
     const int first = k.scoreSplits(layout, prefix, n, listed, count, scores);
     if (keep == 1) {
         if (first >= 0)
