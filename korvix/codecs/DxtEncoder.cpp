@@ -654,13 +654,17 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
         key[i] = i < n ? axis.project(t, i) : std::numeric_limits<float>::infinity();
     Float4 keys[4];
     std::memcpy(keys, key, sizeof keys);
+    // Counted for all sixteen at once, texel j at a time: j comes before i when its key is
+    // less, or equal and j < i.
     const Int4 slot{0, 1, 2, 3};
-    for (int i = 0; i < n; ++i) {
-        Int4 before{};
+    Int4 before[4] = {};
+    for (int j = 0; j < n; ++j)
         for (int q = 0; q < 4; ++q)
-            before -= (keys[q] < key[i]) | ((keys[q] == key[i]) & ((slot + 4 * q) < i));
-        order[before[0] + before[1] + before[2] + before[3]] = static_cast<std::uint8_t>(i);
-    }
+            before[q] -= (key[j] < keys[q]) | ((key[j] == keys[q]) & (j < (slot + 4 * q)));
+    alignas(16) std::int32_t place[16];
+    std::memcpy(place, before, sizeof place);
+    for (int i = 0; i < n; ++i)
+        order[place[i]] = static_cast<std::uint8_t>(i);
     kernels::PrefixSums prefix;
     for (int ch = 0; ch < 3; ++ch) {
         float* sum = prefix.sum[ch];
