@@ -692,36 +692,33 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
     // Only the groups that may hold one of the `keep` least scores are scored: first the
     // group of the least bound, then every group whose bound the keep-th best score found
     // there does not undercut by more than rounding could explain. The same splits as
-    // scoring them all. (Eight running minima side by side in two vectors and a list built
-    // without branches: these loops run over all 153 groups.)
+    // scoring them all.
     alignas(32) float bound[160];
     kernels::splitBounds(prefix, n, bound);
     std::fill(bound + layout.groupCount, bound + 160, never);
+    // Eight running minima (group g in lane g % 8), then the lane of the least, the earlier
+    // lane of equal ones, and in it the first group that holds it: the place a running
+    // "first of the least" per lane would have kept (a lane that starts at NaN keeps it).
     Float4 least4[2];
-    Int4 leastAt4[2];
-    const Int4 lanes{0, 1, 2, 3};
-    for (int h = 0; h < 2; ++h) {
+    for (int h = 0; h < 2; ++h)
         std::memcpy(&least4[h], bound + 4 * h, sizeof least4[h]);
-        leastAt4[h] = lanes + 4 * h;
-    }
     for (int g = 8; g < 160; g += 8)
         for (int h = 0; h < 2; ++h) {
             Float4 here;
             std::memcpy(&here, bound + g + 4 * h, sizeof here);
-            const Int4 below = here < least4[h];
-            least4[h] = below ? here : least4[h];
-            leastAt4[h] = below ? lanes + (g + 4 * h) : leastAt4[h];
+            least4[h] = here < least4[h] ? here : least4[h];
         }
     float least[8];
-    int leastAt[8];
-    for (int l = 0; l < 8; ++l) {
-        least[l] = least4[l / 4][l % 4];
-        leastAt[l] = leastAt4[l / 4][l % 4];
-    }
-    int lowest = leastAt[0];
+    std::memcpy(least, least4, sizeof least);
+    int lane = 0;
     for (int l = 1; l < 8; ++l)
-        if (least[l] < bound[lowest])
-            lowest = leastAt[l];
+        if (least[l] < least[lane])
+            lane = l;
+    int lowest = lane;
+    while (lowest < 160 && !(bound[lowest] == least[lane]))
+        lowest += 8;
+    if (lowest >= 160)
+        lowest = lane;
     const std::uint8_t seed = static_cast<std::uint8_t>(lowest);
     const int seedFirst = k.scoreSplits(layout, prefix, n, &seed, 1, scores);
     // The keep-th least score of the seed group (+infinity when it has fewer).
