@@ -609,9 +609,7 @@ void encodeSingleColour(const int colour[3], int count, Candidate& c)
 // The principal axis of the texels' colours, measured in the weighted space so that green
 // counts most (square roots of the error weights take a colour into that space).
 struct Axis {
-    float v[3];  // already scaled: project() takes plain colours
-
-    float project(const BlockTexels& t, int i) const { return t.c[0][i] * v[0] + t.c[1][i] * v[1] + t.c[2][i] * v[2]; }
+    float v[3];  // already scaled: a texel's place along it is its plain colour times v
 };
 
 Axis principalAxis(const StartKernels& s, const BlockTexels& t, const ChannelSums& sums)
@@ -648,15 +646,27 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
     // The texels in order of their keys, the earlier of equal keys first: each one's place
     // is the number of texels before it in that order, counted without a branch (the
     // padding slots' keys are +infinity and never counted).
+    // The keys and each texel's weighted square are computed four texels at a time, each
+    // lane as the plain expression would.
     std::uint8_t order[16];
-    float key[16];
-    for (int i = 0; i < 16; ++i)
-        key[i] = i < n ? axis.project(t, i) : std::numeric_limits<float>::infinity();
+    const Int4 slot{0, 1, 2, 3};
+    constexpr float past = std::numeric_limits<float>::infinity();
     Float4 keys[4];
-    std::memcpy(keys, key, sizeof keys);
+    alignas(16) float square[16];
+    for (int q = 0; q < 4; ++q) {
+        Float4 r, g, b;
+        std::memcpy(&r, t.cf[0] + 4 * q, sizeof r);
+        std::memcpy(&g, t.cf[1] + 4 * q, sizeof g);
+        std::memcpy(&b, t.cf[2] + 4 * q, sizeof b);
+        const Float4 along = r * axis.v[0] + g * axis.v[1] + b * axis.v[2];
+        keys[q] = (slot + 4 * q) < n ? along : Float4{past, past, past, past};
+        const Float4 own = kWeight[0] * r * r + kWeight[1] * g * g + kWeight[2] * b * b;
+        std::memcpy(square + 4 * q, &own, sizeof own);
+    }
+    float key[16];
+    std::memcpy(key, keys, sizeof key);
     // Counted for all sixteen at once, texel j at a time: j comes before i when its key is
     // less, or equal and j < i.
-    const Int4 slot{0, 1, 2, 3};
     Int4 before[4] = {};
     for (int j = 0; j < n; ++j)
         for (int q = 0; q < 4; ++q)
@@ -675,10 +685,8 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
             sum[j] = sum[n];
     }
     prefix.squares[0] = 0;
-    for (int j = 0; j < n; ++j) {
-        const float r = t.cf[0][order[j]], g = t.cf[1][order[j]], b = t.cf[2][order[j]];
-        prefix.squares[j + 1] = prefix.squares[j] + (kWeight[0] * r * r + kWeight[1] * g * g + kWeight[2] * b * b);
-    }
+    for (int j = 0; j < n; ++j)
+        prefix.squares[j + 1] = prefix.squares[j] + square[order[j]];
     for (int j = n + 1; j < 32; ++j)
         prefix.squares[j] = prefix.squares[n];
 
