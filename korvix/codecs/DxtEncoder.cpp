@@ -609,9 +609,7 @@ void encodeSingleColour(const int colour[3], int count, Candidate& c)
 // The principal axis of the texels' colours, measured in the weighted space so that green
 // counts most (square roots of the error weights take a colour into that space).
 struct Axis {
-    float v[3];  // already scaled: project() takes plain colours
-
-    float project(const BlockTexels& t, int i) const { return t.c[0][i] * v[0] + t.c[1][i] * v[1] + t.c[2][i] * v[2]; }
+    float v[3];  // already scaled: a texel's place along it is its plain colour times v
 };
 
 Axis principalAxis(const StartKernels& s, const BlockTexels& t, const ChannelSums& sums)
@@ -648,19 +646,35 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
     // The texels in order of their keys, the earlier of equal keys first: each one's place
     // is the number of texels before it in that order, counted without a branch (the
     // padding slots' keys are +infinity and never counted).
+    // The keys and each texel's weighted square are computed four texels at a time, each
+    // lane as the plain expression would.
     std::uint8_t order[16];
-    float key[16];
-    for (int i = 0; i < 16; ++i)
-        key[i] = i < n ? axis.project(t, i) : std::numeric_limits<float>::infinity();
-    Float4 keys[4];
-    std::memcpy(keys, key, sizeof keys);
     const Int4 slot{0, 1, 2, 3};
-    for (int i = 0; i < n; ++i) {
-        Int4 before{};
-        for (int q = 0; q < 4; ++q)
-            before -= (keys[q] < key[i]) | ((keys[q] == key[i]) & ((slot + 4 * q) < i));
-        order[before[0] + before[1] + before[2] + before[3]] = static_cast<std::uint8_t>(i);
+    constexpr float past = std::numeric_limits<float>::infinity();
+    Float4 keys[4];
+    alignas(16) float square[16];
+    for (int q = 0; q < 4; ++q) {
+        Float4 r, g, b;
+        std::memcpy(&r, t.cf[0] + 4 * q, sizeof r);
+        std::memcpy(&g, t.cf[1] + 4 * q, sizeof g);
+        std::memcpy(&b, t.cf[2] + 4 * q, sizeof b);
+        const Float4 along = r * axis.v[0] + g * axis.v[1] + b * axis.v[2];
+        keys[q] = (slot + 4 * q) < n ? along : Float4{past, past, past, past};
+        const Float4 own = kWeight[0] * r * r + kWeight[1] * g * g + kWeight[2] * b * b;
+        std::memcpy(square + 4 * q, &own, sizeof own);
     }
+    float key[16];
+    std::memcpy(key, keys, sizeof key);
+    // Counted for all sixteen at once, texel j at a time: j comes before i when its key is
+    // less, or equal and j < i.
+    Int4 before[4] = {};
+    for (int j = 0; j < n; ++j)
+        for (int q = 0; q < 4; ++q)
+            before[q] -= (key[j] < keys[q]) | ((key[j] == keys[q]) & (j < (slot + 4 * q)));
+    alignas(16) std::int32_t place[16];
+    std::memcpy(place, before, sizeof place);
+    for (int i = 0; i < n; ++i)
+        order[place[i]] = static_cast<std::uint8_t>(i);
     kernels::PrefixSums prefix;
     for (int ch = 0; ch < 3; ++ch) {
         float* sum = prefix.sum[ch];
@@ -671,10 +685,8 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
             sum[j] = sum[n];
     }
     prefix.squares[0] = 0;
-    for (int j = 0; j < n; ++j) {
-        const float r = t.cf[0][order[j]], g = t.cf[1][order[j]], b = t.cf[2][order[j]];
-        prefix.squares[j + 1] = prefix.squares[j] + (kWeight[0] * r * r + kWeight[1] * g * g + kWeight[2] * b * b);
-    }
+    for (int j = 0; j < n; ++j)
+        prefix.squares[j + 1] = prefix.squares[j] + square[order[j]];
     for (int j = n + 1; j < 32; ++j)
         prefix.squares[j] = prefix.squares[n];
 
@@ -688,36 +700,33 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
     // Only the groups that may hold one of the `keep` least scores are scored: first the
     // group of the least bound, then every group whose bound the keep-th best score found
     // there does not undercut by more than rounding could explain. The same splits as
-    // scoring them all. (Eight running minima side by side in two vectors and a list built
-    // without branches: these loops run over all 153 groups.)
+    // scoring them all.
     alignas(32) float bound[160];
     kernels::splitBounds(prefix, n, bound);
     std::fill(bound + layout.groupCount, bound + 160, never);
+    // Eight running minima (group g in lane g % 8), then the lane of the least, the earlier
+    // lane of equal ones, and in it the first group that holds it: the place a running
+    // "first of the least" per lane would have kept (a lane that starts at NaN keeps it).
     Float4 least4[2];
-    Int4 leastAt4[2];
-    const Int4 lanes{0, 1, 2, 3};
-    for (int h = 0; h < 2; ++h) {
+    for (int h = 0; h < 2; ++h)
         std::memcpy(&least4[h], bound + 4 * h, sizeof least4[h]);
-        leastAt4[h] = lanes + 4 * h;
-    }
     for (int g = 8; g < 160; g += 8)
         for (int h = 0; h < 2; ++h) {
             Float4 here;
             std::memcpy(&here, bound + g + 4 * h, sizeof here);
-            const Int4 below = here < least4[h];
-            least4[h] = below ? here : least4[h];
-            leastAt4[h] = below ? lanes + (g + 4 * h) : leastAt4[h];
+            least4[h] = here < least4[h] ? here : least4[h];
         }
     float least[8];
-    int leastAt[8];
-    for (int l = 0; l < 8; ++l) {
-        least[l] = least4[l / 4][l % 4];
-        leastAt[l] = leastAt4[l / 4][l % 4];
-    }
-    int lowest = leastAt[0];
+    std::memcpy(least, least4, sizeof least);
+    int lane = 0;
     for (int l = 1; l < 8; ++l)
-        if (least[l] < bound[lowest])
-            lowest = leastAt[l];
+        if (least[l] < least[lane])
+            lane = l;
+    int lowest = lane;
+    while (lowest < 160 && !(bound[lowest] == least[lane]))
+        lowest += 8;
+    if (lowest >= 160)
+        lowest = lane;
     const std::uint8_t seed = static_cast<std::uint8_t>(lowest);
     const int seedFirst = k.scoreSplits(layout, prefix, n, &seed, 1, scores);
     // The keep-th least score of the seed group (+infinity when it has fewer).
@@ -740,12 +749,39 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
         kth = found == keep ? lowestScores[keep - 1] : never;
     }
     const float reach = kth < never ? kth + kernels::boundMargin(prefix, n) : never;
-    std::uint8_t listed[160];
+    // Four groups at a time: the taken ones' numbers packed to the front of one 32-bit word
+    // (from a table by the four-bit mask) and written whole, the count advanced by how many.
+    // The seed group is always listed (its bound made -infinity); the padding groups past
+    // the last (+infinity) are taken only when every group is, and then come last and are cut.
+    struct Packed {
+        std::array<std::uint32_t, 16> lanes{};
+        std::array<std::uint8_t, 16> count{};
+    };
+    static constexpr Packed packed = [] {
+        Packed table;
+        for (unsigned mask = 0; mask < 16; ++mask)
+            for (unsigned lane = 0; lane < 4; ++lane)
+                if (mask & (1u << lane))
+                    table.lanes[mask] |= lane << (8 * table.count[mask]++);
+        return table;
+    }();
+    bound[lowest] = -never;
+    std::uint8_t listed[160 + 4];
     int count = 0;
-    for (int g = 0; g < layout.groupCount; ++g) {
-        listed[count] = static_cast<std::uint8_t>(g);
-        count += g == lowest || !(bound[g] > reach);
+    const Float4 reach4{reach, reach, reach, reach};
+    const Int4 laneBits{1, 2, 4, 8};
+    for (int g = 0; g < layout.groupCount; g += 4) {
+        Float4 here;
+        std::memcpy(&here, bound + g, sizeof here);
+        Int4 bits = ~(here > reach4) & laneBits;
+        bits |= __builtin_shuffle(bits, Int4{2, 3, 0, 1});
+        bits |= __builtin_shuffle(bits, Int4{1, 0, 3, 2});
+        const unsigned mask = static_cast<unsigned>(bits[0]);
+        const std::uint32_t word = packed.lanes[mask] + 0x01010101u * static_cast<std::uint32_t>(g);
+        std::memcpy(listed + count, &word, sizeof word);
+        count += packed.count[mask];
     }
+    count = std::min(count, layout.groupCount);
     const int first = k.scoreSplits(layout, prefix, n, listed, count, scores);
     if (keep == 1) {
         if (first >= 0)

@@ -302,8 +302,9 @@ void splitBounds(const PrefixSums& prefix, int n, float* bound)
         return t;
     }();
     // spread[i][j]: the weighted spread of texels i ... j - 1 about their mean (j >= i; the
-    // rows are written four at a time from j = i, up to three past n).
-    alignas(16) float spread[17][20] = {};
+    // rows are written four at a time from j = i, up to three past n; only what is written
+    // is read, so the array is left uncleared).
+    alignas(16) float spread[17][20];
     for (int i = 0; i <= n; ++i)
         for (int j = i; j <= n; j += 4) {
             const Float4 d0 = load(prefix.sum[0] + j) - prefix.sum[0][i];
