@@ -774,8 +774,8 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
         Float4 here;
         std::memcpy(&here, bound + g, sizeof here);
         Int4 bits = ~(here > reach4) & laneBits;
-        bits |= __builtin_shuffle(bits, Int4{2, 3, 0, 1});
-        bits |= __builtin_shuffle(bits, Int4{1, 0, 3, 2});
+        bits |= __builtin_shufflevector(bits, bits, 2, 3, 0, 1);
+        bits |= __builtin_shufflevector(bits, bits, 1, 0, 3, 2);
         const unsigned mask = static_cast<unsigned>(bits[0]);
         const std::uint32_t word = packed.lanes[mask] + 0x01010101u * static_cast<std::uint32_t>(g);
         std::memcpy(listed + count, &word, sizeof word);
