@@ -710,7 +710,18 @@ template <int N>
 {
     using F = typename Lanes<N>::F;
     using I = typename Lanes<N>::I;
-    alignas(32) std::int32_t n[4][N] = {}, s[3][4][N] = {}, fieldA[3][N], fieldB[3][N], word[3][N];
+    // The moved moments are summed straight into the vectors, cleared by vector stores: the
+    // zero is hidden from the compiler, which would otherwise clear them with a string store
+    // whose start-up costs more than the few hundred bytes it fills.
+    LaneMoments<N> m;
+    I zero{};
+    asm("" : "+x"(zero));
+    for (int k = 0; k < 4; ++k) {
+        m.n[k] = zero;
+        for (int ch = 0; ch < 3; ++ch)
+            m.s[ch][k] = zero;
+    }
+    alignas(32) std::int32_t fieldA[3][N], fieldB[3][N], word[3][N];
     alignas(32) float squares[N];
     for (int lane = 0; lane < N; ++lane) {
         const PlacementJob& job = jobs[lane < count ? lane : 0];
@@ -718,9 +729,9 @@ template <int N>
         // The start's moments moved to the placement's entries.
         for (int k = 0; k < 4; ++k) {
             const int to = job.square->remap[k];
-            n[to][lane] += start.count[k];
+            m.n[to][lane] += start.count[k];
             for (int ch = 0; ch < 3; ++ch)
-                s[ch][to][lane] += start.entrySum[ch][k];
+                m.s[ch][to][lane] += start.entrySum[ch][k];
         }
         squares[lane] = job.block->squares;
         for (int ch = 0; ch < 3; ++ch) {
@@ -730,12 +741,6 @@ template <int N>
             word[ch][lane] = static_cast<std::int32_t>(ch == 1 ? tables::kChannelPalettes6Data[(a << 6) | b]
                                                                 : tables::kChannelPalettes5Data[(a << 5) | b]);
         }
-    }
-    LaneMoments<N> m;
-    for (int k = 0; k < 4; ++k) {
-        __builtin_memcpy(&m.n[k], n[k], sizeof m.n[k]);
-        for (int ch = 0; ch < 3; ++ch)
-            __builtin_memcpy(&m.s[ch][k], s[ch][k], sizeof m.s[ch][k]);
     }
     invertNormalsLanes<N>(m);
     F own;
