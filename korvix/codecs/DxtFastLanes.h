@@ -57,11 +57,13 @@ typename Lanes<N>::I lookup(const std::uint32_t* table, typename Lanes<N>::I at)
 template <int N>
 bool anyLane(typename Lanes<N>::I v);
 
-// Per lane, the three palette words at[lane] - 1, at[lane], at[lane] + 1 of a guarded table
-// (kGuardedPalettes: words[x] at guarded[1 + x], at least one word around every row), read
-// as one run per lane instead of three gathers; defined per width.
+// Per lane, the palette words of a row-guarded table (kRowGuardedPalettes, rows of `row`
+// words) around field pair at[lane] = a << Bits | b: words[i][j] is the word of fields
+// a - 1 + i and b - 1 + j, zero or a neighbouring row's word where either lies outside the
+// range. Each row is one run of four words per lane, the lane's place taken out of the
+// vector once for all three rows; defined per width.
 template <int N>
-void rowWords(const std::uint32_t* guarded, typename Lanes<N>::I at, typename Lanes<N>::I words[3]);
+void squareWords(const std::uint32_t* rowGuarded, int row, typename Lanes<N>::I at, typename Lanes<N>::I words[3][3]);
 
 // Per 32-bit lane, a's low 16 bits times b's plus a's high 16 bits times b's (signed 16-bit
 // halves, an exact 32-bit sum); defined per width like the above.
@@ -464,7 +466,7 @@ inline LaneSquare<N> squareLanes(const LaneMoments<N>& m, typename Lanes<N>::I f
     using F = typename Lanes<N>::F;
     using I = typename Lanes<N>::I;
     const std::int32_t* const nearest = Ch == 1 ? tables::kNearestField6Data : tables::kNearestField5Data;
-    const std::uint32_t* const guarded = Ch == 1 ? tables::kGuardedPalettes6Data : tables::kGuardedPalettes5Data;
+    const std::uint32_t* const rowGuarded = Ch == 1 ? tables::kRowGuardedPalettes6Data : tables::kRowGuardedPalettes5Data;
     constexpr int bits = Ch == 1 ? 6 : 5;
     constexpr int top = (1 << bits) - 1;
     constexpr float hi = 0.66f, lo = 0.33f;
@@ -481,9 +483,9 @@ inline LaneSquare<N> squareLanes(const LaneMoments<N>& m, typename Lanes<N>::I f
     out.centreB = centreB;
     out.present = channelCost<N>(word, m.n, m.s[Ch]);
     // A row of the square is three neighbouring words of the table; rows outside the range
-    // read the centre's row instead, and pairs outside it are never taken (whatever word
-    // stands there). Entry 0's term depends on field a alone and entry 1's on field b:
-    // each is scored once, from the centre's column and row, which always exist.
+    // read the table's guard, and pairs outside it are never taken (whatever word stands
+    // there). Entry 0's term depends on field a alone and entry 1's on field b: each is
+    // scored once, from the centre's column and row, which always exist.
     I fa[3], fb[3], insideA[3], insideB[3], w[3][3];
     for (int i = 0; i < 3; ++i) {
         fa[i] = centreA - 1 + i;
@@ -491,8 +493,7 @@ inline LaneSquare<N> squareLanes(const LaneMoments<N>& m, typename Lanes<N>::I f
         insideA[i] = (fa[i] >= 0) & (fa[i] <= top);
         insideB[i] = (fb[i] >= 0) & (fb[i] <= top);
     }
-    for (int i = 0; i < 3; ++i)
-        rowWords<N>(guarded, ((insideA[i] ? fa[i] : centreA) << bits) | centreB, w[i]);
+    squareWords<N>(rowGuarded, 1 << bits, (centreA << bits) | centreB, w);
     I termA[3], termB[3];
     for (int i = 0; i < 3; ++i) {
         const I p0 = w[i][1] & 0xFF, p1 = (w[1][i] >> 8) & 0xFF;

@@ -313,6 +313,22 @@ TEST(DxtFastBlocks, NearestFieldTablesMatchTheExpansion)
     }
 }
 
+// The square's words are read three rows at a time around any field pair, so every row
+// must stand at its place with a whole guard row before the first and after the last.
+TEST(DxtFastBlocks, RowGuardedPalettesHoldEveryWordWithGuardRows)
+{
+    const auto check = [](const auto& guarded, const auto& words, int bits, const char* what) {
+        const std::size_t row = std::size_t{1} << bits;
+        ASSERT_EQ(guarded.size(), words.size() + 2 * row + 4) << what;
+        for (std::size_t at = 0; at < guarded.size(); ++at) {
+            const bool inside = at >= row + 1 && at < row + 1 + words.size();
+            EXPECT_EQ(guarded[at], inside ? words[at - row - 1] : 0u) << what << ", word " << at;
+        }
+    };
+    check(dxt::tables::kRowGuardedPalettes5, dxt::tables::kChannelPalettes5, 5, "5 bits");
+    check(dxt::tables::kRowGuardedPalettes6, dxt::tables::kChannelPalettes6, 6, "6 bits");
+}
+
 // A picture with flat areas, gradients, noise and alpha, on rows with spare bytes.
 struct Picture {
     int width, height;
