@@ -89,10 +89,19 @@ inline typename Lanes<N>::I truncated(typename Lanes<N>::F v)
     return __builtin_convertvector(v, typename Lanes<N>::I);
 }
 
-// The plain encoder's quantiseField: round to 8 bits, clamped, then the nearest field. Out
-// of range values cannot arise; the clamp only keeps the table look-up inside the table.
+// The nearest field of each lane's 8-bit value (0 ... 255), 6 bits for green (`six`), else
+// 5, by the tables' formula.
 template <int N>
-inline typename Lanes<N>::I nearestField(const std::int32_t* table, typename Lanes<N>::F value)
+inline typename Lanes<N>::I nearestFieldOf(bool six, typename Lanes<N>::I v)
+{
+    const tables::NearestFieldFormula f = six ? tables::kNearestFieldFormula6 : tables::kNearestFieldFormula5;
+    return (v * f.multiplier + f.addend) >> f.shift;
+}
+
+// The plain encoder's quantiseField: round to 8 bits, clamped, then the nearest field. Out
+// of range values cannot arise; the clamp only keeps the value inside the formula's range.
+template <int N>
+inline typename Lanes<N>::I nearestField(bool six, typename Lanes<N>::F value)
 {
     using I = typename Lanes<N>::I;
     I v = truncated<N>(value + 0.5f);
@@ -100,7 +109,7 @@ inline typename Lanes<N>::I nearestField(const std::int32_t* table, typename Lan
     v = value >= 255 ? I{} + 255 : v;
     v = v < 0 ? I{} : v;
     v = v > 255 ? I{} + 255 : v;
-    return lookup<N>(table, v);
+    return nearestFieldOf<N>(six, v);
 }
 
 // The palette word of a channel (expand(a), expand(b), mix(a, b), mix(b, a) in bytes 0 to 3)
@@ -218,12 +227,11 @@ inline void startLanes(const typename Lanes<N>::I px[16], LaneStart<N>& start)
         low = below ? px[i] : low;
         high = above ? px[i] : high;
     }
-    const std::int32_t* const nearest[3] = {tables::kNearestField5Data, tables::kNearestField6Data, tables::kNearestField5Data};
     constexpr int shift[3] = {16, 8, 0};
     auto& field = start.field;
     for (int ch = 0; ch < 3; ++ch) {
-        field[0][ch] = lookup<N>(nearest[ch], (high >> shift[ch]) & 0xFF);
-        field[1][ch] = lookup<N>(nearest[ch], (low >> shift[ch]) & 0xFF);
+        field[0][ch] = nearestFieldOf<N>(ch == 1, (high >> shift[ch]) & 0xFF);
+        field[1][ch] = nearestFieldOf<N>(ch == 1, (low >> shift[ch]) & 0xFF);
     }
     const F stepScale = maxDot > minDot ? 3.0f / (maxDot - minDot) : F{};
     for (int i = 0; i < 16; ++i)
@@ -243,7 +251,6 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
     auto& field = start.field;
     LaneResult<N> result;
     result.flat = start.flat;
-    const std::int32_t* const nearest[3] = {tables::kNearestField5Data, tables::kNearestField6Data, tables::kNearestField5Data};
 
     // The moments of the start's indices: per palette entry k, how many texels use it and
     // the sums of their channels. Step 0 is index 1, then indices 3, 2 and 0. Two sums
@@ -292,8 +299,8 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
         const F r2 = toFloat<N>(s[ch][1]) + lo * t2 + hi * t3;
         const F a = i11 * r1 + i12 * r2;
         const F b = i12 * r1 + i22 * r2;
-        const I fitA = solvable ? nearestField<N>(nearest[ch], a) : field[0][ch];
-        const I fitB = solvable ? nearestField<N>(nearest[ch], b) : field[1][ch];
+        const I fitA = solvable ? nearestField<N>(ch == 1, a) : field[0][ch];
+        const I fitB = solvable ? nearestField<N>(ch == 1, b) : field[1][ch];
         const I fitted = lookup<N>(palettes[ch], (fitA << bits[ch]) | fitB);
         const I better = channelCost<N>(fitted, n, s[ch]) < channelCost<N>(current, n, s[ch]);
         field[0][ch] = better ? fitA : field[0][ch];
@@ -465,7 +472,6 @@ inline LaneSquare<N> squareLanes(const LaneMoments<N>& m, typename Lanes<N>::I f
 {
     using F = typename Lanes<N>::F;
     using I = typename Lanes<N>::I;
-    const std::int32_t* const nearest = Ch == 1 ? tables::kNearestField6Data : tables::kNearestField5Data;
     const std::uint32_t* const rowGuarded = Ch == 1 ? tables::kRowGuardedPalettes6Data : tables::kRowGuardedPalettes5Data;
     constexpr int bits = Ch == 1 ? 6 : 5;
     constexpr int top = (1 << bits) - 1;
@@ -477,8 +483,8 @@ inline LaneSquare<N> squareLanes(const LaneMoments<N>& m, typename Lanes<N>::I f
     const F r2 = toFloat<N>(m.s[Ch][1]) + lo * t2 + hi * t3;
     const F a = m.i11 * r1 + m.i12 * r2;
     const F b = m.i12 * r1 + m.i22 * r2;
-    const I centreA = m.solvable ? nearestField<N>(nearest, a) : fieldA;
-    const I centreB = m.solvable ? nearestField<N>(nearest, b) : fieldB;
+    const I centreA = m.solvable ? nearestField<N>(Ch == 1, a) : fieldA;
+    const I centreB = m.solvable ? nearestField<N>(Ch == 1, b) : fieldB;
     out.centreA = centreA;
     out.centreB = centreB;
     out.present = channelCost<N>(word, m.n, m.s[Ch]);

@@ -120,6 +120,16 @@ constexpr std::array<std::int32_t, 256> makeNearestField()
 inline constexpr std::array<std::int32_t, 256> kNearestField5 = makeNearestField<5>();
 inline constexpr std::array<std::int32_t, 256> kNearestField6 = makeNearestField<6>();
 
+// The same fields by arithmetic, (v * multiplier + addend) >> shift, exact for every 8-bit
+// value v (the tests compare it with the tables): vector code computes it in a few integer
+// steps instead of looking it up.
+struct NearestFieldFormula {
+    int multiplier, addend, shift;
+    constexpr int operator()(int v) const { return (v * multiplier + addend) >> shift; }
+};
+inline constexpr NearestFieldFormula kNearestFieldFormula5{249, 1040, 11};
+inline constexpr NearestFieldFormula kNearestFieldFormula6{253, 510, 10};
+
 // Plain pointers to the tables, for the vector files built under a target pragma: they call
 // no library function (not even std::array's), so that none is built for their target.
 inline constexpr const std::int32_t* kNearestField5Data = kNearestField5.data();

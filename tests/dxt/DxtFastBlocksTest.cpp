@@ -310,6 +310,9 @@ TEST(DxtFastBlocks, NearestFieldTablesMatchTheExpansion)
         };
         check(dxt::tables::kNearestField5, dxt::tables::kExpand5, "5 bits");
         check(dxt::tables::kNearestField6, dxt::tables::kExpand6, "6 bits");
+        // The vector paths compute the same fields by a formula.
+        EXPECT_EQ(dxt::tables::kNearestFieldFormula5(v), dxt::tables::kNearestField5[v]) << "5 bits, " << v;
+        EXPECT_EQ(dxt::tables::kNearestFieldFormula6(v), dxt::tables::kNearestField6[v]) << "6 bits, " << v;
     }
 }
 
