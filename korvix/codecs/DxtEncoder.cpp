@@ -702,7 +702,7 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
     // there does not undercut by more than rounding could explain. The same splits as
     // scoring them all.
     alignas(32) float bound[160];
-    kernels::splitBounds(prefix, n, bound);
+    k.splitBounds(prefix, n, bound);
     std::fill(bound + layout.groupCount, bound + 160, never);
     // Eight running minima (group g in lane g % 8), then the lane of the least, the earlier
     // lane of equal ones, and in it the first group that holds it: the place a running

@@ -71,20 +71,26 @@ Lanes<8>::I pairProducts<8>(Lanes<8>::I a, Lanes<8>::I b)
 // Each lane's run of four words is one 16-byte load; the eight are then transposed (blocks
 // 0 to 3 in the low halves, 4 to 7 in the high ones, then by 32 and 64 bits).
 template <>
-void rowWords<8>(const std::uint32_t* guarded, Lanes<8>::I at, Lanes<8>::I words[3])
+void squareWords<8>(const std::uint32_t* rowGuarded, int row, Lanes<8>::I at, Lanes<8>::I words[3][3])
 {
-    __m128i run[8];
+    const std::uint32_t* centre[8];
     for (int l = 0; l < 8; ++l)
-        run[l] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(guarded + at[l]));
-    const __m256i a = _mm256_inserti128_si256(_mm256_castsi128_si256(run[0]), run[4], 1);
-    const __m256i b = _mm256_inserti128_si256(_mm256_castsi128_si256(run[1]), run[5], 1);
-    const __m256i c = _mm256_inserti128_si256(_mm256_castsi128_si256(run[2]), run[6], 1);
-    const __m256i d = _mm256_inserti128_si256(_mm256_castsi128_si256(run[3]), run[7], 1);
-    const __m256i ab01 = _mm256_unpacklo_epi32(a, b), ab23 = _mm256_unpackhi_epi32(a, b);
-    const __m256i cd01 = _mm256_unpacklo_epi32(c, d), cd23 = _mm256_unpackhi_epi32(c, d);
-    words[0] = reinterpret_cast<Lanes<8>::I>(_mm256_unpacklo_epi64(ab01, cd01));
-    words[1] = reinterpret_cast<Lanes<8>::I>(_mm256_unpackhi_epi64(ab01, cd01));
-    words[2] = reinterpret_cast<Lanes<8>::I>(_mm256_unpacklo_epi64(ab23, cd23));
+        centre[l] = rowGuarded + row + at[l];
+    for (int i = 0; i < 3; ++i) {
+        const std::ptrdiff_t offset = (i - 1) * static_cast<std::ptrdiff_t>(row);
+        __m128i run[8];
+        for (int l = 0; l < 8; ++l)
+            run[l] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(centre[l] + offset));
+        const __m256i a = _mm256_inserti128_si256(_mm256_castsi128_si256(run[0]), run[4], 1);
+        const __m256i b = _mm256_inserti128_si256(_mm256_castsi128_si256(run[1]), run[5], 1);
+        const __m256i c = _mm256_inserti128_si256(_mm256_castsi128_si256(run[2]), run[6], 1);
+        const __m256i d = _mm256_inserti128_si256(_mm256_castsi128_si256(run[3]), run[7], 1);
+        const __m256i ab01 = _mm256_unpacklo_epi32(a, b), ab23 = _mm256_unpackhi_epi32(a, b);
+        const __m256i cd01 = _mm256_unpacklo_epi32(c, d), cd23 = _mm256_unpackhi_epi32(c, d);
+        words[i][0] = reinterpret_cast<Lanes<8>::I>(_mm256_unpacklo_epi64(ab01, cd01));
+        words[i][1] = reinterpret_cast<Lanes<8>::I>(_mm256_unpackhi_epi64(ab01, cd01));
+        words[i][2] = reinterpret_cast<Lanes<8>::I>(_mm256_unpacklo_epi64(ab23, cd23));
+    }
 }
 
 template <>

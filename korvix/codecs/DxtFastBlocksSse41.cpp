@@ -69,17 +69,23 @@ Lanes<4>::I pairProducts<4>(Lanes<4>::I a, Lanes<4>::I b)
 
 // Each lane's run of four words is one 16-byte load; the four are then transposed.
 template <>
-void rowWords<4>(const std::uint32_t* guarded, Lanes<4>::I at, Lanes<4>::I words[3])
+void squareWords<4>(const std::uint32_t* rowGuarded, int row, Lanes<4>::I at, Lanes<4>::I words[3][3])
 {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(guarded + at[0]));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(guarded + at[1]));
-    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(guarded + at[2]));
-    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(guarded + at[3]));
-    const __m128i ab01 = _mm_unpacklo_epi32(a, b), ab23 = _mm_unpackhi_epi32(a, b);
-    const __m128i cd01 = _mm_unpacklo_epi32(c, d), cd23 = _mm_unpackhi_epi32(c, d);
-    words[0] = reinterpret_cast<Lanes<4>::I>(_mm_unpacklo_epi64(ab01, cd01));
-    words[1] = reinterpret_cast<Lanes<4>::I>(_mm_unpackhi_epi64(ab01, cd01));
-    words[2] = reinterpret_cast<Lanes<4>::I>(_mm_unpacklo_epi64(ab23, cd23));
+    const std::uint32_t* centre[4];
+    for (int l = 0; l < 4; ++l)
+        centre[l] = rowGuarded + row + at[l];
+    for (int i = 0; i < 3; ++i) {
+        const std::ptrdiff_t offset = (i - 1) * static_cast<std::ptrdiff_t>(row);
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(centre[0] + offset));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(centre[1] + offset));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(centre[2] + offset));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(centre[3] + offset));
+        const __m128i ab01 = _mm_unpacklo_epi32(a, b), ab23 = _mm_unpackhi_epi32(a, b);
+        const __m128i cd01 = _mm_unpacklo_epi32(c, d), cd23 = _mm_unpackhi_epi32(c, d);
+        words[i][0] = reinterpret_cast<Lanes<4>::I>(_mm_unpacklo_epi64(ab01, cd01));
+        words[i][1] = reinterpret_cast<Lanes<4>::I>(_mm_unpackhi_epi64(ab01, cd01));
+        words[i][2] = reinterpret_cast<Lanes<4>::I>(_mm_unpacklo_epi64(ab23, cd23));
+    }
 }
 
 template <>

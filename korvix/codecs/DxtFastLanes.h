@@ -57,11 +57,13 @@ typename Lanes<N>::I lookup(const std::uint32_t* table, typename Lanes<N>::I at)
 template <int N>
 bool anyLane(typename Lanes<N>::I v);
 
-// Per lane, the three palette words at[lane] - 1, at[lane], at[lane] + 1 of a guarded table
-// (kGuardedPalettes: words[x] at guarded[1 + x], at least one word around every row), read
-// as one run per lane instead of three gathers; defined per width.
+// Per lane, the palette words of a row-guarded table (kRowGuardedPalettes, rows of `row`
+// words) around field pair at[lane] = a << Bits | b: words[i][j] is the word of fields
+// a - 1 + i and b - 1 + j, zero or a neighbouring row's word where either lies outside the
+// range. Each row is one run of four words per lane, the lane's place taken out of the
+// vector once for all three rows; defined per width.
 template <int N>
-void rowWords(const std::uint32_t* guarded, typename Lanes<N>::I at, typename Lanes<N>::I words[3]);
+void squareWords(const std::uint32_t* rowGuarded, int row, typename Lanes<N>::I at, typename Lanes<N>::I words[3][3]);
 
 // Per 32-bit lane, a's low 16 bits times b's plus a's high 16 bits times b's (signed 16-bit
 // halves, an exact 32-bit sum); defined per width like the above.
@@ -87,10 +89,19 @@ inline typename Lanes<N>::I truncated(typename Lanes<N>::F v)
     return __builtin_convertvector(v, typename Lanes<N>::I);
 }
 
-// The plain encoder's quantiseField: round to 8 bits, clamped, then the nearest field. Out
-// of range values cannot arise; the clamp only keeps the table look-up inside the table.
+// The nearest field of each lane's 8-bit value (0 ... 255), 6 bits for green (`six`), else
+// 5, by the tables' formula.
 template <int N>
-inline typename Lanes<N>::I nearestField(const std::int32_t* table, typename Lanes<N>::F value)
+inline typename Lanes<N>::I nearestFieldOf(bool six, typename Lanes<N>::I v)
+{
+    const tables::NearestFieldFormula f = six ? tables::kNearestFieldFormula6 : tables::kNearestFieldFormula5;
+    return (v * f.multiplier + f.addend) >> f.shift;
+}
+
+// The plain encoder's quantiseField: round to 8 bits, clamped, then the nearest field. Out
+// of range values cannot arise; the clamp only keeps the value inside the formula's range.
+template <int N>
+inline typename Lanes<N>::I nearestField(bool six, typename Lanes<N>::F value)
 {
     using I = typename Lanes<N>::I;
     I v = truncated<N>(value + 0.5f);
@@ -98,7 +109,7 @@ inline typename Lanes<N>::I nearestField(const std::int32_t* table, typename Lan
     v = value >= 255 ? I{} + 255 : v;
     v = v < 0 ? I{} : v;
     v = v > 255 ? I{} + 255 : v;
-    return lookup<N>(table, v);
+    return nearestFieldOf<N>(six, v);
 }
 
 // The palette word of a channel (expand(a), expand(b), mix(a, b), mix(b, a) in bytes 0 to 3)
@@ -216,12 +227,11 @@ inline void startLanes(const typename Lanes<N>::I px[16], LaneStart<N>& start)
         low = below ? px[i] : low;
         high = above ? px[i] : high;
     }
-    const std::int32_t* const nearest[3] = {tables::kNearestField5Data, tables::kNearestField6Data, tables::kNearestField5Data};
     constexpr int shift[3] = {16, 8, 0};
     auto& field = start.field;
     for (int ch = 0; ch < 3; ++ch) {
-        field[0][ch] = lookup<N>(nearest[ch], (high >> shift[ch]) & 0xFF);
-        field[1][ch] = lookup<N>(nearest[ch], (low >> shift[ch]) & 0xFF);
+        field[0][ch] = nearestFieldOf<N>(ch == 1, (high >> shift[ch]) & 0xFF);
+        field[1][ch] = nearestFieldOf<N>(ch == 1, (low >> shift[ch]) & 0xFF);
     }
     const F stepScale = maxDot > minDot ? 3.0f / (maxDot - minDot) : F{};
     for (int i = 0; i < 16; ++i)
@@ -241,7 +251,6 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
     auto& field = start.field;
     LaneResult<N> result;
     result.flat = start.flat;
-    const std::int32_t* const nearest[3] = {tables::kNearestField5Data, tables::kNearestField6Data, tables::kNearestField5Data};
 
     // The moments of the start's indices: per palette entry k, how many texels use it and
     // the sums of their channels. Step 0 is index 1, then indices 3, 2 and 0. Two sums
@@ -290,8 +299,8 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
         const F r2 = toFloat<N>(s[ch][1]) + lo * t2 + hi * t3;
         const F a = i11 * r1 + i12 * r2;
         const F b = i12 * r1 + i22 * r2;
-        const I fitA = solvable ? nearestField<N>(nearest[ch], a) : field[0][ch];
-        const I fitB = solvable ? nearestField<N>(nearest[ch], b) : field[1][ch];
+        const I fitA = solvable ? nearestField<N>(ch == 1, a) : field[0][ch];
+        const I fitB = solvable ? nearestField<N>(ch == 1, b) : field[1][ch];
         const I fitted = lookup<N>(palettes[ch], (fitA << bits[ch]) | fitB);
         const I better = channelCost<N>(fitted, n, s[ch]) < channelCost<N>(current, n, s[ch]);
         field[0][ch] = better ? fitA : field[0][ch];
@@ -463,8 +472,7 @@ inline LaneSquare<N> squareLanes(const LaneMoments<N>& m, typename Lanes<N>::I f
 {
     using F = typename Lanes<N>::F;
     using I = typename Lanes<N>::I;
-    const std::int32_t* const nearest = Ch == 1 ? tables::kNearestField6Data : tables::kNearestField5Data;
-    const std::uint32_t* const guarded = Ch == 1 ? tables::kGuardedPalettes6Data : tables::kGuardedPalettes5Data;
+    const std::uint32_t* const rowGuarded = Ch == 1 ? tables::kRowGuardedPalettes6Data : tables::kRowGuardedPalettes5Data;
     constexpr int bits = Ch == 1 ? 6 : 5;
     constexpr int top = (1 << bits) - 1;
     constexpr float hi = 0.66f, lo = 0.33f;
@@ -475,15 +483,15 @@ inline LaneSquare<N> squareLanes(const LaneMoments<N>& m, typename Lanes<N>::I f
     const F r2 = toFloat<N>(m.s[Ch][1]) + lo * t2 + hi * t3;
     const F a = m.i11 * r1 + m.i12 * r2;
     const F b = m.i12 * r1 + m.i22 * r2;
-    const I centreA = m.solvable ? nearestField<N>(nearest, a) : fieldA;
-    const I centreB = m.solvable ? nearestField<N>(nearest, b) : fieldB;
+    const I centreA = m.solvable ? nearestField<N>(Ch == 1, a) : fieldA;
+    const I centreB = m.solvable ? nearestField<N>(Ch == 1, b) : fieldB;
     out.centreA = centreA;
     out.centreB = centreB;
     out.present = channelCost<N>(word, m.n, m.s[Ch]);
     // A row of the square is three neighbouring words of the table; rows outside the range
-    // read the centre's row instead, and pairs outside it are never taken (whatever word
-    // stands there). Entry 0's term depends on field a alone and entry 1's on field b:
-    // each is scored once, from the centre's column and row, which always exist.
+    // read the table's guard, and pairs outside it are never taken (whatever word stands
+    // there). Entry 0's term depends on field a alone and entry 1's on field b: each is
+    // scored once, from the centre's column and row, which always exist.
     I fa[3], fb[3], insideA[3], insideB[3], w[3][3];
     for (int i = 0; i < 3; ++i) {
         fa[i] = centreA - 1 + i;
@@ -491,8 +499,7 @@ inline LaneSquare<N> squareLanes(const LaneMoments<N>& m, typename Lanes<N>::I f
         insideA[i] = (fa[i] >= 0) & (fa[i] <= top);
         insideB[i] = (fb[i] >= 0) & (fb[i] <= top);
     }
-    for (int i = 0; i < 3; ++i)
-        rowWords<N>(guarded, ((insideA[i] ? fa[i] : centreA) << bits) | centreB, w[i]);
+    squareWords<N>(rowGuarded, 1 << bits, (centreA << bits) | centreB, w);
     I termA[3], termB[3];
     for (int i = 0; i < 3; ++i) {
         const I p0 = w[i][1] & 0xFF, p1 = (w[1][i] >> 8) & 0xFF;
@@ -710,7 +717,18 @@ template <int N>
 {
     using F = typename Lanes<N>::F;
     using I = typename Lanes<N>::I;
-    alignas(32) std::int32_t n[4][N] = {}, s[3][4][N] = {}, fieldA[3][N], fieldB[3][N], word[3][N];
+    // The moved moments are summed straight into the vectors, cleared by vector stores: the
+    // zero is hidden from the compiler, which would otherwise clear them with a string store
+    // whose start-up costs more than the few hundred bytes it fills.
+    LaneMoments<N> m;
+    I zero{};
+    asm("" : "+x"(zero));
+    for (int k = 0; k < 4; ++k) {
+        m.n[k] = zero;
+        for (int ch = 0; ch < 3; ++ch)
+            m.s[ch][k] = zero;
+    }
+    alignas(32) std::int32_t fieldA[3][N], fieldB[3][N], word[3][N];
     alignas(32) float squares[N];
     for (int lane = 0; lane < N; ++lane) {
         const PlacementJob& job = jobs[lane < count ? lane : 0];
@@ -718,9 +736,9 @@ template <int N>
         // The start's moments moved to the placement's entries.
         for (int k = 0; k < 4; ++k) {
             const int to = job.square->remap[k];
-            n[to][lane] += start.count[k];
+            m.n[to][lane] += start.count[k];
             for (int ch = 0; ch < 3; ++ch)
-                s[ch][to][lane] += start.entrySum[ch][k];
+                m.s[ch][to][lane] += start.entrySum[ch][k];
         }
         squares[lane] = job.block->squares;
         for (int ch = 0; ch < 3; ++ch) {
@@ -730,12 +748,6 @@ template <int N>
             word[ch][lane] = static_cast<std::int32_t>(ch == 1 ? tables::kChannelPalettes6Data[(a << 6) | b]
                                                                 : tables::kChannelPalettes5Data[(a << 5) | b]);
         }
-    }
-    LaneMoments<N> m;
-    for (int k = 0; k < 4; ++k) {
-        __builtin_memcpy(&m.n[k], n[k], sizeof m.n[k]);
-        for (int ch = 0; ch < 3; ++ch)
-            __builtin_memcpy(&m.s[ch][k], s[ch][k], sizeof m.s[ch][k]);
     }
     invertNormalsLanes<N>(m);
     F own;

@@ -1,4 +1,5 @@
 #include "codecs/DxtKernels.h"
+#include "codecs/DxtSplitBoundsBody.h"
 #include "codecs/DxtTables.h"
 
 #include <algorithm>
@@ -229,11 +230,11 @@ const Kernels& kernelsFor(Isa isa)
 {
     // SSE4.1 has no gather and only four lanes: its channel sums are the plain ones.
     static constexpr Kernels scalar{assignScalar, scoreSplitsScalar, channelSumsScalar, entrySumsScalar,
-                                    scoreSquaresScalar};
+                                    scoreSquaresScalar, splitBounds};
     static constexpr Kernels sse41{assignSse41, scoreSplitsSse41, channelSumsScalar, entrySumsSse41,
-                                   scoreSquaresSse41};
+                                   scoreSquaresSse41, splitBounds};
     static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2, channelSumsAvx2, entrySumsAvx2,
-                                  scoreSquaresAvx2};
+                                  scoreSquaresAvx2, splitBoundsAvx2};
     switch (isa) {
     case Isa::Avx2:
         return avx2;
@@ -286,58 +287,7 @@ void scoreSquaresScalar(const std::int32_t count[4], const std::int32_t sum[3][4
 
 void splitBounds(const PrefixSums& prefix, int n, float* bound)
 {
-    // Four neighbouring runs at a time in the compiler's portable vectors (on every path
-    // the same code; the bounds need not match any other computation bit for bit).
-    using Float4 = float __attribute__((vector_size(16)));
-    const auto load = [](const float* p) {
-        Float4 v;
-        std::memcpy(&v, p, sizeof v);
-        return v;
-    };
-    // 1 / (j - i) at [16 + j - i]; 0 where the run is empty (or reversed).
-    static constexpr auto inverse = [] {
-        std::array<float, 40> t{};
-        for (int length = 1; length < 24; ++length)
-            t[16 + length] = 1.0f / static_cast<float>(length);
-        return t;
-    }();
-    // spread[i][j]: the weighted spread of texels i ... j - 1 about their mean (j >= i; the
-    // rows are written four at a time from j = i, up to three past n; only what is written
-    // is read, so the array is left uncleared).
-    alignas(16) float spread[17][20];
-    for (int i = 0; i <= n; ++i)
-        for (int j = i; j <= n; j += 4) {
-            const Float4 d0 = load(prefix.sum[0] + j) - prefix.sum[0][i];
-            const Float4 d1 = load(prefix.sum[1] + j) - prefix.sum[1][i];
-            const Float4 d2 = load(prefix.sum[2] + j) - prefix.sum[2][i];
-            const Float4 mean = (kWeight[0] * d0 * d0 + kWeight[1] * d1 * d1 + kWeight[2] * d2 * d2) * load(inverse.data() + 16 + j - i);
-            const Float4 own = (load(prefix.squares + j) - prefix.squares[i]) - mean;
-            std::memcpy(&spread[i][j], &own, sizeof own);
-        }
-    // The least spread of texels e2 ... n - 1 cut into two runs (either may be empty).
-    constexpr float never = std::numeric_limits<float>::infinity();
-    alignas(16) float toEnd[20];  // spread[q][n], +infinity past n
-    for (int q = 0; q < 20; ++q)
-        toEnd[q] = q <= n ? spread[q][n] : never;
-    alignas(16) float tail[20];
-    for (int e2 = 0; e2 <= n; ++e2) {
-        Float4 least = {never, never, never, never};
-        for (int q = e2; q <= n; q += 4) {
-            const Float4 cut = load(&spread[e2][q]) + load(toEnd + q);
-            least = cut < least ? cut : least;
-        }
-        tail[e2] = std::min(std::min(least[0], least[1]), std::min(least[2], least[3]));
-    }
-    for (int e2 = n + 1; e2 < 20; ++e2)
-        tail[e2] = 0;
-    // The groups of one n0 are those of e2 = n0 ... n, one after the other; four at a time
-    // (writing past the last is overwritten by the next n0, and the caller's array has room).
-    const float squares = prefix.squares[n];
-    for (int n0 = 0, g = 0; n0 <= n; g += n - n0 + 1, ++n0)
-        for (int e2 = n0; e2 <= n; e2 += 4) {
-            const Float4 four = (spread[0][n0] + load(&spread[n0][e2])) + load(tail + e2) - squares;
-            std::memcpy(bound + g + (e2 - n0), &four, sizeof four);
-        }
+    detail::splitBoundsBody<4>(prefix, n, bound);
 }
 
 float boundMargin(const PrefixSums& prefix, int n)

@@ -107,12 +107,15 @@ struct SquareScores;
 using ScoreSquaresFn = void (*)(const std::int32_t count[4], const std::int32_t sum[3][4], const std::int32_t centre[3][2],
                                 const std::int32_t field[2][3], SquareScores& out);
 
+using SplitBoundsFn = void (*)(const PrefixSums& prefix, int n, float* bound);
+
 struct Kernels {
     AssignFn assign;
     ScoreSplitsFn scoreSplits;
     ChannelSumsFn channelSums;
     EntrySumsFn entrySums;
     ScoreSquaresFn scoreSquares;
+    SplitBoundsFn splitBounds;
 };
 
 enum class Isa { Scalar, Sse41, Avx2 };
@@ -193,9 +196,11 @@ void scoreSquaresSse41(const std::int32_t count[4], const std::int32_t sum[3][4]
 // writes the spread of runs 0 and 2 plus the least spread of the rest cut into two runs,
 // less the texels' weighted squares (what the scores leave out): no split of the group
 // scores below it by more than boundMargin, which covers the rounding of the scores and of
-// the bounds in single precision. Plain C++ for every path: the bounds choose which groups
-// are scored. `bound` has room for the layout's groupCount + 3 values.
+// the bounds in single precision. The plain version works four runs at a time, the AVX2 one
+// eight, with the same operations per run: the same bounds. `bound` has room for the
+// layout's groupCount + 7 values.
 void splitBounds(const PrefixSums& prefix, int n, float* bound);
+void splitBoundsAvx2(const PrefixSums& prefix, int n, float* bound);
 float boundMargin(const PrefixSums& prefix, int n);
 
 }  // namespace dxt::kernels

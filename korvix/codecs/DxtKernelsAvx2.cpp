@@ -1,4 +1,5 @@
 #include "codecs/DxtKernels.h"
+#include "codecs/DxtSplitBoundsBody.h"
 #include "codecs/DxtTables.h"
 
 #if KORVIX_DXT_X86
@@ -310,6 +311,11 @@ KORVIX_AVX2 void scoreSquaresAvx2(const std::int32_t count[4], const std::int32_
     out.pair[3] = out.centre[3] = 0;
 }
 
+KORVIX_AVX2 void splitBoundsAvx2(const PrefixSums& prefix, int n, float* bound)
+{
+    detail::splitBoundsBody<8>(prefix, n, bound);
+}
+
 }  // namespace dxt::kernels
 
 #else  // not x86: the names stand for the plain kernels (supported() offers no other path)
@@ -340,6 +346,11 @@ void scoreSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4],
                       const std::int32_t field[2][3], SquareScores& out)
 {
     scoreSquaresScalar(count, sum, centre, field, out);
+}
+
+void splitBoundsAvx2(const PrefixSums& prefix, int n, float* bound)
+{
+    splitBounds(prefix, n, bound);
 }
 
 }  // namespace dxt::kernels

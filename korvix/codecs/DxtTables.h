@@ -79,6 +79,22 @@ constexpr std::array<std::uint32_t, (1 << (2 * Bits)) + 4> makeGuardedPalettes()
 inline constexpr std::array<std::uint32_t, 32 * 32 + 4> kGuardedPalettes5 = makeGuardedPalettes<5>();
 inline constexpr std::array<std::uint32_t, 64 * 64 + 4> kGuardedPalettes6 = makeGuardedPalettes<6>();
 
+// The same words with a whole row of zero words plus one word in front and a row plus three
+// words behind, so that the four words from field b - 1 of rows a - 1, a and a + 1 can be
+// read at once for any fields a and b: row r's words at [(1 << Bits) + 1 + (r << Bits | b)].
+template <int Bits>
+constexpr std::array<std::uint32_t, (1 << (2 * Bits)) + (2 << Bits) + 4> makeRowGuardedPalettes()
+{
+    const auto words = makeChannelPalettes<Bits>();
+    std::array<std::uint32_t, (1 << (2 * Bits)) + (2 << Bits) + 4> t{};
+    for (std::size_t i = 0; i < words.size(); ++i)
+        t[(1u << Bits) + 1 + i] = words[i];
+    return t;
+}
+
+inline constexpr std::array<std::uint32_t, 32 * 32 + 2 * 32 + 4> kRowGuardedPalettes5 = makeRowGuardedPalettes<5>();
+inline constexpr std::array<std::uint32_t, 64 * 64 + 2 * 64 + 4> kRowGuardedPalettes6 = makeRowGuardedPalettes<6>();
+
 }  // namespace dxt::tables
 
 namespace dxt::tables {
@@ -104,6 +120,16 @@ constexpr std::array<std::int32_t, 256> makeNearestField()
 inline constexpr std::array<std::int32_t, 256> kNearestField5 = makeNearestField<5>();
 inline constexpr std::array<std::int32_t, 256> kNearestField6 = makeNearestField<6>();
 
+// The same fields by arithmetic, (v * multiplier + addend) >> shift, exact for every 8-bit
+// value v (the tests compare it with the tables): vector code computes it in a few integer
+// steps instead of looking it up.
+struct NearestFieldFormula {
+    int multiplier, addend, shift;
+    constexpr int operator()(int v) const { return (v * multiplier + addend) >> shift; }
+};
+inline constexpr NearestFieldFormula kNearestFieldFormula5{249, 1040, 11};
+inline constexpr NearestFieldFormula kNearestFieldFormula6{253, 510, 10};
+
 // Plain pointers to the tables, for the vector files built under a target pragma: they call
 // no library function (not even std::array's), so that none is built for their target.
 inline constexpr const std::int32_t* kNearestField5Data = kNearestField5.data();
@@ -112,5 +138,7 @@ inline constexpr const std::uint32_t* kChannelPalettes5Data = kChannelPalettes5.
 inline constexpr const std::uint32_t* kChannelPalettes6Data = kChannelPalettes6.data();
 inline constexpr const std::uint32_t* kGuardedPalettes5Data = kGuardedPalettes5.data();
 inline constexpr const std::uint32_t* kGuardedPalettes6Data = kGuardedPalettes6.data();
+inline constexpr const std::uint32_t* kRowGuardedPalettes5Data = kRowGuardedPalettes5.data();
+inline constexpr const std::uint32_t* kRowGuardedPalettes6Data = kRowGuardedPalettes6.data();
 
 }  // namespace dxt::tables

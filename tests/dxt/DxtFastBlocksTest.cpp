@@ -310,7 +310,26 @@ TEST(DxtFastBlocks, NearestFieldTablesMatchTheExpansion)
         };
         check(dxt::tables::kNearestField5, dxt::tables::kExpand5, "5 bits");
         check(dxt::tables::kNearestField6, dxt::tables::kExpand6, "6 bits");
+        // The vector paths compute the same fields by a formula.
+        EXPECT_EQ(dxt::tables::kNearestFieldFormula5(v), dxt::tables::kNearestField5[v]) << "5 bits, " << v;
+        EXPECT_EQ(dxt::tables::kNearestFieldFormula6(v), dxt::tables::kNearestField6[v]) << "6 bits, " << v;
     }
+}
+
+// The square's words are read three rows at a time around any field pair, so every row
+// must stand at its place with a whole guard row before the first and after the last.
+TEST(DxtFastBlocks, RowGuardedPalettesHoldEveryWordWithGuardRows)
+{
+    const auto check = [](const auto& guarded, const auto& words, int bits, const char* what) {
+        const std::size_t row = std::size_t{1} << bits;
+        ASSERT_EQ(guarded.size(), words.size() + 2 * row + 4) << what;
+        for (std::size_t at = 0; at < guarded.size(); ++at) {
+            const bool inside = at >= row + 1 && at < row + 1 + words.size();
+            EXPECT_EQ(guarded[at], inside ? words[at - row - 1] : 0u) << what << ", word " << at;
+        }
+    };
+    check(dxt::tables::kRowGuardedPalettes5, dxt::tables::kChannelPalettes5, 5, "5 bits");
+    check(dxt::tables::kRowGuardedPalettes6, dxt::tables::kChannelPalettes6, 6, "6 bits");
 }
 
 // A picture with flat areas, gradients, noise and alpha, on rows with spare bytes.

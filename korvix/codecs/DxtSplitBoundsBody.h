@@ -1,0 +1,92 @@
+#pragma once
+
+// The body of the cluster search's split bounds, for W (4 or 8) neighbouring runs at a time
+// in the compiler's portable vectors. DxtKernels.cpp builds it four wide for every path and
+// DxtKernelsAvx2.cpp eight wide inside an AVX2 function, into which it is always inlined; it
+// calls no library function, so no code built for AVX2 can end up on another path.
+
+#include "codecs/DxtKernels.h"
+
+namespace dxt::kernels::detail {
+
+// 1 / (j - i) at [24 + j - i]; 0 where the run is empty (or reversed).
+inline constexpr float kRunInverse[48] = {
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    1.0f / 1, 1.0f / 2, 1.0f / 3, 1.0f / 4, 1.0f / 5, 1.0f / 6, 1.0f / 7, 1.0f / 8,
+    1.0f / 9, 1.0f / 10, 1.0f / 11, 1.0f / 12, 1.0f / 13, 1.0f / 14, 1.0f / 15, 1.0f / 16,
+    1.0f / 17, 1.0f / 18, 1.0f / 19, 1.0f / 20, 1.0f / 21, 1.0f / 22, 1.0f / 23};
+
+template <int W>
+struct BoundVector;
+template <>
+struct BoundVector<4> {
+    using Type = float __attribute__((vector_size(16)));
+};
+template <>
+struct BoundVector<8> {
+    using Type = float __attribute__((vector_size(32)));
+};
+
+// What splitBounds writes (see there), `bound` with room for the layout's groupCount + W - 1
+// values; n at most 16.
+template <int W>
+[[gnu::always_inline]] inline void splitBoundsBody(const PrefixSums& prefix, int n, float* bound)
+{
+    using Vec = typename BoundVector<W>::Type;
+#define KORVIX_LOAD(v, p) __builtin_memcpy(&(v), (p), sizeof(Vec))
+    // spread[i][j]: the weighted spread of texels i ... j - 1 about their mean (j >= i; the
+    // rows are written W at a time from j = i, up to W - 1 past n; only what is written is
+    // read, so the array is left uncleared).
+    alignas(32) float spread[17][24];
+    for (int i = 0; i <= n; ++i)
+        for (int j = i; j <= n; j += W) {
+            Vec s0, s1, s2, sq, inv;
+            KORVIX_LOAD(s0, prefix.sum[0] + j);
+            KORVIX_LOAD(s1, prefix.sum[1] + j);
+            KORVIX_LOAD(s2, prefix.sum[2] + j);
+            KORVIX_LOAD(sq, prefix.squares + j);
+            KORVIX_LOAD(inv, kRunInverse + 24 + j - i);
+            const Vec d0 = s0 - prefix.sum[0][i], d1 = s1 - prefix.sum[1][i], d2 = s2 - prefix.sum[2][i];
+            const Vec mean = (kWeight[0] * d0 * d0 + kWeight[1] * d1 * d1 + kWeight[2] * d2 * d2) * inv;
+            const Vec own = (sq - prefix.squares[i]) - mean;
+            __builtin_memcpy(&spread[i][j], &own, sizeof own);
+        }
+    // The least spread of texels e2 ... n - 1 cut into two runs (either may be empty).
+    const float never = __builtin_inff();
+    alignas(32) float toEnd[24];  // spread[q][n], +infinity past n
+    for (int q = 0; q < 24; ++q)
+        toEnd[q] = q <= n ? spread[q][n] : never;
+    alignas(32) float tail[24];
+    for (int e2 = 0; e2 <= n; ++e2) {
+        Vec least;
+        for (int l = 0; l < W; ++l)
+            least[l] = never;
+        for (int q = e2; q <= n; q += W) {
+            Vec a, b;
+            KORVIX_LOAD(a, &spread[e2][q]);
+            KORVIX_LOAD(b, toEnd + q);
+            const Vec cut = a + b;
+            least = cut < least ? cut : least;
+        }
+        float m = least[0];
+        for (int l = 1; l < W; ++l)
+            m = least[l] < m ? least[l] : m;
+        tail[e2] = m;
+    }
+    for (int e2 = n + 1; e2 < 24; ++e2)
+        tail[e2] = 0;
+    // The groups of one n0 are those of e2 = n0 ... n, one after the other; W at a time
+    // (writing past the last is overwritten by the next n0, and the caller's array has room).
+    const float squares = prefix.squares[n];
+    for (int n0 = 0, g = 0; n0 <= n; g += n - n0 + 1, ++n0)
+        for (int e2 = n0; e2 <= n; e2 += W) {
+            Vec a, b;
+            KORVIX_LOAD(a, &spread[n0][e2]);
+            KORVIX_LOAD(b, tail + e2);
+            const Vec w = (spread[0][n0] + a) + b - squares;
+            __builtin_memcpy(bound + g + (e2 - n0), &w, sizeof w);
+        }
+#undef KORVIX_LOAD
+}
+
+}  // namespace dxt::kernels::detail
