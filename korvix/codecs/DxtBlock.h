@@ -51,7 +51,7 @@ void decodeImage(const std::uint8_t* blocks, int width, int height, bool dxt3, s
 //   palette when an entry is unused (the best endpoint may lie beyond the texels), and
 //   gives busy blocks the best split of a cluster search (below).
 // - Best: a cluster search over every split of the texels' order along the axis into
-//   runs for the four palette entries, the best four splits refined; about four times
+//   runs for the four palette entries, the best four splits refined; about ten times
 //   slower than Default, for final exports.
 // Blocks of a single colour get the best endpoints the decoder can offer at every
 // setting. bench/compressor measures the settings against other DXT compressors, all
