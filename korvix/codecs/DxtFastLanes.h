@@ -340,6 +340,27 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
     return result;
 }
 
+// Loads the N blocks from `first` on into the lanes and returns how many of them the row
+// has; a batch that the row ends inside is read from `padded`, filled up with copies of the
+// row's last block.
+template <int N>
+inline int loadBatch(const std::uint8_t* pixels, std::size_t stride, int count, int first,
+                      std::uint8_t (&padded)[4][16 * N], typename Lanes<N>::I px[16])
+{
+    const int here = count - first < N ? count - first : N;
+    const std::uint8_t* src = pixels + 16 * static_cast<std::size_t>(first);
+    std::size_t srcStride = stride;
+    if (here < N) {
+        for (int y = 0; y < 4; ++y)
+            for (int b = 0; b < N; ++b)
+                __builtin_memcpy(padded[y] + 16 * b, src + y * stride + 16 * (b < here ? b : here - 1), 16);
+        src = padded[0];
+        srcStride = sizeof padded[0];
+    }
+    loadRows<N>(src, srcStride, px);
+    return here;
+}
+
 // The whole row: N blocks at a time, the last few from a copy padded with the last block.
 // Blocks of a single colour take the plain encoder's answer for them.
 template <int N>
@@ -349,18 +370,8 @@ inline void fastBlocksLanes(const std::uint8_t* pixels, std::size_t stride, int 
     using I = typename Lanes<N>::I;
     alignas(32) std::uint8_t padded[4][16 * N];
     for (int first = 0; first < count; first += N) {
-        const int here = count - first < N ? count - first : N;
-        const std::uint8_t* src = pixels + 16 * static_cast<std::size_t>(first);
-        std::size_t srcStride = stride;
-        if (here < N) {
-            for (int y = 0; y < 4; ++y)
-                for (int b = 0; b < N; ++b)
-                    __builtin_memcpy(padded[y] + 16 * b, src + y * stride + 16 * (b < here ? b : here - 1), 16);
-            src = padded[0];
-            srcStride = sizeof padded[0];
-        }
         I px[16];
-        loadRows<N>(src, srcStride, px);
+        const int here = loadBatch<N>(pixels, stride, count, first, padded, px);
         const LaneResult<N> r = encodeLanes<N>(px);
         for (int lane = 0; lane < N; ++lane) {
             const int b = laneBlock<N>(lane);
@@ -368,7 +379,7 @@ inline void fastBlocksLanes(const std::uint8_t* pixels, std::size_t stride, int 
                 continue;
             std::uint8_t* dst = out + static_cast<std::size_t>(first + b) * outStride;
             if (r.flat[lane]) {
-                const std::uint8_t* texel = src + 16 * b;
+                const std::uint8_t* texel = pixels + 16 * static_cast<std::size_t>(first + b);
                 encodeSingleColourBlock(texel[2], texel[1], texel[0], dst);
                 continue;
             }
@@ -809,18 +820,8 @@ inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t 
     for (int first = 0; first < count; first += N) {
         if (waiting > kHeld - N)
             finishAll();
-        const int here = count - first < N ? count - first : N;
-        const std::uint8_t* src = pixels + 16 * static_cast<std::size_t>(first);
-        std::size_t srcStride = stride;
-        if (here < N) {
-            for (int y = 0; y < 4; ++y)
-                for (int b = 0; b < N; ++b)
-                    __builtin_memcpy(padded[y] + 16 * b, src + y * stride + 16 * (b < here ? b : here - 1), 16);
-            src = padded[0];
-            srcStride = sizeof padded[0];
-        }
         I px[16];
-        loadRows<N>(src, srcStride, px);
+        const int here = loadBatch<N>(pixels, stride, count, first, padded, px);
         DefaultLanes<N> d;
         defaultStartLanes<N>(px, d);
         for (int lane = 0; lane < N; ++lane) {
@@ -829,7 +830,7 @@ inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t 
                 continue;
             std::uint8_t* dst = out + static_cast<std::size_t>(first + b) * outStride;
             if (d.start.flat[lane]) {
-                const std::uint8_t* texel = src + 16 * b;
+                const std::uint8_t* texel = pixels + 16 * static_cast<std::size_t>(first + b);
                 encodeSingleColourBlock(texel[2], texel[1], texel[0], dst);
                 continue;
             }
@@ -860,7 +861,7 @@ inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t 
             p.state = state;
             p.dst = dst;
             for (int y = 0; y < 4; ++y)
-                __builtin_memcpy(p.block + 16 * y, src + y * srcStride + 16 * b, 16);
+                __builtin_memcpy(p.block + 16 * y, pixels + y * stride + 16 * static_cast<std::size_t>(first + b), 16);
             listPlacements(p.state, p.squares);
             for (unsigned listed = p.squares.listed; listed != 0; listed &= listed - 1)
                 queue[entries++] = {&p.state, &p.squares, &p.squares.entry[__builtin_ctz(listed)]};
