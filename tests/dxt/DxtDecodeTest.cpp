@@ -1,5 +1,6 @@
 #include "codecs/DxtBlock.h"
 #include "codecs/DxtTables.h"
+#include "DxtTestBlocks.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,7 @@
 namespace {
 
 using Block8 = std::array<std::uint8_t, 8>;
-using Texels = std::array<std::uint8_t, 64>;
+using dxt_test::Texels;
 
 // The game's formulas evaluated directly in double precision, the reference for the tables.
 int refExpand5(unsigned v)

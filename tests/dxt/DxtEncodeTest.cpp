@@ -1,4 +1,5 @@
 #include "codecs/DxtBlock.h"
+#include "DxtTestBlocks.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,8 @@
 
 namespace {
 
-using Texels = std::array<std::uint8_t, 64>;
+using dxt_test::Texels;
+using dxt_test::filled;
 
 constexpr dxt::Quality kQualities[] = {dxt::Quality::Fast, dxt::Quality::Default, dxt::Quality::Best};
 // The compressor's error weights, red, green, blue: single-precision constants.
@@ -67,18 +69,6 @@ double blockError(const Texels& source, const Texels& decoded, std::uint16_t mas
         }
     }
     return err;
-}
-
-Texels filled(int r, int g, int b, int a = 255)
-{
-    Texels t{};
-    for (int i = 0; i < 16; ++i) {
-        t[4 * i] = static_cast<std::uint8_t>(b);
-        t[4 * i + 1] = static_cast<std::uint8_t>(g);
-        t[4 * i + 2] = static_cast<std::uint8_t>(r);
-        t[4 * i + 3] = static_cast<std::uint8_t>(a);
-    }
-    return t;
 }
 
 Texels roundTrip(const Texels& source, dxt::Quality q, std::uint16_t mask = 0xFFFF)

@@ -1,6 +1,7 @@
 #include "codecs/DxtBlock.h"
 #include "codecs/DxtKernels.h"
 #include "codecs/DxtTables.h"
+#include "DxtTestBlocks.h"
 
 #include <gtest/gtest.h>
 
@@ -24,19 +25,8 @@ struct Path {
 };
 constexpr Path kPaths[] = {{Isa::Scalar, "plain"}, {Isa::Sse41, "SSE4.1"}, {Isa::Avx2, "AVX2"}};
 
-using Texels = std::array<std::uint8_t, 64>;  // blue, green, red, alpha; row-major
-
-Texels flat(int r, int g, int b, int a = 255)
-{
-    Texels t{};
-    for (int i = 0; i < 16; ++i) {
-        t[4 * i] = static_cast<std::uint8_t>(b);
-        t[4 * i + 1] = static_cast<std::uint8_t>(g);
-        t[4 * i + 2] = static_cast<std::uint8_t>(r);
-        t[4 * i + 3] = static_cast<std::uint8_t>(a);
-    }
-    return t;
-}
+using dxt_test::Texels;
+using dxt_test::filled;
 
 // Blocks of every kind the lane paths treat apart or find hard, shuffled so that each
 // kind meets every lane and every neighbour.
@@ -48,13 +38,13 @@ std::vector<Texels> sourceBlocks(unsigned seed)
     // Single colours, also with alpha that varies (alpha takes no part in the colours),
     // and blocks one step away from a single colour.
     for (const int v : {0, 1, 127, 128, 254, 255})
-        blocks.push_back(flat(v, 255 - v, v / 2));
+        blocks.push_back(filled(v, 255 - v, v / 2));
     for (int n = 0; n < 20; ++n) {
-        Texels t = flat(random8(), random8(), random8());
+        Texels t = filled(random8(), random8(), random8());
         for (int i = 0; i < 16; ++i)
             t[4 * i + 3] = random8();
         blocks.push_back(t);
-        Texels near = flat(random8(), random8(), random8());
+        Texels near = filled(random8(), random8(), random8());
         const int at = static_cast<int>(rng() % 16), ch = static_cast<int>(rng() % 3);
         near[4 * at + ch] = static_cast<std::uint8_t>(near[4 * at + ch] ^ 1);
         blocks.push_back(near);
@@ -64,7 +54,7 @@ std::vector<Texels> sourceBlocks(unsigned seed)
         const bool extremes = n < 6;
         const std::uint8_t a[3] = {random8(), random8(), random8()}, b[3] = {random8(), random8(), random8()};
         const unsigned pattern = rng() & 0xFFFF;
-        Texels t = flat(0, 0, 0);
+        Texels t = filled(0, 0, 0);
         for (int i = 0; i < 16; ++i)
             for (int ch = 0; ch < 3; ++ch)
                 t[4 * i + ch] = extremes ? ((pattern >> i) & 1 ? 255 : 0) : (pattern >> i) & 1 ? a[ch] : b[ch];
@@ -77,7 +67,7 @@ std::vector<Texels> sourceBlocks(unsigned seed)
     for (int n = 0; n < 60; ++n) {
         const int blue = 40 + static_cast<int>(rng() % 176), d = 1 + static_cast<int>(rng() % 12);
         const int step = 1 + static_cast<int>(rng() % 15), green = static_cast<int>(rng() % 2);
-        Texels t = flat(0, 0, 0);
+        Texels t = filled(0, 0, 0);
         for (int i = 0; i < 16; ++i) {
             const int rank = i < 2 ? 0 : i >= 14 ? 15 : i;  // two texels at each end
             t[4 * i + 2] = static_cast<std::uint8_t>(rank * step);
@@ -92,7 +82,7 @@ std::vector<Texels> sourceBlocks(unsigned seed)
         blocks.push_back(t);
     }
     // Full range in every channel.
-    Texels range = flat(0, 0, 0);
+    Texels range = filled(0, 0, 0);
     for (int i = 0; i < 16; ++i) {
         range[4 * i] = static_cast<std::uint8_t>(i * 17);
         range[4 * i + 1] = static_cast<std::uint8_t>(255 - i * 17);
@@ -112,7 +102,7 @@ std::vector<Texels> sourceBlocks(unsigned seed)
     // Random texels, noise around one colour, and the finest noise: a few colours one or
     // two steps apart, where texels tie along the axis and the first of equals must win.
     for (int n = 0; n < 800; ++n) {
-        Texels t = flat(0, 0, 0);
+        Texels t = filled(0, 0, 0);
         constexpr int kSpreads[] = {256, 12, 2, 3, 4};
         const int spread = kSpreads[n % 5];
         const int base[3] = {random8(), random8(), random8()};
@@ -130,7 +120,7 @@ std::vector<Texels> sourceBlocks(unsigned seed)
         for (auto& c : centre)
             for (int& v : c)
                 v = random8();
-        Texels t = flat(0, 0, 0);
+        Texels t = filled(0, 0, 0);
         for (int i = 0; i < 16; ++i) {
             const int* c = centre[rng() % clusters];
             for (int ch = 0; ch < 3; ++ch)
@@ -159,14 +149,14 @@ std::vector<Texels> sourceBlocks(unsigned seed)
          160, 111, 112, 160, 112, 113, 160, 112, 113, 159, 113, 113, 161, 110, 112, 160, 111, 112, 159, 111, 113, 158, 112, 114},
     };
     for (const auto& rgb : kPlacementFollowed) {
-        Texels t = flat(0, 0, 0);
+        Texels t = filled(0, 0, 0);
         for (int i = 0; i < 16; ++i)
             for (int ch = 0; ch < 3; ++ch)
                 t[4 * i + 2 - ch] = rgb[3 * i + ch];
         blocks.push_back(t);
     }
     for (const auto& rgb : kLongRefinement) {
-        Texels t = flat(0, 0, 0);
+        Texels t = filled(0, 0, 0);
         for (int i = 0; i < 16; ++i)
             for (int ch = 0; ch < 3; ++ch)
                 t[4 * i + 2 - ch] = rgb[3 * i + ch];
@@ -249,7 +239,7 @@ TEST(DxtStartKernels, EveryPathGathersAndStartsAsThePlainKernels)
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 rng(seed);
     std::vector<Texels> blocks = sourceBlocks(seed);
-    Texels withBlack = flat(0, 0, 0);
+    Texels withBlack = filled(0, 0, 0);
     for (int i = 8; i < 16; ++i)
         withBlack[4 * i + i % 3] = static_cast<std::uint8_t>(16 * i);
     blocks.push_back(withBlack);

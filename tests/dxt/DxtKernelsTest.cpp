@@ -1,6 +1,7 @@
 #include "codecs/DxtBlock.h"
 #include "codecs/DxtKernels.h"
 #include "codecs/DxtTables.h"
+#include "DxtTestBlocks.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,8 @@ struct VectorPath {
 constexpr VectorPath kVectorPaths[] = {{Isa::Sse41, "SSE4.1"}, {Isa::Avx2, "AVX2"}};
 constexpr dxt::Quality kQualities[] = {dxt::Quality::Fast, dxt::Quality::Default, dxt::Quality::Best};
 
-using Texels = std::array<std::uint8_t, 64>;
+using dxt_test::Texels;
+using dxt_test::filled;
 
 // Source blocks for the comparisons, each with the texel mask it is encoded with.
 struct SourceBlock {
@@ -35,18 +37,6 @@ struct SourceBlock {
     std::uint16_t mask;
 };
 
-Texels flat(int r, int g, int b)
-{
-    Texels t{};
-    for (int i = 0; i < 16; ++i) {
-        t[4 * i] = static_cast<std::uint8_t>(b);
-        t[4 * i + 1] = static_cast<std::uint8_t>(g);
-        t[4 * i + 2] = static_cast<std::uint8_t>(r);
-        t[4 * i + 3] = 255;
-    }
-    return t;
-}
-
 std::vector<SourceBlock> sourceBlocks(unsigned seed)
 {
     std::mt19937 rng(seed);
@@ -54,19 +44,19 @@ std::vector<SourceBlock> sourceBlocks(unsigned seed)
     auto random8 = [&rng] { return static_cast<std::uint8_t>(rng() & 255); };
 
     for (int v : {0, 1, 127, 128, 254, 255})
-        blocks.push_back({"flat " + std::to_string(v), flat(v, 255 - v, v / 2), 0xFFFF});
+        blocks.push_back({"flat " + std::to_string(v), filled(v, 255 - v, v / 2), 0xFFFF});
     // Two colours in every arrangement of a random 16-bit pattern; also the extremes.
     for (int n = 0; n < 200; ++n) {
         const std::uint8_t a[3] = {random8(), random8(), random8()}, b[3] = {random8(), random8(), random8()};
         const unsigned pattern = rng() & 0xFFFF;
-        Texels t = flat(0, 0, 0);
+        Texels t = filled(0, 0, 0);
         for (int i = 0; i < 16; ++i)
             for (int ch = 0; ch < 3; ++ch)
                 t[4 * i + ch] = (pattern >> i) & 1 ? a[ch] : b[ch];
         blocks.push_back({"two colours " + std::to_string(n), t, 0xFFFF});
     }
     // Full range: black and white, and every channel from 0 to 255 across the block.
-    Texels range = flat(0, 0, 0);
+    Texels range = filled(0, 0, 0);
     for (int i = 0; i < 16; ++i) {
         range[4 * i] = static_cast<std::uint8_t>(i * 17);
         range[4 * i + 1] = static_cast<std::uint8_t>(255 - i * 17);
