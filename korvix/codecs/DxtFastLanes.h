@@ -238,6 +238,46 @@ inline void startLanes(const typename Lanes<N>::I px[16], LaneStart<N>& start)
         start.step[i] = truncated<N>((dot[i] - minDot) * stepScale + 0.5f);
 }
 
+// The nearest palette colour of every texel (the lowest index among equals) as packed
+// indices, and the block's error summed as the plain assign kernel sums it.
+template <int N>
+inline typename Lanes<N>::I assignLanes(const LaneStart<N>& start, const typename Lanes<N>::I word[3],
+                                        typename Lanes<N>::F& error)
+{
+    using F = typename Lanes<N>::F;
+    using I = typename Lanes<N>::I;
+    F palette[4][3];
+    for (int k = 0; k < 4; ++k)
+        for (int ch = 0; ch < 3; ++ch)
+            palette[k][ch] = toFloat<N>((word[ch] >> (8 * k)) & 0xFF);
+    I indices{};
+    F best[16];
+    for (int i = 0; i < 16; ++i) {
+        F lowest{};
+        I chosen{};
+        for (int k = 0; k < 4; ++k) {
+            const F dr = palette[k][0] - start.cf[0][i], dg = palette[k][1] - start.cf[1][i], db = palette[k][2] - start.cf[2][i];
+            const F err = kWeight[0] * dr * dr + kWeight[1] * dg * dg + kWeight[2] * db * db;
+            if (k == 0) {
+                lowest = err;
+                continue;
+            }
+            const I better = err < lowest;
+            lowest = better ? err : lowest;
+            chosen = better ? I{} + k : chosen;
+        }
+        best[i] = lowest;
+        indices |= chosen << (2 * i);
+    }
+    F s8[8], s4[4];
+    for (int i = 0; i < 8; ++i)
+        s8[i] = best[i] + best[i + 8];
+    for (int i = 0; i < 4; ++i)
+        s4[i] = s8[i] + s8[i + 4];
+    error = (s4[0] + s4[2]) + (s4[1] + s4[3]);
+    return indices;
+}
+
 template <int N>
 inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
 {
@@ -246,7 +286,6 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
     LaneStart<N> start;
     startLanes<N>(px, start);
     const auto& c = start.c;
-    const auto& cf = start.cf;
     const auto& sum = start.sum;
     auto& field = start.field;
     LaneResult<N> result;
@@ -308,28 +347,10 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
         word[ch] = better ? fitted : current;
     }
 
-    // The nearest palette colour for every texel, the lowest index among equals.
-    F palette[4][3];
-    for (int k = 0; k < 4; ++k)
-        for (int ch = 0; ch < 3; ++ch)
-            palette[k][ch] = toFloat<N>((word[ch] >> (8 * k)) & 0xFF);
-    I indices{};
-    for (int i = 0; i < 16; ++i) {
-        F lowest{};
-        I chosen{};
-        for (int k = 0; k < 4; ++k) {
-            const F dr = palette[k][0] - cf[0][i], dg = palette[k][1] - cf[1][i], db = palette[k][2] - cf[2][i];
-            const F err = kWeight[0] * dr * dr + kWeight[1] * dg * dg + kWeight[2] * db * db;
-            if (k == 0) {
-                lowest = err;
-                continue;
-            }
-            const I better = err < lowest;
-            lowest = better ? err : lowest;
-            chosen = better ? I{} + k : chosen;
-        }
-        indices |= chosen << (2 * i);
-    }
+    // The nearest palette colour for every texel, the lowest index among equals (the error
+    // that comes with it is not needed here).
+    F unusedError;
+    const I indices = assignLanes<N>(start, word, unusedError);
 
     // The larger colour first; the game reads the swapped block the same way.
     const I c0 = (field[0][0] << 11) | (field[0][1] << 5) | field[0][2];
@@ -405,7 +426,6 @@ struct LaneMoments {
     typename Lanes<N>::I solvable;
     typename Lanes<N>::F i11, i12, i22;
 };
-
 
 // The inverse of the normal equations from the counts, as the plain encoder's invertNormals.
 template <int N>
@@ -564,46 +584,6 @@ template <int N>
     solveSquareLanes<N, 0>(m, field, word);
     solveSquareLanes<N, 1>(m, field, word);
     solveSquareLanes<N, 2>(m, field, word);
-}
-
-// The nearest palette colour of every texel (the lowest index among equals) as packed
-// indices, and the block's error summed as the plain assign kernel sums it.
-template <int N>
-inline typename Lanes<N>::I assignLanes(const LaneStart<N>& start, const typename Lanes<N>::I word[3],
-                                        typename Lanes<N>::F& error)
-{
-    using F = typename Lanes<N>::F;
-    using I = typename Lanes<N>::I;
-    F palette[4][3];
-    for (int k = 0; k < 4; ++k)
-        for (int ch = 0; ch < 3; ++ch)
-            palette[k][ch] = toFloat<N>((word[ch] >> (8 * k)) & 0xFF);
-    I indices{};
-    F best[16];
-    for (int i = 0; i < 16; ++i) {
-        F lowest{};
-        I chosen{};
-        for (int k = 0; k < 4; ++k) {
-            const F dr = palette[k][0] - start.cf[0][i], dg = palette[k][1] - start.cf[1][i], db = palette[k][2] - start.cf[2][i];
-            const F err = kWeight[0] * dr * dr + kWeight[1] * dg * dg + kWeight[2] * db * db;
-            if (k == 0) {
-                lowest = err;
-                continue;
-            }
-            const I better = err < lowest;
-            lowest = better ? err : lowest;
-            chosen = better ? I{} + k : chosen;
-        }
-        best[i] = lowest;
-        indices |= chosen << (2 * i);
-    }
-    F s8[8], s4[4];
-    for (int i = 0; i < 8; ++i)
-        s8[i] = best[i] + best[i + 8];
-    for (int i = 0; i < 4; ++i)
-        s4[i] = s8[i] + s8[i + 4];
-    error = (s4[0] + s4[2]) + (s4[1] + s4[3]);
-    return indices;
 }
 
 template <int N>
