@@ -40,14 +40,6 @@ KORVIX_AVX2 inline std::int32_t laneSum(__m256i v)
     return _mm_cvtsi128_si32(x);
 }
 
-// Four vectors' lane sums as the four lanes of one.
-KORVIX_AVX2 inline __m128i laneSums4(__m256i a, __m256i b, __m256i c, __m256i d)
-{
-    const __m256i ab = _mm256_hadd_epi32(a, b), cd = _mm256_hadd_epi32(c, d);
-    const __m256i abcd = _mm256_hadd_epi32(ab, cd);
-    return _mm_add_epi32(_mm256_castsi256_si128(abcd), _mm256_extracti128_si256(abcd, 1));
-}
-
 KORVIX_AVX2 inline __m256i load8(const std::int32_t* p)
 {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
