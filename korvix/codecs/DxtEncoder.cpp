@@ -124,31 +124,11 @@ int channelCost(const Moments& m, const int* s, int a, int b)
            m.n[3] * p3 * p3 - 2 * s[3] * p3;
 }
 
-// Nearest field for an 8-bit target under the decoder's expansion.
-template <int Bits>
-constexpr std::array<std::uint8_t, 256> makeQuantise()
-{
-    const auto expand = makeExpand<Bits>();
-    // std::abs is not constexpr in every standard library.
-    const auto distance = [](int a, int b) { return a > b ? a - b : b - a; };
-    std::array<std::uint8_t, 256> q{};
-    for (int v = 0; v < 256; ++v) {
-        int best = 0;
-        for (int f = 1; f < (1 << Bits); ++f)
-            if (distance(expand[f], v) < distance(expand[best], v))
-                best = f;
-        q[v] = static_cast<std::uint8_t>(best);
-    }
-    return q;
-}
-
-constexpr std::array<std::uint8_t, 256> kQuantise5 = makeQuantise<5>();
-constexpr std::array<std::uint8_t, 256> kQuantise6 = makeQuantise<6>();
-
+// Nearest field for a target value under the decoder's expansion, rounded to 8 bits first.
 int quantiseField(int ch, float value)
 {
     const int v = value <= 0 ? 0 : value >= 255 ? 255 : static_cast<int>(value + 0.5f);
-    return ch == 1 ? kQuantise6[v] : kQuantise5[v];
+    return ch == 1 ? kNearestField6[v] : kNearestField5[v];
 }
 
 // Least-squares estimate of the expanded endpoint values for one channel, modelling the
@@ -223,12 +203,12 @@ void searchCentres(const Moments& m, const Endpoints& e, int centre[3][2])
         return __builtin_convertvector(v + 0.5f, Int4);
     };
     const Int4 levelA = level(a), levelB = level(b);
-    centre[0][0] = kQuantise5[levelA[0]];
-    centre[0][1] = kQuantise5[levelB[0]];
-    centre[1][0] = kQuantise6[levelA[1]];
-    centre[1][1] = kQuantise6[levelB[1]];
-    centre[2][0] = kQuantise5[levelA[2]];
-    centre[2][1] = kQuantise5[levelB[2]];
+    centre[0][0] = kNearestField5[levelA[0]];
+    centre[0][1] = kNearestField5[levelB[0]];
+    centre[1][0] = kNearestField6[levelA[1]];
+    centre[1][1] = kNearestField6[levelB[1]];
+    centre[2][0] = kNearestField5[levelA[2]];
+    centre[2][1] = kNearestField5[levelB[2]];
 }
 
 // Channel `ch` takes pair 3 i + j of the square around `centre`.
