@@ -1,6 +1,7 @@
 #include "codecs/TextureWriter.h"
 
 #include "codecs/DxtBlock.h"
+#include "codecs/DxtTables.h"
 #include "codecs/TextureFormat.h"
 #include "common/AtomicFile.h"
 #include "filters/ImageFilters.h"
@@ -85,16 +86,6 @@ std::array<std::uint8_t, 124> describeSurface(int width, int height, texture::Fo
     return d;
 }
 
-// The 5- or 6-bit field whose expansion by the game's reader lies nearest to v.
-int nearestField(int v, double step, int levels)
-{
-    int best = 0;
-    for (int f = 1; f < levels; ++f)
-        if (std::abs(static_cast<int>(f * step) - v) < std::abs(static_cast<int>(best * step) - v))
-            best = f;
-    return best;
-}
-
 // One map's rows as the encoders read them: image row y from the top at rows[y],
 // 4 * width bytes of blue, green, red, alpha. With `opaque` every alpha byte is
 // read as 255, whatever the rows hold.
@@ -128,8 +119,8 @@ void meanColourBlock(const MapRows& map, int bx, int by, std::uint8_t* colourBlo
             for (int c = 0; c < 3; ++c)
                 sum[c] += map.rows[y][4 * static_cast<std::size_t>(x) + static_cast<std::size_t>(c)];
     const auto mean = [&](int c) { return static_cast<int>((sum[c] + n / 2) / n); };
-    const int v = nearestField(mean(2), 8.2258, 32) << 11 | nearestField(mean(1), 4.04762, 64) << 5
-                  | nearestField(mean(0), 8.2258, 32);
+    const int v = dxt::tables::kNearestField5[mean(2)] << 11 | dxt::tables::kNearestField6[mean(1)] << 5
+                  | dxt::tables::kNearestField5[mean(0)];
     colourBlock[0] = colourBlock[2] = static_cast<std::uint8_t>(v);
     colourBlock[1] = colourBlock[3] = static_cast<std::uint8_t>(v >> 8);
     std::memset(colourBlock + 4, 0, 4);
