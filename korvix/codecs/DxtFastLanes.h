@@ -700,9 +700,8 @@ inline typename Lanes<N>::F fitErrorLanes(const LaneMoments<N>& m, typename Lane
 }
 
 // The screens and endpoint searches of `count` (1 ... N) listed placements side by side, one
-// to a lane (the last lanes repeating the first job), filled into their entries as the plain
-// encoder makes them: the moved moments' fit error, the centre, the present fields' score,
-// the centre's, and the first pair of the least score.
+// to a lane (the last lanes repeating the first job), their gates and fields filled into
+// their entries as the plain encoder's screens and endpoint search make them.
 template <int N>
 [[gnu::flatten]] inline void placementSquaresLanes(const PlacementJob* jobs, int count)
 {
@@ -752,19 +751,29 @@ template <int N>
     }
     const LaneSquare<N> square[3] = {squareLanes<N, 0>(m, a[0], b[0], w[0]), squareLanes<N, 1>(m, a[1], b[1], w[1]),
                                      squareLanes<N, 2>(m, a[2], b[2], w[2])};
+    // Per channel, the centre's fields where they score below the present ones, then the
+    // square's least where it scores below those; the screen takes the error after the
+    // first step.
+    I fieldsA[3], fieldsB[3];
+    F scored = own;
+    for (int ch = 0; ch < 3; ++ch) {
+        const LaneSquare<N>& q = square[ch];
+        const I toCentre = q.centreCost < q.present;
+        const I score = toCentre ? q.centreCost : q.present;
+        scored = scored + kWeight[ch] * toFloat<N>(score);
+        const I toLeast = q.least.cost < score;
+        fieldsA[ch] = toLeast ? q.least.a : toCentre ? q.centreA : a[ch];
+        fieldsB[ch] = toLeast ? q.least.b : toCentre ? q.centreB : b[ch];
+    }
+    const F keptFit = kPlacementKeep * fit, keptScored = kPlacementKeep * scored;
+    const F gate = keptFit > keptScored ? keptFit : keptScored;
     for (int lane = 0; lane < count; ++lane) {
         PlacementSquare& e = *jobs[lane].square;
-        e.fit = fit[lane];
+        e.gate = gate[lane];
         for (int ch = 0; ch < 3; ++ch) {
-            const LaneSquare<N>& q = square[ch];
-            e.centre[ch][0] = q.centreA[lane];
-            e.centre[ch][1] = q.centreB[lane];
-            e.scores.present[ch] = q.present[lane];
-            e.scores.centre[ch] = q.centreCost[lane];
-            e.scores.least[ch] = q.least.cost[lane];
-            e.scores.pair[ch] = 3 * (q.least.a[lane] - q.centreA[lane] + 1) + (q.least.b[lane] - q.centreB[lane] + 1);
+            e.field[0][ch] = static_cast<std::uint8_t>(fieldsA[ch][lane]);
+            e.field[1][ch] = static_cast<std::uint8_t>(fieldsB[ch][lane]);
         }
-        e.scores.present[3] = e.scores.centre[3] = e.scores.least[3] = e.scores.pair[3] = 0;
     }
 }
 
