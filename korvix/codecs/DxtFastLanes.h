@@ -622,7 +622,9 @@ inline void defaultStartLanes(const typename Lanes<N>::I px[16], DefaultLanes<N>
     I word[3];
     for (int ch = 0; ch < 3; ++ch)
         word[ch] = lookup<N>(palettes[ch], (field[0][ch] << bits[ch]) | field[1][ch]);
-    LaneMoments<N> m;
+    // The moments of the start's indices, then of each round's; they are the moments of
+    // the indices kept unless the last round took new ones.
+    LaneMoments<N>& m = d.moments;
     momentsLanes<N>(px, d.start, startIndices, m);
     solveSquaresLanes<N>(m, field, word);
     d.indices = assignLanes<N>(d.start, word, d.error);
@@ -657,8 +659,11 @@ inline void defaultStartLanes(const typename Lanes<N>::I px[16], DefaultLanes<N>
         d.error = take ? nextError : d.error;
     }
 
-    // The palette entries the indices use.
-    momentsLanes<N>(px, d.start, d.indices, d.moments);
+    // Each round starts from the moments of the indices kept, and a round that keeps new
+    // indices leaves its lanes active: only when the last round ends so are the moments not
+    // those of the indices kept. Then the palette entries the indices use.
+    if (anyLane<N>(active))
+        momentsLanes<N>(px, d.start, d.indices, d.moments);
     I levels{};
     for (int k = 0; k < 4; ++k)
         levels -= d.moments.n[k] > 0;
@@ -670,6 +675,19 @@ inline void defaultStartLanes(const typename Lanes<N>::I px[16], DefaultLanes<N>
     const I swap = c0 < c1;
     d.colours = swap ? (c1 | (c0 << 16)) : (c0 | (c1 << 16));
     d.written = d.indices ^ (swap & 0x55555555);
+}
+
+// Packed indices (texel i's in bits 2i and 2i + 1) one to a byte: each half's eight fields
+// are spread apart in three steps of shifts and masks.
+inline void unpackIndices(std::uint32_t indices, std::uint8_t index[16])
+{
+    for (int half = 0; half < 2; ++half) {
+        std::uint64_t y = (indices >> (16 * half)) & 0xFFFF;
+        y = (y | (y << 24)) & 0x000000FF000000FFull;
+        y = (y | (y << 12)) & 0x000F000F000F000Full;
+        y = (y | (y << 6)) & 0x0303030303030303ull;
+        __builtin_memcpy(index + 8 * half, &y, 8);
+    }
 }
 
 // A listed placement of a block waiting for its screen and endpoint search.
@@ -829,7 +847,8 @@ inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t 
                 __builtin_memcpy(dst, &block, 8);
                 continue;
             }
-            DefaultStart state;
+            Pending& p = pending[waiting++];
+            DefaultStart& state = p.state;
             for (int ch = 0; ch < 3; ++ch) {
                 state.field[0][ch] = static_cast<std::uint8_t>(d.start.field[0][ch][lane]);
                 state.field[1][ch] = static_cast<std::uint8_t>(d.start.field[1][ch][lane]);
@@ -837,17 +856,13 @@ inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t 
             }
             for (int p = 0; p < 6; ++p)
                 state.products[p] = static_cast<std::int32_t>(d.start.products[p][lane]);
-            const std::uint32_t indices = static_cast<std::uint32_t>(d.indices[lane]);
-            for (int i = 0; i < 16; ++i)
-                state.index[i] = static_cast<std::uint8_t>((indices >> (2 * i)) & 3);
+            unpackIndices(static_cast<std::uint32_t>(d.indices[lane]), state.index);
             state.error = d.error[lane];
             for (int k = 0; k < 4; ++k) {
                 state.count[k] = d.moments.n[k][lane];
                 for (int ch = 0; ch < 3; ++ch)
                     state.entrySum[ch][k] = d.moments.s[ch][k][lane];
             }
-            Pending& p = pending[waiting++];
-            p.state = state;
             p.dst = dst;
             for (int y = 0; y < 4; ++y)
                 __builtin_memcpy(p.block + 16 * y, pixels + y * stride + 16 * static_cast<std::size_t>(first + b), 16);
