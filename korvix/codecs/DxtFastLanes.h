@@ -31,6 +31,7 @@ struct Lanes<4> {
     using F = float __attribute__((vector_size(16)));
     using I = std::int32_t __attribute__((vector_size(16)));
     using H = std::int16_t __attribute__((vector_size(16)));  // the same bits as 16-bit halves
+    using U = std::uint16_t __attribute__((vector_size(16)));  // the same, unsigned
 };
 
 template <>
@@ -38,6 +39,7 @@ struct Lanes<8> {
     using F = float __attribute__((vector_size(32)));
     using I = std::int32_t __attribute__((vector_size(32)));
     using H = std::int16_t __attribute__((vector_size(32)));
+    using U = std::uint16_t __attribute__((vector_size(32)));
 };
 
 // Loads texel `i` of N blocks side by side into the lanes (a 4 x 4 or 8 x 4 transpose per
@@ -90,26 +92,28 @@ inline typename Lanes<N>::I truncated(typename Lanes<N>::F v)
 }
 
 // The nearest field of each lane's 8-bit value (0 ... 255), 6 bits for green (`six`), else
-// 5, by the tables' formula.
+// 5, by the tables' formula. The product and the sum stay below 2^16 (255 * 253 + 510 at
+// most), so the multiply runs on the lanes' low 16-bit halves, the high ones being zero.
 template <int N>
 inline typename Lanes<N>::I nearestFieldOf(bool six, typename Lanes<N>::I v)
 {
+    using I = typename Lanes<N>::I;
+    using Halves = typename Lanes<N>::U;
     const tables::NearestFieldFormula f = six ? tables::kNearestFieldFormula6 : tables::kNearestFieldFormula5;
-    return (v * f.multiplier + f.addend) >> f.shift;
+    const I product = reinterpret_cast<I>(reinterpret_cast<Halves>(v) * static_cast<std::uint16_t>(f.multiplier));
+    return (product + f.addend) >> f.shift;
 }
 
-// The plain encoder's quantiseField: round to 8 bits, clamped, then the nearest field. Out
-// of range values cannot arise; the clamp only keeps the value inside the formula's range.
+// The plain encoder's quantiseField: round to 8 bits, clamped, then the nearest field. The
+// value is clamped to 0 ... 255 before it is rounded (a NaN to 0), which rounds every value
+// as clamping the rounded value would.
 template <int N>
 inline typename Lanes<N>::I nearestField(bool six, typename Lanes<N>::F value)
 {
-    using I = typename Lanes<N>::I;
-    I v = truncated<N>(value + 0.5f);
-    v = value <= 0 ? I{} : v;
-    v = value >= 255 ? I{} + 255 : v;
-    v = v < 0 ? I{} : v;
-    v = v > 255 ? I{} + 255 : v;
-    return nearestFieldOf<N>(six, v);
+    using F = typename Lanes<N>::F;
+    value = value > 0 ? value : F{};
+    value = value < 255 ? value : F{} + 255;
+    return nearestFieldOf<N>(six, truncated<N>(value + 0.5f));
 }
 
 // The palette word of a channel (expand(a), expand(b), mix(a, b), mix(b, a) in bytes 0 to 3)
@@ -524,12 +528,16 @@ inline LaneSquare<N> squareLanes(const LaneMoments<N>& m, typename Lanes<N>::I f
     // there). Entry 0's term depends on field a alone and entry 1's on field b: each is
     // scored once, from the centre's column and row, which always exist.
     I fa[3], fb[3], insideA[3], insideB[3], w[3][3];
+    // The centre lies inside the range: only a neighbour can lie outside.
     for (int i = 0; i < 3; ++i) {
         fa[i] = centreA - 1 + i;
         fb[i] = centreB - 1 + i;
-        insideA[i] = (fa[i] >= 0) & (fa[i] <= top);
-        insideB[i] = (fb[i] >= 0) & (fb[i] <= top);
     }
+    insideA[0] = centreA > 0;
+    insideB[0] = centreB > 0;
+    insideA[1] = insideB[1] = I{} - 1;
+    insideA[2] = centreA < top;
+    insideB[2] = centreB < top;
     squareWords<N>(rowGuarded, 1 << bits, (centreA << bits) | centreB, w);
     I termA[3], termB[3];
     for (int i = 0; i < 3; ++i) {
