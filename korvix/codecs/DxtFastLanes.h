@@ -32,6 +32,7 @@ struct Lanes<4> {
     using I = std::int32_t __attribute__((vector_size(16)));
     using H = std::int16_t __attribute__((vector_size(16)));  // the same bits as 16-bit halves
     using U = std::uint16_t __attribute__((vector_size(16)));  // the same, unsigned
+    using B = std::uint8_t __attribute__((vector_size(16)));   // the same as bytes
 };
 
 template <>
@@ -40,6 +41,7 @@ struct Lanes<8> {
     using I = std::int32_t __attribute__((vector_size(32)));
     using H = std::int16_t __attribute__((vector_size(32)));
     using U = std::uint16_t __attribute__((vector_size(32)));
+    using B = std::uint8_t __attribute__((vector_size(32)));
 };
 
 // Loads texel `i` of N blocks side by side into the lanes (a 4 x 4 or 8 x 4 transpose per
@@ -71,6 +73,22 @@ void squareWords(const std::uint32_t* rowGuarded, int row, typename Lanes<N>::I 
 // halves, an exact 32-bit sum); defined per width like the above.
 template <int N>
 typename Lanes<N>::I pairProducts(typename Lanes<N>::I a, typename Lanes<N>::I b);
+
+// Bytes 2 and 3 of each lane's palette word (entries 2 and 3) in its low and high 16-bit
+// halves: one byte shuffle.
+template <int N>
+inline typename Lanes<N>::I upperEntries(typename Lanes<N>::I word)
+{
+    using B = typename Lanes<N>::B;
+    const B bytes = reinterpret_cast<B>(word), zero{};
+    if constexpr (N == 4)
+        return reinterpret_cast<typename Lanes<N>::I>(
+            __builtin_shufflevector(bytes, zero, 2, 16, 3, 16, 6, 16, 7, 16, 10, 16, 11, 16, 14, 16, 15, 16));
+    else
+        return reinterpret_cast<typename Lanes<N>::I>(__builtin_shufflevector(
+            bytes, zero, 2, 32, 3, 32, 6, 32, 7, 32, 10, 32, 11, 32, 14, 32, 15, 32, 18, 32, 19, 32, 22, 32, 23, 32, 26, 32, 27,
+            32, 30, 32, 31, 32));
+}
 
 template <int N>
 struct LaneResult {
@@ -539,16 +557,19 @@ inline LaneSquare<N> squareLanes(const LaneMoments<N>& m, typename Lanes<N>::I f
     insideA[2] = centreA < top;
     insideB[2] = centreB < top;
     squareWords<N>(rowGuarded, 1 << bits, (centreA << bits) | centreB, w);
+    // Every term p (n p - 2 s) in 16-bit halves: n p is at most 16 * 255 and 2 s at most
+    // 2 * 16 * 255, so n p - 2 s is exact in a half, and a multiply-add of p (high half
+    // zero) by it gives the term in 32 bits.
+    using Half = typename Lanes<N>::H;
     I termA[3], termB[3];
+    const Half n0 = reinterpret_cast<Half>(m.n[0]), n1 = reinterpret_cast<Half>(m.n[1]);
     for (int i = 0; i < 3; ++i) {
         const I p0 = w[i][1] & 0xFF, p1 = (w[1][i] >> 8) & 0xFF;
-        termA[i] = p0 * (m.n[0] * p0 - 2 * m.s[Ch][0]);
-        termB[i] = p1 * (m.n[1] * p1 - 2 * m.s[Ch][1]);
+        termA[i] = pairProducts<N>(p0, reinterpret_cast<I>(reinterpret_cast<Half>(p0) * n0) - 2 * m.s[Ch][0]);
+        termB[i] = pairProducts<N>(p1, reinterpret_cast<I>(reinterpret_cast<Half>(p1) * n1) - 2 * m.s[Ch][1]);
     }
-    // The interpolated entries' terms p (n p - 2 s) in 16-bit halves (entry 2 low, entry 3
-    // high): n p is at most 16 * 255 and 2 s at most 2 * 16 * 255, so every half is exact,
-    // and one multiply-add per pair sums both terms in 32 bits.
-    using Half = typename Lanes<N>::H;
+    // The interpolated entries' terms the same way, two to a word (entry 2 low, entry 3
+    // high): one multiply-add per pair sums both in 32 bits.
     const Half counts = reinterpret_cast<Half>(m.n[2] | (m.n[3] << 16));
     const Half twice = reinterpret_cast<Half>((2 * m.s[Ch][2]) | ((2 * m.s[Ch][3]) << 16));
     // The nine pairs scored side by side (pairs outside the range at a score none can
@@ -559,7 +580,7 @@ inline LaneSquare<N> squareLanes(const LaneMoments<N>& m, typename Lanes<N>::I f
     Pair pair[9];
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) {
-            const I p = ((w[i][j] >> 16) & 0xFF) | ((w[i][j] >> 8) & 0xFF0000);
+            const I p = upperEntries<N>(w[i][j]);
             const I inner = reinterpret_cast<I>(reinterpret_cast<Half>(p) * counts - twice);
             const I cost = termA[i] + termB[j] + pairProducts<N>(p, inner);
             pair[3 * i + j] = {(insideA[i] & insideB[j]) ? cost : I{} + 0x7FFFFFFF, fa[i], fb[j], w[i][j]};
