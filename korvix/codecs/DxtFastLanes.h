@@ -134,18 +134,39 @@ inline typename Lanes<N>::I nearestField(bool six, typename Lanes<N>::F value)
     return nearestFieldOf<N>(six, truncated<N>(value + 0.5f));
 }
 
+// Bytes 0 and 1 of each lane's palette word (entries 0 and 1) in its low and high 16-bit
+// halves.
+template <int N>
+inline typename Lanes<N>::I lowerEntries(typename Lanes<N>::I word)
+{
+    using B = typename Lanes<N>::B;
+    const B bytes = reinterpret_cast<B>(word), zero{};
+    if constexpr (N == 4)
+        return reinterpret_cast<typename Lanes<N>::I>(
+            __builtin_shufflevector(bytes, zero, 0, 16, 1, 16, 4, 16, 5, 16, 8, 16, 9, 16, 12, 16, 13, 16));
+    else
+        return reinterpret_cast<typename Lanes<N>::I>(__builtin_shufflevector(
+            bytes, zero, 0, 32, 1, 32, 4, 32, 5, 32, 8, 32, 9, 32, 12, 32, 13, 32, 16, 32, 17, 32, 20, 32, 21, 32, 24, 32, 25,
+            32, 28, 32, 29, 32));
+}
+
 // The palette word of a channel (expand(a), expand(b), mix(a, b), mix(b, a) in bytes 0 to 3)
 // and the channel's error for the moments less the constant share:
-// sum over k of p[k] (n[k] p[k] - 2 s[k]), in integers.
+// sum over k of p[k] (n[k] p[k] - 2 s[k]), in integers. Two entries to a word in 16-bit
+// halves (n p is at most 16 * 255 and 2 s at most 2 * 16 * 255, so each half is exact), one
+// multiply-add per two entries sums their terms in 32 bits.
 template <int N>
 inline typename Lanes<N>::I channelCost(typename Lanes<N>::I word, const typename Lanes<N>::I n[4],
                                         const typename Lanes<N>::I s[4])
 {
     using I = typename Lanes<N>::I;
+    using Half = typename Lanes<N>::H;
     I total{};
-    for (int k = 0; k < 4; ++k) {
-        const I p = (word >> (8 * k)) & 0xFF;
-        total += p * (n[k] * p - 2 * s[k]);
+    for (int k = 0; k < 4; k += 2) {
+        const I p = k == 0 ? lowerEntries<N>(word) : upperEntries<N>(word);
+        const Half counts = reinterpret_cast<Half>(n[k] | (n[k + 1] << 16));
+        const Half twice = reinterpret_cast<Half>((2 * s[k]) | ((2 * s[k + 1]) << 16));
+        total += pairProducts<N>(p, reinterpret_cast<I>(reinterpret_cast<Half>(p) * counts - twice));
     }
     return total;
 }
