@@ -355,7 +355,7 @@ float scoredError(const int score[3], float squares)
 // least-squares fit, a lower estimate of that error, rules a placement out before its
 // endpoints are solved. Two levels moved onto the palette's two ends are not tried:
 // refinement from the axis' ends has already been there.
-constexpr float kPlacementKeep = 0.6f;
+using kernels::kPlacementKeep;
 
 // Writes `index` with every index k of a texel that exists turned into remap[k] (the rest
 // as they are) to `out`: eight bytes to a word, each entry picked by bit masks, without a
@@ -423,8 +423,23 @@ constexpr std::array<PlacementList, 16> makePlacementLists()
 
 constexpr std::array<PlacementList, 16> kPlacementLists = makePlacementLists();
 
-// `known`, when given, holds the moments of best's indices; `ahead`, when given, the
-// placements' endpoint searches made ahead from them.
+// The follow-up of a placement whose endpoints `c` has: its moved indices chosen anew, then
+// refined unless they came out as they went in.
+void followPlacement(const Kernels& k, const BlockTexels& t, const int* remap, const std::uint8_t* startIndex, int radius,
+                     int rounds, Candidate& c, Candidate& best)
+{
+    std::uint8_t before[16];
+    remapIndices(t, remap, startIndex, before);
+    std::memcpy(c.index, before, sizeof before);
+    c.error = assignIndices(k, t, c.e, c.index);
+    if (!sameIndices(t, before, c.index))
+        refine(k, t, c, radius, rounds);
+    if (c.error < best.error)
+        best = c;
+}
+
+// `known`, when given, holds the moments of best's indices; `ahead`, when given, each
+// placement's screen and endpoint fields made ahead from them (for radius 1).
 void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSums& sums, Candidate& best, int radius, int rounds,
                         const Moments* known = nullptr, const kernels::PlacementSquares* ahead = nullptr)
 {
@@ -439,6 +454,27 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSum
     const PlacementList& list = kPlacementLists[inUse];
     if (list.listed == 0)
         return;
+    if (ahead) {
+        // One test per placement; the start's indices are kept aside only when one passes.
+        std::uint8_t startIndex[16];
+        bool kept = false;
+        for (unsigned listed = list.listed; listed != 0; listed &= listed - 1) {
+            const int p = __builtin_ctz(listed);
+            const kernels::PlacementSquare& made = ahead->entry[p];
+            if (!(made.gate < best.error))
+                continue;
+            if (!kept) {
+                std::memcpy(startIndex, best.index, sizeof startIndex);
+                kept = true;
+            }
+            Candidate c;
+            for (int end = 0; end < 2; ++end)
+                for (int ch = 0; ch < 3; ++ch)
+                    c.e.f[end][ch] = made.field[end][ch];
+            followPlacement(k, t, list.remap[p], startIndex, radius, rounds, c, best);
+        }
+        return;
+    }
     const Candidate start = best;
     // The remapped indices have the start's moments, moved to other entries.
     const Moments startMoments = known ? *known : momentsOf(k, t, start.index);
@@ -447,23 +483,15 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSum
         const int p = __builtin_ctz(listed);
         const int* remap = list.remap[p];
         Candidate c = start;
+        const Moments moved = remapped(startMoments, remap);
+        if (kPlacementKeep * fitError(moved, squares) >= best.error)
+            continue;
+        // The rounded least-squares fields first, then the square around them for the
+        // placements still in the running: one search scores both.
         int centre[3][2];
         kernels::SquareScores scores;
-        if (ahead) {
-            const kernels::PlacementSquare& made = ahead->entry[p];
-            if (kPlacementKeep * made.fit >= best.error)
-                continue;
-            std::memcpy(centre, made.centre, sizeof centre);
-            scores = made.scores;
-        } else {
-            const Moments moved = remapped(startMoments, remap);
-            if (kPlacementKeep * fitError(moved, squares) >= best.error)
-                continue;
-            // The rounded least-squares fields first, then the square around them for the
-            // placements still in the running: one search scores both.
-            searchCentres(moved, c.e, centre);
-            k.scoreSquares(moved.n, moved.s, centre, c.e.f, scores);
-        }
+        searchCentres(moved, c.e, centre);
+        k.scoreSquares(moved.n, moved.s, centre, c.e.f, scores);
         int score[3];
         for (int ch = 0; ch < 3; ++ch) {
             score[ch] = scores.present[ch];
@@ -483,14 +511,7 @@ void tryOtherPlacements(const Kernels& k, const BlockTexels& t, const ChannelSum
             if (kPlacementKeep * scoredError(score, squares) >= best.error)
                 continue;
         }
-        std::uint8_t before[16];
-        remapIndices(t, remap, c.index, before);
-        std::memcpy(c.index, before, sizeof before);
-        c.error = assignIndices(k, t, c.e, c.index);
-        if (!sameIndices(t, before, c.index))
-            refine(k, t, c, radius, rounds);
-        if (c.error < best.error)
-            best = c;
+        followPlacement(k, t, remap, start.index, radius, rounds, c, best);
     }
 }
 

@@ -31,6 +31,8 @@ struct Lanes<4> {
     using F = float __attribute__((vector_size(16)));
     using I = std::int32_t __attribute__((vector_size(16)));
     using H = std::int16_t __attribute__((vector_size(16)));  // the same bits as 16-bit halves
+    using U = std::uint16_t __attribute__((vector_size(16)));  // the same, unsigned
+    using B = std::uint8_t __attribute__((vector_size(16)));   // the same as bytes
 };
 
 template <>
@@ -38,6 +40,8 @@ struct Lanes<8> {
     using F = float __attribute__((vector_size(32)));
     using I = std::int32_t __attribute__((vector_size(32)));
     using H = std::int16_t __attribute__((vector_size(32)));
+    using U = std::uint16_t __attribute__((vector_size(32)));
+    using B = std::uint8_t __attribute__((vector_size(32)));
 };
 
 // Loads texel `i` of N blocks side by side into the lanes (a 4 x 4 or 8 x 4 transpose per
@@ -70,6 +74,22 @@ void squareWords(const std::uint32_t* rowGuarded, int row, typename Lanes<N>::I 
 template <int N>
 typename Lanes<N>::I pairProducts(typename Lanes<N>::I a, typename Lanes<N>::I b);
 
+// Bytes 2 and 3 of each lane's palette word (entries 2 and 3) in its low and high 16-bit
+// halves: one byte shuffle.
+template <int N>
+inline typename Lanes<N>::I upperEntries(typename Lanes<N>::I word)
+{
+    using B = typename Lanes<N>::B;
+    const B bytes = reinterpret_cast<B>(word), zero{};
+    if constexpr (N == 4)
+        return reinterpret_cast<typename Lanes<N>::I>(
+            __builtin_shufflevector(bytes, zero, 2, 16, 3, 16, 6, 16, 7, 16, 10, 16, 11, 16, 14, 16, 15, 16));
+    else
+        return reinterpret_cast<typename Lanes<N>::I>(__builtin_shufflevector(
+            bytes, zero, 2, 32, 3, 32, 6, 32, 7, 32, 10, 32, 11, 32, 14, 32, 15, 32, 18, 32, 19, 32, 22, 32, 23, 32, 26, 32, 27,
+            32, 30, 32, 31, 32));
+}
+
 template <int N>
 struct LaneResult {
     typename Lanes<N>::I colours;  // c0 | c1 << 16
@@ -90,40 +110,63 @@ inline typename Lanes<N>::I truncated(typename Lanes<N>::F v)
 }
 
 // The nearest field of each lane's 8-bit value (0 ... 255), 6 bits for green (`six`), else
-// 5, by the tables' formula.
+// 5, by the tables' formula. The product and the sum stay below 2^16 (255 * 253 + 510 at
+// most), so the multiply runs on the lanes' low 16-bit halves, the high ones being zero.
 template <int N>
 inline typename Lanes<N>::I nearestFieldOf(bool six, typename Lanes<N>::I v)
 {
+    using I = typename Lanes<N>::I;
+    using Halves = typename Lanes<N>::U;
     const tables::NearestFieldFormula f = six ? tables::kNearestFieldFormula6 : tables::kNearestFieldFormula5;
-    return (v * f.multiplier + f.addend) >> f.shift;
+    const I product = reinterpret_cast<I>(reinterpret_cast<Halves>(v) * static_cast<std::uint16_t>(f.multiplier));
+    return (product + f.addend) >> f.shift;
 }
 
-// The plain encoder's quantiseField: round to 8 bits, clamped, then the nearest field. Out
-// of range values cannot arise; the clamp only keeps the value inside the formula's range.
+// The plain encoder's quantiseField: round to 8 bits, clamped, then the nearest field. The
+// value is clamped to 0 ... 255 before it is rounded (a NaN to 0), which rounds every value
+// as clamping the rounded value would.
 template <int N>
 inline typename Lanes<N>::I nearestField(bool six, typename Lanes<N>::F value)
 {
-    using I = typename Lanes<N>::I;
-    I v = truncated<N>(value + 0.5f);
-    v = value <= 0 ? I{} : v;
-    v = value >= 255 ? I{} + 255 : v;
-    v = v < 0 ? I{} : v;
-    v = v > 255 ? I{} + 255 : v;
-    return nearestFieldOf<N>(six, v);
+    using F = typename Lanes<N>::F;
+    value = value > 0 ? value : F{};
+    value = value < 255 ? value : F{} + 255;
+    return nearestFieldOf<N>(six, truncated<N>(value + 0.5f));
+}
+
+// Bytes 0 and 1 of each lane's palette word (entries 0 and 1) in its low and high 16-bit
+// halves.
+template <int N>
+inline typename Lanes<N>::I lowerEntries(typename Lanes<N>::I word)
+{
+    using B = typename Lanes<N>::B;
+    const B bytes = reinterpret_cast<B>(word), zero{};
+    if constexpr (N == 4)
+        return reinterpret_cast<typename Lanes<N>::I>(
+            __builtin_shufflevector(bytes, zero, 0, 16, 1, 16, 4, 16, 5, 16, 8, 16, 9, 16, 12, 16, 13, 16));
+    else
+        return reinterpret_cast<typename Lanes<N>::I>(__builtin_shufflevector(
+            bytes, zero, 0, 32, 1, 32, 4, 32, 5, 32, 8, 32, 9, 32, 12, 32, 13, 32, 16, 32, 17, 32, 20, 32, 21, 32, 24, 32, 25,
+            32, 28, 32, 29, 32));
 }
 
 // The palette word of a channel (expand(a), expand(b), mix(a, b), mix(b, a) in bytes 0 to 3)
 // and the channel's error for the moments less the constant share:
-// sum over k of p[k] (n[k] p[k] - 2 s[k]), in integers.
+// sum over k of p[k] (n[k] p[k] - 2 s[k]), in integers. Two entries to a word in 16-bit
+// halves (n p is at most 16 * 255 and 2 s at most 2 * 16 * 255, so each half is exact), one
+// multiply-add per two entries sums their terms in 32 bits.
 template <int N>
 inline typename Lanes<N>::I channelCost(typename Lanes<N>::I word, const typename Lanes<N>::I n[4],
                                         const typename Lanes<N>::I s[4])
 {
     using I = typename Lanes<N>::I;
+    using Half = typename Lanes<N>::H;
     I total{};
-    for (int k = 0; k < 4; ++k) {
-        const I p = (word >> (8 * k)) & 0xFF;
-        total += p * (n[k] * p - 2 * s[k]);
+    for (int k = 0; k < 4; k += 2) {
+        const I p = k == 0 ? lowerEntries<N>(word) : upperEntries<N>(word);
+        const Half counts = reinterpret_cast<Half>(n[k] | (n[k + 1] << 16));
+        const Half twice = reinterpret_cast<Half>((2 * s[k]) | ((2 * s[k + 1]) << 16));
+        total += pairProducts<N>(p, reinterpret_cast<I>(reinterpret_cast<Half>(p) * counts - twice));
     }
     return total;
 }
@@ -524,23 +567,30 @@ inline LaneSquare<N> squareLanes(const LaneMoments<N>& m, typename Lanes<N>::I f
     // there). Entry 0's term depends on field a alone and entry 1's on field b: each is
     // scored once, from the centre's column and row, which always exist.
     I fa[3], fb[3], insideA[3], insideB[3], w[3][3];
+    // The centre lies inside the range: only a neighbour can lie outside.
     for (int i = 0; i < 3; ++i) {
         fa[i] = centreA - 1 + i;
         fb[i] = centreB - 1 + i;
-        insideA[i] = (fa[i] >= 0) & (fa[i] <= top);
-        insideB[i] = (fb[i] >= 0) & (fb[i] <= top);
     }
+    insideA[0] = centreA > 0;
+    insideB[0] = centreB > 0;
+    insideA[1] = insideB[1] = I{} - 1;
+    insideA[2] = centreA < top;
+    insideB[2] = centreB < top;
     squareWords<N>(rowGuarded, 1 << bits, (centreA << bits) | centreB, w);
+    // Every term p (n p - 2 s) in 16-bit halves: n p is at most 16 * 255 and 2 s at most
+    // 2 * 16 * 255, so n p - 2 s is exact in a half, and a multiply-add of p (high half
+    // zero) by it gives the term in 32 bits.
+    using Half = typename Lanes<N>::H;
     I termA[3], termB[3];
+    const Half n0 = reinterpret_cast<Half>(m.n[0]), n1 = reinterpret_cast<Half>(m.n[1]);
     for (int i = 0; i < 3; ++i) {
         const I p0 = w[i][1] & 0xFF, p1 = (w[1][i] >> 8) & 0xFF;
-        termA[i] = p0 * (m.n[0] * p0 - 2 * m.s[Ch][0]);
-        termB[i] = p1 * (m.n[1] * p1 - 2 * m.s[Ch][1]);
+        termA[i] = pairProducts<N>(p0, reinterpret_cast<I>(reinterpret_cast<Half>(p0) * n0) - 2 * m.s[Ch][0]);
+        termB[i] = pairProducts<N>(p1, reinterpret_cast<I>(reinterpret_cast<Half>(p1) * n1) - 2 * m.s[Ch][1]);
     }
-    // The interpolated entries' terms p (n p - 2 s) in 16-bit halves (entry 2 low, entry 3
-    // high): n p is at most 16 * 255 and 2 s at most 2 * 16 * 255, so every half is exact,
-    // and one multiply-add per pair sums both terms in 32 bits.
-    using Half = typename Lanes<N>::H;
+    // The interpolated entries' terms the same way, two to a word (entry 2 low, entry 3
+    // high): one multiply-add per pair sums both in 32 bits.
     const Half counts = reinterpret_cast<Half>(m.n[2] | (m.n[3] << 16));
     const Half twice = reinterpret_cast<Half>((2 * m.s[Ch][2]) | ((2 * m.s[Ch][3]) << 16));
     // The nine pairs scored side by side (pairs outside the range at a score none can
@@ -551,7 +601,7 @@ inline LaneSquare<N> squareLanes(const LaneMoments<N>& m, typename Lanes<N>::I f
     Pair pair[9];
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) {
-            const I p = ((w[i][j] >> 16) & 0xFF) | ((w[i][j] >> 8) & 0xFF0000);
+            const I p = upperEntries<N>(w[i][j]);
             const I inner = reinterpret_cast<I>(reinterpret_cast<Half>(p) * counts - twice);
             const I cost = termA[i] + termB[j] + pairProducts<N>(p, inner);
             pair[3 * i + j] = {(insideA[i] & insideB[j]) ? cost : I{} + 0x7FFFFFFF, fa[i], fb[j], w[i][j]};
@@ -622,7 +672,9 @@ inline void defaultStartLanes(const typename Lanes<N>::I px[16], DefaultLanes<N>
     I word[3];
     for (int ch = 0; ch < 3; ++ch)
         word[ch] = lookup<N>(palettes[ch], (field[0][ch] << bits[ch]) | field[1][ch]);
-    LaneMoments<N> m;
+    // The moments of the start's indices, then of each round's; they are the moments of
+    // the indices kept unless the last round took new ones.
+    LaneMoments<N>& m = d.moments;
     momentsLanes<N>(px, d.start, startIndices, m);
     solveSquaresLanes<N>(m, field, word);
     d.indices = assignLanes<N>(d.start, word, d.error);
@@ -657,8 +709,11 @@ inline void defaultStartLanes(const typename Lanes<N>::I px[16], DefaultLanes<N>
         d.error = take ? nextError : d.error;
     }
 
-    // The palette entries the indices use.
-    momentsLanes<N>(px, d.start, d.indices, d.moments);
+    // Each round starts from the moments of the indices kept, and a round that keeps new
+    // indices leaves its lanes active: only when the last round ends so are the moments not
+    // those of the indices kept. Then the palette entries the indices use.
+    if (anyLane<N>(active))
+        momentsLanes<N>(px, d.start, d.indices, d.moments);
     I levels{};
     for (int k = 0; k < 4; ++k)
         levels -= d.moments.n[k] > 0;
@@ -670,6 +725,19 @@ inline void defaultStartLanes(const typename Lanes<N>::I px[16], DefaultLanes<N>
     const I swap = c0 < c1;
     d.colours = swap ? (c1 | (c0 << 16)) : (c0 | (c1 << 16));
     d.written = d.indices ^ (swap & 0x55555555);
+}
+
+// Packed indices (texel i's in bits 2i and 2i + 1) one to a byte: each half's eight fields
+// are spread apart in three steps of shifts and masks.
+inline void unpackIndices(std::uint32_t indices, std::uint8_t index[16])
+{
+    for (int half = 0; half < 2; ++half) {
+        std::uint64_t y = (indices >> (16 * half)) & 0xFFFF;
+        y = (y | (y << 24)) & 0x000000FF000000FFull;
+        y = (y | (y << 12)) & 0x000F000F000F000Full;
+        y = (y | (y << 6)) & 0x0303030303030303ull;
+        __builtin_memcpy(index + 8 * half, &y, 8);
+    }
 }
 
 // A listed placement of a block waiting for its screen and endpoint search.
@@ -700,9 +768,8 @@ inline typename Lanes<N>::F fitErrorLanes(const LaneMoments<N>& m, typename Lane
 }
 
 // The screens and endpoint searches of `count` (1 ... N) listed placements side by side, one
-// to a lane (the last lanes repeating the first job), filled into their entries as the plain
-// encoder makes them: the moved moments' fit error, the centre, the present fields' score,
-// the centre's, and the first pair of the least score.
+// to a lane (the last lanes repeating the first job), their gates and fields filled into
+// their entries as the plain encoder's screens and endpoint search make them.
 template <int N>
 [[gnu::flatten]] inline void placementSquaresLanes(const PlacementJob* jobs, int count)
 {
@@ -752,19 +819,29 @@ template <int N>
     }
     const LaneSquare<N> square[3] = {squareLanes<N, 0>(m, a[0], b[0], w[0]), squareLanes<N, 1>(m, a[1], b[1], w[1]),
                                      squareLanes<N, 2>(m, a[2], b[2], w[2])};
+    // Per channel, the centre's fields where they score below the present ones, then the
+    // square's least where it scores below those; the screen takes the error after the
+    // first step.
+    I fieldsA[3], fieldsB[3];
+    F scored = own;
+    for (int ch = 0; ch < 3; ++ch) {
+        const LaneSquare<N>& q = square[ch];
+        const I toCentre = q.centreCost < q.present;
+        const I score = toCentre ? q.centreCost : q.present;
+        scored = scored + kWeight[ch] * toFloat<N>(score);
+        const I toLeast = q.least.cost < score;
+        fieldsA[ch] = toLeast ? q.least.a : toCentre ? q.centreA : a[ch];
+        fieldsB[ch] = toLeast ? q.least.b : toCentre ? q.centreB : b[ch];
+    }
+    const F keptFit = kPlacementKeep * fit, keptScored = kPlacementKeep * scored;
+    const F gate = keptFit > keptScored ? keptFit : keptScored;
     for (int lane = 0; lane < count; ++lane) {
         PlacementSquare& e = *jobs[lane].square;
-        e.fit = fit[lane];
+        e.gate = gate[lane];
         for (int ch = 0; ch < 3; ++ch) {
-            const LaneSquare<N>& q = square[ch];
-            e.centre[ch][0] = q.centreA[lane];
-            e.centre[ch][1] = q.centreB[lane];
-            e.scores.present[ch] = q.present[lane];
-            e.scores.centre[ch] = q.centreCost[lane];
-            e.scores.least[ch] = q.least.cost[lane];
-            e.scores.pair[ch] = 3 * (q.least.a[lane] - q.centreA[lane] + 1) + (q.least.b[lane] - q.centreB[lane] + 1);
+            e.field[0][ch] = static_cast<std::uint8_t>(fieldsA[ch][lane]);
+            e.field[1][ch] = static_cast<std::uint8_t>(fieldsB[ch][lane]);
         }
-        e.scores.present[3] = e.scores.centre[3] = e.scores.least[3] = e.scores.pair[3] = 0;
     }
 }
 
@@ -820,7 +897,8 @@ inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t 
                 __builtin_memcpy(dst, &block, 8);
                 continue;
             }
-            DefaultStart state;
+            Pending& p = pending[waiting++];
+            DefaultStart& state = p.state;
             for (int ch = 0; ch < 3; ++ch) {
                 state.field[0][ch] = static_cast<std::uint8_t>(d.start.field[0][ch][lane]);
                 state.field[1][ch] = static_cast<std::uint8_t>(d.start.field[1][ch][lane]);
@@ -828,17 +906,13 @@ inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t 
             }
             for (int p = 0; p < 6; ++p)
                 state.products[p] = static_cast<std::int32_t>(d.start.products[p][lane]);
-            const std::uint32_t indices = static_cast<std::uint32_t>(d.indices[lane]);
-            for (int i = 0; i < 16; ++i)
-                state.index[i] = static_cast<std::uint8_t>((indices >> (2 * i)) & 3);
+            unpackIndices(static_cast<std::uint32_t>(d.indices[lane]), state.index);
             state.error = d.error[lane];
             for (int k = 0; k < 4; ++k) {
                 state.count[k] = d.moments.n[k][lane];
                 for (int ch = 0; ch < 3; ++ch)
                     state.entrySum[ch][k] = d.moments.s[ch][k][lane];
             }
-            Pending& p = pending[waiting++];
-            p.state = state;
             p.dst = dst;
             for (int y = 0; y < 4; ++y)
                 __builtin_memcpy(p.block + 16 * y, pixels + y * stride + 16 * static_cast<std::size_t>(first + b), 16);

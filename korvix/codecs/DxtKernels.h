@@ -255,17 +255,25 @@ struct PlacementSquares;
 void finishDefaultBlock(Isa isa, const std::uint8_t* bgra64, const DefaultStart& start, std::uint8_t* out8,
                         const PlacementSquares* squares = nullptr);
 
+// A placement of the default setting (its indices moved to other palette entries) is
+// followed up only while its error with the moved indices, before they are chosen anew, stays
+// below 1 / kPlacementKeep times the best error so far.
+inline constexpr float kPlacementKeep = 0.6f;
+
 // The other placements of a block from that state, in the order finishDefaultBlock tries
 // them, so that their screens and endpoint searches can be made ahead for many blocks side
-// by side: each placement to try is listed with the remap of its entries. Its least-squares
-// fit error (as fitError gives it; infinite when the moved indices leave an endpoint free),
-// its centre and its square scores (as searchCentres and scoreSquares give them) are to be
-// filled in before the block is finished.
+// by side: each placement to try is listed with the remap of its entries. Before the block
+// is finished, each is to be given what the block's own screens and endpoint search would
+// make of it: `gate`, the larger of kPlacementKeep times its least-squares fit error (as
+// fitError gives it; infinite when the moved indices leave an endpoint free) and
+// kPlacementKeep times the exact error of the fields the centre step keeps (as scoredError
+// gives it), so that the placement is followed up exactly when gate < the best error so far
+// (the endpoint search's later step can only lower that error); and `field`, the endpoint
+// fields after both steps (c0, c1; red, green, blue).
 struct PlacementSquare {
     std::uint8_t remap[4];
-    float fit;
-    std::int32_t centre[3][2];
-    SquareScores scores;
+    float gate;
+    std::uint8_t field[2][3];
 };
 struct PlacementSquares {
     PlacementSquare entry[5];

@@ -148,6 +148,24 @@ std::vector<Texels> sourceBlocks(unsigned seed)
         {180, 107, 103, 182, 107, 102, 183, 107, 102, 184, 107, 101, 165, 111, 110, 166, 111, 110, 165, 111, 110, 166, 111, 110,
          160, 111, 112, 160, 112, 113, 160, 112, 113, 159, 113, 113, 161, 110, 112, 160, 111, 112, 159, 111, 113, 158, 112, 114},
     };
+    // Blocks of photographs whose other placements depend on each other: in the first, a
+    // later placement would be followed up against the start's error but not against the
+    // error an earlier one has won; in the others two placements win in turn.
+    static constexpr std::uint8_t kPlacementsInTurn[][48] = {
+        {68, 240, 228, 68, 240, 227, 67, 239, 227, 68, 239, 227, 68, 240, 228, 67, 239, 228, 68, 240, 228, 67, 240, 228,
+         68, 240, 228, 67, 239, 228, 68, 240, 228, 67, 240, 228, 67, 239, 227, 67, 240, 227, 67, 239, 227, 68, 239, 227},
+        {66, 237, 228, 66, 237, 228, 66, 237, 228, 65, 236, 228, 66, 237, 228, 66, 237, 228, 66, 237, 227, 66, 237, 228,
+         66, 237, 227, 66, 237, 228, 66, 237, 228, 65, 237, 227, 66, 237, 228, 66, 237, 228, 66, 237, 227, 66, 237, 228},
+        {61, 230, 225, 60, 229, 224, 61, 230, 225, 61, 230, 225, 61, 230, 224, 61, 230, 224, 60, 229, 224, 61, 230, 225,
+         60, 229, 225, 60, 229, 225, 60, 229, 225, 60, 230, 224, 60, 229, 224, 60, 229, 224, 60, 229, 225, 60, 229, 224},
+    };
+    for (const auto& rgb : kPlacementsInTurn) {
+        Texels t = filled(0, 0, 0);
+        for (int i = 0; i < 16; ++i)
+            for (int ch = 0; ch < 3; ++ch)
+                t[4 * i + 2 - ch] = rgb[3 * i + ch];
+        blocks.push_back(t);
+    }
     for (const auto& rgb : kPlacementFollowed) {
         Texels t = filled(0, 0, 0);
         for (int i = 0; i < 16; ++i)
