@@ -679,8 +679,8 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
     int kept = 0;
     // Only the groups that may hold one of the `keep` least scores are scored: first the
     // group of the least bound, then every group whose bound the keep-th best score found
-    // there does not undercut by more than rounding could explain. The same splits as
-    // scoring them all.
+    // (there, or with one kept, so far) does not undercut by more than rounding could
+    // explain. The same splits as scoring them all.
     alignas(32) float bound[160];
     k.splitBounds(prefix, n, bound);
     std::fill(bound + layout.groupCount, bound + 160, never);
@@ -709,13 +709,20 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
         lowest = lane;
     const std::uint8_t seed = static_cast<std::uint8_t>(lowest);
     const int seedFirst = k.scoreSplits(layout, prefix, n, &seed, 1, scores);
-    // The keep-th least score of the seed group (+infinity when it has fewer).
-    float kth = seedFirst >= 0 ? scores[seedFirst] : never;
-    if (keep > 1) {
+    const float margin = kernels::boundMargin(prefix, n);
+    if (keep == 1) {
+        // The other groups in order, each scored only when its bound lies within the margin
+        // of the least score so far, from the seed group's (not scored again) on.
+        bound[lowest] = never;
+        const int first = k.scoreSplitsPruned(layout, prefix, n, bound, margin, seedFirst >= 0 ? scores[seedFirst] : never, seedFirst, scores);
+        if (first >= 0)
+            top[kept++] = first;
+    } else {
+        // The keep-th least score of the seed group (+infinity when it has fewer).
         float lowestScores[kMaxKeep];
         int found = 0;
-        const kernels::SplitGroup& group = layout.group[lowest];
-        for (int e = group.first; e < group.first + 8 * group.chunks; ++e) {
+        const kernels::SplitGroup& seedGroup = layout.group[lowest];
+        for (int e = seedGroup.first; e < seedGroup.first + 8 * seedGroup.chunks; ++e) {
             const float score = scores[e];
             if (!(score < never) || (found == keep && score >= lowestScores[found - 1]))
                 continue;
@@ -726,47 +733,42 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
             }
             lowestScores[j] = score;
         }
-        kth = found == keep ? lowestScores[keep - 1] : never;
-    }
-    const float reach = kth < never ? kth + kernels::boundMargin(prefix, n) : never;
-    // Four groups at a time: the taken ones' numbers packed to the front of one 32-bit word
-    // (from a table by the four-bit mask) and written whole, the count advanced by how many.
-    // The seed group is always listed (its bound made -infinity); the padding groups past
-    // the last (+infinity) are taken only when every group is, and then come last and are cut.
-    struct Packed {
-        std::array<std::uint32_t, 16> lanes{};
-        std::array<std::uint8_t, 16> count{};
-    };
-    static constexpr Packed packed = [] {
-        Packed table;
-        for (unsigned mask = 0; mask < 16; ++mask)
-            for (unsigned lane = 0; lane < 4; ++lane)
-                if (mask & (1u << lane))
-                    table.lanes[mask] |= lane << (8 * table.count[mask]++);
-        return table;
-    }();
-    bound[lowest] = -never;
-    std::uint8_t listed[160 + 4];
-    int count = 0;
-    const Float4 reach4{reach, reach, reach, reach};
-    const Int4 laneBits{1, 2, 4, 8};
-    for (int g = 0; g < layout.groupCount; g += 4) {
-        Float4 here;
-        std::memcpy(&here, bound + g, sizeof here);
-        Int4 bits = ~(here > reach4) & laneBits;
-        bits |= __builtin_shufflevector(bits, bits, 2, 3, 0, 1);
-        bits |= __builtin_shufflevector(bits, bits, 1, 0, 3, 2);
-        const unsigned mask = static_cast<unsigned>(bits[0]);
-        const std::uint32_t word = packed.lanes[mask] + 0x01010101u * static_cast<std::uint32_t>(g);
-        std::memcpy(listed + count, &word, sizeof word);
-        count += packed.count[mask];
-    }
-    count = std::min(count, layout.groupCount);
-    const int first = k.scoreSplits(layout, prefix, n, listed, count, scores);
-    if (keep == 1) {
-        if (first >= 0)
-            top[kept++] = first;
-    } else {
+        const float kth = found == keep ? lowestScores[keep - 1] : never;
+        const float reach = kth < never ? kth + margin : never;
+        // Four groups at a time: the taken ones' numbers packed to the front of one 32-bit word
+        // (from a table by the four-bit mask) and written whole, the count advanced by how many.
+        // The seed group is always listed (its bound made -infinity); the padding groups past
+        // the last (+infinity) are taken only when every group is, and then come last and are cut.
+        struct Packed {
+            std::array<std::uint32_t, 16> lanes{};
+            std::array<std::uint8_t, 16> count{};
+        };
+        static constexpr Packed packed = [] {
+            Packed table;
+            for (unsigned mask = 0; mask < 16; ++mask)
+                for (unsigned lane = 0; lane < 4; ++lane)
+                    if (mask & (1u << lane))
+                        table.lanes[mask] |= lane << (8 * table.count[mask]++);
+            return table;
+        }();
+        bound[lowest] = -never;
+        std::uint8_t listed[160 + 4];
+        int count = 0;
+        const Float4 reach4{reach, reach, reach, reach};
+        const Int4 laneBits{1, 2, 4, 8};
+        for (int g = 0; g < layout.groupCount; g += 4) {
+            Float4 here;
+            std::memcpy(&here, bound + g, sizeof here);
+            Int4 bits = ~(here > reach4) & laneBits;
+            bits |= __builtin_shufflevector(bits, bits, 2, 3, 0, 1);
+            bits |= __builtin_shufflevector(bits, bits, 1, 0, 3, 2);
+            const unsigned mask = static_cast<unsigned>(bits[0]);
+            const std::uint32_t word = packed.lanes[mask] + 0x01010101u * static_cast<std::uint32_t>(g);
+            std::memcpy(listed + count, &word, sizeof word);
+            count += packed.count[mask];
+        }
+        count = std::min(count, layout.groupCount);
+        k.scoreSplits(layout, prefix, n, listed, count, scores);
         // The best `keep` in entry order, the earlier of equal scores first. A chunk of eight
         // none of which scores below the keep-th least so far (or is finite, while fewer are
         // kept) is passed over whole: none of its entries would be taken.

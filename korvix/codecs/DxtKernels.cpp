@@ -131,6 +131,22 @@ int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n
     return lowest[best] < std::numeric_limits<float>::infinity() ? static_cast<int>(lowestAt[best]) : -1;
 }
 
+int scoreSplitsPrunedScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float least,
+                            int leastAt, float* scores)
+{
+    for (int g = 0; g < layout.groupCount; ++g) {
+        if (bound[g] > least + margin)
+            continue;
+        const std::uint8_t group = static_cast<std::uint8_t>(g);
+        const int first = scoreSplitsScalar(layout, prefix, n, &group, 1, scores);
+        if (first >= 0 && (scores[first] < least || (scores[first] == least && first < leastAt))) {
+            least = scores[first];
+            leastAt = first;
+        }
+    }
+    return least < std::numeric_limits<float>::infinity() ? leastAt : -1;
+}
+
 namespace {
 
 // The splits of n ordered texels into runs of n0, n2, n3 (and the rest) texels for the
@@ -230,11 +246,11 @@ const Kernels& kernelsFor(Isa isa)
 {
     // SSE4.1 has no gather and only four lanes: its channel sums are the plain ones.
     static constexpr Kernels scalar{assignScalar, scoreSplitsScalar, channelSumsScalar, entrySumsScalar,
-                                    scoreSquaresScalar, splitBounds};
+                                    scoreSquaresScalar, splitBounds, scoreSplitsPrunedScalar};
     static constexpr Kernels sse41{assignSse41, scoreSplitsSse41, channelSumsScalar, entrySumsSse41,
-                                   scoreSquaresSse41, splitBounds};
+                                   scoreSquaresSse41, splitBounds, scoreSplitsPrunedSse41};
     static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2, channelSumsAvx2, entrySumsAvx2,
-                                  scoreSquaresAvx2, splitBoundsAvx2};
+                                  scoreSquaresAvx2, splitBoundsAvx2, scoreSplitsPrunedAvx2};
     switch (isa) {
     case Isa::Avx2:
         return avx2;

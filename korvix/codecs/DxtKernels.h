@@ -87,6 +87,17 @@ const SplitLayout& splitLayout(int n);
 
 using ScoreSplitsFn = int (*)(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
                               float* scores);
+// Scores the groups of `layout` in their order, passing over every group whose bound
+// (bound[g], as splitBounds gives them) lies above the least score found so far by more than
+// `margin` (bound[g] > least + margin): when no split scores below its group's bound by more
+// than the margin, none of that group's could score as low. The search starts from a least
+// score `least` at entry `leastAt` found elsewhere (+infinity and -1 for none; the group it
+// came from is best given the bound +infinity, so that it is not scored again) and returns
+// the first entry of the least score of those scored and the start, or -1 when none is
+// finite. Only the scored groups' entries of `scores` are written. `bound` holds the
+// layout's groupCount values.
+using ScoreSplitsPrunedFn = int (*)(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin,
+                                    float least, int leastAt, float* scores);
 // The numbers 0 ... 152: every group of a layout listed.
 inline constexpr std::array<std::uint8_t, 153> kEveryGroup = [] {
     std::array<std::uint8_t, 153> all{};
@@ -116,6 +127,7 @@ struct Kernels {
     EntrySumsFn entrySums;
     ScoreSquaresFn scoreSquares;
     SplitBoundsFn splitBounds;
+    ScoreSplitsPrunedFn scoreSplitsPruned;
 };
 
 enum class Isa { Scalar, Sse41, Avx2 };
@@ -142,6 +154,12 @@ int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n,
 float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
                     float* scores);
+int scoreSplitsPrunedScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float least,
+                            int leastAt, float* scores);
+int scoreSplitsPrunedSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float least,
+                           int leastAt, float* scores);
+int scoreSplitsPrunedAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float least,
+                          int leastAt, float* scores);
 
 // The decoder: a colour block into 4 rows of 4 texels, row r at rows[r] + offset, with
 // alpha from the 8 alpha bytes of a DXT3 block when `alpha8` is given, else 255.

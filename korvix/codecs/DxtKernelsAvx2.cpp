@@ -134,52 +134,55 @@ KORVIX_AVX2 float assignAvx2(const BlockTexels& t, const float palette[4][3], st
     return _mm_cvtss_f32(_mm_add_ss(s2, _mm_shuffle_ps(s2, s2, 1)));
 }
 
-KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
-                                float* scores)
+namespace {
+
+// Scores the splits of one group eight at a time into `scores`, each lane keeping the first
+// of its least scores (lowest) and where it lies (lowestAt).
+KORVIX_AVX2 inline void scoreGroupAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const SplitGroup& group, float* scores,
+                                       __m256& lowest, __m256i& lowestAt)
 {
     const __m256 near = _mm256_set1_ps(0.66f), far = _mm256_set1_ps(0.33f), two = _mm256_set1_ps(2.0f);
-    __m256 lowest = _mm256_set1_ps(std::numeric_limits<float>::infinity());
-    __m256i lowestAt = _mm256_setzero_si256();
     const __m256i step = _mm256_set1_epi32(8);
-    for (int listed = 0; listed < groupCount; ++listed) {
-        const SplitGroup& group = layout.group[groups[listed]];
-        const float half2 = 0.5f * static_cast<float>(group.e2 - group.n0);
-        __m256 near2[3], far2[3], s2[3], a[3], all[3];
-        for (int ch = 0; ch < 3; ++ch) {
-            const float* sum = prefix.sum[ch];
-            const float run2 = sum[group.e2] - sum[group.n0], t2 = run2 + half2;
-            near2[ch] = _mm256_set1_ps(sum[group.n0] + 0.66f * t2);
-            far2[ch] = _mm256_set1_ps(0.33f * t2);
-            a[ch] = _mm256_set1_ps(sum[group.e2]);
-            s2[ch] = _mm256_set1_ps(run2);
-            all[ch] = _mm256_set1_ps(sum[n]);
-        }
-        __m256i at = _mm256_add_epi32(_mm256_set1_epi32(group.first), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-        for (int c = 0; c < group.chunks; ++c, at = _mm256_add_epi32(at, step)) {
-            const int e = group.first + 8 * c;
-            const __m256 half3 = _mm256_loadu_ps(layout.half3 + e);
-            const __m256 i11 = _mm256_loadu_ps(layout.i11 + e), i12 = _mm256_loadu_ps(layout.i12 + e),
-                         i22 = _mm256_loadu_ps(layout.i22 + e);
-            __m256 score = _mm256_loadu_ps(layout.bias + e);
-            for (int ch = 0; ch < 3; ++ch) {
-                const __m256 q = _mm256_loadu_ps(prefix.sum[ch] + group.e2 + 8 * c);
-                const __m256 s3 = _mm256_sub_ps(q, a[ch]), s1 = _mm256_sub_ps(all[ch], q);
-                const __m256 t3 = _mm256_add_ps(s3, half3);
-                const __m256 r1 = _mm256_add_ps(near2[ch], _mm256_mul_ps(far, t3));
-                const __m256 r2 = _mm256_add_ps(_mm256_add_ps(s1, far2[ch]), _mm256_mul_ps(near, t3));
-                const __m256 inner = _mm256_add_ps(_mm256_mul_ps(r1, i11), _mm256_mul_ps(_mm256_mul_ps(two, r2), i12));
-                const __m256 fit = _mm256_add_ps(_mm256_mul_ps(r1, inner), _mm256_mul_ps(_mm256_mul_ps(r2, r2), i22));
-                const __m256 part = _mm256_mul_ps(_mm256_set1_ps(kWeight[ch]), _mm256_sub_ps(_mm256_add_ps(s2[ch], s3), fit));
-                score = _mm256_add_ps(score, part);
-            }
-            _mm256_storeu_ps(scores + e, score);
-            const __m256 better = _mm256_cmp_ps(score, lowest, _CMP_LT_OQ);
-            lowest = _mm256_blendv_ps(lowest, score, better);
-            lowestAt = _mm256_blendv_epi8(lowestAt, at, _mm256_castps_si256(better));
-        }
+    const float half2 = 0.5f * static_cast<float>(group.e2 - group.n0);
+    __m256 near2[3], far2[3], s2[3], a[3], all[3];
+    for (int ch = 0; ch < 3; ++ch) {
+        const float* sum = prefix.sum[ch];
+        const float run2 = sum[group.e2] - sum[group.n0], t2 = run2 + half2;
+        near2[ch] = _mm256_set1_ps(sum[group.n0] + 0.66f * t2);
+        far2[ch] = _mm256_set1_ps(0.33f * t2);
+        a[ch] = _mm256_set1_ps(sum[group.e2]);
+        s2[ch] = _mm256_set1_ps(run2);
+        all[ch] = _mm256_set1_ps(sum[n]);
     }
-    // Each lane holds the first of its least scores; the first of them all is the least
-    // score at the lowest entry.
+    __m256i at = _mm256_add_epi32(_mm256_set1_epi32(group.first), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    for (int c = 0; c < group.chunks; ++c, at = _mm256_add_epi32(at, step)) {
+        const int e = group.first + 8 * c;
+        const __m256 half3 = _mm256_loadu_ps(layout.half3 + e);
+        const __m256 i11 = _mm256_loadu_ps(layout.i11 + e), i12 = _mm256_loadu_ps(layout.i12 + e),
+                     i22 = _mm256_loadu_ps(layout.i22 + e);
+        __m256 score = _mm256_loadu_ps(layout.bias + e);
+        for (int ch = 0; ch < 3; ++ch) {
+            const __m256 q = _mm256_loadu_ps(prefix.sum[ch] + group.e2 + 8 * c);
+            const __m256 s3 = _mm256_sub_ps(q, a[ch]), s1 = _mm256_sub_ps(all[ch], q);
+            const __m256 t3 = _mm256_add_ps(s3, half3);
+            const __m256 r1 = _mm256_add_ps(near2[ch], _mm256_mul_ps(far, t3));
+            const __m256 r2 = _mm256_add_ps(_mm256_add_ps(s1, far2[ch]), _mm256_mul_ps(near, t3));
+            const __m256 inner = _mm256_add_ps(_mm256_mul_ps(r1, i11), _mm256_mul_ps(_mm256_mul_ps(two, r2), i12));
+            const __m256 fit = _mm256_add_ps(_mm256_mul_ps(r1, inner), _mm256_mul_ps(_mm256_mul_ps(r2, r2), i22));
+            const __m256 part = _mm256_mul_ps(_mm256_set1_ps(kWeight[ch]), _mm256_sub_ps(_mm256_add_ps(s2[ch], s3), fit));
+            score = _mm256_add_ps(score, part);
+        }
+        _mm256_storeu_ps(scores + e, score);
+        const __m256 better = _mm256_cmp_ps(score, lowest, _CMP_LT_OQ);
+        lowest = _mm256_blendv_ps(lowest, score, better);
+        lowestAt = _mm256_blendv_epi8(lowestAt, at, _mm256_castps_si256(better));
+    }
+}
+
+// The first entry of the least score of the lanes (each holding the first of its own), with
+// that score; -1 when none is finite.
+KORVIX_AVX2 inline int firstOfLeastAvx2(__m256 lowest, __m256i lowestAt, float& least)
+{
     alignas(32) float value[8];
     alignas(32) int at[8];
     _mm256_store_ps(value, lowest);
@@ -188,7 +191,62 @@ KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& pre
     for (int l = 1; l < 8; ++l)
         if (value[l] < value[best] || (value[l] == value[best] && at[l] < at[best]))
             best = l;
+    least = value[best];
     return value[best] < std::numeric_limits<float>::infinity() ? at[best] : -1;
+}
+
+// The least of the eight lanes.
+KORVIX_AVX2 inline float leastLane(__m256 v)
+{
+    __m128 m = _mm_min_ps(_mm256_castps256_ps128(v), _mm256_extractf128_ps(v, 1));
+    m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(1, 0, 3, 2)));
+    m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(2, 3, 0, 1)));
+    return _mm_cvtss_f32(m);
+}
+
+}  // namespace
+
+KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
+                                float* scores)
+{
+    __m256 lowest = _mm256_set1_ps(std::numeric_limits<float>::infinity());
+    __m256i lowestAt = _mm256_setzero_si256();
+    for (int listed = 0; listed < groupCount; ++listed)
+        scoreGroupAvx2(layout, prefix, n, layout.group[groups[listed]], scores, lowest, lowestAt);
+    float least;
+    return firstOfLeastAvx2(lowest, lowestAt, least);
+}
+
+KORVIX_AVX2 int scoreSplitsPrunedAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin,
+                                      float least, int leastAt, float* scores)
+{
+    // The groups within the starting limit as bits (group g at bit g % 64 of word g / 64),
+    // eight compares at a time; the limit only falls as the search goes on, so each of them
+    // is checked again against the limit of its turn.
+    float limit = least + margin;
+    std::uint64_t within[3] = {};
+    const __m256 limit8 = _mm256_set1_ps(limit);
+    for (int g = 0; g + 8 <= layout.groupCount; g += 8) {
+        const __m256 over = _mm256_cmp_ps(_mm256_loadu_ps(bound + g), limit8, _CMP_GT_OQ);
+        within[g / 64] |= static_cast<std::uint64_t>(~_mm256_movemask_ps(over) & 0xFF) << (g % 64);
+    }
+    for (int g = layout.groupCount & ~7; g < layout.groupCount; ++g)
+        within[g / 64] |= static_cast<std::uint64_t>(!(bound[g] > limit)) << (g % 64);
+    __m256 lowest = _mm256_set1_ps(std::numeric_limits<float>::infinity());
+    __m256i lowestAt = _mm256_setzero_si256();
+    for (int w = 0; w < 3; ++w)
+        for (std::uint64_t left = within[w]; left != 0; left &= left - 1) {
+            const int g = 64 * w + __builtin_ctzll(left);
+            if (bound[g] > limit)
+                continue;
+            scoreGroupAvx2(layout, prefix, n, layout.group[g], scores, lowest, lowestAt);
+            limit = std::min(least, leastLane(lowest)) + margin;
+        }
+    float found;
+    const int first = firstOfLeastAvx2(lowest, lowestAt, found);
+    return first >= 0 && (found < least || (found == least && first < leastAt)) ? first
+         : least < std::numeric_limits<float>::infinity()                       ? leastAt
+                                                                                 : -1;
 }
 
 // ---- The endpoint search of all three channels in one call ----------------------------
@@ -322,6 +380,12 @@ float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* 
 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount, float* scores)
 {
     return scoreSplitsScalar(layout, prefix, n, groups, groupCount, scores);
+}
+
+int scoreSplitsPrunedAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float least,
+                          int leastAt, float* scores)
+{
+    return scoreSplitsPrunedScalar(layout, prefix, n, bound, margin, least, leastAt, scores);
 }
 
 void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6])

@@ -380,6 +380,40 @@ TEST(DxtKernels, EndpointSearchScoresAreTheChannelErrors)
 
 namespace {
 
+// The running sums of n texels sorted along green, of one of five kinds: 0 random, 1 two
+// values, 2 fine noise, 3 dark, 4 extremes.
+dxt::kernels::PrefixSums sortedTexelSums(std::mt19937& rng, int n, int kind)
+{
+    std::array<std::array<int, 3>, 16> texel{};
+    const int base = static_cast<int>(rng() % 256);
+    for (int i = 0; i < n; ++i)
+        for (int ch = 0; ch < 3; ++ch) {
+            const int noise = static_cast<int>(rng() % 7) - 3;
+            texel[i][ch] = kind == 0 ? static_cast<int>(rng() % 256)
+                         : kind == 1 ? (rng() % 2 ? base : 255 - base)
+                         : kind == 2 ? std::clamp(base + noise, 0, 255)
+                         : kind == 3 ? static_cast<int>(rng() % 4)
+                                     : (rng() % 2 ? 255 : 0);
+        }
+    std::sort(texel.begin(), texel.begin() + n, [](const auto& a, const auto& b) { return a[1] < b[1]; });
+    dxt::kernels::PrefixSums prefix{};
+    for (int j = 0; j < n; ++j) {
+        float own = 0;
+        for (int ch = 0; ch < 3; ++ch) {
+            const float v = static_cast<float>(texel[j][ch]);
+            prefix.sum[ch][j + 1] = prefix.sum[ch][j] + v;
+            own += dxt::kernels::kWeight[ch] * v * v;
+        }
+        prefix.squares[j + 1] = prefix.squares[j] + own;
+    }
+    for (int j = n + 1; j < 32; ++j) {
+        for (int ch = 0; ch < 3; ++ch)
+            prefix.sum[ch][j] = prefix.sum[ch][n];
+        prefix.squares[j] = prefix.squares[n];
+    }
+    return prefix;
+}
+
 // The cluster search scores only the groups whose bound its best score does not undercut by
 // more than the margin; that gives the same split only if no score lies further below its
 // group's bound. Texel runs sorted along one channel, in blocks of few and many values,
@@ -389,34 +423,8 @@ TEST(DxtKernels, NoSplitScoresBelowItsGroupsBound)
     std::mt19937 rng(4242);
     for (int n = 2; n <= 16; ++n)
         for (int trial = 0; trial < 300; ++trial) {
-            const int kind = trial % 5;  // 0 random, 1 two values, 2 fine noise, 3 dark, 4 extremes
-            std::array<std::array<int, 3>, 16> texel{};
-            const int base = static_cast<int>(rng() % 256);
-            for (int i = 0; i < n; ++i)
-                for (int ch = 0; ch < 3; ++ch) {
-                    const int noise = static_cast<int>(rng() % 7) - 3;
-                    texel[i][ch] = kind == 0 ? static_cast<int>(rng() % 256)
-                                 : kind == 1 ? (rng() % 2 ? base : 255 - base)
-                                 : kind == 2 ? std::clamp(base + noise, 0, 255)
-                                 : kind == 3 ? static_cast<int>(rng() % 4)
-                                             : (rng() % 2 ? 255 : 0);
-                }
-            std::sort(texel.begin(), texel.begin() + n, [](const auto& a, const auto& b) { return a[1] < b[1]; });
-            dxt::kernels::PrefixSums prefix{};
-            for (int j = 0; j < n; ++j) {
-                float own = 0;
-                for (int ch = 0; ch < 3; ++ch) {
-                    const float v = static_cast<float>(texel[j][ch]);
-                    prefix.sum[ch][j + 1] = prefix.sum[ch][j] + v;
-                    own += dxt::kernels::kWeight[ch] * v * v;
-                }
-                prefix.squares[j + 1] = prefix.squares[j] + own;
-            }
-            for (int j = n + 1; j < 32; ++j) {
-                for (int ch = 0; ch < 3; ++ch)
-                    prefix.sum[ch][j] = prefix.sum[ch][n];
-                prefix.squares[j] = prefix.squares[n];
-            }
+            const int kind = trial % 5;
+            const dxt::kernels::PrefixSums prefix = sortedTexelSums(rng, n, kind);
             const auto& layout = dxt::kernels::splitLayout(n);
             std::vector<float> scores(1600);
             dxt::kernels::scoreSplitsScalar(layout, prefix, n, dxt::kernels::kEveryGroup.data(), layout.groupCount, scores.data());
@@ -479,6 +487,74 @@ TEST(DxtKernels, SplitScoresOfListedGroups)
             EXPECT_EQ(kernels.scoreSplits(layout, prefix, n, listed.data(), 0, some.data()), -1);
         }
     }
+}
+
+// The pruned search gives the first least split of all of them and of its start, the
+// earlier entry of equal scores first, on every path, and every path scores the same groups:
+// from no start, from the least bound's group (made +infinity, as the cluster search does),
+// and from starts below, at and above the least score, before and after its entry.
+TEST(DxtKernels, PrunedSplitSearchFindsTheFirstLeastOfAll)
+{
+    constexpr float never = std::numeric_limits<float>::infinity();
+    constexpr float unwritten = -1.5e38f;
+    std::mt19937 rng(77);
+    for (int n = 2; n <= 16; ++n)
+        for (int trial = 0; trial < 60; ++trial) {
+            const dxt::kernels::PrefixSums prefix = sortedTexelSums(rng, n, trial % 5);
+            const auto& layout = dxt::kernels::splitLayout(n);
+            std::vector<float> all(1600);
+            const int allFirst =
+                dxt::kernels::scoreSplitsScalar(layout, prefix, n, dxt::kernels::kEveryGroup.data(), layout.groupCount, all.data());
+            float bound[160];
+            dxt::kernels::splitBounds(prefix, n, bound);
+            std::fill(bound + layout.groupCount, bound + 160, never);
+            const float margin = dxt::kernels::boundMargin(prefix, n);
+            const int seed = static_cast<int>(std::min_element(bound, bound + layout.groupCount) - bound);
+            const std::uint8_t seedGroup = static_cast<std::uint8_t>(seed);
+            std::vector<float> seedScores(1600);
+            const int seedFirst = dxt::kernels::scoreSplitsScalar(layout, prefix, n, &seedGroup, 1, seedScores.data());
+            const float least = allFirst >= 0 ? all[allFirst] : never;
+            struct Start {
+                const char* what;
+                float least;
+                int at;
+                bool seedPassedOver;
+            };
+            const Start starts[] = {
+                {"none", never, -1, false},
+                {"seed group", seedFirst >= 0 ? seedScores[seedFirst] : never, seedFirst, true},
+                {"below all", least - 50, 5000, false},
+                {"tie, earlier", least, allFirst - 1, false},
+                {"tie, later", least, allFirst + 1, false},
+                {"above all", least + 1, 0, false},
+            };
+            for (const Start& start : starts) {
+                if (!(start.least < never) && start.at >= 0)
+                    continue;
+                float given[160];
+                std::copy(bound, bound + 160, given);
+                if (start.seedPassedOver)
+                    given[seed] = never;
+                int expected = start.least < never ? start.at : -1;
+                if (allFirst >= 0 && (expected < 0 || least < start.least || (least == start.least && allFirst < start.at)))
+                    expected = allFirst;
+                std::vector<float> plain(1600, unwritten);
+                const int plainFirst =
+                    dxt::kernels::scoreSplitsPrunedScalar(layout, prefix, n, given, margin, start.least, start.at, plain.data());
+                ASSERT_EQ(plainFirst, expected) << n << " texels, trial " << trial << ", start " << start.what;
+                for (const VectorPath& path : kVectorPaths) {
+                    if (!dxt::kernels::supported(path.isa))
+                        continue;
+                    std::vector<float> vector(1600, unwritten);
+                    const int vectorFirst = dxt::kernels::kernelsFor(path.isa).scoreSplitsPruned(layout, prefix, n, given, margin,
+                                                                                                 start.least, start.at, vector.data());
+                    ASSERT_EQ(vectorFirst, expected) << path.name << ", " << n << " texels, trial " << trial << ", start " << start.what;
+                    for (int e = 0; e < layout.entries; ++e)
+                        ASSERT_EQ(std::bit_cast<std::uint32_t>(vector[e]), std::bit_cast<std::uint32_t>(plain[e]))
+                            << path.name << ", " << n << " texels, trial " << trial << ", start " << start.what << ", entry " << e;
+                }
+            }
+        }
 }
 
 }  // namespace
