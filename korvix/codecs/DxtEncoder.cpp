@@ -645,30 +645,40 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
     }
     float key[16];
     std::memcpy(key, keys, sizeof key);
-    // Counted for all sixteen at once, texel j at a time: j comes before i when its key is
-    // less, or equal and j < i.
-    Int4 before[4] = {};
-    for (int j = 0; j < n; ++j)
-        for (int q = 0; q < 4; ++q)
-            before[q] -= (key[j] < keys[q]) | ((key[j] == keys[q]) & (j < (slot + 4 * q)));
+    // Counted four texels i at a time against each texel j: j comes before i when its key is
+    // less, or equal and j < i. Texels j below the four come before them at equal keys, the
+    // ones above after them, so only the four's own need the index compared.
     alignas(16) std::int32_t place[16];
-    std::memcpy(place, before, sizeof place);
+    for (int q = 0; q < 4; ++q) {
+        const int low = std::min(4 * q, n), high = std::min(4 * q + 4, n);
+        Int4 before{};
+        for (int j = 0; j < low; ++j)
+            before -= key[j] <= keys[q];
+        for (int j = low; j < high; ++j)
+            before -= (key[j] < keys[q]) | ((key[j] == keys[q]) & (j < (slot + 4 * q)));
+        for (int j = high; j < n; ++j)
+            before -= key[j] < keys[q];
+        std::memcpy(place + 4 * q, &before, sizeof before);
+    }
     for (int i = 0; i < n; ++i)
         order[place[i]] = static_cast<std::uint8_t>(i);
+    // The running sums, all four in one pass (each the same chain of additions).
     kernels::PrefixSums prefix;
-    for (int ch = 0; ch < 3; ++ch) {
-        float* sum = prefix.sum[ch];
-        sum[0] = 0;
-        for (int j = 0; j < n; ++j)
-            sum[j + 1] = sum[j] + t.cf[ch][order[j]];
-        for (int j = n + 1; j < 32; ++j)
-            sum[j] = sum[n];
-    }
+    float running[4] = {};
+    for (int ch = 0; ch < 3; ++ch)
+        prefix.sum[ch][0] = 0;
     prefix.squares[0] = 0;
-    for (int j = 0; j < n; ++j)
-        prefix.squares[j + 1] = prefix.squares[j] + square[order[j]];
-    for (int j = n + 1; j < 32; ++j)
-        prefix.squares[j] = prefix.squares[n];
+    for (int j = 0; j < n; ++j) {
+        const int i = order[j];
+        for (int ch = 0; ch < 3; ++ch)
+            prefix.sum[ch][j + 1] = running[ch] = running[ch] + t.cf[ch][i];
+        prefix.squares[j + 1] = running[3] = running[3] + square[i];
+    }
+    for (int j = n + 1; j < 32; ++j) {
+        for (int ch = 0; ch < 3; ++ch)
+            prefix.sum[ch][j] = running[ch];
+        prefix.squares[j] = running[3];
+    }
 
     const kernels::SplitLayout& layout = kernels::splitLayout(n);
     alignas(32) float scores[1600];
