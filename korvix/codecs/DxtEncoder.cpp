@@ -813,10 +813,29 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
         Candidate c;
         c.e = best.e;
         const int e = top[s];
-        const int e2 = layout.n0[e] + layout.n2[e], e3 = e2 + layout.n3[e];
-        for (int j = 0; j < n; ++j)
-            c.index[order[j]] = static_cast<std::uint8_t>(j < layout.n0[e] ? 0 : j < e2 ? 2 : j < e3 ? 3 : 1);
-        if (!solveThenAssign(k, t, momentsOf(k, t, c.index), 1, c))
+        const int n0 = layout.n0[e], e2 = n0 + layout.n2[e], e3 = e2 + layout.n3[e];
+        // Each texel's index by its place in the order (the padding slots keep 0), four at a
+        // time; the runs' counts and sums from the running sums, which hold whole numbers
+        // exactly: the moments the indices give.
+        using Byte4 = std::uint8_t __attribute__((vector_size(4)));
+        for (int q = 0; q < 4; ++q) {
+            Int4 at;
+            std::memcpy(&at, place + 4 * q, sizeof at);
+            const Int4 entry = at < n0 ? Int4{} : at < e2 ? Int4{} + 2 : at < e3 ? Int4{} + 3 : Int4{} + 1;
+            const Byte4 bytes = __builtin_convertvector((slot + 4 * q) < n ? entry : Int4{}, Byte4);
+            std::memcpy(c.index + 4 * q, &bytes, sizeof bytes);
+        }
+        Moments m;
+        const int edge[5] = {0, n0, e2, e3, n};
+        constexpr int kRunEntry[4] = {0, 2, 3, 1};
+        for (int run = 0; run < 4; ++run) {
+            const int entry = kRunEntry[run];
+            m.n[entry] = edge[run + 1] - edge[run];
+            for (int ch = 0; ch < 3; ++ch)
+                m.s[ch][entry] = static_cast<int>(prefix.sum[ch][edge[run + 1]] - prefix.sum[ch][edge[run]]);
+        }
+        invertNormals(m);
+        if (!solveThenAssign(k, t, m, 1, c))
             refine(k, t, c, 1, 8);
         if (c.error < best.error)
             best = c;
