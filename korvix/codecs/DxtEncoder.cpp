@@ -689,8 +689,8 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
     int kept = 0;
     // Only the groups that may hold one of the `keep` least scores are scored: first the
     // group of the least bound, then every group whose bound the keep-th best score found
-    // (there, or with one kept, so far) does not undercut by more than rounding could
-    // explain. The same splits as scoring them all.
+    // there does not undercut by more than rounding could explain. The same splits as
+    // scoring them all.
     alignas(32) float bound[160];
     k.splitBounds(prefix, n, bound);
     std::fill(bound + layout.groupCount, bound + 160, never);
@@ -721,8 +721,8 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
     const int seedFirst = k.scoreSplits(layout, prefix, n, &seed, 1, scores);
     const float margin = kernels::boundMargin(prefix, n);
     if (keep == 1) {
-        // The other groups in order, each scored only when its bound lies within the margin
-        // of the least score so far, from the seed group's (not scored again) on.
+        // The other groups whose bound lies within the margin of the seed group's least
+        // score, picked by the kernel from the bounds; the seed group is not scored again.
         bound[lowest] = never;
         const int first = k.scoreSplitsPruned(layout, prefix, n, bound, margin, seedFirst >= 0 ? scores[seedFirst] : never, seedFirst, scores);
         if (first >= 0)

@@ -134,8 +134,9 @@ int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n
 int scoreSplitsPrunedScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float least,
                             int leastAt, float* scores)
 {
+    const float limit = least + margin;
     for (int g = 0; g < layout.groupCount; ++g) {
-        if (bound[g] > least + margin)
+        if (bound[g] > limit)
             continue;
         const std::uint8_t group = static_cast<std::uint8_t>(g);
         const int first = scoreSplitsScalar(layout, prefix, n, &group, 1, scores);

@@ -87,15 +87,14 @@ const SplitLayout& splitLayout(int n);
 
 using ScoreSplitsFn = int (*)(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
                               float* scores);
-// Scores the groups of `layout` in their order, passing over every group whose bound
-// (bound[g], as splitBounds gives them) lies above the least score found so far by more than
-// `margin` (bound[g] > least + margin): when no split scores below its group's bound by more
-// than the margin, none of that group's could score as low. The search starts from a least
-// score `least` at entry `leastAt` found elsewhere (+infinity and -1 for none; the group it
-// came from is best given the bound +infinity, so that it is not scored again) and returns
-// the first entry of the least score of those scored and the start, or -1 when none is
-// finite. Only the scored groups' entries of `scores` are written. `bound` holds the
-// layout's groupCount values.
+// Scores the groups of `layout` whose bound (bound[g], as splitBounds gives them) lies
+// within `margin` of a least score `least` found elsewhere, at entry `leastAt` (+infinity and
+// -1 for none): when no split scores below its group's bound by more than the margin, no
+// group passed over (bound[g] > least + margin) holds a score as low. The group the start
+// came from is best given the bound +infinity, so that it is not scored again. Returns the
+// first entry of the least score of those scored and the start, the earlier entry of equal
+// scores, or -1 when none is finite. Only the scored groups' entries of `scores` are
+// written. `bound` holds the layout's groupCount values.
 using ScoreSplitsPrunedFn = int (*)(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin,
                                     float least, int leastAt, float* scores);
 // The numbers 0 ... 152: every group of a layout listed.

@@ -195,15 +195,6 @@ KORVIX_AVX2 inline int firstOfLeastAvx2(__m256 lowest, __m256i lowestAt, float& 
     return value[best] < std::numeric_limits<float>::infinity() ? at[best] : -1;
 }
 
-// The least of the eight lanes.
-KORVIX_AVX2 inline float leastLane(__m256 v)
-{
-    __m128 m = _mm_min_ps(_mm256_castps256_ps128(v), _mm256_extractf128_ps(v, 1));
-    m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(1, 0, 3, 2)));
-    m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(2, 3, 0, 1)));
-    return _mm_cvtss_f32(m);
-}
-
 }  // namespace
 
 KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
@@ -220,10 +211,10 @@ KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& pre
 KORVIX_AVX2 int scoreSplitsPrunedAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin,
                                       float least, int leastAt, float* scores)
 {
-    // The groups within the starting limit as bits (group g at bit g % 64 of word g / 64),
-    // eight compares at a time; the limit only falls as the search goes on, so each of them
-    // is checked again against the limit of its turn.
-    float limit = least + margin;
+    // The groups within the limit as bits (group g at bit g % 64 of word g / 64), eight
+    // compares at a time. (A limit lowered by the least score so far passes over a few more
+    // groups, but waiting for it costs more than they do.)
+    const float limit = least + margin;
     std::uint64_t within[3] = {};
     const __m256 limit8 = _mm256_set1_ps(limit);
     for (int g = 0; g + 8 <= layout.groupCount; g += 8) {
@@ -235,13 +226,8 @@ KORVIX_AVX2 int scoreSplitsPrunedAvx2(const SplitLayout& layout, const PrefixSum
     __m256 lowest = _mm256_set1_ps(std::numeric_limits<float>::infinity());
     __m256i lowestAt = _mm256_setzero_si256();
     for (int w = 0; w < 3; ++w)
-        for (std::uint64_t left = within[w]; left != 0; left &= left - 1) {
-            const int g = 64 * w + __builtin_ctzll(left);
-            if (bound[g] > limit)
-                continue;
-            scoreGroupAvx2(layout, prefix, n, layout.group[g], scores, lowest, lowestAt);
-            limit = std::min(least, leastLane(lowest)) + margin;
-        }
+        for (std::uint64_t left = within[w]; left != 0; left &= left - 1)
+            scoreGroupAvx2(layout, prefix, n, layout.group[64 * w + __builtin_ctzll(left)], scores, lowest, lowestAt);
     float found;
     const int first = firstOfLeastAvx2(lowest, lowestAt, found);
     return first >= 0 && (found < least || (found == least && first < leastAt)) ? first

@@ -129,9 +129,8 @@ KORVIX_SSE41 int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& p
 KORVIX_SSE41 int scoreSplitsPrunedSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin,
                                         float least, int leastAt, float* scores)
 {
-    // As the AVX2 kernel: the groups within the starting limit as bits, each checked again
-    // against the limit of its turn.
-    float limit = least + margin;
+    // As the AVX2 kernel: the groups within the limit as bits, four compares at a time.
+    const float limit = least + margin;
     std::uint64_t within[3] = {};
     const __m128 limit4 = _mm_set1_ps(limit);
     for (int g = 0; g + 4 <= layout.groupCount; g += 4) {
@@ -143,15 +142,8 @@ KORVIX_SSE41 int scoreSplitsPrunedSse41(const SplitLayout& layout, const PrefixS
     __m128 lowest = _mm_set1_ps(std::numeric_limits<float>::infinity());
     __m128i lowestAt = _mm_setzero_si128();
     for (int w = 0; w < 3; ++w)
-        for (std::uint64_t left = within[w]; left != 0; left &= left - 1) {
-            const int g = 64 * w + __builtin_ctzll(left);
-            if (bound[g] > limit)
-                continue;
-            scoreGroupSse41(layout, prefix, n, layout.group[g], scores, lowest, lowestAt);
-            __m128 m = _mm_min_ps(lowest, _mm_shuffle_ps(lowest, lowest, _MM_SHUFFLE(1, 0, 3, 2)));
-            m = _mm_min_ps(m, _mm_shuffle_ps(m, m, _MM_SHUFFLE(2, 3, 0, 1)));
-            limit = std::min(least, _mm_cvtss_f32(m)) + margin;
-        }
+        for (std::uint64_t left = within[w]; left != 0; left &= left - 1)
+            scoreGroupSse41(layout, prefix, n, layout.group[64 * w + __builtin_ctzll(left)], scores, lowest, lowestAt);
     float found;
     const int first = firstOfLeastSse41(lowest, lowestAt, found);
     return first >= 0 && (found < least || (found == least && first < leastAt)) ? first
