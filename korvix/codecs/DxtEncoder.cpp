@@ -693,41 +693,40 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
     // scoring them all.
     alignas(32) float bound[160];
     k.splitBounds(prefix, n, bound);
-    std::fill(bound + layout.groupCount, bound + 160, never);
-    // Eight running minima (group g in lane g % 8), then the lane of the least, the earlier
-    // lane of equal ones, and in it the first group that holds it: the place a running
-    // "first of the least" per lane would have kept (a lane that starts at NaN keeps it).
-    Float4 least4[2];
-    for (int h = 0; h < 2; ++h)
-        std::memcpy(&least4[h], bound + 4 * h, sizeof least4[h]);
-    for (int g = 8; g < 160; g += 8)
-        for (int h = 0; h < 2; ++h) {
-            Float4 here;
-            std::memcpy(&here, bound + g + 4 * h, sizeof here);
-            least4[h] = here < least4[h] ? here : least4[h];
-        }
-    float least[8];
-    std::memcpy(least, least4, sizeof least);
-    int lane = 0;
-    for (int l = 1; l < 8; ++l)
-        if (least[l] < least[lane])
-            lane = l;
-    int lowest = lane;
-    while (lowest < 160 && !(bound[lowest] == least[lane]))
-        lowest += 8;
-    if (lowest >= 160)
-        lowest = lane;
-    const std::uint8_t seed = static_cast<std::uint8_t>(lowest);
-    const int seedFirst = k.scoreSplits(layout, prefix, n, &seed, 1, scores);
     const float margin = kernels::boundMargin(prefix, n);
     if (keep == 1) {
-        // The other groups whose bound lies within the margin of the seed group's least
-        // score, picked by the kernel from the bounds; the seed group is not scored again.
-        bound[lowest] = never;
-        const int first = k.scoreSplitsPruned(layout, prefix, n, bound, margin, seedFirst >= 0 ? scores[seedFirst] : never, seedFirst, scores);
+        // All of it in one kernel: the seed group, the limit and the groups within it.
+        const int first = k.searchSplits(layout, prefix, n, bound, margin, scores);
         if (first >= 0)
             top[kept++] = first;
     } else {
+        std::fill(bound + layout.groupCount, bound + 160, never);
+        // Eight running minima (group g in lane g % 8), then the lane of the least, the
+        // earlier lane of equal ones, and in it the first group that holds it: the place a
+        // running "first of the least" per lane would have kept (a lane that starts at NaN
+        // keeps it).
+        Float4 least4[2];
+        for (int h = 0; h < 2; ++h)
+            std::memcpy(&least4[h], bound + 4 * h, sizeof least4[h]);
+        for (int g = 8; g < 160; g += 8)
+            for (int h = 0; h < 2; ++h) {
+                Float4 here;
+                std::memcpy(&here, bound + g + 4 * h, sizeof here);
+                least4[h] = here < least4[h] ? here : least4[h];
+            }
+        float least[8];
+        std::memcpy(least, least4, sizeof least);
+        int lane = 0;
+        for (int l = 1; l < 8; ++l)
+            if (least[l] < least[lane])
+                lane = l;
+        int lowest = lane;
+        while (lowest < 160 && !(bound[lowest] == least[lane]))
+            lowest += 8;
+        if (lowest >= 160)
+            lowest = lane;
+        const std::uint8_t seed = static_cast<std::uint8_t>(lowest);
+        k.scoreSplits(layout, prefix, n, &seed, 1, scores);
         // The keep-th least score of the seed group (+infinity when it has fewer).
         float lowestScores[kMaxKeep];
         int found = 0;

@@ -131,12 +131,20 @@ int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n
     return lowest[best] < std::numeric_limits<float>::infinity() ? static_cast<int>(lowestAt[best]) : -1;
 }
 
-int scoreSplitsPrunedScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float least,
-                            int leastAt, float* scores)
+int searchSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores)
 {
+    float low = std::numeric_limits<float>::infinity();
+    for (int g = 0; g < layout.groupCount; ++g)
+        low = bound[g] < low ? bound[g] : low;
+    int seed = 0;
+    while (seed < layout.groupCount - 1 && !(bound[seed] == low))
+        ++seed;
+    const std::uint8_t seedGroup = static_cast<std::uint8_t>(seed);
+    int leastAt = scoreSplitsScalar(layout, prefix, n, &seedGroup, 1, scores);
+    float least = leastAt >= 0 ? scores[leastAt] : std::numeric_limits<float>::infinity();
     const float limit = least + margin;
     for (int g = 0; g < layout.groupCount; ++g) {
-        if (bound[g] > limit)
+        if (g == seed || bound[g] > limit)
             continue;
         const std::uint8_t group = static_cast<std::uint8_t>(g);
         const int first = scoreSplitsScalar(layout, prefix, n, &group, 1, scores);
@@ -145,7 +153,7 @@ int scoreSplitsPrunedScalar(const SplitLayout& layout, const PrefixSums& prefix,
             leastAt = first;
         }
     }
-    return least < std::numeric_limits<float>::infinity() ? leastAt : -1;
+    return leastAt;
 }
 
 namespace {
@@ -247,11 +255,11 @@ const Kernels& kernelsFor(Isa isa)
 {
     // SSE4.1 has no gather and only four lanes: its channel sums are the plain ones.
     static constexpr Kernels scalar{assignScalar, scoreSplitsScalar, channelSumsScalar, entrySumsScalar,
-                                    scoreSquaresScalar, splitBounds, scoreSplitsPrunedScalar};
+                                    scoreSquaresScalar, splitBounds, searchSplitsScalar};
     static constexpr Kernels sse41{assignSse41, scoreSplitsSse41, channelSumsScalar, entrySumsSse41,
-                                   scoreSquaresSse41, splitBounds, scoreSplitsPrunedSse41};
+                                   scoreSquaresSse41, splitBounds, searchSplitsSse41};
     static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2, channelSumsAvx2, entrySumsAvx2,
-                                  scoreSquaresAvx2, splitBoundsAvx2, scoreSplitsPrunedAvx2};
+                                  scoreSquaresAvx2, splitBoundsAvx2, searchSplitsAvx2};
     switch (isa) {
     case Isa::Avx2:
         return avx2;

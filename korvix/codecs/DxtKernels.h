@@ -87,16 +87,13 @@ const SplitLayout& splitLayout(int n);
 
 using ScoreSplitsFn = int (*)(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
                               float* scores);
-// Scores the groups of `layout` whose bound (bound[g], as splitBounds gives them) lies
-// within `margin` of a least score `least` found elsewhere, at entry `leastAt` (+infinity and
-// -1 for none): when no split scores below its group's bound by more than the margin, no
-// group passed over (bound[g] > least + margin) holds a score as low. The group the start
-// came from is best given the bound +infinity, so that it is not scored again. Returns the
-// first entry of the least score of those scored and the start, the earlier entry of equal
-// scores, or -1 when none is finite. Only the scored groups' entries of `scores` are
-// written. `bound` holds the layout's groupCount values.
-using ScoreSplitsPrunedFn = int (*)(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin,
-                                    float least, int leastAt, float* scores);
+// The search of the splits with one kept, from the groups' bounds (bound[g], as splitBounds
+// gives them; the layout's groupCount values): it scores the first group of the least bound,
+// then every other group whose bound lies within `margin` of the least score found there
+// (when no split scores below its group's bound by more than the margin, no group passed over
+// holds a score as low), and returns the first entry of the least score of them all, or -1
+// when none is finite. Only the scored groups' entries of `scores` are written.
+using SearchSplitsFn = int (*)(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores);
 // The numbers 0 ... 152: every group of a layout listed.
 inline constexpr std::array<std::uint8_t, 153> kEveryGroup = [] {
     std::array<std::uint8_t, 153> all{};
@@ -126,7 +123,7 @@ struct Kernels {
     EntrySumsFn entrySums;
     ScoreSquaresFn scoreSquares;
     SplitBoundsFn splitBounds;
-    ScoreSplitsPrunedFn scoreSplitsPruned;
+    SearchSplitsFn searchSplits;
 };
 
 enum class Isa { Scalar, Sse41, Avx2 };
@@ -153,12 +150,9 @@ int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n,
 float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
                     float* scores);
-int scoreSplitsPrunedScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float least,
-                            int leastAt, float* scores);
-int scoreSplitsPrunedSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float least,
-                           int leastAt, float* scores);
-int scoreSplitsPrunedAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float least,
-                          int leastAt, float* scores);
+int searchSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores);
+int searchSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores);
+int searchSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores);
 
 // The decoder: a colour block into 4 rows of 4 texels, row r at rows[r] + offset, with
 // alpha from the 8 alpha bytes of a DXT3 block when `alpha8` is given, else 255.

@@ -208,31 +208,57 @@ KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& pre
     return firstOfLeastAvx2(lowest, lowestAt, least);
 }
 
-KORVIX_AVX2 int scoreSplitsPrunedAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin,
-                                      float least, int leastAt, float* scores)
+KORVIX_AVX2 int searchSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores)
 {
-    // The groups within the limit as bits (group g at bit g % 64 of word g / 64), eight
-    // compares at a time. (A limit lowered by the least score so far passes over a few more
-    // groups, but waiting for it costs more than they do.)
+    // The least bound, eight at a time, and the first group that holds it.
+    const int whole = layout.groupCount & ~7;
+    __m256 low8 = _mm256_set1_ps(std::numeric_limits<float>::infinity());
+    for (int g = 0; g < whole; g += 8)
+        low8 = _mm256_min_ps(low8, _mm256_loadu_ps(bound + g));
+    __m128 low4 = _mm_min_ps(_mm256_castps256_ps128(low8), _mm256_extractf128_ps(low8, 1));
+    low4 = _mm_min_ps(low4, _mm_shuffle_ps(low4, low4, _MM_SHUFFLE(1, 0, 3, 2)));
+    low4 = _mm_min_ps(low4, _mm_shuffle_ps(low4, low4, _MM_SHUFFLE(2, 3, 0, 1)));
+    float low = _mm_cvtss_f32(low4);
+    for (int g = whole; g < layout.groupCount; ++g)
+        low = bound[g] < low ? bound[g] : low;
+    int seed = layout.groupCount - 1;
+    const __m256 lowest8 = _mm256_set1_ps(low);
+    for (int g = 0; g < whole; g += 8)
+        if (const int hit = _mm256_movemask_ps(_mm256_cmp_ps(_mm256_loadu_ps(bound + g), lowest8, _CMP_EQ_OQ))) {
+            seed = g + __builtin_ctz(static_cast<unsigned>(hit));
+            break;
+        }
+    if (seed >= whole)
+        for (int g = whole; g < layout.groupCount; ++g)
+            if (bound[g] == low) {
+                seed = g;
+                break;
+            }
+    // The seed group's first least score sets the limit.
+    __m256 lowest = _mm256_set1_ps(std::numeric_limits<float>::infinity());
+    __m256i lowestAt = _mm256_setzero_si256();
+    scoreGroupAvx2(layout, prefix, n, layout.group[seed], scores, lowest, lowestAt);
+    float least;
+    const int leastAt = firstOfLeastAvx2(lowest, lowestAt, least);
+    // The other groups within the limit as bits (group g at bit g % 64 of word g / 64).
     const float limit = least + margin;
     std::uint64_t within[3] = {};
     const __m256 limit8 = _mm256_set1_ps(limit);
-    for (int g = 0; g + 8 <= layout.groupCount; g += 8) {
+    for (int g = 0; g < whole; g += 8) {
         const __m256 over = _mm256_cmp_ps(_mm256_loadu_ps(bound + g), limit8, _CMP_GT_OQ);
         within[g / 64] |= static_cast<std::uint64_t>(~_mm256_movemask_ps(over) & 0xFF) << (g % 64);
     }
-    for (int g = layout.groupCount & ~7; g < layout.groupCount; ++g)
+    for (int g = whole; g < layout.groupCount; ++g)
         within[g / 64] |= static_cast<std::uint64_t>(!(bound[g] > limit)) << (g % 64);
-    __m256 lowest = _mm256_set1_ps(std::numeric_limits<float>::infinity());
-    __m256i lowestAt = _mm256_setzero_si256();
+    within[seed / 64] &= ~(std::uint64_t{1} << (seed % 64));
+    lowest = _mm256_set1_ps(std::numeric_limits<float>::infinity());
+    lowestAt = _mm256_setzero_si256();
     for (int w = 0; w < 3; ++w)
         for (std::uint64_t left = within[w]; left != 0; left &= left - 1)
             scoreGroupAvx2(layout, prefix, n, layout.group[64 * w + __builtin_ctzll(left)], scores, lowest, lowestAt);
     float found;
     const int first = firstOfLeastAvx2(lowest, lowestAt, found);
-    return first >= 0 && (found < least || (found == least && first < leastAt)) ? first
-         : least < std::numeric_limits<float>::infinity()                       ? leastAt
-                                                                                 : -1;
+    return first >= 0 && (leastAt < 0 || found < least || (found == least && first < leastAt)) ? first : leastAt;
 }
 
 // ---- The endpoint search of all three channels in one call ----------------------------
@@ -368,10 +394,9 @@ int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, 
     return scoreSplitsScalar(layout, prefix, n, groups, groupCount, scores);
 }
 
-int scoreSplitsPrunedAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float least,
-                          int leastAt, float* scores)
+int searchSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores)
 {
-    return scoreSplitsPrunedScalar(layout, prefix, n, bound, margin, least, leastAt, scores);
+    return searchSplitsScalar(layout, prefix, n, bound, margin, scores);
 }
 
 void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6])

@@ -126,29 +126,55 @@ KORVIX_SSE41 int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& p
     return firstOfLeastSse41(lowest, lowestAt, least);
 }
 
-KORVIX_SSE41 int scoreSplitsPrunedSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin,
-                                        float least, int leastAt, float* scores)
+KORVIX_SSE41 int searchSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores)
 {
-    // As the AVX2 kernel: the groups within the limit as bits, four compares at a time.
+    // As the AVX2 kernel, four at a time: the first group of the least bound, its first
+    // least score, and the other groups within the limit as bits.
+    const int whole = layout.groupCount & ~3;
+    __m128 low4 = _mm_set1_ps(std::numeric_limits<float>::infinity());
+    for (int g = 0; g < whole; g += 4)
+        low4 = _mm_min_ps(low4, _mm_loadu_ps(bound + g));
+    low4 = _mm_min_ps(low4, _mm_shuffle_ps(low4, low4, _MM_SHUFFLE(1, 0, 3, 2)));
+    low4 = _mm_min_ps(low4, _mm_shuffle_ps(low4, low4, _MM_SHUFFLE(2, 3, 0, 1)));
+    float low = _mm_cvtss_f32(low4);
+    for (int g = whole; g < layout.groupCount; ++g)
+        low = bound[g] < low ? bound[g] : low;
+    int seed = layout.groupCount - 1;
+    const __m128 lowest4 = _mm_set1_ps(low);
+    for (int g = 0; g < whole; g += 4)
+        if (const int hit = _mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(bound + g), lowest4))) {
+            seed = g + __builtin_ctz(static_cast<unsigned>(hit));
+            break;
+        }
+    if (seed >= whole)
+        for (int g = whole; g < layout.groupCount; ++g)
+            if (bound[g] == low) {
+                seed = g;
+                break;
+            }
+    __m128 lowest = _mm_set1_ps(std::numeric_limits<float>::infinity());
+    __m128i lowestAt = _mm_setzero_si128();
+    scoreGroupSse41(layout, prefix, n, layout.group[seed], scores, lowest, lowestAt);
+    float least;
+    const int leastAt = firstOfLeastSse41(lowest, lowestAt, least);
     const float limit = least + margin;
     std::uint64_t within[3] = {};
     const __m128 limit4 = _mm_set1_ps(limit);
-    for (int g = 0; g + 4 <= layout.groupCount; g += 4) {
+    for (int g = 0; g < whole; g += 4) {
         const __m128 over = _mm_cmpgt_ps(_mm_loadu_ps(bound + g), limit4);
         within[g / 64] |= static_cast<std::uint64_t>(~_mm_movemask_ps(over) & 0xF) << (g % 64);
     }
-    for (int g = layout.groupCount & ~3; g < layout.groupCount; ++g)
+    for (int g = whole; g < layout.groupCount; ++g)
         within[g / 64] |= static_cast<std::uint64_t>(!(bound[g] > limit)) << (g % 64);
-    __m128 lowest = _mm_set1_ps(std::numeric_limits<float>::infinity());
-    __m128i lowestAt = _mm_setzero_si128();
+    within[seed / 64] &= ~(std::uint64_t{1} << (seed % 64));
+    lowest = _mm_set1_ps(std::numeric_limits<float>::infinity());
+    lowestAt = _mm_setzero_si128();
     for (int w = 0; w < 3; ++w)
         for (std::uint64_t left = within[w]; left != 0; left &= left - 1)
             scoreGroupSse41(layout, prefix, n, layout.group[64 * w + __builtin_ctzll(left)], scores, lowest, lowestAt);
     float found;
     const int first = firstOfLeastSse41(lowest, lowestAt, found);
-    return first >= 0 && (found < least || (found == least && first < leastAt)) ? first
-         : least < std::numeric_limits<float>::infinity()                       ? leastAt
-                                                                                 : -1;
+    return first >= 0 && (leastAt < 0 || found < least || (found == least && first < leastAt)) ? first : leastAt;
 }
 
 }  // namespace dxt::kernels
@@ -339,10 +365,9 @@ int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n,
     return scoreSplitsScalar(layout, prefix, n, groups, groupCount, scores);
 }
 
-int scoreSplitsPrunedSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float least,
-                           int leastAt, float* scores)
+int searchSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores)
 {
-    return scoreSplitsPrunedScalar(layout, prefix, n, bound, margin, least, leastAt, scores);
+    return searchSplitsScalar(layout, prefix, n, bound, margin, scores);
 }
 
 void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* const* rows, std::size_t offset)
