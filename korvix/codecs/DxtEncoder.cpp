@@ -623,62 +623,11 @@ void startAlong(const StartKernels& s, const BlockTexels& t, const Axis& axis, C
 void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Candidate& best, int keep)
 {
     const int n = t.count;
-    // The texels in order of their keys, the earlier of equal keys first: each one's place
-    // is the number of texels before it in that order, counted without a branch (the
-    // padding slots' keys are +infinity and never counted).
-    // The keys and each texel's weighted square are computed four texels at a time, each
-    // lane as the plain expression would.
+    // The texels in order along the axis, each one's place in it and the running sums.
     std::uint8_t order[16];
-    const Int4 slot{0, 1, 2, 3};
-    constexpr float past = std::numeric_limits<float>::infinity();
-    Float4 keys[4];
-    alignas(16) float square[16];
-    for (int q = 0; q < 4; ++q) {
-        Float4 r, g, b;
-        std::memcpy(&r, t.cf[0] + 4 * q, sizeof r);
-        std::memcpy(&g, t.cf[1] + 4 * q, sizeof g);
-        std::memcpy(&b, t.cf[2] + 4 * q, sizeof b);
-        const Float4 along = r * axis.v[0] + g * axis.v[1] + b * axis.v[2];
-        keys[q] = (slot + 4 * q) < n ? along : Float4{past, past, past, past};
-        const Float4 own = kWeight[0] * r * r + kWeight[1] * g * g + kWeight[2] * b * b;
-        std::memcpy(square + 4 * q, &own, sizeof own);
-    }
-    float key[16];
-    std::memcpy(key, keys, sizeof key);
-    // Counted four texels i at a time against each texel j: j comes before i when its key is
-    // less, or equal and j < i. Texels j below the four come before them at equal keys, the
-    // ones above after them, so only the four's own need the index compared.
-    alignas(16) std::int32_t place[16];
-    for (int q = 0; q < 4; ++q) {
-        const int low = std::min(4 * q, n), high = std::min(4 * q + 4, n);
-        Int4 before{};
-        for (int j = 0; j < low; ++j)
-            before -= key[j] <= keys[q];
-        for (int j = low; j < high; ++j)
-            before -= (key[j] < keys[q]) | ((key[j] == keys[q]) & (j < (slot + 4 * q)));
-        for (int j = high; j < n; ++j)
-            before -= key[j] < keys[q];
-        std::memcpy(place + 4 * q, &before, sizeof before);
-    }
-    for (int i = 0; i < n; ++i)
-        order[place[i]] = static_cast<std::uint8_t>(i);
-    // The running sums, all four in one pass (each the same chain of additions).
+    alignas(32) std::int32_t place[16];
     kernels::PrefixSums prefix;
-    float running[4] = {};
-    for (int ch = 0; ch < 3; ++ch)
-        prefix.sum[ch][0] = 0;
-    prefix.squares[0] = 0;
-    for (int j = 0; j < n; ++j) {
-        const int i = order[j];
-        for (int ch = 0; ch < 3; ++ch)
-            prefix.sum[ch][j + 1] = running[ch] = running[ch] + t.cf[ch][i];
-        prefix.squares[j + 1] = running[3] = running[3] + square[i];
-    }
-    for (int j = n + 1; j < 32; ++j) {
-        for (int ch = 0; ch < 3; ++ch)
-            prefix.sum[ch][j] = running[ch];
-        prefix.squares[j] = running[3];
-    }
+    k.orderAlong(t, axis.v, order, place, prefix);
 
     const kernels::SplitLayout& layout = kernels::splitLayout(n);
     alignas(32) float scores[1600];
@@ -817,6 +766,7 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
         // time; the runs' counts and sums from the running sums, which hold whole numbers
         // exactly: the moments the indices give.
         using Byte4 = std::uint8_t __attribute__((vector_size(4)));
+        const Int4 slot{0, 1, 2, 3};
         for (int q = 0; q < 4; ++q) {
             Int4 at;
             std::memcpy(&at, place + 4 * q, sizeof at);

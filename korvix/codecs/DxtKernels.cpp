@@ -1,4 +1,5 @@
 #include "codecs/DxtKernels.h"
+#include "codecs/DxtOrderAlongBody.h"
 #include "codecs/DxtSplitBoundsBody.h"
 #include "codecs/DxtTables.h"
 
@@ -255,11 +256,11 @@ const Kernels& kernelsFor(Isa isa)
 {
     // SSE4.1 has no gather and only four lanes: its channel sums are the plain ones.
     static constexpr Kernels scalar{assignScalar, scoreSplitsScalar, channelSumsScalar, entrySumsScalar,
-                                    scoreSquaresScalar, splitBounds, searchSplitsScalar};
+                                    scoreSquaresScalar, splitBounds, searchSplitsScalar, orderAlongScalar};
     static constexpr Kernels sse41{assignSse41, scoreSplitsSse41, channelSumsScalar, entrySumsSse41,
-                                   scoreSquaresSse41, splitBounds, searchSplitsSse41};
+                                   scoreSquaresSse41, splitBounds, searchSplitsSse41, orderAlongScalar};
     static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2, channelSumsAvx2, entrySumsAvx2,
-                                  scoreSquaresAvx2, splitBoundsAvx2, searchSplitsAvx2};
+                                  scoreSquaresAvx2, splitBoundsAvx2, searchSplitsAvx2, orderAlongAvx2};
     switch (isa) {
     case Isa::Avx2:
         return avx2;
@@ -313,6 +314,11 @@ void scoreSquaresScalar(const std::int32_t count[4], const std::int32_t sum[3][4
 void splitBounds(const PrefixSums& prefix, int n, float* bound)
 {
     detail::splitBoundsBody<4>(prefix, n, bound);
+}
+
+void orderAlongScalar(const BlockTexels& t, const float axis[3], std::uint8_t* order, std::int32_t* place, PrefixSums& prefix)
+{
+    detail::orderAlongBody<4>(t, axis, order, place, prefix);
 }
 
 float boundMargin(const PrefixSums& prefix, int n)

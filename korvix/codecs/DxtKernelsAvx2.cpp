@@ -1,4 +1,5 @@
 #include "codecs/DxtKernels.h"
+#include "codecs/DxtOrderAlongBody.h"
 #include "codecs/DxtSplitBoundsBody.h"
 #include "codecs/DxtTables.h"
 
@@ -378,6 +379,11 @@ KORVIX_AVX2 void splitBoundsAvx2(const PrefixSums& prefix, int n, float* bound)
     detail::splitBoundsBody<8>(prefix, n, bound);
 }
 
+KORVIX_AVX2 void orderAlongAvx2(const BlockTexels& t, const float axis[3], std::uint8_t* order, std::int32_t* place, PrefixSums& prefix)
+{
+    detail::orderAlongBody<8>(t, axis, order, place, prefix);
+}
+
 }  // namespace dxt::kernels
 
 #else  // not x86: the names stand for the plain kernels (supported() offers no other path)
@@ -418,6 +424,11 @@ void scoreSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4],
 void splitBoundsAvx2(const PrefixSums& prefix, int n, float* bound)
 {
     splitBounds(prefix, n, bound);
+}
+
+void orderAlongAvx2(const BlockTexels& t, const float axis[3], std::uint8_t* order, std::int32_t* place, PrefixSums& prefix)
+{
+    orderAlongScalar(t, axis, order, place, prefix);
 }
 
 }  // namespace dxt::kernels

@@ -531,4 +531,83 @@ TEST(DxtKernels, SplitSearchFindsTheFirstLeastOfAll)
         }
 }
 
+// The texels of a source block that its mask keeps, packed to the front as the encoder packs
+// them (the padding slots copy the first).
+dxt::kernels::BlockTexels texelsOf(const SourceBlock& block)
+{
+    dxt::kernels::BlockTexels t{};
+    t.count = 0;
+    for (int i = 0; i < 16; ++i)
+        if (block.mask & (1u << i))
+            t.position[t.count++] = static_cast<std::uint8_t>(i);
+    for (int i = t.count; i < 16; ++i)
+        t.position[i] = t.position[0];
+    for (int i = 0; i < 16; ++i) {
+        for (int ch = 0; ch < 3; ++ch) {
+            t.c[ch][i] = block.texels[4 * t.position[i] + 2 - ch];
+            t.cf[ch][i] = static_cast<float>(t.c[ch][i]);
+        }
+        t.valid[i] = i < t.count;
+        t.counts[i] = i < t.count ? 1.0f : 0.0f;
+        t.existing[i] = i < t.count ? 0xFF : 0;
+    }
+    return t;
+}
+
+// The order along an axis is the stable sort of the keys (ties, in blocks of few colours, keep
+// the texels' order), the places are its inverse and the running sums are added up along it;
+// every path gives the plain path's bits. Axes of every sign, with zero components, and
+// partial blocks.
+TEST(DxtKernels, OrderAlongIsTheStableSortOfTheKeys)
+{
+    std::mt19937 rng(31);
+    std::uniform_real_distribution<float> component(-1.0f, 1.0f);
+    for (const SourceBlock& block : sourceBlocks(12)) {
+        const dxt::kernels::BlockTexels t = texelsOf(block);
+        if (t.count < 2)
+            continue;
+        float axis[3] = {component(rng), component(rng), component(rng)};
+        if (rng() % 4 == 0)
+            axis[rng() % 3] = 0;
+        const int n = t.count;
+        float key[16];
+        std::array<int, 16> expected{};
+        for (int i = 0; i < n; ++i) {
+            key[i] = t.cf[0][i] * axis[0] + t.cf[1][i] * axis[1] + t.cf[2][i] * axis[2];
+            expected[i] = i;
+        }
+        std::stable_sort(expected.begin(), expected.begin() + n, [&key](int a, int b) { return key[a] < key[b]; });
+        std::uint8_t order[16];
+        std::int32_t place[16];
+        dxt::kernels::PrefixSums prefix;
+        dxt::kernels::orderAlongScalar(t, axis, order, place, prefix);
+        float running[4] = {};
+        for (int j = 0; j < n; ++j) {
+            const int i = expected[j];
+            ASSERT_EQ(order[j], i) << block.what << ", place " << j;
+            ASSERT_EQ(place[i], j) << block.what << ", texel " << i;
+            for (int ch = 0; ch < 3; ++ch)
+                running[ch] += t.cf[ch][i];
+            const float r = t.cf[0][i], g = t.cf[1][i], b = t.cf[2][i];
+            running[3] += dxt::kernels::kWeight[0] * r * r + dxt::kernels::kWeight[1] * g * g + dxt::kernels::kWeight[2] * b * b;
+            for (int ch = 0; ch < 3; ++ch)
+                ASSERT_EQ(prefix.sum[ch][j + 1], running[ch]) << block.what << ", place " << j;
+            ASSERT_EQ(prefix.squares[j + 1], running[3]) << block.what << ", place " << j;
+        }
+        for (int j = n + 1; j < 32; ++j)
+            ASSERT_EQ(prefix.squares[j], running[3]) << block.what;
+        for (const VectorPath& path : kVectorPaths) {
+            if (!dxt::kernels::supported(path.isa))
+                continue;
+            std::uint8_t otherOrder[16];
+            std::int32_t otherPlace[16];
+            dxt::kernels::PrefixSums other;
+            dxt::kernels::kernelsFor(path.isa).orderAlong(t, axis, otherOrder, otherPlace, other);
+            ASSERT_EQ(std::memcmp(otherOrder, order, static_cast<std::size_t>(n)), 0) << path.name << ", " << block.what;
+            ASSERT_EQ(std::memcmp(otherPlace, place, sizeof(std::int32_t) * static_cast<std::size_t>(n)), 0) << path.name << ", " << block.what;
+            ASSERT_EQ(std::memcmp(&other, &prefix, sizeof prefix), 0) << path.name << ", " << block.what;
+        }
+    }
+}
+
 }  // namespace
