@@ -184,16 +184,18 @@ KORVIX_AVX2 inline void scoreGroupAvx2(const SplitLayout& layout, const PrefixSu
 // that score; -1 when none is finite.
 KORVIX_AVX2 inline int firstOfLeastAvx2(__m256 lowest, __m256i lowestAt, float& least)
 {
-    alignas(32) float value[8];
-    alignas(32) int at[8];
-    _mm256_store_ps(value, lowest);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(at), lowestAt);
-    int best = 0;
-    for (int l = 1; l < 8; ++l)
-        if (value[l] < value[best] || (value[l] == value[best] && at[l] < at[best]))
-            best = l;
-    least = value[best];
-    return value[best] < std::numeric_limits<float>::infinity() ? at[best] : -1;
+    // The least of the lanes, then the least place among the lanes that hold it, each by
+    // halves against halves.
+    __m256 value = _mm256_min_ps(lowest, _mm256_permute2f128_ps(lowest, lowest, 1));
+    value = _mm256_min_ps(value, _mm256_shuffle_ps(value, value, _MM_SHUFFLE(1, 0, 3, 2)));
+    value = _mm256_min_ps(value, _mm256_shuffle_ps(value, value, _MM_SHUFFLE(2, 3, 0, 1)));
+    const __m256i holds = _mm256_castps_si256(_mm256_cmp_ps(lowest, value, _CMP_EQ_OQ));
+    __m256i at = _mm256_blendv_epi8(_mm256_set1_epi32(std::numeric_limits<int>::max()), lowestAt, holds);
+    at = _mm256_min_epi32(at, _mm256_permute2x128_si256(at, at, 1));
+    at = _mm256_min_epi32(at, _mm256_shuffle_epi32(at, _MM_SHUFFLE(1, 0, 3, 2)));
+    at = _mm256_min_epi32(at, _mm256_shuffle_epi32(at, _MM_SHUFFLE(2, 3, 0, 1)));
+    least = _mm256_cvtss_f32(value);
+    return least < std::numeric_limits<float>::infinity() ? _mm256_cvtsi256_si32(at) : -1;
 }
 
 }  // namespace

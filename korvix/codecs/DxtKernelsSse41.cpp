@@ -101,16 +101,15 @@ KORVIX_SSE41 inline void scoreGroupSse41(const SplitLayout& layout, const Prefix
 // that score; -1 when none is finite.
 KORVIX_SSE41 inline int firstOfLeastSse41(__m128 lowest, __m128i lowestAt, float& least)
 {
-    alignas(16) float value[4];
-    alignas(16) int at[4];
-    _mm_store_ps(value, lowest);
-    _mm_store_si128(reinterpret_cast<__m128i*>(at), lowestAt);
-    int best = 0;
-    for (int l = 1; l < 4; ++l)
-        if (value[l] < value[best] || (value[l] == value[best] && at[l] < at[best]))
-            best = l;
-    least = value[best];
-    return value[best] < std::numeric_limits<float>::infinity() ? at[best] : -1;
+    // The least of the lanes, then the least place among the lanes that hold it.
+    __m128 value = _mm_min_ps(lowest, _mm_shuffle_ps(lowest, lowest, _MM_SHUFFLE(1, 0, 3, 2)));
+    value = _mm_min_ps(value, _mm_shuffle_ps(value, value, _MM_SHUFFLE(2, 3, 0, 1)));
+    const __m128i holds = _mm_castps_si128(_mm_cmpeq_ps(lowest, value));
+    __m128i at = _mm_blendv_epi8(_mm_set1_epi32(std::numeric_limits<int>::max()), lowestAt, holds);
+    at = _mm_min_epi32(at, _mm_shuffle_epi32(at, _MM_SHUFFLE(1, 0, 3, 2)));
+    at = _mm_min_epi32(at, _mm_shuffle_epi32(at, _MM_SHUFFLE(2, 3, 0, 1)));
+    least = _mm_cvtss_f32(value);
+    return least < std::numeric_limits<float>::infinity() ? _mm_cvtsi128_si32(at) : -1;
 }
 
 }  // namespace
