@@ -224,19 +224,16 @@ KORVIX_AVX2 int searchSplitsAvx2(const SplitLayout& layout, const PrefixSums& pr
     float low = _mm_cvtss_f32(low4);
     for (int g = whole; g < layout.groupCount; ++g)
         low = bound[g] < low ? bound[g] : low;
-    int seed = layout.groupCount - 1;
+    // The groups that hold it as bits, without a branch on where they lie (a bit past every
+    // group stands for the last when none does).
+    std::uint64_t holds[3] = {0, 0, std::uint64_t{1} << 63};
     const __m256 lowest8 = _mm256_set1_ps(low);
     for (int g = 0; g < whole; g += 8)
-        if (const int hit = _mm256_movemask_ps(_mm256_cmp_ps(_mm256_loadu_ps(bound + g), lowest8, _CMP_EQ_OQ))) {
-            seed = g + __builtin_ctz(static_cast<unsigned>(hit));
-            break;
-        }
-    if (seed >= whole)
-        for (int g = whole; g < layout.groupCount; ++g)
-            if (bound[g] == low) {
-                seed = g;
-                break;
-            }
+        holds[g / 64] |= static_cast<std::uint64_t>(_mm256_movemask_ps(_mm256_cmp_ps(_mm256_loadu_ps(bound + g), lowest8, _CMP_EQ_OQ))) << (g % 64);
+    for (int g = whole; g < layout.groupCount; ++g)
+        holds[g / 64] |= static_cast<std::uint64_t>(bound[g] == low) << (g % 64);
+    const int word = (holds[0] == 0) + (holds[0] == 0 && holds[1] == 0);
+    const int seed = std::min(64 * word + __builtin_ctzll(holds[word]), layout.groupCount - 1);
     // The seed group's first least score sets the limit.
     __m256 lowest = _mm256_set1_ps(std::numeric_limits<float>::infinity());
     __m256i lowestAt = _mm256_setzero_si256();

@@ -138,19 +138,14 @@ KORVIX_SSE41 int searchSplitsSse41(const SplitLayout& layout, const PrefixSums& 
     float low = _mm_cvtss_f32(low4);
     for (int g = whole; g < layout.groupCount; ++g)
         low = bound[g] < low ? bound[g] : low;
-    int seed = layout.groupCount - 1;
+    std::uint64_t holds[3] = {0, 0, std::uint64_t{1} << 63};
     const __m128 lowest4 = _mm_set1_ps(low);
     for (int g = 0; g < whole; g += 4)
-        if (const int hit = _mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(bound + g), lowest4))) {
-            seed = g + __builtin_ctz(static_cast<unsigned>(hit));
-            break;
-        }
-    if (seed >= whole)
-        for (int g = whole; g < layout.groupCount; ++g)
-            if (bound[g] == low) {
-                seed = g;
-                break;
-            }
+        holds[g / 64] |= static_cast<std::uint64_t>(_mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(bound + g), lowest4))) << (g % 64);
+    for (int g = whole; g < layout.groupCount; ++g)
+        holds[g / 64] |= static_cast<std::uint64_t>(bound[g] == low) << (g % 64);
+    const int word = (holds[0] == 0) + (holds[0] == 0 && holds[1] == 0);
+    const int seed = std::min(64 * word + __builtin_ctzll(holds[word]), layout.groupCount - 1);
     __m128 lowest = _mm_set1_ps(std::numeric_limits<float>::infinity());
     __m128i lowestAt = _mm_setzero_si128();
     scoreGroupSse41(layout, prefix, n, layout.group[seed], scores, lowest, lowestAt);
