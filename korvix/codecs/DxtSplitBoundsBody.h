@@ -34,19 +34,6 @@ struct BoundVector<8> {
     using Type = float __attribute__((vector_size(32)));
 };
 
-// The least lane of a vector, halves against halves (the values are never NaN).
-[[gnu::always_inline]] inline float leastLane(BoundVector<4>::Type v)
-{
-    v = v < __builtin_shufflevector(v, v, 2, 3, 0, 1) ? v : __builtin_shufflevector(v, v, 2, 3, 0, 1);
-    v = v < __builtin_shufflevector(v, v, 1, 0, 3, 2) ? v : __builtin_shufflevector(v, v, 1, 0, 3, 2);
-    return v[0];
-}
-[[gnu::always_inline]] inline float leastLane(BoundVector<8>::Type v)
-{
-    const BoundVector<4>::Type low = __builtin_shufflevector(v, v, 0, 1, 2, 3), high = __builtin_shufflevector(v, v, 4, 5, 6, 7);
-    return leastLane(low < high ? low : high);
-}
-
 // What splitBounds writes (see there), `bound` with room for the layout's groupCount + W - 1
 // values; n at most 16.
 template <int W>
@@ -100,7 +87,22 @@ template <int W>
             const Vec cut = a + b;
             least = cut < least ? cut : least;
         }
-        tail[e2] = leastLane(least);
+        // The least lane, halves against halves (the values are never NaN), written out here
+        // rather than passed to a function: a vector argument would cross a boundary
+        // built without AVX.
+        using Half = typename BoundVector<4>::Type;
+        Half half;
+        if constexpr (W == 8) {
+            const Half low = __builtin_shufflevector(least, least, 0, 1, 2, 3), high = __builtin_shufflevector(least, least, 4, 5, 6, 7);
+            half = low < high ? low : high;
+        } else {
+            half = least;
+        }
+        const Half swapped = __builtin_shufflevector(half, half, 2, 3, 0, 1);
+        half = half < swapped ? half : swapped;
+        const Half neighbour = __builtin_shufflevector(half, half, 1, 0, 3, 2);
+        half = half < neighbour ? half : neighbour;
+        tail[e2] = half[0];
     }
     for (int e2 = n + 1; e2 < 24; ++e2)
         tail[e2] = 0;
