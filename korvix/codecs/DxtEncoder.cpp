@@ -644,52 +644,11 @@ void startAlong(const StartKernels& s, const BlockTexels& t, const Axis& axis, C
 void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Candidate& best, int keep)
 {
     const int n = t.count;
-    // The texels in order of their keys, the earlier of equal keys first: each one's place
-    // is the number of texels before it in that order, counted without a branch (the
-    // padding slots' keys are +infinity and never counted).
-    // The keys and each texel's weighted square are computed four texels at a time, each
-    // lane as the plain expression would.
+    // The texels in order along the axis, each one's place in it and the running sums.
     std::uint8_t order[16];
-    const Int4 slot{0, 1, 2, 3};
-    constexpr float past = std::numeric_limits<float>::infinity();
-    Float4 keys[4];
-    alignas(16) float square[16];
-    for (int q = 0; q < 4; ++q) {
-        Float4 r, g, b;
-        std::memcpy(&r, t.cf[0] + 4 * q, sizeof r);
-        std::memcpy(&g, t.cf[1] + 4 * q, sizeof g);
-        std::memcpy(&b, t.cf[2] + 4 * q, sizeof b);
-        const Float4 along = r * axis.v[0] + g * axis.v[1] + b * axis.v[2];
-        keys[q] = (slot + 4 * q) < n ? along : Float4{past, past, past, past};
-        const Float4 own = kWeight[0] * r * r + kWeight[1] * g * g + kWeight[2] * b * b;
-        std::memcpy(square + 4 * q, &own, sizeof own);
-    }
-    float key[16];
-    std::memcpy(key, keys, sizeof key);
-    // Counted for all sixteen at once, texel j at a time: j comes before i when its key is
-    // less, or equal and j < i.
-    Int4 before[4] = {};
-    for (int j = 0; j < n; ++j)
-        for (int q = 0; q < 4; ++q)
-            before[q] -= (key[j] < keys[q]) | ((key[j] == keys[q]) & (j < (slot + 4 * q)));
-    alignas(16) std::int32_t place[16];
-    std::memcpy(place, before, sizeof place);
-    for (int i = 0; i < n; ++i)
-        order[place[i]] = static_cast<std::uint8_t>(i);
+    alignas(32) std::int32_t place[16];
     kernels::PrefixSums prefix;
-    for (int ch = 0; ch < 3; ++ch) {
-        float* sum = prefix.sum[ch];
-        sum[0] = 0;
-        for (int j = 0; j < n; ++j)
-            sum[j + 1] = sum[j] + t.cf[ch][order[j]];
-        for (int j = n + 1; j < 32; ++j)
-            sum[j] = sum[n];
-    }
-    prefix.squares[0] = 0;
-    for (int j = 0; j < n; ++j)
-        prefix.squares[j + 1] = prefix.squares[j] + square[order[j]];
-    for (int j = n + 1; j < 32; ++j)
-        prefix.squares[j] = prefix.squares[n];
+    k.orderAlong(t, axis.v, order, place, prefix);
 
     const kernels::SplitLayout& layout = kernels::splitLayout(n);
     alignas(32) float scores[1600];
@@ -704,39 +663,45 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
     // scoring them all.
     alignas(32) float bound[160];
     k.splitBounds(prefix, n, bound);
-    std::fill(bound + layout.groupCount, bound + 160, never);
-    // Eight running minima (group g in lane g % 8), then the lane of the least, the earlier
-    // lane of equal ones, and in it the first group that holds it: the place a running
-    // "first of the least" per lane would have kept (a lane that starts at NaN keeps it).
-    Float4 least4[2];
-    for (int h = 0; h < 2; ++h)
-        std::memcpy(&least4[h], bound + 4 * h, sizeof least4[h]);
-    for (int g = 8; g < 160; g += 8)
-        for (int h = 0; h < 2; ++h) {
-            Float4 here;
-            std::memcpy(&here, bound + g + 4 * h, sizeof here);
-            least4[h] = here < least4[h] ? here : least4[h];
-        }
-    float least[8];
-    std::memcpy(least, least4, sizeof least);
-    int lane = 0;
-    for (int l = 1; l < 8; ++l)
-        if (least[l] < least[lane])
-            lane = l;
-    int lowest = lane;
-    while (lowest < 160 && !(bound[lowest] == least[lane]))
-        lowest += 8;
-    if (lowest >= 160)
-        lowest = lane;
-    const std::uint8_t seed = static_cast<std::uint8_t>(lowest);
-    const int seedFirst = k.scoreSplits(layout, prefix, n, &seed, 1, scores);
-    // The keep-th least score of the seed group (+infinity when it has fewer).
-    float kth = seedFirst >= 0 ? scores[seedFirst] : never;
-    if (keep > 1) {
+    const float margin = kernels::boundMargin(prefix, n);
+    if (keep == 1) {
+        // All of it in one kernel: the seed group, the limit and the groups within it.
+        const int first = k.searchSplits(layout, prefix, n, bound, margin, scores);
+        if (first >= 0)
+            top[kept++] = first;
+    } else {
+        std::fill(bound + layout.groupCount, bound + 160, never);
+        // Eight running minima (group g in lane g % 8), then the lane of the least, the
+        // earlier lane of equal ones, and in it the first group that holds it: the place a
+        // running "first of the least" per lane would have kept (a lane that starts at NaN
+        // keeps it).
+        Float4 least4[2];
+        for (int h = 0; h < 2; ++h)
+            std::memcpy(&least4[h], bound + 4 * h, sizeof least4[h]);
+        for (int g = 8; g < 160; g += 8)
+            for (int h = 0; h < 2; ++h) {
+                Float4 here;
+                std::memcpy(&here, bound + g + 4 * h, sizeof here);
+                least4[h] = here < least4[h] ? here : least4[h];
+            }
+        float least[8];
+        std::memcpy(least, least4, sizeof least);
+        int lane = 0;
+        for (int l = 1; l < 8; ++l)
+            if (least[l] < least[lane])
+                lane = l;
+        int lowest = lane;
+        while (lowest < 160 && !(bound[lowest] == least[lane]))
+            lowest += 8;
+        if (lowest >= 160)
+            lowest = lane;
+        const std::uint8_t seed = static_cast<std::uint8_t>(lowest);
+        k.scoreSplits(layout, prefix, n, &seed, 1, scores);
+        // The keep-th least score of the seed group (+infinity when it has fewer).
         float lowestScores[kMaxKeep];
         int found = 0;
-        const kernels::SplitGroup& group = layout.group[lowest];
-        for (int e = group.first; e < group.first + 8 * group.chunks; ++e) {
+        const kernels::SplitGroup& seedGroup = layout.group[lowest];
+        for (int e = seedGroup.first; e < seedGroup.first + 8 * seedGroup.chunks; ++e) {
             const float score = scores[e];
             if (!(score < never) || (found == keep && score >= lowestScores[found - 1]))
                 continue;
@@ -747,47 +712,42 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
             }
             lowestScores[j] = score;
         }
-        kth = found == keep ? lowestScores[keep - 1] : never;
-    }
-    const float reach = kth < never ? kth + kernels::boundMargin(prefix, n) : never;
-    // Four groups at a time: the taken ones' numbers packed to the front of one 32-bit word
-    // (from a table by the four-bit mask) and written whole, the count advanced by how many.
-    // The seed group is always listed (its bound made -infinity); the padding groups past
-    // the last (+infinity) are taken only when every group is, and then come last and are cut.
-    struct Packed {
-        std::array<std::uint32_t, 16> lanes{};
-        std::array<std::uint8_t, 16> count{};
-    };
-    static constexpr Packed packed = [] {
-        Packed table;
-        for (unsigned mask = 0; mask < 16; ++mask)
-            for (unsigned lane = 0; lane < 4; ++lane)
-                if (mask & (1u << lane))
-                    table.lanes[mask] |= lane << (8 * table.count[mask]++);
-        return table;
-    }();
-    bound[lowest] = -never;
-    std::uint8_t listed[160 + 4];
-    int count = 0;
-    const Float4 reach4{reach, reach, reach, reach};
-    const Int4 laneBits{1, 2, 4, 8};
-    for (int g = 0; g < layout.groupCount; g += 4) {
-        Float4 here;
-        std::memcpy(&here, bound + g, sizeof here);
-        Int4 bits = ~(here > reach4) & laneBits;
-        bits |= __builtin_shufflevector(bits, bits, 2, 3, 0, 1);
-        bits |= __builtin_shufflevector(bits, bits, 1, 0, 3, 2);
-        const unsigned mask = static_cast<unsigned>(bits[0]);
-        const std::uint32_t word = packed.lanes[mask] + 0x01010101u * static_cast<std::uint32_t>(g);
-        std::memcpy(listed + count, &word, sizeof word);
-        count += packed.count[mask];
-    }
-    count = std::min(count, layout.groupCount);
-    const int first = k.scoreSplits(layout, prefix, n, listed, count, scores);
-    if (keep == 1) {
-        if (first >= 0)
-            top[kept++] = first;
-    } else {
+        const float kth = found == keep ? lowestScores[keep - 1] : never;
+        const float reach = kth < never ? kth + margin : never;
+        // Four groups at a time: the taken ones' numbers packed to the front of one 32-bit word
+        // (from a table by the four-bit mask) and written whole, the count advanced by how many.
+        // The seed group is always listed (its bound made -infinity); the padding groups past
+        // the last (+infinity) are taken only when every group is, and then come last and are cut.
+        struct Packed {
+            std::array<std::uint32_t, 16> lanes{};
+            std::array<std::uint8_t, 16> count{};
+        };
+        static constexpr Packed packed = [] {
+            Packed table;
+            for (unsigned mask = 0; mask < 16; ++mask)
+                for (unsigned lane = 0; lane < 4; ++lane)
+                    if (mask & (1u << lane))
+                        table.lanes[mask] |= lane << (8 * table.count[mask]++);
+            return table;
+        }();
+        bound[lowest] = -never;
+        std::uint8_t listed[160 + 4];
+        int count = 0;
+        const Float4 reach4{reach, reach, reach, reach};
+        const Int4 laneBits{1, 2, 4, 8};
+        for (int g = 0; g < layout.groupCount; g += 4) {
+            Float4 here;
+            std::memcpy(&here, bound + g, sizeof here);
+            Int4 bits = ~(here > reach4) & laneBits;
+            bits |= __builtin_shufflevector(bits, bits, 2, 3, 0, 1);
+            bits |= __builtin_shufflevector(bits, bits, 1, 0, 3, 2);
+            const unsigned mask = static_cast<unsigned>(bits[0]);
+            const std::uint32_t word = packed.lanes[mask] + 0x01010101u * static_cast<std::uint32_t>(g);
+            std::memcpy(listed + count, &word, sizeof word);
+            count += packed.count[mask];
+        }
+        count = std::min(count, layout.groupCount);
+        k.scoreSplits(layout, prefix, n, listed, count, scores);
         // The best `keep` in entry order, the earlier of equal scores first. A chunk of eight
         // none of which scores below the keep-th least so far (or is finite, while fewer are
         // kept) is passed over whole: none of its entries would be taken.
@@ -822,10 +782,30 @@ void clusterSearch(const Kernels& k, const BlockTexels& t, const Axis& axis, Can
         Candidate c;
         c.e = best.e;
         const int e = top[s];
-        const int e2 = layout.n0[e] + layout.n2[e], e3 = e2 + layout.n3[e];
-        for (int j = 0; j < n; ++j)
-            c.index[order[j]] = static_cast<std::uint8_t>(j < layout.n0[e] ? 0 : j < e2 ? 2 : j < e3 ? 3 : 1);
-        if (!solveThenAssign(k, t, momentsOf(k, t, c.index), 1, c))
+        const int n0 = layout.n0[e], e2 = n0 + layout.n2[e], e3 = e2 + layout.n3[e];
+        // Each texel's index by its place in the order (the padding slots keep 0), four at a
+        // time; the runs' counts and sums from the running sums, which hold whole numbers
+        // exactly: the moments the indices give.
+        using Byte4 = std::uint8_t __attribute__((vector_size(4)));
+        const Int4 slot{0, 1, 2, 3};
+        for (int q = 0; q < 4; ++q) {
+            Int4 at;
+            std::memcpy(&at, place + 4 * q, sizeof at);
+            const Int4 entry = at < n0 ? Int4{} : at < e2 ? Int4{} + 2 : at < e3 ? Int4{} + 3 : Int4{} + 1;
+            const Byte4 bytes = __builtin_convertvector((slot + 4 * q) < n ? entry : Int4{}, Byte4);
+            std::memcpy(c.index + 4 * q, &bytes, sizeof bytes);
+        }
+        Moments m;
+        const int edge[5] = {0, n0, e2, e3, n};
+        constexpr int kRunEntry[4] = {0, 2, 3, 1};
+        for (int run = 0; run < 4; ++run) {
+            const int entry = kRunEntry[run];
+            m.n[entry] = edge[run + 1] - edge[run];
+            for (int ch = 0; ch < 3; ++ch)
+                m.s[ch][entry] = static_cast<int>(prefix.sum[ch][edge[run + 1]] - prefix.sum[ch][edge[run]]);
+        }
+        invertNormals(m);
+        if (!solveThenAssign(k, t, m, 1, c))
             refine(k, t, c, 1, 8);
         if (c.error < best.error)
             best = c;

@@ -1,4 +1,5 @@
 #include "codecs/DxtKernels.h"
+#include "codecs/DxtOrderAlongBody.h"
 #include "codecs/DxtSplitBoundsBody.h"
 #include "codecs/DxtTables.h"
 
@@ -131,6 +132,31 @@ int scoreSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n
     return lowest[best] < std::numeric_limits<float>::infinity() ? static_cast<int>(lowestAt[best]) : -1;
 }
 
+int searchSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores)
+{
+    float low = std::numeric_limits<float>::infinity();
+    for (int g = 0; g < layout.groupCount; ++g)
+        low = bound[g] < low ? bound[g] : low;
+    int seed = 0;
+    while (seed < layout.groupCount - 1 && !(bound[seed] == low))
+        ++seed;
+    const std::uint8_t seedGroup = static_cast<std::uint8_t>(seed);
+    int leastAt = scoreSplitsScalar(layout, prefix, n, &seedGroup, 1, scores);
+    float least = leastAt >= 0 ? scores[leastAt] : std::numeric_limits<float>::infinity();
+    const float limit = least + margin;
+    for (int g = 0; g < layout.groupCount; ++g) {
+        if (g == seed || bound[g] > limit)
+            continue;
+        const std::uint8_t group = static_cast<std::uint8_t>(g);
+        const int first = scoreSplitsScalar(layout, prefix, n, &group, 1, scores);
+        if (first >= 0 && (scores[first] < least || (scores[first] == least && first < leastAt))) {
+            least = scores[first];
+            leastAt = first;
+        }
+    }
+    return leastAt;
+}
+
 namespace {
 
 // The splits of n ordered texels into runs of n0, n2, n3 (and the rest) texels for the
@@ -230,11 +256,11 @@ const Kernels& kernelsFor(Isa isa)
 {
     // SSE4.1 has no gather and only four lanes: its channel sums are the plain ones.
     static constexpr Kernels scalar{assignScalar, scoreSplitsScalar, channelSumsScalar, entrySumsScalar,
-                                    scoreSquaresScalar, splitBounds};
+                                    scoreSquaresScalar, splitBounds, searchSplitsScalar, orderAlongScalar};
     static constexpr Kernels sse41{assignSse41, scoreSplitsSse41, channelSumsScalar, entrySumsSse41,
-                                   scoreSquaresSse41, splitBounds};
+                                   scoreSquaresSse41, splitBounds, searchSplitsSse41, orderAlongScalar};
     static constexpr Kernels avx2{assignAvx2, scoreSplitsAvx2, channelSumsAvx2, entrySumsAvx2,
-                                  scoreSquaresAvx2, splitBoundsAvx2};
+                                  scoreSquaresAvx2, splitBoundsAvx2, searchSplitsAvx2, orderAlongAvx2};
     switch (isa) {
     case Isa::Avx2:
         return avx2;
@@ -288,6 +314,11 @@ void scoreSquaresScalar(const std::int32_t count[4], const std::int32_t sum[3][4
 void splitBounds(const PrefixSums& prefix, int n, float* bound)
 {
     detail::splitBoundsBody<4>(prefix, n, bound);
+}
+
+void orderAlongScalar(const BlockTexels& t, const float axis[3], std::uint8_t* order, std::int32_t* place, PrefixSums& prefix)
+{
+    detail::orderAlongBody<4>(t, axis, order, place, prefix);
 }
 
 float boundMargin(const PrefixSums& prefix, int n)

@@ -87,6 +87,13 @@ const SplitLayout& splitLayout(int n);
 
 using ScoreSplitsFn = int (*)(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
                               float* scores);
+// The search of the splits with one kept, from the groups' bounds (bound[g], as splitBounds
+// gives them; the layout's groupCount values): it scores the first group of the least bound,
+// then every other group whose bound lies within `margin` of the least score found there
+// (when no split scores below its group's bound by more than the margin, no group passed over
+// holds a score as low), and returns the first entry of the least score of them all, or -1
+// when none is finite. Only the scored groups' entries of `scores` are written.
+using SearchSplitsFn = int (*)(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores);
 // The numbers 0 ... 152: every group of a layout listed.
 inline constexpr std::array<std::uint8_t, 153> kEveryGroup = [] {
     std::array<std::uint8_t, 153> all{};
@@ -109,6 +116,14 @@ using ScoreSquaresFn = void (*)(const std::int32_t count[4], const std::int32_t 
 
 using SplitBoundsFn = void (*)(const PrefixSums& prefix, int n, float* bound);
 
+// The cluster search's order: the texels that exist by their keys along `axis` (red, green,
+// blue; the key t.cf[0] * axis[0] + t.cf[1] * axis[1] + t.cf[2] * axis[2]), the earlier of
+// equal keys first. Writes the texel at each place (order[0 ... count)), each texel's place
+// (place[0 ... count); place has room for 16) and the running sums along that order (the
+// squares w_r r^2 + w_g g^2 + w_b b^2 of each texel computed as written). Every path gives
+// the same bits.
+using OrderAlongFn = void (*)(const BlockTexels& t, const float axis[3], std::uint8_t* order, std::int32_t* place, PrefixSums& prefix);
+
 struct Kernels {
     AssignFn assign;
     ScoreSplitsFn scoreSplits;
@@ -116,6 +131,8 @@ struct Kernels {
     EntrySumsFn entrySums;
     ScoreSquaresFn scoreSquares;
     SplitBoundsFn splitBounds;
+    SearchSplitsFn searchSplits;
+    OrderAlongFn orderAlong;
 };
 
 enum class Isa { Scalar, Sse41, Avx2 };
@@ -142,6 +159,11 @@ int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n,
 float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* index);
 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
                     float* scores);
+void orderAlongScalar(const BlockTexels& t, const float axis[3], std::uint8_t* order, std::int32_t* place, PrefixSums& prefix);
+void orderAlongAvx2(const BlockTexels& t, const float axis[3], std::uint8_t* order, std::int32_t* place, PrefixSums& prefix);
+int searchSplitsScalar(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores);
+int searchSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores);
+int searchSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores);
 
 // The decoder: a colour block into 4 rows of 4 texels, row r at rows[r] + offset, with
 // alpha from the 8 alpha bytes of a DXT3 block when `alpha8` is given, else 255.

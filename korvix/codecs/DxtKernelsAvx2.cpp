@@ -1,4 +1,5 @@
 #include "codecs/DxtKernels.h"
+#include "codecs/DxtOrderAlongBody.h"
 #include "codecs/DxtSplitBoundsBody.h"
 #include "codecs/DxtTables.h"
 
@@ -134,61 +135,130 @@ KORVIX_AVX2 float assignAvx2(const BlockTexels& t, const float palette[4][3], st
     return _mm_cvtss_f32(_mm_add_ss(s2, _mm_shuffle_ps(s2, s2, 1)));
 }
 
+namespace {
+
+// Scores the splits of one group eight at a time into `scores`, each lane keeping the first
+// of its least scores (lowest) and where it lies (lowestAt).
+KORVIX_AVX2 inline void scoreGroupAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const SplitGroup& group, float* scores,
+                                       __m256& lowest, __m256i& lowestAt)
+{
+    const __m256 near = _mm256_set1_ps(0.66f), far = _mm256_set1_ps(0.33f), two = _mm256_set1_ps(2.0f);
+    const __m256i step = _mm256_set1_epi32(8);
+    const float half2 = 0.5f * static_cast<float>(group.e2 - group.n0);
+    __m256 near2[3], far2[3], s2[3], a[3], all[3];
+    for (int ch = 0; ch < 3; ++ch) {
+        const float* sum = prefix.sum[ch];
+        const float run2 = sum[group.e2] - sum[group.n0], t2 = run2 + half2;
+        near2[ch] = _mm256_set1_ps(sum[group.n0] + 0.66f * t2);
+        far2[ch] = _mm256_set1_ps(0.33f * t2);
+        a[ch] = _mm256_set1_ps(sum[group.e2]);
+        s2[ch] = _mm256_set1_ps(run2);
+        all[ch] = _mm256_set1_ps(sum[n]);
+    }
+    __m256i at = _mm256_add_epi32(_mm256_set1_epi32(group.first), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    for (int c = 0; c < group.chunks; ++c, at = _mm256_add_epi32(at, step)) {
+        const int e = group.first + 8 * c;
+        const __m256 half3 = _mm256_loadu_ps(layout.half3 + e);
+        const __m256 i11 = _mm256_loadu_ps(layout.i11 + e), i12 = _mm256_loadu_ps(layout.i12 + e),
+                     i22 = _mm256_loadu_ps(layout.i22 + e);
+        __m256 score = _mm256_loadu_ps(layout.bias + e);
+        for (int ch = 0; ch < 3; ++ch) {
+            const __m256 q = _mm256_loadu_ps(prefix.sum[ch] + group.e2 + 8 * c);
+            const __m256 s3 = _mm256_sub_ps(q, a[ch]), s1 = _mm256_sub_ps(all[ch], q);
+            const __m256 t3 = _mm256_add_ps(s3, half3);
+            const __m256 r1 = _mm256_add_ps(near2[ch], _mm256_mul_ps(far, t3));
+            const __m256 r2 = _mm256_add_ps(_mm256_add_ps(s1, far2[ch]), _mm256_mul_ps(near, t3));
+            const __m256 inner = _mm256_add_ps(_mm256_mul_ps(r1, i11), _mm256_mul_ps(_mm256_mul_ps(two, r2), i12));
+            const __m256 fit = _mm256_add_ps(_mm256_mul_ps(r1, inner), _mm256_mul_ps(_mm256_mul_ps(r2, r2), i22));
+            const __m256 part = _mm256_mul_ps(_mm256_set1_ps(kWeight[ch]), _mm256_sub_ps(_mm256_add_ps(s2[ch], s3), fit));
+            score = _mm256_add_ps(score, part);
+        }
+        _mm256_storeu_ps(scores + e, score);
+        const __m256 better = _mm256_cmp_ps(score, lowest, _CMP_LT_OQ);
+        lowest = _mm256_blendv_ps(lowest, score, better);
+        lowestAt = _mm256_blendv_epi8(lowestAt, at, _mm256_castps_si256(better));
+    }
+}
+
+// The first entry of the least score of the lanes (each holding the first of its own), with
+// that score; -1 when none is finite.
+KORVIX_AVX2 inline int firstOfLeastAvx2(__m256 lowest, __m256i lowestAt, float& least)
+{
+    // The least of the lanes, then the least place among the lanes that hold it, each by
+    // halves against halves.
+    __m256 value = _mm256_min_ps(lowest, _mm256_permute2f128_ps(lowest, lowest, 1));
+    value = _mm256_min_ps(value, _mm256_shuffle_ps(value, value, _MM_SHUFFLE(1, 0, 3, 2)));
+    value = _mm256_min_ps(value, _mm256_shuffle_ps(value, value, _MM_SHUFFLE(2, 3, 0, 1)));
+    const __m256i holds = _mm256_castps_si256(_mm256_cmp_ps(lowest, value, _CMP_EQ_OQ));
+    __m256i at = _mm256_blendv_epi8(_mm256_set1_epi32(std::numeric_limits<int>::max()), lowestAt, holds);
+    at = _mm256_min_epi32(at, _mm256_permute2x128_si256(at, at, 1));
+    at = _mm256_min_epi32(at, _mm256_shuffle_epi32(at, _MM_SHUFFLE(1, 0, 3, 2)));
+    at = _mm256_min_epi32(at, _mm256_shuffle_epi32(at, _MM_SHUFFLE(2, 3, 0, 1)));
+    least = _mm256_cvtss_f32(value);
+    return least < std::numeric_limits<float>::infinity() ? _mm256_cvtsi256_si32(at) : -1;
+}
+
+}  // namespace
+
 KORVIX_AVX2 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
                                 float* scores)
 {
-    const __m256 near = _mm256_set1_ps(0.66f), far = _mm256_set1_ps(0.33f), two = _mm256_set1_ps(2.0f);
     __m256 lowest = _mm256_set1_ps(std::numeric_limits<float>::infinity());
     __m256i lowestAt = _mm256_setzero_si256();
-    const __m256i step = _mm256_set1_epi32(8);
-    for (int listed = 0; listed < groupCount; ++listed) {
-        const SplitGroup& group = layout.group[groups[listed]];
-        const float half2 = 0.5f * static_cast<float>(group.e2 - group.n0);
-        __m256 near2[3], far2[3], s2[3], a[3], all[3];
-        for (int ch = 0; ch < 3; ++ch) {
-            const float* sum = prefix.sum[ch];
-            const float run2 = sum[group.e2] - sum[group.n0], t2 = run2 + half2;
-            near2[ch] = _mm256_set1_ps(sum[group.n0] + 0.66f * t2);
-            far2[ch] = _mm256_set1_ps(0.33f * t2);
-            a[ch] = _mm256_set1_ps(sum[group.e2]);
-            s2[ch] = _mm256_set1_ps(run2);
-            all[ch] = _mm256_set1_ps(sum[n]);
-        }
-        __m256i at = _mm256_add_epi32(_mm256_set1_epi32(group.first), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-        for (int c = 0; c < group.chunks; ++c, at = _mm256_add_epi32(at, step)) {
-            const int e = group.first + 8 * c;
-            const __m256 half3 = _mm256_loadu_ps(layout.half3 + e);
-            const __m256 i11 = _mm256_loadu_ps(layout.i11 + e), i12 = _mm256_loadu_ps(layout.i12 + e),
-                         i22 = _mm256_loadu_ps(layout.i22 + e);
-            __m256 score = _mm256_loadu_ps(layout.bias + e);
-            for (int ch = 0; ch < 3; ++ch) {
-                const __m256 q = _mm256_loadu_ps(prefix.sum[ch] + group.e2 + 8 * c);
-                const __m256 s3 = _mm256_sub_ps(q, a[ch]), s1 = _mm256_sub_ps(all[ch], q);
-                const __m256 t3 = _mm256_add_ps(s3, half3);
-                const __m256 r1 = _mm256_add_ps(near2[ch], _mm256_mul_ps(far, t3));
-                const __m256 r2 = _mm256_add_ps(_mm256_add_ps(s1, far2[ch]), _mm256_mul_ps(near, t3));
-                const __m256 inner = _mm256_add_ps(_mm256_mul_ps(r1, i11), _mm256_mul_ps(_mm256_mul_ps(two, r2), i12));
-                const __m256 fit = _mm256_add_ps(_mm256_mul_ps(r1, inner), _mm256_mul_ps(_mm256_mul_ps(r2, r2), i22));
-                const __m256 part = _mm256_mul_ps(_mm256_set1_ps(kWeight[ch]), _mm256_sub_ps(_mm256_add_ps(s2[ch], s3), fit));
-                score = _mm256_add_ps(score, part);
-            }
-            _mm256_storeu_ps(scores + e, score);
-            const __m256 better = _mm256_cmp_ps(score, lowest, _CMP_LT_OQ);
-            lowest = _mm256_blendv_ps(lowest, score, better);
-            lowestAt = _mm256_blendv_epi8(lowestAt, at, _mm256_castps_si256(better));
-        }
+    for (int listed = 0; listed < groupCount; ++listed)
+        scoreGroupAvx2(layout, prefix, n, layout.group[groups[listed]], scores, lowest, lowestAt);
+    float least;
+    return firstOfLeastAvx2(lowest, lowestAt, least);
+}
+
+KORVIX_AVX2 int searchSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores)
+{
+    // The least bound, eight at a time, and the first group that holds it.
+    const int whole = layout.groupCount & ~7;
+    __m256 low8 = _mm256_set1_ps(std::numeric_limits<float>::infinity());
+    for (int g = 0; g < whole; g += 8)
+        low8 = _mm256_min_ps(low8, _mm256_loadu_ps(bound + g));
+    __m128 low4 = _mm_min_ps(_mm256_castps256_ps128(low8), _mm256_extractf128_ps(low8, 1));
+    low4 = _mm_min_ps(low4, _mm_shuffle_ps(low4, low4, _MM_SHUFFLE(1, 0, 3, 2)));
+    low4 = _mm_min_ps(low4, _mm_shuffle_ps(low4, low4, _MM_SHUFFLE(2, 3, 0, 1)));
+    float low = _mm_cvtss_f32(low4);
+    for (int g = whole; g < layout.groupCount; ++g)
+        low = bound[g] < low ? bound[g] : low;
+    // The groups that hold it as bits, without a branch on where they lie (a bit past every
+    // group stands for the last when none does).
+    std::uint64_t holds[3] = {0, 0, std::uint64_t{1} << 63};
+    const __m256 lowest8 = _mm256_set1_ps(low);
+    for (int g = 0; g < whole; g += 8)
+        holds[g / 64] |= static_cast<std::uint64_t>(_mm256_movemask_ps(_mm256_cmp_ps(_mm256_loadu_ps(bound + g), lowest8, _CMP_EQ_OQ))) << (g % 64);
+    for (int g = whole; g < layout.groupCount; ++g)
+        holds[g / 64] |= static_cast<std::uint64_t>(bound[g] == low) << (g % 64);
+    const int word = (holds[0] == 0) + (holds[0] == 0 && holds[1] == 0);
+    const int seed = std::min(64 * word + __builtin_ctzll(holds[word]), layout.groupCount - 1);
+    // The seed group's first least score sets the limit.
+    __m256 lowest = _mm256_set1_ps(std::numeric_limits<float>::infinity());
+    __m256i lowestAt = _mm256_setzero_si256();
+    scoreGroupAvx2(layout, prefix, n, layout.group[seed], scores, lowest, lowestAt);
+    float least;
+    const int leastAt = firstOfLeastAvx2(lowest, lowestAt, least);
+    // The other groups within the limit as bits (group g at bit g % 64 of word g / 64).
+    const float limit = least + margin;
+    std::uint64_t within[3] = {};
+    const __m256 limit8 = _mm256_set1_ps(limit);
+    for (int g = 0; g < whole; g += 8) {
+        const __m256 over = _mm256_cmp_ps(_mm256_loadu_ps(bound + g), limit8, _CMP_GT_OQ);
+        within[g / 64] |= static_cast<std::uint64_t>(~_mm256_movemask_ps(over) & 0xFF) << (g % 64);
     }
-    // Each lane holds the first of its least scores; the first of them all is the least
-    // score at the lowest entry.
-    alignas(32) float value[8];
-    alignas(32) int at[8];
-    _mm256_store_ps(value, lowest);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(at), lowestAt);
-    int best = 0;
-    for (int l = 1; l < 8; ++l)
-        if (value[l] < value[best] || (value[l] == value[best] && at[l] < at[best]))
-            best = l;
-    return value[best] < std::numeric_limits<float>::infinity() ? at[best] : -1;
+    for (int g = whole; g < layout.groupCount; ++g)
+        within[g / 64] |= static_cast<std::uint64_t>(!(bound[g] > limit)) << (g % 64);
+    within[seed / 64] &= ~(std::uint64_t{1} << (seed % 64));
+    lowest = _mm256_set1_ps(std::numeric_limits<float>::infinity());
+    lowestAt = _mm256_setzero_si256();
+    for (int w = 0; w < 3; ++w)
+        for (std::uint64_t left = within[w]; left != 0; left &= left - 1)
+            scoreGroupAvx2(layout, prefix, n, layout.group[64 * w + __builtin_ctzll(left)], scores, lowest, lowestAt);
+    float found;
+    const int first = firstOfLeastAvx2(lowest, lowestAt, found);
+    return first >= 0 && (leastAt < 0 || found < least || (found == least && first < leastAt)) ? first : leastAt;
 }
 
 // ---- The endpoint search of all three channels in one call ----------------------------
@@ -308,6 +378,11 @@ KORVIX_AVX2 void splitBoundsAvx2(const PrefixSums& prefix, int n, float* bound)
     detail::splitBoundsBody<8>(prefix, n, bound);
 }
 
+KORVIX_AVX2 void orderAlongAvx2(const BlockTexels& t, const float axis[3], std::uint8_t* order, std::int32_t* place, PrefixSums& prefix)
+{
+    detail::orderAlongBody<8>(t, axis, order, place, prefix);
+}
+
 }  // namespace dxt::kernels
 
 #else  // not x86: the names stand for the plain kernels (supported() offers no other path)
@@ -322,6 +397,11 @@ float assignAvx2(const BlockTexels& t, const float palette[4][3], std::uint8_t* 
 int scoreSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount, float* scores)
 {
     return scoreSplitsScalar(layout, prefix, n, groups, groupCount, scores);
+}
+
+int searchSplitsAvx2(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores)
+{
+    return searchSplitsScalar(layout, prefix, n, bound, margin, scores);
 }
 
 void channelSumsAvx2(const BlockTexels& t, std::int32_t sum[3], std::int32_t products[6])
@@ -343,6 +423,11 @@ void scoreSquaresAvx2(const std::int32_t count[4], const std::int32_t sum[3][4],
 void splitBoundsAvx2(const PrefixSums& prefix, int n, float* bound)
 {
     splitBounds(prefix, n, bound);
+}
+
+void orderAlongAvx2(const BlockTexels& t, const float axis[3], std::uint8_t* order, std::int32_t* place, PrefixSums& prefix)
+{
+    orderAlongScalar(t, axis, order, place, prefix);
 }
 
 }  // namespace dxt::kernels

@@ -53,58 +53,122 @@ KORVIX_SSE41 float assignSse41(const BlockTexels& t, const float palette[4][3], 
     return _mm_cvtss_f32(_mm_add_ss(s2, _mm_shuffle_ps(s2, s2, 1)));
 }
 
+namespace {
+
+// Scores the splits of one group four at a time into `scores`, each lane keeping the first
+// of its least scores (lowest) and where it lies (lowestAt).
+KORVIX_SSE41 inline void scoreGroupSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const SplitGroup& group, float* scores,
+                                         __m128& lowest, __m128i& lowestAt)
+{
+    const __m128 near = _mm_set1_ps(0.66f), far = _mm_set1_ps(0.33f), two = _mm_set1_ps(2.0f);
+    const __m128i step = _mm_set1_epi32(4);
+    const float half2 = 0.5f * static_cast<float>(group.e2 - group.n0);
+    __m128 near2[3], far2[3], s2[3], a[3], all[3];
+    for (int ch = 0; ch < 3; ++ch) {
+        const float* sum = prefix.sum[ch];
+        const float run2 = sum[group.e2] - sum[group.n0], t2 = run2 + half2;
+        near2[ch] = _mm_set1_ps(sum[group.n0] + 0.66f * t2);
+        far2[ch] = _mm_set1_ps(0.33f * t2);
+        a[ch] = _mm_set1_ps(sum[group.e2]);
+        s2[ch] = _mm_set1_ps(run2);
+        all[ch] = _mm_set1_ps(sum[n]);
+    }
+    __m128i at = _mm_add_epi32(_mm_set1_epi32(group.first), _mm_setr_epi32(0, 1, 2, 3));
+    for (int c = 0; c < 2 * group.chunks; ++c, at = _mm_add_epi32(at, step)) {
+        const int e = group.first + 4 * c;
+        const __m128 half3 = _mm_loadu_ps(layout.half3 + e);
+        const __m128 i11 = _mm_loadu_ps(layout.i11 + e), i12 = _mm_loadu_ps(layout.i12 + e), i22 = _mm_loadu_ps(layout.i22 + e);
+        __m128 score = _mm_loadu_ps(layout.bias + e);
+        for (int ch = 0; ch < 3; ++ch) {
+            const __m128 q = _mm_loadu_ps(prefix.sum[ch] + group.e2 + 4 * c);
+            const __m128 s3 = _mm_sub_ps(q, a[ch]), s1 = _mm_sub_ps(all[ch], q);
+            const __m128 t3 = _mm_add_ps(s3, half3);
+            const __m128 r1 = _mm_add_ps(near2[ch], _mm_mul_ps(far, t3));
+            const __m128 r2 = _mm_add_ps(_mm_add_ps(s1, far2[ch]), _mm_mul_ps(near, t3));
+            const __m128 inner = _mm_add_ps(_mm_mul_ps(r1, i11), _mm_mul_ps(_mm_mul_ps(two, r2), i12));
+            const __m128 fit = _mm_add_ps(_mm_mul_ps(r1, inner), _mm_mul_ps(_mm_mul_ps(r2, r2), i22));
+            const __m128 part = _mm_mul_ps(_mm_set1_ps(kWeight[ch]), _mm_sub_ps(_mm_add_ps(s2[ch], s3), fit));
+            score = _mm_add_ps(score, part);
+        }
+        _mm_storeu_ps(scores + e, score);
+        const __m128 better = _mm_cmplt_ps(score, lowest);
+        lowest = _mm_blendv_ps(lowest, score, better);
+        lowestAt = _mm_blendv_epi8(lowestAt, at, _mm_castps_si128(better));
+    }
+}
+
+// The first entry of the least score of the lanes (each holding the first of its own), with
+// that score; -1 when none is finite.
+KORVIX_SSE41 inline int firstOfLeastSse41(__m128 lowest, __m128i lowestAt, float& least)
+{
+    // The least of the lanes, then the least place among the lanes that hold it.
+    __m128 value = _mm_min_ps(lowest, _mm_shuffle_ps(lowest, lowest, _MM_SHUFFLE(1, 0, 3, 2)));
+    value = _mm_min_ps(value, _mm_shuffle_ps(value, value, _MM_SHUFFLE(2, 3, 0, 1)));
+    const __m128i holds = _mm_castps_si128(_mm_cmpeq_ps(lowest, value));
+    __m128i at = _mm_blendv_epi8(_mm_set1_epi32(std::numeric_limits<int>::max()), lowestAt, holds);
+    at = _mm_min_epi32(at, _mm_shuffle_epi32(at, _MM_SHUFFLE(1, 0, 3, 2)));
+    at = _mm_min_epi32(at, _mm_shuffle_epi32(at, _MM_SHUFFLE(2, 3, 0, 1)));
+    least = _mm_cvtss_f32(value);
+    return least < std::numeric_limits<float>::infinity() ? _mm_cvtsi128_si32(at) : -1;
+}
+
+}  // namespace
+
 KORVIX_SSE41 int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount,
                                   float* scores)
 {
-    const __m128 near = _mm_set1_ps(0.66f), far = _mm_set1_ps(0.33f), two = _mm_set1_ps(2.0f);
     __m128 lowest = _mm_set1_ps(std::numeric_limits<float>::infinity());
     __m128i lowestAt = _mm_setzero_si128();
-    const __m128i step = _mm_set1_epi32(4);
-    for (int listed = 0; listed < groupCount; ++listed) {
-        const SplitGroup& group = layout.group[groups[listed]];
-        const float half2 = 0.5f * static_cast<float>(group.e2 - group.n0);
-        __m128 near2[3], far2[3], s2[3], a[3], all[3];
-        for (int ch = 0; ch < 3; ++ch) {
-            const float* sum = prefix.sum[ch];
-            const float run2 = sum[group.e2] - sum[group.n0], t2 = run2 + half2;
-            near2[ch] = _mm_set1_ps(sum[group.n0] + 0.66f * t2);
-            far2[ch] = _mm_set1_ps(0.33f * t2);
-            a[ch] = _mm_set1_ps(sum[group.e2]);
-            s2[ch] = _mm_set1_ps(run2);
-            all[ch] = _mm_set1_ps(sum[n]);
-        }
-        __m128i at = _mm_add_epi32(_mm_set1_epi32(group.first), _mm_setr_epi32(0, 1, 2, 3));
-        for (int c = 0; c < 2 * group.chunks; ++c, at = _mm_add_epi32(at, step)) {
-            const int e = group.first + 4 * c;
-            const __m128 half3 = _mm_loadu_ps(layout.half3 + e);
-            const __m128 i11 = _mm_loadu_ps(layout.i11 + e), i12 = _mm_loadu_ps(layout.i12 + e), i22 = _mm_loadu_ps(layout.i22 + e);
-            __m128 score = _mm_loadu_ps(layout.bias + e);
-            for (int ch = 0; ch < 3; ++ch) {
-                const __m128 q = _mm_loadu_ps(prefix.sum[ch] + group.e2 + 4 * c);
-                const __m128 s3 = _mm_sub_ps(q, a[ch]), s1 = _mm_sub_ps(all[ch], q);
-                const __m128 t3 = _mm_add_ps(s3, half3);
-                const __m128 r1 = _mm_add_ps(near2[ch], _mm_mul_ps(far, t3));
-                const __m128 r2 = _mm_add_ps(_mm_add_ps(s1, far2[ch]), _mm_mul_ps(near, t3));
-                const __m128 inner = _mm_add_ps(_mm_mul_ps(r1, i11), _mm_mul_ps(_mm_mul_ps(two, r2), i12));
-                const __m128 fit = _mm_add_ps(_mm_mul_ps(r1, inner), _mm_mul_ps(_mm_mul_ps(r2, r2), i22));
-                const __m128 part = _mm_mul_ps(_mm_set1_ps(kWeight[ch]), _mm_sub_ps(_mm_add_ps(s2[ch], s3), fit));
-                score = _mm_add_ps(score, part);
-            }
-            _mm_storeu_ps(scores + e, score);
-            const __m128 better = _mm_cmplt_ps(score, lowest);
-            lowest = _mm_blendv_ps(lowest, score, better);
-            lowestAt = _mm_blendv_epi8(lowestAt, at, _mm_castps_si128(better));
-        }
+    for (int listed = 0; listed < groupCount; ++listed)
+        scoreGroupSse41(layout, prefix, n, layout.group[groups[listed]], scores, lowest, lowestAt);
+    float least;
+    return firstOfLeastSse41(lowest, lowestAt, least);
+}
+
+KORVIX_SSE41 int searchSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores)
+{
+    // As the AVX2 kernel, four at a time: the first group of the least bound, its first
+    // least score, and the other groups within the limit as bits.
+    const int whole = layout.groupCount & ~3;
+    __m128 low4 = _mm_set1_ps(std::numeric_limits<float>::infinity());
+    for (int g = 0; g < whole; g += 4)
+        low4 = _mm_min_ps(low4, _mm_loadu_ps(bound + g));
+    low4 = _mm_min_ps(low4, _mm_shuffle_ps(low4, low4, _MM_SHUFFLE(1, 0, 3, 2)));
+    low4 = _mm_min_ps(low4, _mm_shuffle_ps(low4, low4, _MM_SHUFFLE(2, 3, 0, 1)));
+    float low = _mm_cvtss_f32(low4);
+    for (int g = whole; g < layout.groupCount; ++g)
+        low = bound[g] < low ? bound[g] : low;
+    std::uint64_t holds[3] = {0, 0, std::uint64_t{1} << 63};
+    const __m128 lowest4 = _mm_set1_ps(low);
+    for (int g = 0; g < whole; g += 4)
+        holds[g / 64] |= static_cast<std::uint64_t>(_mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(bound + g), lowest4))) << (g % 64);
+    for (int g = whole; g < layout.groupCount; ++g)
+        holds[g / 64] |= static_cast<std::uint64_t>(bound[g] == low) << (g % 64);
+    const int word = (holds[0] == 0) + (holds[0] == 0 && holds[1] == 0);
+    const int seed = std::min(64 * word + __builtin_ctzll(holds[word]), layout.groupCount - 1);
+    __m128 lowest = _mm_set1_ps(std::numeric_limits<float>::infinity());
+    __m128i lowestAt = _mm_setzero_si128();
+    scoreGroupSse41(layout, prefix, n, layout.group[seed], scores, lowest, lowestAt);
+    float least;
+    const int leastAt = firstOfLeastSse41(lowest, lowestAt, least);
+    const float limit = least + margin;
+    std::uint64_t within[3] = {};
+    const __m128 limit4 = _mm_set1_ps(limit);
+    for (int g = 0; g < whole; g += 4) {
+        const __m128 over = _mm_cmpgt_ps(_mm_loadu_ps(bound + g), limit4);
+        within[g / 64] |= static_cast<std::uint64_t>(~_mm_movemask_ps(over) & 0xF) << (g % 64);
     }
-    alignas(16) float value[4];
-    alignas(16) int at[4];
-    _mm_store_ps(value, lowest);
-    _mm_store_si128(reinterpret_cast<__m128i*>(at), lowestAt);
-    int best = 0;
-    for (int l = 1; l < 4; ++l)
-        if (value[l] < value[best] || (value[l] == value[best] && at[l] < at[best]))
-            best = l;
-    return value[best] < std::numeric_limits<float>::infinity() ? at[best] : -1;
+    for (int g = whole; g < layout.groupCount; ++g)
+        within[g / 64] |= static_cast<std::uint64_t>(!(bound[g] > limit)) << (g % 64);
+    within[seed / 64] &= ~(std::uint64_t{1} << (seed % 64));
+    lowest = _mm_set1_ps(std::numeric_limits<float>::infinity());
+    lowestAt = _mm_setzero_si128();
+    for (int w = 0; w < 3; ++w)
+        for (std::uint64_t left = within[w]; left != 0; left &= left - 1)
+            scoreGroupSse41(layout, prefix, n, layout.group[64 * w + __builtin_ctzll(left)], scores, lowest, lowestAt);
+    float found;
+    const int first = firstOfLeastSse41(lowest, lowestAt, found);
+    return first >= 0 && (leastAt < 0 || found < least || (found == least && first < leastAt)) ? first : leastAt;
 }
 
 }  // namespace dxt::kernels
@@ -293,6 +357,11 @@ float assignSse41(const BlockTexels& t, const float palette[4][3], std::uint8_t*
 int scoreSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const std::uint8_t* groups, int groupCount, float* scores)
 {
     return scoreSplitsScalar(layout, prefix, n, groups, groupCount, scores);
+}
+
+int searchSplitsSse41(const SplitLayout& layout, const PrefixSums& prefix, int n, const float* bound, float margin, float* scores)
+{
+    return searchSplitsScalar(layout, prefix, n, bound, margin, scores);
 }
 
 void decodeSse41(const std::uint8_t* colour8, const std::uint8_t* alpha8, std::uint8_t* const* rows, std::size_t offset)

@@ -15,6 +15,13 @@ inline constexpr float kRunInverse[48] = {
     1.0f / 1, 1.0f / 2, 1.0f / 3, 1.0f / 4, 1.0f / 5, 1.0f / 6, 1.0f / 7, 1.0f / 8,
     1.0f / 9, 1.0f / 10, 1.0f / 11, 1.0f / 12, 1.0f / 13, 1.0f / 14, 1.0f / 15, 1.0f / 16,
     1.0f / 17, 1.0f / 18, 1.0f / 19, 1.0f / 20, 1.0f / 21, 1.0f / 22, 1.0f / 23};
+// The same the other way round, 1 / (i - j) at [24 + j - i]: neighbouring starts of runs
+// that end at one place.
+inline constexpr float kRunInverseDown[48] = {
+    1.0f / 24, 1.0f / 23, 1.0f / 22, 1.0f / 21, 1.0f / 20, 1.0f / 19, 1.0f / 18, 1.0f / 17,
+    1.0f / 16, 1.0f / 15, 1.0f / 14, 1.0f / 13, 1.0f / 12, 1.0f / 11, 1.0f / 10, 1.0f / 9,
+    1.0f / 8, 1.0f / 7, 1.0f / 6, 1.0f / 5, 1.0f / 4, 1.0f / 3, 1.0f / 2, 1.0f / 1,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
 template <int W>
 struct BoundVector;
@@ -52,15 +59,27 @@ template <int W>
             __builtin_memcpy(&spread[i][j], &own, sizeof own);
         }
     // The least spread of texels e2 ... n - 1 cut into two runs (either may be empty).
-    const float never = __builtin_inff();
-    alignas(32) float toEnd[24];  // spread[q][n], +infinity past n
-    for (int q = 0; q < 24; ++q)
-        toEnd[q] = q <= n ? spread[q][n] : never;
+    const Vec never = Vec{} + __builtin_inff();
+    // spread[q][n], +infinity past n: W starts q at a time, each lane as its row computes it.
+    alignas(32) float toEnd[24];
+    for (int q = 0; q < 24; q += W) {
+        Vec s0, s1, s2, sq, inv, at;
+        KORVIX_LOAD(s0, prefix.sum[0] + q);
+        KORVIX_LOAD(s1, prefix.sum[1] + q);
+        KORVIX_LOAD(s2, prefix.sum[2] + q);
+        KORVIX_LOAD(sq, prefix.squares + q);
+        KORVIX_LOAD(inv, kRunInverseDown + 24 + q - n);
+        for (int l = 0; l < W; ++l)
+            at[l] = static_cast<float>(q + l);
+        const Vec d0 = prefix.sum[0][n] - s0, d1 = prefix.sum[1][n] - s1, d2 = prefix.sum[2][n] - s2;
+        const Vec mean = (kWeight[0] * d0 * d0 + kWeight[1] * d1 * d1 + kWeight[2] * d2 * d2) * inv;
+        const Vec own = (prefix.squares[n] - sq) - mean;
+        const Vec end = at <= static_cast<float>(n) ? own : never;
+        __builtin_memcpy(toEnd + q, &end, sizeof end);
+    }
     alignas(32) float tail[24];
     for (int e2 = 0; e2 <= n; ++e2) {
-        Vec least;
-        for (int l = 0; l < W; ++l)
-            least[l] = never;
+        Vec least = never;
         for (int q = e2; q <= n; q += W) {
             Vec a, b;
             KORVIX_LOAD(a, &spread[e2][q]);
@@ -68,10 +87,22 @@ template <int W>
             const Vec cut = a + b;
             least = cut < least ? cut : least;
         }
-        float m = least[0];
-        for (int l = 1; l < W; ++l)
-            m = least[l] < m ? least[l] : m;
-        tail[e2] = m;
+        // The least lane, halves against halves (the values are never NaN), written out here
+        // rather than passed to a function: a vector argument would cross a boundary
+        // built without AVX.
+        using Half = typename BoundVector<4>::Type;
+        Half half;
+        if constexpr (W == 8) {
+            const Half low = __builtin_shufflevector(least, least, 0, 1, 2, 3), high = __builtin_shufflevector(least, least, 4, 5, 6, 7);
+            half = low < high ? low : high;
+        } else {
+            half = least;
+        }
+        const Half swapped = __builtin_shufflevector(half, half, 2, 3, 0, 1);
+        half = half < swapped ? half : swapped;
+        const Half neighbour = __builtin_shufflevector(half, half, 1, 0, 3, 2);
+        half = half < neighbour ? half : neighbour;
+        tail[e2] = half[0];
     }
     for (int e2 = n + 1; e2 < 24; ++e2)
         tail[e2] = 0;

@@ -380,6 +380,40 @@ TEST(DxtKernels, EndpointSearchScoresAreTheChannelErrors)
 
 namespace {
 
+// The running sums of n texels sorted along green, of one of five kinds: 0 random, 1 two
+// values, 2 fine noise, 3 dark, 4 extremes.
+dxt::kernels::PrefixSums sortedTexelSums(std::mt19937& rng, int n, int kind)
+{
+    std::array<std::array<int, 3>, 16> texel{};
+    const int base = static_cast<int>(rng() % 256);
+    for (int i = 0; i < n; ++i)
+        for (int ch = 0; ch < 3; ++ch) {
+            const int noise = static_cast<int>(rng() % 7) - 3;
+            texel[i][ch] = kind == 0 ? static_cast<int>(rng() % 256)
+                         : kind == 1 ? (rng() % 2 ? base : 255 - base)
+                         : kind == 2 ? std::clamp(base + noise, 0, 255)
+                         : kind == 3 ? static_cast<int>(rng() % 4)
+                                     : (rng() % 2 ? 255 : 0);
+        }
+    std::sort(texel.begin(), texel.begin() + n, [](const auto& a, const auto& b) { return a[1] < b[1]; });
+    dxt::kernels::PrefixSums prefix{};
+    for (int j = 0; j < n; ++j) {
+        float own = 0;
+        for (int ch = 0; ch < 3; ++ch) {
+            const float v = static_cast<float>(texel[j][ch]);
+            prefix.sum[ch][j + 1] = prefix.sum[ch][j] + v;
+            own += dxt::kernels::kWeight[ch] * v * v;
+        }
+        prefix.squares[j + 1] = prefix.squares[j] + own;
+    }
+    for (int j = n + 1; j < 32; ++j) {
+        for (int ch = 0; ch < 3; ++ch)
+            prefix.sum[ch][j] = prefix.sum[ch][n];
+        prefix.squares[j] = prefix.squares[n];
+    }
+    return prefix;
+}
+
 // The cluster search scores only the groups whose bound its best score does not undercut by
 // more than the margin; that gives the same split only if no score lies further below its
 // group's bound. Texel runs sorted along one channel, in blocks of few and many values,
@@ -389,34 +423,8 @@ TEST(DxtKernels, NoSplitScoresBelowItsGroupsBound)
     std::mt19937 rng(4242);
     for (int n = 2; n <= 16; ++n)
         for (int trial = 0; trial < 300; ++trial) {
-            const int kind = trial % 5;  // 0 random, 1 two values, 2 fine noise, 3 dark, 4 extremes
-            std::array<std::array<int, 3>, 16> texel{};
-            const int base = static_cast<int>(rng() % 256);
-            for (int i = 0; i < n; ++i)
-                for (int ch = 0; ch < 3; ++ch) {
-                    const int noise = static_cast<int>(rng() % 7) - 3;
-                    texel[i][ch] = kind == 0 ? static_cast<int>(rng() % 256)
-                                 : kind == 1 ? (rng() % 2 ? base : 255 - base)
-                                 : kind == 2 ? std::clamp(base + noise, 0, 255)
-                                 : kind == 3 ? static_cast<int>(rng() % 4)
-                                             : (rng() % 2 ? 255 : 0);
-                }
-            std::sort(texel.begin(), texel.begin() + n, [](const auto& a, const auto& b) { return a[1] < b[1]; });
-            dxt::kernels::PrefixSums prefix{};
-            for (int j = 0; j < n; ++j) {
-                float own = 0;
-                for (int ch = 0; ch < 3; ++ch) {
-                    const float v = static_cast<float>(texel[j][ch]);
-                    prefix.sum[ch][j + 1] = prefix.sum[ch][j] + v;
-                    own += dxt::kernels::kWeight[ch] * v * v;
-                }
-                prefix.squares[j + 1] = prefix.squares[j] + own;
-            }
-            for (int j = n + 1; j < 32; ++j) {
-                for (int ch = 0; ch < 3; ++ch)
-                    prefix.sum[ch][j] = prefix.sum[ch][n];
-                prefix.squares[j] = prefix.squares[n];
-            }
+            const int kind = trial % 5;
+            const dxt::kernels::PrefixSums prefix = sortedTexelSums(rng, n, kind);
             const auto& layout = dxt::kernels::splitLayout(n);
             std::vector<float> scores(1600);
             dxt::kernels::scoreSplitsScalar(layout, prefix, n, dxt::kernels::kEveryGroup.data(), layout.groupCount, scores.data());
@@ -477,6 +485,127 @@ TEST(DxtKernels, SplitScoresOfListedGroups)
             }
             EXPECT_EQ(first, expected) << n << " texels";
             EXPECT_EQ(kernels.scoreSplits(layout, prefix, n, listed.data(), 0, some.data()), -1);
+        }
+    }
+}
+
+// The search with one split kept gives the first least split of them all on every path, and
+// every path scores the same groups: with the bounds as they are, with their least held by
+// several groups (the seed is the first of them) and with every bound the same (all scored).
+TEST(DxtKernels, SplitSearchFindsTheFirstLeastOfAll)
+{
+    constexpr float unwritten = -1.5e38f;
+    std::mt19937 rng(77);
+    for (int n = 2; n <= 16; ++n)
+        for (int trial = 0; trial < 60; ++trial) {
+            const dxt::kernels::PrefixSums prefix = sortedTexelSums(rng, n, trial % 5);
+            const auto& layout = dxt::kernels::splitLayout(n);
+            std::vector<float> all(1600);
+            const int allFirst =
+                dxt::kernels::scoreSplitsScalar(layout, prefix, n, dxt::kernels::kEveryGroup.data(), layout.groupCount, all.data());
+            float bound[160];
+            dxt::kernels::splitBounds(prefix, n, bound);
+            const float margin = dxt::kernels::boundMargin(prefix, n);
+            const float least = *std::min_element(bound, bound + layout.groupCount);
+            for (const char* what : {"as they are", "least held twice", "all the same"}) {
+                float given[160];
+                std::copy(bound, bound + 160, given);
+                if (what[0] == 'l')
+                    given[rng() % layout.groupCount] = least;
+                if (what[0] == 'a')
+                    std::fill(given, given + 160, least);
+                std::vector<float> plain(1600, unwritten);
+                const int plainFirst = dxt::kernels::searchSplitsScalar(layout, prefix, n, given, margin, plain.data());
+                ASSERT_EQ(plainFirst, allFirst) << n << " texels, trial " << trial << ", bounds " << what;
+                for (const VectorPath& path : kVectorPaths) {
+                    if (!dxt::kernels::supported(path.isa))
+                        continue;
+                    std::vector<float> vector(1600, unwritten);
+                    const int vectorFirst = dxt::kernels::kernelsFor(path.isa).searchSplits(layout, prefix, n, given, margin, vector.data());
+                    ASSERT_EQ(vectorFirst, allFirst) << path.name << ", " << n << " texels, trial " << trial << ", bounds " << what;
+                    for (int e = 0; e < layout.entries; ++e)
+                        ASSERT_EQ(std::bit_cast<std::uint32_t>(vector[e]), std::bit_cast<std::uint32_t>(plain[e]))
+                            << path.name << ", " << n << " texels, trial " << trial << ", bounds " << what << ", entry " << e;
+                }
+            }
+        }
+}
+
+// The texels of a source block that its mask keeps, packed to the front as the encoder packs
+// them (the padding slots copy the first).
+dxt::kernels::BlockTexels texelsOf(const SourceBlock& block)
+{
+    dxt::kernels::BlockTexels t{};
+    t.count = 0;
+    for (int i = 0; i < 16; ++i)
+        if (block.mask & (1u << i))
+            t.position[t.count++] = static_cast<std::uint8_t>(i);
+    for (int i = t.count; i < 16; ++i)
+        t.position[i] = t.position[0];
+    for (int i = 0; i < 16; ++i) {
+        for (int ch = 0; ch < 3; ++ch) {
+            t.c[ch][i] = block.texels[4 * t.position[i] + 2 - ch];
+            t.cf[ch][i] = static_cast<float>(t.c[ch][i]);
+        }
+        t.valid[i] = i < t.count;
+        t.counts[i] = i < t.count ? 1.0f : 0.0f;
+        t.existing[i] = i < t.count ? 0xFF : 0;
+    }
+    return t;
+}
+
+// The order along an axis is the stable sort of the keys (ties, in blocks of few colours, keep
+// the texels' order), the places are its inverse and the running sums are added up along it;
+// every path gives the plain path's bits. Axes of every sign, with zero components, and
+// partial blocks.
+TEST(DxtKernels, OrderAlongIsTheStableSortOfTheKeys)
+{
+    std::mt19937 rng(31);
+    std::uniform_real_distribution<float> component(-1.0f, 1.0f);
+    for (const SourceBlock& block : sourceBlocks(12)) {
+        const dxt::kernels::BlockTexels t = texelsOf(block);
+        if (t.count < 2)
+            continue;
+        float axis[3] = {component(rng), component(rng), component(rng)};
+        if (rng() % 4 == 0)
+            axis[rng() % 3] = 0;
+        const int n = t.count;
+        float key[16];
+        std::array<int, 16> expected{};
+        for (int i = 0; i < n; ++i) {
+            key[i] = t.cf[0][i] * axis[0] + t.cf[1][i] * axis[1] + t.cf[2][i] * axis[2];
+            expected[i] = i;
+        }
+        std::stable_sort(expected.begin(), expected.begin() + n, [&key](int a, int b) { return key[a] < key[b]; });
+        std::uint8_t order[16];
+        std::int32_t place[16];
+        dxt::kernels::PrefixSums prefix;
+        dxt::kernels::orderAlongScalar(t, axis, order, place, prefix);
+        float running[4] = {};
+        for (int j = 0; j < n; ++j) {
+            const int i = expected[j];
+            ASSERT_EQ(order[j], i) << block.what << ", place " << j;
+            ASSERT_EQ(place[i], j) << block.what << ", texel " << i;
+            for (int ch = 0; ch < 3; ++ch)
+                running[ch] += t.cf[ch][i];
+            const float r = t.cf[0][i], g = t.cf[1][i], b = t.cf[2][i];
+            running[3] += dxt::kernels::kWeight[0] * r * r + dxt::kernels::kWeight[1] * g * g + dxt::kernels::kWeight[2] * b * b;
+            for (int ch = 0; ch < 3; ++ch)
+                ASSERT_EQ(prefix.sum[ch][j + 1], running[ch]) << block.what << ", place " << j;
+            ASSERT_EQ(prefix.squares[j + 1], running[3]) << block.what << ", place " << j;
+        }
+        for (int j = n + 1; j < 32; ++j)
+            ASSERT_EQ(prefix.squares[j], running[3]) << block.what;
+        for (const VectorPath& path : kVectorPaths) {
+            if (!dxt::kernels::supported(path.isa))
+                continue;
+            std::uint8_t otherOrder[16];
+            std::int32_t otherPlace[16];
+            dxt::kernels::PrefixSums other;
+            dxt::kernels::kernelsFor(path.isa).orderAlong(t, axis, otherOrder, otherPlace, other);
+            ASSERT_EQ(std::memcmp(otherOrder, order, static_cast<std::size_t>(n)), 0) << path.name << ", " << block.what;
+            ASSERT_EQ(std::memcmp(otherPlace, place, sizeof(std::int32_t) * static_cast<std::size_t>(n)), 0) << path.name << ", " << block.what;
+            ASSERT_EQ(std::memcmp(&other, &prefix, sizeof prefix), 0) << path.name << ", " << block.what;
         }
     }
 }
