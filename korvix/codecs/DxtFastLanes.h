@@ -874,27 +874,24 @@ inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t 
             finishDefaultBlock(isa, pending[q].block, pending[q].state, pending[q].dst, &pending[q].squares);
         waiting = entries = searched = 0;
     };
-    for (int first = 0; first < count; first += N) {
+    // A batch of blocks none of which is a single colour (slot b, the block that lane l
+    // loads with b = laneBlock(l), has its texels at src[b], rows `srcStride` apart, and its
+    // output at dst[b]; only the first `here` slots are blocks of the row).
+    const auto encodeBatch = [&](const I px[16], int here, const std::uint8_t* const* src, std::size_t srcStride,
+                                 std::uint8_t* const* dst) {
         if (waiting > kHeld - N)
             finishAll();
-        I px[16];
-        const int here = loadBatch<N>(pixels, stride, count, first, padded, px);
         DefaultLanes<N> d;
         defaultStartLanes<N>(px, d);
         for (int lane = 0; lane < N; ++lane) {
             const int b = laneBlock<N>(lane);
             if (b >= here)
                 continue;
-            std::uint8_t* dst = out + static_cast<std::size_t>(first + b) * outStride;
-            if (d.start.flat[lane]) {
-                const std::uint8_t* texel = pixels + 16 * static_cast<std::size_t>(first + b);
-                encodeSingleColourBlock(texel[2], texel[1], texel[0], dst);
-                continue;
-            }
             if (d.done[lane]) {
+                // Little-endian, as every machine with these vector units is.
                 const std::uint64_t block = static_cast<std::uint32_t>(d.colours[lane]) |
                                             static_cast<std::uint64_t>(static_cast<std::uint32_t>(d.written[lane])) << 32;
-                __builtin_memcpy(dst, &block, 8);
+                __builtin_memcpy(dst[b], &block, 8);
                 continue;
             }
             Pending& p = pending[waiting++];
@@ -904,8 +901,8 @@ inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t 
                 state.field[1][ch] = static_cast<std::uint8_t>(d.start.field[1][ch][lane]);
                 state.sum[ch] = d.start.sum[ch][lane];
             }
-            for (int p = 0; p < 6; ++p)
-                state.products[p] = static_cast<std::int32_t>(d.start.products[p][lane]);
+            for (int k = 0; k < 6; ++k)
+                state.products[k] = static_cast<std::int32_t>(d.start.products[k][lane]);
             unpackIndices(static_cast<std::uint32_t>(d.indices[lane]), state.index);
             state.error = d.error[lane];
             for (int k = 0; k < 4; ++k) {
@@ -913,16 +910,68 @@ inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t 
                 for (int ch = 0; ch < 3; ++ch)
                     state.entrySum[ch][k] = d.moments.s[ch][k][lane];
             }
-            p.dst = dst;
+            p.dst = dst[b];
             for (int y = 0; y < 4; ++y)
-                __builtin_memcpy(p.block + 16 * y, pixels + y * stride + 16 * static_cast<std::size_t>(first + b), 16);
+                __builtin_memcpy(p.block + 16 * y, src[b] + y * srcStride, 16);
             listPlacements(p.state, p.squares);
             for (unsigned listed = p.squares.listed; listed != 0; listed &= listed - 1)
                 queue[entries++] = {&p.state, &p.squares, &p.squares.entry[__builtin_ctz(listed)]};
             for (; entries - searched >= N; searched += N)
                 placementSquaresLanes<N>(queue + searched, N);
         }
+    };
+    // Blocks of a single colour take the plain encoder's answer as soon as they are loaded;
+    // the rest are gathered into whole batches (a quarter of all blocks or more can be of a
+    // single colour, often side by side, and the lanes' work is the same for them).
+    alignas(32) std::uint8_t gathered[4][16 * N];
+    std::uint8_t* gatheredDst[N];
+    const std::uint8_t* gatheredSrc[N];
+    int held = 0;
+    const auto encodeGathered = [&] {
+        for (int b = held; b < N; ++b)
+            for (int y = 0; y < 4; ++y)
+                __builtin_memcpy(gathered[y] + 16 * b, gathered[y], 16);
+        for (int b = 0; b < N; ++b)
+            gatheredSrc[b] = gathered[0] + 16 * b;
+        I px[16];
+        loadRows<N>(gathered[0], sizeof gathered[0], px);
+        encodeBatch(px, held, gatheredSrc, sizeof gathered[0], gatheredDst);
+        held = 0;
+    };
+    for (int first = 0; first < count; first += N) {
+        I px[16];
+        const int here = loadBatch<N>(pixels, stride, count, first, padded, px);
+        I differs{};
+        for (int i = 1; i < 16; ++i)
+            differs |= px[i] ^ px[0];
+        const I flat = (differs & 0xFFFFFF) == 0;
+        const std::uint8_t* src[N];
+        std::uint8_t* dst[N];
+        for (int b = 0; b < N; ++b) {
+            src[b] = pixels + 16 * static_cast<std::size_t>(first + b);
+            dst[b] = out + static_cast<std::size_t>(first + b) * outStride;
+        }
+        if (held == 0 && here == N && !anyLane<N>(flat)) {
+            encodeBatch(px, here, src, stride, dst);
+            continue;
+        }
+        for (int lane = 0; lane < N; ++lane) {
+            const int b = laneBlock<N>(lane);
+            if (b >= here)
+                continue;
+            if (flat[lane]) {
+                encodeSingleColourBlock(src[b][2], src[b][1], src[b][0], dst[b]);
+                continue;
+            }
+            for (int y = 0; y < 4; ++y)
+                __builtin_memcpy(gathered[y] + 16 * held, src[b] + y * stride, 16);
+            gatheredDst[held] = dst[b];
+            if (++held == N)
+                encodeGathered();
+        }
     }
+    if (held > 0)
+        encodeGathered();
     finishAll();
 }
 

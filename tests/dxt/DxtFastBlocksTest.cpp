@@ -247,6 +247,52 @@ TEST(DxtFastBlocks, EveryPathEncodesEveryBlockAsThePlainEncoder)
     }
 }
 
+// Rows in which blocks of a single colour come in runs between the others: whole batches of
+// them, batches that mix both, and the others gathered over several batches up to the
+// row's end (with a vector's worth or less left over).
+TEST(DxtFastBlocks, EveryPathEncodesRowsWithRunsOfSingleColoursAsThePlainEncoder)
+{
+    const std::vector<Texels> blocks = sourceBlocks(20261211);
+    std::vector<Texels> single, other;
+    for (const Texels& t : blocks) {
+        bool flat = true;
+        for (int i = 1; i < 16; ++i)
+            for (int ch = 0; ch < 3; ++ch)
+                flat = flat && t[4 * i + ch] == t[ch];
+        (flat ? single : other).push_back(t);
+    }
+    ASSERT_FALSE(single.empty());
+    for (const RowSetting& setting : kRowSettings)
+        for (const Path& path : kPaths) {
+            if (!dxt::kernels::supported(path.isa))
+                continue;
+            const dxt::kernels::FastBlocksFn encodeRow = setting.rowsFor(path.isa);
+            std::size_t nextSingle = 0, nextOther = 0;
+            // (runs of single colours, runs of others, row length)
+            for (const auto& [singleRun, otherRun, count] : {std::array{1, 1, 33}, std::array{3, 5, 40}, std::array{8, 8, 64},
+                                                              std::array{9, 7, 70}, std::array{16, 1, 50}, std::array{2, 15, 61},
+                                                              std::array{5, 3, 8}, std::array{7, 1, 16}, std::array{1, 9, 17}}) {
+                const std::size_t stride = 16 * static_cast<std::size_t>(count) + 4;
+                std::vector<std::uint8_t> pixels(4 * stride, 0xEE);
+                std::vector<Texels> row;
+                for (int b = 0; b < count; ++b) {
+                    const bool flat = b % (singleRun + otherRun) < singleRun;
+                    row.push_back(flat ? single[nextSingle++ % single.size()] : other[nextOther++ % other.size()]);
+                    for (int y = 0; y < 4; ++y)
+                        std::memcpy(&pixels[y * stride + 16 * b], row.back().data() + 16 * y, 16);
+                }
+                std::vector<std::uint8_t> out(8 * static_cast<std::size_t>(count));
+                encodeRow(pixels.data(), stride, count, out.data(), 8);
+                for (int b = 0; b < count; ++b) {
+                    std::array<std::uint8_t, 8> got;
+                    std::memcpy(got.data(), &out[8 * b], 8);
+                    ASSERT_EQ(got, plainBlock(row[b], setting.quality))
+                        << setting.name << ", " << path.name << ", runs " << singleRun << " and " << otherRun << ", block " << b;
+                }
+            }
+        }
+}
+
 // The start's kernels on their own: the gathered planes and the single-colour answer, the
 // extremes and indices along axes of every sign, the zero axis among them (all texels
 // project to one point; black texels project to zeros of either sign), and the principal
