@@ -171,12 +171,14 @@ inline typename Lanes<N>::I channelCost(typename Lanes<N>::I word, const typenam
     return total;
 }
 
-// What every setting's start gives N blocks: the channels by plane, the block sums, the
-// start's endpoint fields and each texel's step along the axis (0 ... 3 and above).
+// What every setting's start gives N blocks: the channels by plane as floats, each texel's
+// channels in the two words the moments sum (blue and red, green and a count of one), the
+// block sums, the start's endpoint fields and each texel's step along the axis (0 ... 3
+// and above).
 template <int N>
 struct LaneStart {
-    typename Lanes<N>::I c[3][16];
     typename Lanes<N>::F cf[3][16];
+    typename Lanes<N>::I blueRed[16], greenOne[16];
     typename Lanes<N>::I flat;  // all ones where the block is a single colour
     typename Lanes<N>::I sum[3];
     typename Lanes<N>::F products[6];
@@ -184,20 +186,24 @@ struct LaneStart {
     typename Lanes<N>::I step[16];
 };
 
+// The start's texel part: the channels, whether the block is a single colour, the sums.
 template <int N>
-inline void startLanes(const typename Lanes<N>::I px[16], LaneStart<N>& start)
+inline void texelsLanes(const typename Lanes<N>::I px[16], LaneStart<N>& start)
 {
     using F = typename Lanes<N>::F;
     using I = typename Lanes<N>::I;
 
-    // Channels by plane (0 red, 1 green, 2 blue), as integers and floats.
-    auto& c = start.c;
+    // Channels by plane (0 red, 1 green, 2 blue), as integers and floats; the integers are
+    // needed only here.
+    I c[3][16];
     auto& cf = start.cf;
     I differs{};
     for (int i = 0; i < 16; ++i) {
         c[0][i] = (px[i] >> 16) & 0xFF;
         c[1][i] = (px[i] >> 8) & 0xFF;
         c[2][i] = px[i] & 0xFF;
+        start.blueRed[i] = px[i] & 0xFF00FF;
+        start.greenOne[i] = c[1][i] | 0x10000;
         differs |= px[i] ^ px[0];
         for (int ch = 0; ch < 3; ++ch)
             cf[ch][i] = toFloat<N>(c[ch][i]);
@@ -221,6 +227,17 @@ inline void startLanes(const typename Lanes<N>::I px[16], LaneStart<N>& start)
         products[4] += cf[1][i] * cf[2][i];
         products[5] += cf[2][i] * cf[2][i];
     }
+}
+
+template <int N>
+inline void startLanes(const typename Lanes<N>::I px[16], LaneStart<N>& start)
+{
+    using F = typename Lanes<N>::F;
+    using I = typename Lanes<N>::I;
+    texelsLanes<N>(px, start);
+    const auto& cf = start.cf;
+    const auto& sum = start.sum;
+    const auto& products = start.products;
 
     // The principal axis: the weighted covariance, then power iteration on its square.
     const float* const scale = kAxisScale;
@@ -328,7 +345,6 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
     using I = typename Lanes<N>::I;
     LaneStart<N> start;
     startLanes<N>(px, start);
-    const auto& c = start.c;
     const auto& sum = start.sum;
     auto& field = start.field;
     LaneResult<N> result;
@@ -342,7 +358,7 @@ inline LaneResult<N> encodeLanes(const typename Lanes<N>::I px[16])
     for (int i = 0; i < 16; ++i) {
         const I step = start.step[i];
         const I on[3] = {step >= 3, step == 0, step == 2};
-        const I br = px[i] & 0xFF00FF, gn = c[1][i] | 0x10000;
+        const I br = start.blueRed[i], gn = start.greenOne[i];
         for (int k = 0; k < 3; ++k) {
             blueRed[k] += br & on[k];
             greenCount[k] += gn & on[k];
@@ -491,14 +507,14 @@ inline void invertNormalsLanes(LaneMoments<N>& m)
 // The moments of the indices (texel i's in bits 2i and 2i + 1) as the plain encoder's
 // entrySums and invertNormals give them; two sums share a word as in the start.
 template <int N>
-inline void momentsLanes(const typename Lanes<N>::I px[16], const LaneStart<N>& start, typename Lanes<N>::I indices,
+inline void momentsLanes(const LaneStart<N>& start, typename Lanes<N>::I indices,
                          LaneMoments<N>& m)
 {
     using I = typename Lanes<N>::I;
     I blueRed[3] = {}, greenCount[3] = {};
     for (int i = 0; i < 16; ++i) {
         const I index = (indices >> (2 * i)) & 3;
-        const I br = px[i] & 0xFF00FF, gn = start.c[1][i] | 0x10000;
+        const I br = start.blueRed[i], gn = start.greenOne[i];
         for (int k = 0; k < 3; ++k) {
             const I on = index == k;
             blueRed[k] += br & on;
@@ -638,10 +654,12 @@ template <int N>
 
 template <int N>
 struct DefaultLanes {
-    LaneStart<N> start;
+    LaneStart<N> start;  // its fields are the endpoints found so far
+    typename Lanes<N>::I word[3];  // each channel's palette word of those fields
     typename Lanes<N>::I indices;
     typename Lanes<N>::F error;
-    LaneMoments<N> moments;  // of the indices
+    LaneMoments<N> moments;  // of the indices, unless the lane is active
+    typename Lanes<N>::I active;  // all ones where the refinement goes on
     // All ones where the block is done: its indices use all four palette entries or only
     // one (no other placement to try) and it is not busy enough for the cluster search.
     typename Lanes<N>::I done;
@@ -649,38 +667,20 @@ struct DefaultLanes {
     typename Lanes<N>::I written;  // the indices as written with those colours
 };
 
-// The start, the first endpoint search and index choice, then the refinement rounds (at
-// most four) while any lane is unsettled, each lane stopping where the plain encoder's
-// refinement stops: endpoints unchanged, error not lower, or indices unchanged.
+// The refinement rounds `from` up to `to` (of four at most) while any lane is active, each
+// lane stopping where the plain encoder's refinement stops: endpoints unchanged, error not
+// lower, or indices unchanged.
 template <int N>
-inline void defaultStartLanes(const typename Lanes<N>::I px[16], DefaultLanes<N>& d)
+inline void refineLanes(DefaultLanes<N>& d, int from, int to)
 {
     using F = typename Lanes<N>::F;
     using I = typename Lanes<N>::I;
-    startLanes<N>(px, d.start);
     auto& field = d.start.field;
-    // Step 0 is index 1, then indices 3, 2 and 0.
-    I startIndices{};
-    for (int i = 0; i < 16; ++i) {
-        const I step = d.start.step[i];
-        const I index = step == 0 ? I{} + 1 : step == 1 ? I{} + 3 : step == 2 ? I{} + 2 : I{};
-        startIndices |= index << (2 * i);
-    }
-    const std::uint32_t* const palettes[3] = {tables::kChannelPalettes5Data, tables::kChannelPalettes6Data,
-                                              tables::kChannelPalettes5Data};
-    constexpr int bits[3] = {5, 6, 5};
-    I word[3];
-    for (int ch = 0; ch < 3; ++ch)
-        word[ch] = lookup<N>(palettes[ch], (field[0][ch] << bits[ch]) | field[1][ch]);
-    // The moments of the start's indices, then of each round's; they are the moments of
-    // the indices kept unless the last round took new ones.
+    auto& word = d.word;
     LaneMoments<N>& m = d.moments;
-    momentsLanes<N>(px, d.start, startIndices, m);
-    solveSquaresLanes<N>(m, field, word);
-    d.indices = assignLanes<N>(d.start, word, d.error);
-    I active = d.indices != startIndices;
-    for (int round = 0; round < 4 && anyLane<N>(active); ++round) {
-        momentsLanes<N>(px, d.start, d.indices, m);
+    I active = d.active;
+    for (int round = from; round < to && anyLane<N>(active); ++round) {
+        momentsLanes<N>(d.start, d.indices, m);
         I nextField[2][3], nextWord[3];
         for (int ch = 0; ch < 3; ++ch) {
             nextField[0][ch] = field[0][ch];
@@ -708,12 +708,49 @@ inline void defaultStartLanes(const typename Lanes<N>::I px[16], DefaultLanes<N>
         d.indices = take ? nextIndices : d.indices;
         d.error = take ? nextError : d.error;
     }
+    d.active = active;
+}
 
+// The start, the first endpoint search and index choice, then the first refinement round.
+template <int N>
+inline void defaultStartLanes(const typename Lanes<N>::I px[16], DefaultLanes<N>& d)
+{
+    using I = typename Lanes<N>::I;
+    startLanes<N>(px, d.start);
+    auto& field = d.start.field;
+    // Step 0 is index 1, then indices 3, 2 and 0.
+    I startIndices{};
+    for (int i = 0; i < 16; ++i) {
+        const I step = d.start.step[i];
+        const I index = step == 0 ? I{} + 1 : step == 1 ? I{} + 3 : step == 2 ? I{} + 2 : I{};
+        startIndices |= index << (2 * i);
+    }
+    const std::uint32_t* const palettes[3] = {tables::kChannelPalettes5Data, tables::kChannelPalettes6Data,
+                                              tables::kChannelPalettes5Data};
+    constexpr int bits[3] = {5, 6, 5};
+    for (int ch = 0; ch < 3; ++ch)
+        d.word[ch] = lookup<N>(palettes[ch], (field[0][ch] << bits[ch]) | field[1][ch]);
+    // The moments of the start's indices, then of each round's; they are the moments of
+    // the indices kept unless the last round took new ones.
+    momentsLanes<N>(d.start, startIndices, d.moments);
+    solveSquaresLanes<N>(d.moments, field, d.word);
+    d.indices = assignLanes<N>(d.start, d.word, d.error);
+    d.active = d.indices != startIndices;
+    refineLanes<N>(d, 0, 1);
+}
+
+// After the last round: the moments of the indices kept, the palette entries they use, and
+// the block as written where it is done.
+template <int N>
+inline void endLanes(DefaultLanes<N>& d)
+{
+    using I = typename Lanes<N>::I;
+    const auto& field = d.start.field;
     // Each round starts from the moments of the indices kept, and a round that keeps new
     // indices leaves its lanes active: only when the last round ends so are the moments not
-    // those of the indices kept. Then the palette entries the indices use.
-    if (anyLane<N>(active))
-        momentsLanes<N>(px, d.start, d.indices, d.moments);
+    // those of the indices kept.
+    if (anyLane<N>(d.active))
+        momentsLanes<N>(d.start, d.indices, d.moments);
     I levels{};
     for (int k = 0; k < 4; ++k)
         levels -= d.moments.n[k] > 0;
@@ -845,6 +882,66 @@ template <int N>
     }
 }
 
+// Blocks whose refinement goes on, gathered from several batches to be refined side by side
+// once a vector's worth is there: a round costs all lanes as much as one, and only some
+// lanes of a batch go on. Their texels are laid out as a batch's (slot s holds the block
+// that lane laneOf[s] loads), their state by lane.
+template <int N>
+struct HeldLanes {
+    alignas(32) std::uint8_t texels[4][16 * N];
+    alignas(32) std::int32_t field[2][3][N], word[3][N], indices[N];
+    alignas(32) float error[N];
+    std::uint8_t* dst[N];
+    int held = 0;
+
+    // Holds lane `lane` of `d`, a block with texels at `block` (rows `stride` apart) and its
+    // output at `to`; there must be a free slot.
+    void add(const int laneOf[N], const DefaultLanes<N>& d, int lane, const std::uint8_t* block, std::size_t stride,
+             std::uint8_t* to)
+    {
+        const int slot = held++, at = laneOf[slot];
+        for (int y = 0; y < 4; ++y)
+            __builtin_memcpy(texels[y] + 16 * slot, block + y * stride, 16);
+        for (int e = 0; e < 2; ++e)
+            for (int ch = 0; ch < 3; ++ch)
+                field[e][ch][at] = d.start.field[e][ch][lane];
+        for (int ch = 0; ch < 3; ++ch)
+            word[ch][at] = d.word[ch][lane];
+        indices[at] = d.indices[lane];
+        error[at] = d.error[lane];
+        dst[slot] = to;
+    }
+
+    // The held blocks in the lanes as they were, all active (free slots repeat the first).
+    void load(const int laneOf[N], DefaultLanes<N>& d)
+    {
+        using I = typename Lanes<N>::I;
+        for (int slot = held; slot < N; ++slot) {
+            for (int y = 0; y < 4; ++y)
+                __builtin_memcpy(texels[y] + 16 * slot, texels[y], 16);
+            const int at = laneOf[slot], from = laneOf[0];
+            for (int e = 0; e < 2; ++e)
+                for (int ch = 0; ch < 3; ++ch)
+                    field[e][ch][at] = field[e][ch][from];
+            for (int ch = 0; ch < 3; ++ch)
+                word[ch][at] = word[ch][from];
+            indices[at] = indices[from];
+            error[at] = error[from];
+        }
+        I px[16];
+        loadRows<N>(texels[0], sizeof texels[0], px);
+        texelsLanes<N>(px, d.start);
+        for (int e = 0; e < 2; ++e)
+            for (int ch = 0; ch < 3; ++ch)
+                __builtin_memcpy(&d.start.field[e][ch], field[e][ch], sizeof(I));
+        for (int ch = 0; ch < 3; ++ch)
+            __builtin_memcpy(&d.word[ch], word[ch], sizeof(I));
+        __builtin_memcpy(&d.indices, indices, sizeof(I));
+        __builtin_memcpy(&d.error, error, sizeof d.error);
+        d.active = I{} - 1;
+    }
+};
+
 // The whole row, N blocks at a time as fastBlocksLanes takes them; each block that is not a
 // single colour and not done goes on to the per-block rest of the default setting with its
 // state.
@@ -874,55 +971,92 @@ inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t 
             finishDefaultBlock(isa, pending[q].block, pending[q].state, pending[q].dst, &pending[q].squares);
         waiting = entries = searched = 0;
     };
+    // A block of lane `lane` (texels at `block`, rows `blockStride` apart) that is not a
+    // single colour and is settled: written out when done, else stored for the rest with
+    // its placements. There must be room for it.
+    const auto handOver = [&](const DefaultLanes<N>& d, int lane, const std::uint8_t* block, std::size_t blockStride,
+                              std::uint8_t* dst) {
+        if (d.done[lane]) {
+            // Little-endian, as every machine with these vector units is.
+            const std::uint64_t words = static_cast<std::uint32_t>(d.colours[lane]) |
+                                        static_cast<std::uint64_t>(static_cast<std::uint32_t>(d.written[lane])) << 32;
+            __builtin_memcpy(dst, &words, 8);
+            return;
+        }
+        Pending& p = pending[waiting++];
+        DefaultStart& state = p.state;
+        for (int ch = 0; ch < 3; ++ch) {
+            state.field[0][ch] = static_cast<std::uint8_t>(d.start.field[0][ch][lane]);
+            state.field[1][ch] = static_cast<std::uint8_t>(d.start.field[1][ch][lane]);
+            state.sum[ch] = d.start.sum[ch][lane];
+        }
+        for (int k = 0; k < 6; ++k)
+            state.products[k] = static_cast<std::int32_t>(d.start.products[k][lane]);
+        unpackIndices(static_cast<std::uint32_t>(d.indices[lane]), state.index);
+        state.error = d.error[lane];
+        for (int k = 0; k < 4; ++k) {
+            state.count[k] = d.moments.n[k][lane];
+            for (int ch = 0; ch < 3; ++ch)
+                state.entrySum[ch][k] = d.moments.s[ch][k][lane];
+        }
+        p.dst = dst;
+        for (int y = 0; y < 4; ++y)
+            __builtin_memcpy(p.block + 16 * y, block + y * blockStride, 16);
+        listPlacements(p.state, p.squares);
+        for (unsigned listed = p.squares.listed; listed != 0; listed &= listed - 1)
+            queue[entries++] = {&p.state, &p.squares, &p.squares.entry[__builtin_ctz(listed)]};
+        for (; entries - searched >= N; searched += N)
+            placementSquaresLanes<N>(queue + searched, N);
+    };
+    // The blocks whose refinement goes on after the first round, gathered from several
+    // batches and refined side by side once a vector's worth is there (and at the row's
+    // end): a round costs all lanes as much as one, and few lanes of a batch go on.
+    int laneOf[N];
+    for (int lane = 0; lane < N; ++lane)
+        laneOf[laneBlock<N>(lane)] = lane;
+    HeldLanes<N> later;
+    const auto refineLater = [&] {
+        DefaultLanes<N> d;
+        later.load(laneOf, d);
+        refineLanes<N>(d, 1, 4);
+        endLanes<N>(d);
+        if (waiting > kHeld - N)
+            finishAll();
+        for (int slot = 0; slot < later.held; ++slot)
+            handOver(d, laneOf[slot], later.texels[0] + 16 * slot, sizeof later.texels[0], later.dst[slot]);
+        later.held = 0;
+    };
     // A batch of blocks none of which is a single colour (slot b, the block that lane l
     // loads with b = laneBlock(l), has its texels at src[b], rows `srcStride` apart, and its
     // output at dst[b]; only the first `here` slots are blocks of the row).
     const auto encodeBatch = [&](const I px[16], int here, const std::uint8_t* const* src, std::size_t srcStride,
                                  std::uint8_t* const* dst) {
-        if (waiting > kHeld - N)
-            finishAll();
         DefaultLanes<N> d;
         defaultStartLanes<N>(px, d);
+        // The lanes that go on refining wait for the rest of the rounds apart.
+        const I movedOn = d.active;
+        if (anyLane<N>(movedOn))
+            for (int lane = 0; lane < N; ++lane) {
+                const int b = laneBlock<N>(lane);
+                if (!movedOn[lane] || b >= here)
+                    continue;
+                if (later.held == N)
+                    refineLater();
+                later.add(laneOf, d, lane, src[b], srcStride, dst[b]);
+            }
+        d.active = I{};
+        endLanes<N>(d);
+        if (waiting > kHeld - N)
+            finishAll();
         for (int lane = 0; lane < N; ++lane) {
             const int b = laneBlock<N>(lane);
-            if (b >= here)
-                continue;
-            if (d.done[lane]) {
-                // Little-endian, as every machine with these vector units is.
-                const std::uint64_t block = static_cast<std::uint32_t>(d.colours[lane]) |
-                                            static_cast<std::uint64_t>(static_cast<std::uint32_t>(d.written[lane])) << 32;
-                __builtin_memcpy(dst[b], &block, 8);
-                continue;
-            }
-            Pending& p = pending[waiting++];
-            DefaultStart& state = p.state;
-            for (int ch = 0; ch < 3; ++ch) {
-                state.field[0][ch] = static_cast<std::uint8_t>(d.start.field[0][ch][lane]);
-                state.field[1][ch] = static_cast<std::uint8_t>(d.start.field[1][ch][lane]);
-                state.sum[ch] = d.start.sum[ch][lane];
-            }
-            for (int k = 0; k < 6; ++k)
-                state.products[k] = static_cast<std::int32_t>(d.start.products[k][lane]);
-            unpackIndices(static_cast<std::uint32_t>(d.indices[lane]), state.index);
-            state.error = d.error[lane];
-            for (int k = 0; k < 4; ++k) {
-                state.count[k] = d.moments.n[k][lane];
-                for (int ch = 0; ch < 3; ++ch)
-                    state.entrySum[ch][k] = d.moments.s[ch][k][lane];
-            }
-            p.dst = dst[b];
-            for (int y = 0; y < 4; ++y)
-                __builtin_memcpy(p.block + 16 * y, src[b] + y * srcStride, 16);
-            listPlacements(p.state, p.squares);
-            for (unsigned listed = p.squares.listed; listed != 0; listed &= listed - 1)
-                queue[entries++] = {&p.state, &p.squares, &p.squares.entry[__builtin_ctz(listed)]};
-            for (; entries - searched >= N; searched += N)
-                placementSquaresLanes<N>(queue + searched, N);
+            if (b < here && !movedOn[lane])
+                handOver(d, lane, src[b], srcStride, dst[b]);
         }
     };
     // Blocks of a single colour take the plain encoder's answer as soon as they are loaded;
-    // the rest are gathered into whole batches (a quarter of all blocks or more can be of a
-    // single colour, often side by side, and the lanes' work is the same for them).
+    // the rest are gathered into whole batches (an eighth of the blocks of photographs and
+    // drawings can be of a single colour, often side by side, and would take the lanes' work).
     alignas(32) std::uint8_t gathered[4][16 * N];
     std::uint8_t* gatheredDst[N];
     const std::uint8_t* gatheredSrc[N];
@@ -972,6 +1106,8 @@ inline void defaultBlocksLanes(Isa isa, const std::uint8_t* pixels, std::size_t 
     }
     if (held > 0)
         encodeGathered();
+    if (later.held > 0)
+        refineLater();
     finishAll();
 }
 
