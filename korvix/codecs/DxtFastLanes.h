@@ -74,20 +74,21 @@ void squareWords(const std::uint32_t* rowGuarded, int row, typename Lanes<N>::I 
 template <int N>
 typename Lanes<N>::I pairProducts(typename Lanes<N>::I a, typename Lanes<N>::I b);
 
-// Bytes 2 and 3 of each lane's palette word (entries 2 and 3) in its low and high 16-bit
-// halves: one byte shuffle.
-template <int N>
-inline typename Lanes<N>::I upperEntries(typename Lanes<N>::I word)
+// Bytes `First` and `First` + 1 of each lane's palette word (entries 0 and 1, or 2 and 3) in its
+// low and high 16-bit halves: one byte shuffle.
+template <int First, int N>
+inline typename Lanes<N>::I entryPair(typename Lanes<N>::I word)
 {
     using B = typename Lanes<N>::B;
     const B bytes = reinterpret_cast<B>(word), zero{};
+    constexpr int a = First, b = First + 1;
     if constexpr (N == 4)
-        return reinterpret_cast<typename Lanes<N>::I>(
-            __builtin_shufflevector(bytes, zero, 2, 16, 3, 16, 6, 16, 7, 16, 10, 16, 11, 16, 14, 16, 15, 16));
+        return reinterpret_cast<typename Lanes<N>::I>(__builtin_shufflevector(
+            bytes, zero, a, 16, b, 16, a + 4, 16, b + 4, 16, a + 8, 16, b + 8, 16, a + 12, 16, b + 12, 16));
     else
         return reinterpret_cast<typename Lanes<N>::I>(__builtin_shufflevector(
-            bytes, zero, 2, 32, 3, 32, 6, 32, 7, 32, 10, 32, 11, 32, 14, 32, 15, 32, 18, 32, 19, 32, 22, 32, 23, 32, 26, 32, 27,
-            32, 30, 32, 31, 32));
+            bytes, zero, a, 32, b, 32, a + 4, 32, b + 4, 32, a + 8, 32, b + 8, 32, a + 12, 32, b + 12, 32, a + 16, 32,
+            b + 16, 32, a + 20, 32, b + 20, 32, a + 24, 32, b + 24, 32, a + 28, 32, b + 28, 32));
 }
 
 template <int N>
@@ -134,22 +135,6 @@ inline typename Lanes<N>::I nearestField(bool six, typename Lanes<N>::F value)
     return nearestFieldOf<N>(six, truncated<N>(value + 0.5f));
 }
 
-// Bytes 0 and 1 of each lane's palette word (entries 0 and 1) in its low and high 16-bit
-// halves.
-template <int N>
-inline typename Lanes<N>::I lowerEntries(typename Lanes<N>::I word)
-{
-    using B = typename Lanes<N>::B;
-    const B bytes = reinterpret_cast<B>(word), zero{};
-    if constexpr (N == 4)
-        return reinterpret_cast<typename Lanes<N>::I>(
-            __builtin_shufflevector(bytes, zero, 0, 16, 1, 16, 4, 16, 5, 16, 8, 16, 9, 16, 12, 16, 13, 16));
-    else
-        return reinterpret_cast<typename Lanes<N>::I>(__builtin_shufflevector(
-            bytes, zero, 0, 32, 1, 32, 4, 32, 5, 32, 8, 32, 9, 32, 12, 32, 13, 32, 16, 32, 17, 32, 20, 32, 21, 32, 24, 32, 25,
-            32, 28, 32, 29, 32));
-}
-
 // The palette word of a channel (expand(a), expand(b), mix(a, b), mix(b, a) in bytes 0 to 3)
 // and the channel's error for the moments less the constant share:
 // sum over k of p[k] (n[k] p[k] - 2 s[k]), in integers. Two entries to a word in 16-bit
@@ -163,7 +148,7 @@ inline typename Lanes<N>::I channelCost(typename Lanes<N>::I word, const typenam
     using Half = typename Lanes<N>::H;
     I total{};
     for (int k = 0; k < 4; k += 2) {
-        const I p = k == 0 ? lowerEntries<N>(word) : upperEntries<N>(word);
+        const I p = k == 0 ? entryPair<0, N>(word) : entryPair<2, N>(word);
         const Half counts = reinterpret_cast<Half>(n[k] | (n[k + 1] << 16));
         const Half twice = reinterpret_cast<Half>((2 * s[k]) | ((2 * s[k + 1]) << 16));
         total += pairProducts<N>(p, reinterpret_cast<I>(reinterpret_cast<Half>(p) * counts - twice));
@@ -617,7 +602,7 @@ inline LaneSquare<N> squareLanes(const LaneMoments<N>& m, typename Lanes<N>::I f
     Pair pair[9];
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) {
-            const I p = upperEntries<N>(w[i][j]);
+            const I p = entryPair<2, N>(w[i][j]);
             const I inner = reinterpret_cast<I>(reinterpret_cast<Half>(p) * counts - twice);
             const I cost = termA[i] + termB[j] + pairProducts<N>(p, inner);
             pair[3 * i + j] = {(insideA[i] & insideB[j]) ? cost : I{} + 0x7FFFFFFF, fa[i], fb[j], w[i][j]};
