@@ -94,44 +94,73 @@ LoadedTexture failed(TextureLoadStatus status)
 
 }  // namespace
 
-LoadedTexture loadTexture(const std::uint8_t* bytes, std::size_t length)
+TextureLayout textureLayout(const std::uint8_t* bytes, std::size_t length)
 {
+    TextureLayout layout;
     if (!bytes || length < 4 || std::memcmp(bytes, "KTEX", 4) != 0)
-        return failed(TextureLoadStatus::NotTexture);
+        return layout;
+    layout.status = TextureLoadStatus::Truncated;
     if (length < texture::HEADER_SIZE)
-        return failed(TextureLoadStatus::Truncated);
+        return layout;
 
     const int count = static_cast<std::int8_t>(bytes[20]);
+    layout.status = TextureLoadStatus::TooManyMaps;
     if (count > texture::MAX_MAPS)
-        return failed(TextureLoadStatus::TooManyMaps);
+        return layout;
     const auto format = texture::formatFromCode(bytes[8]);
+    layout.status = TextureLoadStatus::UnknownFormat;
     if (!format)
-        return failed(TextureLoadStatus::UnknownFormat);
+        return layout;
 
     const auto W = static_cast<std::int32_t>(texture::readLe32(bytes + 24));
     const auto H = static_cast<std::int32_t>(texture::readLe32(bytes + 28));
+    layout.status = TextureLoadStatus::BadSize;
     if (W < 0 || H < 0 || W > texture::MAX_SIDE || H > texture::MAX_SIDE)
-        return failed(TextureLoadStatus::BadSize);
+        return layout;
 
-    // Every map's data must lie inside the bytes before anything is allocated.
     const int maps = std::max(count, 1);
     std::uint64_t end = texture::HEADER_SIZE;
     for (int i = 0; i < maps; ++i) {
         const texture::MapSize s = texture::mapSize(W, H, count, i);
-        end += texture::mapDataSize(*format, s.width, s.height);
+        layout.largest = s;
+        layout.largestOffset = end;
+        layout.largestBytes = texture::mapDataSize(*format, s.width, s.height);
+        end += layout.largestBytes;
     }
-    if (end > length)
+    layout.status = TextureLoadStatus::Ok;
+    layout.format = *format;
+    layout.hasAlpha = texture::infoOf(*format)->hasAlpha;
+    layout.count = maps;
+    layout.end = end;
+    return layout;
+}
+
+void decodeTextureMap(Format format, const std::uint8_t* data, std::uint64_t dataSize, PixelBitmap& map)
+{
+    decodeMap(format, data, dataSize, map);
+}
+
+LoadedTexture loadTexture(const std::uint8_t* bytes, std::size_t length)
+{
+    const TextureLayout layout = textureLayout(bytes, length);
+    if (!layout.ok())
+        return failed(layout.status);
+    // Every map's data must lie inside the bytes before anything is allocated.
+    if (layout.end > length)
         return failed(TextureLoadStatus::Truncated);
 
+    const int count = static_cast<std::int8_t>(bytes[20]);
+    const auto W = static_cast<std::int32_t>(texture::readLe32(bytes + 24));
+    const auto H = static_cast<std::int32_t>(texture::readLe32(bytes + 28));
     LoadedTexture result;
     try {
-        MapSet set(maps);
+        MapSet set(layout.count);
         std::size_t pos = texture::HEADER_SIZE;
-        for (int i = 0; i < maps; ++i) {
+        for (int i = 0; i < layout.count; ++i) {
             const texture::MapSize s = texture::mapSize(W, H, count, i);
-            const std::uint64_t size = texture::mapDataSize(*format, s.width, s.height);
+            const std::uint64_t size = texture::mapDataSize(layout.format, s.width, s.height);
             set[i].create(s.width, s.height, 32, true);
-            decodeMap(*format, bytes + pos, size, set[i]);
+            decodeMap(layout.format, bytes + pos, size, set[i]);
             pos += static_cast<std::size_t>(size);
         }
         result.maps = std::move(set);
@@ -141,8 +170,8 @@ LoadedTexture loadTexture(const std::uint8_t* bytes, std::size_t length)
         return failed(TextureLoadStatus::DecodeFailed);
     }
     result.status = TextureLoadStatus::Ok;
-    result.format = *format;
-    result.hasAlpha = texture::infoOf(*format)->hasAlpha;
+    result.format = layout.format;
+    result.hasAlpha = layout.hasAlpha;
     return result;
 }
 

@@ -59,5 +59,30 @@ constexpr std::int32_t MAX_SIDE = 65536;
 // round trip as their mean colour.
 LoadedTexture loadTexture(const std::uint8_t* bytes, std::size_t length);
 
+// Where a texture's maps lie, read from its header alone: the checks of
+// loadTexture up to the point where the maps' data would be needed. `end` is
+// where the last map's data ends; whether the bytes reach it is the caller's
+// business (loadTexture refuses shorter data as Truncated).
+struct TextureLayout {
+    TextureLoadStatus status = TextureLoadStatus::NotTexture;
+    texture::Format format = texture::Format::Dxt1;
+    bool hasAlpha = false;
+    int count = 0;                       // maps, at least 1 when status is Ok
+    texture::MapSize largest = {0, 0};   // the last map in the file
+    std::uint64_t largestOffset = 0;     // where its data begins
+    std::uint64_t largestBytes = 0;      // and how many bytes it has
+    std::uint64_t end = 0;
+
+    bool ok() const { return status == TextureLoadStatus::Ok; }
+};
+// Needs the 36 header bytes; fewer give NotTexture (no "KTEX") or Truncated.
+TextureLayout textureLayout(const std::uint8_t* bytes, std::size_t length);
+
+// Decodes the data of one map of `format` into `map`, which the caller has
+// created at the map's size with 32 bits; `dataSize` is the map's data size
+// as the format gives it (texture::mapDataSize). Used to show one map without
+// decoding the others.
+void decodeTextureMap(texture::Format format, const std::uint8_t* data, std::uint64_t dataSize, PixelBitmap& map);
+
 // A short English description of a status, for the command line.
 const char* describe(TextureLoadStatus status);

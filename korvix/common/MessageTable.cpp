@@ -150,6 +150,27 @@ constexpr Entry TABLE[] = {
     {MessageId::FileTreeDeleteQuestionFormat, "„%s“ endgültig löschen?", "Delete \"%s\" permanently?"},
     {MessageId::FileTreeDeleteFailedFormat, "„%s“ konnte nicht gelöscht werden.", "\"%s\" could not be deleted."},
 
+    // The thumbnailer's texts and the volume browser's thumbnail view.
+    {MessageId::ThumbUsage,
+     "Aufruf: korvix-thumbnailer -s GRÖSSE EINGABE AUSGABE",
+     "usage: korvix-thumbnailer -s SIZE INPUT OUTPUT"},
+    {MessageId::ThumbHelp,
+     "Schreibt ein Vorschaubild einer Textur (.tex) oder eines QORB-Volumes (.qrb, .mod)\nals PNG-Datei AUSGABE: die größte Map, durch Flächenmittelung auf höchstens GRÖSSE\nPixel an der längeren Seite verkleinert (nie vergrößert), mit Alphakanal, wenn\ndas Format der Textur einen hat. Für ein Volume die erste Textur seines Katalogs.\nEINGABE ist ein Pfad oder eine file://-URI. Exit-Status: 0 Erfolg, 1 Fehler\n(dann wird keine Datei geschrieben), 2 falscher Aufruf.",
+     "Writes a thumbnail of a texture (.tex) or a QORB volume (.qrb, .mod) to the PNG\nfile OUTPUT: the largest map, reduced by area averaging to at most SIZE pixels\non its longer side (never enlarged), with alpha when the texture's format has\nit. For a volume, its first texture in catalogue order. INPUT is a path or a\nfile:// URI. Exit status: 0 success, 1 failure (then no file is written), 2\nusage error."},
+    {MessageId::ThumbSizeInvalidFormat, "-s erwartet eine Seitenlänge von 1 bis %d Pixeln",
+     "-s takes a side of 1 to %d pixels"},
+    {MessageId::ThumbOnlyLocalFiles, "nur lokale Dateien (ein Pfad oder eine file://-URI)",
+     "only local files (a path or a file:// URI)"},
+    {MessageId::ThumbNotSupported, "weder eine Textur noch ein QORB-Volume", "neither a texture nor a QORB volume"},
+    {MessageId::ThumbNoTexture, "Das Volume enthält keine Textur.", "The volume holds no texture."},
+    {MessageId::ThumbEmptyPicture, "Die größte Map hat keine Pixel.", "The largest map has no pixels."},
+    {MessageId::ThumbWriteFailed, "Fehler beim Schreiben des Vorschaubilds", "Error writing the thumbnail"},
+    {MessageId::ThumbViewToggle, "Miniaturansicht", "Thumbnail view"},
+    {MessageId::ThumbViewToggleTip, "Dateien als Miniaturen anzeigen", "Show the files as thumbnails"},
+    {MessageId::ThumbLargeToggle, "Große Miniaturen", "Large thumbnails"},
+    {MessageId::ThumbLargeToggleTip, "Miniaturen mit 128 statt 64 Pixeln", "Thumbnails of 128 instead of 64 pixels"},
+    {MessageId::ThumbViewName, "Dateien als Miniaturen", "Files as thumbnails"},
+
     // The command line's own texts.
     {MessageId::CliUsage,
      "Aufruf: ",

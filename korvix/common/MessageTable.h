@@ -121,6 +121,20 @@ enum class MessageId {
     FileTreeRenameFailedFormat,
     FileTreeDeleteQuestionFormat,
     FileTreeDeleteFailedFormat,
+    // The thumbnailer's texts and the volume browser's thumbnail view.
+    ThumbUsage,
+    ThumbHelp,
+    ThumbSizeInvalidFormat,
+    ThumbOnlyLocalFiles,
+    ThumbNotSupported,
+    ThumbNoTexture,
+    ThumbEmptyPicture,
+    ThumbWriteFailed,
+    ThumbViewToggle,
+    ThumbViewToggleTip,
+    ThumbLargeToggle,
+    ThumbLargeToggleTip,
+    ThumbViewName,
 
     // The command line's own texts: usage, refusals, summaries and help.
     CliUsage,

@@ -1,10 +1,10 @@
 // Small files declaring huge pictures: info reads their headers only, convert
 // and the document refuse them from the header, and nothing on the way
 // allocates what the header promises.
+#include "AddressSpace.h"
 #include "FakeHost.h"
 #include "HostileFiles.h"
 #include "RunCli.h"
-#include "Sanitizers.h"
 #include "VolumeBuilder.h"
 
 #include "SystemMetafileRenderer.h"
@@ -15,21 +15,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace testsupport;
 using hostile::HostileFile;
 
 namespace {
-
-constexpr bool sanitized = kAddressSanitized;
 
 struct Hostile : ::testing::Test {
     static void SetUpTestSuite() { setMetafileRenderer(std::make_shared<SystemMetafileRenderer>()); }
@@ -90,31 +83,6 @@ TEST_F(Hostile, TheBudgetRefusesBeforeDecoding)
         }
         EXPECT_EQ(code, f.width == 16384 ? 12 : 1) << f.name;
     }
-}
-
-// Runs body in a child process whose address space is held to 64 MiB above
-// its resting size, so an allocation a header promised fails there and shows
-// as out of memory; true when the body returned true. Address sanitizers
-// reserve terabytes of address space, so sanitized builds run the body as it is.
-bool within64MiB(const std::function<bool()>& body)
-{
-    if (sanitized)
-        return body();
-    const pid_t pid = fork();
-    if (pid < 0)
-        return false;
-    if (pid == 0) {
-        std::ifstream statm("/proc/self/statm");
-        long pages = 0;
-        statm >> pages;
-        const rlim_t resting = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
-        const rlimit limit{resting + (rlim_t{64} << 20), resting + (rlim_t{64} << 20)};
-        setrlimit(RLIMIT_AS, &limit);
-        _exit(body() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 TEST_F(Hostile, InfoAndConvertStayWithin64MiB)
