@@ -25,6 +25,11 @@ packages=(
   qt6-base-dev qt6-multimedia-dev qt6-svg-dev libgl-dev
   # Qt's own dialog and button texts in German (qtbase_de).
   qt6-translations-l10n
+  # The desktop files: icons rendered from SVG at build time; the tests validate
+  # the desktop entry and the AppStream metadata and look the file types up.
+  librsvg2-bin desktop-file-utils appstream shared-mime-info libglib2.0-bin
+  # The Debian package (cpack -G DEB): dpkg-shlibdeps and the file type check it runs.
+  dpkg-dev file
   # The fuzz harnesses and the sanitizer runs of scripts/ci-extra.sh.
   clang lld libclang-rt-14-dev
 )

@@ -34,6 +34,8 @@ int runKorvix(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Tessarin"));
     QApplication::setApplicationName(QStringLiteral("Korvix"));
     QApplication::setApplicationVersion(QStringLiteral("0.93"));
+    // The desktop entry's name: Wayland shells match the window to its entry and icon by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("de.tessarin.Korvix"));
     installQtTranslations(app);
     qRegisterMetaType<PixelReadout>();
     qRegisterMetaType<EntryReadout>();
