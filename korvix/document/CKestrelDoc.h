@@ -82,6 +82,9 @@ public:
     // The open volume, for reading only: every write goes through the named
     // edit operations below, which keep the read-only and verified-write rules.
     const tarvos::GGroup& volume() const { return m_volume; }
+    // The path the open volume was opened from, for readers of their own
+    // (the browser's thumbnails read entries on worker threads).
+    const std::string& volumePath() const { return m_strVolumePath; }
 
     // ---- display state and view commands ----
     void setDisplayMode(int mode);
@@ -277,6 +280,7 @@ private:
     tarvos::GGroup m_volume;
     korvix::DosDateTime m_volumeTime;
     std::string m_strVolumeComment;  // ISO-8859-1 as stored
+    std::string m_strVolumePath;
     bool m_bVolumeOpen = false;
     bool m_bReady = false;
     int m_nRootPage = 0;

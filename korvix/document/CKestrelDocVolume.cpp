@@ -61,6 +61,7 @@ bool CKestrelDoc::openVolume(const std::string& path, const std::string& display
         return false;
     }
     m_bVolumeOpen = true;
+    m_strVolumePath = path;
 
     VolumeBrowserModel model;
     model.rootName = displayName;

@@ -2,7 +2,7 @@
 // active (offscreen in scripts/screenshots.sh):
 //   korvix-screenshots OUTDIR VOLUME
 // The window at start-up; the volume open in the browser with an entry picked
-// and hovered; the export and brightness dialogs; the volume's RGBA 8888
+// and hovered, as a list and as thumbnails; the export and brightness dialogs; the volume's RGBA 8888
 // texture in RGB, RGBA and alpha, and at zoom 4 on a darker background. The
 // texture is loaded from the volume, so only entry names show, no path of the
 // machine the pictures were made on.
@@ -18,6 +18,7 @@
 #include "views/browser/CEntryListCtrl.h"
 #include "views/browser/CHelperTree.h"
 #include "views/browser/CQORBView.h"
+#include "views/browser/CThumbnailLoader.h"
 #include "views/browser/EntryPageModel.h"
 
 #include <QAction>
@@ -133,6 +134,13 @@ int main(int argc, char* argv[])
     if (!clickEntry(panes, QStringLiteral("plasma_4444.tex"), true))
         return 1;
     ok = shoot(frame, out, "volume-browser") && ok;
+
+    // The same page as thumbnails, made on worker threads.
+    panes.browser()->setThumbnailsShown(true);
+    for (int i = 0; i < 500 && !panes.browser()->thumbnailLoader()->idle(); ++i)
+        QTest::qWait(10);
+    ok = shoot(frame, out, "thumbnails") && ok;
+    panes.browser()->setThumbnailsShown(false);
 
     CKestrelDoc& doc = frame.document();
     // A folder of a fixed name, so the dialog shows the same path on every run.

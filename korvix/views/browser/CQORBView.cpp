@@ -1,10 +1,13 @@
 #include "views/browser/CQORBView.h"
 
+#include "common/MessageTable.h"
 #include "common/Text.h"
 #include "document/CKestrelDoc.h"
 #include "document/EntryMenuRules.h"
 #include "views/browser/CEntryListCtrl.h"
 #include "views/browser/CSearchDialog.h"
+#include "views/browser/CThumbnailLoader.h"
+#include "views/browser/CThumbnailView.h"
 #include "views/browser/EntryPageModel.h"
 
 #include <QApplication>
@@ -71,6 +74,29 @@ CQORBView::CQORBView(QWidget* parent)
     buttons->addSpacing(8);
     for (QToolButton* b : {m_pPrevious, m_pNext})
         buttons->addWidget(b);
+    // The thumbnail view's two toggles.
+    m_pThumbnailToggle = new QToolButton(this);
+    m_pLargeToggle = new QToolButton(this);
+    const struct {
+        QToolButton* button;
+        const char* name;
+        korvix::MessageId text, tip;
+        bool large;
+    } toggles[] = {{m_pThumbnailToggle, "thumbnails", korvix::MessageId::ThumbViewToggle,
+                    korvix::MessageId::ThumbViewToggleTip, false},
+                   {m_pLargeToggle, "largeThumbnails", korvix::MessageId::ThumbLargeToggle,
+                    korvix::MessageId::ThumbLargeToggleTip, true}};
+    buttons->addSpacing(8);
+    for (const auto& t : toggles) {
+        t.button->setObjectName(t.name);
+        t.button->setCheckable(true);
+        t.button->setAutoRaise(true);
+        t.button->setIcon(CThumbnailView::toggleIcon(t.large));
+        t.button->setAccessibleName(QString::fromUtf8(korvix::msg(t.text)));
+        t.button->setToolTip(QString::fromUtf8(korvix::msg(t.tip)));
+        buttons->addWidget(t.button);
+    }
+    m_pLargeToggle->setEnabled(false);
     buttons->addStretch();
 
     m_pCaption->setObjectName("pageCaption");
@@ -85,12 +111,25 @@ CQORBView::CQORBView(QWidget* parent)
     m_pList->setReplaceFromImageRule(
         [this](int entry) { return EntryMenuRules::replaceFromImageEnabled(m_pDoc, entry); });
 
+    m_pLoader = new CThumbnailLoader(this);
+    m_pThumbnails = new CThumbnailView(*m_pLoader, [this](int entry) -> const EntryRecord* {
+        const auto* recs = records();
+        return recs && entry >= 0 && static_cast<std::size_t>(entry) < recs->size() ? &(*recs)[static_cast<std::size_t>(entry)]
+                                                                                    : nullptr;
+    }, this);
+    m_pThumbnails->setModel(m_pModel);
+    m_pThumbnails->setSelectionModel(m_pList->selectionModel());
+    m_pThumbnails->setVisible(false);
+    m_pThumbnails->setReplaceFromImageRule(
+        [this](int entry) { return EntryMenuRules::replaceFromImageEnabled(m_pDoc, entry); });
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addLayout(buttons);
     layout->addWidget(m_pCaption);
     layout->addWidget(m_pList, 1);
+    layout->addWidget(m_pThumbnails, 1);
     layout->addWidget(m_pNotice);
     layout->addStretch();
 
@@ -106,6 +145,13 @@ CQORBView::CQORBView(QWidget* parent)
     connect(m_pList, &CEntryListCtrl::menuOpened, this, &CQORBView::statusHintShown);
     connect(m_pList, &CEntryListCtrl::menuClosed, this, &CQORBView::statusHintRestored);
     connect(m_pList, &CEntryListCtrl::commandChosen, this, &CQORBView::entryCommand);
+    connect(m_pThumbnails, &CEntryListCtrl::entryPicked, this, &CQORBView::pick);
+    connect(m_pThumbnails, &CEntryListCtrl::hovered, this, &CQORBView::hover);
+    connect(m_pThumbnails, &CEntryListCtrl::menuOpened, this, &CQORBView::statusHintShown);
+    connect(m_pThumbnails, &CEntryListCtrl::menuClosed, this, &CQORBView::statusHintRestored);
+    connect(m_pThumbnails, &CEntryListCtrl::commandChosen, this, &CQORBView::entryCommand);
+    connect(m_pThumbnailToggle, &QToolButton::toggled, this, &CQORBView::setThumbnailsShown);
+    connect(m_pLargeToggle, &QToolButton::toggled, this, &CQORBView::setLargeThumbnails);
     connect(m_pList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { syncSelection(); });
     updateButtons();
 }
@@ -125,6 +171,7 @@ const std::vector<EntryRecord>* CQORBView::records() const
 void CQORBView::showVolume(const VolumeBrowserModel& model)
 {
     m_pages.build(model);
+    m_pLoader->setVolume(m_pDoc ? m_pDoc->volumePath() : std::string());
     m_pModel->setPage(-1);
     showPage(m_pages.pageShownAfterOpening());
 }
@@ -132,8 +179,10 @@ void CQORBView::showVolume(const VolumeBrowserModel& model)
 void CQORBView::removeAllPages()
 {
     m_pages.clear();
+    m_pLoader->setVolume({});
     m_pModel->setPage(-1);
     m_pList->setVisible(false);
+    m_pThumbnails->setVisible(false);
     m_pCaption->setVisible(false);
     m_pNotice->setVisible(false);
     updateButtons();
@@ -146,7 +195,7 @@ void CQORBView::showPage(int page)
     if (m_pModel->page() != shown)
         m_pModel->setPage(shown);
     const bool hasPage = m_pages.hasCurrentPage();
-    m_pList->setVisible(hasPage);
+    showList();
     m_pCaption->setVisible(hasPage);
     if (hasPage) {
         m_pCaption->setText(QLatin1Char(' ') + QString::fromStdString(m_pages.current()->title));
@@ -156,6 +205,64 @@ void CQORBView::showPage(int page)
     }
     m_pNotice->setVisible(m_pages.noticeVisible());
     updateButtons();
+    prefetchThumbnails();
+}
+
+CEntryListCtrl* CQORBView::shownList() const
+{
+    return m_bThumbnails ? m_pThumbnails : m_pList;
+}
+
+void CQORBView::showList()
+{
+    const bool hasPage = m_pages.hasCurrentPage();
+    m_pList->setVisible(hasPage && !m_bThumbnails);
+    m_pThumbnails->setVisible(hasPage && m_bThumbnails);
+}
+
+void CQORBView::setThumbnailsShown(bool on)
+{
+    if (m_pThumbnailToggle->isChecked() != on)
+        m_pThumbnailToggle->setChecked(on);  // comes back here through toggled
+    if (m_bThumbnails == on)
+        return;
+    const bool hadFocus = m_pList->hasFocus() || m_pThumbnails->hasFocus();
+    m_bThumbnails = on;
+    m_pLargeToggle->setEnabled(on);
+    showList();
+    if (const auto entry = selectedEntry())
+        shownList()->scrollTo(m_pModel->index(m_pages.rowOf(m_pages.currentPage(), *entry)));
+    if (hadFocus)
+        shownList()->setFocus();
+    prefetchThumbnails();
+}
+
+void CQORBView::setLargeThumbnails(bool on)
+{
+    if (m_pLargeToggle->isChecked() != on)
+        m_pLargeToggle->setChecked(on);
+    m_pLoader->setSize(on ? CThumbnailLoader::LARGE : CThumbnailLoader::SMALL);
+    m_pThumbnails->updateCellSize();
+    prefetchThumbnails();
+}
+
+void CQORBView::prefetchThumbnails()
+{
+    const auto* recs = records();
+    const VolumePages::Page* page = m_pages.current();
+    if (!m_bThumbnails || !recs || !page) {
+        m_pLoader->prefetch({});
+        return;
+    }
+    std::vector<CThumbnailLoader::Request> requests;
+    for (const VolumePages::Item& item : page->items) {
+        if (item.index < 0 || static_cast<std::size_t>(item.index) >= recs->size())
+            continue;
+        const EntryRecord& r = (*recs)[static_cast<std::size_t>(item.index)];
+        if (r.kind == KIND_IMAGE)
+            requests.push_back({item.index, r.offset, r.size});
+    }
+    m_pLoader->prefetch(requests);
 }
 
 void CQORBView::updateButtons()
@@ -241,15 +348,16 @@ void CQORBView::sortWith(bool (VolumePages::*sort)(const std::vector<EntryRecord
         return;
     {
         WaitCursor wait;
-        m_pList->setUpdatesEnabled(false);
+        shownList()->setUpdatesEnabled(false);
         (m_pages.*sort)(*recs);
         m_pModel->reload();
+        prefetchThumbnails();
         const int row = m_pages.rowOf(m_pages.currentPage(), m_pages.current()->selectedEntry);
         if (row >= 0)
             selectRow(row);
-        m_pList->setUpdatesEnabled(true);
+        shownList()->setUpdatesEnabled(true);
     }
-    m_pList->setFocus();
+    shownList()->setFocus();
 }
 
 void CQORBView::sortByName()
@@ -270,7 +378,7 @@ void CQORBView::toggleDirection()
         m_pDirection->setChecked(m_pages.descending());
     }
     m_pDirection->setIcon(style()->standardIcon(m_pages.descending() ? QStyle::SP_ArrowDown : QStyle::SP_ArrowUp));
-    m_pList->setFocus();
+    shownList()->setFocus();
 }
 
 void CQORBView::scrollSelectedIntoView()
@@ -278,9 +386,9 @@ void CQORBView::scrollSelectedIntoView()
     if (m_pages.hasCurrentPage()) {
         const int row = m_pages.rowOf(m_pages.currentPage(), m_pages.current()->selectedEntry);
         if (row >= 0)
-            m_pList->scrollTo(m_pModel->index(row));
+            shownList()->scrollTo(m_pModel->index(row));
     }
-    m_pList->setFocus();
+    shownList()->setFocus();
 }
 
 void CQORBView::searchCommand()
@@ -310,13 +418,13 @@ void CQORBView::search(const QString& name, bool allDirectories)
             }
             showPage(hit->page);
             selectRow(hit->row);
-            m_pList->scrollTo(m_pModel->index(hit->row));
+            shownList()->scrollTo(m_pModel->index(hit->row));
         } else if (hit) {
             selectRow(hit->row);
-            m_pList->scrollTo(m_pModel->index(hit->row));
+            shownList()->scrollTo(m_pModel->index(hit->row));
         }
     }
-    m_pList->setFocus();
+    shownList()->setFocus();
 }
 
 void CQORBView::previousPage()
@@ -339,7 +447,7 @@ void CQORBView::goToPage(std::optional<int> p)
     if (page && !page->items.empty())
         if (const auto* recs = records())
             emit directorySelected(VolumePages::directoryItemOf(page->items.front().index, *recs));
-    m_pList->setFocus();
+    shownList()->setFocus();
 }
 
 void CQORBView::entryCommand(int command, int row)
@@ -380,6 +488,7 @@ void CQORBView::entryCommand(int command, int row)
         return;
     }
     if (replaced) {
+        m_pLoader->forget(entry);
         m_pages.setItemText(entry, VolumePages::textAfterReplace(text, marksBefore));
         m_pModel->textChanged(row);
     }

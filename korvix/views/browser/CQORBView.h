@@ -14,6 +14,8 @@
 
 class CEntryListCtrl;
 class CKestrelDoc;
+class CThumbnailLoader;
+class CThumbnailView;
 class EntryPageModel;
 class QLabel;
 class QToolButton;
@@ -51,9 +53,15 @@ public:
     void nextPage();
     // An entry command of the context menu on row `row` of the shown page.
     void entryCommand(int command, int row);
+    // The page as thumbnails instead of the list, and their size (64 or 128).
+    void setThumbnailsShown(bool on);
+    void setLargeThumbnails(bool on);
+    bool thumbnailsShown() const { return m_bThumbnails; }
 
     const VolumePages& pages() const { return m_pages; }
     CEntryListCtrl* list() const { return m_pList; }
+    CThumbnailView* thumbnailView() const { return m_pThumbnails; }
+    CThumbnailLoader* thumbnailLoader() const { return m_pLoader; }
     EntryPageModel* model() const { return m_pModel; }
     QLabel* notice() const { return m_pNotice; }
     QLabel* caption() const { return m_pCaption; }
@@ -83,6 +91,11 @@ private:
     const std::vector<EntryRecord>* records() const;
     bool isSelectedRow(int row) const;
     void sortWith(bool (VolumePages::*sort)(const std::vector<EntryRecord>&));
+    // The list or the thumbnail view, whichever shows the page.
+    CEntryListCtrl* shownList() const;
+    void showList();
+    // The shown page's pictures, in its order, for the loader to make ahead.
+    void prefetchThumbnails();
 
     CKestrelDoc* m_pDoc = nullptr;
     VolumePages m_pages;
@@ -97,4 +110,9 @@ private:
     QToolButton* m_pDirection;
     QToolButton* m_pPrevious;
     QToolButton* m_pNext;
+    CThumbnailLoader* m_pLoader;
+    CThumbnailView* m_pThumbnails;
+    QToolButton* m_pThumbnailToggle;
+    QToolButton* m_pLargeToggle;
+    bool m_bThumbnails = false;
 };
