@@ -56,5 +56,5 @@ for input in "$work"/good-* "$work"/bad-*; do
     if [ "$code" -ne 0 ] && [ -e "$work/out.png" ]; then echo "$input: exit $code left an output file" >&2; exit 1; fi
   done
   median=$(printf '%s\n' "${walls[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
-  printf '%-28s %5d %9ss %7.1f MiB\n' "$(basename "$input")" "$code" "$median" "$(echo "$rss / 1024" | bc -l)"
+  printf '%-28s %5d %9ss %7.1f MiB\n' "$(basename "$input")" "$code" "$median" "$(awk "BEGIN { print $rss / 1024 }")"
 done

@@ -222,8 +222,10 @@ void CQORBView::showList()
 
 void CQORBView::setThumbnailsShown(bool on)
 {
-    if (m_pThumbnailToggle->isChecked() != on)
+    if (m_pThumbnailToggle->isChecked() != on) {
         m_pThumbnailToggle->setChecked(on);  // comes back here through toggled
+        return;
+    }
     if (m_bThumbnails == on)
         return;
     const bool hadFocus = m_pList->hasFocus() || m_pThumbnails->hasFocus();
@@ -239,9 +241,14 @@ void CQORBView::setThumbnailsShown(bool on)
 
 void CQORBView::setLargeThumbnails(bool on)
 {
-    if (m_pLargeToggle->isChecked() != on)
-        m_pLargeToggle->setChecked(on);
-    m_pLoader->setSize(on ? CThumbnailLoader::LARGE : CThumbnailLoader::SMALL);
+    if (m_pLargeToggle->isChecked() != on) {
+        m_pLargeToggle->setChecked(on);  // comes back here through toggled
+        return;
+    }
+    const int size = on ? CThumbnailLoader::LARGE : CThumbnailLoader::SMALL;
+    if (m_pLoader->size() == size)
+        return;
+    m_pLoader->setSize(size);
     m_pThumbnails->updateCellSize();
     prefetchThumbnails();
 }
