@@ -2,8 +2,8 @@
 # Renders the desktop program's screenshots for the README to PNG files under
 # docs/screenshots/, through Qt's offscreen platform: no display is needed.
 # Everything is shown from the bundled sample volume: the window at start-up,
-# the volume browser, the export and brightness dialogs, and the volume's
-# 64 x 64 RGBA 8888 texture in its views.
+# the volume browser as a list and as thumbnails, the export and brightness
+# dialogs, and the volume's 64 x 64 RGBA 8888 texture in its views.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ -f build/build.ninja ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
