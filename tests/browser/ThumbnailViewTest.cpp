@@ -128,6 +128,22 @@ private slots:
         QCOMPARE(view->thumbnailView()->gridSize().height() > 128, true);
     }
 
+    // "Ersetzen (durch Datei)": the entry's thumbnail is made again from its new bytes.
+    void aReplacedEntryGetsANewThumbnail()
+    {
+        openVolume();
+        CThumbnailLoader* loader = view->thumbnailLoader();
+        view->setThumbnailsShown(true);
+        QTRY_VERIFY(!loader->thumbnail(1).isNull());
+        const auto yellow = textureBytes(32, 32, 2, 2, [](int, int, int) { return 0xFFFFFF00u; });
+        writeFile(dir->path() / "yellow.tex", yellow);
+        host->openFiles.push_back((dir->path() / "yellow.tex").string());
+        view->entryCommand(CEntryListCtrl::CMD_REPLACE_FILE, 0);
+        QVERIFY2(host->messages.empty(), host->messages.empty() ? "" : host->messages.front().text.c_str());
+        QTRY_VERIFY(!loader->thumbnail(1).isNull());
+        QCOMPARE(centre(loader->thumbnail(1)), qRgb(255, 255, 0));
+    }
+
     // A request for an entry the view draws goes before the page's prefetch.
     void theVisibleOnesComeFirst()
     {

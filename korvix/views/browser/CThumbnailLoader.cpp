@@ -60,6 +60,7 @@ void CThumbnailLoader::reset()
     m_cache.clear();
     m_failed.clear();
     m_pending.clear();
+    m_stale.clear();
 }
 
 void CThumbnailLoader::setVolume(const std::string& path)
@@ -82,6 +83,9 @@ void CThumbnailLoader::forget(int entry)
 {
     m_cache.remove(entry);
     m_failed.remove(entry);
+    // A thumbnail being made now may show the old bytes: it is dropped when it comes.
+    if (m_pending.contains(entry))
+        m_stale.insert(entry);
 }
 
 QImage CThumbnailLoader::thumbnail(int entry) const
@@ -190,7 +194,9 @@ void CThumbnailLoader::deliver(quint64 generation, int entry, QImage image, int 
             return;
     }
     m_pending.remove(entry);
-    if (image.isNull()) {
+    if (m_stale.remove(entry)) {
+        // Made from bytes since replaced: the view asks again when it draws.
+    } else if (image.isNull()) {
         m_failed.insert(entry);
     } else {
         const auto cost = static_cast<qsizetype>(image.sizeInBytes());

@@ -91,5 +91,6 @@ private:
     QCache<int, QImage> m_cache;
     QSet<int> m_failed;
     QSet<int> m_pending;  // queued or being made
+    QSet<int> m_stale;    // being made while forgotten
     QThreadPool m_pool;
 };
