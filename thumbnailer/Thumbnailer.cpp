@@ -47,7 +47,14 @@ int failure(std::ostream& err, const std::string& file, const std::string& detai
 std::string describe(const thumbnail::Result& r)
 {
     using thumbnail::Status;
-    auto with = [&](MessageId id) { return r.detail.empty() ? std::string(msg(id)) : msg(id) + (": " + r.detail); };
+    auto with = [&](MessageId id) {
+        std::string text = msg(id);
+        if (r.detail.empty())
+            return text;
+        if (!text.empty() && text.back() == '.')
+            text.pop_back();
+        return text + ": " + r.detail;
+    };
     switch (r.status) {
     case Status::Ok: return {};
     case Status::OpenFailed: return with(MessageId::FileReadFailed);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <new>
 #include <system_error>
@@ -270,6 +271,11 @@ Result ofVolumeEntry(const std::string& path, std::uint64_t offset, std::uint64_
 
 Result ofFile(const std::string& path, int size)
 {
+    // A pipe or a device would block or never end: only plain files are read.
+    std::error_code ec;
+    const auto type = std::filesystem::status(path, ec).type();
+    if (!ec && type != std::filesystem::file_type::regular)
+        return failed(Status::OpenFailed, "not a regular file");
     FileSource file(path);
     if (!file.open())
         return failed(Status::OpenFailed, file.error());

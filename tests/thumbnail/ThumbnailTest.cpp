@@ -10,6 +10,8 @@
 
 #include <string>
 
+#include <sys/stat.h>
+
 using namespace testsupport;
 using thumbnail::Status;
 
@@ -159,4 +161,8 @@ TEST(Thumbnail, InputThatGivesNoPictureIsRefused)
         EXPECT_EQ(r.status, bad.status) << bad.name << ": " << r.detail;
     }
     EXPECT_EQ(thumbnail::ofFile((dir / "missing.tex").string(), 128).status, Status::OpenFailed);
+    // Nothing but plain files: a pipe would block the reader, a device never end.
+    ASSERT_EQ(mkfifo((dir / "pipe.tex").c_str(), 0600), 0);
+    for (const std::string& path : {(dir / "pipe.tex").string(), dir.path().string(), std::string("/dev/zero")})
+        EXPECT_EQ(thumbnail::ofFile(path, 128).status, Status::OpenFailed) << path;
 }
