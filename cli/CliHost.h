@@ -46,7 +46,7 @@ public:
     std::optional<std::string> chooseSaveFile(const std::string&) override { return std::nullopt; }
     bool runExportDialog(ExportDialogModel&) override { return false; }
     std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer&) override { return volumeData; }
-    std::optional<std::string> runRenameDialog(const std::string&) override { return renameAnswer; }
+    std::optional<std::string> runRenameDialog(const std::string&, const NameValidator&) override { return renameAnswer; }
     bool clipboardHasBitmap() override { return false; }
     std::optional<PixelBitmap> clipboardBitmap() override { return std::nullopt; }
     void playSound(const std::uint8_t*, std::size_t) override {}

@@ -57,26 +57,26 @@ std::string CliVolume::pathOf(int index) const
     return latin1ToUtf8(m_catalogue.pathOf(index));
 }
 
-int CliVolume::resolve(const std::string& spec) const
+int resolveEntry(const EntryCatalogue& catalogue, const std::string& path, const std::string& spec)
 {
-    const auto& records = m_catalogue.records();
+    const auto& records = catalogue.records();
     if (!spec.empty() && spec[0] == '#') {
         const std::string digits = spec.substr(1);
         if (digits.empty() || digits.size() > 10 || digits.find_first_not_of("0123456789") != std::string::npos)
-            throw Failure("entry", m_strPath, format(MessageId::CliBadEntryIndexFormat, spec));
+            throw Failure("entry", path, format(MessageId::CliBadEntryIndexFormat, spec));
         const unsigned long long index = std::stoull(digits);
         if (index >= records.size() || !records[static_cast<std::size_t>(index)].reported)
-            throw Failure("entry", m_strPath, format(MessageId::CliNoEntryIndexFormat, digits));
+            throw Failure("entry", path, format(MessageId::CliNoEntryIndexFormat, digits));
         return static_cast<int>(index);
     }
     const auto latin1 = utf8ToLatin1(spec);
     if (!latin1)
-        throw Failure("entry", m_strPath, format(MessageId::CliNameCharactersFormat, spec));
+        throw Failure("entry", path, format(MessageId::CliNameCharactersFormat, spec));
     if (latin1->find_first_not_of('/') == std::string::npos)
-        throw Failure("entry", m_strPath, tr(MessageId::CliEmptyEntryPath));
-    const auto found = m_catalogue.find(*latin1);
+        throw Failure("entry", path, tr(MessageId::CliEmptyEntryPath));
+    const auto found = catalogue.find(*latin1);
     if (!found)
-        throw Failure("entry", m_strPath, format(MessageId::CliNoEntryFormat, spec));
+        throw Failure("entry", path, format(MessageId::CliNoEntryFormat, spec));
     return *found;
 }
 

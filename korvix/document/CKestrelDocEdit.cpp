@@ -13,6 +13,7 @@
 #include "common/AtomicFile.h"
 #include "common/MessageTable.h"
 #include "document/DocumentInternal.h"
+#include "document/EntryNameRule.h"
 #include "document/PictureResize.h"
 #include "filters/ImageFilters.h"
 
@@ -186,7 +187,12 @@ bool CKestrelDoc::renameCommand(int index, const std::string& itemText, bool isS
 {
     if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_catalogue.records().size())
         return false;
-    const auto newName = m_host.runRenameDialog(latin1ToUtf8(m_catalogue.records()[static_cast<std::size_t>(index)].name));
+    // The dialog asks the rule while the user types and stays open on a refused name.
+    const NameValidator validate = [this, index](const std::string& name) {
+        return EntryNameRule::describe(EntryNameRule::checkRename(m_catalogue, index, name), m_catalogue);
+    };
+    const auto newName =
+        m_host.runRenameDialog(latin1ToUtf8(m_catalogue.records()[static_cast<std::size_t>(index)].name), validate);
     if (!newName || newName->empty() || *newName == itemText)
         return false;
     return renameEntry(index, *newName, isSelected);
@@ -196,9 +202,9 @@ bool CKestrelDoc::renameEntry(int index, const std::string& newName, bool isSele
 {
     if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_catalogue.records().size())
         return false;
-    const auto latin1 = utf8ToLatin1(newName);
-    if (!latin1 || latin1->empty() || latin1->size() > 64) {
-        message(MessageId::EntryNameInvalid);
+    const EntryNameRule::Verdict verdict = EntryNameRule::checkRename(m_catalogue, index, newName);
+    if (!verdict.ok()) {
+        message(EntryNameRule::describe(verdict, m_catalogue));
         return false;
     }
     if (m_volume.readOnly()) {
@@ -207,13 +213,13 @@ bool CKestrelDoc::renameEntry(int index, const std::string& newName, bool isSele
     }
     std::uint8_t field[64];
     std::memset(field, ' ', sizeof field);
-    std::memcpy(field, latin1->data(), latin1->size());
+    std::memcpy(field, verdict.latin1.data(), verdict.latin1.size());
     if (!patchVolume(m_volume, tarvos::QORB_CATALOGUE_OFFSET + 80ull * static_cast<unsigned>(index), field, 64)) {
         message(MessageId::FileWriteFailed);
         return false;
     }
     EntryRecord& r = m_catalogue.records()[static_cast<std::size_t>(index)];
-    r.name.assign(*latin1);
+    r.name.assign(verdict.latin1);
     r.marks |= EntryRecord::MARK_RENAMED;
     if (isSelected)
         m_host.setStatusText(2, newName);

@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -68,6 +69,10 @@ struct FileFilter {
     std::vector<std::string> patterns;
     friend bool operator==(const FileFilter&, const FileFilter&) = default;
 };
+
+// Checks a name as the user types it: empty when the name is allowed, else
+// the reason it is refused (UTF-8), for the dialog to show.
+using NameValidator = std::function<std::string(const std::string& name)>;
 
 // The data of the "Globale QORB-Daten" dialog.
 struct VolumeDataAnswer {
@@ -122,7 +127,10 @@ public:
     // Runs the export dialog over the model; true when "Exportieren" closed it.
     virtual bool runExportDialog(ExportDialogModel& model) = 0;
     virtual std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer& current) = 0;
-    virtual std::optional<std::string> runRenameDialog(const std::string& oldName) = 0;
+    // The rename dialog: the entry's name in both fields. "Speichern" with a
+    // name that `validate` refuses keeps the dialog open, the typed text kept
+    // and the reason shown; it closes with an allowed name or without one.
+    virtual std::optional<std::string> runRenameDialog(const std::string& oldName, const NameValidator& validate) = 0;
 
     // The clipboard's bitmap (standard bitmap format), if it holds one. The
     // document takes its colour only: a pasted texture never has alpha.

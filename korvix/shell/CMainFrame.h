@@ -119,7 +119,7 @@ public:
     std::optional<std::string> chooseSaveFile(const std::string& proposedName) override;
     bool runExportDialog(ExportDialogModel& model) override;
     std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer& current) override;
-    std::optional<std::string> runRenameDialog(const std::string& oldName) override;
+    std::optional<std::string> runRenameDialog(const std::string& oldName, const NameValidator& validate) override;
     PictureGeometry pictureViewGeometry() override;
     void redrawPictureView() override;
     bool runSizeDialog(SizeDialogModel& model) override;
@@ -136,7 +136,7 @@ public:
     // The dialogs of the volume editing and export, plugged in by their library.
     std::function<bool(ExportDialogModel&)> exportDialog;
     std::function<std::optional<VolumeDataAnswer>(const VolumeDataAnswer&)> volumeDataDialog;
-    std::function<std::optional<std::string>(const std::string&)> renameDialog;
+    std::function<std::optional<std::string>(const std::string&, const NameValidator&)> renameDialog;
     // The size dialog and the brightness, contrast and gamma dialogs over their models.
     std::function<bool(SizeDialogModel&)> sizeDialog;
     std::function<bool(AdjustmentDialogModel&)> adjustmentDialog;

@@ -40,7 +40,9 @@ DesktopPanes::DesktopPanes(CMainFrame& frame)
     frame.volumeDataDialog = [&frame](const VolumeDataAnswer& current) {
         return CVolumeDataDialog::run(&frame, current);
     };
-    frame.renameDialog = [&frame](const std::string& oldName) { return CRenameDialog::run(&frame, oldName); };
+    frame.renameDialog = [&frame](const std::string& oldName, const NameValidator& validate) {
+        return CRenameDialog::run(&frame, oldName, validate);
+    };
     frame.sizeDialog = [&frame](SizeDialogModel& model) {
         CSizeDialog dialog(model, &frame);
         return dialog.exec() == QDialog::Accepted;

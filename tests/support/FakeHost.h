@@ -53,6 +53,8 @@ struct FakeHost : DocumentHost {
     bool pictureVisible = true;
     std::optional<int> selected;
     std::deque<std::optional<std::string>> openFiles, saveFiles, renames;
+    // The reasons the rename dialog showed for refused names, in order.
+    std::vector<std::string> renameRefusals;
     std::function<bool(ExportDialogModel&)> exportDialog;
     std::optional<VolumeDataAnswer> volumeData;
     std::optional<PixelBitmap> clipboard;
@@ -135,7 +137,21 @@ struct FakeHost : DocumentHost {
     std::optional<std::string> chooseSaveFile(const std::string&) override { return next(saveFiles); }
     bool runExportDialog(ExportDialogModel& model) override { return exportDialog && exportDialog(model); }
     std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer&) override { return volumeData; }
-    std::optional<std::string> runRenameDialog(const std::string&) override { return next(renames); }
+    // The dialog stays open on a refused name: the reason is recorded and the
+    // next scripted name is typed, until one is allowed or the script ends.
+    std::optional<std::string> runRenameDialog(const std::string&, const NameValidator& validate) override
+    {
+        while (!renames.empty()) {
+            const std::optional<std::string> name = next(renames);
+            if (!name)
+                return name;
+            const std::string reason = validate ? validate(*name) : std::string();
+            if (reason.empty())
+                return name;
+            renameRefusals.push_back(reason);
+        }
+        return std::nullopt;
+    }
     bool clipboardHasBitmap() override { return clipboard.has_value(); }
     std::optional<PixelBitmap> clipboardBitmap() override { return clipboard; }
     void playSound(const std::uint8_t* bytes, std::size_t size) override { sounds.emplace_back(bytes, bytes + size); }
