@@ -108,6 +108,11 @@ constexpr Entry TABLE[] = {
     {MessageId::NameTakenFormat, "Im Verzeichnis gibt es schon \"%s\" (Groß- und Kleinschreibung zählen nicht).",
      "The directory already holds \"%s\" (case does not count)."},
 
+    {MessageId::VolumeChangedFormat, "Die Datei %s wurde seit dem Öffnen auf der Platte geändert.",
+     "The file %s has changed on disk since it was opened."},
+    {MessageId::NothingWritten, "Es wurde nichts geschrieben.", "Nothing was written."},
+    {MessageId::ReopenQuestion, "Soll sie neu geöffnet werden?", "Open it again?"},
+
     {MessageId::NoColourChannel, "Kein Farbkanal aktiv.", "No colour channel active."},
     {MessageId::NoColourChannelNoAlpha, "Kein Farbkanal aktiv und kein Alphakanal vorhanden.",
      "No colour channel active and no alpha channel present."},

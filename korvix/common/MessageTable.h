@@ -87,6 +87,10 @@ enum class MessageId {
     NameIsDot,
     NameNotExtractable,
     NameTakenFormat,
+    // The open volume changed on disk: the refused write and the offer to open it again.
+    VolumeChangedFormat,
+    NothingWritten,
+    ReopenQuestion,
     // Image operations and the information report.
     NoColourChannel,
     NoColourChannelNoAlpha,

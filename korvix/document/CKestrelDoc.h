@@ -17,6 +17,7 @@
 #include "document/EntryRecord.h"
 #include "document/ExportDialogModel.h"
 #include "document/SelectionTracker.h"
+#include "document/VolumeIdentity.h"
 #include "filters/ProcessRegion.h"
 
 #include <qorbm.h>
@@ -82,6 +83,20 @@ public:
     // The open volume, for reading only: every write goes through the named
     // edit operations below, which keep the read-only and verified-write rules.
     const tarvos::GGroup& volume() const { return m_volume; }
+    // The open volume's path as it was opened; empty while none is open.
+    const std::string& volumePath() const { return m_identity.path(); }
+    // Whether the file under the open volume's path, or behind its open
+    // handle, is no longer the one opened or last written by this document.
+    // Looks at the files' states only, which is cheap; the check before a
+    // write reads the header and catalogue as well.
+    bool volumeChangedOnDisk();
+    // Tells the user, once for each state of the file, that the open volume
+    // changed on disk and offers to open it again; true when it was opened
+    // again. Nothing happens while the volume is unchanged.
+    bool offerReopenIfChanged();
+    // Opens the open volume again from its path, keeping the selected
+    // directory and entry where they still exist.
+    bool reopenVolume();
 
     // ---- display state and view commands ----
     void setDisplayMode(int mode);
@@ -247,6 +262,18 @@ private:
     enum class LoadedBytes { Handled, NotKept, Gone };
     LoadedBytes writeLoadedBytes(const std::string& path);
     bool checkVolumeTime(const korvix::DosDateTime& time);
+    // Every write into the open volume: written only while the volume is still
+    // the file opened (else the user is told and offered to open it again),
+    // as one verified patch, and the volume's identity taken again afterwards.
+    enum class VolumeWrite { Written, Changed, Failed };
+    VolumeWrite writeVolume(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size);
+    // Says that the volume changed on disk (`nothingWritten` after a refused
+    // write) and offers to open it again.
+    bool offerReopen(bool nothingWritten);
+    struct KeepSelection;
+    bool openVolumeKeeping(const std::string& path, const std::string& displayName, VolumeAccess access,
+                           const KeepSelection* keep);
+    void applySelection(const KeepSelection& keep, VolumeBrowserModel& model) const;
     bool writeFileBytes(const std::string& path, const std::uint8_t* bytes, std::size_t size);
     bool readEntry(const EntryRecord& r, std::vector<std::uint8_t>& out);
 
@@ -300,6 +327,16 @@ private:
     float m_fZoom = 1.0f;
 
     EntryCatalogue m_catalogue;
+    // What the open volume's file was at opening or after our last write, and
+    // how it was opened, so that it can be opened again.
+    VolumeIdentity m_identity;
+    std::string m_strVolumeName;
+    VolumeAccess m_volumeAccess = VolumeAccess::ReadWrite;
+    // The state of the file (none: gone) when the user last declined to open
+    // it again: the offer is not repeated for the same state.
+    bool m_bDeclined = false;
+    std::optional<VolumeIdentity::FileState> m_declinedState;
+    bool m_bOffering = false;
     // The entry whose texture is shown and the volume it came from, so that
     // "keep as loaded" writes that entry's bytes and not whatever is selected now.
     int m_nLoadedEntry = -1;

@@ -101,6 +101,23 @@ bool validCalendarDate(const korvix::DosDateTime& t)
 
 }  // namespace
 
+// ---- every write ----
+
+CKestrelDoc::VolumeWrite CKestrelDoc::writeVolume(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size)
+{
+    if (!m_identity.unchanged(m_volume)) {
+        offerReopen(true);
+        return VolumeWrite::Changed;
+    }
+    const bool written = patchVolume(m_volume, offset, bytes, size);
+    // Our own write, or the old bytes put back, changed the file's time and
+    // perhaps its catalogue: the record follows, so that it is not taken for a
+    // change by someone else. A file that cannot be read back any more is
+    // refused at the next write.
+    m_identity.record(m_identity.path(), m_volume);
+    return written ? VolumeWrite::Written : VolumeWrite::Failed;
+}
+
 // ---- comment and timestamp ----
 
 void CKestrelDoc::editVolumeData()
@@ -151,9 +168,10 @@ bool CKestrelDoc::setVolumeComment(const std::string& text)
     std::uint8_t block[tarvos::QORB_COMMENT_SIZE + 1];
     std::memset(block, 0x1A, sizeof block);
     std::memcpy(block, comment->data(), comment->size());
-    if (!patchVolume(m_volume, 0, block, tarvos::QORB_COMMENT_SIZE)) {
-        message(MessageId::FileWriteFailed);
-        return false;
+    switch (writeVolume(0, block, tarvos::QORB_COMMENT_SIZE)) {
+    case VolumeWrite::Written: break;
+    case VolumeWrite::Changed: return false;
+    case VolumeWrite::Failed: message(MessageId::FileWriteFailed); return false;
     }
     m_strVolumeComment = *comment;
     return true;
@@ -173,9 +191,10 @@ bool CKestrelDoc::setVolumeTime(const korvix::DosDateTime& t)
     const std::uint32_t stamp = korvix::toDosTimestamp(t);
     const std::uint8_t field[4] = {static_cast<std::uint8_t>(stamp), static_cast<std::uint8_t>(stamp >> 8),
                                    static_cast<std::uint8_t>(stamp >> 16), static_cast<std::uint8_t>(stamp >> 24)};
-    if (!patchVolume(m_volume, 280, field, sizeof field)) {
-        message(MessageId::FileWriteFailed);
-        return false;
+    switch (writeVolume(280, field, sizeof field)) {
+    case VolumeWrite::Written: break;
+    case VolumeWrite::Changed: return false;
+    case VolumeWrite::Failed: message(MessageId::FileWriteFailed); return false;
     }
     m_volumeTime = t;
     return true;
@@ -214,9 +233,10 @@ bool CKestrelDoc::renameEntry(int index, const std::string& newName, bool isSele
     std::uint8_t field[64];
     std::memset(field, ' ', sizeof field);
     std::memcpy(field, verdict.latin1.data(), verdict.latin1.size());
-    if (!patchVolume(m_volume, tarvos::QORB_CATALOGUE_OFFSET + 80ull * static_cast<unsigned>(index), field, 64)) {
-        message(MessageId::FileWriteFailed);
-        return false;
+    switch (writeVolume(tarvos::QORB_CATALOGUE_OFFSET + 80ull * static_cast<unsigned>(index), field, 64)) {
+    case VolumeWrite::Written: break;
+    case VolumeWrite::Changed: return false;
+    case VolumeWrite::Failed: message(MessageId::FileWriteFailed); return false;
     }
     EntryRecord& r = m_catalogue.records()[static_cast<std::size_t>(index)];
     r.name.assign(verdict.latin1);
@@ -289,10 +309,16 @@ bool CKestrelDoc::replaceEntryFromFile(int index, bool reload)
         message(MessageId::VolumeReadOnly);
         return false;
     }
-    if (r.size > 0 && !patchVolume(m_volume, r.offset, bytes.data(), bytes.size())) {
+    if (r.size > 0) {
+        // After a refusal the volume may have been opened again: `r` is not used.
+        const VolumeWrite result = writeVolume(r.offset, bytes.data(), bytes.size());
         wait.release();
-        message(MessageId::ReplaceFailed);
-        return false;
+        if (result == VolumeWrite::Changed)
+            return false;
+        if (result == VolumeWrite::Failed) {
+            message(MessageId::ReplaceFailed);
+            return false;
+        }
     }
     r.marks |= EntryRecord::MARK_REPLACED;
     if (reload)
@@ -441,8 +467,12 @@ bool CKestrelDoc::replaceEntryFromImage(int index, dxt::Quality quality)
         message(MessageId::VolumeReadOnly);
         return false;
     }
-    if (!patchVolume(m_volume, r.offset, bytes.data(), bytes.size())) {
-        writing.release();
+    // After a refusal the volume may have been opened again: `r` is not used.
+    const VolumeWrite result = writeVolume(r.offset, bytes.data(), bytes.size());
+    writing.release();
+    if (result == VolumeWrite::Changed)
+        return false;
+    if (result == VolumeWrite::Failed) {
         message(MessageId::ReplaceFailed);
         return false;
     }

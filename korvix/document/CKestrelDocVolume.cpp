@@ -7,6 +7,7 @@
 #include "common/MessageTable.h"
 #include "document/DocumentInternal.h"
 #include "document/PictureLoader.h"
+#include "document/VolumePages.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,11 +29,25 @@ korvix::DosDateTime now()
 
 }  // namespace
 
+// What to select after the volume was opened again: the paths from the root
+// (ISO-8859-1) of the directory shown ("" the root item) and of the entry selected.
+struct CKestrelDoc::KeepSelection {
+    std::optional<std::string> directory;
+    std::optional<std::string> entry;
+};
+
 bool CKestrelDoc::openVolume(const std::string& path, const std::string& displayName, VolumeAccess access)
+{
+    return openVolumeKeeping(path, displayName, access, nullptr);
+}
+
+bool CKestrelDoc::openVolumeKeeping(const std::string& path, const std::string& displayName, VolumeAccess access,
+                                    const KeepSelection* keep)
 {
     if (m_bVolumeOpen) {
         m_host.clearVolumeBrowser();
         m_catalogue.clear();
+        m_identity.clear();
         m_bVolumeOpen = false;
     }
     WaitCursor wait(m_host);
@@ -54,23 +69,111 @@ bool CKestrelDoc::openVolume(const std::string& path, const std::string& display
     m_volumeTime = korvix::fromDosTimestamp(header.timestamp).value_or(now());
 
     makeCurrent(this);
-    if (!m_catalogue.walk(m_volume, header.entryCount, &CKestrelDoc::catalogueCallback)) {
+    if (!m_catalogue.walk(m_volume, header.entryCount, &CKestrelDoc::catalogueCallback)
+        || !m_identity.record(path, m_volume)) {
+        m_catalogue.clear();
         m_volume.close();
         wait.release();
         error(MessageId::FileReadFailed);
         return false;
     }
     m_bVolumeOpen = true;
+    m_strVolumeName = displayName;
+    m_volumeAccess = access;
+    m_bDeclined = false;
+    m_declinedState.reset();
 
     VolumeBrowserModel model;
     model.rootName = displayName;
     buildPages(model);
+    if (keep)
+        applySelection(*keep, model);
     m_host.showVolumeBrowser(model);
     m_host.activateDirectoryTree();
 
     m_host.setWindowTitle(path + TITLE_SUFFIX);
     m_host.addRecentFile(path);
     return true;
+}
+
+void CKestrelDoc::applySelection(const KeepSelection& keep, VolumeBrowserModel& model) const
+{
+    const std::vector<EntryRecord>& records = m_catalogue.records();
+    std::optional<int> item;
+    if (keep.directory) {
+        if (keep.directory->empty())
+            item = ITEM_VOLUME_ROOT;
+        else if (const auto d = m_catalogue.find(*keep.directory); d && records[static_cast<std::size_t>(*d)].isDirectory)
+            item = *d;
+    }
+    std::optional<int> entry;
+    if (keep.entry)
+        if (const auto e = m_catalogue.find(*keep.entry); e && !records[static_cast<std::size_t>(*e)].isDirectory)
+            entry = *e;
+    // Without its directory the entry still tells which directory to show.
+    if (!item && entry)
+        item = VolumePages::directoryItemOf(*entry, records);
+    if (!item)
+        return;
+    model.selectedItem = *item;
+    model.pageShown = VolumePages::pageForTreeItem(*item, records, m_catalogue.rootHasFiles(), m_nRootPage)
+                          .value_or(NO_PAGE);
+    if (entry && VolumePages::directoryItemOf(*entry, records) == *item)
+        model.selectedEntry = *entry;
+}
+
+bool CKestrelDoc::volumeChangedOnDisk()
+{
+    return m_bVolumeOpen && !m_identity.unchanged(m_volume, VolumeIdentity::Depth::States);
+}
+
+bool CKestrelDoc::offerReopenIfChanged()
+{
+    if (m_bOffering || !volumeChangedOnDisk())
+        return false;
+    if (m_bDeclined && m_declinedState == VolumeIdentity::stateOf(m_identity.path()))
+        return false;
+    return offerReopen(false);
+}
+
+bool CKestrelDoc::offerReopen(bool nothingWritten)
+{
+    std::string text = korvix::MessageTable::format(MessageId::VolumeChangedFormat, m_identity.path().c_str());
+    if (nothingWritten)
+        text += std::string(" ") + korvix::msg(MessageId::NothingWritten);
+    m_bOffering = true;
+    const bool yes = m_host.offerReopen(text, korvix::msg(MessageId::ReopenQuestion));
+    m_bOffering = false;
+    if (!yes) {
+        m_bDeclined = true;
+        m_declinedState = VolumeIdentity::stateOf(m_identity.path());
+        return false;
+    }
+    return reopenVolume();
+}
+
+bool CKestrelDoc::reopenVolume()
+{
+    if (!m_bVolumeOpen)
+        return false;
+    const std::vector<EntryRecord>& records = m_catalogue.records();
+    const auto valid = [&](int i) { return i >= 0 && static_cast<std::size_t>(i) < records.size(); };
+    KeepSelection keep;
+    if (const auto d = m_host.selectedDirectory()) {
+        if (*d == ITEM_VOLUME_ROOT)
+            keep.directory = std::string();
+        else if (valid(*d))
+            keep.directory = m_catalogue.pathOf(*d);
+    }
+    if (const auto e = m_host.selectedEntry(); e && valid(*e))
+        keep.entry = m_catalogue.pathOf(*e);
+    // Opening replaces what these are read from.
+    const std::string path = m_identity.path();
+    const std::string name = m_strVolumeName;
+    const bool ok = openVolumeKeeping(path, name, m_volumeAccess, &keep);
+    if (ok)
+        m_host.updateAllViews();
+    return ok;
 }
 
 void CKestrelDoc::catalogueCallback(int index, int parentIndex, const tarvos::QORBEntry* entry)

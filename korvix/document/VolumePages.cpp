@@ -28,6 +28,9 @@ void VolumePages::build(const VolumeBrowserModel& model)
     // The "(Root)" page is created after all directory pages.
     m_nRootPage = model.rootHasFiles && !m_pages.empty() ? pageCount() - 1 : -1;
     m_nPageAfterOpening = model.pageShown;
+    if (model.selectedEntry >= 0 && model.pageShown >= 0 && model.pageShown < pageCount()
+        && rowOf(model.pageShown, model.selectedEntry) >= 0)
+        m_pages[static_cast<std::size_t>(model.pageShown)].selectedEntry = model.selectedEntry;
     m_nCurrent = NO_CURRENT;
     m_bNotice = false;
 }

@@ -38,6 +38,7 @@ public:
     virtual void showVolumeBrowser(const VolumeBrowserModel& model) = 0;
     virtual void activateDirectoryTree() = 0;
     virtual std::optional<int> selectedEntry() = 0;
+    virtual std::optional<int> selectedDirectory() = 0;
 };
 
 class CMainFrame : public QMainWindow, public DocumentHost {
@@ -113,6 +114,7 @@ public:
     void showVolumeBrowser(const VolumeBrowserModel& model) override;
     void activateDirectoryTree() override;
     std::optional<int> selectedEntry() override;
+    std::optional<int> selectedDirectory() override;
     void updateAllViews() override;
     std::optional<std::string> chooseOpenFile(const std::vector<FileFilter>& filters,
                                               const std::string& defaultExtension) override;
@@ -124,6 +126,7 @@ public:
     void redrawPictureView() override;
     bool runSizeDialog(SizeDialogModel& model) override;
     bool runAdjustmentDialog(AdjustmentDialogModel& model) override;
+    bool offerReopen(const std::string& text, const std::string& question) override;
     bool clipboardHasBitmap() override;
     std::optional<PixelBitmap> clipboardBitmap() override;
     void playSound(const std::uint8_t* bytes, std::size_t size) override;

@@ -190,6 +190,11 @@ std::optional<int> CMainFrame::selectedEntry()
     return m_pBrowser ? m_pBrowser->selectedEntry() : std::nullopt;
 }
 
+std::optional<int> CMainFrame::selectedDirectory()
+{
+    return m_pBrowser ? m_pBrowser->selectedDirectory() : std::nullopt;
+}
+
 void CMainFrame::updateAllViews()
 {
     m_pPanePicture->viewport()->update();
@@ -258,6 +263,11 @@ std::optional<std::string> CMainFrame::runRenameDialog(const std::string& oldNam
             return name.toStdString();
         messageBox(reason, "", MessageIcon::Information, MessageButtons::Ok);
     }
+}
+
+bool CMainFrame::offerReopen(const std::string& text, const std::string& question)
+{
+    return messageBox(text + "\n\n" + question, "", MessageIcon::Warning, MessageButtons::YesNo) == MessageAnswer::Yes;
 }
 
 bool CMainFrame::clipboardHasBitmap()

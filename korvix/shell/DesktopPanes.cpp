@@ -104,3 +104,8 @@ std::optional<int> DesktopPanes::selectedEntry()
 {
     return m_pBrowser ? m_pBrowser->selectedEntry() : std::nullopt;
 }
+
+std::optional<int> DesktopPanes::selectedDirectory()
+{
+    return m_pTree ? m_pTree->selectedItemData() : std::nullopt;
+}

@@ -277,6 +277,18 @@ inline constexpr unsigned long QORB_COMMENT_SIZE = 256;
 inline constexpr unsigned long QORB_HEADER_OFFSET = 256;
 inline constexpr unsigned long QORB_CATALOGUE_OFFSET = 296;
 
+// What the system reports about an open volume file, read through the open
+// handle: which file it is (device and inode), its length and the time of its
+// last change. A program that must not write into a file that another program
+// replaced or changed since it opened it compares two of these.
+struct QORBFileStatus {
+    std::uint64_t device;
+    std::uint64_t inode;
+    std::uint64_t size;
+    std::int64_t modifiedSeconds;      // since 1970-01-01 00:00 UTC
+    std::int64_t modifiedNanoseconds;  // 0 ... 999999999
+};
+
 // The catalogue callback: (catalogue index, parent index or -99 for the top level,
 // the entry). The walk ends with one call (-1, -1, nullptr).
 using QORBCallback = void (*)(int index, int parentIndex, const QORBEntry* entry);
@@ -412,6 +424,9 @@ public:
     bool travEntries();
 
     bool getCurQORBHeader(QORBHeader& header) const;
+    // The open file's status as the system reports it now; false when not open
+    // or when the system cannot tell.
+    bool getCurFileStatus(QORBFileStatus& status) const;
     // Copies the normalised comment as 257 bytes, zero-padded.
     bool getCurFileComment(char* buffer) const;
 

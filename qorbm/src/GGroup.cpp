@@ -312,6 +312,19 @@ bool GGroup::getCurQORBHeader(QORBHeader& header) const
     return true;
 }
 
+bool GGroup::getCurFileStatus(QORBFileStatus& status) const
+{
+    struct stat st {};
+    if (!d->isOpen || !d->file || fstat(fileno(d->file), &st) != 0)
+        return false;
+    status.device = static_cast<std::uint64_t>(st.st_dev);
+    status.inode = static_cast<std::uint64_t>(st.st_ino);
+    status.size = static_cast<std::uint64_t>(st.st_size);
+    status.modifiedSeconds = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+    status.modifiedNanoseconds = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+    return true;
+}
+
 bool GGroup::getCurFileComment(char* buffer) const
 {
     if (!buffer || !d->isOpen)

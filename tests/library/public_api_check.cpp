@@ -99,6 +99,7 @@ void nameEverything()
     keep(&GGroup::travEntries);
     keep(&GGroup::getCurQORBHeader);
     keep(&GGroup::getCurFileComment);
+    keep(&GGroup::getCurFileStatus);
     keep(&GGroup::getDataBlock);
     keep(&GGroup::writeDataBlock);
     keep(&GGroup::eopen);

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include <sys/stat.h>
+
 using namespace testsupport;
 using tarvos::GGroup;
 
@@ -181,4 +183,34 @@ TEST(GGroupData, OpenClosesThePreviousVolume)
     EXPECT_FALSE(vol.valid());
     unsigned char buf[1];
     EXPECT_FALSE(vol.getDataBlock(dataStart(1), 1, buf));
+}
+
+TEST(GGroupData, FileStatusIsTheOpenHandles)
+{
+    TempDir dir;
+    const auto path = dir / "v.qrb";
+    writeFile(path, smallVolume());
+    GGroup vol;
+    tarvos::QORBFileStatus status{};
+    EXPECT_FALSE(vol.getCurFileStatus(status));
+    ASSERT_EQ(vol.open(path.c_str()), GGroup::G_OK);
+    ASSERT_TRUE(vol.getCurFileStatus(status));
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(status.device, static_cast<std::uint64_t>(st.st_dev));
+    EXPECT_EQ(status.inode, static_cast<std::uint64_t>(st.st_ino));
+    EXPECT_EQ(status.size, smallVolume().size());
+    EXPECT_EQ(status.modifiedSeconds, st.st_mtim.tv_sec);
+    EXPECT_EQ(status.modifiedNanoseconds, st.st_mtim.tv_nsec);
+
+    // Another file renamed over the path: the handle still names the file it opened.
+    writeFile(dir / "other.qrb", smallVolume());
+    std::filesystem::rename(dir / "other.qrb", path);
+    tarvos::QORBFileStatus after{};
+    ASSERT_TRUE(vol.getCurFileStatus(after));
+    EXPECT_EQ(after.inode, status.inode);
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_NE(static_cast<std::uint64_t>(st.st_ino), status.inode);
+    vol.close();
+    EXPECT_FALSE(vol.getCurFileStatus(after));
 }

@@ -52,6 +52,11 @@ struct FakeHost : DocumentHost {
     bool pictureView = true;
     bool pictureVisible = true;
     std::optional<int> selected;
+    std::optional<int> selectedDir;
+    // Answers to the offer to open a changed volume again, in order; the
+    // texts of the offers made.
+    std::deque<bool> reopenAnswers;
+    std::vector<std::string> reopenOffers;
     std::deque<std::optional<std::string>> openFiles, saveFiles, renames;
     // The reasons the rename dialog showed for refused names, in order.
     std::vector<std::string> renameRefusals;
@@ -127,6 +132,7 @@ struct FakeHost : DocumentHost {
     void showVolumeBrowser(const VolumeBrowserModel& model) override { browser = model; }
     void activateDirectoryTree() override {}
     std::optional<int> selectedEntry() override { return selected; }
+    std::optional<int> selectedDirectory() override { return selectedDir; }
     void updateAllViews() override { ++viewUpdates; }
     std::optional<std::string> chooseOpenFile(const std::vector<FileFilter>& filters, const std::string& ext) override
     {
@@ -151,6 +157,17 @@ struct FakeHost : DocumentHost {
             renameRefusals.push_back(reason);
         }
         return std::nullopt;
+    }
+    bool offerReopen(const std::string& text, const std::string& question) override
+    {
+        reopenOffers.push_back(text);
+        if (reopenAnswers.empty()) {
+            KORVIX_FAKE_HOST_FAIL(text + " " + question);
+            return false;
+        }
+        const bool yes = reopenAnswers.front();
+        reopenAnswers.pop_front();
+        return yes;
     }
     bool clipboardHasBitmap() override { return clipboard.has_value(); }
     std::optional<PixelBitmap> clipboardBitmap() override { return clipboard; }
