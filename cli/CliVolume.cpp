@@ -3,6 +3,7 @@
 #include "Cli.h"
 #include "Language.h"
 #include "common/Text.h"
+#include "document/VolumeFailure.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,18 +17,19 @@ using korvix::MessageId;
 
 namespace {
 
-std::string openError(int code, int error)
+// The volume's own reason why it did not open, after what it means here.
+std::string openError(const tarvos::GGroup& group, int code)
 {
+    const std::string cause = volumeOpenFailure(group, code, tableLanguage());
+    int error = 0;
+    const bool system = group.getOpenFailure(error) == tarvos::GGroup::G_OPEN_SYSTEM;
     switch (code) {
     case tarvos::GGroup::G_ERR_OPEN:
-        return error ? format(MessageId::CliCannotOpenFileFormat, std::generic_category().message(error))
-                     : std::string(tr(MessageId::CliCannotOpenFile));
+        return format(MessageId::CliCannotOpenFileFormat, cause);
     case tarvos::GGroup::G_ERR_READ:
-        return tr(MessageId::CliNotAVolume);
-    case tarvos::GGroup::G_ERR_ALLOC:
-        return tr(MessageId::CliCatalogueMemory);
+        return format(system ? MessageId::CliCannotReadFileFormat : MessageId::CliNotAVolumeFormat, cause);
     default:
-        return format(MessageId::CliCannotOpenVolumeFormat, code);
+        return cause;
     }
 }
 
@@ -39,17 +41,15 @@ CliVolume::CliVolume(const std::string& path, bool readOnly)
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         throw Failure("open", path, tr(MessageId::CliIsDirectory));
-    errno = 0;
     const int code = m_pGroup->open(path.c_str(), readOnly);
-    const int error = errno;
     if (code != tarvos::GGroup::G_OK)
-        throw Failure("open", path, openError(code, error));
+        throw Failure("open", path, openError(*m_pGroup, code));
     m_pGroup->getCurQORBHeader(m_header);
     char comment[tarvos::QORB_COMMENT_SIZE + 1];
     m_pGroup->getCurFileComment(comment);
     m_strComment.assign(comment, strnlen(comment, tarvos::QORB_COMMENT_SIZE));
     if (!m_catalogue.walk(*m_pGroup, m_header.entryCount))
-        throw Failure("open", path, openError(tarvos::GGroup::G_ERR_ALLOC, 0));
+        throw Failure("open", path, tr(MessageId::VolumeCatalogueMemory));
 }
 
 std::string CliVolume::pathOf(int index) const

@@ -91,6 +91,13 @@ enum class MessageId {
     VolumeChangedFormat,
     NothingWritten,
     ReopenQuestion,
+    // Why a volume did not open, after the file's name.
+    VolumeTooShort,
+    VolumeNoSignature,
+    VolumeCatalogueCut,
+    VolumeCatalogueMemory,
+    NotRegularFile,
+    VolumeOpenCodeFormat,
     // Image operations and the information report.
     NoColourChannel,
     NoColourChannelNoAlpha,
@@ -171,8 +178,7 @@ enum class MessageId {
     CliExtractAllSummary,
     CliExtractAllDescription,
     CliOptionForceAll,
-    CliNotAVolume,
-    CliCatalogueMemory,
+    CliNotAVolumeFormat,
     CliCannotOpenVolumeFormat,
     CliBadEntryIndexFormat,
     CliNoEntryIndexFormat,

@@ -82,7 +82,7 @@ public:
     const EntryCatalogue& catalogue() const { return m_catalogue; }
     // The open volume, for reading only: every write goes through the named
     // edit operations below, which keep the read-only and verified-write rules.
-    const tarvos::GGroup& volume() const { return m_volume; }
+    const tarvos::GGroup& volume() const { return *m_volume; }
     // The open volume's path as it was opened; empty while none is open.
     const std::string& volumePath() const { return m_identity.path(); }
     // Whether the file under the open volume's path, or behind its open
@@ -245,7 +245,9 @@ private:
     bool loadVolumeEntry(int index, bool oldRedraw);
     // The texture loader's message for `status`, then "Fehler beim Laden der Textur.".
     void textureRefused(TextureLoadStatus status);
-    void buildPages(VolumeBrowserModel& model);
+    // The browser's model of a freshly walked catalogue; sets the records'
+    // pages and kinds and gives the "(Root)" page's number (-1 without one).
+    static int buildPages(EntryCatalogue& catalogue, VolumeBrowserModel& model);
     // Display buffer `which` (0 RGBA, 1 alpha) rebuilt from the current map;
     // or sized for a picture and built band by band.
     void rebuildViewBuffer(int which);
@@ -254,8 +256,13 @@ private:
     // An information box with the message's text, or with a text made from it.
     void message(korvix::MessageId id);
     void message(const std::string& text);
+    // The message's text, then "\n\n<file>: <cause>" (the cause left out when empty).
+    void message(korvix::MessageId id, const std::string& file, const std::string& cause);
+    static std::string withCause(korvix::MessageId id, const std::string& file, const std::string& cause);
     // A box with the caption "Fehler" and the error icon.
     void error(korvix::MessageId id);
+    // The same, with the file and the cause after the message's text.
+    void error(korvix::MessageId id, const std::string& file, const std::string& cause);
     // Handled: the loaded bytes were written (or there was nothing to write);
     // NotKept: no bytes as loaded exist, the maps are written instead; Gone:
     // they came from a volume entry that can no longer be read as it was.
@@ -301,7 +308,7 @@ private:
     bool m_bAlphaViewStale = true;
     bool m_bRgbaViewStale = true;
     std::vector<std::uint8_t> m_pBackground;
-    tarvos::GGroup m_volume;
+    std::unique_ptr<tarvos::GGroup> m_volume = std::make_unique<tarvos::GGroup>();
     korvix::DosDateTime m_volumeTime;
     std::string m_strVolumeComment;  // ISO-8859-1 as stored
     bool m_bVolumeOpen = false;

@@ -18,10 +18,12 @@
 #include "filters/ImageFilters.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include <unistd.h>
 
@@ -105,16 +107,16 @@ bool validCalendarDate(const korvix::DosDateTime& t)
 
 CKestrelDoc::VolumeWrite CKestrelDoc::writeVolume(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size)
 {
-    if (!m_identity.unchanged(m_volume)) {
+    if (!m_identity.unchanged(*m_volume)) {
         offerReopen(true);
         return VolumeWrite::Changed;
     }
-    const bool written = patchVolume(m_volume, offset, bytes, size);
+    const bool written = patchVolume(*m_volume, offset, bytes, size);
     // Our own write, or the old bytes put back, changed the file's time and
     // perhaps its catalogue: the record follows, so that it is not taken for a
     // change by someone else. A file that cannot be read back any more is
     // refused at the next write.
-    m_identity.record(m_identity.path(), m_volume);
+    m_identity.record(m_identity.path(), *m_volume);
     return written ? VolumeWrite::Written : VolumeWrite::Failed;
 }
 
@@ -161,7 +163,7 @@ bool CKestrelDoc::setVolumeComment(const std::string& text)
         message(MessageId::CommentInvalid);
         return false;
     }
-    if (m_volume.readOnly()) {
+    if (m_volume->readOnly()) {
         message(MessageId::VolumeReadOnly);
         return false;
     }
@@ -181,7 +183,7 @@ bool CKestrelDoc::setVolumeTime(const korvix::DosDateTime& t)
 {
     if (!m_bVolumeOpen || !checkVolumeTime(t))
         return false;
-    if (m_volume.readOnly()) {
+    if (m_volume->readOnly()) {
         message(MessageId::VolumeReadOnly);
         return false;
     }
@@ -226,7 +228,7 @@ bool CKestrelDoc::renameEntry(int index, const std::string& newName, bool isSele
         message(EntryNameRule::describe(verdict, m_catalogue));
         return false;
     }
-    if (m_volume.readOnly()) {
+    if (m_volume->readOnly()) {
         message(MessageId::VolumeReadOnly);
         return false;
     }
@@ -280,7 +282,7 @@ bool CKestrelDoc::replaceEntryFromFile(int index, bool reload)
         return false;
     std::ifstream in(*path, std::ios::binary | std::ios::ate);
     if (!in) {
-        message(MessageId::FileOpenFailed);
+        message(MessageId::FileOpenFailed, *path, std::generic_category().message(errno));
         return false;
     }
     const auto length = static_cast<long long>(in.tellg());
@@ -299,12 +301,13 @@ bool CKestrelDoc::replaceEntryFromFile(int index, bool reload)
     }
     in.seekg(0);
     if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
+        const int error = errno;
         wait.release();
-        message(MessageId::FileReadFailed);
+        message(MessageId::FileReadFailed, *path, std::generic_category().message(error ? error : EIO));
         return false;
     }
     in.close();
-    if (m_volume.readOnly()) {
+    if (m_volume->readOnly()) {
         wait.release();
         message(MessageId::VolumeReadOnly);
         return false;
@@ -353,7 +356,7 @@ bool CKestrelDoc::replaceEntryFromImage(int index, dxt::Quality quality)
     bool targetAlpha = false, targetIsTga = false;
     if (ending == "TGA") {
         std::uint8_t head[6];
-        if (std::uint64_t{r.offset} + 18 > m_volume.fileSize() || !m_volume.getDataBlock(r.offset + 12ul, 6, head)) {
+        if (std::uint64_t{r.offset} + 18 > m_volume->fileSize() || !m_volume->getDataBlock(r.offset + 12ul, 6, head)) {
             message(MessageId::DataNotRead);
             return false;
         }
@@ -372,7 +375,7 @@ bool CKestrelDoc::replaceEntryFromImage(int index, dxt::Quality quality)
         targetIsTga = true;
     } else if (ending == "TEX") {
         std::uint8_t head[32];
-        if (std::uint64_t{r.offset} + 32 > m_volume.fileSize() || !m_volume.getDataBlock(r.offset, 32, head)) {
+        if (std::uint64_t{r.offset} + 32 > m_volume->fileSize() || !m_volume->getDataBlock(r.offset, 32, head)) {
             message(MessageId::DataNotRead);
             return false;
         }
@@ -462,7 +465,7 @@ bool CKestrelDoc::replaceEntryFromImage(int index, dxt::Quality quality)
         return false;
     }
     in.close();
-    if (m_volume.readOnly()) {
+    if (m_volume->readOnly()) {
         writing.release();
         message(MessageId::VolumeReadOnly);
         return false;

@@ -7,12 +7,15 @@
 #include "common/MessageTable.h"
 #include "document/DocumentInternal.h"
 #include "document/PictureLoader.h"
+#include "document/VolumeFailure.h"
 #include "document/VolumePages.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <new>
+#include <system_error>
 
 using docinternal::WaitCursor;
 using korvix::MessageId;
@@ -44,48 +47,57 @@ bool CKestrelDoc::openVolume(const std::string& path, const std::string& display
 bool CKestrelDoc::openVolumeKeeping(const std::string& path, const std::string& displayName, VolumeAccess access,
                                     const KeepSelection* keep)
 {
-    if (m_bVolumeOpen) {
-        m_host.clearVolumeBrowser();
-        m_catalogue.clear();
-        m_identity.clear();
-        m_bVolumeOpen = false;
-    }
+    // The new volume is opened whole (the file, its catalogue walked into
+    // records, its identity, the browser's pages) before anything of the open
+    // one is let go: a volume that fails to open leaves everything as it was.
     WaitCursor wait(m_host);
-    m_volume.setCallBack(&CKestrelDoc::catalogueCallback);
-    ++m_nVolumeSerial;
-    const int opened = access == VolumeAccess::ReadOnly ? m_volume.open(path.c_str(), true) : m_volume.open(path.c_str());
+    auto fresh = std::make_unique<tarvos::GGroup>();
+    fresh->setCallBack(&CKestrelDoc::catalogueCallback);
+    const int opened = access == VolumeAccess::ReadOnly ? fresh->open(path.c_str(), true) : fresh->open(path.c_str());
     if (opened != tarvos::GGroup::G_OK) {
         wait.release();
-        error(MessageId::FileReadFailed);
-        m_bVolumeOpen = false;
+        error(MessageId::FileReadFailed, path, volumeOpenFailure(*fresh, opened, korvix::MessageTable::language()));
         return false;
     }
     tarvos::QORBHeader header{};
-    m_volume.getCurQORBHeader(header);
+    fresh->getCurQORBHeader(header);
     char comment[tarvos::QORB_COMMENT_SIZE + 1] = {};
-    m_volume.getCurFileComment(comment);
+    fresh->getCurFileComment(comment);
+
+    makeCurrent(this);
+    EntryCatalogue catalogue;
+    if (!catalogue.walk(*fresh, header.entryCount, &CKestrelDoc::catalogueCallback)) {
+        wait.release();
+        error(MessageId::FileReadFailed, path, korvix::msg(MessageId::VolumeCatalogueMemory));
+        return false;
+    }
+    VolumeIdentity identity;
+    if (!identity.record(path, *fresh)) {
+        wait.release();
+        error(MessageId::FileReadFailed, path, std::generic_category().message(errno ? errno : EIO));
+        return false;
+    }
+    VolumeBrowserModel model;
+    model.rootName = displayName;
+    const int rootPage = buildPages(catalogue, model);
+
+    if (m_bVolumeOpen)
+        m_host.clearVolumeBrowser();
+    m_volume = std::move(fresh);
+    m_catalogue = std::move(catalogue);
+    m_identity = std::move(identity);
+    ++m_nVolumeSerial;
+    if (rootPage >= 0)
+        m_nRootPage = rootPage;
     m_strVolumeComment.assign(comment, strnlen(comment, tarvos::QORB_COMMENT_SIZE));
     // An invalid timestamp (DOS date 0 and the like) reads as now.
     m_volumeTime = korvix::fromDosTimestamp(header.timestamp).value_or(now());
-
-    makeCurrent(this);
-    if (!m_catalogue.walk(m_volume, header.entryCount, &CKestrelDoc::catalogueCallback)
-        || !m_identity.record(path, m_volume)) {
-        m_catalogue.clear();
-        m_volume.close();
-        wait.release();
-        error(MessageId::FileReadFailed);
-        return false;
-    }
     m_bVolumeOpen = true;
     m_strVolumeName = displayName;
     m_volumeAccess = access;
     m_bDeclined = false;
     m_declinedState.reset();
 
-    VolumeBrowserModel model;
-    model.rootName = displayName;
-    buildPages(model);
     if (keep)
         applySelection(*keep, model);
     m_host.showVolumeBrowser(model);
@@ -124,7 +136,7 @@ void CKestrelDoc::applySelection(const KeepSelection& keep, VolumeBrowserModel& 
 
 bool CKestrelDoc::volumeChangedOnDisk()
 {
-    return m_bVolumeOpen && !m_identity.unchanged(m_volume, VolumeIdentity::Depth::States);
+    return m_bVolumeOpen && !m_identity.unchanged(*m_volume, VolumeIdentity::Depth::States);
 }
 
 bool CKestrelDoc::offerReopenIfChanged()
@@ -182,18 +194,18 @@ void CKestrelDoc::catalogueCallback(int index, int parentIndex, const tarvos::QO
     EntryCatalogue::record(index, parentIndex, entry);
 }
 
-void CKestrelDoc::buildPages(VolumeBrowserModel& model)
+int CKestrelDoc::buildPages(EntryCatalogue& catalogue, VolumeBrowserModel& model)
 {
     using korvix::latin1ToUtf8;
     // The directory tree in pre-order; bold marks directories that hold files.
-    std::vector<EntryRecord>& records = m_catalogue.records();
-    const bool rootHasFiles = m_catalogue.rootHasFiles();
+    std::vector<EntryRecord>& records = catalogue.records();
+    const bool rootHasFiles = catalogue.rootHasFiles();
     model.rootHasFiles = rootHasFiles;
     std::vector<int> order;
     // The directories below an item, in the order the walk reported them.
     const auto directoriesIn = [&](int parent) {
         std::vector<int> dirs;
-        for (const int c : m_catalogue.childrenOf(parent))
+        for (const int c : catalogue.childrenOf(parent))
             if (records[static_cast<std::size_t>(c)].isDirectory)
                 dirs.push_back(c);
         return dirs;
@@ -237,7 +249,6 @@ void CKestrelDoc::buildPages(VolumeBrowserModel& model)
             if (rootPage == NO_PAGE) {
                 rootPage = static_cast<int>(model.pages.size());
                 model.pages.push_back({"(Root)", {}});
-                m_nRootPage = rootPage;
             }
             page = rootPage;
         } else if (r.parent >= 0 && static_cast<std::size_t>(r.parent) < records.size()) {
@@ -249,18 +260,19 @@ void CKestrelDoc::buildPages(VolumeBrowserModel& model)
         model.pages[static_cast<std::size_t>(page)].items.push_back({latin1ToUtf8(r.name), r.kind, static_cast<int>(e)});
     }
     if (!model.pages.empty())
-        model.pageShown = rootHasFiles ? m_nRootPage : 0;
+        model.pageShown = rootHasFiles ? rootPage : 0;
+    return rootPage;
 }
 
 bool CKestrelDoc::readEntry(const EntryRecord& r, std::vector<std::uint8_t>& out)
 {
-    return readEntryData(m_volume, r, out) && r.size > 0;
+    return readEntryData(*m_volume, r, out) && r.size > 0;
 }
 
 bool CKestrelDoc::loadVolumeEntry(int index, bool oldRedraw)
 {
     const std::vector<EntryRecord>& records = m_catalogue.records();
-    if (!m_volume || index < 0 || static_cast<std::size_t>(index) >= records.size()
+    if (!*m_volume || index < 0 || static_cast<std::size_t>(index) >= records.size()
         || records[static_cast<std::size_t>(index)].isDirectory) {
         m_bRedraw = oldRedraw;
         return false;

@@ -98,7 +98,8 @@ TEST_F(VolumeBrowser, FailuresAndDamagedCatalogues)
     writeFile(dir / "bad.qrb", {1, 2, 3});
     EXPECT_FALSE(doc.openFile((dir / "bad.qrb").string(), false));
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, msg(MessageId::FileReadFailed));
+    EXPECT_EQ(host.messages[0].text, std::string(msg(MessageId::FileReadFailed)) + "\n\n"
+                                         + (dir / "bad.qrb").string() + ": " + msg(MessageId::VolumeTooShort));
     EXPECT_EQ(host.messages[0].caption, "Fehler");
     EXPECT_FALSE(doc.volumeOpen());
 
@@ -109,6 +110,64 @@ TEST_F(VolumeBrowser, FailuresAndDamagedCatalogues)
 
     // A DOS date of 0 reads as now.
     EXPECT_GE(doc.volumeTime().year, 2024);
+}
+
+TEST_F(VolumeBrowser, AFailedOpenKeepsEverything)
+{
+    const auto tex = textureBytes(8, 8, 1, 2);
+    ASSERT_TRUE(open({.entries = {{"D", 1, 0, DIR | LAST}, {"a.tex", dataStart(2), static_cast<std::uint32_t>(tex.size()), LAST}},
+                      .data = tex}));
+    ASSERT_TRUE(doc.loadMaps("", true, false, 1));
+    const VolumeBrowserModel browser = host.browser;
+    const std::string title = host.title;
+    const auto recent = host.recent;
+    const MapSet* maps = doc.maps();
+    const std::string volume = doc.volumePath();
+    const int clears = host.browserClears;
+
+    writeFile(dir / "short.qrb", {1, 2, 3});
+    writeFile(dir / "nosig.qrb", std::vector<unsigned char>(400, 'x'));
+    writeFile(dir / "cut.qrb", volumeBytes({.entryCount = 9, .entries = {{"x", 0, 0, LAST}}}));
+    std::filesystem::create_directory(dir / "folder.qrb");
+    writeFile(dir / "garbage.tex", std::vector<unsigned char>(100, 'x'));
+    const struct {
+        std::string name;
+        std::string message;
+    } cases[] = {
+        {"short.qrb", std::string(msg(MessageId::FileReadFailed)) + "\n\n" + (dir / "short.qrb").string() + ": "
+                          + msg(MessageId::VolumeTooShort)},
+        {"nosig.qrb", std::string(msg(MessageId::FileReadFailed)) + "\n\n" + (dir / "nosig.qrb").string() + ": "
+                          + msg(MessageId::VolumeNoSignature)},
+        {"cut.qrb", std::string(msg(MessageId::FileReadFailed)) + "\n\n" + (dir / "cut.qrb").string() + ": "
+                        + msg(MessageId::VolumeCatalogueCut)},
+        {"missing.qrb", std::string(msg(MessageId::FileReadFailed)) + "\n\n" + (dir / "missing.qrb").string()
+                            + ": No such file or directory"},
+        {"folder.qrb", std::string(msg(MessageId::FileReadFailed)) + "\n\n" + (dir / "folder.qrb").string()
+                           + ": Is a directory"},
+        {"garbage.tex", msg(MessageId::NotTexFormat)},
+        {"missing.png", std::string(msg(MessageId::TextureLoadFailed)) + "\n\n" + (dir / "missing.png").string()
+                            + ": No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        for (const bool dialog : {false, true}) {
+            SCOPED_TRACE(c.name + (dialog ? " through the dialog" : ""));
+            host.openFiles = {(dir / c.name).string()};
+            EXPECT_FALSE(doc.openFile(dialog ? std::string() : (dir / c.name).string(), dialog));
+            EXPECT_EQ(host.messages.back().text, c.message);
+            EXPECT_TRUE(doc.volumeOpen());
+            EXPECT_EQ(doc.volumePath(), volume);
+            EXPECT_EQ(host.browserClears, clears) << "the browser is not emptied";
+            EXPECT_EQ(host.browser.pages.size(), browser.pages.size());
+            EXPECT_EQ(host.browser.rootName, browser.rootName);
+            EXPECT_EQ(host.title, title);
+            EXPECT_EQ(host.recent, recent);
+            EXPECT_EQ(doc.maps(), maps) << "the picture stays";
+            EXPECT_EQ(doc.entryRecords().size(), 2u);
+        }
+    }
+    // The volume is still open, and still the one written to.
+    EXPECT_TRUE(doc.renameEntry(1, "b.tex", false));
+    EXPECT_EQ(doc.catalogue().find("D/b.tex"), 1);
 }
 
 TEST_F(VolumeBrowser, LoadingEntries)

@@ -124,7 +124,8 @@ TEST_F(VolumeEdit, ReplaceByFileAndExtract)
     EXPECT_FALSE(doc.replaceEntryFromFile(0, false));
     EXPECT_EQ(host.messages.back().text, msg(MessageId::SizesDiffer));
     EXPECT_FALSE(doc.replaceEntryFromFile(0, false));
-    EXPECT_EQ(host.messages.back().text, msg(MessageId::FileOpenFailed));
+    EXPECT_EQ(host.messages.back().text, std::string(msg(MessageId::FileOpenFailed)) + "\n\n"
+                                             + (dir / "missing").string() + ": No such file or directory");
     EXPECT_EQ(bytesAt(data, 4), (std::vector<unsigned char>{'a', 'b', 'c', 'd'}));
     EXPECT_TRUE(doc.replaceEntryFromFile(0, false));
     EXPECT_EQ(bytesAt(data, 4), (std::vector<unsigned char>{'w', 'x', 'y', 'z'}));
