@@ -85,11 +85,10 @@ void CliVolume::checkDataRange(int index) const
     const EntryRecord& r = record(index);
     if (r.isDirectory)
         throw Failure("extract", m_strPath, format(MessageId::CliEntryIsDirectoryFormat, pathOf(index)));
-    const std::uint64_t end = std::uint64_t{r.offset} + r.size;
-    if (end > m_pGroup->fileSize())
+    if (r.damaged)
         throw Failure("extract", m_strPath,
-                      format(MessageId::CliEntryBeyondVolumeFormat, index, r.offset, r.size,
-                             static_cast<unsigned long long>(m_pGroup->fileSize())));
+                      format(MessageId::CliEntryBeyondVolumeFormat, index,
+                             entryRangeFailure(r, m_catalogue.volumeLength(), tableLanguage())));
 }
 
 std::vector<std::uint8_t> CliVolume::readAll(int index, const std::string& stage, const std::string& where)

@@ -120,6 +120,11 @@ constexpr Entry TABLE[] = {
     {MessageId::NotRegularFile, "keine gewöhnliche Datei", "not a regular file"},
     {MessageId::VolumeOpenCodeFormat, "Fehler %d beim Öffnen", "error %d while opening"},
 
+    {MessageId::EntryBeyondVolumeFormat, "Daten %u+%u reichen über die Volume-Länge %llu hinaus",
+     "data %u+%u exceeds volume length %llu"},
+    {MessageId::DamagedEntriesFormat, "%llu beschädigte Einträge", "%llu damaged entries"},
+    {MessageId::OneDamagedEntry, "1 beschädigter Eintrag", "1 damaged entry"},
+
     {MessageId::NoColourChannel, "Kein Farbkanal aktiv.", "No colour channel active."},
     {MessageId::NoColourChannelNoAlpha, "Kein Farbkanal aktiv und kein Alphakanal vorhanden.",
      "No colour channel active and no alpha channel present."},
@@ -312,8 +317,8 @@ constexpr Entry TABLE[] = {
      "'%s' ist ein Verzeichnis",
      "'%s' is a directory"},
     {MessageId::CliEntryBeyondVolumeFormat,
-     "Eintrag %d: Daten %u+%u reichen über die Volume-Länge %llu hinaus",
-     "entry %d: data %u+%u exceeds volume length %llu"},
+     "Eintrag %d: %s",
+     "entry %d: %s"},
     {MessageId::CliCannotReadEntry,
      "der Eintrag kann nicht gelesen werden",
      "cannot read the entry"},

@@ -98,6 +98,10 @@ enum class MessageId {
     VolumeCatalogueMemory,
     NotRegularFile,
     VolumeOpenCodeFormat,
+    // Entries whose data reaches past the end of the volume.
+    EntryBeyondVolumeFormat,
+    DamagedEntriesFormat,
+    OneDamagedEntry,
     // Image operations and the information report.
     NoColourChannel,
     NoColourChannelNoAlpha,

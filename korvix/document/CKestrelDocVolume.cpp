@@ -105,6 +105,11 @@ bool CKestrelDoc::openVolumeKeeping(const std::string& path, const std::string& 
 
     m_host.setWindowTitle(path + TITLE_SUFFIX);
     m_host.addRecentFile(path);
+    // Said once, after opening: entries whose data the volume does not hold.
+    if (const std::size_t damaged = m_catalogue.damagedCount(); damaged > 0)
+        m_host.setStatusText(2, damaged == 1 ? std::string(korvix::msg(MessageId::OneDamagedEntry))
+                                             : korvix::MessageTable::format(MessageId::DamagedEntriesFormat,
+                                                                            static_cast<unsigned long long>(damaged)));
     return true;
 }
 
@@ -257,7 +262,9 @@ int CKestrelDoc::buildPages(EntryCatalogue& catalogue, VolumeBrowserModel& model
         r.kind = entryKind(r.name);
         if (page == NO_PAGE)
             continue;
-        model.pages[static_cast<std::size_t>(page)].items.push_back({latin1ToUtf8(r.name), r.kind, static_cast<int>(e)});
+        model.pages[static_cast<std::size_t>(page)].items.push_back(
+            {latin1ToUtf8(r.name), r.kind, static_cast<int>(e),
+             r.damaged ? entryRangeFailure(r, catalogue.volumeLength(), korvix::MessageTable::language()) : ""});
     }
     if (!model.pages.empty())
         model.pageShown = rootHasFiles ? rootPage : 0;
@@ -277,8 +284,14 @@ bool CKestrelDoc::loadVolumeEntry(int index, bool oldRedraw)
         m_bRedraw = oldRedraw;
         return false;
     }
-    WaitCursor wait(m_host);
     const EntryRecord& r = records[static_cast<std::size_t>(index)];
+    if (r.damaged) {
+        error(MessageId::FileReadFailed, korvix::latin1ToUtf8(m_catalogue.pathOf(index)),
+              entryRangeFailure(r, m_catalogue.volumeLength(), korvix::MessageTable::language()));
+        m_bRedraw = oldRedraw;
+        return false;
+    }
+    WaitCursor wait(m_host);
     std::vector<std::uint8_t> bytes;
     if (r.kind == KIND_MODEL_SOUND || r.kind == KIND_WAVE) {
         if (readEntry(r, bytes))

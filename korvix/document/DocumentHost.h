@@ -48,6 +48,9 @@ struct VolumeBrowserModel {
         std::string name;  // the entry's name, UTF-8
         int icon;          // the entry kind
         int index;         // catalogue index
+        // Why the entry cannot be read (its data reaches past the end of the
+        // volume), UTF-8; empty for an entry that can. The browser marks such an entry.
+        std::string damage = {};
     };
     struct Page {
         std::string title;

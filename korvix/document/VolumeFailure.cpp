@@ -23,3 +23,11 @@ std::string volumeOpenFailure(const tarvos::GGroup& volume, int code, korvix::La
     std::snprintf(text, sizeof text, MessageTable::text(MessageId::VolumeOpenCodeFormat, language), code);
     return text;
 }
+
+std::string entryRangeFailure(const EntryRecord& record, std::uint64_t volumeLength, korvix::Language language)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, MessageTable::text(MessageId::EntryBeyondVolumeFormat, language), record.offset,
+                  record.size, static_cast<unsigned long long>(volumeLength));
+    return text;
+}

@@ -15,3 +15,7 @@
 // (in the system's language), or that the file is too short, has no
 // signature, ends inside its catalogue or holds a catalogue too large for memory.
 std::string volumeOpenFailure(const tarvos::GGroup& volume, int code, korvix::Language language);
+
+// Why a damaged entry cannot be read: its data range and the volume's length,
+// as in "data 61418+5492 exceeds volume length 3000".
+std::string entryRangeFailure(const EntryRecord& record, std::uint64_t volumeLength, korvix::Language language);

@@ -15,7 +15,7 @@ void VolumePages::build(const VolumeBrowserModel& model)
         Page page{p.title, {}, -1};
         page.items.reserve(p.items.size());
         for (const auto& item : p.items) {
-            page.items.push_back({std::string(item.name), item.index, item.icon});
+            page.items.push_back({std::string(item.name), item.index, item.icon, item.damage});
             maxIndex = std::max(maxIndex, item.index);
         }
         m_pages.push_back(std::move(page));

@@ -206,11 +206,13 @@ TEST_F(VolumeBrowser, LoadingEntries)
     EXPECT_EQ(host.sounds[0], wav);
     EXPECT_EQ(doc.name(), "wall.tex");
 
-    // Neither texture nor TGA: false without a message; an impossible size likewise.
+    // Neither texture nor TGA: false without a message; data past the end
+    // of the volume says so.
     host.messages.clear();
     EXPECT_FALSE(doc.loadMaps("", true, false, 3));
-    EXPECT_FALSE(doc.loadMaps("", true, false, 4));
     EXPECT_TRUE(host.messages.empty());
+    EXPECT_FALSE(doc.loadMaps("", true, false, 4));
+    EXPECT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(doc.mapCount(), 3);
 
     ASSERT_TRUE(doc.loadMaps("", true, false, 1));
@@ -218,4 +220,39 @@ TEST_F(VolumeBrowser, LoadingEntries)
     EXPECT_EQ((*doc.maps())[0].pixelAt(0, 0), 0xFF030201u);
     EXPECT_FALSE(doc.rawTexture());
     EXPECT_EQ(host.waitDepth, 0);
+}
+
+TEST_F(VolumeBrowser, EntriesPastTheEndOfAVolumeCutShort)
+{
+    // d/x.tex and d/y.wav lie past the end of the 3000-byte file; z.txt does not.
+    const std::uint32_t start = dataStart(4);
+    VolumeSpec spec;
+    spec.entries = {{"d", 2, 0, DIR}, {"z.txt", start, 4, LAST}, {"x.tex", 61418, 5492, 0}, {"y.wav", 2990, 11, LAST}};
+    spec.data.resize(3000 - start, 'z');
+    ASSERT_TRUE(open(spec));
+    EXPECT_EQ(host.status[2], "2 beschädigte Einträge") << "said once, after opening";
+    EXPECT_EQ(doc.catalogue().damagedCount(), 2u);
+    EXPECT_FALSE(doc.entryRecords()[1].damaged);
+    EXPECT_TRUE(doc.entryRecords()[2].damaged);
+    EXPECT_TRUE(doc.entryRecords()[3].damaged) << "one byte too many";
+
+    // The browser's items carry why; the others carry nothing.
+    const auto& items = host.browser.pages[0].items;
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].damage, "Daten 61418+5492 reichen über die Volume-Länge 3000 hinaus");
+    EXPECT_EQ(items[1].damage, "Daten 2990+11 reichen über die Volume-Länge 3000 hinaus");
+    EXPECT_EQ(host.browser.pages[1].items[0].damage, "");
+
+    // Loading one shows the range, sounds too; nothing else changes.
+    const std::pair<int, const char*> loads[] = {{2, "d/x.tex"}, {3, "d/y.wav"}};
+    for (const auto& [entry, path] : loads) {
+        EXPECT_FALSE(doc.loadMaps("", true, false, entry));
+        EXPECT_EQ(host.messages.back().text, std::string(msg(MessageId::FileReadFailed)) + "\n\n" + path + ": "
+                                                 + items[static_cast<std::size_t>(entry - 2)].damage);
+    }
+    EXPECT_TRUE(host.sounds.empty());
+
+    spec.data.resize(3011 - start, 'z');
+    ASSERT_TRUE(open(spec, "w.qrb"));
+    EXPECT_EQ(host.status[2], "1 beschädigter Eintrag");
 }
