@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 CRenameDialog::CRenameDialog(const QString& oldName, NameValidator validate, QWidget* parent)
     : QDialog(parent),
       m_validate(std::move(validate)),
@@ -18,6 +20,8 @@ CRenameDialog::CRenameDialog(const QString& oldName, NameValidator validate, QWi
     m_pOld->setReadOnly(true);
     m_pOld->setAccessibleName(QStringLiteral("Alter Name"));
     m_pNew->setMaxLength(64);
+    // Room for a name of the usual length and for the reason in two lines.
+    m_pNew->setMinimumWidth(m_pNew->fontMetrics().averageCharWidth() * 44);
     m_pNew->setAccessibleName(QStringLiteral("Neuer Name"));
     m_pReason->setObjectName(QStringLiteral("reason"));
     m_pReason->setAccessibleName(QStringLiteral("Grund für die Ablehnung des Namens"));
@@ -53,8 +57,14 @@ QString CRenameDialog::newName() const
 bool CRenameDialog::showVerdict()
 {
     const std::string reason = m_validate ? m_validate(m_pNew->text().toStdString()) : std::string();
-    m_pReason->setText(QString::fromStdString(reason));
-    m_pReason->setVisible(!reason.empty());
+    const QString text = QString::fromStdString(reason);
+    if (text != m_pReason->text()) {
+        m_pReason->setText(text);
+        m_pReason->setVisible(!text.isEmpty());
+        // The dialog grows to show the whole reason, and no further.
+        if (isVisible())
+            resize(width(), std::max(height(), sizeHint().height()));
+    }
     return reason.empty();
 }
 

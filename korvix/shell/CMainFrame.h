@@ -20,12 +20,14 @@ class CPictureView;
 class CShortInfoView;
 class QAction;
 class QActionGroup;
+class QFileSystemWatcher;
 class QLabel;
 class QMenu;
 class QSettings;
 class QSlider;
 class QSplitter;
 class QTabWidget;
+class QTimer;
 class QToolBar;
 class SoundPlayer;
 
@@ -68,6 +70,8 @@ public:
     QTabWidget* rightTabs() const { return m_pTabsRight; }
     QTabWidget* lowerLeftTabs() const { return m_pTabsLeft; }
     QStringList recentFiles() const { return m_recentFiles; }
+    // The files watched for changes on disk: the open volume's.
+    QStringList watchedFiles() const;
 
     // Replaces the volume browser's and the two lower-left placeholders by the
     // real panes (any may be null to keep its placeholder) and routes the
@@ -159,6 +163,12 @@ private:
     void rebuildRecentMenu();
     void saveSettings();
     void scheduleUpdate();
+    // The open volume's file and its folder are watched, so that a change
+    // another program makes is noticed; the document decides whether it is one
+    // and offers to open the volume again. Re-armed by every update pass, also
+    // after a file was renamed over the volume (which ends the old watch).
+    void watchVolume();
+    void checkVolumeOnDisk();
     QToolBar* makeToolBar(const QString& name, const QString& title, std::initializer_list<int> ids);
     void placeAfter(QToolBar* anchor, QToolBar* bar);
 
@@ -196,4 +206,7 @@ private:
     int m_nBackground = FrameSettings::DEFAULT_BACKGROUND;
     int m_nWaitDepth = 0;
     bool m_bUpdatePending = false;
+    QFileSystemWatcher* m_pVolumeWatcher = nullptr;
+    QTimer* m_pVolumeCheck = nullptr;
+    QString m_strWatchedVolume;
 };
