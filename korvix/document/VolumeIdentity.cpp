@@ -78,7 +78,8 @@ std::optional<std::uint64_t> VolumeIdentity::headHash(tarvos::GGroup& volume)
         return std::nullopt;
     // Comment block, header and catalogue, as the volume announces them.
     const std::uint64_t length = tarvos::QORB_CATALOGUE_OFFSET + std::uint64_t{header.entryCount} * sizeof(tarvos::QORBEntry);
-    constexpr std::size_t CHUNK = std::size_t{1} << 20;
+    // Small enough to stay in the cache and out of fresh pages, large enough for few reads.
+    constexpr std::size_t CHUNK = std::size_t{64} << 10;
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(CHUNK, length)));
     HeadHasher hasher;
     for (std::uint64_t at = 0; at < length;) {
