@@ -4,6 +4,8 @@
 // Every write is a patch that can be undone: the old bytes are read first, the
 // written bytes are read back and compared, and a failed, short or wrong write
 // puts the old bytes back, so an entry is never left half old and half new.
+// And every write goes only into the file that was opened, as it was: a volume
+// another program replaced or changed meanwhile is not written at all.
 #include "document/CKestrelDoc.h"
 
 #include "codecs/BitmapFilterImage.h"

@@ -74,7 +74,8 @@ bool CKestrelDoc::openVolumeKeeping(const std::string& path, const std::string& 
     VolumeIdentity identity;
     if (!identity.record(path, *fresh)) {
         wait.release();
-        error(MessageId::FileReadFailed, path, std::generic_category().message(errno ? errno : EIO));
+        // The file was readable a moment ago: it went away or failed while read again.
+        error(MessageId::FileReadFailed, path, std::generic_category().message(EIO));
         return false;
     }
     VolumeBrowserModel model;
