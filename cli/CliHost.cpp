@@ -32,6 +32,14 @@ MessageAnswer CliHost::messageBox(const std::string& text, const std::string&, M
     return MessageAnswer::Ok;
 }
 
+bool CliHost::offerReopen(const std::string& text, const std::string&)
+{
+    // A command runs once: the refusal is its error, and nothing is opened again.
+    ++messagesShown;
+    reportError(m_io, m_stage, m_file, text);
+    return false;
+}
+
 std::optional<std::string> CliHost::chooseOpenFile(const std::vector<FileFilter>&, const std::string&)
 {
     if (openFiles.empty())

@@ -41,12 +41,14 @@ public:
     void showVolumeBrowser(const VolumeBrowserModel&) override {}
     void activateDirectoryTree() override {}
     std::optional<int> selectedEntry() override { return std::nullopt; }
+    std::optional<int> selectedDirectory() override { return std::nullopt; }
     void updateAllViews() override {}
     std::optional<std::string> chooseOpenFile(const std::vector<FileFilter>&, const std::string&) override;
     std::optional<std::string> chooseSaveFile(const std::string&) override { return std::nullopt; }
     bool runExportDialog(ExportDialogModel&) override { return false; }
     std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer&) override { return volumeData; }
-    std::optional<std::string> runRenameDialog(const std::string&) override { return renameAnswer; }
+    std::optional<std::string> runRenameDialog(const std::string&, const NameValidator&) override { return renameAnswer; }
+    bool offerReopen(const std::string& text, const std::string& question) override;
     bool clipboardHasBitmap() override { return false; }
     std::optional<PixelBitmap> clipboardBitmap() override { return std::nullopt; }
     void playSound(const std::uint8_t*, std::size_t) override {}

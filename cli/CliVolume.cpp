@@ -3,6 +3,7 @@
 #include "Cli.h"
 #include "Language.h"
 #include "common/Text.h"
+#include "document/VolumeFailure.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,18 +17,19 @@ using korvix::MessageId;
 
 namespace {
 
-std::string openError(int code, int error)
+// The volume's own reason why it did not open, after what it means here.
+std::string openError(const tarvos::GGroup& group, int code)
 {
+    const std::string cause = volumeOpenFailure(group, code, tableLanguage());
+    int error = 0;
+    const bool system = group.getOpenFailure(error) == tarvos::GGroup::G_OPEN_SYSTEM;
     switch (code) {
     case tarvos::GGroup::G_ERR_OPEN:
-        return error ? format(MessageId::CliCannotOpenFileFormat, std::generic_category().message(error))
-                     : std::string(tr(MessageId::CliCannotOpenFile));
+        return format(MessageId::CliCannotOpenFileFormat, cause);
     case tarvos::GGroup::G_ERR_READ:
-        return tr(MessageId::CliNotAVolume);
-    case tarvos::GGroup::G_ERR_ALLOC:
-        return tr(MessageId::CliCatalogueMemory);
+        return format(system ? MessageId::CliCannotReadFileFormat : MessageId::CliNotAVolumeFormat, cause);
     default:
-        return format(MessageId::CliCannotOpenVolumeFormat, code);
+        return cause;
     }
 }
 
@@ -39,17 +41,15 @@ CliVolume::CliVolume(const std::string& path, bool readOnly)
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         throw Failure("open", path, tr(MessageId::CliIsDirectory));
-    errno = 0;
     const int code = m_pGroup->open(path.c_str(), readOnly);
-    const int error = errno;
     if (code != tarvos::GGroup::G_OK)
-        throw Failure("open", path, openError(code, error));
+        throw Failure("open", path, openError(*m_pGroup, code));
     m_pGroup->getCurQORBHeader(m_header);
     char comment[tarvos::QORB_COMMENT_SIZE + 1];
     m_pGroup->getCurFileComment(comment);
     m_strComment.assign(comment, strnlen(comment, tarvos::QORB_COMMENT_SIZE));
     if (!m_catalogue.walk(*m_pGroup, m_header.entryCount))
-        throw Failure("open", path, openError(tarvos::GGroup::G_ERR_ALLOC, 0));
+        throw Failure("open", path, tr(MessageId::VolumeCatalogueMemory));
 }
 
 std::string CliVolume::pathOf(int index) const
@@ -57,26 +57,26 @@ std::string CliVolume::pathOf(int index) const
     return latin1ToUtf8(m_catalogue.pathOf(index));
 }
 
-int CliVolume::resolve(const std::string& spec) const
+int resolveEntry(const EntryCatalogue& catalogue, const std::string& path, const std::string& spec)
 {
-    const auto& records = m_catalogue.records();
+    const auto& records = catalogue.records();
     if (!spec.empty() && spec[0] == '#') {
         const std::string digits = spec.substr(1);
         if (digits.empty() || digits.size() > 10 || digits.find_first_not_of("0123456789") != std::string::npos)
-            throw Failure("entry", m_strPath, format(MessageId::CliBadEntryIndexFormat, spec));
+            throw Failure("entry", path, format(MessageId::CliBadEntryIndexFormat, spec));
         const unsigned long long index = std::stoull(digits);
         if (index >= records.size() || !records[static_cast<std::size_t>(index)].reported)
-            throw Failure("entry", m_strPath, format(MessageId::CliNoEntryIndexFormat, digits));
+            throw Failure("entry", path, format(MessageId::CliNoEntryIndexFormat, digits));
         return static_cast<int>(index);
     }
     const auto latin1 = utf8ToLatin1(spec);
     if (!latin1)
-        throw Failure("entry", m_strPath, format(MessageId::CliNameCharactersFormat, spec));
+        throw Failure("entry", path, format(MessageId::CliNameCharactersFormat, spec));
     if (latin1->find_first_not_of('/') == std::string::npos)
-        throw Failure("entry", m_strPath, tr(MessageId::CliEmptyEntryPath));
-    const auto found = m_catalogue.find(*latin1);
+        throw Failure("entry", path, tr(MessageId::CliEmptyEntryPath));
+    const auto found = catalogue.find(*latin1);
     if (!found)
-        throw Failure("entry", m_strPath, format(MessageId::CliNoEntryFormat, spec));
+        throw Failure("entry", path, format(MessageId::CliNoEntryFormat, spec));
     return *found;
 }
 
@@ -85,11 +85,10 @@ void CliVolume::checkDataRange(int index) const
     const EntryRecord& r = record(index);
     if (r.isDirectory)
         throw Failure("extract", m_strPath, format(MessageId::CliEntryIsDirectoryFormat, pathOf(index)));
-    const std::uint64_t end = std::uint64_t{r.offset} + r.size;
-    if (end > m_pGroup->fileSize())
+    if (r.damaged)
         throw Failure("extract", m_strPath,
-                      format(MessageId::CliEntryBeyondVolumeFormat, index, r.offset, r.size,
-                             static_cast<unsigned long long>(m_pGroup->fileSize())));
+                      format(MessageId::CliEntryBeyondVolumeFormat, index,
+                             entryRangeFailure(r, m_catalogue.volumeLength(), tableLanguage())));
 }
 
 std::vector<std::uint8_t> CliVolume::readAll(int index, const std::string& stage, const std::string& where)

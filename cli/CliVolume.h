@@ -15,6 +15,11 @@
 
 namespace cli {
 
+// Resolves "#<catalogue index>" or a slash-separated path from the root,
+// case-insensitively, to a catalogue index of `catalogue`, the catalogue of the
+// volume at `path`. The argument is UTF-8. Throws cli::Failure.
+int resolveEntry(const EntryCatalogue& catalogue, const std::string& path, const std::string& spec);
+
 class CliVolume {
 public:
     // Opens and walks the volume; throws cli::Failure with a clear detail.
@@ -33,9 +38,8 @@ public:
     // The path from the root, names joined by '/', as UTF-8.
     std::string pathOf(int index) const;
 
-    // Resolves "#<catalogue index>" or a slash-separated path from the root,
-    // case-insensitively, to a catalogue index. The argument is UTF-8. Throws cli::Failure.
-    int resolve(const std::string& spec) const;
+    // resolveEntry() in this volume.
+    int resolve(const std::string& spec) const { return resolveEntry(m_catalogue, m_strPath, spec); }
 
     // Checks that a file entry's data lies inside the volume; throws cli::Failure.
     void checkDataRange(int index) const;

@@ -1,7 +1,7 @@
 // extract VOLUME ENTRY [-o OUT] and extract-all VOLUME DIR.
 #include "Cli.h"
 #include "Language.h"
-#include "SafeName.h"
+#include "document/EntryNameRule.h"
 #include "common/Text.h"
 #include "CliVolume.h"
 
@@ -61,7 +61,7 @@ int runExtract(const Args& args, Io& io)
         });
         return exitOk;
     }
-    if (!args.value("-o") && !isSafeName(vol.name(e)))
+    if (!args.value("-o") && !EntryNameRule::isSafeFileName(vol.name(e)))
         throw Failure("extract", vol.path(), format(MessageId::CliUnsafeEntryNameFormat, latin1ToUtf8(vol.name(e))));
     vol.checkDataRange(e);
     std::error_code ec;
@@ -105,7 +105,7 @@ int runExtractAll(const Args& args, Io& io)
             reportError(io, "extract-all", vol.path(), format(MessageId::CliEntryRefusedFormat, e, shown, why));
             ++failures;
         };
-        if (!isSafeName(vol.name(e))) {
+        if (!EntryNameRule::isSafeFileName(vol.name(e))) {
             refuse(tr(MessageId::CliNameLeavesTarget));
             continue;
         }

@@ -5,9 +5,9 @@
 // follow breadth-first, each directory's offset naming the start of its list.
 #include "Cli.h"
 #include "Language.h"
-#include "SafeName.h"
 #include "TimeArgument.h"
 #include "common/Text.h"
+#include "document/EntryNameRule.h"
 
 #include "common/AtomicFile.h"
 
@@ -78,21 +78,16 @@ void scan(Node& dir, const std::string& relative, const ScanOptions& options, st
         const std::string childRelative = relative.empty() ? utf8Name : relative + "/" + utf8Name;
         if (excluded(options, utf8Name, childRelative))
             continue;
-        const auto name = utf8ToLatin1(utf8Name);
-        if (!name)
-            throw Failure("pack", p.string(), tr(MessageId::CliPackNameCharacters));
-        if (name->size() > 64)
-            throw Failure("pack", p.string(), tr(MessageId::CliPackNameTooLong));
-        if (!name->empty() && name->back() == ' ')
-            throw Failure("pack", p.string(), tr(MessageId::CliPackNameBlank));
-        if (!isSafeName(*name))
-            throw Failure("pack", p.string(), tr(MessageId::CliPackNameUnsafe));
+        // The names a rename would refuse are refused here too, with the same reasons.
+        const EntryNameRule::Verdict name = EntryNameRule::checkUtf8(utf8Name);
+        if (!name.ok())
+            throw Failure("pack", p.string(), EntryNameRule::describe(name.refusal, {}, tableLanguage()));
         const fs::file_status linkStatus = fs::symlink_status(p, ec);
         if (fs::is_symlink(linkStatus) && !options.followLinks) {
             reportError(io, "pack", p.string(), tr(MessageId::CliPackLinkLeftOut));
             continue;
         }
-        Node child{*name, p, false, 0, {}};
+        Node child{name.latin1, p, false, 0, {}};
         const fs::file_status st = fs::status(p, ec);
         ec.clear();
         if (fs::is_directory(st)) {
@@ -132,9 +127,10 @@ void scan(Node& dir, const std::string& relative, const ScanOptions& options, st
     // Lookups in a volume ignore case, so of two names that differ only in case
     // the second could never be reached.
     for (std::size_t k = 1; k < dir.children.size(); ++k)
-        if (foldLatin1(dir.children[k - 1].name) == foldLatin1(dir.children[k].name))
+        if (EntryNameRule::sameName(dir.children[k - 1].name, dir.children[k].name))
             throw Failure("pack", dir.children[k].path.string(),
-                          format(MessageId::CliPackCaseClashFormat, latin1ToUtf8(dir.children[k - 1].name)));
+                          EntryNameRule::describe(EntryNameRule::Refusal::Taken,
+                                                  latin1ToUtf8(dir.children[k - 1].name), tableLanguage()));
 }
 
 bool isInside(const fs::path& inner, const fs::path& outer)

@@ -3,7 +3,6 @@
 #include "Cli.h"
 #include "CliHost.h"
 #include "Language.h"
-#include "SafeName.h"
 #include "TimeArgument.h"
 #include "CliVolume.h"
 #include "ConvertOutput.h"
@@ -25,15 +24,20 @@ using korvix::MessageId;
 
 namespace {
 
-// The document with the volume open for writing, and the entry's catalogue index.
+// The document with the volume open for writing. Entries are looked up in the
+// document's own catalogue, so the entry written is the one this open found.
 struct Session {
     CliHost host;
     CKestrelDoc doc;
-    Session(Io& io, const std::string& stage, const std::string& volume) : host(io, stage, volume), doc(host)
+    std::string volume;
+    Session(Io& io, const std::string& stage, const std::string& path) : host(io, stage, path), doc(host), volume(path)
     {
-        if (!doc.openVolume(volume, volume))
-            throw Failure(stage, volume, tr(MessageId::CliCannotOpenVolume));
+        // A file that is no volume is refused with its reason before the document opens it.
+        { const CliVolume probe(path); }
+        if (!doc.openVolume(path, path))
+            throw Failure(stage, path, tr(MessageId::CliCannotOpenVolume));
     }
+    int entry(const std::string& spec) const { return resolveEntry(doc.catalogue(), volume, spec); }
 };
 
 // The file that replaces an entry: a failure to read it names it, not the volume,
@@ -51,48 +55,18 @@ void checkReadableFile(const std::string& stage, const std::string& path)
         throw Failure(stage, path, format(korvix::MessageId::CliCannotOpenFileFormat, std::generic_category().message(errno)));
 }
 
-int entryIndex(const std::string& volume, const std::string& spec)
-{
-    return CliVolume(volume).resolve(spec);
-}
-
-// A new name that pack and extract-all would refuse is refused here too: a name
-// that cannot be extracted safely, or one that a lookup could never tell apart
-// from a sibling's (lookups ignore case). The document checks length and characters.
-void checkNewName(const CliVolume& catalogue, int entry, const std::string& newName)
-{
-    const auto latin1 = korvix::utf8ToLatin1(newName);
-    if (!latin1 || latin1->empty() || latin1->size() > 64)
-        return;
-    if (!isSafeName(*latin1))
-        throw Failure("rename", catalogue.path(), format(MessageId::CliRenameUnsafeFormat, newName));
-    if (latin1->back() == ' ')
-        throw Failure("rename", catalogue.path(), format(MessageId::CliNameEndsWithBlankFormat, newName));
-    const std::string folded = korvix::foldLatin1(*latin1);
-    for (const int sibling : catalogue.catalogue().childrenOf(catalogue.catalogue().reportedParent(entry)))
-        if (sibling != entry && korvix::foldLatin1(catalogue.name(sibling)) == folded)
-            throw Failure("rename", catalogue.path(), format(MessageId::CliNameTakenFormat, catalogue.pathOf(sibling)));
-}
-
 int runRename(const Args& args, Io& io)
 {
-    const std::string& volume = args.positionals[0];
-    int index = 0;
-    {
-        const CliVolume catalogue(volume);
-        index = catalogue.resolve(args.positionals[1]);
-        checkNewName(catalogue, index, args.positionals[2]);
-    }
-    Session s(io, "rename", volume);
+    Session s(io, "rename", args.positionals[0]);
+    const int index = s.entry(args.positionals[1]);
     return s.doc.renameEntry(index, args.positionals[2], false) ? exitOk : exitFailure;
 }
 
 int runReplace(const Args& args, Io& io)
 {
-    const std::string& volume = args.positionals[0];
-    const int index = entryIndex(volume, args.positionals[1]);
+    Session s(io, "replace", args.positionals[0]);
+    const int index = s.entry(args.positionals[1]);
     checkReadableFile("replace", args.positionals[2]);
-    Session s(io, "replace", volume);
     s.host.openFiles.push_back(args.positionals[2]);
     return s.doc.replaceEntryFromFile(index, false) ? exitOk : exitFailure;
 }
@@ -100,10 +74,9 @@ int runReplace(const Args& args, Io& io)
 int runReplaceImage(const Args& args, Io& io)
 {
     const dxt::Quality quality = qualityOf(args);
-    const std::string& volume = args.positionals[0];
-    const int index = entryIndex(volume, args.positionals[1]);
+    Session s(io, "replace-image", args.positionals[0]);
+    const int index = s.entry(args.positionals[1]);
     checkReadableFile("replace-image", args.positionals[2]);
-    Session s(io, "replace-image", volume);
     s.host.assumeYes = args.has("--yes");
     if (!s.doc.openFile(args.positionals[2], false))
         return exitFailure;

@@ -45,10 +45,14 @@ Language language()
     return g_language;
 }
 
+korvix::Language tableLanguage()
+{
+    return g_language == Language::German ? korvix::Language::German : korvix::Language::English;
+}
+
 const char* tr(korvix::MessageId id)
 {
-    return korvix::MessageTable::text(id, g_language == Language::German ? korvix::Language::German
-                                                                         : korvix::Language::English);
+    return korvix::MessageTable::text(id, tableLanguage());
 }
 
 }  // namespace cli

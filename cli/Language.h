@@ -27,6 +27,9 @@ Language languageFromEnvironment();
 void setLanguage(Language language);
 Language language();
 
+// The chosen language as the message table names it.
+korvix::Language tableLanguage();
+
 // The table's text of `id` in the chosen language.
 const char* tr(korvix::MessageId id);
 

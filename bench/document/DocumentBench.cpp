@@ -1,10 +1,11 @@
 // Opening a volume of 100,000 entries into the document (records, tree and
-// pages) against the bare catalogue walk, and the RGBA view of a 2048 x 2048 map
-// against copying the same bytes.
+// pages) against the bare catalogue walk, what the volume's identity costs, and
+// the RGBA view of a 2048 x 2048 map against copying the same bytes.
 #include "FakeHost.h"
 #include "TextureBuilder.h"
 
 #include "document/CKestrelDoc.h"
+#include "document/VolumeIdentity.h"
 
 #include <benchmark/benchmark.h>
 
@@ -57,6 +58,58 @@ void BM_DocumentOpenVolume(benchmark::State& state)
     state.counters["pages"] = static_cast<double>(host.browser.pages.size());
 }
 BENCHMARK(BM_DocumentOpenVolume)->Unit(benchmark::kMillisecond);
+
+// What the volume's identity costs: taking it (at opening and after each of
+// our writes: two file states and a hash of the 8 MB of comment block, header
+// and catalogue), checking it before a write, and a whole rename with both.
+void BM_IdentityRecord(benchmark::State& state)
+{
+    tarvos::GGroup vol;
+    vol.open(volume100k().c_str(), true);
+    VolumeIdentity identity;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(identity.record(volume100k().string(), vol));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(std::filesystem::file_size(volume100k())));
+}
+BENCHMARK(BM_IdentityRecord)->Unit(benchmark::kMillisecond);
+
+void BM_IdentityCheckBeforeWrite(benchmark::State& state)
+{
+    tarvos::GGroup vol;
+    vol.open(volume100k().c_str(), true);
+    VolumeIdentity identity;
+    identity.record(volume100k().string(), vol);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(identity.unchanged(vol));
+}
+BENCHMARK(BM_IdentityCheckBeforeWrite)->Unit(benchmark::kMillisecond);
+
+void BM_IdentityCheckOfTheWatch(benchmark::State& state)
+{
+    tarvos::GGroup vol;
+    vol.open(volume100k().c_str(), true);
+    VolumeIdentity identity;
+    identity.record(volume100k().string(), vol);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(identity.unchanged(vol, VolumeIdentity::Depth::States));
+}
+BENCHMARK(BM_IdentityCheckOfTheWatch)->Unit(benchmark::kMicrosecond);
+
+void BM_RenameEntry(benchmark::State& state)
+{
+    static TempDir dir;
+    std::filesystem::copy_file(volume100k(), dir / "rename.qrb", std::filesystem::copy_options::overwrite_existing);
+    FakeHost host;
+    CKestrelDoc doc(host);
+    doc.openVolume((dir / "rename.qrb").string(), "rename.qrb");
+    const int entry = *doc.catalogue().find("dir7/file3.tex");
+    bool flip = false;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(doc.renameEntry(entry, flip ? "file3.tex" : "renamed.tex", false));
+        flip = !flip;
+    }
+}
+BENCHMARK(BM_RenameEntry)->Unit(benchmark::kMillisecond);
 
 void BM_RgbaView2048(benchmark::State& state)
 {

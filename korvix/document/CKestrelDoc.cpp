@@ -105,6 +105,24 @@ void CKestrelDoc::error(MessageId id)
     m_host.messageBox(msg(id), msg(MessageId::CaptionError), MessageIcon::Error, MessageButtons::Ok);
 }
 
+std::string CKestrelDoc::withCause(MessageId id, const std::string& file, const std::string& cause)
+{
+    std::string text = std::string(msg(id)) + "\n\n" + file;
+    if (!cause.empty())
+        text += ": " + cause;
+    return text;
+}
+
+void CKestrelDoc::message(MessageId id, const std::string& file, const std::string& cause)
+{
+    message(withCause(id, file, cause));
+}
+
+void CKestrelDoc::error(MessageId id, const std::string& file, const std::string& cause)
+{
+    m_host.messageBox(withCause(id, file, cause), msg(MessageId::CaptionError), MessageIcon::Error, MessageButtons::Ok);
+}
+
 // ---- the open dispatch ----
 
 bool CKestrelDoc::openFile(const std::string& givenPath, bool showDialog)
@@ -118,7 +136,9 @@ bool CKestrelDoc::openFile(const std::string& givenPath, bool showDialog)
         const auto dot = file.rfind('.');
         const std::string ext = dot == std::string::npos ? "" : file.substr(dot + 1);
         if (!isVolumeExtension(ext)) {
-            loadMaps(path, false, docinternal::toLowerAscii(ext) == "tex", 0);
+            // A file that fails to load changes nothing: not the title, not the recent files.
+            if (!loadMaps(path, false, docinternal::toLowerAscii(ext) == "tex", 0))
+                return false;
             m_host.addRecentFile(path);
             m_host.setWindowTitle(file + TITLE_SUFFIX);
             return true;
@@ -139,8 +159,6 @@ bool CKestrelDoc::openFile(const std::string& givenPath, bool showDialog)
     const std::string ext = file.substr(dot + 1);
     if (!isVolumeExtension(ext))
         return loadMaps(givenPath, false, docinternal::toLowerAscii(ext) == "tex", 0);
-    if (m_volume.valid())
-        m_volume.close();
     const bool ok = openVolume(givenPath, docinternal::toLowerAscii(file));
     if (ok)
         m_host.updateAllViews();
@@ -207,7 +225,7 @@ bool CKestrelDoc::loadMaps(const std::string& path, bool fromVolume, bool isText
             textureRefused(loaded.textureStatus);
             return fail();
         default:
-            message(MessageId::TextureLoadFailed);
+            message(MessageId::TextureLoadFailed, path, loaded.detail);
             return fail();
         }
         fresh.maps = std::move(loaded.maps);
@@ -244,7 +262,7 @@ std::unique_ptr<PixelBitmap> CKestrelDoc::loadImageFile(const std::string& path)
         return nullptr;
     }
     if (!loaded.ok()) {
-        message(MessageId::TextureLoadFailed);
+        message(MessageId::TextureLoadFailed, path, loaded.detail);
         return nullptr;
     }
     return std::make_unique<PixelBitmap>(std::move((*loaded.maps)[0]));

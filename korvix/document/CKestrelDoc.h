@@ -17,6 +17,7 @@
 #include "document/EntryRecord.h"
 #include "document/ExportDialogModel.h"
 #include "document/SelectionTracker.h"
+#include "document/VolumeIdentity.h"
 #include "filters/ProcessRegion.h"
 
 #include <qorbm.h>
@@ -81,10 +82,21 @@ public:
     const EntryCatalogue& catalogue() const { return m_catalogue; }
     // The open volume, for reading only: every write goes through the named
     // edit operations below, which keep the read-only and verified-write rules.
-    const tarvos::GGroup& volume() const { return m_volume; }
-    // The path the open volume was opened from, for readers of their own
-    // (the browser's thumbnails read entries on worker threads).
-    const std::string& volumePath() const { return m_strVolumePath; }
+    const tarvos::GGroup& volume() const { return *m_volume; }
+    // The open volume's path as it was opened; empty while none is open.
+    const std::string& volumePath() const { return m_identity.path(); }
+    // Whether the file under the open volume's path, or behind its open
+    // handle, is no longer the one opened or last written by this document.
+    // Looks at the files' states only, which is cheap; the check before a
+    // write reads the header and catalogue as well.
+    bool volumeChangedOnDisk();
+    // Tells the user, once for each state of the file, that the open volume
+    // changed on disk and offers to open it again; true when it was opened
+    // again. Nothing happens while the volume is unchanged.
+    bool offerReopenIfChanged();
+    // Opens the open volume again from its path, keeping the selected
+    // directory and entry where they still exist.
+    bool reopenVolume();
 
     // ---- display state and view commands ----
     void setDisplayMode(int mode);
@@ -233,7 +245,9 @@ private:
     bool loadVolumeEntry(int index, bool oldRedraw);
     // The texture loader's message for `status`, then "Fehler beim Laden der Textur.".
     void textureRefused(TextureLoadStatus status);
-    void buildPages(VolumeBrowserModel& model);
+    // The browser's model of a freshly walked catalogue; sets the records'
+    // pages and kinds and gives the "(Root)" page's number (-1 without one).
+    static int buildPages(EntryCatalogue& catalogue, VolumeBrowserModel& model);
     // Display buffer `which` (0 RGBA, 1 alpha) rebuilt from the current map;
     // or sized for a picture and built band by band.
     void rebuildViewBuffer(int which);
@@ -242,14 +256,31 @@ private:
     // An information box with the message's text, or with a text made from it.
     void message(korvix::MessageId id);
     void message(const std::string& text);
+    // The message's text, then "\n\n<file>: <cause>" (the cause left out when empty).
+    void message(korvix::MessageId id, const std::string& file, const std::string& cause);
+    static std::string withCause(korvix::MessageId id, const std::string& file, const std::string& cause);
     // A box with the caption "Fehler" and the error icon.
     void error(korvix::MessageId id);
+    // The same, with the file and the cause after the message's text.
+    void error(korvix::MessageId id, const std::string& file, const std::string& cause);
     // Handled: the loaded bytes were written (or there was nothing to write);
     // NotKept: no bytes as loaded exist, the maps are written instead; Gone:
     // they came from a volume entry that can no longer be read as it was.
     enum class LoadedBytes { Handled, NotKept, Gone };
     LoadedBytes writeLoadedBytes(const std::string& path);
     bool checkVolumeTime(const korvix::DosDateTime& time);
+    // Every write into the open volume: written only while the volume is still
+    // the file opened (else the user is told and offered to open it again),
+    // as one verified patch, and the volume's identity taken again afterwards.
+    enum class VolumeWrite { Written, Changed, Failed };
+    VolumeWrite writeVolume(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size);
+    // Says that the volume changed on disk (`nothingWritten` after a refused
+    // write) and offers to open it again.
+    bool offerReopen(bool nothingWritten);
+    struct KeepSelection;
+    bool openVolumeKeeping(const std::string& path, const std::string& displayName, VolumeAccess access,
+                           const KeepSelection* keep);
+    void applySelection(const KeepSelection& keep, VolumeBrowserModel& model) const;
     bool writeFileBytes(const std::string& path, const std::uint8_t* bytes, std::size_t size);
     bool readEntry(const EntryRecord& r, std::vector<std::uint8_t>& out);
 
@@ -277,10 +308,9 @@ private:
     bool m_bAlphaViewStale = true;
     bool m_bRgbaViewStale = true;
     std::vector<std::uint8_t> m_pBackground;
-    tarvos::GGroup m_volume;
+    std::unique_ptr<tarvos::GGroup> m_volume = std::make_unique<tarvos::GGroup>();
     korvix::DosDateTime m_volumeTime;
     std::string m_strVolumeComment;  // ISO-8859-1 as stored
-    std::string m_strVolumePath;
     bool m_bVolumeOpen = false;
     bool m_bReady = false;
     int m_nRootPage = 0;
@@ -304,6 +334,16 @@ private:
     float m_fZoom = 1.0f;
 
     EntryCatalogue m_catalogue;
+    // What the open volume's file was at opening or after our last write, and
+    // how it was opened, so that it can be opened again.
+    VolumeIdentity m_identity;
+    std::string m_strVolumeName;
+    VolumeAccess m_volumeAccess = VolumeAccess::ReadWrite;
+    // The state of the file (none: gone) when the user last declined to open
+    // it again: the offer is not repeated for the same state.
+    bool m_bDeclined = false;
+    std::optional<VolumeIdentity::FileState> m_declinedState;
+    bool m_bOffering = false;
     // The entry whose texture is shown and the volume it came from, so that
     // "keep as loaded" writes that entry's bytes and not whatever is selected now.
     int m_nLoadedEntry = -1;

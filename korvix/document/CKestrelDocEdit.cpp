@@ -4,6 +4,8 @@
 // Every write is a patch that can be undone: the old bytes are read first, the
 // written bytes are read back and compared, and a failed, short or wrong write
 // puts the old bytes back, so an entry is never left half old and half new.
+// And every write goes only into the file that was opened, as it was: a volume
+// another program replaced or changed meanwhile is not written at all.
 #include "document/CKestrelDoc.h"
 
 #include "codecs/BitmapFilterImage.h"
@@ -13,14 +15,17 @@
 #include "common/AtomicFile.h"
 #include "common/MessageTable.h"
 #include "document/DocumentInternal.h"
+#include "document/EntryNameRule.h"
 #include "document/PictureResize.h"
 #include "filters/ImageFilters.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include <unistd.h>
 
@@ -100,6 +105,23 @@ bool validCalendarDate(const korvix::DosDateTime& t)
 
 }  // namespace
 
+// ---- every write ----
+
+CKestrelDoc::VolumeWrite CKestrelDoc::writeVolume(std::uint64_t offset, const std::uint8_t* bytes, std::size_t size)
+{
+    if (!m_identity.unchanged(*m_volume)) {
+        offerReopen(true);
+        return VolumeWrite::Changed;
+    }
+    const bool written = patchVolume(*m_volume, offset, bytes, size);
+    // Our own write, or the old bytes put back, changed the file's time and
+    // perhaps its catalogue: the record follows, so that it is not taken for a
+    // change by someone else. A file that cannot be read back any more is
+    // refused at the next write.
+    m_identity.record(m_identity.path(), *m_volume);
+    return written ? VolumeWrite::Written : VolumeWrite::Failed;
+}
+
 // ---- comment and timestamp ----
 
 void CKestrelDoc::editVolumeData()
@@ -143,16 +165,17 @@ bool CKestrelDoc::setVolumeComment(const std::string& text)
         message(MessageId::CommentInvalid);
         return false;
     }
-    if (m_volume.readOnly()) {
+    if (m_volume->readOnly()) {
         message(MessageId::VolumeReadOnly);
         return false;
     }
     std::uint8_t block[tarvos::QORB_COMMENT_SIZE + 1];
     std::memset(block, 0x1A, sizeof block);
     std::memcpy(block, comment->data(), comment->size());
-    if (!patchVolume(m_volume, 0, block, tarvos::QORB_COMMENT_SIZE)) {
-        message(MessageId::FileWriteFailed);
-        return false;
+    switch (writeVolume(0, block, tarvos::QORB_COMMENT_SIZE)) {
+    case VolumeWrite::Written: break;
+    case VolumeWrite::Changed: return false;
+    case VolumeWrite::Failed: message(MessageId::FileWriteFailed); return false;
     }
     m_strVolumeComment = *comment;
     return true;
@@ -162,7 +185,7 @@ bool CKestrelDoc::setVolumeTime(const korvix::DosDateTime& t)
 {
     if (!m_bVolumeOpen || !checkVolumeTime(t))
         return false;
-    if (m_volume.readOnly()) {
+    if (m_volume->readOnly()) {
         message(MessageId::VolumeReadOnly);
         return false;
     }
@@ -172,9 +195,10 @@ bool CKestrelDoc::setVolumeTime(const korvix::DosDateTime& t)
     const std::uint32_t stamp = korvix::toDosTimestamp(t);
     const std::uint8_t field[4] = {static_cast<std::uint8_t>(stamp), static_cast<std::uint8_t>(stamp >> 8),
                                    static_cast<std::uint8_t>(stamp >> 16), static_cast<std::uint8_t>(stamp >> 24)};
-    if (!patchVolume(m_volume, 280, field, sizeof field)) {
-        message(MessageId::FileWriteFailed);
-        return false;
+    switch (writeVolume(280, field, sizeof field)) {
+    case VolumeWrite::Written: break;
+    case VolumeWrite::Changed: return false;
+    case VolumeWrite::Failed: message(MessageId::FileWriteFailed); return false;
     }
     m_volumeTime = t;
     return true;
@@ -186,7 +210,12 @@ bool CKestrelDoc::renameCommand(int index, const std::string& itemText, bool isS
 {
     if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_catalogue.records().size())
         return false;
-    const auto newName = m_host.runRenameDialog(latin1ToUtf8(m_catalogue.records()[static_cast<std::size_t>(index)].name));
+    // The dialog asks the rule while the user types and stays open on a refused name.
+    const NameValidator validate = [this, index](const std::string& name) {
+        return EntryNameRule::describe(EntryNameRule::checkRename(m_catalogue, index, name), m_catalogue);
+    };
+    const auto newName =
+        m_host.runRenameDialog(latin1ToUtf8(m_catalogue.records()[static_cast<std::size_t>(index)].name), validate);
     if (!newName || newName->empty() || *newName == itemText)
         return false;
     return renameEntry(index, *newName, isSelected);
@@ -196,24 +225,25 @@ bool CKestrelDoc::renameEntry(int index, const std::string& newName, bool isSele
 {
     if (!m_bVolumeOpen || index < 0 || static_cast<std::size_t>(index) >= m_catalogue.records().size())
         return false;
-    const auto latin1 = utf8ToLatin1(newName);
-    if (!latin1 || latin1->empty() || latin1->size() > 64) {
-        message(MessageId::EntryNameInvalid);
+    const EntryNameRule::Verdict verdict = EntryNameRule::checkRename(m_catalogue, index, newName);
+    if (!verdict.ok()) {
+        message(EntryNameRule::describe(verdict, m_catalogue));
         return false;
     }
-    if (m_volume.readOnly()) {
+    if (m_volume->readOnly()) {
         message(MessageId::VolumeReadOnly);
         return false;
     }
     std::uint8_t field[64];
     std::memset(field, ' ', sizeof field);
-    std::memcpy(field, latin1->data(), latin1->size());
-    if (!patchVolume(m_volume, tarvos::QORB_CATALOGUE_OFFSET + 80ull * static_cast<unsigned>(index), field, 64)) {
-        message(MessageId::FileWriteFailed);
-        return false;
+    std::memcpy(field, verdict.latin1.data(), verdict.latin1.size());
+    switch (writeVolume(tarvos::QORB_CATALOGUE_OFFSET + 80ull * static_cast<unsigned>(index), field, 64)) {
+    case VolumeWrite::Written: break;
+    case VolumeWrite::Changed: return false;
+    case VolumeWrite::Failed: message(MessageId::FileWriteFailed); return false;
     }
     EntryRecord& r = m_catalogue.records()[static_cast<std::size_t>(index)];
-    r.name.assign(*latin1);
+    r.name.assign(verdict.latin1);
     r.marks |= EntryRecord::MARK_RENAMED;
     if (isSelected)
         m_host.setStatusText(2, newName);
@@ -254,7 +284,7 @@ bool CKestrelDoc::replaceEntryFromFile(int index, bool reload)
         return false;
     std::ifstream in(*path, std::ios::binary | std::ios::ate);
     if (!in) {
-        message(MessageId::FileOpenFailed);
+        message(MessageId::FileOpenFailed, *path, std::generic_category().message(errno));
         return false;
     }
     const auto length = static_cast<long long>(in.tellg());
@@ -273,20 +303,27 @@ bool CKestrelDoc::replaceEntryFromFile(int index, bool reload)
     }
     in.seekg(0);
     if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
+        const int error = errno;
         wait.release();
-        message(MessageId::FileReadFailed);
+        message(MessageId::FileReadFailed, *path, std::generic_category().message(error ? error : EIO));
         return false;
     }
     in.close();
-    if (m_volume.readOnly()) {
+    if (m_volume->readOnly()) {
         wait.release();
         message(MessageId::VolumeReadOnly);
         return false;
     }
-    if (r.size > 0 && !patchVolume(m_volume, r.offset, bytes.data(), bytes.size())) {
+    if (r.size > 0) {
+        // After a refusal the volume may have been opened again: `r` is not used.
+        const VolumeWrite result = writeVolume(r.offset, bytes.data(), bytes.size());
         wait.release();
-        message(MessageId::ReplaceFailed);
-        return false;
+        if (result == VolumeWrite::Changed)
+            return false;
+        if (result == VolumeWrite::Failed) {
+            message(MessageId::ReplaceFailed);
+            return false;
+        }
     }
     r.marks |= EntryRecord::MARK_REPLACED;
     if (reload)
@@ -321,7 +358,7 @@ bool CKestrelDoc::replaceEntryFromImage(int index, dxt::Quality quality)
     bool targetAlpha = false, targetIsTga = false;
     if (ending == "TGA") {
         std::uint8_t head[6];
-        if (std::uint64_t{r.offset} + 18 > m_volume.fileSize() || !m_volume.getDataBlock(r.offset + 12ul, 6, head)) {
+        if (std::uint64_t{r.offset} + 18 > m_volume->fileSize() || !m_volume->getDataBlock(r.offset + 12ul, 6, head)) {
             message(MessageId::DataNotRead);
             return false;
         }
@@ -340,7 +377,7 @@ bool CKestrelDoc::replaceEntryFromImage(int index, dxt::Quality quality)
         targetIsTga = true;
     } else if (ending == "TEX") {
         std::uint8_t head[32];
-        if (std::uint64_t{r.offset} + 32 > m_volume.fileSize() || !m_volume.getDataBlock(r.offset, 32, head)) {
+        if (std::uint64_t{r.offset} + 32 > m_volume->fileSize() || !m_volume->getDataBlock(r.offset, 32, head)) {
             message(MessageId::DataNotRead);
             return false;
         }
@@ -430,13 +467,17 @@ bool CKestrelDoc::replaceEntryFromImage(int index, dxt::Quality quality)
         return false;
     }
     in.close();
-    if (m_volume.readOnly()) {
+    if (m_volume->readOnly()) {
         writing.release();
         message(MessageId::VolumeReadOnly);
         return false;
     }
-    if (!patchVolume(m_volume, r.offset, bytes.data(), bytes.size())) {
-        writing.release();
+    // After a refusal the volume may have been opened again: `r` is not used.
+    const VolumeWrite result = writeVolume(r.offset, bytes.data(), bytes.size());
+    writing.release();
+    if (result == VolumeWrite::Changed)
+        return false;
+    if (result == VolumeWrite::Failed) {
         message(MessageId::ReplaceFailed);
         return false;
     }

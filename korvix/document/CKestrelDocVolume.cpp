@@ -7,11 +7,15 @@
 #include "common/MessageTable.h"
 #include "document/DocumentInternal.h"
 #include "document/PictureLoader.h"
+#include "document/VolumeFailure.h"
+#include "document/VolumePages.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <new>
+#include <system_error>
 
 using docinternal::WaitCursor;
 using korvix::MessageId;
@@ -28,50 +32,166 @@ korvix::DosDateTime now()
 
 }  // namespace
 
+// What to select after the volume was opened again: the paths from the root
+// (ISO-8859-1) of the directory shown ("" the root item) and of the entry selected.
+struct CKestrelDoc::KeepSelection {
+    std::optional<std::string> directory;
+    std::optional<std::string> entry;
+};
+
 bool CKestrelDoc::openVolume(const std::string& path, const std::string& displayName, VolumeAccess access)
 {
-    if (m_bVolumeOpen) {
-        m_host.clearVolumeBrowser();
-        m_catalogue.clear();
-        m_bVolumeOpen = false;
-    }
+    return openVolumeKeeping(path, displayName, access, nullptr);
+}
+
+bool CKestrelDoc::openVolumeKeeping(const std::string& path, const std::string& displayName, VolumeAccess access,
+                                    const KeepSelection* keep)
+{
+    // The new volume is opened whole (the file, its catalogue walked into
+    // records, its identity, the browser's pages) before anything of the open
+    // one is let go: a volume that fails to open leaves everything as it was.
     WaitCursor wait(m_host);
-    m_volume.setCallBack(&CKestrelDoc::catalogueCallback);
-    ++m_nVolumeSerial;
-    const int opened = access == VolumeAccess::ReadOnly ? m_volume.open(path.c_str(), true) : m_volume.open(path.c_str());
+    auto fresh = std::make_unique<tarvos::GGroup>();
+    fresh->setCallBack(&CKestrelDoc::catalogueCallback);
+    const int opened = access == VolumeAccess::ReadOnly ? fresh->open(path.c_str(), true) : fresh->open(path.c_str());
     if (opened != tarvos::GGroup::G_OK) {
         wait.release();
-        error(MessageId::FileReadFailed);
-        m_bVolumeOpen = false;
+        error(MessageId::FileReadFailed, path, volumeOpenFailure(*fresh, opened, korvix::MessageTable::language()));
         return false;
     }
     tarvos::QORBHeader header{};
-    m_volume.getCurQORBHeader(header);
+    fresh->getCurQORBHeader(header);
     char comment[tarvos::QORB_COMMENT_SIZE + 1] = {};
-    m_volume.getCurFileComment(comment);
+    fresh->getCurFileComment(comment);
+
+    makeCurrent(this);
+    EntryCatalogue catalogue;
+    if (!catalogue.walk(*fresh, header.entryCount, &CKestrelDoc::catalogueCallback)) {
+        wait.release();
+        error(MessageId::FileReadFailed, path, korvix::msg(MessageId::VolumeCatalogueMemory));
+        return false;
+    }
+    VolumeIdentity identity;
+    if (!identity.record(path, *fresh)) {
+        wait.release();
+        // The file was readable a moment ago: it went away or failed while read again.
+        error(MessageId::FileReadFailed, path, std::generic_category().message(EIO));
+        return false;
+    }
+    VolumeBrowserModel model;
+    model.rootName = displayName;
+    const int rootPage = buildPages(catalogue, model);
+
+    if (m_bVolumeOpen)
+        m_host.clearVolumeBrowser();
+    m_volume = std::move(fresh);
+    m_catalogue = std::move(catalogue);
+    m_identity = std::move(identity);
+    ++m_nVolumeSerial;
+    if (rootPage >= 0)
+        m_nRootPage = rootPage;
     m_strVolumeComment.assign(comment, strnlen(comment, tarvos::QORB_COMMENT_SIZE));
     // An invalid timestamp (DOS date 0 and the like) reads as now.
     m_volumeTime = korvix::fromDosTimestamp(header.timestamp).value_or(now());
-
-    makeCurrent(this);
-    if (!m_catalogue.walk(m_volume, header.entryCount, &CKestrelDoc::catalogueCallback)) {
-        m_volume.close();
-        wait.release();
-        error(MessageId::FileReadFailed);
-        return false;
-    }
     m_bVolumeOpen = true;
-    m_strVolumePath = path;
+    m_strVolumeName = displayName;
+    m_volumeAccess = access;
+    m_bDeclined = false;
+    m_declinedState.reset();
 
-    VolumeBrowserModel model;
-    model.rootName = displayName;
-    buildPages(model);
+    if (keep)
+        applySelection(*keep, model);
     m_host.showVolumeBrowser(model);
     m_host.activateDirectoryTree();
 
     m_host.setWindowTitle(path + TITLE_SUFFIX);
     m_host.addRecentFile(path);
+    // Said once, after opening: entries whose data the volume does not hold.
+    if (const std::size_t damaged = m_catalogue.damagedCount(); damaged > 0)
+        m_host.setStatusText(2, damaged == 1 ? std::string(korvix::msg(MessageId::OneDamagedEntry))
+                                             : korvix::MessageTable::format(MessageId::DamagedEntriesFormat,
+                                                                            static_cast<unsigned long long>(damaged)));
     return true;
+}
+
+void CKestrelDoc::applySelection(const KeepSelection& keep, VolumeBrowserModel& model) const
+{
+    const std::vector<EntryRecord>& records = m_catalogue.records();
+    std::optional<int> item;
+    if (keep.directory) {
+        if (keep.directory->empty())
+            item = ITEM_VOLUME_ROOT;
+        else if (const auto d = m_catalogue.find(*keep.directory); d && records[static_cast<std::size_t>(*d)].isDirectory)
+            item = *d;
+    }
+    std::optional<int> entry;
+    if (keep.entry)
+        if (const auto e = m_catalogue.find(*keep.entry); e && !records[static_cast<std::size_t>(*e)].isDirectory)
+            entry = *e;
+    // Without its directory the entry still tells which directory to show.
+    if (!item && entry)
+        item = VolumePages::directoryItemOf(*entry, records);
+    if (!item)
+        return;
+    model.selectedItem = *item;
+    model.pageShown = VolumePages::pageForTreeItem(*item, records, m_catalogue.rootHasFiles(), m_nRootPage)
+                          .value_or(NO_PAGE);
+    if (entry && VolumePages::directoryItemOf(*entry, records) == *item)
+        model.selectedEntry = *entry;
+}
+
+bool CKestrelDoc::volumeChangedOnDisk()
+{
+    return m_bVolumeOpen && !m_identity.unchanged(*m_volume, VolumeIdentity::Depth::States);
+}
+
+bool CKestrelDoc::offerReopenIfChanged()
+{
+    if (m_bOffering || !volumeChangedOnDisk())
+        return false;
+    if (m_bDeclined && m_declinedState == VolumeIdentity::stateOf(m_identity.path()))
+        return false;
+    return offerReopen(false);
+}
+
+bool CKestrelDoc::offerReopen(bool nothingWritten)
+{
+    std::string text = korvix::MessageTable::format(MessageId::VolumeChangedFormat, m_identity.path().c_str());
+    if (nothingWritten)
+        text += std::string(" ") + korvix::msg(MessageId::NothingWritten);
+    m_bOffering = true;
+    const bool yes = m_host.offerReopen(text, korvix::msg(MessageId::ReopenQuestion));
+    m_bOffering = false;
+    if (!yes) {
+        m_bDeclined = true;
+        m_declinedState = VolumeIdentity::stateOf(m_identity.path());
+        return false;
+    }
+    return reopenVolume();
+}
+
+bool CKestrelDoc::reopenVolume()
+{
+    if (!m_bVolumeOpen)
+        return false;
+    const std::vector<EntryRecord>& records = m_catalogue.records();
+    const auto valid = [&](int i) { return i >= 0 && static_cast<std::size_t>(i) < records.size(); };
+    KeepSelection keep;
+    if (const auto d = m_host.selectedDirectory()) {
+        if (*d == ITEM_VOLUME_ROOT)
+            keep.directory = std::string();
+        else if (valid(*d))
+            keep.directory = m_catalogue.pathOf(*d);
+    }
+    if (const auto e = m_host.selectedEntry(); e && valid(*e))
+        keep.entry = m_catalogue.pathOf(*e);
+    // Opening replaces what these are read from.
+    const std::string path = m_identity.path();
+    const std::string name = m_strVolumeName;
+    const bool ok = openVolumeKeeping(path, name, m_volumeAccess, &keep);
+    if (ok)
+        m_host.updateAllViews();
+    return ok;
 }
 
 void CKestrelDoc::catalogueCallback(int index, int parentIndex, const tarvos::QORBEntry* entry)
@@ -80,18 +200,18 @@ void CKestrelDoc::catalogueCallback(int index, int parentIndex, const tarvos::QO
     EntryCatalogue::record(index, parentIndex, entry);
 }
 
-void CKestrelDoc::buildPages(VolumeBrowserModel& model)
+int CKestrelDoc::buildPages(EntryCatalogue& catalogue, VolumeBrowserModel& model)
 {
     using korvix::latin1ToUtf8;
     // The directory tree in pre-order; bold marks directories that hold files.
-    std::vector<EntryRecord>& records = m_catalogue.records();
-    const bool rootHasFiles = m_catalogue.rootHasFiles();
+    std::vector<EntryRecord>& records = catalogue.records();
+    const bool rootHasFiles = catalogue.rootHasFiles();
     model.rootHasFiles = rootHasFiles;
     std::vector<int> order;
     // The directories below an item, in the order the walk reported them.
     const auto directoriesIn = [&](int parent) {
         std::vector<int> dirs;
-        for (const int c : m_catalogue.childrenOf(parent))
+        for (const int c : catalogue.childrenOf(parent))
             if (records[static_cast<std::size_t>(c)].isDirectory)
                 dirs.push_back(c);
         return dirs;
@@ -135,7 +255,6 @@ void CKestrelDoc::buildPages(VolumeBrowserModel& model)
             if (rootPage == NO_PAGE) {
                 rootPage = static_cast<int>(model.pages.size());
                 model.pages.push_back({"(Root)", {}});
-                m_nRootPage = rootPage;
             }
             page = rootPage;
         } else if (r.parent >= 0 && static_cast<std::size_t>(r.parent) < records.size()) {
@@ -144,27 +263,36 @@ void CKestrelDoc::buildPages(VolumeBrowserModel& model)
         r.kind = entryKind(r.name);
         if (page == NO_PAGE)
             continue;
-        model.pages[static_cast<std::size_t>(page)].items.push_back({latin1ToUtf8(r.name), r.kind, static_cast<int>(e)});
+        model.pages[static_cast<std::size_t>(page)].items.push_back(
+            {latin1ToUtf8(r.name), r.kind, static_cast<int>(e),
+             r.damaged ? entryRangeFailure(r, catalogue.volumeLength(), korvix::MessageTable::language()) : ""});
     }
     if (!model.pages.empty())
-        model.pageShown = rootHasFiles ? m_nRootPage : 0;
+        model.pageShown = rootHasFiles ? rootPage : 0;
+    return rootPage;
 }
 
 bool CKestrelDoc::readEntry(const EntryRecord& r, std::vector<std::uint8_t>& out)
 {
-    return readEntryData(m_volume, r, out) && r.size > 0;
+    return readEntryData(*m_volume, r, out) && r.size > 0;
 }
 
 bool CKestrelDoc::loadVolumeEntry(int index, bool oldRedraw)
 {
     const std::vector<EntryRecord>& records = m_catalogue.records();
-    if (!m_volume || index < 0 || static_cast<std::size_t>(index) >= records.size()
+    if (!*m_volume || index < 0 || static_cast<std::size_t>(index) >= records.size()
         || records[static_cast<std::size_t>(index)].isDirectory) {
         m_bRedraw = oldRedraw;
         return false;
     }
-    WaitCursor wait(m_host);
     const EntryRecord& r = records[static_cast<std::size_t>(index)];
+    if (r.damaged) {
+        error(MessageId::FileReadFailed, korvix::latin1ToUtf8(m_catalogue.pathOf(index)),
+              entryRangeFailure(r, m_catalogue.volumeLength(), korvix::MessageTable::language()));
+        m_bRedraw = oldRedraw;
+        return false;
+    }
+    WaitCursor wait(m_host);
     std::vector<std::uint8_t> bytes;
     if (r.kind == KIND_MODEL_SOUND || r.kind == KIND_WAVE) {
         if (readEntry(r, bytes))

@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,6 +48,9 @@ struct VolumeBrowserModel {
         std::string name;  // the entry's name, UTF-8
         int icon;          // the entry kind
         int index;         // catalogue index
+        // Why the entry cannot be read (its data reaches past the end of the
+        // volume), UTF-8; empty for an entry that can. The browser marks such an entry.
+        std::string damage = {};
     };
     struct Page {
         std::string title;
@@ -58,7 +62,8 @@ struct VolumeBrowserModel {
     int selectedItem = -1;           // item data of the selected tree item (-888 the root), -1 none
     bool rootHasFiles = false;
     std::vector<Page> pages;
-    int pageShown = -1;
+    int pageShown = -1;              // -99: none, and the notice (the root item without files)
+    int selectedEntry = -1;          // catalogue index of the entry selected on the shown page, -1 none
 };
 
 // One line of a file dialog's type list: "QRB (*.qrb)" shows `description`
@@ -68,6 +73,10 @@ struct FileFilter {
     std::vector<std::string> patterns;
     friend bool operator==(const FileFilter&, const FileFilter&) = default;
 };
+
+// Checks a name as the user types it: empty when the name is allowed, else
+// the reason it is refused (UTF-8), for the dialog to show.
+using NameValidator = std::function<std::string(const std::string& name)>;
 
 // The data of the "Globale QORB-Daten" dialog.
 struct VolumeDataAnswer {
@@ -110,6 +119,9 @@ public:
     virtual void activateDirectoryTree() = 0;
     // Catalogue index of the entry selected in the shown page, if any.
     virtual std::optional<int> selectedEntry() = 0;
+    // Item data of the directory selected in the directory tree (-888 the
+    // root item), if any.
+    virtual std::optional<int> selectedDirectory() = 0;
     // After all views: the framework's update of every view (hint 0).
     virtual void updateAllViews() = 0;
 
@@ -122,7 +134,16 @@ public:
     // Runs the export dialog over the model; true when "Exportieren" closed it.
     virtual bool runExportDialog(ExportDialogModel& model) = 0;
     virtual std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer& current) = 0;
-    virtual std::optional<std::string> runRenameDialog(const std::string& oldName) = 0;
+    // The rename dialog: the entry's name in both fields. "Speichern" with a
+    // name that `validate` refuses keeps the dialog open, the typed text kept
+    // and the reason shown; it closes with an allowed name or without one.
+    virtual std::optional<std::string> runRenameDialog(const std::string& oldName, const NameValidator& validate) = 0;
+
+    // The open volume's file changed on disk since it was opened: `text` says
+    // so, naming the file and what was not done. True when the user answers
+    // `question` (whether to open it again) with yes; a host that cannot open
+    // it again (the command line) reports `text` and answers no.
+    virtual bool offerReopen(const std::string& text, const std::string& question) = 0;
 
     // The clipboard's bitmap (standard bitmap format), if it holds one. The
     // document takes its colour only: a pasted texture never has alpha.

@@ -36,6 +36,8 @@ void EntryCatalogue::clear()
     m_childStart.clear();
     m_children.clear();
     m_bRootHasFiles = false;
+    m_nVolumeLength = 0;
+    m_nDamaged = 0;
 }
 
 bool EntryCatalogue::walk(tarvos::GGroup& volume, std::uint32_t entryCount, tarvos::QORBCallback callback)
@@ -59,6 +61,12 @@ bool EntryCatalogue::walk(tarvos::GGroup& volume, std::uint32_t entryCount, tarv
     } catch (const std::bad_alloc&) {
         clear();
         return false;
+    }
+    // A file whose data reaches past the end cannot be read; it is marked once here.
+    m_nVolumeLength = volume.fileSize();
+    for (EntryRecord& r : m_records) {
+        r.damaged = r.reported && !r.isDirectory && std::uint64_t{r.offset} + r.size > m_nVolumeLength;
+        m_nDamaged += r.damaged ? 1 : 0;
     }
     return true;
 }

@@ -45,6 +45,10 @@ public:
     const std::vector<EntryRecord>& records() const { return m_records; }
     // At least one file lies directly in the volume's root.
     bool rootHasFiles() const { return m_bRootHasFiles; }
+    // The length of the volume walked, and how many of its files reach past
+    // it (EntryRecord::damaged).
+    std::uint64_t volumeLength() const { return m_nVolumeLength; }
+    std::size_t damagedCount() const { return m_nDamaged; }
 
     // Catalogue indices in the order the walk reported them.
     const std::vector<int>& walkOrder() const { return m_walkOrder; }
@@ -69,6 +73,8 @@ private:
 
     std::vector<EntryRecord> m_records;
     bool m_bRootHasFiles = false;
+    std::uint64_t m_nVolumeLength = 0;
+    std::size_t m_nDamaged = 0;
     std::vector<int> m_walkOrder;
     std::vector<std::uint8_t> m_last;
     // Children grouped by parent: m_children[m_childStart[s] .. m_childStart[s + 1])

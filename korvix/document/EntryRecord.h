@@ -68,4 +68,7 @@ struct EntryRecord {
     // The walk reported this entry; entries it never reached (a damaged
     // catalogue) are left out of the pages.
     bool reported = false;
+    // A file whose data reaches past the end of the volume (a volume cut
+    // short): it cannot be read, and the browser marks it.
+    bool damaged = false;
 };

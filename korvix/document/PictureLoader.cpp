@@ -115,6 +115,11 @@ LoadedPicture loadTextureFile(const std::string& path)
 
 LoadedPicture loadImageFile(const std::string& path, const DecodeLimits& limits)
 {
+    // A file that cannot be opened is refused with the system's own reason.
+    if (std::FILE* f = std::fopen(path.c_str(), "rb"))
+        std::fclose(f);
+    else
+        return failed(Status::OpenFailed, std::generic_category().message(errno));
     return decodeImage([&](PixelBitmap& b) { decodeFile(path, b, 32, limits); }, limits);
 }
 

@@ -15,7 +15,7 @@ void VolumePages::build(const VolumeBrowserModel& model)
         Page page{p.title, {}, -1};
         page.items.reserve(p.items.size());
         for (const auto& item : p.items) {
-            page.items.push_back({std::string(item.name), item.index, item.icon});
+            page.items.push_back({std::string(item.name), item.index, item.icon, item.damage});
             maxIndex = std::max(maxIndex, item.index);
         }
         m_pages.push_back(std::move(page));
@@ -28,6 +28,9 @@ void VolumePages::build(const VolumeBrowserModel& model)
     // The "(Root)" page is created after all directory pages.
     m_nRootPage = model.rootHasFiles && !m_pages.empty() ? pageCount() - 1 : -1;
     m_nPageAfterOpening = model.pageShown;
+    if (model.selectedEntry >= 0 && model.pageShown >= 0 && model.pageShown < pageCount()
+        && rowOf(model.pageShown, model.selectedEntry) >= 0)
+        m_pages[static_cast<std::size_t>(model.pageShown)].selectedEntry = model.selectedEntry;
     m_nCurrent = NO_CURRENT;
     m_bNotice = false;
 }

@@ -28,6 +28,8 @@ public:
         std::string text;  // ISO-8859-1, with any markers
         int index;         // catalogue index
         int kind;          // entry kind, the state icon
+        std::string damage = {};  // UTF-8: why the entry cannot be read; empty when it can
+        bool damaged() const { return !damage.empty(); }
     };
     struct Page {
         std::string title;  // UTF-8, without the leading blank of the caption

@@ -16,6 +16,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenuBar>
@@ -27,6 +28,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 
@@ -117,6 +119,15 @@ CMainFrame::CMainFrame(QSettings& settings, QWidget* parent)
     rebuildRecentMenu();
     m_pPanePicture->fullUpdate();
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::scheduleUpdate);
+
+    // A burst of changes (a program writing a file in pieces) is looked at once.
+    m_pVolumeWatcher = new QFileSystemWatcher(this);
+    m_pVolumeCheck = new QTimer(this);
+    m_pVolumeCheck->setSingleShot(true);
+    m_pVolumeCheck->setInterval(150);
+    connect(m_pVolumeWatcher, &QFileSystemWatcher::fileChanged, m_pVolumeCheck, qOverload<>(&QTimer::start));
+    connect(m_pVolumeWatcher, &QFileSystemWatcher::directoryChanged, m_pVolumeCheck, qOverload<>(&QTimer::start));
+    connect(m_pVolumeCheck, &QTimer::timeout, this, &CMainFrame::checkVolumeOnDisk);
     updateCommandStates();
 }
 
@@ -628,6 +639,47 @@ void CMainFrame::updateCommandStates()
     m_actions[ID_VIEW_SELECTION_TOOLBAR]->setChecked(!m_wndSelectionBar->isHidden());
     m_actions[ID_VIEW_IMAGE_TOOLBAR]->setChecked(!m_wndImageBar->isHidden());
     m_actions[ID_VIEW_STATUS_BAR]->setChecked(!statusBar()->isHidden());
+    watchVolume();
+}
+
+QStringList CMainFrame::watchedFiles() const
+{
+    return m_pVolumeWatcher->files();
+}
+
+void CMainFrame::watchVolume()
+{
+    const QString path = QString::fromStdString(m_pDocument->volumePath());
+    if (path != m_strWatchedVolume) {
+        for (const QStringList& watched : {m_pVolumeWatcher->files(), m_pVolumeWatcher->directories()})
+            if (!watched.isEmpty())
+                m_pVolumeWatcher->removePaths(watched);
+        m_strWatchedVolume = path;
+    }
+    if (path.isEmpty())
+        return;
+    if (!m_pVolumeWatcher->files().contains(path) && QFileInfo::exists(path))
+        m_pVolumeWatcher->addPath(path);
+    // The folder tells when a file appears under the volume's name again.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!m_pVolumeWatcher->directories().contains(folder))
+        m_pVolumeWatcher->addPath(folder);
+}
+
+void CMainFrame::checkVolumeOnDisk()
+{
+    // Not in the middle of a command: while a dialog or message is open, a
+    // sound plays (its own event loop) or work runs, the look waits.
+    if (QApplication::activeModalWidget() || m_nWaitDepth > 0 || QThread::currentThread()->loopLevel() > 1) {
+        m_pVolumeCheck->start();
+        return;
+    }
+    // A file renamed over the volume keeps the watch on the old one (which we
+    // still hold open): the watch is taken again on whatever the path names now.
+    if (m_pVolumeWatcher->files().contains(m_strWatchedVolume))
+        m_pVolumeWatcher->removePath(m_strWatchedVolume);
+    m_pDocument->offerReopenIfChanged();
+    updateCommandStates();
 }
 
 void CMainFrame::scheduleUpdate()

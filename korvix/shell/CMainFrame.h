@@ -20,12 +20,14 @@ class CPictureView;
 class CShortInfoView;
 class QAction;
 class QActionGroup;
+class QFileSystemWatcher;
 class QLabel;
 class QMenu;
 class QSettings;
 class QSlider;
 class QSplitter;
 class QTabWidget;
+class QTimer;
 class QToolBar;
 class SoundPlayer;
 
@@ -38,6 +40,7 @@ public:
     virtual void showVolumeBrowser(const VolumeBrowserModel& model) = 0;
     virtual void activateDirectoryTree() = 0;
     virtual std::optional<int> selectedEntry() = 0;
+    virtual std::optional<int> selectedDirectory() = 0;
 };
 
 class CMainFrame : public QMainWindow, public DocumentHost {
@@ -67,6 +70,8 @@ public:
     QTabWidget* rightTabs() const { return m_pTabsRight; }
     QTabWidget* lowerLeftTabs() const { return m_pTabsLeft; }
     QStringList recentFiles() const { return m_recentFiles; }
+    // The files watched for changes on disk: the open volume's.
+    QStringList watchedFiles() const;
 
     // Replaces the volume browser's and the two lower-left placeholders by the
     // real panes (any may be null to keep its placeholder) and routes the
@@ -113,17 +118,19 @@ public:
     void showVolumeBrowser(const VolumeBrowserModel& model) override;
     void activateDirectoryTree() override;
     std::optional<int> selectedEntry() override;
+    std::optional<int> selectedDirectory() override;
     void updateAllViews() override;
     std::optional<std::string> chooseOpenFile(const std::vector<FileFilter>& filters,
                                               const std::string& defaultExtension) override;
     std::optional<std::string> chooseSaveFile(const std::string& proposedName) override;
     bool runExportDialog(ExportDialogModel& model) override;
     std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer& current) override;
-    std::optional<std::string> runRenameDialog(const std::string& oldName) override;
+    std::optional<std::string> runRenameDialog(const std::string& oldName, const NameValidator& validate) override;
     PictureGeometry pictureViewGeometry() override;
     void redrawPictureView() override;
     bool runSizeDialog(SizeDialogModel& model) override;
     bool runAdjustmentDialog(AdjustmentDialogModel& model) override;
+    bool offerReopen(const std::string& text, const std::string& question) override;
     bool clipboardHasBitmap() override;
     std::optional<PixelBitmap> clipboardBitmap() override;
     void playSound(const std::uint8_t* bytes, std::size_t size) override;
@@ -136,7 +143,7 @@ public:
     // The dialogs of the volume editing and export, plugged in by their library.
     std::function<bool(ExportDialogModel&)> exportDialog;
     std::function<std::optional<VolumeDataAnswer>(const VolumeDataAnswer&)> volumeDataDialog;
-    std::function<std::optional<std::string>(const std::string&)> renameDialog;
+    std::function<std::optional<std::string>(const std::string&, const NameValidator&)> renameDialog;
     // The size dialog and the brightness, contrast and gamma dialogs over their models.
     std::function<bool(SizeDialogModel&)> sizeDialog;
     std::function<bool(AdjustmentDialogModel&)> adjustmentDialog;
@@ -156,6 +163,12 @@ private:
     void rebuildRecentMenu();
     void saveSettings();
     void scheduleUpdate();
+    // The open volume's file and its folder are watched, so that a change
+    // another program makes is noticed; the document decides whether it is one
+    // and offers to open the volume again. Re-armed by every update pass, also
+    // after a file was renamed over the volume (which ends the old watch).
+    void watchVolume();
+    void checkVolumeOnDisk();
     QToolBar* makeToolBar(const QString& name, const QString& title, std::initializer_list<int> ids);
     void placeAfter(QToolBar* anchor, QToolBar* bar);
 
@@ -193,4 +206,7 @@ private:
     int m_nBackground = FrameSettings::DEFAULT_BACKGROUND;
     int m_nWaitDepth = 0;
     bool m_bUpdatePending = false;
+    QFileSystemWatcher* m_pVolumeWatcher = nullptr;
+    QTimer* m_pVolumeCheck = nullptr;
+    QString m_strWatchedVolume;
 };

@@ -190,6 +190,11 @@ std::optional<int> CMainFrame::selectedEntry()
     return m_pBrowser ? m_pBrowser->selectedEntry() : std::nullopt;
 }
 
+std::optional<int> CMainFrame::selectedDirectory()
+{
+    return m_pBrowser ? m_pBrowser->selectedDirectory() : std::nullopt;
+}
+
 void CMainFrame::updateAllViews()
 {
     m_pPanePicture->viewport()->update();
@@ -240,16 +245,29 @@ std::optional<VolumeDataAnswer> CMainFrame::runVolumeDataDialog(const VolumeData
     return std::nullopt;
 }
 
-std::optional<std::string> CMainFrame::runRenameDialog(const std::string& oldName)
+std::optional<std::string> CMainFrame::runRenameDialog(const std::string& oldName, const NameValidator& validate)
 {
     if (renameDialog)
-        return renameDialog(oldName);
-    bool ok = false;
-    const QString name = QInputDialog::getText(this, QStringLiteral("Umbenennen"), QStringLiteral("Neuer Name:"),
-                                               QLineEdit::Normal, QString::fromStdString(oldName), &ok);
-    if (!ok)
-        return std::nullopt;
-    return name.toStdString();
+        return renameDialog(oldName, validate);
+    // Without the dialog library: a plain input box, asked again with the
+    // typed text after the reason for a refused name.
+    QString name = QString::fromStdString(oldName);
+    for (;;) {
+        bool ok = false;
+        name = QInputDialog::getText(this, QStringLiteral("Umbenennen"), QStringLiteral("Neuer Name:"), QLineEdit::Normal,
+                                     name, &ok);
+        if (!ok)
+            return std::nullopt;
+        const std::string reason = validate ? validate(name.toStdString()) : std::string();
+        if (reason.empty())
+            return name.toStdString();
+        messageBox(reason, "", MessageIcon::Information, MessageButtons::Ok);
+    }
+}
+
+bool CMainFrame::offerReopen(const std::string& text, const std::string& question)
+{
+    return messageBox(text + "\n\n" + question, "", MessageIcon::Warning, MessageButtons::YesNo) == MessageAnswer::Yes;
 }
 
 bool CMainFrame::clipboardHasBitmap()

@@ -40,7 +40,9 @@ DesktopPanes::DesktopPanes(CMainFrame& frame)
     frame.volumeDataDialog = [&frame](const VolumeDataAnswer& current) {
         return CVolumeDataDialog::run(&frame, current);
     };
-    frame.renameDialog = [&frame](const std::string& oldName) { return CRenameDialog::run(&frame, oldName); };
+    frame.renameDialog = [&frame](const std::string& oldName, const NameValidator& validate) {
+        return CRenameDialog::run(&frame, oldName, validate);
+    };
     frame.sizeDialog = [&frame](SizeDialogModel& model) {
         CSizeDialog dialog(model, &frame);
         return dialog.exec() == QDialog::Accepted;
@@ -101,4 +103,9 @@ void DesktopPanes::activateDirectoryTree()
 std::optional<int> DesktopPanes::selectedEntry()
 {
     return m_pBrowser ? m_pBrowser->selectedEntry() : std::nullopt;
+}
+
+std::optional<int> DesktopPanes::selectedDirectory()
+{
+    return m_pTree ? m_pTree->selectedItemData() : std::nullopt;
 }

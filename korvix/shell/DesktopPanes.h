@@ -27,6 +27,7 @@ public:
     void showVolumeBrowser(const VolumeBrowserModel& model) override;
     void activateDirectoryTree() override;
     std::optional<int> selectedEntry() override;
+    std::optional<int> selectedDirectory() override;
 
 private:
     CMainFrame& m_frame;

@@ -277,6 +277,18 @@ inline constexpr unsigned long QORB_COMMENT_SIZE = 256;
 inline constexpr unsigned long QORB_HEADER_OFFSET = 256;
 inline constexpr unsigned long QORB_CATALOGUE_OFFSET = 296;
 
+// What the system reports about an open volume file, read through the open
+// handle: which file it is (device and inode), its length and the time of its
+// last change. A program that must not write into a file that another program
+// replaced or changed since it opened it compares two of these.
+struct QORBFileStatus {
+    std::uint64_t device;
+    std::uint64_t inode;
+    std::uint64_t size;
+    std::int64_t modifiedSeconds;      // since 1970-01-01 00:00 UTC
+    std::int64_t modifiedNanoseconds;  // 0 ... 999999999
+};
+
 // The catalogue callback: (catalogue index, parent index or -99 for the top level,
 // the entry). The walk ends with one call (-1, -1, nullptr).
 using QORBCallback = void (*)(int index, int parentIndex, const QORBEntry* entry);
@@ -326,6 +338,9 @@ private:
     int requestedBytes = 0;
     std::FILE* file = nullptr;
     bool readOnly = false;
+    // Why the last open failed (a GGroup::G_OPEN_ value) and the system's error number.
+    int openFailure = 0;
+    int openError = 0;
     std::uint64_t fileSize = 0;
 
     // The catalogue walk: reports every entry with its parent in the order of
@@ -353,6 +368,15 @@ public:
     static constexpr int G_ERR_ALLOC = -7;
     static constexpr int G_ERR_PARAM = -8;
     static constexpr int G_ERR_FATAL = 99;
+
+    // Why the last open() failed, beyond its result code (getOpenFailure).
+    static constexpr int G_OPEN_NONE = 0;             // the last open succeeded, or none was tried
+    static constexpr int G_OPEN_SYSTEM = 1;           // the system refused the file: see the error number
+    static constexpr int G_OPEN_NOT_REGULAR = 2;      // a device, pipe or socket, not a file
+    static constexpr int G_OPEN_TOO_SHORT = 3;        // shorter than the comment block and the header
+    static constexpr int G_OPEN_NO_SIGNATURE = 4;     // the header does not begin with the signature
+    static constexpr int G_OPEN_CATALOGUE_SHORT = 5;  // the file ends inside the catalogue its header announces
+    static constexpr int G_OPEN_NO_MEMORY = 6;        // the catalogue does not fit into memory
 
     class QORBM_API Invalid : public GError {};
     class QORBM_API Param : public GError {};
@@ -398,6 +422,10 @@ public:
     // As open(path), but never asks for write access: for callers that only read.
     int open(const char* path, bool readOnly);
     void close();
+    // Why the last open() failed: one of the G_OPEN_ values, G_OPEN_NONE after
+    // a successful open. For G_OPEN_SYSTEM `systemError` receives the system's
+    // error number (errno; EISDIR for a directory), else 0.
+    int getOpenFailure(int& systemError) const;
     bool valid() const;
     bool operator!() const;
     // True when the open volume cannot be written.
@@ -412,6 +440,9 @@ public:
     bool travEntries();
 
     bool getCurQORBHeader(QORBHeader& header) const;
+    // The open file's status as the system reports it now; false when not open
+    // or when the system cannot tell.
+    bool getCurFileStatus(QORBFileStatus& status) const;
     // Copies the normalised comment as 257 bytes, zero-padded.
     bool getCurFileComment(char* buffer) const;
 

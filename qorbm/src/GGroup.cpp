@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <climits>
 #include <cstddef>
 #include <cstring>
@@ -51,6 +52,14 @@ GGroupP::~GGroupP()
 
 int GGroupP::openStream(const char* path, bool wantReadOnly)
 {
+    const auto fail = [this](int failure, int error) {
+        closeFile();
+        openFailure = failure;
+        openError = error;
+        return GGroup::G_ERR_OPEN;
+    };
+    openFailure = GGroup::G_OPEN_NONE;
+    openError = 0;
     readOnly = wantReadOnly;
     file = wantReadOnly ? nullptr : std::fopen(path, "r+b");
     if (!file) {
@@ -59,13 +68,15 @@ int GGroupP::openStream(const char* path, bool wantReadOnly)
         readOnly = true;
     }
     if (!file)
-        return GGroup::G_ERR_OPEN;
+        return fail(GGroup::G_OPEN_SYSTEM, errno);
 
     struct stat st {};
-    if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) {
-        closeFile();
-        return GGroup::G_ERR_OPEN;
-    }
+    if (fstat(fileno(file), &st) != 0)
+        return fail(GGroup::G_OPEN_SYSTEM, errno);
+    if (S_ISDIR(st.st_mode))
+        return fail(GGroup::G_OPEN_SYSTEM, EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return fail(GGroup::G_OPEN_NOT_REGULAR, 0);
     fileSize = static_cast<std::uint64_t>(st.st_size);
     return GGroup::G_OK;
 }
@@ -75,14 +86,27 @@ int GGroupP::openFile(const char* path, bool wantReadOnly)
     if (const int code = openStream(path, wantReadOnly); code != GGroup::G_OK)
         return code;
 
+    const auto refuse = [this](int failure) {
+        closeFile();
+        openFailure = failure;
+        return GGroup::G_ERR_READ;
+    };
     unsigned char block[QORB_COMMENT_SIZE];
     unsigned char rawHeader[sizeof(QORBHeader)];
     if (std::fread(block, 1, sizeof block, file) != sizeof block
-        || std::fread(rawHeader, 1, sizeof rawHeader, file) != sizeof rawHeader
-        || std::memcmp(rawHeader, QORB_SIGNATURE, 12) != 0) {
-        closeFile();
-        return GGroup::G_ERR_READ;
+        || std::fread(rawHeader, 1, sizeof rawHeader, file) != sizeof rawHeader) {
+        // A file that is long enough but cannot be read says why.
+        if (std::ferror(file)) {
+            const int error = errno;
+            closeFile();
+            openFailure = GGroup::G_OPEN_SYSTEM;
+            openError = error ? error : EIO;
+            return GGroup::G_ERR_READ;
+        }
+        return refuse(GGroup::G_OPEN_TOO_SHORT);
     }
+    if (std::memcmp(rawHeader, QORB_SIGNATURE, 12) != 0)
+        return refuse(GGroup::G_OPEN_NO_SIGNATURE);
     normaliseComment(block, comment);
     std::memcpy(&header, rawHeader, sizeof header);
     header.signature[12] = 0;
@@ -93,20 +117,25 @@ int GGroupP::openFile(const char* path, bool wantReadOnly)
     // Refuse a catalogue the file cannot hold before anything is allocated. The
     // walk indexes entries with int, so the count must fit one as well.
     const std::uint64_t catalogueBytes = std::uint64_t{header.entryCount} * sizeof(QORBEntry);
-    if (header.entryCount > 0x7FFFFFFFu || QORB_CATALOGUE_OFFSET + catalogueBytes > fileSize) {
-        closeFile();
-        return GGroup::G_ERR_READ;
-    }
+    if (header.entryCount > 0x7FFFFFFFu || QORB_CATALOGUE_OFFSET + catalogueBytes > fileSize)
+        return refuse(GGroup::G_OPEN_CATALOGUE_SHORT);
     if (header.entryCount > 0) {
         catalogue.reset(new (std::nothrow) QORBEntry[header.entryCount]);
         if (!catalogue) {
             requestedBytes = catalogueBytes > INT_MAX ? INT_MAX : static_cast<int>(catalogueBytes);
             closeFile();
+            openFailure = GGroup::G_OPEN_NO_MEMORY;
             return GGroup::G_ERR_ALLOC;
         }
         if (std::fread(catalogue.get(), 1, catalogueBytes, file) != catalogueBytes) {
-            closeFile();
-            return GGroup::G_ERR_READ;
+            const bool failed = std::ferror(file);
+            const int error = errno;
+            const int code = refuse(GGroup::G_OPEN_CATALOGUE_SHORT);
+            if (failed) {
+                openFailure = GGroup::G_OPEN_SYSTEM;
+                openError = error ? error : EIO;
+            }
+            return code;
         }
         if constexpr (std::endian::native == std::endian::big) {
             for (std::uint32_t i = 0; i < header.entryCount; ++i) {
@@ -257,8 +286,11 @@ int GGroup::open(const char* path)
 int GGroup::open(const char* path, bool readOnly)
 {
     close();
-    if (!path)
+    if (!path) {
+        d->openFailure = G_OPEN_SYSTEM;
+        d->openError = EINVAL;
         return G_ERR_OPEN;
+    }
     return d->openFile(path, readOnly);
 }
 
@@ -266,6 +298,12 @@ void GGroup::close()
 {
     d->closeFile();
     d->resetStrictState();
+}
+
+int GGroup::getOpenFailure(int& systemError) const
+{
+    systemError = d->openFailure == G_OPEN_SYSTEM ? d->openError : 0;
+    return d->openFailure;
 }
 
 bool GGroup::valid() const
@@ -309,6 +347,19 @@ bool GGroup::getCurQORBHeader(QORBHeader& header) const
         return false;
     header = d->header;
     std::memset(header.signature + 12, 0, sizeof header.signature - 12);
+    return true;
+}
+
+bool GGroup::getCurFileStatus(QORBFileStatus& status) const
+{
+    struct stat st {};
+    if (!d->isOpen || !d->file || fstat(fileno(d->file), &st) != 0)
+        return false;
+    status.device = static_cast<std::uint64_t>(st.st_dev);
+    status.inode = static_cast<std::uint64_t>(st.st_ino);
+    status.size = static_cast<std::uint64_t>(st.st_size);
+    status.modifiedSeconds = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+    status.modifiedNanoseconds = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
     return true;
 }
 

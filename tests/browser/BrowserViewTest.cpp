@@ -8,6 +8,7 @@
 #include "views/browser/CHelperTree.h"
 #include "views/browser/CQORBView.h"
 #include "views/browser/EntryPageModel.h"
+#include "views/browser/EntryStateIcons.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -244,6 +245,23 @@ private slots:
         view->entryCommand(CEntryListCtrl::CMD_REPLACE_FILE, 1);
         QCOMPARE(rowOf("Z.wav (u) (e)"), 1);
         QVERIFY(view->pages().search("z.wav (u) (e)", false));
+    }
+
+    void damagedEntriesCarryTheirOwnIconAndTheirRange()
+    {
+        // b.tex reaches past the end of the volume, a.tex does not.
+        const std::uint32_t start = dataStart(2);
+        writeFile(dir->path() / "cut.qrb",
+                  volumeBytes({.entries = {{"a.tex", start, 2, 0}, {"b.tex", start + 1, 9, LAST}}, .data = {1, 2, 3}}));
+        QVERIFY(doc->openFile((dir->path() / "cut.qrb").string(), false));
+        view->showVolume(host->browser);
+        const EntryPageModel& m = *view->model();
+        const auto icon = [&](int row) { return m.data(m.index(row), Qt::DecorationRole).value<QIcon>().cacheKey(); };
+        QCOMPARE(icon(0), EntryStateIcons::icon(KIND_IMAGE).cacheKey());
+        QCOMPARE(icon(1), EntryStateIcons::damaged().cacheKey());
+        QCOMPARE(m.data(m.index(0), Qt::ToolTipRole).toString(), QStringLiteral("a.tex"));
+        QCOMPARE(m.data(m.index(1), Qt::ToolTipRole).toString(),
+                 QStringLiteral("b.tex\nDaten 457+9 reichen über die Volume-Länge 459 hinaus"));
     }
 };
 

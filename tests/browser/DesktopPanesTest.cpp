@@ -12,6 +12,7 @@
 #include "views/browser/CQORBView.h"
 #include "views/browser/EntryPageModel.h"
 
+#include <QItemSelectionModel>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -59,6 +60,67 @@ private slots:
         QCOMPARE(browser->model()->rowCount(), 1);
         QCOMPARE(frame.document().entryRecords().size(), std::size_t{1});
         QCOMPARE(browser->selectedEntry(), std::nullopt);
+    }
+
+    void aChangeOnDiskOffersToOpenAgainAndOurOwnWritesDoNot()
+    {
+        QTemporaryDir home;
+        QSettings settings(home.filePath("k.ini"), QSettings::IniFormat);
+        CMainFrame frame(settings);
+        DesktopPanes panes(frame);
+        QStringList offers;
+        MessageAnswer answer = MessageAnswer::Yes;
+        frame.messageHook = [&](const std::string& text, const std::string&, MessageIcon, MessageButtons buttons) {
+            if (buttons == MessageButtons::YesNo)
+                offers << QString::fromStdString(text);
+            return buttons == MessageButtons::YesNo ? answer : MessageAnswer::Ok;
+        };
+        frame.show();
+        const auto dir = std::filesystem::path(home.path().toStdString());
+        const auto path = dir / "v.qrb";
+        // d/a.tex and d/b.wav; the second volume lists them the other way round.
+        const auto sample = [](bool swapped) {
+            const std::uint32_t at = dataStart(3);
+            RawEntry a{"a.tex", at, 3, 0}, b{"b.wav", at + 3, 9, 0};
+            (swapped ? a : b).flags = LAST;
+            return volumeBytes({.entries = {{"d", 1, 0, DIR | LAST}, swapped ? b : a, swapped ? a : b},
+                                .data = std::vector<unsigned char>(12, 'x')});
+        };
+        writeFile(path, sample(false));
+        QVERIFY(frame.openStartupFile(QString::fromStdString(path.string())));
+        QCOMPARE(frame.watchedFiles(), QStringList{QString::fromStdString(path.string())});
+        CQORBView* browser = panes.browser();
+        browser->list()->selectionModel()->setCurrentIndex(browser->model()->index(1),
+                                                          QItemSelectionModel::ClearAndSelect);
+        QCOMPARE(browser->selectedEntry(), std::optional<int>(2));
+
+        // Our own write is no change.
+        QVERIFY(frame.document().renameEntry(1, "c.tex", false));
+        QTest::qWait(400);
+        QVERIFY(offers.isEmpty());
+
+        // Another program renames a new file over it: offered; declined, the
+        // same state is not offered again.
+        answer = MessageAnswer::No;
+        writeFile(dir / "incoming.qrb", sample(true));
+        std::filesystem::rename(dir / "incoming.qrb", path);
+        QTRY_COMPARE(offers.size(), 1);
+        QVERIFY(offers[0].contains(QString::fromStdString(path.string())));
+        QVERIFY(offers[0].contains(QStringLiteral("wurde seit dem Öffnen auf der Platte geändert")));
+        QTest::qWait(400);
+        QCOMPARE(offers.size(), 1);
+        QCOMPARE(browser->selectedEntry(), std::optional<int>(2));
+
+        // The new file is watched: writing into it is offered too; opened
+        // again, the entry is still selected under its new index.
+        answer = MessageAnswer::Yes;
+        auto bytes = readFile(path);
+        bytes.push_back('!');
+        writeFile(path, bytes);
+        QTRY_COMPARE(offers.size(), 2);
+        QCOMPARE(browser->selectedEntry(), std::optional<int>(1));
+        QCOMPARE(panes.helperTree()->selectedItemData(), std::optional<int>(0));
+        QCOMPARE(frame.watchedFiles(), QStringList{QString::fromStdString(path.string())});
     }
 };
 

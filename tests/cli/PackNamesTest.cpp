@@ -1,4 +1,4 @@
-// Which names pack, rename and extract accept, and what pack leaves out.
+// What pack leaves out and how it stamps a volume, and what extract keeps.
 #include "RunCli.h"
 #include "VolumeBuilder.h"
 
@@ -104,30 +104,6 @@ TEST(PackNames, SymbolicLinksAreLeftOutUnlessFollowed)
     EXPECT_FALSE(fs::exists(dir / "w.qrb"));
 }
 
-TEST(PackNames, RefusedNamesWriteNothing)
-{
-    const struct {
-        std::vector<std::string> files;
-        const char* errHas;
-    } cases[] = {
-        // Lookups ignore case: the second of these could never be reached.
-        {{"Wall.tex", "wall.TEX"}, "only in case"},
-        {{"d/x", "D/y"}, "only in case"},
-        {{"a\\b.txt"}, "extracted safely"},
-        {{"c:d.txt"}, "extracted safely"},
-        {{"nul.txt"}, "extracted safely"},
-    };
-    for (const auto& c : cases) {
-        TempDir dir;
-        for (const std::string& f : c.files)
-            writeText(dir / "in" / f, "x");
-        const auto r = runCli({"pack", (dir / "in").string(), (dir / "v.qrb").string()});
-        EXPECT_EQ(r.code, 1) << c.files[0];
-        EXPECT_NE(r.err.find(c.errHas), std::string::npos) << r.err;
-        EXPECT_FALSE(fs::exists(dir / "v.qrb"));
-    }
-}
-
 TEST(PackNames, TimestampFormsAndSourceDateEpoch)
 {
     TempDir dir;
@@ -161,40 +137,6 @@ TEST(PackNames, TimestampFormsAndSourceDateEpoch)
         const ScopedEnv epoch("SOURCE_DATE_EPOCH", "yesterday");
         EXPECT_EQ(runCli({"pack", in, out}).code, 2);
     }
-}
-
-TEST(RenameNames, RefusesWhatPackAndExtractRefuse)
-{
-    TempDir dir;
-    writeText(dir / "in" / "a.txt", "a");
-    writeText(dir / "in" / "B.txt", "b");
-    writeText(dir / "in" / "d" / "c.txt", "c");
-    const std::string volume = (dir / "v.qrb").string();
-    ASSERT_EQ(runCli({"pack", (dir / "in").string(), volume}).code, 0);
-    const auto before = readFile(volume);
-    const struct {
-        const char* entry;
-        const char* newName;
-        const char* errHas;
-    } refused[] = {
-        {"a.txt", "x/y", "extracted safely"},
-        {"a.txt", "x\\y", "extracted safely"},
-        {"a.txt", ".", "extracted safely"},
-        {"a.txt", "..", "extracted safely"},
-        {"a.txt", "b.TXT", "already in the directory"},
-        {"a.txt", "D", "already in the directory"},
-        {"a.txt", "trailing ", "ends with a blank"},
-    };
-    for (const auto& c : refused) {
-        const auto r = runCli({"rename", volume, c.entry, c.newName});
-        EXPECT_EQ(r.code, 1) << c.newName;
-        EXPECT_NE(r.err.find(c.errHas), std::string::npos) << c.newName << ": " << r.err;
-    }
-    EXPECT_EQ(readFile(volume), before);
-    // Its own name in another case, and a name taken only in another directory, are fine.
-    EXPECT_EQ(runCli({"rename", volume, "a.txt", "A.TXT"}).code, 0);
-    EXPECT_EQ(runCli({"rename", volume, "A.TXT", "c.txt"}).code, 0);
-    EXPECT_EQ(paths(volume), (std::vector<std::string>{"B.txt", "c.txt", "d", "d/c.txt"}));
 }
 
 TEST(ExtractNames, KeepsAnExistingFileUnlessForced)

@@ -4,6 +4,7 @@
 #include "dialogs/CRenameDialog.h"
 #include "dialogs/CSizeDialog.h"
 #include "dialogs/CVolumeDataDialog.h"
+#include "document/EntryNameRule.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +13,7 @@
 #include <QDateEdit>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
@@ -139,6 +141,38 @@ private slots:
         d.newNameEdit()->selectAll();
         QTest::keyClicks(d.newNameEdit(), QString(70, QLatin1Char('n')));
         QCOMPARE(d.newName().size(), 64);
+    }
+
+    void renameDialogStaysOpenWithTheReasonOfARefusedName()
+    {
+        // The rule for a name on its own, as the document hands it over.
+        const NameValidator validate = [](const std::string& name) {
+            return EntryNameRule::describe(EntryNameRule::checkUtf8(name).refusal, {}, korvix::Language::German);
+        };
+        CRenameDialog d(QStringLiteral("stone.tex"), validate);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(d.reasonLabel()->isHidden());
+        d.newNameEdit()->selectAll();
+        QTest::keyClicks(d.newNameEdit(), QStringLiteral("sub/stone.tex"));
+        // The reason shows while the user types ...
+        QVERIFY(d.reasonLabel()->isVisible());
+        QCOMPARE(d.reasonLabel()->text(), QString::fromUtf8(korvix::msg(korvix::MessageId::NameHasSeparator)));
+        // ... and "Speichern" keeps the dialog open with the typed text.
+        QTest::keyClick(d.newNameEdit(), Qt::Key_Return);
+        QVERIFY(d.isVisible());
+        QCOMPARE(d.result(), static_cast<int>(QDialog::Rejected));
+        QCOMPARE(d.newName(), QStringLiteral("sub/stone.tex"));
+        QVERIFY(d.reasonLabel()->isVisible());
+        QVERIFY(d.newNameEdit()->hasFocus());
+
+        d.newNameEdit()->selectAll();
+        QTest::keyClicks(d.newNameEdit(), QStringLiteral("stone2.tex"));
+        QVERIFY(d.reasonLabel()->isHidden());
+        QTest::keyClick(d.newNameEdit(), Qt::Key_Return);
+        QVERIFY(!d.isVisible());
+        QCOMPARE(d.result(), static_cast<int>(QDialog::Accepted));
+        QCOMPARE(d.newName(), QStringLiteral("stone2.tex"));
     }
 
     void volumeDataDialog()

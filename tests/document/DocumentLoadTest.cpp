@@ -63,7 +63,10 @@ TEST_F(DocumentLoad, OpenDispatchByExtension)
         {"cut.tex", std::vector<unsigned char>(tex.begin(), tex.begin() + 44), false,
          {msg(MessageId::DecodeFailed), msg(MessageId::TextureLoadFailed)}},
         {"noextension", tex, false, {msg(MessageId::UnknownFileType)}},
-        {"garbage.png", {1, 2, 3}, false, {msg(MessageId::TextureLoadFailed)}},
+        // Every open and read failure names the file and the cause.
+        {"garbage.png", {1, 2, 3}, false,
+         {std::string(msg(MessageId::TextureLoadFailed)) + "\n\n" + (dir / "garbage.png").string()
+          + ": Unknown file type."}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -277,11 +280,15 @@ TEST_F(DocumentLoad, RecentFilesThatNoLongerLoadAreRemoved)
     EXPECT_EQ(host.recent.size(), 1u);
     EXPECT_TRUE(doc.ready());
 
-    // Through the dialog a failed load still enters the list and sets the title.
+    // Through the dialog a failed load changes nothing: not the list, not the title.
+    const std::string title = host.title;
     host.openFiles.push_back((dir / "missing.tga").string());
+    EXPECT_FALSE(doc.openFile("", true));
+    EXPECT_EQ(host.recent, std::vector<std::string>{(dir / "ok.tex").string()});
+    EXPECT_EQ(host.title, title);
+    host.openFiles.push_back((dir / "ok.tex").string());
     EXPECT_TRUE(doc.openFile("", true));
-    EXPECT_EQ(host.recent.front(), (dir / "missing.tga").string());
-    EXPECT_EQ(host.title, "missing.tga - Korvix 0.93");
+    EXPECT_EQ(host.title, "ok.tex - Korvix 0.93");
 }
 
 TEST(DocumentSizes, MapChainHelpers)

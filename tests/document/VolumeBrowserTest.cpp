@@ -98,7 +98,8 @@ TEST_F(VolumeBrowser, FailuresAndDamagedCatalogues)
     writeFile(dir / "bad.qrb", {1, 2, 3});
     EXPECT_FALSE(doc.openFile((dir / "bad.qrb").string(), false));
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, msg(MessageId::FileReadFailed));
+    EXPECT_EQ(host.messages[0].text, std::string(msg(MessageId::FileReadFailed)) + "\n\n"
+                                         + (dir / "bad.qrb").string() + ": " + msg(MessageId::VolumeTooShort));
     EXPECT_EQ(host.messages[0].caption, "Fehler");
     EXPECT_FALSE(doc.volumeOpen());
 
@@ -109,6 +110,64 @@ TEST_F(VolumeBrowser, FailuresAndDamagedCatalogues)
 
     // A DOS date of 0 reads as now.
     EXPECT_GE(doc.volumeTime().year, 2024);
+}
+
+TEST_F(VolumeBrowser, AFailedOpenKeepsEverything)
+{
+    const auto tex = textureBytes(8, 8, 1, 2);
+    ASSERT_TRUE(open({.entries = {{"D", 1, 0, DIR | LAST}, {"a.tex", dataStart(2), static_cast<std::uint32_t>(tex.size()), LAST}},
+                      .data = tex}));
+    ASSERT_TRUE(doc.loadMaps("", true, false, 1));
+    const VolumeBrowserModel browser = host.browser;
+    const std::string title = host.title;
+    const auto recent = host.recent;
+    const MapSet* maps = doc.maps();
+    const std::string volume = doc.volumePath();
+    const int clears = host.browserClears;
+
+    writeFile(dir / "short.qrb", {1, 2, 3});
+    writeFile(dir / "nosig.qrb", std::vector<unsigned char>(400, 'x'));
+    writeFile(dir / "cut.qrb", volumeBytes({.entryCount = 9, .entries = {{"x", 0, 0, LAST}}}));
+    std::filesystem::create_directory(dir / "folder.qrb");
+    writeFile(dir / "garbage.tex", std::vector<unsigned char>(100, 'x'));
+    const struct {
+        std::string name;
+        std::string message;
+    } cases[] = {
+        {"short.qrb", std::string(msg(MessageId::FileReadFailed)) + "\n\n" + (dir / "short.qrb").string() + ": "
+                          + msg(MessageId::VolumeTooShort)},
+        {"nosig.qrb", std::string(msg(MessageId::FileReadFailed)) + "\n\n" + (dir / "nosig.qrb").string() + ": "
+                          + msg(MessageId::VolumeNoSignature)},
+        {"cut.qrb", std::string(msg(MessageId::FileReadFailed)) + "\n\n" + (dir / "cut.qrb").string() + ": "
+                        + msg(MessageId::VolumeCatalogueCut)},
+        {"missing.qrb", std::string(msg(MessageId::FileReadFailed)) + "\n\n" + (dir / "missing.qrb").string()
+                            + ": No such file or directory"},
+        {"folder.qrb", std::string(msg(MessageId::FileReadFailed)) + "\n\n" + (dir / "folder.qrb").string()
+                           + ": Is a directory"},
+        {"garbage.tex", msg(MessageId::NotTexFormat)},
+        {"missing.png", std::string(msg(MessageId::TextureLoadFailed)) + "\n\n" + (dir / "missing.png").string()
+                            + ": No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        for (const bool dialog : {false, true}) {
+            SCOPED_TRACE(c.name + (dialog ? " through the dialog" : ""));
+            host.openFiles = {(dir / c.name).string()};
+            EXPECT_FALSE(doc.openFile(dialog ? std::string() : (dir / c.name).string(), dialog));
+            EXPECT_EQ(host.messages.back().text, c.message);
+            EXPECT_TRUE(doc.volumeOpen());
+            EXPECT_EQ(doc.volumePath(), volume);
+            EXPECT_EQ(host.browserClears, clears) << "the browser is not emptied";
+            EXPECT_EQ(host.browser.pages.size(), browser.pages.size());
+            EXPECT_EQ(host.browser.rootName, browser.rootName);
+            EXPECT_EQ(host.title, title);
+            EXPECT_EQ(host.recent, recent);
+            EXPECT_EQ(doc.maps(), maps) << "the picture stays";
+            EXPECT_EQ(doc.entryRecords().size(), 2u);
+        }
+    }
+    // The volume is still open, and still the one written to.
+    EXPECT_TRUE(doc.renameEntry(1, "b.tex", false));
+    EXPECT_EQ(doc.catalogue().find("D/b.tex"), 1);
 }
 
 TEST_F(VolumeBrowser, LoadingEntries)
@@ -147,11 +206,13 @@ TEST_F(VolumeBrowser, LoadingEntries)
     EXPECT_EQ(host.sounds[0], wav);
     EXPECT_EQ(doc.name(), "wall.tex");
 
-    // Neither texture nor TGA: false without a message; an impossible size likewise.
+    // Neither texture nor TGA: false without a message; data past the end
+    // of the volume says so.
     host.messages.clear();
     EXPECT_FALSE(doc.loadMaps("", true, false, 3));
-    EXPECT_FALSE(doc.loadMaps("", true, false, 4));
     EXPECT_TRUE(host.messages.empty());
+    EXPECT_FALSE(doc.loadMaps("", true, false, 4));
+    EXPECT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(doc.mapCount(), 3);
 
     ASSERT_TRUE(doc.loadMaps("", true, false, 1));
@@ -159,4 +220,39 @@ TEST_F(VolumeBrowser, LoadingEntries)
     EXPECT_EQ((*doc.maps())[0].pixelAt(0, 0), 0xFF030201u);
     EXPECT_FALSE(doc.rawTexture());
     EXPECT_EQ(host.waitDepth, 0);
+}
+
+TEST_F(VolumeBrowser, EntriesPastTheEndOfAVolumeCutShort)
+{
+    // d/x.tex and d/y.wav lie past the end of the 3000-byte file; z.txt does not.
+    const std::uint32_t start = dataStart(4);
+    VolumeSpec spec;
+    spec.entries = {{"d", 2, 0, DIR}, {"z.txt", start, 4, LAST}, {"x.tex", 61418, 5492, 0}, {"y.wav", 2990, 11, LAST}};
+    spec.data.resize(3000 - start, 'z');
+    ASSERT_TRUE(open(spec));
+    EXPECT_EQ(host.status[2], "2 beschädigte Einträge") << "said once, after opening";
+    EXPECT_EQ(doc.catalogue().damagedCount(), 2u);
+    EXPECT_FALSE(doc.entryRecords()[1].damaged);
+    EXPECT_TRUE(doc.entryRecords()[2].damaged);
+    EXPECT_TRUE(doc.entryRecords()[3].damaged) << "one byte too many";
+
+    // The browser's items carry why; the others carry nothing.
+    const auto& items = host.browser.pages[0].items;
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].damage, "Daten 61418+5492 reichen über die Volume-Länge 3000 hinaus");
+    EXPECT_EQ(items[1].damage, "Daten 2990+11 reichen über die Volume-Länge 3000 hinaus");
+    EXPECT_EQ(host.browser.pages[1].items[0].damage, "");
+
+    // Loading one shows the range, sounds too; nothing else changes.
+    const std::pair<int, const char*> loads[] = {{2, "d/x.tex"}, {3, "d/y.wav"}};
+    for (const auto& [entry, path] : loads) {
+        EXPECT_FALSE(doc.loadMaps("", true, false, entry));
+        EXPECT_EQ(host.messages.back().text, std::string(msg(MessageId::FileReadFailed)) + "\n\n" + path + ": "
+                                                 + items[static_cast<std::size_t>(entry - 2)].damage);
+    }
+    EXPECT_TRUE(host.sounds.empty());
+
+    spec.data.resize(3011 - start, 'z');
+    ASSERT_TRUE(open(spec, "w.qrb"));
+    EXPECT_EQ(host.status[2], "1 beschädigter Eintrag");
 }

@@ -90,12 +90,14 @@ TEST_F(VolumeEdit, Rename)
     EXPECT_EQ(doc.entryRecords()[0].name, "\xC4" "1");
     EXPECT_TRUE(doc.entryRecords()[0].marks & EntryRecord::MARK_RENAMED);
 
-    // Through the command: an unchanged name (compared with the item's text) writes nothing.
-    host.renames = {std::string("Ä1"), std::string(""), std::string(65, 'x'), std::string("ok")};
+    // Through the command: an unchanged name (compared with the item's text)
+    // writes nothing; the dialog stays open on refused names until one is allowed.
+    host.renames = {std::string("Ä1"), std::string(""), std::string(65, 'x'), std::nullopt};
     EXPECT_FALSE(doc.renameCommand(0, "Ä1", false));
     EXPECT_FALSE(doc.renameCommand(0, "Ä1", false));
-    EXPECT_FALSE(doc.renameCommand(0, "Ä1", false));
+    EXPECT_EQ(host.renameRefusals, std::vector<std::string>(2, msg(MessageId::EntryNameInvalid)));
     EXPECT_EQ(bytesAt(field, 64), expected);
+    host.renames = {std::string("ok")};
     EXPECT_TRUE(doc.renameCommand(0, "Ä1 (u)", false));
     EXPECT_EQ(bytesAt(field, 2), (std::vector<unsigned char>{'o', 'k'}));
 }
@@ -122,7 +124,8 @@ TEST_F(VolumeEdit, ReplaceByFileAndExtract)
     EXPECT_FALSE(doc.replaceEntryFromFile(0, false));
     EXPECT_EQ(host.messages.back().text, msg(MessageId::SizesDiffer));
     EXPECT_FALSE(doc.replaceEntryFromFile(0, false));
-    EXPECT_EQ(host.messages.back().text, msg(MessageId::FileOpenFailed));
+    EXPECT_EQ(host.messages.back().text, std::string(msg(MessageId::FileOpenFailed)) + "\n\n"
+                                             + (dir / "missing").string() + ": No such file or directory");
     EXPECT_EQ(bytesAt(data, 4), (std::vector<unsigned char>{'a', 'b', 'c', 'd'}));
     EXPECT_TRUE(doc.replaceEntryFromFile(0, false));
     EXPECT_EQ(bytesAt(data, 4), (std::vector<unsigned char>{'w', 'x', 'y', 'z'}));

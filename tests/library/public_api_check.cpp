@@ -91,6 +91,7 @@ void nameEverything()
     keep(static_cast<int (GGroup::*)(const char*)>(&GGroup::open));
     keep(static_cast<int (GGroup::*)(const char*, bool)>(&GGroup::open));
     keep(&GGroup::close);
+    keep(&GGroup::getOpenFailure);
     keep(&GGroup::valid);
     keep(&GGroup::operator!);
     keep(&GGroup::readOnly);
@@ -99,6 +100,7 @@ void nameEverything()
     keep(&GGroup::travEntries);
     keep(&GGroup::getCurQORBHeader);
     keep(&GGroup::getCurFileComment);
+    keep(&GGroup::getCurFileStatus);
     keep(&GGroup::getDataBlock);
     keep(&GGroup::writeDataBlock);
     keep(&GGroup::eopen);

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
+
+#include <sys/stat.h>
 
 using namespace testsupport;
 using tarvos::GGroup;
@@ -40,28 +43,45 @@ TEST(GGroupOpen, RefusesWhatIsNotAVolume)
         const char* what;
         std::vector<unsigned char> bytes;
         int expected;
+        int why;
     } cases[] = {
-        {"295 bytes", std::vector<unsigned char>(good.begin(), good.begin() + 295), GGroup::G_ERR_READ},
-        {"empty file", {}, GGroup::G_ERR_READ},
-        {"wrong signature", badSignature, GGroup::G_ERR_READ},
-        {"signature compared case-sensitively", lowerCase, GGroup::G_ERR_READ},
-        {"catalogue cut short", std::vector<unsigned char>(good.begin(), good.begin() + 296 + 79), GGroup::G_ERR_READ},
-        {"entry count of 4 billion", hugeCount, GGroup::G_ERR_READ},
-        {"second entry one byte short", countPastEnd, GGroup::G_ERR_READ},
+        {"295 bytes", std::vector<unsigned char>(good.begin(), good.begin() + 295), GGroup::G_ERR_READ,
+         GGroup::G_OPEN_TOO_SHORT},
+        {"empty file", {}, GGroup::G_ERR_READ, GGroup::G_OPEN_TOO_SHORT},
+        {"wrong signature", badSignature, GGroup::G_ERR_READ, GGroup::G_OPEN_NO_SIGNATURE},
+        {"signature compared case-sensitively", lowerCase, GGroup::G_ERR_READ, GGroup::G_OPEN_NO_SIGNATURE},
+        {"catalogue cut short", std::vector<unsigned char>(good.begin(), good.begin() + 296 + 79), GGroup::G_ERR_READ,
+         GGroup::G_OPEN_CATALOGUE_SHORT},
+        {"entry count of 4 billion", hugeCount, GGroup::G_ERR_READ, GGroup::G_OPEN_CATALOGUE_SHORT},
+        {"second entry one byte short", countPastEnd, GGroup::G_ERR_READ, GGroup::G_OPEN_CATALOGUE_SHORT},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         writeFile(dir / "v.qrb", c.bytes);
         GGroup vol;
         EXPECT_EQ(vol.open((dir / "v.qrb").c_str()), c.expected);
+        int error = -1;
+        EXPECT_EQ(vol.getOpenFailure(error), c.why);
+        EXPECT_EQ(error, 0);
         EXPECT_FALSE(vol.valid());
         EXPECT_TRUE(!vol);
         tarvos::QORBHeader h{};
         EXPECT_FALSE(vol.getCurQORBHeader(h));
     }
+    // The system's refusals carry its error number; a success clears the reason.
     GGroup vol;
+    int error = 0;
     EXPECT_EQ(vol.open((dir / "missing.qrb").c_str()), GGroup::G_ERR_OPEN);
+    EXPECT_EQ(vol.getOpenFailure(error), GGroup::G_OPEN_SYSTEM);
+    EXPECT_EQ(error, ENOENT);
     EXPECT_EQ(vol.open(dir.path().c_str()), GGroup::G_ERR_OPEN);  // a directory
+    EXPECT_EQ(vol.getOpenFailure(error), GGroup::G_OPEN_SYSTEM);
+    EXPECT_EQ(error, EISDIR);
+    EXPECT_EQ(vol.open("/dev/null"), GGroup::G_ERR_OPEN);
+    EXPECT_EQ(vol.getOpenFailure(error), GGroup::G_OPEN_NOT_REGULAR);
+    writeFile(dir / "v.qrb", good);
+    EXPECT_EQ(vol.open((dir / "v.qrb").c_str()), GGroup::G_OK);
+    EXPECT_EQ(vol.getOpenFailure(error), GGroup::G_OPEN_NONE);
 }
 
 TEST(GGroupOpen, HeaderAndSignatureTail)
@@ -181,4 +201,34 @@ TEST(GGroupData, OpenClosesThePreviousVolume)
     EXPECT_FALSE(vol.valid());
     unsigned char buf[1];
     EXPECT_FALSE(vol.getDataBlock(dataStart(1), 1, buf));
+}
+
+TEST(GGroupData, FileStatusIsTheOpenHandles)
+{
+    TempDir dir;
+    const auto path = dir / "v.qrb";
+    writeFile(path, smallVolume());
+    GGroup vol;
+    tarvos::QORBFileStatus status{};
+    EXPECT_FALSE(vol.getCurFileStatus(status));
+    ASSERT_EQ(vol.open(path.c_str()), GGroup::G_OK);
+    ASSERT_TRUE(vol.getCurFileStatus(status));
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(status.device, static_cast<std::uint64_t>(st.st_dev));
+    EXPECT_EQ(status.inode, static_cast<std::uint64_t>(st.st_ino));
+    EXPECT_EQ(status.size, smallVolume().size());
+    EXPECT_EQ(status.modifiedSeconds, st.st_mtim.tv_sec);
+    EXPECT_EQ(status.modifiedNanoseconds, st.st_mtim.tv_nsec);
+
+    // Another file renamed over the path: the handle still names the file it opened.
+    writeFile(dir / "other.qrb", smallVolume());
+    std::filesystem::rename(dir / "other.qrb", path);
+    tarvos::QORBFileStatus after{};
+    ASSERT_TRUE(vol.getCurFileStatus(after));
+    EXPECT_EQ(after.inode, status.inode);
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_NE(static_cast<std::uint64_t>(st.st_ino), status.inode);
+    vol.close();
+    EXPECT_FALSE(vol.getCurFileStatus(after));
 }

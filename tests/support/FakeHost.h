@@ -52,7 +52,14 @@ struct FakeHost : DocumentHost {
     bool pictureView = true;
     bool pictureVisible = true;
     std::optional<int> selected;
+    std::optional<int> selectedDir;
+    // Answers to the offer to open a changed volume again, in order; the
+    // texts of the offers made.
+    std::deque<bool> reopenAnswers;
+    std::vector<std::string> reopenOffers;
     std::deque<std::optional<std::string>> openFiles, saveFiles, renames;
+    // The reasons the rename dialog showed for refused names, in order.
+    std::vector<std::string> renameRefusals;
     std::function<bool(ExportDialogModel&)> exportDialog;
     std::optional<VolumeDataAnswer> volumeData;
     std::optional<PixelBitmap> clipboard;
@@ -125,6 +132,7 @@ struct FakeHost : DocumentHost {
     void showVolumeBrowser(const VolumeBrowserModel& model) override { browser = model; }
     void activateDirectoryTree() override {}
     std::optional<int> selectedEntry() override { return selected; }
+    std::optional<int> selectedDirectory() override { return selectedDir; }
     void updateAllViews() override { ++viewUpdates; }
     std::optional<std::string> chooseOpenFile(const std::vector<FileFilter>& filters, const std::string& ext) override
     {
@@ -135,7 +143,32 @@ struct FakeHost : DocumentHost {
     std::optional<std::string> chooseSaveFile(const std::string&) override { return next(saveFiles); }
     bool runExportDialog(ExportDialogModel& model) override { return exportDialog && exportDialog(model); }
     std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer&) override { return volumeData; }
-    std::optional<std::string> runRenameDialog(const std::string&) override { return next(renames); }
+    // The dialog stays open on a refused name: the reason is recorded and the
+    // next scripted name is typed, until one is allowed or the script ends.
+    std::optional<std::string> runRenameDialog(const std::string&, const NameValidator& validate) override
+    {
+        while (!renames.empty()) {
+            const std::optional<std::string> name = next(renames);
+            if (!name)
+                return name;
+            const std::string reason = validate ? validate(*name) : std::string();
+            if (reason.empty())
+                return name;
+            renameRefusals.push_back(reason);
+        }
+        return std::nullopt;
+    }
+    bool offerReopen(const std::string& text, const std::string& question) override
+    {
+        reopenOffers.push_back(text);
+        if (reopenAnswers.empty()) {
+            KORVIX_FAKE_HOST_FAIL(text + " " + question);
+            return false;
+        }
+        const bool yes = reopenAnswers.front();
+        reopenAnswers.pop_front();
+        return yes;
+    }
     bool clipboardHasBitmap() override { return clipboard.has_value(); }
     std::optional<PixelBitmap> clipboardBitmap() override { return clipboard; }
     void playSound(const std::uint8_t* bytes, std::size_t size) override { sounds.emplace_back(bytes, bytes + size); }

@@ -71,6 +71,14 @@ void CHelperTree::build(const VolumeBrowserModel& model)
     setUpdatesEnabled(true);
 }
 
+std::optional<int> CHelperTree::selectedItemData() const
+{
+    const QTreeWidgetItem* item = currentItem();
+    if (!item)
+        return std::nullopt;
+    return item->data(0, Qt::UserRole).toInt();
+}
+
 QTreeWidgetItem* CHelperTree::itemFor(int itemData) const
 {
     const auto it = m_items.find(itemData);

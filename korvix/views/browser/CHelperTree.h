@@ -7,6 +7,7 @@
 
 #include <QTreeWidget>
 
+#include <optional>
 #include <unordered_map>
 
 class CHelperTree : public QTreeWidget {
@@ -18,6 +19,9 @@ public:
     // selection made (which asks for no page).
     void build(const VolumeBrowserModel& model);
     void clearTree();
+
+    // The data of the selected item (-888 the root), if any.
+    std::optional<int> selectedItemData() const;
 
     // The item with this data (-888 the root) or null.
     QTreeWidgetItem* itemFor(int itemData) const;

@@ -63,13 +63,18 @@ QVariant EntryPageModel::data(const QModelIndex& index, int role) const
     if (!p || !index.isValid() || static_cast<std::size_t>(index.row()) >= p->items.size())
         return {};
     const VolumePages::Item& item = p->items[static_cast<std::size_t>(index.row())];
+    // Names are ISO-8859-1, which is exactly what fromLatin1 reads.
+    const auto text = [&] { return QString::fromLatin1(item.text.data(), static_cast<qsizetype>(item.text.size())); };
     switch (role) {
     case Qt::DisplayRole:
+        return text();
     case Qt::ToolTipRole:
-        // Names are ISO-8859-1, which is exactly what fromLatin1 reads.
-        return QString::fromLatin1(item.text.data(), static_cast<qsizetype>(item.text.size()));
+        // A damaged entry says why it cannot be read: its range and the volume's length.
+        return item.damaged() ? text() + QLatin1Char('\n') + QString::fromStdString(item.damage) : text();
+    case Qt::AccessibleDescriptionRole:
+        return item.damaged() ? QString::fromStdString(item.damage) : QVariant();
     case Qt::DecorationRole:
-        return EntryStateIcons::icon(item.kind);
+        return item.damaged() ? EntryStateIcons::damaged() : EntryStateIcons::icon(item.kind);
     case Qt::FontRole:
         if (index.row() == m_nBoldRow) {
             QFont bold;

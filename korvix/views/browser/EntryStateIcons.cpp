@@ -7,7 +7,6 @@
 
 namespace {
 
-
 // Index = kind; 0 and 4 share the neutral look.
 constexpr std::array<std::pair<unsigned, char>, 9> LOOKS = {{
     {0x9E9E9E, '?'},  // no kind
@@ -21,13 +20,12 @@ constexpr std::array<std::pair<unsigned, char>, 9> LOOKS = {{
     {0x7F8C8D, 'S'},  // source control file
 }};
 
-QIcon makeIcon(int kind)
+QIcon makeIcon(unsigned rgb, char letter)
 {
     QPixmap pixmap(22, 16);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
-    const auto [rgb, letter] = LOOKS[static_cast<std::size_t>(kind)];
     p.setBrush(QColor::fromRgb(rgb));
     p.setPen(Qt::NoPen);
     p.drawRoundedRect(QRectF(3, 1, 16, 14), 3, 3);
@@ -47,9 +45,16 @@ const QIcon& EntryStateIcons::icon(int kind)
     static const std::array<QIcon, 9> icons = [] {
         std::array<QIcon, 9> out;
         for (int k = 0; k < 9; ++k)
-            out[static_cast<std::size_t>(k)] = makeIcon(k);
+            out[static_cast<std::size_t>(k)] = makeIcon(LOOKS[static_cast<std::size_t>(k)].first,
+                                                        LOOKS[static_cast<std::size_t>(k)].second);
         return out;
     }();
     const int k = kind >= 1 && kind <= 8 ? kind : 0;
     return icons[static_cast<std::size_t>(k)];
+}
+
+const QIcon& EntryStateIcons::damaged()
+{
+    static const QIcon icon = makeIcon(0xD0021B, '!');
+    return icon;
 }
