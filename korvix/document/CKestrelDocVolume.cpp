@@ -68,7 +68,7 @@ bool CKestrelDoc::openVolume(const std::string& path, const std::string& display
     m_host.showVolumeBrowser(model);
     m_host.activateDirectoryTree();
 
-    m_host.setWindowTitle(path + TITLE_SUFFIX);
+    setTitle(path + TITLE_SUFFIX);
     m_host.addRecentFile(path);
     return true;
 }
