@@ -319,7 +319,7 @@ private:
     void recordPixels(korvix::MessageId name, PictureState&& before, PixelDelta&& delta);
     // A change of the single map's pixels where they lie, whose rows y0 ...
     // y0 + rows - 1 were copied to `saved` before it (empty: none could be).
-    void recordPixelsFrom(korvix::MessageId name, PictureState&& before, const PixelMemory& saved, int y0, int rows);
+    void recordPixelsFrom(korvix::MessageId name, PictureState&& before, PixelMemory&& saved, int y0, int rows);
     void recordPicture(korvix::MessageId name, PictureState&& before, std::unique_ptr<MapSet> maps, bool identity = false);
     void record(UndoStep&& step);
     // Applies a step taken from the history, backwards (undo) or forwards.

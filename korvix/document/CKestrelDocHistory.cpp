@@ -110,7 +110,7 @@ void CKestrelDoc::recordPixels(MessageId name, PictureState&& before, PixelDelta
     record(std::move(step));
 }
 
-void CKestrelDoc::recordPixelsFrom(MessageId name, PictureState&& before, const PixelMemory& saved, int y0, int rows)
+void CKestrelDoc::recordPixelsFrom(MessageId name, PictureState&& before, PixelMemory&& saved, int y0, int rows)
 {
     if (saved.empty() || !m_history.keepsSteps()) {
         m_history.recordLoss();
@@ -119,7 +119,7 @@ void CKestrelDoc::recordPixelsFrom(MessageId name, PictureState&& before, const 
     }
     PixelDelta delta;
     try {
-        delta = PixelDelta::between(saved.data(), y0, rows, singleMap());
+        delta = PixelDelta::between(std::move(saved), y0, rows, singleMap());
     } catch (const std::bad_alloc&) {
         m_history.recordLoss();
         showTitle();

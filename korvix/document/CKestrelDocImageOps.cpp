@@ -533,7 +533,7 @@ bool CKestrelDoc::filterCommand(int id)
         });
         Replaced old = replaceMap(std::move(singleMap()));
         before.keepRaw(std::move(old.raw));
-        recordPixelsFrom(filterStepName(id), std::move(before), saved, region.y, region.height);
+        recordPixelsFrom(filterStepName(id), std::move(before), std::move(saved), region.y, region.height);
         rebuildAndRedraw(false);
     }
     if (!alpha && m_nDisplayMode == MODE_ALPHA)

@@ -21,18 +21,30 @@ void UndoHistory::setLimits(std::size_t steps, std::size_t budget)
     trim();
 }
 
+std::size_t UndoHistory::bytesHeld() const
+{
+    std::size_t n = 0;
+    for (const auto* steps : {&m_undo, &m_redo})
+        for (const UndoStep& s : *steps)
+            n += s.bytes();
+    return n;
+}
+
+void UndoHistory::settle() const
+{
+    for (const auto* steps : {&m_undo, &m_redo})
+        for (const UndoStep& s : *steps)
+            s.delta.settle();
+}
+
 void UndoHistory::add(std::deque<UndoStep>& to, UndoStep&& step)
 {
-    step.size = step.bytes();
-    m_nBytes += step.size;
     to.push_back(std::move(step));
     trim();
 }
 
 void UndoHistory::record(UndoStep&& step)
 {
-    for (const UndoStep& s : m_redo)
-        m_nBytes -= s.size;
     m_redo.clear();
     step.id = m_nNextId++;
     add(m_undo, std::move(step));
@@ -42,7 +54,6 @@ void UndoHistory::recordLoss()
 {
     m_undo.clear();
     m_redo.clear();
-    m_nBytes = 0;
     m_nBase = m_nNextId++;
 }
 
@@ -56,7 +67,6 @@ UndoStep UndoHistory::takeUndo()
 {
     UndoStep step = std::move(m_undo.back());
     m_undo.pop_back();
-    m_nBytes -= step.size;
     return step;
 }
 
@@ -74,7 +84,6 @@ UndoStep UndoHistory::takeRedo()
 {
     UndoStep step = std::move(m_redo.back());
     m_redo.pop_back();
-    m_nBytes -= step.size;
     return step;
 }
 
@@ -92,14 +101,12 @@ void UndoHistory::putBackRedo(UndoStep&& step)
 // the one farthest from the present first.
 void UndoHistory::trim()
 {
-    while (m_undo.size() + m_redo.size() > m_nMaxSteps || (m_nBytes > m_nBudget && !(m_undo.empty() && m_redo.empty()))) {
-        if (!m_undo.empty()) {
-            m_nBase = m_undo.front().id;
-            m_nBytes -= m_undo.front().size;
-            m_undo.pop_front();
-        } else {
-            m_nBytes -= m_redo.front().size;
-            m_redo.pop_front();
-        }
+    std::size_t bytes = bytesHeld();
+    while (!(m_undo.empty() && m_redo.empty()) && (m_undo.size() + m_redo.size() > m_nMaxSteps || bytes > m_nBudget)) {
+        std::deque<UndoStep>& from = m_undo.empty() ? m_redo : m_undo;
+        bytes -= from.front().bytes();
+        if (&from == &m_undo)
+            m_nBase = from.front().id;
+        from.pop_front();
     }
 }

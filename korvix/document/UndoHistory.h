@@ -6,7 +6,9 @@
 // makes the steps and applies them, the history keeps them in order and within
 // its limits: at most so many steps and so many bytes, the oldest dropped first
 // (then, if still over, the redo step farthest away). A new step drops every
-// step that could be redone.
+// step that could be redone. The limits are applied at every change, to the
+// sizes the steps have then (a pixel difference counts whole until it is
+// compressed).
 //
 // Every state of the picture has an id: the id of the step that led to it, or
 // of the state the oldest kept step starts from. The picture is modified while
@@ -87,9 +89,9 @@ struct UndoStep {
 
     // Set by the history.
     std::uint64_t id = 0;
-    std::size_t size = 0;
 
-    // Memory held by the step.
+    // Memory held by the step now (its pixel difference shrinks when the
+    // background compression is done).
     std::size_t bytes() const;
 };
 
@@ -137,7 +139,10 @@ public:
 
     std::size_t undoCount() const { return m_undo.size(); }
     std::size_t redoCount() const { return m_redo.size(); }
-    std::size_t bytesHeld() const { return m_nBytes; }
+    std::size_t bytesHeld() const;
+    // Waits until every step's pixel difference is compressed (tests and
+    // benchmarks); the limits are applied to the sizes then on the next change.
+    void settle() const;
 
 private:
     std::uint64_t stateId() const { return m_undo.empty() ? m_nBase : m_undo.back().id; }
@@ -146,7 +151,6 @@ private:
 
     std::deque<UndoStep> m_undo;  // oldest first, the next to undo last
     std::deque<UndoStep> m_redo;  // farthest first, the next to redo last
-    std::size_t m_nBytes = 0;
     std::size_t m_nMaxSteps = DEFAULT_STEPS;
     std::size_t m_nBudget = DEFAULT_BUDGET;
     std::uint64_t m_nBase = 0;   // the state the oldest undo step starts from

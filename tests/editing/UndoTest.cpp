@@ -9,6 +9,7 @@
 #include "document/SizeDialogModel.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <sstream>
 
@@ -240,7 +241,7 @@ TEST_F(Undo, StepsKeepOnlyWhatTheyNeed)
     select(0, 100, 256, 8);
     scriptAdjustment(-40);
     ASSERT_TRUE(doc.brightnessCommand());
-    EXPECT_LT(doc.history().bytesHeld() - held, picture / 8);
+    EXPECT_LT(doc.history().bytesHeld() - held, picture / 8) << "the selection's rows only, before compression";
 
     loadPicture(256, 256, false, [](int x, int y) {
         const auto v = static_cast<std::uint32_t>(64 + (x * 3 + y) % 128);
@@ -248,6 +249,7 @@ TEST_F(Undo, StepsKeepOnlyWhatTheyNeed)
     });
     scriptAdjustment(-40);
     ASSERT_TRUE(doc.brightnessCommand());
+    doc.history().settle();
     EXPECT_LT(doc.history().nextUndo()->bytes(), picture / 50);
 }
 
@@ -267,6 +269,7 @@ TEST_F(Undo, LimitsDropTheOldestSteps)
         std::vector<Snapshot> states{snapshot(doc, host)};
         ASSERT_TRUE(doc.editCommand(ID_BLUR));
         states.push_back(snapshot(doc, host));
+        doc.history().settle();
         const std::size_t oneStep = doc.history().nextUndo()->bytes();
         const std::size_t budget =
             c.budgetInSteps > 0 ? static_cast<std::size_t>(c.budgetInSteps * static_cast<double>(oneStep)) : UndoHistory::DEFAULT_BUDGET;
@@ -274,6 +277,7 @@ TEST_F(Undo, LimitsDropTheOldestSteps)
         for (int i = 1; i < 6; ++i) {
             ASSERT_TRUE(doc.editCommand(i % 2 ? ID_SHARPEN : ID_BLUR));
             states.push_back(snapshot(doc, host));
+            doc.history().settle();
         }
         const std::size_t kept = doc.history().undoCount();
         if (c.kept) {
@@ -471,4 +475,52 @@ TEST_F(Undo, TheQuestionBeforeChangesAreGivenUp)
     doc.editCommand(ID_INVERT_COLOUR);
     EXPECT_FALSE(doc.openFile((dir / "absent.tex").string(), false));
     EXPECT_EQ(host.messageTexts(), std::vector<std::string>{msg(MessageId::TextureLoadFailed)});
+}
+
+TEST(PixelDelta, RestoresAndReappliesExactlyBeforeAndAfterCompression)
+{
+    // 300 x 200: rows 40 ... 59 and 190 change, each byte by a different
+    // amount, wrapping at 0 and 255.
+    PixelBitmap before;
+    before.create(300, 200, 32, true);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 1200; ++x)
+            before.row(y)[x] = static_cast<std::uint8_t>(x * 7 + y * 13);
+    PixelBitmap after(before);
+    for (int y : {40, 45, 59, 190})
+        for (int x = 0; x < 1200; x += 3)
+            after.row(y)[x] = static_cast<std::uint8_t>(after.row(y)[x] + x + 1);
+    const auto same = [](const PixelBitmap& a, const PixelBitmap& b) {
+        for (int y = 0; y < a.height(); ++y)
+            if (std::memcmp(a.row(y), b.row(y), 1200) != 0)
+                return false;
+        return true;
+    };
+
+    const PixelDelta delta = PixelDelta::between(before, after);
+    ASSERT_FALSE(delta.empty());
+    EXPECT_LE(delta.bytes(), 151u * 1200 + 4096) << "rows 40 ... 190 at most";
+    PixelBitmap picture(after);
+    delta.restore(picture);  // very likely still the plain difference
+    EXPECT_TRUE(same(picture, before));
+    delta.settle();
+    EXPECT_LT(delta.bytes(), 20u * 1200) << "compressed: the unchanged rows in between shrink to nearly nothing";
+    delta.reapply(picture);
+    EXPECT_TRUE(same(picture, after));
+    delta.restore(picture);
+    EXPECT_TRUE(same(picture, before));
+
+    // The same rows saved before a change where they lie.
+    PixelMemory saved(20 * 1200);
+    for (int y = 0; y < 20; ++y)
+        std::memcpy(saved.data() + y * 1200, before.row(40 + y), 1200);
+    const PixelDelta rows = PixelDelta::between(std::move(saved), 40, 20, after);
+    picture = after;
+    rows.restore(picture);
+    for (int y = 40; y < 60; ++y)
+        EXPECT_EQ(std::memcmp(picture.row(y), before.row(y), 1200), 0) << y;
+    EXPECT_EQ(std::memcmp(picture.row(190), after.row(190), 1200), 0) << "outside the rows given";
+
+    EXPECT_TRUE(PixelDelta::between(before, before).empty());
+    EXPECT_EQ(PixelDelta::between(before, before).bytes(), 0u);
 }
