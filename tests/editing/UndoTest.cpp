@@ -79,6 +79,16 @@ std::string differences(const Snapshot& a, const Snapshot& b)
     return out.str();
 }
 
+// The bytes the picture view draws.
+std::vector<std::uint8_t> shownBytes(const CKestrelDoc& doc)
+{
+    const PixelBitmap& b = *doc.shown();
+    std::vector<std::uint8_t> bytes;
+    for (int y = 0; y < b.height(); ++y)
+        bytes.insert(bytes.end(), b.row(y), b.row(y) + 4 * static_cast<std::size_t>(b.width()));
+    return bytes;
+}
+
 struct Undo : edittest::EditFixture {
     // What is shown agrees with the state: a picture without alpha in RGB,
     // the shown bitmap of the current map's size.
@@ -143,6 +153,10 @@ TEST_F(Undo, EveryOperationComesBackBitForBit)
              t.doc.setChannels(true, false, true);
              return t.doc.invertColour();
          }},
+        {MessageId::StepInvertColour, [](Undo& t) {
+             t.texture(16, 12);
+             t.doc.displayModeCommand(CKestrelDoc::MODE_RGBA);
+         }, command(ID_INVERT_COLOUR)},
         {MessageId::StepInvertAlpha, texSelected, command(ID_INVERT_ALPHA)},
         {MessageId::StepCreateAlpha, [](Undo& t) { t.loadPicture(16, 12, false); }, command(ID_CREATE_ALPHA)},
         {MessageId::StepRemoveAlpha, [](Undo& t) {
@@ -202,6 +216,8 @@ TEST_F(Undo, EveryOperationComesBackBitForBit)
         c.setup(*this);
         host.messages.clear();
         const Snapshot before = snapshot(doc, host);
+        const int mode = doc.displayMode();
+        const std::vector<std::uint8_t> shown = shownBytes(doc);
         ASSERT_TRUE(c.run(*this));
         const Snapshot after = snapshot(doc, host);
         ASSERT_NE(before, after) << "the operation changed nothing";
@@ -212,6 +228,9 @@ TEST_F(Undo, EveryOperationComesBackBitForBit)
         ASSERT_TRUE(doc.editCommand(ID_EDIT_UNDO));
         EXPECT_EQ(snapshot(doc, host), before) << "undo:" << differences(snapshot(doc, host), before);
         expectValidDisplay();
+        if (doc.displayMode() == mode) {
+            EXPECT_EQ(shownBytes(doc), shown) << "the view shows the picture as it was";
+        }
         EXPECT_EQ(label(ID_EDIT_REDO), std::string("Wiederholen: ") + msg(c.step));
 
         ASSERT_TRUE(doc.editCommand(ID_EDIT_REDO));
