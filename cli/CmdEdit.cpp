@@ -330,6 +330,8 @@ int runEdit(const Args& args, Io& io)
 
     EditHost host(io, "edit", input);
     CKestrelDoc doc(host);
+    // Nothing is undone here: the operations keep no steps (and no copies of pixels).
+    doc.setUndoLimits(0, 0);
     const std::vector<std::uint8_t> entryBytes = load(doc, host, input, io);
     bool changed = false;
     for (const Operation& op : ops) {

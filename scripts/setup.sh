@@ -16,6 +16,8 @@ packages=(
   # korvix_core and korvix-cli.
   nlohmann-json3-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
+  # The undo history compresses the differences of its steps.
+  liblz4-dev
   # WMF and EMF pictures (leave out with -DKORVIX_ENABLE_METAFILES=OFF).
   libwmf-dev libemf2svg-dev librsvg2-dev
   # libwmf draws text only with these fonts, and librsvg and libemf2svg find their

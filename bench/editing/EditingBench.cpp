@@ -26,6 +26,8 @@ void loadMap(CKestrelDoc& doc, FakeHost& host, bool alpha, int side = SIDE)
             row[x] = static_cast<std::uint32_t>(x * 2654435761u ^ y * 40503u);
     }
     host.clipboard = std::move(b);
+    // Each benchmark starts over on a fresh map: nothing to ask about.
+    doc.setAskBeforeDiscard(false);
     doc.paste();
     if (alpha && !doc.hasAlpha())
         doc.createAlpha();

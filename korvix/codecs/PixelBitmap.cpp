@@ -158,6 +158,11 @@ void PixelBitmap::copyFrom(const PixelBitmap& source, int bitsPerPixel)
 
 void PixelBitmap::crop(int left, int right, int top, int bottom)
 {
+    *this = cropped(left, right, top, bottom);
+}
+
+PixelBitmap PixelBitmap::cropped(int left, int right, int top, int bottom) const
+{
     left = std::clamp(left, 0, m_width);
     right = std::clamp(right, left, m_width);
     top = std::clamp(top, 0, m_height);
@@ -170,7 +175,7 @@ void PixelBitmap::crop(int left, int right, int top, int bottom)
                     static_cast<std::size_t>(right - left) * bytesPerPixel);
     if (m_colourTable)
         std::memcpy(part.m_colourTable, m_colourTable, tableEntries(m_bitsPerPixel) * 4);
-    *this = std::move(part);
+    return part;
 }
 
 std::uint32_t PixelBitmap::pixelAt(int x, int y) const

@@ -38,6 +38,8 @@ public:
     // Keeps columns [left, right) of rows [top, bottom); the rectangle is clipped
     // to the bitmap (an inverted one keeps nothing).
     void crop(int left, int right, int top, int bottom);
+    // The same part as a new bitmap; this one stays as it is.
+    PixelBitmap cropped(int left, int right, int top, int bottom) const;
     // Writes a Windows bitmap file: 24 bits from a 32-bit bitmap (alpha dropped,
     // rows padded with blanks), the stored layout at 8 bits. The file appears only
     // when complete; an existing file stays untouched on failure (code 5).

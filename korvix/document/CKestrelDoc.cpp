@@ -127,6 +127,7 @@ void CKestrelDoc::error(MessageId id, const std::string& file, const std::string
 
 bool CKestrelDoc::openFile(const std::string& givenPath, bool showDialog)
 {
+    m_bKeptChanges = false;
     if (showDialog) {
         const auto chosen = m_host.chooseOpenFile(openFilters(), ".qrb");
         if (!chosen)
@@ -140,9 +141,13 @@ bool CKestrelDoc::openFile(const std::string& givenPath, bool showDialog)
             if (!loadMaps(path, false, docinternal::toLowerAscii(ext) == "tex", 0))
                 return false;
             m_host.addRecentFile(path);
-            m_host.setWindowTitle(file + TITLE_SUFFIX);
+            setTitle(file + TITLE_SUFFIX);
             return true;
         }
+        // Opening a volume keeps the picture, but the picture may belong to an
+        // entry of the volume that goes: it is asked about all the same.
+        if (!confirmDiscard())
+            return false;
         const bool ok = openVolume(path, docinternal::toLowerAscii(file));
         if (ok)
             m_host.updateAllViews();
@@ -159,6 +164,8 @@ bool CKestrelDoc::openFile(const std::string& givenPath, bool showDialog)
     const std::string ext = file.substr(dot + 1);
     if (!isVolumeExtension(ext))
         return loadMaps(givenPath, false, docinternal::toLowerAscii(ext) == "tex", 0);
+    if (!confirmDiscard())
+        return false;
     const bool ok = openVolume(givenPath, docinternal::toLowerAscii(file));
     if (ok)
         m_host.updateAllViews();
@@ -191,6 +198,7 @@ void CKestrelDoc::textureRefused(TextureLoadStatus status)
 
 bool CKestrelDoc::loadMaps(const std::string& path, bool fromVolume, bool isTexture, int entryIndex)
 {
+    m_bKeptChanges = false;
     const bool oldRedraw = m_bRedraw;
     m_bRedraw = false;
     const auto fail = [&] {
@@ -276,7 +284,14 @@ bool CKestrelDoc::adoptMaps(NewMaps&& fresh, bool oldRedraw)
         m_bRedraw = oldRedraw;
         return false;
     }
+    // Asked only now, when the new picture is there to take the old one's place.
+    if (!confirmDiscard()) {
+        m_bRedraw = oldRedraw;
+        return false;
+    }
+    m_pShown = nullptr;
     m_pMaps = std::move(fresh.maps);
+    m_history.clear();
     m_bHasAlpha = fresh.alpha;
     m_nMaps = m_pMaps->count();
     m_bReady = true;
@@ -296,9 +311,11 @@ bool CKestrelDoc::adoptMaps(NewMaps&& fresh, bool oldRedraw)
     m_nViewButton = m_nDisplayMode;
 
     m_strName = fresh.name;
-    m_host.setStatusText(2, " " + m_strName);
+    setPictureStatus(" " + m_strName);
     if (fresh.titleFromName)
-        m_host.setWindowTitle(m_strName + TITLE_SUFFIX);
+        setTitle(m_strName + TITLE_SUFFIX);
+    else
+        showTitle();
 
     if (oldRedraw) {
         if (m_host.hasPictureView())
@@ -323,27 +340,50 @@ void CKestrelDoc::freeMaps()
 
 void CKestrelDoc::paste()
 {
+    m_bKeptChanges = false;
     std::optional<PixelBitmap> pasted = m_host.clipboardBitmap();
     if (!pasted)
         return;
-    if (pasted->width() < 4 || pasted->height() < 4) {
-        message(MessageId::BitmapTooSmall);
+    // The refusals come before the question: a paste that cannot happen asks nothing.
+    if (!pasteAllowed(*pasted) || !confirmDiscard())
         return;
+    pasteBitmap(std::move(*pasted));
+}
+
+bool CKestrelDoc::pasteAllowed(const PixelBitmap& bitmap)
+{
+    if (bitmap.width() < 4 || bitmap.height() < 4) {
+        message(MessageId::BitmapTooSmall);
+        return false;
     }
     // Every load keeps to the background pattern's size; a paste does too.
-    if (pasted->width() > MAX_SIDE || pasted->height() > MAX_SIDE) {
+    if (bitmap.width() > MAX_SIDE || bitmap.height() > MAX_SIDE) {
         error(MessageId::MapTooLarge);
-        return;
+        return false;
     }
-    if (pasted->bitsPerPixel() != 32)
-        pasted->copyFrom(PixelBitmap(*pasted), 32);
+    return true;
+}
+
+bool CKestrelDoc::pasteBitmap(PixelBitmap&& bitmap)
+{
+    if (!pasteAllowed(bitmap))
+        return false;
+    PixelBitmap pasted = std::move(bitmap);
+    if (pasted.bitsPerPixel() != 32)
+        pasted.copyFrom(PixelBitmap(pasted), 32);
     // Only the colour is taken: whatever the clipboard says about alpha, a
     // pasted texture has none.
-    pasted->setHasAlpha(false);
+    pasted.setHasAlpha(false);
     const bool oldRedraw = m_bRedraw;
     m_bRedraw = false;
+    // The whole picture before it, with its name and where it came from, is the undo step.
+    PictureState before = statusQuo(true);
+    before.keepRaw(std::move(m_pRaw));
+    m_pRaw.clear();
+    m_pShown = nullptr;
+    std::unique_ptr<MapSet> old = std::move(m_pMaps);
     m_pMaps = std::make_unique<MapSet>(1);
-    (*m_pMaps)[0] = std::move(*pasted);
+    (*m_pMaps)[0] = std::move(pasted);
     m_bHasAlpha = false;
     m_nMaps = 1;
     m_nSource = SOURCE_OTHER;
@@ -353,14 +393,19 @@ void CKestrelDoc::paste()
     m_bAlphaViewStale = m_bRgbaViewStale = true;
     selectMap(0);
     setDisplayMode(m_nDisplayMode);
-    m_host.setStatusText(2, msg(MessageId::StatusClipboard));
+    setPictureStatus(msg(MessageId::StatusClipboard));
     m_strName = msg(MessageId::UntitledName);
-    m_host.setWindowTitle(m_strName + TITLE_SUFFIX);
+    if (old)
+        recordPicture(MessageId::StepPaste, std::move(before), std::move(old), true);
+    else
+        m_history.recordLoss();  // nothing before it to go back to; still a picture nobody saved
+    setTitle(m_strName + TITLE_SUFFIX);
     clearSelection();
     m_bNoSelection = false;
     if (oldRedraw && m_host.hasPictureView())
         m_host.refreshPictureView();
     m_bRedraw = oldRedraw;
+    return true;
 }
 
 void CKestrelDoc::openRecentFile(int index)
@@ -368,7 +413,8 @@ void CKestrelDoc::openRecentFile(int index)
     const auto path = m_host.recentFile(index);
     if (!path)
         return;
-    if (!openFile(*path, false))
+    // A file kept out by "Nein" stays in the list: it did not fail.
+    if (!openFile(*path, false) && !m_bKeptChanges)
         m_host.removeRecentFile(index);
 }
 

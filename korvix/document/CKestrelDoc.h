@@ -18,6 +18,7 @@
 #include "document/ExportDialogModel.h"
 #include "document/SelectionTracker.h"
 #include "document/VolumeIdentity.h"
+#include "document/UndoHistory.h"
 #include "filters/ProcessRegion.h"
 
 #include <qorbm.h>
@@ -62,6 +63,11 @@ public:
     void freeMaps();
     // The paste command: the clipboard's bitmap becomes a one-map texture.
     void paste();
+    // A bitmap from outside the program (the clipboard's, or a picture edited
+    // elsewhere) replaces the picture as one map, by the paste's rules for size
+    // and alpha, as one step that undo takes back whole (maps, name, title,
+    // source, the bytes as loaded). False after a refusal's message.
+    bool pasteBitmap(PixelBitmap&& bitmap);
     // Recent-file command i (0 ... 7).
     void openRecentFile(int index);
 
@@ -138,6 +144,34 @@ public:
     void channelToggleCommand(int id, bool excluded);
     // "Alle Kanäle aktivieren": the three buttons up, every channel active.
     void allChannelsCommand();
+
+    // ---- undo, redo and the modified state ----
+    // Every change of the shown picture is a step of the history: the image
+    // operations, the adjustment dialogs' OK and a paste. Loading another
+    // picture empties it; writes into the volume are not part of it.
+    bool undo();
+    bool redo();
+    // The menu text of a command whose text names its step ("Rückgängig:
+    // Helligkeit", or "Rückgängig" with nothing to undo); nothing for the others.
+    std::optional<std::string> commandLabel(int id) const;
+    const UndoHistory& history() const { return m_history; }
+    // At most `steps` steps in `budget` bytes (0: no history, as the command line keeps).
+    void setUndoLimits(std::size_t steps, std::size_t budget) { m_history.setLimits(steps, budget); }
+    // The picture differs from what was loaded, exported or written into the
+    // volume last; the window title then starts with "*".
+    bool isModified() const { return m_history.isModified(); }
+    // Whether the shown picture may be given up: asks "Die Änderungen am Bild
+    // gehen verloren. Fortfahren?" while it is modified and the question is on,
+    // and is true for "Ja". Every load, paste, volume opening and the end of the
+    // program ask it once; the host asks it before quitting.
+    bool confirmDiscard();
+    // The last load, open or paste stopped at that question's "Nein": nothing
+    // changed, and the caller puts back what it changed itself (the browser its
+    // selection).
+    bool keptChanges() const { return m_bKeptChanges; }
+    // The setting AskBeforeDiscard (on unless switched off).
+    void setAskBeforeDiscard(bool ask) { m_bAskBeforeDiscard = ask; }
+    bool askBeforeDiscard() const { return m_bAskBeforeDiscard; }
 
     // ---- selection ----
     // The picture view feeds the tracker its input and draws what it returns.
@@ -242,6 +276,8 @@ private:
         bool titleFromName = false;
     };
     bool adoptMaps(NewMaps&& fresh, bool oldRedraw);
+    // The paste's refusals of a bitmap's size, with their messages.
+    bool pasteAllowed(const PixelBitmap& bitmap);
     bool loadVolumeEntry(int index, bool oldRedraw);
     // The texture loader's message for `status`, then "Fehler beim Laden der Textur.".
     void textureRefused(TextureLoadStatus status);
@@ -288,8 +324,13 @@ private:
     struct Adjustment;
     void leaveSmoothView();
     PixelBitmap& singleMap() { return (*m_pMaps)[0]; }
-    void replaceMap(PixelBitmap&& map);
-    void takeNewMap(PixelBitmap&& map);
+    // What replacing the maps took out: the old set and the bytes as loaded.
+    struct Replaced {
+        std::unique_ptr<MapSet> maps;
+        std::vector<std::uint8_t> raw;
+    };
+    Replaced replaceMap(PixelBitmap&& map);
+    Replaced takeNewMap(PixelBitmap&& map);
     void rebuildAndRedraw(bool full);
     void brightnessPreview(Adjustment& a, int da, int dc, bool adjustAlpha);
     void applyTable(Adjustment& a, const std::array<std::uint8_t, 256>& table);
@@ -299,6 +340,32 @@ private:
     // rows at a time; in the RGBA or alpha view the display buffer's rows are
     // built from each band while it is still in the cache.
     void showPreview(PixelBitmap& result, const std::function<void(int y0, int y1)>& produce);
+
+    // ---- the history ----
+    // The document's values a command may change beside the pixels.
+    PictureState statusQuo(bool identity) const;
+    void swapState(PictureState& state, bool mapFlag, bool identity);
+    // Steps of the kinds UndoStep knows, made after the change: `before` holds
+    // the values before it (and what the change took out of the document).
+    void recordState(korvix::MessageId name, PictureState&& before);
+    void recordInverse(korvix::MessageId name, UndoStep::Operation operation, PictureState&& before,
+                       const ProcessRegion& region = {}, std::array<std::uint8_t, 4> mask = {});
+    void recordPixels(korvix::MessageId name, PictureState&& before, PixelDelta&& delta);
+    // A change of the single map's pixels where they lie, whose rows y0 ...
+    // y0 + rows - 1 were copied to `saved` before it (empty: none could be).
+    void recordPixelsFrom(korvix::MessageId name, PictureState&& before, PixelMemory&& saved, int y0, int rows);
+    void recordPicture(korvix::MessageId name, PictureState&& before, std::unique_ptr<MapSet> maps, bool identity = false);
+    void record(UndoStep&& step);
+    // Applies a step taken from the history, backwards (undo) or forwards.
+    void applyStep(UndoStep& step, bool backwards);
+    void showAfterStep(bool geometryChanged, bool identity);
+    // The picture as it is now was written out: no longer modified.
+    void pictureSaved();
+    // The window title (without the mark) and the status pane's name of the picture.
+    void setTitle(const std::string& title);
+    void setPictureStatus(const std::string& text);
+    // Sends the title, with "*" in front while the picture is modified.
+    void showTitle();
 
     DocumentHost& m_host;
     std::unique_ptr<MapSet> m_pMaps;
@@ -349,4 +416,11 @@ private:
     int m_nLoadedEntry = -1;
     unsigned m_nVolumeSerial = 0;
     unsigned m_nLoadedVolumeSerial = 0;
+
+    UndoHistory m_history;
+    std::string m_strTitle;       // as set, without the "*" of a modified picture
+    std::string m_strTitleShown;  // as sent to the host
+    std::string m_strStatus;      // status pane 2 for the shown picture
+    bool m_bAskBeforeDiscard = true;
+    bool m_bKeptChanges = false;
 };

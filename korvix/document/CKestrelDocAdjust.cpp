@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -91,6 +92,8 @@ struct CKestrelDoc::Adjustment {
     // another view needs its content.
     bool workBehind = false;
     BytePlan behindPlan;
+    // The undo step's name.
+    korvix::MessageId name = korvix::MessageId::StepBrightness;
 };
 
 std::array<std::uint8_t, 256> CKestrelDoc::contrastTable(int v)
@@ -261,6 +264,7 @@ bool CKestrelDoc::brightnessCommand()
         return false;
     }
     Adjustment a;
+    a.name = korvix::MessageId::StepBrightness;
     a.savedMode = m_nDisplayMode;
     const PixelBitmap& map = singleMap();
     a.source = imageFromBitmap(map);
@@ -333,8 +337,27 @@ void CKestrelDoc::applyTable(Adjustment& a, const std::array<std::uint8_t, 256>&
 void CKestrelDoc::closeAdjustment(Adjustment& a, bool ok)
 {
     NotReady busy(m_bReady);
-    if (ok && a.applied)
-        replaceMap(std::move(a.result));
+    if (ok && a.applied) {
+        // The undo step keeps the difference between the untouched map and the result.
+        PictureState before = statusQuo(false);
+        PixelDelta delta;
+        bool kept = m_history.keepsSteps();
+        if (kept) {
+            try {
+                delta = PixelDelta::between(singleMap(), a.result);
+            } catch (const std::bad_alloc&) {
+                kept = false;
+            }
+        }
+        Replaced old = replaceMap(std::move(a.result));
+        before.keepRaw(std::move(old.raw));
+        if (kept) {
+            recordPixels(a.name, std::move(before), std::move(delta));
+        } else {
+            m_history.recordLoss();
+            showTitle();
+        }
+    }
     m_bRgbaViewStale = m_bAlphaViewStale = true;
     if (m_nDisplayMode != a.savedMode)
         setDisplayModeWithButtons(a.savedMode);
@@ -352,6 +375,7 @@ bool CKestrelDoc::tableCommand(bool gamma)
     }
     leaveSmoothView();
     Adjustment a;
+    a.name = gamma ? korvix::MessageId::StepGamma : korvix::MessageId::StepContrast;
     a.savedMode = m_nDisplayMode;
     a.result.create(singleMap().width(), singleMap().height(), 32, true);
     a.region = regionFromSelection();

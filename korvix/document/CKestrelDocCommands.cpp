@@ -38,6 +38,10 @@ std::optional<bool> CKestrelDoc::commandEnabled(int id) const
         return m_bReady;
     case ID_VOLUME_DATA:
         return m_bVolumeOpen;
+    case ID_EDIT_UNDO:
+        return m_bReady && m_history.canUndo();
+    case ID_EDIT_REDO:
+        return m_bReady && m_history.canRedo();
 
     case ID_SELECT_ALL:
     case ID_SELECTION_DIALOG:

@@ -482,5 +482,6 @@ bool CKestrelDoc::replaceEntryFromImage(int index, dxt::Quality quality)
         return false;
     }
     r.marks |= EntryRecord::MARK_REPLACED;
+    pictureSaved();
     return true;
 }

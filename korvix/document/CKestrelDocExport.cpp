@@ -89,11 +89,14 @@ void CKestrelDoc::exportTexture(const ExportDialogModel::Result& r)
     }
     WaitCursor wait(m_host);
     const PixelBitmap& largest = m_pMaps->largest();
+    // Whether the file now holds the picture as it is: only then is it saved.
+    bool saved = false;
     switch (r.fileType) {
     case ExportDialogModel::TypeTex: {
         const bool keep = r.mapOption == 1 && m_bRawTexture
                           && (m_nSource == SOURCE_VOLUME || m_nSource == SOURCE_TEXTURE_FILE);
         if (keep) {
+            // The bytes as loaded: changes made since are not in them.
             const LoadedBytes kept = writeLoadedBytes(r.path);
             if (kept == LoadedBytes::Handled)
                 break;
@@ -105,7 +108,10 @@ void CKestrelDoc::exportTexture(const ExportDialogModel::Result& r)
         }
         const MapOption option = r.mapOption == 2 ? MapOption::Generate : MapOption::LargestOnly;
         const bool alpha = m_bHasAlpha && !r.noAlpha;
-        switch (writeTexture(r.path, option, alpha, r.mapOption == 2 ? r.mapCount : 1, largest, r.formatIndex)) {
+        const TextureWriteStatus status =
+            writeTexture(r.path, option, alpha, r.mapOption == 2 ? r.mapCount : 1, largest, r.formatIndex);
+        saved = status == TextureWriteStatus::Ok;
+        switch (status) {
         case TextureWriteStatus::BadSize:
             message(MessageId::TexSideInvalid);
             break;
@@ -132,6 +138,7 @@ void CKestrelDoc::exportTexture(const ExportDialogModel::Result& r)
             message(MessageId::ExportFailed);
             return;
         }
+        saved = true;
         break;
     }
     case ExportDialogModel::TypeBmp:
@@ -147,6 +154,7 @@ void CKestrelDoc::exportTexture(const ExportDialogModel::Result& r)
                 encodeTiff(r.path, largest);
             else
                 encodeJpeg(r.path, largest);
+            saved = true;
         } catch (const std::runtime_error&) {  // CTextException from the writers, or the file
             message(MessageId::ExportFailed);
         }
@@ -155,6 +163,8 @@ void CKestrelDoc::exportTexture(const ExportDialogModel::Result& r)
         break;
     }
     m_strName = r.path;
-    m_host.setStatusText(2, " " + r.path);
-    m_host.setWindowTitle(r.path + TITLE_SUFFIX);
+    setPictureStatus(" " + r.path);
+    if (saved)
+        m_history.markSaved();
+    setTitle(r.path + TITLE_SUFFIX);
 }

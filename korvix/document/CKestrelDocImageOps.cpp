@@ -15,6 +15,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <new>
+#include <utility>
 
 using docinternal::NotReady;
 using docinternal::WaitCursor;
@@ -47,6 +50,17 @@ void filterWhereItLies(PixelBitmap& map, const ProcessRegion& region, Steps step
 std::uint32_t& pixel(PixelBitmap& b, int x, int y)
 {
     return reinterpret_cast<std::uint32_t*>(b.row(y))[x];
+}
+
+korvix::MessageId filterStepName(int id)
+{
+    switch (id) {
+    case ID_SHARPEN: return korvix::MessageId::StepSharpen;
+    case ID_BLUR: return korvix::MessageId::StepBlur;
+    case ID_BLUR_STRONG: return korvix::MessageId::StepBlurStrong;
+    case ID_ALPHA_BLUR: return korvix::MessageId::StepAlphaBlur;
+    default: return korvix::MessageId::StepAlphaBlurStrong;
+    }
 }
 
 // Square tiles keep both the rows read and the columns written in the cache.
@@ -106,6 +120,41 @@ void rotateInto(const PixelBitmap& old, PixelBitmap& fresh, bool clockwise)
 
 }  // namespace
 
+void docinternal::xorBytes(PixelBitmap& map, const ProcessRegion& r, const std::array<std::uint8_t, 4>& mask)
+{
+    for (int y = r.y; y < r.y + r.height; ++y) {
+        std::uint8_t* p = map.row(y) + 4 * static_cast<std::size_t>(r.x);
+        for (int i = 0; i < 4 * r.width; ++i)
+            p[i] ^= mask[static_cast<std::size_t>(i & 3)];
+    }
+}
+
+void docinternal::mirrorPixels(PixelBitmap& map, bool leftRight)
+{
+    // Colours, then alpha: all four channels change places.
+    ProcessRegion region{ProcessRegion::Colour, 0, 0, map.width(), map.height()};
+    const MirrorAxis axis = leftRight ? MirrorAxis::Vertical : MirrorAxis::Horizontal;
+    FilterImage image = bitmapView(map);
+    setEdgeReplicate(image);
+    image.setRegion(&region);
+    mirrorImage(image, image, axis);
+    region.channel = ProcessRegion::Alpha;
+    mirrorImage(image, image, axis);
+}
+
+PixelBitmap docinternal::rotatedPixels(PixelBitmap& old, bool clockwise)
+{
+    if (old.width() == old.height()) {
+        // Same size turned: the pixels trade places in the map's own rows.
+        rotateSquareInPlace(old, clockwise);
+        return std::move(old);
+    }
+    PixelBitmap fresh;
+    fresh.create(old.height(), old.width(), 32, true);
+    rotateInto(old, fresh, clockwise);
+    return fresh;
+}
+
 // ---- commands by id ----
 
 bool CKestrelDoc::editCommand(int id)
@@ -138,6 +187,8 @@ bool CKestrelDoc::editCommand(int id)
     case ID_SELECT_NONE: selectNoneCommand(); return true;
     case ID_SELECTION_DIALOG: return selectionDialogCommand();
     case ID_OBJECT_INFO: objectInfoCommand(); return true;
+    case ID_EDIT_UNDO: return undo();
+    case ID_EDIT_REDO: return redo();
     default: return false;
     }
 }
@@ -189,29 +240,39 @@ void CKestrelDoc::leaveSmoothView()
     }
 }
 
-void CKestrelDoc::replaceMap(PixelBitmap&& map)
+// The old set goes as freeMaps() lets it go (the bytes as loaded with it),
+// but into the caller's hands, for its undo step.
+CKestrelDoc::Replaced CKestrelDoc::replaceMap(PixelBitmap&& map)
 {
     // The new map may be one of the old set, edited where it lies: taken out
     // before the set goes.
     PixelBitmap kept = std::move(map);
     // Nothing may show the old map once it is gone.
     m_pShown = nullptr;
-    freeMaps();
+    Replaced old;
+    old.maps = std::move(m_pMaps);
+    if (!m_pRaw.empty()) {
+        old.raw = std::move(m_pRaw);
+        m_pRaw.clear();
+        m_bRawTexture = false;
+    }
     m_pMaps = std::make_unique<MapSet>(1);
     (*m_pMaps)[0] = std::move(kept);
     m_nMaps = 1;
     m_nCurMap = 0;
+    return old;
 }
 
 // A new map of another picture (turned, mirrored, resized) takes the old one's
 // place: the selection goes with the old picture, and what is shown is built
 // from the new one.
-void CKestrelDoc::takeNewMap(PixelBitmap&& map)
+CKestrelDoc::Replaced CKestrelDoc::takeNewMap(PixelBitmap&& map)
 {
-    replaceMap(std::move(map));
+    Replaced old = replaceMap(std::move(map));
     clearSelection();
     m_bRgbaViewStale = m_bAlphaViewStale = true;
     setDisplayMode(m_nDisplayMode);
+    return old;
 }
 
 // Both display buffers are stale after a change of the map: rebuild what is
@@ -277,16 +338,13 @@ bool CKestrelDoc::invertColour()
     }
     const ProcessRegion r = regionFromSelection();
     // Bytes blue, green, red: xor with 255 is 255 minus the value.
-    std::uint8_t mask[4] = {static_cast<std::uint8_t>(m_bBlue ? 255 : 0), static_cast<std::uint8_t>(m_bGreen ? 255 : 0),
-                            static_cast<std::uint8_t>(m_bRed ? 255 : 0), 0};
+    const std::array<std::uint8_t, 4> mask = {static_cast<std::uint8_t>(m_bBlue ? 255 : 0),
+                                              static_cast<std::uint8_t>(m_bGreen ? 255 : 0),
+                                              static_cast<std::uint8_t>(m_bRed ? 255 : 0), 0};
     {
         WaitCursor wait(m_host);
-        PixelBitmap& map = singleMap();
-        for (int y = r.y; y < r.y + r.height; ++y) {
-            std::uint8_t* p = map.row(y) + 4 * static_cast<std::size_t>(r.x);
-            for (int i = 0; i < 4 * r.width; ++i)
-                p[i] ^= mask[i & 3];
-        }
+        docinternal::xorBytes(singleMap(), r, mask);
+        recordInverse(korvix::MessageId::StepInvertColour, UndoStep::Operation::XorBytes, statusQuo(false), r, mask);
         rebuildAndRedraw(false);
     }
     if (m_nDisplayMode == MODE_ALPHA)
@@ -303,12 +361,10 @@ bool CKestrelDoc::invertAlpha()
         NotReady busy(m_bReady);
         WaitCursor wait(m_host);
         const ProcessRegion r = regionFromSelection();
-        PixelBitmap& map = singleMap();
-        for (int y = r.y; y < r.y + r.height; ++y) {
-            std::uint8_t* p = map.row(y) + 4 * static_cast<std::size_t>(r.x);
-            for (int x = 0; x < r.width; ++x)
-                p[4 * x + 3] = static_cast<std::uint8_t>(255 - p[4 * x + 3]);
-        }
+        // 255 minus the alpha byte.
+        const std::array<std::uint8_t, 4> mask = {0, 0, 0, 255};
+        docinternal::xorBytes(singleMap(), r, mask);
+        recordInverse(korvix::MessageId::StepInvertAlpha, UndoStep::Operation::XorBytes, statusQuo(false), r, mask);
         m_bRgbaViewStale = m_bAlphaViewStale = true;
         // The RGB view does not show alpha: nothing to redraw there.
         if (m_nDisplayMode != MODE_RGB) {
@@ -325,7 +381,9 @@ bool CKestrelDoc::createAlpha()
 {
     if (!m_pMaps || m_bHasAlpha)
         return false;
+    PictureState before = statusQuo(false);
     m_bHasAlpha = true;
+    recordState(korvix::MessageId::StepCreateAlpha, std::move(before));
     m_host.redrawPictureView();
     return true;
 }
@@ -334,7 +392,9 @@ bool CKestrelDoc::removeAlpha()
 {
     if (!m_pMaps || !m_bHasAlpha)
         return false;
+    PictureState before = statusQuo(false);
     m_bHasAlpha = false;
+    recordState(korvix::MessageId::StepRemoveAlpha, std::move(before));
     setDisplayMode(MODE_RGB);
     return true;
 }
@@ -352,7 +412,10 @@ bool CKestrelDoc::removeSmallMaps()
         NotReady busy(m_bReady);
         PixelBitmap copy;
         copy.copyFrom((*m_pMaps)[m_nMaps - 1], 0);
-        replaceMap(std::move(copy));
+        PictureState before = statusQuo(false);
+        Replaced old = replaceMap(std::move(copy));
+        before.keepRaw(std::move(old.raw));
+        recordPicture(korvix::MessageId::StepRemoveSmallMaps, std::move(before), std::move(old.maps));
         m_nSource = SOURCE_OTHER;
         m_bRawTexture = false;
         // The map buttons follow the shown map: Map 0 is down, the others up.
@@ -382,8 +445,13 @@ bool CKestrelDoc::crop()
     {
         NotReady busy(m_bReady);
         WaitCursor wait(m_host);
+        // The old map goes whole into the undo step; the rest of the map set
+        // (the bytes as loaded) stays, as cropping where it lies would leave it.
+        PixelBitmap cropped = singleMap().cropped(r.x, r.x + r.width, r.y, r.y + r.height);
         m_pShown = nullptr;
-        singleMap().crop(r.x, r.x + r.width, r.y, r.y + r.height);
+        auto old = std::make_unique<MapSet>(1);
+        (*old)[0] = std::exchange(singleMap(), std::move(cropped));
+        recordPicture(korvix::MessageId::StepCrop, statusQuo(false), std::move(old));
         m_bRgbaViewStale = m_bAlphaViewStale = true;
         setDisplayMode(m_nDisplayMode);
     }
@@ -420,7 +488,10 @@ bool CKestrelDoc::resize()
         WaitCursor wait(m_host);
         if (!resampleByRule(singleMap(), fresh))
             return false;  // the resampler's memory was short: the map stays as it is
-        takeNewMap(std::move(fresh));
+        PictureState before = statusQuo(false);
+        Replaced old = takeNewMap(std::move(fresh));
+        before.keepRaw(std::move(old.raw));
+        recordPicture(korvix::MessageId::StepResize, std::move(before), std::move(old.maps));
     }
     m_host.refreshPictureView();
     return true;
@@ -437,6 +508,21 @@ bool CKestrelDoc::filterCommand(int id)
     {
         NotReady busy(m_bReady);
         WaitCursor wait(m_host);
+        // The filter writes only the region's rows: they are kept as they were
+        // for the undo step, which keeps their difference to the result.
+        PictureState before = statusQuo(false);
+        PixelMemory saved;
+        const std::size_t rowBytes = static_cast<std::size_t>(singleMap().bytesPerLine());
+        if (m_history.keepsSteps() && region.width > 0 && region.height > 0) {
+            try {
+                saved = PixelMemory(rowBytes * static_cast<std::size_t>(region.height));
+                for (int y = 0; y < region.height; ++y)
+                    std::memcpy(saved.data() + static_cast<std::size_t>(y) * rowBytes, singleMap().row(region.y + y),
+                                rowBytes);
+            } catch (const std::bad_alloc&) {
+                saved.reset();  // no way back for this one
+            }
+        }
         filterWhereItLies(singleMap(), region, [id](FilterImage& image) {
             if (id == ID_SHARPEN)
                 sharpen3x3(image, image);
@@ -445,7 +531,9 @@ bool CKestrelDoc::filterCommand(int id)
             else
                 boxBlur(image, image, 7, 3);
         });
-        replaceMap(std::move(singleMap()));
+        Replaced old = replaceMap(std::move(singleMap()));
+        before.keepRaw(std::move(old.raw));
+        recordPixelsFrom(filterStepName(id), std::move(before), std::move(saved), region.y, region.height);
         rebuildAndRedraw(false);
     }
     if (!alpha && m_nDisplayMode == MODE_ALPHA)
@@ -463,18 +551,15 @@ bool CKestrelDoc::rotate(bool clockwise)
     {
         NotReady busy(m_bReady);
         WaitCursor wait(m_host);
-        PixelBitmap& old = singleMap();
-        PixelBitmap fresh;
-        if (old.width() == old.height()) {
-            // Same size turned: the pixels trade places in the map's own rows.
-            rotateSquareInPlace(old, clockwise);
-            old.setHasAlpha(true);
-            fresh = std::move(old);
-        } else {
-            fresh.create(old.height(), old.width(), 32, true);
-            rotateInto(old, fresh, clockwise);
-        }
-        takeNewMap(std::move(fresh));
+        PictureState before = statusQuo(false);
+        PixelBitmap fresh = docinternal::rotatedPixels(singleMap(), clockwise);
+        fresh.setHasAlpha(true);
+        Replaced old = takeNewMap(std::move(fresh));
+        before.keepRaw(std::move(old.raw));
+        // Turning back undoes it: no pixels kept.
+        recordInverse(clockwise ? korvix::MessageId::StepRotateClockwise : korvix::MessageId::StepRotateCounterClockwise,
+                      clockwise ? UndoStep::Operation::RotateClockwise : UndoStep::Operation::RotateCounterClockwise,
+                      std::move(before));
     }
     m_host.refreshPictureView();
     return true;
@@ -488,16 +573,17 @@ bool CKestrelDoc::mirror(bool leftRight)
     {
         NotReady busy(m_bReady);
         WaitCursor wait(m_host);
+        PictureState before = statusQuo(false);
         PixelBitmap& map = singleMap();
-        // Colours, then alpha: all four channels change places.
-        ProcessRegion region{ProcessRegion::Colour, 0, 0, map.width(), map.height()};
-        const MirrorAxis axis = leftRight ? MirrorAxis::Vertical : MirrorAxis::Horizontal;
-        filterWhereItLies(map, region, [&](FilterImage& image) {
-            mirrorImage(image, image, axis);
-            region.channel = ProcessRegion::Alpha;
-            mirrorImage(image, image, axis);
-        });
-        takeNewMap(std::move(map));
+        docinternal::mirrorPixels(map, leftRight);
+        // The map stands for the mirrored copy the command would have made, which has no alpha.
+        map.setHasAlpha(false);
+        Replaced old = takeNewMap(std::move(map));
+        before.keepRaw(std::move(old.raw));
+        // Mirroring again undoes it: no pixels kept.
+        recordInverse(leftRight ? korvix::MessageId::StepMirrorLeftRight : korvix::MessageId::StepMirrorTopBottom,
+                      leftRight ? UndoStep::Operation::MirrorLeftRight : UndoStep::Operation::MirrorTopBottom,
+                      std::move(before));
         m_host.redrawPictureView();
     }
     return true;

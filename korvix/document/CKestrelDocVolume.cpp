@@ -104,7 +104,7 @@ bool CKestrelDoc::openVolumeKeeping(const std::string& path, const std::string& 
     m_host.showVolumeBrowser(model);
     m_host.activateDirectoryTree();
 
-    m_host.setWindowTitle(path + TITLE_SUFFIX);
+    setTitle(path + TITLE_SUFFIX);
     m_host.addRecentFile(path);
     // Said once, after opening: entries whose data the volume does not hold.
     if (const std::size_t damaged = m_catalogue.damagedCount(); damaged > 0)

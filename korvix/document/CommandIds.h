@@ -74,6 +74,11 @@ enum CommandId : int {
     ID_ENTRY_REPLACE_IMAGE = 32898,
     ID_ENTRY_REPLACE_FILE = 32901,
 
+    // Undo and redo of the picture's changes: beyond the specified commands,
+    // in a range of their own.
+    ID_EDIT_UNDO = 34101,
+    ID_EDIT_REDO = 34102,
+
     // Framework commands.
     ID_FILE_MRU_FIRST = 57616,
     ID_FILE_MRU_LAST = 57631,

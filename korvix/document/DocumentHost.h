@@ -12,7 +12,8 @@
 // CKestrelDoc::commandEnabled() and commandChecked() for its commands. After
 // every change of state (a command, a load, a view becoming visible or hidden,
 // the clipboard changing) the host calls CKestrelDoc::updateCommandStates()
-// once, then reads those two queries for its buttons and menu items.
+// once, then reads those two queries for its buttons and menu items, and
+// CKestrelDoc::commandLabel() for the menu texts that name a step (undo, redo).
 #pragma once
 
 #include "codecs/PixelBitmap.h"

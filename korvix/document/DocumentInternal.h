@@ -1,8 +1,12 @@
 // Helpers shared by the document's own files.
 #pragma once
 
+#include "codecs/PixelBitmap.h"
 #include "document/DocumentHost.h"
+#include "filters/ProcessRegion.h"
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 namespace docinternal {
@@ -53,5 +57,15 @@ public:
 private:
     bool& m_ready;
 };
+
+// Pixel operations the image commands and their undo share (32-bit maps).
+// Each byte inside the region xor its channel's mask byte (blue, green, red, alpha).
+void xorBytes(PixelBitmap& map, const ProcessRegion& region, const std::array<std::uint8_t, 4>& mask);
+// All four channels mirrored left to right or top to bottom, where they lie.
+void mirrorPixels(PixelBitmap& map, bool leftRight);
+// The map turned by a quarter: a square map where it lies (then moved into
+// the result), any other into a new bitmap with alpha, `map` unchanged until
+// the new one could be had (throws CTextException or std::bad_alloc before).
+PixelBitmap rotatedPixels(PixelBitmap& map, bool clockwise);
 
 }  // namespace docinternal

@@ -110,6 +110,7 @@ CMainFrame::CMainFrame(QSettings& settings, QWidget* parent)
     createPanes(s);
 
     m_pDocument = std::make_unique<CKestrelDoc>(*this);
+    m_pDocument->setAskBeforeDiscard(s.askBeforeDiscard);
     m_pPanePicture->setDocument(m_pDocument.get());
 
     if (!s.toolbarState.isEmpty())
@@ -179,10 +180,13 @@ void CMainFrame::createActions()
     m_actions[ID_EXPORT]->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_E), QKeySequence(Qt::CTRL | Qt::Key_S)});
     m_actions[ID_EDIT_PASTE]->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+    m_actions[ID_EDIT_UNDO]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_actions[ID_EDIT_REDO]->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     m_actions[ID_ZOOM_IN]->setShortcut(QKeySequence(Qt::KeypadModifier | Qt::Key_Plus));
     m_actions[ID_ZOOM_OUT]->setShortcut(QKeySequence(Qt::KeypadModifier | Qt::Key_Minus));
     for (QAction* a : {m_actions[ID_FILE_OPEN], m_actions[ID_EXPORT], m_actions[ID_EDIT_PASTE],
-                       m_actions[ID_ZOOM_IN], m_actions[ID_ZOOM_OUT]})
+                       m_actions[ID_EDIT_UNDO], m_actions[ID_EDIT_REDO], m_actions[ID_ZOOM_IN], m_actions[ID_ZOOM_OUT]})
         a->setShortcutContext(Qt::WindowShortcut);
     addAction(m_actions[ID_ZOOM_IN]);
     addAction(m_actions[ID_ZOOM_OUT]);
@@ -217,6 +221,9 @@ void CMainFrame::createMenus()
     m_pFileMenu->addAction(m_actions[ID_APP_EXIT]);
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Bearbeiten"));
+    edit->addAction(m_actions[ID_EDIT_UNDO]);
+    edit->addAction(m_actions[ID_EDIT_REDO]);
+    edit->addSeparator();
     edit->addAction(m_actions[ID_EDIT_PASTE]);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&Ansicht"));
@@ -632,6 +639,12 @@ void CMainFrame::updateCommandStates()
         a->setEnabled(doc.commandEnabled(id).value_or(false));
         if (const auto checked = doc.commandChecked(id); checked && a->isCheckable())
             a->setChecked(*checked);
+        // Undo and redo name their step; the table's label gives the mnemonic and the keys.
+        if (const auto label = doc.commandLabel(id)) {
+            const QString keys = QString::fromUtf8(commandText(id)->label).section(QLatin1Char('\t'), 1);
+            a->setText(QLatin1Char('&') + QString::fromStdString(*label).replace(QLatin1Char('&'), QStringLiteral("&&"))
+                       + QLatin1Char('\t') + keys);
+        }
     }
     m_actions[ID_VIEW_MAIN_TOOLBAR]->setChecked(!m_wndMainBar->isHidden());
     m_actions[ID_VIEW_MAP_TOOLBAR]->setChecked(!m_wndMapBar->isHidden());
@@ -713,6 +726,11 @@ void CMainFrame::saveSettings()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // Changes to the picture are lost with the program: the document asks first.
+    if (!m_pDocument->confirmDiscard()) {
+        event->ignore();
+        return;
+    }
     saveSettings();
     event->accept();
 }

@@ -12,10 +12,15 @@ const char* const GROUP = "Settings";
 const char* const TOOLBARS = "Toolbars";
 const char* const RECENT_GROUP = "Recent File List";
 
+// An INI file keeps every value as text; the registry keeps types.
+bool keepsText(const QSettings& s)
+{
+    return s.format() != QSettings::NativeFormat || QSysInfo::productType() != "windows";
+}
+
 int readNumber(QSettings& s, const char* name, int fallback, int lowest, int highest)
 {
-    const bool textual = s.format() != QSettings::NativeFormat || QSysInfo::productType() != "windows";
-    const auto v = FrameSettings::decodeNumber(s.value(name), textual);
+    const auto v = FrameSettings::decodeNumber(s.value(name), keepsText(s));
     if (!v || *v < lowest || *v > highest)
         return fallback;
     return *v;
@@ -80,6 +85,25 @@ std::optional<int> FrameSettings::decodeNumber(const QVariant& value, bool textu
     return static_cast<int>(n);
 }
 
+std::optional<bool> FrameSettings::decodeFlag(const QVariant& value, bool textualStore)
+{
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    if (textualStore && value.typeId() == QMetaType::QString) {
+        const QString text = value.toString();
+        if (text == QLatin1String("true") || text == QLatin1String("1"))
+            return true;
+        if (text == QLatin1String("false") || text == QLatin1String("0"))
+            return false;
+        return std::nullopt;
+    }
+    // A registry number 0 or 1.
+    const auto n = decodeNumber(value, textualStore);
+    if (n && (*n == 0 || *n == 1))
+        return *n == 1;
+    return std::nullopt;
+}
+
 FrameSettings FrameSettings::load(QSettings& s)
 {
     FrameSettings f;
@@ -92,6 +116,7 @@ FrameSettings FrameSettings::load(QSettings& s)
     f.paneHeight = readNumber(s, "PaneHeight", DEFAULT_PANE_HEIGHT, 0, big);
     f.pane2Height = readNumber(s, "Pane2Height", DEFAULT_PANE2_HEIGHT, 0, big);
     f.background = readNumber(s, "Background", DEFAULT_BACKGROUND, 0, 255);
+    f.askBeforeDiscard = decodeFlag(s.value("AskBeforeDiscard"), keepsText(s)).value_or(true);
     s.endGroup();
 
     const QVariant state = s.value(TOOLBARS);

@@ -29,6 +29,10 @@ struct FrameSettings {
     bool firstRun = true;
     QByteArray toolbarState;  // empty when none was saved
     QStringList recentFiles;  // newest first, at most eight
+    // "AskBeforeDiscard": whether a changed picture is asked about before it is
+    // given up. Read only; true unless the value is false (a boolean, or the
+    // text "false" or "0" in an INI file).
+    bool askBeforeDiscard = true;
 
     static FrameSettings load(QSettings& settings);
     // Writes the window rectangle, the pane sizes, the background and the toolbar state.
@@ -43,4 +47,6 @@ struct FrameSettings {
     // decimal digits that fits 32 bits counts as a number; other strings,
     // byte arrays and out-of-range values are absent.
     static std::optional<int> decodeNumber(const QVariant& value, bool textualStore);
+    // A boolean, or in an INI file the text "true", "false", "1" or "0".
+    static std::optional<bool> decodeFlag(const QVariant& value, bool textualStore);
 };

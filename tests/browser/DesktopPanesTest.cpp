@@ -1,8 +1,11 @@
 // The browser panes inside the main frame: the document's browser calls reach
 // them, and their reports reach the info pane and the status bar.
+#include "TextureBuilder.h"
 #include "VolumeBuilder.h"
 
+#include "common/MessageTable.h"
 #include "document/CKestrelDoc.h"
+#include "document/CommandIds.h"
 #include "filetree/CFileTreeView.h"
 #include "shell/CMainFrame.h"
 #include "shell/DesktopPanes.h"
@@ -121,6 +124,69 @@ private slots:
         QCOMPARE(browser->selectedEntry(), std::optional<int>(1));
         QCOMPARE(panes.helperTree()->selectedItemData(), std::optional<int>(0));
         QCOMPARE(frame.watchedFiles(), QStringList{QString::fromStdString(path.string())});
+    }
+
+    // A changed picture kept at the question ("Nein") keeps the list's
+    // selection too, whether the click or an arrow key moved it; "Ja" loads.
+    void declinedLoadKeepsTheSelection()
+    {
+        QTemporaryDir home;
+        QSettings settings(home.filePath("k.ini"), QSettings::IniFormat);
+        CMainFrame frame(settings);
+        DesktopPanes panes(frame);
+        QStringList questions;
+        MessageAnswer answer = MessageAnswer::No;
+        frame.messageHook = [&](const std::string& text, const std::string&, MessageIcon, MessageButtons buttons) {
+            if (buttons != MessageButtons::YesNo)
+                return MessageAnswer::Ok;
+            questions << QString::fromStdString(text);
+            return answer;
+        };
+        frame.resize(1000, 700);
+        frame.show();
+        VolumeSpec spec;
+        std::uint32_t at = dataStart(3);
+        for (const char* name : {"a.tex", "b.tex", "c.tex"}) {
+            const auto bytes = textureBytes(8, 8, 1, 2, [&](int, int x, int) { return 0xFF000000u | name[0] << 8 | x; });
+            spec.entries.push_back({name, at, static_cast<std::uint32_t>(bytes.size())});
+            spec.data.insert(spec.data.end(), bytes.begin(), bytes.end());
+            at += static_cast<std::uint32_t>(bytes.size());
+        }
+        spec.entries.back().flags = LAST;
+        const auto path = std::filesystem::path(home.path().toStdString()) / "v.qrb";
+        writeFile(path, volumeBytes(spec));
+        QVERIFY(frame.openStartupFile(QString::fromStdString(path.string())));
+        CQORBView* browser = panes.browser();
+        CEntryListCtrl* list = browser->list();
+        const auto click = [&](int row) {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(browser->model()->index(row)).center());
+        };
+        click(0);
+        QCOMPARE(frame.document().name(), std::string("a.tex"));
+        frame.runCommand(ID_INVERT_COLOUR);
+        QVERIFY(frame.document().isModified());
+        const PixelBitmap changed = (*frame.document().maps())[0];
+
+        click(2);
+        QTRY_COMPARE(browser->selectedEntry(), std::optional<int>(0));
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(questions.size(), 2);
+        QCOMPARE(questions.front(), QString::fromUtf8(korvix::msg(korvix::MessageId::DiscardQuestion)));
+        QTRY_COMPARE(browser->selectedEntry(), std::optional<int>(0));
+        QCOMPARE(list->currentIndex().row(), 0);
+        QCOMPARE(list->selectionModel()->selectedRows().size(), 1);
+        QCOMPARE(frame.document().name(), std::string("a.tex"));
+        QCOMPARE((*frame.document().maps())[0].pixelAt(3, 3), changed.pixelAt(3, 3));
+        QVERIFY(frame.windowTitle().startsWith(QLatin1Char('*')));
+
+        answer = MessageAnswer::Yes;
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(questions.size(), 3);
+        QCOMPARE(browser->selectedEntry(), std::optional<int>(1));
+        QCOMPARE(frame.document().name(), std::string("b.tex"));
+        QVERIFY(!frame.document().isModified());
+        QVERIFY(!frame.windowTitle().startsWith(QLatin1Char('*')));
     }
 };
 

@@ -34,6 +34,10 @@ struct EditFixture : ::testing::Test {
     FakeHost host;
     CKestrelDoc doc{host};
 
+    // Each case loads a fresh picture over the last one's changes; the
+    // question asked before that has tests of its own.
+    EditFixture() { doc.setAskBeforeDiscard(false); }
+
     // A one-map picture of w x h pixels of pattern(); with alpha through
     // "Alphakanal erzeugen", which makes the stored alpha bytes count.
     void loadPicture(int w, int h, bool alpha, std::uint32_t (*pixel)(int, int) = pattern)

@@ -1,6 +1,7 @@
 #include "ShellFixtures.h"
 #include "shell/FrameSettings.h"
 
+#include <QFile>
 #include <QtTest>
 
 class FrameSettingsTest : public QObject {
@@ -8,6 +9,7 @@ class FrameSettingsTest : public QObject {
 private slots:
     void windowRectNeedsExactlySixteenBytes();
     void numbersOfTheWrongTypeOrRangeAreAbsent();
+    void askBeforeDiscardIsOnUnlessSwitchedOff();
     void loadUsesDefaultsForAbsentAndDamagedValues();
     void firstRunMeansAnEmptySettingsKey();
     void saveThenLoadGivesTheSameValues();
@@ -58,6 +60,40 @@ void FrameSettingsTest::numbersOfTheWrongTypeOrRangeAreAbsent()
     };
     for (const auto& c : cases)
         QCOMPARE(FrameSettings::decodeNumber(c.value, c.textual), c.expected);
+}
+
+void FrameSettingsTest::askBeforeDiscardIsOnUnlessSwitchedOff()
+{
+    const struct {
+        QVariant value;
+        bool expected;
+    } cases[] = {
+        {QVariant(), true},
+        {QVariant(QStringLiteral("false")), false},  // as an INI file keeps a boolean
+        {QVariant(QStringLiteral("0")), false},
+        {QVariant(false), false},
+        {QVariant(QStringLiteral("true")), true},
+        {QVariant(QStringLiteral("nein")), true},
+        {QVariant(QStringLiteral("False ")), true},
+        {QVariant(7), true},
+    };
+    QTemporaryDir dir;
+    auto s = shelltest::settingsIn(dir);
+    for (const auto& c : cases) {
+        if (c.value.isValid())
+            s->setValue("Settings/AskBeforeDiscard", c.value);
+        else
+            s->remove("Settings/AskBeforeDiscard");
+        QCOMPARE(FrameSettings::load(*s).askBeforeDiscard, c.expected);
+    }
+    // Read from the file as a user writes it.
+    {
+        QFile ini(dir.filePath("hand.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Settings]\nAskBeforeDiscard=false\n");
+    }
+    QSettings hand(dir.filePath("hand.ini"), QSettings::IniFormat);
+    QVERIFY(!FrameSettings::load(hand).askBeforeDiscard);
 }
 
 void FrameSettingsTest::loadUsesDefaultsForAbsentAndDamagedValues()

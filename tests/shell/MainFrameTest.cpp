@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
@@ -62,6 +64,8 @@ private slots:
     void recentFilesAndMenuHint();
     void hotKeysActivatePanes();
     void pasteTakesTheClipboardPicture();
+    void undoAndRedoInTheEditMenu();
+    void changedPictureMarksTheTitleAndQuittingAsks();
     void savedWindowRectangleOnlyWhenOnAScreen();
     void aboutWindowIsShapedAndClosesOnRightClick();
     void qtOwnTextsAreGerman();
@@ -345,6 +349,97 @@ void MainFrameTest::pasteTakesTheClipboardPicture()
     QCOMPARE(f->statusText(0), QStringLiteral(" 40 x 30"));
     QVERIFY(f->action(ID_MAP_0)->isChecked());
     QVERIFY(!f->action(ID_MAP_1)->isEnabled());
+}
+
+void MainFrameTest::undoAndRedoInTheEditMenu()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    QMenu* edit = nullptr;
+    for (QAction* a : f->menuBar()->actions())
+        if (a->text() == QStringLiteral("&Bearbeiten"))
+            edit = a->menu();
+    QVERIFY(edit);
+    const QList<QAction*> items = edit->actions();
+    QCOMPARE(items.size(), 4);
+    QCOMPARE(items[0], f->action(ID_EDIT_UNDO));
+    QCOMPARE(items[1], f->action(ID_EDIT_REDO));
+    QVERIFY(items[2]->isSeparator());
+    QCOMPARE(items[3], f->action(ID_EDIT_PASTE));
+    QCOMPARE(f->action(ID_EDIT_UNDO)->shortcuts(), QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    QCOMPARE(f->action(ID_EDIT_REDO)->shortcuts(),
+             (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}));
+
+    auto state = [&](int id) { return std::make_pair(f->action(id)->isEnabled(), f->action(id)->text()); };
+    using State = std::pair<bool, QString>;
+    QCOMPARE(state(ID_EDIT_UNDO), State(false, QStringLiteral("&Rückgängig\tStrg+Z")));
+    QCOMPARE(state(ID_EDIT_REDO), State(false, QStringLiteral("&Wiederholen\tStrg+Y")));
+
+    QVERIFY(f->openStartupFile(shelltest::writeTexture(dir, "a.tex", 32, 32, 1, true)));
+    QCOMPARE(state(ID_EDIT_UNDO).first, false);
+    f->action(ID_INVERT_COLOUR)->trigger();
+    f->action(ID_MIRROR_H)->trigger();
+    QCOMPARE(state(ID_EDIT_UNDO), State(true, QStringLiteral("&Rückgängig: Horizontal spiegeln\tStrg+Z")));
+    QCOMPARE(state(ID_EDIT_REDO).first, false);
+
+    // The keys reach the commands wherever the focus is in the window.
+    f->pictureView()->setFocus();
+    QTest::keyClick(f.frame.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(state(ID_EDIT_UNDO), State(true, QStringLiteral("&Rückgängig: Farbe invertieren\tStrg+Z")));
+    QCOMPARE(state(ID_EDIT_REDO), State(true, QStringLiteral("&Wiederholen: Horizontal spiegeln\tStrg+Y")));
+    QTest::keyClick(f.frame.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(state(ID_EDIT_UNDO), State(false, QStringLiteral("&Rückgängig\tStrg+Z")));
+    QTest::keyClick(f.frame.get(), Qt::Key_Y, Qt::ControlModifier);
+    QTest::keyClick(f.frame.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(f->document().history().undoCount(), 2u);
+    QCOMPARE(state(ID_EDIT_REDO).first, false);
+    QVERIFY(f.messages.isEmpty());
+}
+
+void MainFrameTest::changedPictureMarksTheTitleAndQuittingAsks()
+{
+    QTemporaryDir dir;
+    auto settings = shelltest::settingsIn(dir);
+    CMainFrame frame(*settings);
+    QStringList questions;
+    MessageAnswer answer = MessageAnswer::No;
+    frame.messageHook = [&](const std::string& text, const std::string&, MessageIcon, MessageButtons buttons) {
+        if (buttons == MessageButtons::YesNo)
+            questions << QString::fromStdString(text);
+        return buttons == MessageButtons::YesNo ? answer : MessageAnswer::Ok;
+    };
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    const QString path = shelltest::writeTexture(dir, "a.tex", 16, 16, 1, true);
+    QVERIFY(frame.openStartupFile(path));
+    const QString title = path + QStringLiteral(" - Korvix 0.93");
+    QCOMPARE(frame.windowTitle(), title);
+    frame.close();  // nothing changed: no question
+    QVERIFY(questions.isEmpty());
+    QVERIFY(!frame.isVisible());
+
+    frame.show();
+    frame.runCommand(ID_ROTATE_CW);
+    QCOMPARE(frame.windowTitle(), QLatin1Char('*') + title);
+    frame.runCommand(ID_EDIT_UNDO);
+    QCOMPARE(frame.windowTitle(), title);
+    frame.runCommand(ID_EDIT_REDO);
+    QCOMPARE(frame.windowTitle(), QLatin1Char('*') + title);
+
+    // "Nein" keeps the window and the picture; "Ja" quits.
+    frame.close();
+    QCOMPARE(questions, QStringList{QStringLiteral("Die Änderungen am Bild gehen verloren. Fortfahren?")});
+    QVERIFY(frame.isVisible());
+    QVERIFY(frame.document().isModified());
+    answer = MessageAnswer::Yes;
+    frame.close();
+    QCOMPARE(questions.size(), 2);
+    QVERIFY(!frame.isVisible());
+
+    // AskBeforeDiscard=false switches the question off.
+    settings->setValue("Settings/AskBeforeDiscard", false);
+    CMainFrame quiet(*settings);
+    QVERIFY(!quiet.document().askBeforeDiscard());
 }
 
 void MainFrameTest::savedWindowRectangleOnlyWhenOnAScreen()

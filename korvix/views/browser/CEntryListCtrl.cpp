@@ -54,9 +54,13 @@ void CEntryListCtrl::keyPressEvent(QKeyEvent* event)
 void CEntryListCtrl::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
     QListView::currentChanged(current, previous);
-    // Mouse changes come as clicks; programmatic ones load nothing.
-    if (m_bKeyboardMove && current.isValid())
+    // Mouse changes come as clicks; programmatic ones load nothing, also
+    // those made while the pick of a keyboard move is handled (the selection
+    // put back when a load was declined).
+    if (m_bKeyboardMove && current.isValid()) {
+        m_bKeyboardMove = false;
         emit entryPicked(current.row());
+    }
 }
 
 std::unique_ptr<QMenu> CEntryListCtrl::menuFor(const QPoint& pos)

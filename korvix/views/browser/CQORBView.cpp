@@ -202,6 +202,7 @@ void CQORBView::showPage(int page)
         const int row = m_pages.rowOf(shown, m_pages.current()->selectedEntry);
         if (row >= 0)
             selectRow(row);
+        m_nEntryBefore = m_pages.current()->selectedEntry;
     }
     m_pNotice->setVisible(m_pages.noticeVisible());
     updateButtons();
@@ -313,9 +314,33 @@ void CQORBView::syncSelection()
 {
     const QModelIndexList rows = m_pList->selectionModel()->selectedRows();
     const int entry = rows.isEmpty() ? -1 : m_pModel->entryAt(rows.front().row());
-    if (m_pages.hasCurrentPage())
+    if (m_pages.hasCurrentPage()) {
+        const int before = m_pages.current()->selectedEntry;
+        if (before != entry)
+            m_nEntryBefore = before;
         m_pages.setSelectedEntry(m_pages.currentPage(), entry);
+    }
     updateButtons();
+}
+
+// The document kept its changed picture ("Nein"): the list goes back to the
+// entry selected before, without loading anything. Posted: the list view
+// itself selects the row a key moved to once the pick has been handled.
+void CQORBView::selectionBack()
+{
+    const int entry = m_nEntryBefore;
+    const int page = m_pages.currentPage();
+    QMetaObject::invokeMethod(this, [this, entry, page] {
+        if (m_pages.currentPage() != page)
+            return;
+        const int row = m_pages.rowOf(page, entry);
+        if (row >= 0)
+            selectRow(row);
+        else
+            m_pList->selectionModel()->clearSelection();
+        syncSelection();
+        m_nEntryBefore = entry;
+    }, Qt::QueuedConnection);
 }
 
 bool CQORBView::isSelectedRow(int row) const
@@ -333,6 +358,10 @@ void CQORBView::pick(int row)
     m_pScroll->setEnabled(true);
     if (m_pDoc) {
         m_pDoc->loadMaps("", true, false, entry);
+        if (m_pDoc->keptChanges())
+            selectionBack();
+        else
+            m_nEntryBefore = entry;
         emit documentCommandRan();
     }
 }
@@ -416,13 +445,18 @@ void CQORBView::search(const QString& name, bool allDirectories)
         WaitCursor wait;
         const auto hit = latin1 ? m_pages.search(*latin1, allDirectories) : std::nullopt;
         if (hit && hit->acrossPages) {
-            m_pages.setSelectedEntry(hit->page, hit->entry);
-            if (const auto* recs = records())
-                emit directorySelected(VolumePages::directoryItemOf(hit->entry, *recs));
+            // Loaded first: a changed picture kept at the question keeps the page too.
             if (m_pDoc) {
                 m_pDoc->loadMaps("", true, false, hit->entry);
                 emit documentCommandRan();
+                if (m_pDoc->keptChanges()) {
+                    m_pList->setFocus();
+                    return;
+                }
             }
+            m_pages.setSelectedEntry(hit->page, hit->entry);
+            if (const auto* recs = records())
+                emit directorySelected(VolumePages::directoryItemOf(hit->entry, *recs));
             showPage(hit->page);
             selectRow(hit->row);
             shownList()->scrollTo(m_pModel->index(hit->row));

@@ -88,6 +88,7 @@ private:
     void updateButtons();
     void selectRow(int row);
     void syncSelection();
+    void selectionBack();
     const std::vector<EntryRecord>* records() const;
     bool isSelectedRow(int row) const;
     void sortWith(bool (VolumePages::*sort)(const std::vector<EntryRecord>&));
@@ -99,6 +100,9 @@ private:
 
     CKestrelDoc* m_pDoc = nullptr;
     VolumePages m_pages;
+    // The entry to go back to when a pick is declined: the one selected before
+    // the selection last changed, or since the last pick or page shown.
+    int m_nEntryBefore = -1;
     EntryPageModel* m_pModel;
     CEntryListCtrl* m_pList;
     QLabel* m_pCaption;
