@@ -87,9 +87,13 @@ public:
     void setDisplayMode(int mode);
     void selectMap(int index);
     void selectMapCommand(int k);
+    // Zoom steps x 32 ... x 1 and the reductions 1:2 ... 1:16 (zoomsteps in
+    // PictureGeometry.h); a reduction only while the picture does not fit.
     void zoomIn();
     void zoomOut();
     void zoomReset();
+    // "An Fenster anpassen": the largest step at which the picture fits the view.
+    void zoomToFit();
     void displayModeCommand(int mode);
     // The smoothing button was set to `on`.
     void smoothingCommand(bool on);
@@ -226,6 +230,10 @@ private:
         std::string name;                   // UTF-8
         bool titleFromName = false;
     };
+    // The picture view's geometry with the shown picture and the zoom.
+    PictureGeometry shownView() const;
+    // A new zoom factor through the host; at 1 the view lays itself out anew.
+    void setZoom(float factor);
     bool adoptMaps(NewMaps&& fresh, bool oldRedraw);
     bool loadVolumeEntry(int index, bool oldRedraw);
     // The texture loader's message for `status`, then "Fehler beim Laden der Textur.".

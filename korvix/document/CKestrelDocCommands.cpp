@@ -20,10 +20,13 @@ std::optional<bool> CKestrelDoc::commandEnabled(int id) const
     case ID_EDIT_PASTE:
         return m_host.clipboardHasBitmap();
     case ID_ZOOM_IN:
-        return m_bReady && m_fZoom < 32 && visible;
+        return m_bReady && m_fZoom < zoomsteps::LARGEST && visible;
     case ID_ZOOM_OUT:
+        return m_bReady && visible && zoomsteps::stepOut(m_fZoom, shownView()).has_value();
     case ID_ZOOM_RESET:
-        return m_bReady && m_fZoom > 1 && visible;
+        return m_bReady && m_fZoom != 1 && visible;
+    case ID_ZOOM_FIT:
+        return m_bReady && visible;
     case ID_VIEW_RGB:
         return m_bReady;
     case ID_VIEW_RGBA:

@@ -33,6 +33,8 @@ enum CommandId : int {
     ID_EXPORT_SECOND = 32826,
     ID_EXPORT = 32830,
     ID_ZOOM_RESET = 32832,
+    // The program's own addition: fit the picture to the view.
+    ID_ZOOM_FIT = 32833,
 
     // Selection toolbar.
     ID_SELECTION_DIALOG = 32837,

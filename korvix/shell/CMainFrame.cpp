@@ -168,13 +168,18 @@ void CMainFrame::createActions()
     m_actions[ID_EXPORT]->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_E), QKeySequence(Qt::CTRL | Qt::Key_S)});
     m_actions[ID_EDIT_PASTE]->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
-    m_actions[ID_ZOOM_IN]->setShortcut(QKeySequence(Qt::KeypadModifier | Qt::Key_Plus));
-    m_actions[ID_ZOOM_OUT]->setShortcut(QKeySequence(Qt::KeypadModifier | Qt::Key_Minus));
-    for (QAction* a : {m_actions[ID_FILE_OPEN], m_actions[ID_EXPORT], m_actions[ID_EDIT_PASTE],
-                       m_actions[ID_ZOOM_IN], m_actions[ID_ZOOM_OUT]})
-        a->setShortcutContext(Qt::WindowShortcut);
-    addAction(m_actions[ID_ZOOM_IN]);
-    addAction(m_actions[ID_ZOOM_OUT]);
+    // Keypad + and -, and Ctrl with +, - and 0 (and =, the + of layouts that shift it).
+    m_actions[ID_ZOOM_IN]->setShortcuts({QKeySequence(Qt::KeypadModifier | Qt::Key_Plus),
+                                         QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    m_actions[ID_ZOOM_OUT]->setShortcuts(
+        {QKeySequence(Qt::KeypadModifier | Qt::Key_Minus), QKeySequence(Qt::CTRL | Qt::Key_Minus)});
+    m_actions[ID_ZOOM_RESET]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    m_actions[ID_ZOOM_FIT]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_9));
+    for (const int id : {ID_FILE_OPEN, ID_EXPORT, ID_EDIT_PASTE, ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_ZOOM_FIT})
+        m_actions[id]->setShortcutContext(Qt::WindowShortcut);
+    // The zoom keys work with every toolbar hidden too.
+    for (const int id : {ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_ZOOM_FIT})
+        addAction(m_actions[id]);
 
     for (int key = 1; key <= 5; ++key) {
         auto* sc = new QShortcut(QKeySequence(Qt::ALT | (Qt::Key_0 + key)), this);
@@ -268,7 +273,7 @@ void CMainFrame::createToolBars()
                               {ID_MAP_0, ID_MAP_1, ID_MAP_2, ID_MAP_3, ID_MAP_4, ID_MAP_5, ID_MAP_6, ID_MAP_7,
                                ID_MAP_8, ID_MAP_9});
     m_wndViewBar = makeToolBar(QStringLiteral("ViewBar"), QStringLiteral("Ansichtsmodus"),
-                               {ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, 0, ID_VIEW_SMOOTH, 0, ID_VIEW_RGB,
+                               {ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_ZOOM_FIT, 0, ID_VIEW_SMOOTH, 0, ID_VIEW_RGB,
                                 ID_VIEW_RGBA, ID_VIEW_ALPHA, 0});
     m_wndSelectionBar = makeToolBar(QStringLiteral("SelectionBar"), QStringLiteral("Selektionstools"),
                                     {ID_SELECT_ALL, ID_SELECT_NONE, ID_SELECTION_DIALOG, 0, ID_EXCLUDE_RED,
@@ -553,6 +558,9 @@ void CMainFrame::runCommand(int id)
         break;
     case ID_ZOOM_RESET:
         doc.zoomReset();
+        break;
+    case ID_ZOOM_FIT:
+        doc.zoomToFit();
         break;
     case ID_VIEW_RGB:
         doc.displayModeCommand(CKestrelDoc::MODE_RGB);

@@ -41,6 +41,8 @@ constexpr CommandText COMMANDS[] = {
     {ID_ZOOM_IN, "Vergrößern", "Ansicht vergrößern.", "Zoom +", "zoomin"},
     {ID_ZOOM_OUT, "Verkleinern", "Ansicht verkleinern.", "Zoom -", "zoomout"},
     {ID_ZOOM_RESET, "Originalgröße", "Ansicht in Originalgröße.", "Zoom 1:1", "zoomreset"},
+    {ID_ZOOM_FIT, "An Fenster anpassen", "Größter Zoom, bei dem das ganze Bild ins Fenster passt.",
+     "An Fenster anpassen (Strg+9)", "zoomfit"},
     {ID_VIEW_SMOOTH, "Geglättet", "Bild geglättet anzeigen.", "Glätten", "smooth"},
     {ID_VIEW_RGB, "RGB", "Bild in RGB Farben ohne Transparenz anzeigen.", "RGB", "rgb"},
     {ID_VIEW_RGBA, "RGBA", "Bild mit Transparenz über dem Hintergrund anzeigen.", "RGBA", "rgba"},

@@ -206,6 +206,34 @@ TEST_F(DocumentLoad, ZoomSteps)
     EXPECT_EQ(doc.commandEnabled(ID_ZOOM_RESET), false);
 }
 
+TEST_F(DocumentLoad, ReductionsOnlyWhileThePictureDoesNotFitAndFitPicksTheLargestStep)
+{
+    // 1024 x 1024 in the fake's 400 x 300 view.
+    ASSERT_TRUE(doc.openFile(file("big.tex", textureBytes(1024, 1024, 1, 8)), false));
+    EXPECT_EQ(doc.commandEnabled(ID_ZOOM_OUT), true);
+    doc.zoomOut();
+    EXPECT_EQ(host.zoom, 0.5f);
+    EXPECT_EQ(doc.selectionView().reduction, 2);
+    EXPECT_EQ(doc.commandEnabled(ID_ZOOM_RESET), true);
+    doc.zoomOut();  // 256 x 256 fits now
+    EXPECT_EQ(doc.zoom(), 0.25f);
+    EXPECT_EQ(doc.commandEnabled(ID_ZOOM_OUT), false);
+    doc.zoomOut();
+    EXPECT_EQ(doc.zoom(), 0.25f);
+    doc.zoomIn();
+    doc.zoomIn();
+    EXPECT_EQ(doc.zoom(), 1);
+    EXPECT_EQ(host.relayouts, 1) << "up to 1:1 lays the view out as the way down does";
+    doc.zoomToFit();
+    EXPECT_EQ(doc.zoom(), 0.25f);
+
+    // A small picture fits at the largest enlargement that still fits.
+    ASSERT_TRUE(doc.openFile(file("small.tex", textureBytes(64, 32, 1, 8)), false));
+    doc.zoomToFit();
+    EXPECT_EQ(doc.zoom(), 4);
+    EXPECT_EQ(host.zoom, 4);
+}
+
 TEST_F(DocumentLoad, TheOpenDialogGetsItsTypeList)
 {
     host.openFiles = {std::nullopt};

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
@@ -65,6 +66,7 @@ private slots:
     void savedWindowRectangleOnlyWhenOnAScreen();
     void aboutWindowIsShapedAndClosesOnRightClick();
     void qtOwnTextsAreGerman();
+    void fitAndTheZoomKeys();
 };
 
 void MainFrameTest::firstRunArrangement()
@@ -177,8 +179,8 @@ void MainFrameTest::actionsCarryTheirIdsAndTexts()
     for (QAction* a : f->viewBar()->actions())
         if (!a->isSeparator() && a->data().isValid())
             view << a->data().toInt();
-    QCOMPARE(view, (QList<int>{ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_VIEW_SMOOTH, ID_VIEW_RGB, ID_VIEW_RGBA,
-                               ID_VIEW_ALPHA}));
+    QCOMPARE(view, (QList<int>{ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_ZOOM_FIT, ID_VIEW_SMOOTH, ID_VIEW_RGB,
+                               ID_VIEW_RGBA, ID_VIEW_ALPHA}));
     QList<int> maps;
     for (QAction* a : f->mapBar()->actions())
         maps << a->data().toInt();
@@ -406,6 +408,35 @@ void MainFrameTest::qtOwnTextsAreGerman()
     for (const QLabel* l : dialog.findChildren<QLabel*>())
         labels << l->text();
     QVERIFY2(labels.join('|').contains(QStringLiteral("Datei&name:")), qPrintable(labels.join('|')));
+}
+
+void MainFrameTest::fitAndTheZoomKeys()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    const QString path = shelltest::writeTexture(dir, "big.tex", 2048, 2048, 1, false);
+    QVERIFY(f->openStartupFile(path));
+    CPictureView* view = f->pictureView();
+    const QSize area = view->maximumViewportSize();
+    QVERIFY(area.width() < 1024 && area.height() < 1024 && area.height() >= 512);
+
+    // Ctrl+9: the largest step that shows all of it.
+    QTest::keyClick(f.frame.get(), Qt::Key_9, Qt::ControlModifier);
+    QCOMPARE(view->zoom(), 0.25f);
+    QCOMPARE(f->statusText(1), QStringLiteral(" Zoom: 1:4 "));
+    QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
+    QVERIFY(!f->action(ID_ZOOM_OUT)->isEnabled());  // it fits: no smaller step
+    QTest::keyClick(f.frame.get(), Qt::Key_Plus, Qt::ControlModifier);
+    QCOMPARE(view->zoom(), 0.5f);
+    QTest::keyClick(f.frame.get(), Qt::Key_0, Qt::ControlModifier);
+    QCOMPARE(view->zoom(), 1.0f);
+    QCOMPARE(f->statusText(1), QStringLiteral(" Zoom: x 1 "));
+    QTest::keyClick(f.frame.get(), Qt::Key_Minus, Qt::ControlModifier);
+    QCOMPARE(view->zoom(), 0.5f);
+    QTest::keyClick(f.frame.get(), Qt::Key_Plus, Qt::KeypadModifier);
+    QCOMPARE(view->zoom(), 1.0f);
+    QTest::keyClick(f.frame.get(), Qt::Key_Plus, Qt::KeypadModifier);
+    QCOMPARE(view->zoom(), 2.0f);
 }
 
 QTEST_MAIN(MainFrameTest)
