@@ -69,6 +69,16 @@ struct FileFilter {
     friend bool operator==(const FileFilter&, const FileFilter&) = default;
 };
 
+// The suffix a file dialog adds to a name typed without one: the default
+// extension without its dot (".qrb" gives "qrb"), or nothing for a pattern
+// such as "*.*", so that a name without a dot is taken as it stands.
+inline std::string dialogDefaultSuffix(const std::string& defaultExtension)
+{
+    if (defaultExtension.find_first_of("*?") != std::string::npos)
+        return {};
+    return defaultExtension.starts_with('.') ? defaultExtension.substr(1) : defaultExtension;
+}
+
 // The data of the "Globale QORB-Daten" dialog.
 struct VolumeDataAnswer {
     std::string comment;  // UTF-8

@@ -17,6 +17,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -305,6 +306,18 @@ void CMainFrame::createToolBars()
     placeAfter(m_wndMainBar, m_wndViewBar);
     placeAfter(m_wndViewBar, m_wndSelectionBar);
     placeAfter(m_wndSelectionBar, m_wndImageBar);
+
+    // The "Ansicht" checks follow the bars however they are shown or hidden:
+    // through the menu, Qt's own toolbar menu, or a restored state.
+    const std::pair<QToolBar*, int> bars[] = {{m_wndMainBar, ID_VIEW_MAIN_TOOLBAR},
+                                              {m_wndMapBar, ID_VIEW_MAP_TOOLBAR},
+                                              {m_wndViewBar, ID_VIEW_VIEW_TOOLBAR},
+                                              {m_wndSelectionBar, ID_VIEW_SELECTION_TOOLBAR},
+                                              {m_wndImageBar, ID_VIEW_IMAGE_TOOLBAR}};
+    for (const auto& [bar, id] : bars) {
+        QAction* check = m_actions[id];
+        connect(bar, &QToolBar::visibilityChanged, check, [bar, check] { check->setChecked(!bar->isHidden()); });
+    }
 }
 
 // Docks `bar` on the row of `anchor`, just after it.
@@ -339,14 +352,32 @@ void CMainFrame::dockToolbars()
 
 void CMainFrame::createStatusBar()
 {
-    for (int i = 0; i < 3; ++i) {
+    // Every pane is a permanent part of the bar: nothing the bar shows for a
+    // moment can hide them. The prompt takes a share of the name's room while
+    // there is one.
+    const char* names[PANE_COUNT] = {"Größe", "Zoom", "Name"};
+    for (int i = 0; i < PANE_COUNT; ++i) {
         m_wndStatusPanes[i] = new QLabel(QStringLiteral(" "), this);
         m_wndStatusPanes[i]->setObjectName(QStringLiteral("StatusPane%1").arg(i));
+        m_wndStatusPanes[i]->setAccessibleName(QString::fromUtf8(names[i]));
         m_wndStatusPanes[i]->setFrameShape(QFrame::Panel);
         m_wndStatusPanes[i]->setFrameShadow(QFrame::Sunken);
         if (i < 2)
             m_wndStatusPanes[i]->setFixedWidth(90);
-        statusBar()->addWidget(m_wndStatusPanes[i], i < 2 ? 0 : 1);
+        if (i == 2) {
+            // A long path must not widen the window: the pane takes the room there is.
+            m_wndStatusPanes[i]->setMinimumWidth(90);
+            m_wndStatusPanes[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        }
+        statusBar()->addPermanentWidget(m_wndStatusPanes[i], i == 2 ? 2 : 0);
+        if (i == 2) {
+            m_pPrompt = new QLabel(this);
+            m_pPrompt->setObjectName(QStringLiteral("StatusPrompt"));
+            m_pPrompt->setAccessibleName(QStringLiteral("Hinweis"));
+            m_pPrompt->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+            m_pPrompt->hide();
+            statusBar()->addPermanentWidget(m_pPrompt, 1);
+        }
     }
 }
 
@@ -493,9 +524,25 @@ void CMainFrame::setBackgroundLevel(int level)
 
 QString CMainFrame::statusText(int pane) const
 {
-    if (pane < 0 || pane > 2)
+    if (pane < 0 || pane >= PANE_COUNT)
         return {};
     return m_wndStatusPanes[pane]->text();
+}
+
+QString CMainFrame::promptText() const
+{
+    return m_pPrompt->isHidden() ? QString() : m_pPrompt->text();
+}
+
+bool CMainFrame::event(QEvent* event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        m_pPrompt->setText(tip);
+        m_pPrompt->setVisible(!tip.isEmpty());
+        return true;
+    }
+    return QMainWindow::event(event);
 }
 
 void CMainFrame::showMenuHint(const QString& hint)

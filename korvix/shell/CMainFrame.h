@@ -1,4 +1,4 @@
-// The main window: menu, five toolbars, the status bar with three panes and the
+// The main window: menu, five toolbars, the status bar and the
 // pane layout (volume browser over the tabbed lower-left panes and the info
 // pane on the left; picture view and empty view as icon tabs on the right).
 // It owns the document and is its host: every effect of a document command
@@ -61,7 +61,11 @@ public:
     QToolBar* imageBar() const { return m_wndImageBar; }
     QSlider* backgroundSlider() const { return m_pSlider; }
     int background() const { return m_nBackground; }
+    // The status bar's panes: 0 size, 1 zoom, 2 name (the three the document
+    // writes); and the command prompt, which shows beside them and hides none.
+    enum { PANE_COUNT = 3 };
     QString statusText(int pane) const;
+    QString promptText() const;
     QSplitter* mainSplitter() const { return m_pSplitMain; }
     QSplitter* leftSplitter() const { return m_pSplitLeft; }
     QTabWidget* rightTabs() const { return m_pTabsRight; }
@@ -142,6 +146,9 @@ public:
     std::function<bool(AdjustmentDialogModel&)> adjustmentDialog;
 
 protected:
+    // Command prompts go to the prompt pane instead of the status bar's
+    // temporary message, which would hide the other panes.
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -183,7 +190,8 @@ private:
     QAction* m_pRecentAnchor = nullptr;
     QList<QAction*> m_recentActions;
     QStringList m_recentFiles;
-    QLabel* m_wndStatusPanes[3] = {};
+    QLabel* m_wndStatusPanes[PANE_COUNT] = {};
+    QLabel* m_pPrompt = nullptr;
     QToolBar* m_wndMainBar = nullptr;
     QToolBar* m_wndMapBar = nullptr;
     QToolBar* m_wndViewBar = nullptr;

@@ -97,7 +97,7 @@ void CMainFrame::setWaitCursor(bool wait)
 
 void CMainFrame::setStatusText(int pane, const std::string& text)
 {
-    if (pane < 0 || pane > 2)
+    if (pane < 0 || pane >= PANE_COUNT)
         return;
     m_wndStatusPanes[pane]->setText(QString::fromStdString(text));
     if (pane == 2)
@@ -204,10 +204,8 @@ std::optional<std::string> CMainFrame::chooseOpenFile(const std::vector<FileFilt
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (!filters.empty())
         dialog.setNameFilter(dialogFilter(filters));
-    QString ext = QString::fromStdString(defaultExtension);
-    if (ext.startsWith(QLatin1Char('.')))
-        ext.remove(0, 1);
-    dialog.setDefaultSuffix(ext);
+    // A pattern such as "*.*" adds nothing: a name without a dot is taken as typed.
+    dialog.setDefaultSuffix(QString::fromStdString(dialogDefaultSuffix(defaultExtension)));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().first().toStdString();

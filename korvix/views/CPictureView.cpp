@@ -276,9 +276,19 @@ void CPictureView::reportPixel(const QPoint& client)
 
 void CPictureView::mousePressEvent(QMouseEvent* event)
 {
+    const QPoint at = event->position().toPoint();
     if (event->button() == Qt::RightButton) {
+        // The right button cancels a selection being drawn; it pans only
+        // when it is the one button at work.
+        if (SelectionTracker* t = tracker(); t && t->tracking()) {
+            t->cancelTrack();
+            viewport()->update();
+            updateCursor(at);
+            emit selectionChanged();
+            return;
+        }
         if (m_pDoc && m_pDoc->ready() && pictureGeometry().panAllowed()) {
-            m_dragPoint = event->position().toPoint();
+            m_dragPoint = at;
             if (!m_bDragging) {
                 m_bDragging = true;
                 viewport()->setCursor(Qt::ClosedHandCursor);
@@ -286,9 +296,12 @@ void CPictureView::mousePressEvent(QMouseEvent* event)
         }
         return;
     }
-    if (event->button() == Qt::LeftButton && m_pDoc && m_pDoc->ready() && !m_pDoc->noSelection()) {
-        const QPoint at = event->position().toPoint();
-        m_pDoc->tracker().beginTrack(at.x(), at.y(), pictureGeometry());
+    if (event->button() == Qt::LeftButton && m_pDoc && m_pDoc->ready() && !m_pDoc->noSelection() && !m_bDragging) {
+        const int hit = m_pDoc->tracker().beginTrack(at.x(), at.y(), pictureGeometry());
+        // A new rectangle is drawn with the cross; moving and sizing keep
+        // the cursor the handle showed.
+        if (hit == SelectionTracker::HitNothing)
+            viewport()->setCursor(Qt::CrossCursor);
         viewport()->update();
         return;
     }
@@ -298,6 +311,9 @@ void CPictureView::mousePressEvent(QMouseEvent* event)
 void CPictureView::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint at = event->position().toPoint();
+    // A release the view did not see (outside the window) ends the panning too.
+    if (m_bDragging && !(event->buttons() & Qt::RightButton))
+        endPanning();
     reportPixel(at);
     if (SelectionTracker* t = tracker(); t && t->tracking()) {
         t->trackTo(at.x(), at.y());
@@ -315,20 +331,26 @@ void CPictureView::mouseMoveEvent(QMouseEvent* event)
     }
 }
 
+void CPictureView::endPanning()
+{
+    m_bDragging = false;
+    viewport()->unsetCursor();
+}
+
 void CPictureView::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (SelectionTracker* t = tracker(); t && t->tracking()) {
-        if (event->button() == Qt::LeftButton)
-            t->endTrack();
-        else
-            t->cancelTrack();
-        viewport()->update();
-        emit selectionChanged();
+    // Panning ends with its button, whatever else happened meanwhile.
+    if (event->button() == Qt::RightButton && m_bDragging) {
+        endPanning();
         return;
     }
-    if (event->button() == Qt::RightButton && m_bDragging) {
-        m_bDragging = false;
-        viewport()->unsetCursor();
+    if (SelectionTracker* t = tracker(); t && t->tracking()) {
+        if (event->button() != Qt::LeftButton)
+            return;
+        t->endTrack();
+        viewport()->update();
+        updateCursor(event->position().toPoint());
+        emit selectionChanged();
         return;
     }
     QAbstractScrollArea::mouseReleaseEvent(event);
@@ -366,6 +388,7 @@ void CPictureView::keyPressEvent(QKeyEvent* event)
     if (SelectionTracker* t = tracker(); t && t->tracking() && event->key() == Qt::Key_Escape) {
         t->cancelTrack();
         viewport()->update();
+        updateCursor(viewport()->mapFromGlobal(QCursor::pos()));
         emit selectionChanged();
         return;
     }

@@ -81,6 +81,7 @@ private:
     void drawPicture(QPainter& painter, const QRect& clip, const PictureGeometry& g) const;
     void drawSelection(QPainter& painter) const;
     void updateCursor(const QPoint& client);
+    void endPanning();
     SelectionTracker* tracker() const;
     // The picture drawn at a reduction: the bitmap painting draws, averaged
     // down, made again after every refresh.

@@ -246,6 +246,14 @@ TEST_F(DocumentLoad, TheOpenDialogGetsItsTypeList)
     EXPECT_EQ(host.openDefaultExtension, ".qrb");
 }
 
+TEST(FileDialogs, APatternAddsNoSuffixSoNamesWithoutADotStayAsTyped)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {".qrb", "qrb"}, {"tex", "tex"}, {"*.*", ""}, {"*", ""}, {"", ""}, {".t?x", ""}};
+    for (const auto& [extension, suffix] : cases)
+        EXPECT_EQ(dialogDefaultSuffix(extension), suffix) << extension;
+}
+
 TEST_F(DocumentLoad, APasteHasNoAlphaWhateverTheClipboardSays)
 {
     // Shown in RGBA view before: the pasted picture comes in RGB, alpha views off.

@@ -14,7 +14,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QScrollBar>
+#include <QTimer>
 #include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
@@ -67,6 +70,9 @@ private slots:
     void aboutWindowIsShapedAndClosesOnRightClick();
     void qtOwnTextsAreGerman();
     void fitAndTheZoomKeys();
+    void promptsKeepThePanes();
+    void viewChecksFollowTheToolbarsHoweverTheyAreHidden();
+    void openDialogTakesANameWithoutADot();
 };
 
 void MainFrameTest::firstRunArrangement()
@@ -437,6 +443,78 @@ void MainFrameTest::fitAndTheZoomKeys()
     QCOMPARE(view->zoom(), 1.0f);
     QTest::keyClick(f.frame.get(), Qt::Key_Plus, Qt::KeypadModifier);
     QCOMPARE(view->zoom(), 2.0f);
+}
+
+void MainFrameTest::promptsKeepThePanes()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    QVERIFY(f->openStartupFile(shelltest::writeTexture(dir, "one.tex", 64, 64, 1, true)));
+    // The pointer over a button: its prompt shows, and the size, zoom and
+    // name panes stay.
+    QWidget* button = f->imageBar()->widgetForAction(f->action(ID_BLUR));
+    QVERIFY(button);
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
+    QApplication::sendEvent(button, &enter);
+    QCOMPARE(f->promptText(), QStringLiteral("Weichzeichnen."));
+    for (const char* pane : {"StatusPane0", "StatusPane1", "StatusPane2"})
+        QVERIFY2(f->findChild<QLabel*>(pane)->isVisible(), pane);
+    QCOMPARE(f->statusText(0), QStringLiteral(" 64 x 64"));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(button, &leave);
+    QCOMPARE(f->promptText(), QString());
+}
+
+void MainFrameTest::viewChecksFollowTheToolbarsHoweverTheyAreHidden()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    // Qt's own toolbar menu (the right click on a bar) hides through the bar's toggle.
+    const struct {
+        QToolBar* bar;
+        int id;
+    } bars[] = {{f->mainBar(), ID_VIEW_MAIN_TOOLBAR}, {f->imageBar(), ID_VIEW_IMAGE_TOOLBAR}};
+    for (const auto& b : bars) {
+        QVERIFY(f->action(b.id)->isChecked());
+        b.bar->toggleViewAction()->trigger();
+        QVERIFY(b.bar->isHidden());
+        QVERIFY(!f->action(b.id)->isChecked());
+        b.bar->toggleViewAction()->trigger();
+        QVERIFY(f->action(b.id)->isChecked());
+    }
+}
+
+void MainFrameTest::openDialogTakesANameWithoutADot()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    testsupport::writeFile(dir.filePath("replacement").toStdString(), std::vector<unsigned char>{1, 2, 3});
+    // The dialog of "Ersetzen (durch Datei)": no type list, default extension "*.*".
+    QTimer::singleShot(0, [&dir] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->setDirectory(dir.path());
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        name->setText(QStringLiteral("replacement"));
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    // Should the name be refused, the dialog stays open over its warning:
+    // close both, so that the test fails instead of hanging.
+    QTimer rescue;
+    QObject::connect(&rescue, &QTimer::timeout, [] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                box->reject();
+            else if (auto* files = qobject_cast<QFileDialog*>(w); files && files->isVisible())
+                files->reject();
+        }
+    });
+    rescue.start(3000);
+    const auto chosen = f->chooseOpenFile({}, "*.*");
+    rescue.stop();
+    QVERIFY(chosen);
+    QCOMPARE(QString::fromStdString(*chosen), dir.filePath("replacement"));
 }
 
 QTEST_MAIN(MainFrameTest)

@@ -64,6 +64,8 @@ private slots:
     void statusTextsAndBackground();
     void leftDragMakesASelectionDrawnOnTop();
     void reducedZoomsDrawAreaAverages();
+    void panningEndsWithItsButton();
+    void crossCursorWhileARectangleIsDrawn();
     void ctrlWheelZoomsAboutTheMouse();
 };
 
@@ -275,6 +277,55 @@ void PictureViewTest::reducedZoomsDrawAreaAverages()
         QCOMPARE(got[0].x, 5 * r);
         QCOMPARE(got[0].y, 9 * r);
     }
+}
+
+void PictureViewTest::panningEndsWithItsButton()
+{
+    Scene s;
+    s.view.setZoom(8);  // 512 x 512: panning is possible
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(at), s.view.viewport()->mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
+        QApplication::sendEvent(s.view.viewport(), &e);
+    };
+    // A right click while the left button draws a selection.
+    send(QEvent::MouseButtonPress, QPoint(100, 100), Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseButtonPress, QPoint(120, 110), Qt::RightButton, Qt::LeftButton | Qt::RightButton);
+    send(QEvent::MouseButtonRelease, QPoint(120, 110), Qt::RightButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, QPoint(120, 110), Qt::LeftButton, Qt::NoButton);
+    QVERIFY(!s.view.panning());
+    // The mouse moves with no button held: the picture stays where it is.
+    const int x = s.view.horizontalScrollBar()->value(), y = s.view.verticalScrollBar()->value();
+    send(QEvent::MouseMove, QPoint(20, 30), Qt::NoButton, Qt::NoButton);
+    QCOMPARE(s.view.horizontalScrollBar()->value(), x);
+    QCOMPARE(s.view.verticalScrollBar()->value(), y);
+
+    // Panning whose release happened outside ends at the next move without the button.
+    send(QEvent::MouseButtonPress, QPoint(200, 150), Qt::RightButton, Qt::RightButton);
+    QVERIFY(s.view.panning());
+    send(QEvent::MouseMove, QPoint(150, 100), Qt::NoButton, Qt::NoButton);
+    QVERIFY(!s.view.panning());
+    QCOMPARE(s.view.horizontalScrollBar()->value(), x);
+}
+
+void PictureViewTest::crossCursorWhileARectangleIsDrawn()
+{
+    Scene s;
+    s.doc.clearSelection();
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(at), s.view.viewport()->mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
+        QApplication::sendEvent(s.view.viewport(), &e);
+    };
+    send(QEvent::MouseButtonPress, QPoint(170, 120), Qt::LeftButton, Qt::LeftButton);
+    QCOMPARE(s.view.viewport()->cursor().shape(), Qt::CrossCursor);
+    send(QEvent::MouseMove, QPoint(200, 150), Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(s.view.viewport()->cursor().shape(), Qt::CrossCursor);
+    send(QEvent::MouseButtonRelease, QPoint(200, 150), Qt::LeftButton, Qt::NoButton);
+    QVERIFY(s.doc.tracker().present());
+    QCOMPARE(s.view.viewport()->cursor().shape(), Qt::ArrowCursor);  // just outside the new rectangle
+    send(QEvent::MouseMove, QPoint(185, 135), Qt::NoButton, Qt::NoButton);
+    QCOMPARE(s.view.viewport()->cursor().shape(), Qt::SizeAllCursor);
+    send(QEvent::MouseMove, QPoint(10, 10), Qt::NoButton, Qt::NoButton);
+    QCOMPARE(s.view.viewport()->cursor().shape(), Qt::ArrowCursor);
 }
 
 void PictureViewTest::ctrlWheelZoomsAboutTheMouse()
