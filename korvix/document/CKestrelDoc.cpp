@@ -216,12 +216,16 @@ bool CKestrelDoc::loadMaps(const std::string& path, bool fromVolume, bool isText
         fresh.source = SOURCE_TEXTURE_FILE;
         fresh.rawCopy = std::move(loaded.bytes);
         fresh.keepRawCopy = true;
+        if (loaded.format)
+            fresh.origin = PictureOrigin::ofTexture(*loaded.format);
         return adoptMaps(std::move(fresh), oldRedraw);
     }
 
-    std::unique_ptr<PixelBitmap> image = loadImageFile(path);
+    int type = IMAGE_NONE;
+    std::unique_ptr<PixelBitmap> image = loadImageFile(path, &type);
     if (!image)
         return fail();
+    fresh.origin = PictureOrigin::ofImage(type);
     fresh.alpha = image->hasAlpha();
     fresh.maps = std::make_unique<MapSet>(1);
     (*fresh.maps)[0] = std::move(*image);
@@ -230,7 +234,7 @@ bool CKestrelDoc::loadMaps(const std::string& path, bool fromVolume, bool isText
     return adoptMaps(std::move(fresh), oldRedraw);
 }
 
-std::unique_ptr<PixelBitmap> CKestrelDoc::loadImageFile(const std::string& path)
+std::unique_ptr<PixelBitmap> CKestrelDoc::loadImageFile(const std::string& path, int* type)
 {
     // A picture wider or taller than the program shows is refused from its
     // header, before its pixels are decoded.
@@ -247,6 +251,8 @@ std::unique_ptr<PixelBitmap> CKestrelDoc::loadImageFile(const std::string& path)
         message(MessageId::TextureLoadFailed);
         return nullptr;
     }
+    if (type)
+        *type = loaded.imageType;
     return std::make_unique<PixelBitmap>(std::move((*loaded.maps)[0]));
 }
 
@@ -259,6 +265,7 @@ bool CKestrelDoc::adoptMaps(NewMaps&& fresh, bool oldRedraw)
         return false;
     }
     m_pMaps = std::move(fresh.maps);
+    m_origin = fresh.origin;
     m_bHasAlpha = fresh.alpha;
     m_nMaps = m_pMaps->count();
     m_bReady = true;
@@ -326,6 +333,7 @@ void CKestrelDoc::paste()
     m_bRedraw = false;
     m_pMaps = std::make_unique<MapSet>(1);
     (*m_pMaps)[0] = std::move(*pasted);
+    m_origin = PictureOrigin::ofClipboard();
     m_bHasAlpha = false;
     m_nMaps = 1;
     m_nSource = SOURCE_OTHER;
@@ -343,6 +351,13 @@ void CKestrelDoc::paste()
     if (oldRedraw && m_host.hasPictureView())
         m_host.refreshPictureView();
     m_bRedraw = oldRedraw;
+}
+
+std::string CKestrelDoc::formatText() const
+{
+    if (!m_pMaps)
+        return " ";
+    return formatPaneText(m_origin, m_nMaps, m_bHasAlpha);
 }
 
 void CKestrelDoc::openRecentFile(int index)

@@ -16,6 +16,7 @@
 #include "document/EntryCatalogue.h"
 #include "document/EntryRecord.h"
 #include "document/ExportDialogModel.h"
+#include "document/PictureOrigin.h"
 #include "document/SelectionTracker.h"
 #include "filters/ProcessRegion.h"
 
@@ -56,8 +57,9 @@ public:
     // Loads maps from a disk file, or (fromVolume) from the entry with catalogue
     // index `entryIndex` of the open volume.
     bool loadMaps(const std::string& path, bool fromVolume, bool isTexture, int entryIndex);
-    // Decodes an image file at 32 bits; null after showing its message.
-    std::unique_ptr<PixelBitmap> loadImageFile(const std::string& path);
+    // Decodes an image file at 32 bits; null after showing its message. With
+    // `type`, the image's type (ImageType) is stored there.
+    std::unique_ptr<PixelBitmap> loadImageFile(const std::string& path, int* type = nullptr);
     void freeMaps();
     // The paste command: the clipboard's bitmap becomes a one-map texture.
     void paste();
@@ -106,8 +108,10 @@ public:
     // ---- command states ----
     // Whether command `id` is enabled, for every command the document handles
     // (see CommandIds.h); nothing for the commands of the frame, the views and
-    // the entry menu. Reads state only.
-    std::optional<bool> commandEnabled(int id) const;
+    // the entry menu. Reads state only. With `reason`, a disabled command
+    // also says why (in the chosen language; empty when there is nothing to
+    // tell, and while the command is enabled).
+    std::optional<bool> commandEnabled(int id, std::string* reason = nullptr) const;
     // Whether the button of command `id` is down: the display modes, smoothing,
     // the map buttons and the channel exclusion buttons; nothing for the rest.
     std::optional<bool> commandChecked(int id) const;
@@ -134,6 +138,10 @@ public:
     const SelectionTracker& tracker() const { return m_tracker; }
     // The picture view writes its zoom here through its setters.
     void setZoomCopy(float zoom) { m_fZoom = zoom; }
+
+    // The format pane: " DXT3 · 5 Maps · Alpha", " PNG · Alpha"; " " with nothing shown.
+    std::string formatText() const;
+    const PictureOrigin& origin() const { return m_origin; }
 
     // ---- export ----
     void exportCommand();
@@ -229,6 +237,7 @@ private:
         bool keepRawCopy = false;
         std::string name;                   // UTF-8
         bool titleFromName = false;
+        PictureOrigin origin;
     };
     // The picture view's geometry with the shown picture and the zoom.
     PictureGeometry shownView() const;
@@ -306,6 +315,7 @@ private:
     bool m_bRedraw = true;
     bool m_bNoSelection = true;
     float m_fZoom = 1.0f;
+    PictureOrigin m_origin;
 
     EntryCatalogue m_catalogue;
     // The entry whose texture is shown and the volume it came from, so that

@@ -30,6 +30,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolTip>
 
 // The icons and the About picture live in this static library's resources,
 // which a static library must register itself.
@@ -39,6 +40,12 @@ void initShellResources()
 }
 
 namespace {
+
+// The image-processing toolbar and the "Bild" menu, 0 a separator.
+const std::vector<int> IMAGE_BAR_COMMANDS = {
+    ID_BRIGHTNESS, ID_CONTRAST, ID_GAMMA, 0, ID_INVERT_COLOUR, ID_INVERT_ALPHA, 0, ID_CROP, ID_RESIZE, 0,
+    ID_SHARPEN, ID_BLUR, ID_BLUR_STRONG, ID_ALPHA_BLUR, ID_ALPHA_BLUR_STRONG, 0, ID_ROTATE_CW, ID_ROTATE_CCW,
+    ID_MIRROR_H, ID_MIRROR_V, 0, ID_REMOVE_SMALL_MAPS, ID_CREATE_ALPHA, ID_REMOVE_ALPHA};
 
 // The pane keys of the layout: Alt with the digit activates the pane.
 enum PaneKey { KEY_BROWSER = 1, KEY_HELPER_TREE = 2, KEY_FILE_TREE = 3, KEY_PICTURE = 4, KEY_EMPTY = 5 };
@@ -59,6 +66,27 @@ QString plainLabel(const char* label)
         text.truncate(tab);
     return text.remove(QLatin1Char('&'));
 }
+
+// A menu that tells why an item is disabled: its tool tip, which then carries
+// the reason, shows over it. Enabled items show none; their text says it all.
+class ReasonMenu : public QMenu {
+public:
+    ReasonMenu(const QString& title, QWidget* parent) : QMenu(title, parent) {}
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() != QEvent::ToolTip)
+            return QMenu::event(e);
+        const auto* help = static_cast<QHelpEvent*>(e);
+        const QAction* a = actionAt(help->pos());
+        if (a && !a->isEnabled() && a->statusTip() != a->property("defaultPrompt").toString())
+            QToolTip::showText(help->globalPos(), a->toolTip(), this, actionGeometry(const_cast<QAction*>(a)));
+        else
+            QToolTip::hideText();
+        return true;
+    }
+};
 
 QWidget* placeholder(const QString& name)
 {
@@ -145,6 +173,9 @@ void CMainFrame::createActions()
         const QString tip = *c.toolTip ? QString::fromUtf8(c.toolTip) : plainLabel(c.label);
         a->setToolTip(tip);
         a->setIconText(tip);
+        // The texts a disabled command's reason stands beside or in for.
+        a->setProperty("defaultTip", tip);
+        a->setProperty("defaultPrompt", a->statusTip());
         const int id = c.id;
         connect(a, &QAction::triggered, this, [this, id] { runCommand(id); });
         m_actions[id] = a;
@@ -211,7 +242,8 @@ void CMainFrame::createMenus()
     m_pRecentAnchor = m_pFileMenu->addSeparator();
     m_pFileMenu->addAction(m_actions[ID_APP_EXIT]);
 
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Bearbeiten"));
+    auto* edit = new ReasonMenu(QStringLiteral("&Bearbeiten"), this);
+    menuBar()->addMenu(edit);
     edit->addAction(m_actions[ID_EDIT_PASTE]);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&Ansicht"));
@@ -220,6 +252,18 @@ void CMainFrame::createMenus()
         view->addAction(m_actions[id]);
     view->addSeparator();
     view->addAction(m_actions[ID_DOCK_TOOLBARS]);
+
+    // Every image operation and adjustment, in the image toolbar's order, so
+    // that none hides behind the toolbar's overflow.
+    auto* picture = new ReasonMenu(QStringLiteral("&Bild"), this);
+    picture->setObjectName(QStringLiteral("PictureMenu"));
+    menuBar()->addMenu(picture);
+    for (int id : IMAGE_BAR_COMMANDS) {
+        if (id == 0)
+            picture->addSeparator();
+        else
+            picture->addAction(m_actions[id]);
+    }
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&?"));
     help->addAction(m_actions[ID_APP_ABOUT]);
@@ -250,7 +294,7 @@ void CMainFrame::rebuildRecentMenu()
     }
 }
 
-QToolBar* CMainFrame::makeToolBar(const QString& name, const QString& title, std::initializer_list<int> ids)
+QToolBar* CMainFrame::makeToolBar(const QString& name, const QString& title, const std::vector<int>& ids)
 {
     auto* bar = new QToolBar(title, this);
     bar->setObjectName(name);
@@ -279,11 +323,7 @@ void CMainFrame::createToolBars()
     m_wndSelectionBar = makeToolBar(QStringLiteral("SelectionBar"), QStringLiteral("Selektionstools"),
                                     {ID_SELECT_ALL, ID_SELECT_NONE, ID_SELECTION_DIALOG, 0, ID_EXCLUDE_RED,
                                      ID_EXCLUDE_GREEN, ID_EXCLUDE_BLUE, ID_ALL_CHANNELS});
-    m_wndImageBar = makeToolBar(
-        QStringLiteral("ImageBar"), QStringLiteral("Bildverarbeitungstools"),
-        {ID_BRIGHTNESS, ID_CONTRAST, ID_GAMMA, 0, ID_INVERT_COLOUR, ID_INVERT_ALPHA, 0, ID_CROP, ID_RESIZE, 0,
-         ID_SHARPEN, ID_BLUR, ID_BLUR_STRONG, ID_ALPHA_BLUR, ID_ALPHA_BLUR_STRONG, 0, ID_ROTATE_CW, ID_ROTATE_CCW,
-         ID_MIRROR_H, ID_MIRROR_V, 0, ID_REMOVE_SMALL_MAPS, ID_CREATE_ALPHA, ID_REMOVE_ALPHA});
+    m_wndImageBar = makeToolBar(QStringLiteral("ImageBar"), QStringLiteral("Bildverarbeitungstools"), IMAGE_BAR_COMMANDS);
 
     // The background slider: twelve average characters wide, one text line high.
     m_pSlider = new QSlider(Qt::Horizontal, m_wndViewBar);
@@ -355,7 +395,7 @@ void CMainFrame::createStatusBar()
     // Every pane is a permanent part of the bar: nothing the bar shows for a
     // moment can hide them. The prompt takes a share of the name's room while
     // there is one.
-    const char* names[PANE_COUNT] = {"Größe", "Zoom", "Name"};
+    const char* names[PANE_COUNT] = {"Größe", "Zoom", "Name", "Format"};
     for (int i = 0; i < PANE_COUNT; ++i) {
         m_wndStatusPanes[i] = new QLabel(QStringLiteral(" "), this);
         m_wndStatusPanes[i]->setObjectName(QStringLiteral("StatusPane%1").arg(i));
@@ -673,16 +713,33 @@ void CMainFrame::updateCommandStates()
         }
         // A command the document does not know stays disabled rather than
         // offering a button that does nothing.
-        a->setEnabled(doc.commandEnabled(id).value_or(false));
+        std::string reason;
+        const bool enabled = doc.commandEnabled(id, &reason).value_or(false);
+        a->setEnabled(enabled);
+        showReason(a, enabled ? QString() : QString::fromStdString(reason));
         if (const auto checked = doc.commandChecked(id); checked && a->isCheckable())
             a->setChecked(*checked);
     }
+    m_wndStatusPanes[PANE_FORMAT]->setText(QString::fromStdString(doc.formatText()));
     m_actions[ID_VIEW_MAIN_TOOLBAR]->setChecked(!m_wndMainBar->isHidden());
     m_actions[ID_VIEW_MAP_TOOLBAR]->setChecked(!m_wndMapBar->isHidden());
     m_actions[ID_VIEW_VIEW_TOOLBAR]->setChecked(!m_wndViewBar->isHidden());
     m_actions[ID_VIEW_SELECTION_TOOLBAR]->setChecked(!m_wndSelectionBar->isHidden());
     m_actions[ID_VIEW_IMAGE_TOOLBAR]->setChecked(!m_wndImageBar->isHidden());
     m_actions[ID_VIEW_STATUS_BAR]->setChecked(!statusBar()->isHidden());
+}
+
+void CMainFrame::showReason(QAction* action, const QString& reason)
+{
+    const QString tip = action->property("defaultTip").toString();
+    const QString prompt = action->property("defaultPrompt").toString();
+    const QString wantTip = reason.isEmpty() ? tip : tip + QLatin1Char('\n') + reason;
+    const QString wantPrompt = reason.isEmpty() ? prompt : reason;
+    // Only a change touches the action: every change redraws its buttons.
+    if (action->toolTip() != wantTip)
+        action->setToolTip(wantTip);
+    if (action->statusTip() != wantPrompt)
+        action->setStatusTip(wantPrompt);
 }
 
 void CMainFrame::scheduleUpdate()

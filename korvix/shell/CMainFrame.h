@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 class CKestrelDoc;
 class CPictureView;
@@ -62,8 +63,9 @@ public:
     QSlider* backgroundSlider() const { return m_pSlider; }
     int background() const { return m_nBackground; }
     // The status bar's panes: 0 size, 1 zoom, 2 name (the three the document
-    // writes); and the command prompt, which shows beside them and hides none.
-    enum { PANE_COUNT = 3 };
+    // writes), 3 the picture's format; and the command prompt, which shows
+    // beside them and hides none.
+    enum { PANE_FORMAT = 3, PANE_COUNT = 4 };
     QString statusText(int pane) const;
     QString promptText() const;
     QSplitter* mainSplitter() const { return m_pSplitMain; }
@@ -163,7 +165,9 @@ private:
     void rebuildRecentMenu();
     void saveSettings();
     void scheduleUpdate();
-    QToolBar* makeToolBar(const QString& name, const QString& title, std::initializer_list<int> ids);
+    QToolBar* makeToolBar(const QString& name, const QString& title, const std::vector<int>& ids);
+    // The action's tool tip and prompt: its own, or with why it is disabled.
+    void showReason(QAction* action, const QString& reason);
     void placeAfter(QToolBar* anchor, QToolBar* bar);
 
     QSettings& m_settings;

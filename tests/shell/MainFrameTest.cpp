@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QTimer>
@@ -70,9 +71,10 @@ private slots:
     void aboutWindowIsShapedAndClosesOnRightClick();
     void qtOwnTextsAreGerman();
     void fitAndTheZoomKeys();
-    void promptsKeepThePanes();
+    void disabledCommandsSayWhyAndPromptsKeepThePanes();
     void viewChecksFollowTheToolbarsHoweverTheyAreHidden();
     void openDialogTakesANameWithoutADot();
+    void pictureMenuHoldsEveryImageOperation();
 };
 
 void MainFrameTest::firstRunArrangement()
@@ -169,6 +171,17 @@ void MainFrameTest::actionsCarryTheirIdsAndTexts()
         {ID_DOCK_TOOLBARS, "Toolbars andocken", nullptr, nullptr},
         {ID_APP_ABOUT, "Inf&o über Korvix...", nullptr, nullptr},
     };
+    // With a picture and a volume shown every one of them is enabled, and
+    // their own tips and prompts show.
+    const QString volume = dir.filePath("v.qrb");
+    {
+        testsupport::VolumeSpec spec;
+        spec.entries = {{"a.dat", testsupport::dataStart(1), 1, testsupport::LAST}};
+        spec.data = {'x'};
+        testsupport::writeFile(volume.toStdString(), testsupport::volumeBytes(spec));
+    }
+    QVERIFY(f->openStartupFile(volume));
+    QVERIFY(f->openStartupFile(shelltest::writeTexture(dir, "t.tex", 8, 8, 1, false)));
     for (const auto& c : cases) {
         QAction* a = f->action(c.id);
         QVERIFY(a);
@@ -422,6 +435,7 @@ void MainFrameTest::fitAndTheZoomKeys()
     Frame f(dir);
     const QString path = shelltest::writeTexture(dir, "big.tex", 2048, 2048, 1, false);
     QVERIFY(f->openStartupFile(path));
+    QCOMPARE(f->statusText(CMainFrame::PANE_FORMAT), QStringLiteral(" RGB 565 · 1 Map"));
     CPictureView* view = f->pictureView();
     const QSize area = view->maximumViewportSize();
     QVERIFY(area.width() < 1024 && area.height() < 1024 && area.height() >= 512);
@@ -445,24 +459,39 @@ void MainFrameTest::fitAndTheZoomKeys()
     QCOMPARE(view->zoom(), 2.0f);
 }
 
-void MainFrameTest::promptsKeepThePanes()
+void MainFrameTest::disabledCommandsSayWhyAndPromptsKeepThePanes()
 {
     QTemporaryDir dir;
     Frame f(dir);
-    QVERIFY(f->openStartupFile(shelltest::writeTexture(dir, "one.tex", 64, 64, 1, true)));
-    // The pointer over a button: its prompt shows, and the size, zoom and
-    // name panes stay.
-    QWidget* button = f->imageBar()->widgetForAction(f->action(ID_BLUR));
+    const QString path = shelltest::writeTexture(dir, "three.tex", 64, 64, 3, true);
+    QVERIFY(f->openStartupFile(path));
+    QAction* blur = f->action(ID_BLUR);
+    QVERIFY(!blur->isEnabled());
+    const QString why = QStringLiteral("Nur bei Texturen mit einer Map – „Kleine Maps entfernen“ entfernt die übrigen.");
+    QCOMPARE(blur->toolTip(), QStringLiteral("Weichzeichnen\n") + why);
+    QCOMPARE(blur->statusTip(), why);
+
+    // The pointer over the disabled button: its prompt shows, and the size,
+    // zoom and name panes stay.
+    QWidget* button = f->imageBar()->widgetForAction(blur);
     QVERIFY(button);
     QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
     QApplication::sendEvent(button, &enter);
-    QCOMPARE(f->promptText(), QStringLiteral("Weichzeichnen."));
+    QCOMPARE(f->promptText(), why);
     for (const char* pane : {"StatusPane0", "StatusPane1", "StatusPane2"})
         QVERIFY2(f->findChild<QLabel*>(pane)->isVisible(), pane);
     QCOMPARE(f->statusText(0), QStringLiteral(" 64 x 64"));
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(button, &leave);
     QCOMPARE(f->promptText(), QString());
+
+    // Once the small maps are gone the command is enabled with its own texts.
+    f->messageHook = [](const std::string&, const std::string&, MessageIcon, MessageButtons) { return MessageAnswer::Ok; };
+    f->action(ID_REMOVE_SMALL_MAPS)->trigger();
+    QVERIFY(blur->isEnabled());
+    QCOMPARE(blur->toolTip(), QStringLiteral("Weichzeichnen"));
+    QCOMPARE(blur->statusTip(), QStringLiteral("Weichzeichnen."));
+    QCOMPARE(f->statusText(CMainFrame::PANE_FORMAT), QStringLiteral(" RGBA 8888 · 1 Map · Alpha"));
 }
 
 void MainFrameTest::viewChecksFollowTheToolbarsHoweverTheyAreHidden()
@@ -515,6 +544,22 @@ void MainFrameTest::openDialogTakesANameWithoutADot()
     rescue.stop();
     QVERIFY(chosen);
     QCOMPARE(QString::fromStdString(*chosen), dir.filePath("replacement"));
+}
+
+void MainFrameTest::pictureMenuHoldsEveryImageOperation()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    auto* menu = f->findChild<QMenu*>(QStringLiteral("PictureMenu"));
+    QVERIFY(menu);
+    QCOMPARE(menu->title(), QStringLiteral("&Bild"));
+    QList<QAction*> inMenu, onBar;
+    for (QAction* a : menu->actions())
+        inMenu << (a->isSeparator() ? nullptr : a);
+    for (QAction* a : f->imageBar()->actions())
+        onBar << (a->isSeparator() ? nullptr : a);
+    QCOMPARE(inMenu, onBar);  // the same actions: texts, icons and enabling with them
+    QVERIFY(menu->actions().contains(f->action(ID_REMOVE_SMALL_MAPS)));
 }
 
 QTEST_MAIN(MainFrameTest)
