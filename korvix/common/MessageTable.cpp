@@ -48,6 +48,7 @@ constexpr Entry TABLE[] = {
     {MessageId::FilterBmp, "BMP - Windows Bitmap", "BMP - Windows Bitmap"},
     {MessageId::FilterTiff, "TIFF - Tagged Image File Format", "TIFF - Tagged Image File Format"},
     {MessageId::FilterJpeg, "JPEG - Joint Photographic Expert Group", "JPEG - Joint Photographic Experts Group"},
+    {MessageId::FilterPng, "PNG - Portable Network Graphics", "PNG - Portable Network Graphics"},
     {MessageId::OverwriteQuestion, "Datei existiert bereits. Überschreiben? ", "The file already exists. Overwrite it? "},
     {MessageId::UnknownFormat, "Unbekanntes Format.", "Unknown format."},
     {MessageId::TexSideInvalid,

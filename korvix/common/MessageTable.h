@@ -49,6 +49,7 @@ enum class MessageId {
     FilterBmp,
     FilterTiff,
     FilterJpeg,
+    FilterPng,
     OverwriteQuestion,
     UnknownFormat,
     TexSideInvalid,
