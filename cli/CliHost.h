@@ -49,6 +49,7 @@ public:
     std::optional<std::string> runRenameDialog(const std::string&) override { return renameAnswer; }
     bool clipboardHasBitmap() override { return false; }
     std::optional<PixelBitmap> clipboardBitmap() override { return std::nullopt; }
+    void setClipboardBitmap(const PixelBitmap&, bool) override {}
     void playSound(const std::uint8_t*, std::size_t) override {}
     PictureGeometry pictureViewGeometry() override { return {}; }
     void redrawPictureView() override {}

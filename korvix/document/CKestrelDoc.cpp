@@ -315,26 +315,30 @@ void CKestrelDoc::paste()
     std::optional<PixelBitmap> pasted = m_host.clipboardBitmap();
     if (!pasted)
         return;
-    if (pasted->width() < 4 || pasted->height() < 4) {
+    replacePicture(std::move(*pasted), PictureOrigin::ofClipboard(),
+                   OutsideName{msg(MessageId::UntitledName), msg(MessageId::StatusClipboard)});
+}
+
+bool CKestrelDoc::replacePicture(PixelBitmap&& picture, const PictureOrigin& origin,
+                                 const std::optional<OutsideName>& naming)
+{
+    if (picture.width() < 4 || picture.height() < 4) {
         message(MessageId::BitmapTooSmall);
-        return;
+        return false;
     }
-    // Every load keeps to the background pattern's size; a paste does too.
-    if (pasted->width() > MAX_SIDE || pasted->height() > MAX_SIDE) {
+    // Every load keeps to the background pattern's size; a picture from outside does too.
+    if (picture.width() > MAX_SIDE || picture.height() > MAX_SIDE) {
         error(MessageId::MapTooLarge);
-        return;
+        return false;
     }
-    if (pasted->bitsPerPixel() != 32)
-        pasted->copyFrom(PixelBitmap(*pasted), 32);
-    // Only the colour is taken: whatever the clipboard says about alpha, a
-    // pasted texture has none.
-    pasted->setHasAlpha(false);
+    if (picture.bitsPerPixel() != 32)
+        picture.copyFrom(PixelBitmap(picture), 32);
     const bool oldRedraw = m_bRedraw;
     m_bRedraw = false;
+    m_bHasAlpha = picture.hasAlpha();
     m_pMaps = std::make_unique<MapSet>(1);
-    (*m_pMaps)[0] = std::move(*pasted);
-    m_origin = PictureOrigin::ofClipboard();
-    m_bHasAlpha = false;
+    (*m_pMaps)[0] = std::move(picture);
+    m_origin = origin;
     m_nMaps = 1;
     m_nSource = SOURCE_OTHER;
     m_bReady = true;
@@ -342,15 +346,26 @@ void CKestrelDoc::paste()
     m_nCurMap = 0;
     m_bAlphaViewStale = m_bRgbaViewStale = true;
     selectMap(0);
-    setDisplayMode(m_nDisplayMode);
-    m_host.setStatusText(2, msg(MessageId::StatusClipboard));
-    m_strName = msg(MessageId::UntitledName);
-    m_host.setWindowTitle(m_strName + TITLE_SUFFIX);
+    setDisplayMode(m_bHasAlpha ? m_nDisplayMode : MODE_RGB);
+    m_nViewButton = m_nDisplayMode;
+    if (naming) {
+        m_host.setStatusText(2, naming->status);
+        m_strName = naming->name;
+        m_host.setWindowTitle(m_strName + TITLE_SUFFIX);
+    }
     clearSelection();
     m_bNoSelection = false;
     if (oldRedraw && m_host.hasPictureView())
         m_host.refreshPictureView();
     m_bRedraw = oldRedraw;
+    return true;
+}
+
+void CKestrelDoc::copyCommand()
+{
+    if (!m_bReady || !m_pMaps || m_nCurMap < 0 || m_nCurMap >= m_nMaps)
+        return;
+    m_host.setClipboardBitmap((*m_pMaps)[m_nCurMap], m_bHasAlpha);
 }
 
 std::string CKestrelDoc::formatText() const

@@ -61,8 +61,24 @@ public:
     // `type`, the image's type (ImageType) is stored there.
     std::unique_ptr<PixelBitmap> loadImageFile(const std::string& path, int* type = nullptr);
     void freeMaps();
-    // The paste command: the clipboard's bitmap becomes a one-map texture.
+    // The paste command: the clipboard's picture becomes a one-map texture,
+    // with alpha when the picture has it.
     void paste();
+    // "Kopieren": the shown map on the clipboard, with its alpha channel when
+    // the texture has one.
+    void copyCommand();
+    // The one door through which a picture from outside the document (the
+    // clipboard, a file another program saved) replaces the shown maps: a
+    // picture smaller than 4 or larger than 2048 pixels a side is refused with
+    // the paste's messages; otherwise it becomes a one-map texture with the
+    // bitmap's alpha flag. `naming` gives it a name (what the export proposes),
+    // the name pane's text and the window title; without it the name, the pane
+    // and the title stay as they are.
+    struct OutsideName {
+        std::string name;
+        std::string status;
+    };
+    bool replacePicture(PixelBitmap&& picture, const PictureOrigin& origin, const std::optional<OutsideName>& naming);
     // Recent-file command i (0 ... 7).
     void openRecentFile(int index);
 

@@ -134,10 +134,13 @@ public:
     virtual std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer& current) = 0;
     virtual std::optional<std::string> runRenameDialog(const std::string& oldName) = 0;
 
-    // The clipboard's bitmap (standard bitmap format), if it holds one. The
-    // document takes its colour only: a pasted texture never has alpha.
+    // The clipboard's picture as a 32-bit bitmap, if it holds one; its alpha
+    // flag is set when the picture has an alpha channel, which a paste keeps.
     virtual bool clipboardHasBitmap() = 0;
     virtual std::optional<PixelBitmap> clipboardBitmap() = 0;
+    // Puts a 32-bit bitmap on the clipboard as a picture, with its alpha
+    // channel when `withAlpha`.
+    virtual void setClipboardBitmap(const PixelBitmap& bitmap, bool withAlpha) = 0;
     // Plays a sound from memory and returns when it has ended.
     virtual void playSound(const std::uint8_t* bytes, std::size_t size) = 0;
 

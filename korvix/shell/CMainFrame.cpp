@@ -200,6 +200,7 @@ void CMainFrame::createActions()
     m_actions[ID_EXPORT]->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_E), QKeySequence(Qt::CTRL | Qt::Key_S)});
     m_actions[ID_EDIT_PASTE]->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+    m_actions[ID_EDIT_COPY]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     // Keypad + and -, and Ctrl with +, - and 0 (and =, the + of layouts that shift it).
     m_actions[ID_ZOOM_IN]->setShortcuts({QKeySequence(Qt::KeypadModifier | Qt::Key_Plus),
                                          QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
@@ -207,7 +208,8 @@ void CMainFrame::createActions()
         {QKeySequence(Qt::KeypadModifier | Qt::Key_Minus), QKeySequence(Qt::CTRL | Qt::Key_Minus)});
     m_actions[ID_ZOOM_RESET]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
     m_actions[ID_ZOOM_FIT]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_9));
-    for (const int id : {ID_FILE_OPEN, ID_EXPORT, ID_EDIT_PASTE, ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_ZOOM_FIT})
+    for (const int id : {ID_FILE_OPEN, ID_EXPORT, ID_EDIT_PASTE, ID_EDIT_COPY, ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET,
+                         ID_ZOOM_FIT})
         m_actions[id]->setShortcutContext(Qt::WindowShortcut);
     // The zoom keys work with every toolbar hidden too.
     for (const int id : {ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_ZOOM_FIT})
@@ -244,6 +246,7 @@ void CMainFrame::createMenus()
 
     auto* edit = new ReasonMenu(QStringLiteral("&Bearbeiten"), this);
     menuBar()->addMenu(edit);
+    edit->addAction(m_actions[ID_EDIT_COPY]);
     edit->addAction(m_actions[ID_EDIT_PASTE]);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&Ansicht"));
@@ -633,6 +636,9 @@ void CMainFrame::runCommand(int id)
         break;
     case ID_EDIT_PASTE:
         doc.paste();
+        break;
+    case ID_EDIT_COPY:
+        doc.copyCommand();
         break;
     case ID_VOLUME_DATA:
         doc.editVolumeData();

@@ -132,6 +132,7 @@ public:
     bool runAdjustmentDialog(AdjustmentDialogModel& model) override;
     bool clipboardHasBitmap() override;
     std::optional<PixelBitmap> clipboardBitmap() override;
+    void setClipboardBitmap(const PixelBitmap& bitmap, bool withAlpha) override;
     void playSound(const std::uint8_t* bytes, std::size_t size) override;
 
     // Answers message boxes instead of showing them (tests and scripted runs).

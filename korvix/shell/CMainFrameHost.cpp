@@ -256,18 +256,31 @@ bool CMainFrame::clipboardHasBitmap()
     return mime && mime->hasImage();
 }
 
-// The clipboard's picture as a 32-bit bitmap without alpha, as a pasted
-// device-independent bitmap arrives.
+// The clipboard's picture as a 32-bit bitmap, with its alpha channel when it
+// has one. QImage's 32-bit rows are the bitmap's blue, green, red, alpha bytes.
 std::optional<PixelBitmap> CMainFrame::clipboardBitmap()
 {
-    const QImage image = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
-    if (image.isNull())
+    const QImage picture = QGuiApplication::clipboard()->image();
+    if (picture.isNull())
         return std::nullopt;
+    const bool alpha = picture.hasAlphaChannel();
+    const QImage image = picture.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     PixelBitmap bitmap;
-    bitmap.create(image.width(), image.height(), 32, false);
+    bitmap.create(image.width(), image.height(), 32, alpha);
     for (int y = 0; y < image.height(); ++y)
         std::memcpy(bitmap.row(y), image.constScanLine(y), static_cast<std::size_t>(image.width()) * 4);
     return bitmap;
+}
+
+void CMainFrame::setClipboardBitmap(const PixelBitmap& bitmap, bool withAlpha)
+{
+    if (bitmap.bitsPerPixel() != 32 || bitmap.width() <= 0 || bitmap.height() <= 0)
+        return;
+    QImage image(bitmap.width(), bitmap.height(), QImage::Format_ARGB32);
+    for (int y = 0; y < bitmap.height(); ++y)
+        std::memcpy(image.scanLine(y), bitmap.row(y), static_cast<std::size_t>(bitmap.width()) * 4);
+    // Without alpha the picture is opaque, whatever the unused bytes hold.
+    QGuiApplication::clipboard()->setImage(withAlpha ? image : image.convertToFormat(QImage::Format_RGB32));
 }
 
 PictureGeometry CMainFrame::pictureViewGeometry()

@@ -10,6 +10,8 @@ constexpr CommandText COMMANDS[] = {
     // File and edit.
     {ID_FILE_OPEN, "Ö&ffnen\tStrg+O", "Öffnet ein QORB-Archiv, eine Textur oder ein Bild.", "Öffnen", "open"},
     {ID_EXPORT, "&Export\tStrg+E", "Textur exportieren.", "Textur exportieren", "export"},
+    {ID_EDIT_COPY, "&Kopieren\tStrg+C", "Kopiert die gezeigte Map mit ihrem Alphakanal in die Zwischenablage.", "Kopieren",
+     "copy"},
     {ID_EDIT_PASTE, "E&infügen\tStrg+V", "Fügt das Bild aus der Zwischenablage als neue Textur ein.", "Einfügen", "paste"},
     {ID_VOLUME_DATA, "Globale QORB-Daten", "Dialog für globale QORB-Infos zeigen.", "Globale QORB-Daten", "volumedata"},
     {ID_OBJECT_INFO, "Objektinfos", "Objektinfo.", "Objektinfos", "info"},

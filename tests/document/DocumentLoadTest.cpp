@@ -254,9 +254,8 @@ TEST(FileDialogs, APatternAddsNoSuffixSoNamesWithoutADotStayAsTyped)
         EXPECT_EQ(dialogDefaultSuffix(extension), suffix) << extension;
 }
 
-TEST_F(DocumentLoad, APasteHasNoAlphaWhateverTheClipboardSays)
+TEST_F(DocumentLoad, APasteKeepsTheAlphaOfTheClipboardsPictureAndACopyPutsItBack)
 {
-    // Shown in RGBA view before: the pasted picture comes in RGB, alpha views off.
     writeFile(dir / "alpha.tex", textureBytes(8, 8, 1, 2));
     ASSERT_TRUE(doc.openFile((dir / "alpha.tex").string(), false));
     doc.displayModeCommand(CKestrelDoc::MODE_RGBA);
@@ -267,13 +266,35 @@ TEST_F(DocumentLoad, APasteHasNoAlphaWhateverTheClipboardSays)
             std::memcpy(b.row(y) + 4 * x, "\x10\x20\x30\x40", 4);
     host.clipboard = b;
     doc.paste();
+    EXPECT_TRUE(doc.hasAlpha());
+    EXPECT_TRUE((*doc.maps())[0].hasAlpha());
+    EXPECT_EQ((*doc.maps())[0].pixelAt(3, 3), 0x40302010u) << "colour and alpha as they were";
+    EXPECT_EQ(doc.displayMode(), CKestrelDoc::MODE_RGBA) << "the RGBA view stays";
+    EXPECT_EQ(doc.shown(), &doc.viewBuffer(0));
+    EXPECT_EQ(doc.formatText(), " Zwischenablage · Alpha");
+
+    // A copy of the shown map carries the alpha channel (map 3 of a 4-map texture here).
+    writeFile(dir / "four.tex", textureBytes(64, 64, 4, 2, [](int m, int x, int y) {
+                  return static_cast<std::uint32_t>(m * 40 + x) << 24 | static_cast<std::uint32_t>(y);
+              }));
+    ASSERT_TRUE(doc.openFile((dir / "four.tex").string(), false));
+    doc.selectMapCommand(2);
+    host.clipboard.reset();
+    doc.copyCommand();
+    ASSERT_TRUE(host.clipboard);
+    EXPECT_TRUE(host.clipboardAlpha);
+    EXPECT_EQ(host.clipboard->width(), 32);
+    EXPECT_EQ(host.clipboard->pixelAt(5, 7), (80u + 5) << 24 | 7u);
+
+    // A picture without alpha comes in without, and the view falls back to RGB.
+    b.setHasAlpha(false);
+    host.clipboard = b;
+    doc.paste();
     EXPECT_FALSE(doc.hasAlpha());
-    EXPECT_FALSE((*doc.maps())[0].hasAlpha());
-    EXPECT_EQ(doc.shown(), &(*doc.maps())[0]) << "the map itself, not the blended view";
     EXPECT_EQ(doc.displayMode(), CKestrelDoc::MODE_RGB);
     EXPECT_EQ(doc.commandEnabled(ID_VIEW_RGBA), false);
-    EXPECT_EQ(doc.commandChecked(ID_VIEW_RGB), true);
-    EXPECT_EQ((*doc.maps())[0].pixelAt(3, 3) & 0x00FFFFFFu, 0x302010u) << "the colour is kept";
+    doc.copyCommand();
+    EXPECT_FALSE(host.clipboardAlpha);
 }
 
 TEST_F(DocumentLoad, PasteLimits)

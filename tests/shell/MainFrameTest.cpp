@@ -66,7 +66,7 @@ private slots:
     void startingWithAMissingOrDamagedFileKeepsRunning();
     void recentFilesAndMenuHint();
     void hotKeysActivatePanes();
-    void pasteTakesTheClipboardPicture();
+    void pasteAndCopyKeepAlphaThroughTheClipboard();
     void savedWindowRectangleOnlyWhenOnAScreen();
     void aboutWindowIsShapedAndClosesOnRightClick();
     void qtOwnTextsAreGerman();
@@ -338,13 +338,14 @@ void MainFrameTest::hotKeysActivatePanes()
     QCOMPARE(f->lowerLeftTabs()->currentIndex(), 1);
 }
 
-void MainFrameTest::pasteTakesTheClipboardPicture()
+void MainFrameTest::pasteAndCopyKeepAlphaThroughTheClipboard()
 {
     QTemporaryDir dir;
     Frame f(dir);
     QGuiApplication::clipboard()->clear();
     f->updateCommandStates();
     QVERIFY(!f->action(ID_EDIT_PASTE)->isEnabled());
+    QVERIFY(!f->action(ID_EDIT_COPY)->isEnabled());
 
     QImage picture(40, 30, QImage::Format_ARGB32);
     picture.fill(QColor(10, 20, 30, 40));
@@ -359,12 +360,29 @@ void MainFrameTest::pasteTakesTheClipboardPicture()
     const PixelBitmap& map = (*doc.maps())[0];
     QCOMPARE(map.width(), 40);
     QCOMPARE(map.height(), 30);
-    QVERIFY(!map.hasAlpha());  // a pasted picture comes without alpha
-    QCOMPARE(map.pixelAt(3, 2) & 0xFFFFFFu, 0xC86432u);
+    QVERIFY(map.hasAlpha());
+    QVERIFY(doc.hasAlpha());
+    QCOMPARE(map.pixelAt(3, 2), 0xFFC86432u);
+    QCOMPARE(map.pixelAt(0, 0), 0x280A141Eu);  // alpha 40 kept
     QCOMPARE(f->statusText(2), QStringLiteral(" Daten aus der Zwischenablage"));
     QCOMPARE(f->statusText(0), QStringLiteral(" 40 x 30"));
+    QCOMPARE(f->statusText(CMainFrame::PANE_FORMAT), QStringLiteral(" Zwischenablage · Alpha"));
     QVERIFY(f->action(ID_MAP_0)->isChecked());
     QVERIFY(!f->action(ID_MAP_1)->isEnabled());
+    QVERIFY(f->action(ID_VIEW_RGBA)->isEnabled());
+
+    // "Kopieren" puts the shown map back, alpha included: map 2 of a texture here.
+    const QString path = shelltest::writeTexture(dir, "four.tex", 64, 64, 4, true, [](int m, int x, int y) {
+        return static_cast<std::uint32_t>(m * 50 + x) << 24 | static_cast<std::uint32_t>(y) << 8 | 0x11u;
+    });
+    QVERIFY(f->openStartupFile(path));
+    f->action(ID_MAP_2)->trigger();
+    QVERIFY(f->action(ID_EDIT_COPY)->isEnabled());
+    QTest::keyClick(f.frame.get(), Qt::Key_C, Qt::ControlModifier);
+    const QImage copied = QGuiApplication::clipboard()->image();
+    QCOMPARE(copied.size(), QSize(32, 32));
+    QVERIFY(copied.hasAlphaChannel());
+    QCOMPARE(copied.convertToFormat(QImage::Format_ARGB32).pixel(5, 7), qRgba(0, 7, 0x11, 100 + 5));
 }
 
 void MainFrameTest::savedWindowRectangleOnlyWhenOnAScreen()

@@ -56,6 +56,7 @@ struct FakeHost : DocumentHost {
     std::function<bool(ExportDialogModel&)> exportDialog;
     std::optional<VolumeDataAnswer> volumeData;
     std::optional<PixelBitmap> clipboard;
+    bool clipboardAlpha = false;  // what the last copy said about alpha
     // What the document passed into the open-file dialog last.
     std::vector<FileFilter> openFilters;
     std::string openDefaultExtension;
@@ -138,6 +139,12 @@ struct FakeHost : DocumentHost {
     std::optional<std::string> runRenameDialog(const std::string&) override { return next(renames); }
     bool clipboardHasBitmap() override { return clipboard.has_value(); }
     std::optional<PixelBitmap> clipboardBitmap() override { return clipboard; }
+    void setClipboardBitmap(const PixelBitmap& bitmap, bool withAlpha) override
+    {
+        clipboard = bitmap;
+        clipboard->setHasAlpha(withAlpha);
+        clipboardAlpha = withAlpha;
+    }
     void playSound(const std::uint8_t* bytes, std::size_t size) override { sounds.emplace_back(bytes, bytes + size); }
     PictureGeometry pictureViewGeometry() override { return viewport; }
     void redrawPictureView() override { ++redraws; }
