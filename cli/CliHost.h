@@ -56,6 +56,10 @@ public:
     void emptySelection() override {}
     bool runSizeDialog(SizeDialogModel&) override { return false; }
     bool runAdjustmentDialog(AdjustmentDialogModel&) override { return false; }
+    // The terminal hands no picture to another program.
+    std::optional<std::string> externalEditFolder() override { return std::nullopt; }
+    bool startExternalEdit(const std::string&) override { return false; }
+    void stopExternalEdit() override {}
 
 private:
     Io& m_io;

@@ -174,6 +174,16 @@ constexpr Entry TABLE[] = {
     {MessageId::ReasonNoSelection, "Keine Selektion vorhanden.", "Nothing is selected."},
     {MessageId::ReasonNoVolume, "Nur bei geöffnetem QORB-Archiv.", "Only while a QORB volume is open."},
     {MessageId::ReasonClipboardEmpty, "Die Zwischenablage enthält kein Bild.", "The clipboard holds no picture."},
+    {MessageId::ExternalFolderFailed, "Kein Ordner für extern bearbeitete Bilder verfügbar.",
+     "No folder for pictures edited in another program is available."},
+    {MessageId::ExternalWriteFailed, "Das Bild konnte nicht für die externe Bearbeitung gespeichert werden.",
+     "The picture could not be saved for editing in another program."},
+    {MessageId::ExternalStartFailed, "Kein Programm zum Bearbeiten von PNG-Bildern gefunden (Einstellung „ExternalEditor“).",
+     "No program for editing PNG pictures was found (setting “ExternalEditor”)."},
+    {MessageId::ExternalNotTextureSizeFormat,
+     "Das extern bearbeitete Bild hat %d x %d Pixel.\nAls Textur braucht es Kantenlängen von 4, 8, 16 … 2048 Pixeln.",
+     "The picture edited in another program has %d x %d pixels.\nA texture needs sides of 4, 8, 16 … 2048 pixels."},
+    {MessageId::ExternalPaneFormat, " Extern: %s ", " External: %s "},
 
     // The command line's own texts.
     {MessageId::CliUsage,

@@ -122,7 +122,8 @@ enum class MessageId {
     FileTreeRenameFailedFormat,
     FileTreeDeleteQuestionFormat,
     FileTreeDeleteFailedFormat,
-    // The format pane and why a command is disabled.
+    // The format pane, the zoom pane at reduced zooms, why a command is
+    // disabled, and editing the picture in another program.
     FormatPaneOneMap,
     FormatPaneMapsFormat,
     FormatPaneAlpha,
@@ -141,6 +142,11 @@ enum class MessageId {
     ReasonNoSelection,
     ReasonNoVolume,
     ReasonClipboardEmpty,
+    ExternalFolderFailed,
+    ExternalWriteFailed,
+    ExternalStartFailed,
+    ExternalNotTextureSizeFormat,
+    ExternalPaneFormat,
 
     // The command line's own texts: usage, refusals, summaries and help.
     CliUsage,

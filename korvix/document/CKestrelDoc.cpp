@@ -264,6 +264,7 @@ bool CKestrelDoc::adoptMaps(NewMaps&& fresh, bool oldRedraw)
         m_bRedraw = oldRedraw;
         return false;
     }
+    endExternalEdit();  // the file handed out belongs to the picture that goes
     m_pMaps = std::move(fresh.maps);
     m_origin = fresh.origin;
     m_bHasAlpha = fresh.alpha;
@@ -315,8 +316,9 @@ void CKestrelDoc::paste()
     std::optional<PixelBitmap> pasted = m_host.clipboardBitmap();
     if (!pasted)
         return;
-    replacePicture(std::move(*pasted), PictureOrigin::ofClipboard(),
-                   OutsideName{msg(MessageId::UntitledName), msg(MessageId::StatusClipboard)});
+    if (replacePicture(std::move(*pasted), PictureOrigin::ofClipboard(),
+                       OutsideName{msg(MessageId::UntitledName), msg(MessageId::StatusClipboard)}))
+        endExternalEdit();
 }
 
 bool CKestrelDoc::replacePicture(PixelBitmap&& picture, const PictureOrigin& origin,

@@ -159,6 +159,19 @@ public:
     std::string formatText() const;
     const PictureOrigin& origin() const { return m_origin; }
 
+    // ---- editing in another program ----
+    // "Extern bearbeiten…": the shown map (with its alpha channel when the
+    // texture has one) as a PNG in the host's folder for such files, handed
+    // to another program; false after a message when that failed.
+    bool externalEditCommand();
+    // The file handed out was saved: it replaces the shown picture through
+    // replacePicture(), keeping the name. A size a texture cannot take is
+    // told (when the size changed). False when it was refused.
+    bool externalFileSaved();
+    // The file handed out, empty when none is watched. A load or a paste of
+    // another picture ends the watch.
+    const std::string& externalFile() const { return m_strExternalFile; }
+
     // ---- export ----
     void exportCommand();
     // The export after the dialog: what the command does with the dialog's results.
@@ -255,6 +268,7 @@ private:
         bool titleFromName = false;
         PictureOrigin origin;
     };
+    void endExternalEdit();
     // The picture view's geometry with the shown picture and the zoom.
     PictureGeometry shownView() const;
     // A new zoom factor through the host; at 1 the view lays itself out anew.
@@ -332,6 +346,7 @@ private:
     bool m_bNoSelection = true;
     float m_fZoom = 1.0f;
     PictureOrigin m_origin;
+    std::string m_strExternalFile;
 
     EntryCatalogue m_catalogue;
     // The entry whose texture is shown and the volume it came from, so that

@@ -89,6 +89,7 @@ std::optional<bool> CKestrelDoc::commandEnabled(int id, std::string* reason) con
     case ID_EXPORT_SECOND:
     case ID_EXPORT:
     case ID_EDIT_COPY:
+    case ID_EXTERNAL_EDIT:
         return verdict({ready}, reason);
     case ID_VOLUME_DATA:
         return verdict({{m_bVolumeOpen, M::ReasonNoVolume}}, reason);

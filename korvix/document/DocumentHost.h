@@ -156,4 +156,17 @@ public:
     // Runs a brightness, contrast or gamma dialog over the model, which computes
     // its previews through the document (see AdjustmentDialogModel.h); true for OK.
     virtual bool runAdjustmentDialog(AdjustmentDialogModel& model) = 0;
+
+    // ---- editing the picture in another program ----
+    // A folder of the program's own (private to the user, removed when the
+    // program ends) for the files handed to another program; nothing when none
+    // can be made.
+    virtual std::optional<std::string> externalEditFolder() = 0;
+    // Opens the file in the user's chosen program (or the desktop's default
+    // one for its type) and watches it from then on: each time it is saved,
+    // also by writing a new file and renaming it over the old one, the host
+    // calls CKestrelDoc::externalFileSaved(). False when no program started.
+    virtual bool startExternalEdit(const std::string& path) = 0;
+    // Stops watching the file handed out.
+    virtual void stopExternalEdit() = 0;
 };

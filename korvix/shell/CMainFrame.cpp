@@ -3,6 +3,7 @@
 #include "document/CKestrelDoc.h"
 #include "document/CommandIds.h"
 #include "shell/CAboutWindow.h"
+#include "shell/CExternalEditor.h"
 #include "shell/CommandTable.h"
 #include "shell/SoundPlayer.h"
 #include "views/CPictureView.h"
@@ -120,7 +121,8 @@ bool isFrameCommand(int id)
 }  // namespace
 
 CMainFrame::CMainFrame(QSettings& settings, QWidget* parent)
-    : QMainWindow(parent), m_settings(settings), m_pSound(std::make_unique<SoundPlayer>())
+    : QMainWindow(parent), m_settings(settings), m_pSound(std::make_unique<SoundPlayer>()),
+      m_pExternal(std::make_unique<CExternalEditor>(settings))
 {
     initShellResources();
     setObjectName(QStringLiteral("MainFrame"));
@@ -146,6 +148,7 @@ CMainFrame::CMainFrame(QSettings& settings, QWidget* parent)
     rebuildRecentMenu();
     m_pPanePicture->fullUpdate();
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &CMainFrame::scheduleUpdate);
+    connect(m_pExternal.get(), &CExternalEditor::saved, this, &CMainFrame::reloadExternalFile);
     updateCommandStates();
 }
 
@@ -201,6 +204,7 @@ void CMainFrame::createActions()
     m_actions[ID_EDIT_PASTE]->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
     m_actions[ID_EDIT_COPY]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    m_actions[ID_EXTERNAL_EDIT]->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     // Keypad + and -, and Ctrl with +, - and 0 (and =, the + of layouts that shift it).
     m_actions[ID_ZOOM_IN]->setShortcuts({QKeySequence(Qt::KeypadModifier | Qt::Key_Plus),
                                          QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
@@ -208,8 +212,8 @@ void CMainFrame::createActions()
         {QKeySequence(Qt::KeypadModifier | Qt::Key_Minus), QKeySequence(Qt::CTRL | Qt::Key_Minus)});
     m_actions[ID_ZOOM_RESET]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
     m_actions[ID_ZOOM_FIT]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_9));
-    for (const int id : {ID_FILE_OPEN, ID_EXPORT, ID_EDIT_PASTE, ID_EDIT_COPY, ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET,
-                         ID_ZOOM_FIT})
+    for (const int id : {ID_FILE_OPEN, ID_EXPORT, ID_EDIT_PASTE, ID_EDIT_COPY, ID_EXTERNAL_EDIT, ID_ZOOM_IN, ID_ZOOM_OUT,
+                         ID_ZOOM_RESET, ID_ZOOM_FIT})
         m_actions[id]->setShortcutContext(Qt::WindowShortcut);
     // The zoom keys work with every toolbar hidden too.
     for (const int id : {ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_ZOOM_FIT})
@@ -248,6 +252,8 @@ void CMainFrame::createMenus()
     menuBar()->addMenu(edit);
     edit->addAction(m_actions[ID_EDIT_COPY]);
     edit->addAction(m_actions[ID_EDIT_PASTE]);
+    edit->addSeparator();
+    edit->addAction(m_actions[ID_EXTERNAL_EDIT]);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&Ansicht"));
     for (int id : {ID_VIEW_MAIN_TOOLBAR, ID_VIEW_MAP_TOOLBAR, ID_VIEW_VIEW_TOOLBAR, ID_VIEW_SELECTION_TOOLBAR,
@@ -397,8 +403,8 @@ void CMainFrame::createStatusBar()
 {
     // Every pane is a permanent part of the bar: nothing the bar shows for a
     // moment can hide them. The prompt takes a share of the name's room while
-    // there is one.
-    const char* names[PANE_COUNT] = {"Größe", "Zoom", "Name", "Format"};
+    // there is one; the pane of the file edited elsewhere shows while there is one.
+    const char* names[PANE_COUNT] = {"Größe", "Zoom", "Name", "Format", "Extern bearbeitete Datei"};
     for (int i = 0; i < PANE_COUNT; ++i) {
         m_wndStatusPanes[i] = new QLabel(QStringLiteral(" "), this);
         m_wndStatusPanes[i]->setObjectName(QStringLiteral("StatusPane%1").arg(i));
@@ -422,6 +428,7 @@ void CMainFrame::createStatusBar()
             statusBar()->addPermanentWidget(m_pPrompt, 1);
         }
     }
+    m_wndStatusPanes[PANE_EXTERNAL]->hide();
 }
 
 void CMainFrame::createPanes(const FrameSettings& s)
@@ -640,6 +647,12 @@ void CMainFrame::runCommand(int id)
     case ID_EDIT_COPY:
         doc.copyCommand();
         break;
+    case ID_EXTERNAL_EDIT:
+        doc.externalEditCommand();
+        break;
+    case ID_ZOOM_FIT:
+        doc.zoomToFit();
+        break;
     case ID_VOLUME_DATA:
         doc.editVolumeData();
         break;
@@ -651,9 +664,6 @@ void CMainFrame::runCommand(int id)
         break;
     case ID_ZOOM_RESET:
         doc.zoomReset();
-        break;
-    case ID_ZOOM_FIT:
-        doc.zoomToFit();
         break;
     case ID_VIEW_RGB:
         doc.displayModeCommand(CKestrelDoc::MODE_RGB);
@@ -733,6 +743,25 @@ void CMainFrame::updateCommandStates()
     m_actions[ID_VIEW_SELECTION_TOOLBAR]->setChecked(!m_wndSelectionBar->isHidden());
     m_actions[ID_VIEW_IMAGE_TOOLBAR]->setChecked(!m_wndImageBar->isHidden());
     m_actions[ID_VIEW_STATUS_BAR]->setChecked(!statusBar()->isHidden());
+}
+
+void CMainFrame::reloadExternalFile()
+{
+    // Not while a dialog, a message box or a menu has the program: the
+    // picture it works on must stay until it is done. Saves meanwhile come
+    // back as one reload.
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget() || !m_pDocument->ready()) {
+        if (!m_bExternalPending) {
+            m_bExternalPending = true;
+            QTimer::singleShot(EXTERNAL_RETRY_MS, this, [this] {
+                m_bExternalPending = false;
+                reloadExternalFile();
+            });
+        }
+        return;
+    }
+    m_pDocument->externalFileSaved();
+    updateCommandStates();
 }
 
 void CMainFrame::showReason(QAction* action, const QString& reason)

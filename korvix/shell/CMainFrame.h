@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+class CExternalEditor;
 class CKestrelDoc;
 class CPictureView;
 class CShortInfoView;
@@ -63,11 +64,12 @@ public:
     QSlider* backgroundSlider() const { return m_pSlider; }
     int background() const { return m_nBackground; }
     // The status bar's panes: 0 size, 1 zoom, 2 name (the three the document
-    // writes), 3 the picture's format; and the command prompt, which shows
-    // beside them and hides none.
-    enum { PANE_FORMAT = 3, PANE_COUNT = 4 };
+    // writes), 3 the picture's format, 4 the file edited in another program;
+    // and the command prompt, which shows beside them and hides none.
+    enum { PANE_FORMAT = 3, PANE_EXTERNAL = 4, PANE_COUNT = 5 };
     QString statusText(int pane) const;
     QString promptText() const;
+    CExternalEditor& externalEditor() { return *m_pExternal; }
     QSplitter* mainSplitter() const { return m_pSplitMain; }
     QSplitter* leftSplitter() const { return m_pSplitLeft; }
     QTabWidget* rightTabs() const { return m_pTabsRight; }
@@ -133,6 +135,9 @@ public:
     bool clipboardHasBitmap() override;
     std::optional<PixelBitmap> clipboardBitmap() override;
     void setClipboardBitmap(const PixelBitmap& bitmap, bool withAlpha) override;
+    std::optional<std::string> externalEditFolder() override;
+    bool startExternalEdit(const std::string& path) override;
+    void stopExternalEdit() override;
     void playSound(const std::uint8_t* bytes, std::size_t size) override;
 
     // Answers message boxes instead of showing them (tests and scripted runs).
@@ -169,6 +174,10 @@ private:
     QToolBar* makeToolBar(const QString& name, const QString& title, const std::vector<int>& ids);
     // The action's tool tip and prompt: its own, or with why it is disabled.
     void showReason(QAction* action, const QString& reason);
+    // The file edited in another program was saved: load it back, or once
+    // the dialog or box that has the program now is gone.
+    void reloadExternalFile();
+    static constexpr int EXTERNAL_RETRY_MS = 250;
     void placeAfter(QToolBar* anchor, QToolBar* bar);
 
     QSettings& m_settings;
@@ -197,6 +206,8 @@ private:
     QStringList m_recentFiles;
     QLabel* m_wndStatusPanes[PANE_COUNT] = {};
     QLabel* m_pPrompt = nullptr;
+    std::unique_ptr<CExternalEditor> m_pExternal;
+    bool m_bExternalPending = false;
     QToolBar* m_wndMainBar = nullptr;
     QToolBar* m_wndMapBar = nullptr;
     QToolBar* m_wndViewBar = nullptr;

@@ -3,6 +3,7 @@
 #include "common/MessageTable.h"
 #include "document/CKestrelDoc.h"
 #include "document/CommandIds.h"
+#include "shell/CExternalEditor.h"
 #include "shell/CMainFrame.h"
 #include "shell/SoundPlayer.h"
 #include "views/CPictureView.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QInputDialog>
 #include <QLabel>
@@ -281,6 +283,35 @@ void CMainFrame::setClipboardBitmap(const PixelBitmap& bitmap, bool withAlpha)
         std::memcpy(image.scanLine(y), bitmap.row(y), static_cast<std::size_t>(bitmap.width()) * 4);
     // Without alpha the picture is opaque, whatever the unused bytes hold.
     QGuiApplication::clipboard()->setImage(withAlpha ? image : image.convertToFormat(QImage::Format_RGB32));
+}
+
+std::optional<std::string> CMainFrame::externalEditFolder()
+{
+    const auto folder = m_pExternal->folder();
+    if (!folder)
+        return std::nullopt;
+    return folder->toStdString();
+}
+
+bool CMainFrame::startExternalEdit(const std::string& path)
+{
+    const QString file = QString::fromStdString(path);
+    if (!m_pExternal->start(file))
+        return false;
+    QLabel* pane = m_wndStatusPanes[PANE_EXTERNAL];
+    pane->setText(QString::fromStdString(korvix::MessageTable::format(
+        korvix::MessageId::ExternalPaneFormat, QFileInfo(file).fileName().toStdString().c_str())));
+    pane->setToolTip(file);
+    pane->show();
+    return true;
+}
+
+void CMainFrame::stopExternalEdit()
+{
+    m_pExternal->stop();
+    m_wndStatusPanes[PANE_EXTERNAL]->hide();
+    m_wndStatusPanes[PANE_EXTERNAL]->setText(QStringLiteral(" "));
+    m_wndStatusPanes[PANE_EXTERNAL]->setToolTip(QString());
 }
 
 PictureGeometry CMainFrame::pictureViewGeometry()

@@ -228,6 +228,7 @@ TEST_F(CommandStates, ADisabledCommandSaysWhyFromItsOwnRule)
     check("nothing loaded", {{ID_FILE_OPEN, ""},
                              {ID_BLUR, text(M::ReasonNothingShown)},
                              {ID_EXPORT, text(M::ReasonNothingShown)},
+                             {ID_EXTERNAL_EDIT, text(M::ReasonNothingShown)},
                              {ID_VOLUME_DATA, text(M::ReasonNoVolume)},
                              {ID_EDIT_PASTE, text(M::ReasonClipboardEmpty)}});
     load(false, 3);
@@ -242,6 +243,7 @@ TEST_F(CommandStates, ADisabledCommandSaysWhyFromItsOwnRule)
            {ID_ZOOM_RESET, text(M::ReasonOriginalSize)},
            {ID_ZOOM_OUT, text(M::ReasonPictureFits)},
            {ID_ZOOM_FIT, ""},
+           {ID_EXTERNAL_EDIT, ""},
            {ID_EDIT_COPY, ""}});
     load(true, 1);
     check("one map with alpha", {{ID_SELECT_NONE, text(M::ReasonNoSelection)},

@@ -1,7 +1,9 @@
 #include "ShellFixtures.h"
 #include "document/CKestrelDoc.h"
 #include "document/CommandIds.h"
+#include "codecs/imagefile/ImageFile.h"
 #include "shell/CAboutWindow.h"
+#include "shell/CExternalEditor.h"
 #include "shell/CMainFrame.h"
 #include "shell/KorvixApplication.h"
 #include "views/CPictureView.h"
@@ -13,6 +15,7 @@
 #include <QFileDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -75,6 +78,8 @@ private slots:
     void viewChecksFollowTheToolbarsHoweverTheyAreHidden();
     void openDialogTakesANameWithoutADot();
     void pictureMenuHoldsEveryImageOperation();
+    void externalRoundTripThroughAnEditorThatRenamesOverTheFile();
+    void aSaveWaitsWhileADialogWorksOnThePicture();
 };
 
 void MainFrameTest::firstRunArrangement()
@@ -578,6 +583,91 @@ void MainFrameTest::pictureMenuHoldsEveryImageOperation()
         onBar << (a->isSeparator() ? nullptr : a);
     QCOMPARE(inMenu, onBar);  // the same actions: texts, icons and enabling with them
     QVERIFY(menu->actions().contains(f->action(ID_REMOVE_SMALL_MAPS)));
+}
+
+void MainFrameTest::externalRoundTripThroughAnEditorThatRenamesOverTheFile()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    const auto pixel = [](int, int x, int y) {
+        return static_cast<std::uint32_t>(x * 3 + y) << 24 | static_cast<std::uint32_t>(x * 4) << 16
+               | static_cast<std::uint32_t>(y * 4) << 8 | 0x5Au;
+    };
+    QVERIFY(f->openStartupFile(shelltest::writeTexture(dir, "wall.tex", 64, 64, 1, true, pixel)));
+    const CKestrelDoc& doc = f->document();
+    const PixelBitmap original = (*doc.maps())[0];
+    PixelBitmap edited = original;
+    edited.row(9)[4 * 7 + 1] = 0xEE;
+    const QString editedPath = dir.filePath("edited.png");
+    encodePng(editedPath.toStdString(), edited);
+
+    // The editor: saves the file unchanged, then, when told, the edited
+    // picture; each time a new file renamed over the old one.
+    const QString script = dir.filePath("editor.sh");
+    const QString go = dir.filePath("go");
+    {
+        QFile out(script);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("edited=$1; go=$2; file=$3\n"
+                  "cp \"$file\" \"$file.new\" && mv \"$file.new\" \"$file\"\n"
+                  "i=0; while [ ! -e \"$go\" ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done\n"
+                  "cp \"$edited\" \"$file.new\" && mv \"$file.new\" \"$file\"\n");
+    }
+    f.settings->setValue(CExternalEditor::SETTING,
+                         QStringLiteral("/bin/sh \"%1\" \"%2\" \"%3\"").arg(script, editedPath, go));
+
+    QTest::keyClick(f.frame.get(), Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(QFileInfo(QString::fromStdString(doc.externalFile())).fileName(), QStringLiteral("wall.png"));
+    QCOMPARE(f->statusText(CMainFrame::PANE_EXTERNAL), QStringLiteral(" Extern: wall.png "));
+    QVERIFY(f->findChild<QLabel*>("StatusPane4")->isVisible());
+    const QString folder = QFileInfo(QString::fromStdString(doc.externalFile())).absolutePath();
+
+    // Saved unchanged: loaded back from the PNG, every byte as it was.
+    QTRY_COMPARE(f->statusText(CMainFrame::PANE_FORMAT), QStringLiteral(" PNG · Alpha"));
+    QVERIFY(doc.hasAlpha());
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            QCOMPARE((*doc.maps())[0].pixelAt(x, y), original.pixelAt(x, y));
+
+    // The second save, again renamed over the first: the watch is still there.
+    QFile(go).open(QIODevice::WriteOnly);
+    QTRY_COMPARE((*doc.maps())[0].pixelAt(7, 9), edited.pixelAt(7, 9));
+    QVERIFY(f.messages.isEmpty());
+    QCOMPARE(f->statusText(2), QStringLiteral(" ") + dir.filePath("wall.tex"));
+
+    // Another picture ends the watch; the folder goes with the program.
+    QVERIFY(f->openStartupFile(shelltest::writeTexture(dir, "other.tex", 8, 8, 1, false)));
+    QVERIFY(!f->findChild<QLabel*>("StatusPane4")->isVisible());
+    QVERIFY(QFileInfo::exists(folder));
+    f.frame.reset();
+    QVERIFY(!QFileInfo::exists(folder));
+}
+
+void MainFrameTest::aSaveWaitsWhileADialogWorksOnThePicture()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    QVERIFY(f->openStartupFile(shelltest::writeTexture(dir, "wall.tex", 16, 16, 1, true)));
+    f.settings->setValue(CExternalEditor::SETTING, QStringLiteral("/bin/true"));
+    f->action(ID_EXTERNAL_EDIT)->trigger();
+    const CKestrelDoc& doc = f->document();
+    QVERIFY(!doc.externalFile().empty());
+
+    // A dialog is open over the picture (an adjustment's preview works on it)
+    // when the other program saves.
+    QDialog busy(f.frame.get());
+    busy.setModal(true);
+    busy.show();
+    PixelBitmap edited = (*doc.maps())[0];
+    edited.row(0)[0] = 0x77;
+    const QString file = QString::fromStdString(doc.externalFile());
+    encodePng((file + QStringLiteral(".new")).toStdString(), edited);
+    std::filesystem::rename((file + QStringLiteral(".new")).toStdString(), file.toStdString());  // over the old one
+    QTest::qWait(CExternalEditor::SETTLE_MS + 400);
+    QCOMPARE(doc.origin().kind, PictureOrigin::Kind::Texture);  // not yet
+    busy.close();
+    QTRY_COMPARE(doc.origin().kind, PictureOrigin::Kind::Image);
+    QCOMPARE((*doc.maps())[0].pixelAt(0, 0) & 0xFFu, 0x77u);
 }
 
 QTEST_MAIN(MainFrameTest)
