@@ -51,12 +51,17 @@ public:
     bool offerReopen(const std::string& text, const std::string& question) override;
     bool clipboardHasBitmap() override { return false; }
     std::optional<PixelBitmap> clipboardBitmap() override { return std::nullopt; }
+    void setClipboardBitmap(const PixelBitmap&, bool) override {}
     void playSound(const std::uint8_t*, std::size_t) override {}
     PictureGeometry pictureViewGeometry() override { return {}; }
     void redrawPictureView() override {}
     void emptySelection() override {}
     bool runSizeDialog(SizeDialogModel&) override { return false; }
     bool runAdjustmentDialog(AdjustmentDialogModel&) override { return false; }
+    // The terminal hands no picture to another program.
+    std::optional<std::string> externalEditFolder() override { return std::nullopt; }
+    bool startExternalEdit(const std::string&) override { return false; }
+    void stopExternalEdit() override {}
 
 private:
     Io& m_io;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Renders the desktop program's screenshots for the README to PNG files under
 # docs/screenshots/, through Qt's offscreen platform: no display is needed.
-# Everything is shown from the bundled sample volume: the window at start-up,
-# the volume browser as a list and as thumbnails, the export and brightness
-# dialogs, and the volume's 64 x 64 RGBA 8888 texture in its views.
+# The window at start-up, the volume browser as a list and as thumbnails, the
+# export and brightness dialogs and the 64 x 64 RGBA 8888 texture in its views
+# come from the bundled sample volume; the 2048 x 2048 texture fitted to the
+# window is drawn by the tool itself.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ -f build/build.ninja ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo

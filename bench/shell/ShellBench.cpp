@@ -1,4 +1,5 @@
-// Repaint of the picture view over a 2048 x 2048 map at zoom 1 and 4, one
+// Repaint of the picture view over a 2048 x 2048 map at zoom 1 and 4 and at
+// the reductions 1:2 and 1:4, one
 // brightness preview tick with its repaint, and the time from constructing
 // the main frame to a texture shown on the screen.
 //   QT_QPA_PLATFORM=offscreen build/bench/shell/korvix-shell-bench
@@ -77,6 +78,27 @@ void BM_RepaintPicture(benchmark::State& state)
     state.counters["client_px"] = viewport->width() * viewport->height();
 }
 BENCHMARK(BM_RepaintPicture)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
+
+// The reduced zooms (argument r for 1:r): a repaint from the cached
+// area-averaged copy, as a scroll or a pan repaints, and a repaint after the
+// picture changed, which averages the copy anew first.
+void BM_RepaintReduced(benchmark::State& state)
+{
+    auto settings = fixture().settings();
+    const auto framePtr = frameWithTexture(*settings);
+    CMainFrame& frame = *framePtr;
+    frame.pictureView()->setZoom(1.0f / static_cast<float>(state.range(0)));
+    settle();
+    CPictureView* view = frame.pictureView();
+    const bool changed = state.range(1) != 0;
+    for (auto _ : state) {
+        if (changed)
+            view->refresh();
+        view->viewport()->repaint();
+    }
+    state.SetLabel(changed ? "picture changed" : "cached copy");
+}
+BENCHMARK(BM_RepaintReduced)->Args({2, 0})->Args({2, 1})->Args({4, 0})->Args({4, 1})->Unit(benchmark::kMillisecond);
 
 // One tick of the brightness dialog while its slider moves, over a 2048 x 2048
 // texture with alpha: the preview computed from the untouched map (in the RGBA

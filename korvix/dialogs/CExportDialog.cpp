@@ -200,7 +200,8 @@ void CExportDialog::exportPressed()
         return;
     const QString path = QFileInfo(name).isAbsolute() ? name : m_pFiles->directory().absoluteFilePath(name);
     // An existing file is the document's question, asked after the dialog
-    // closes; "No" there brings the dialog back.
-    m_model.setFileName(path.toStdString());
+    // closes; "No" there brings the dialog back. A typed extension of another
+    // listed type chooses that type, so the bytes always match the name.
+    m_model.acceptTypedName(path.toStdString());
     accept();
 }

@@ -242,12 +242,16 @@ bool CKestrelDoc::loadMaps(const std::string& path, bool fromVolume, bool isText
         fresh.source = SOURCE_TEXTURE_FILE;
         fresh.rawCopy = std::move(loaded.bytes);
         fresh.keepRawCopy = true;
+        if (loaded.format)
+            fresh.origin = PictureOrigin::ofTexture(*loaded.format);
         return adoptMaps(std::move(fresh), oldRedraw);
     }
 
-    std::unique_ptr<PixelBitmap> image = loadImageFile(path);
+    int type = IMAGE_NONE;
+    std::unique_ptr<PixelBitmap> image = loadImageFile(path, &type);
     if (!image)
         return fail();
+    fresh.origin = PictureOrigin::ofImage(type);
     fresh.alpha = image->hasAlpha();
     fresh.maps = std::make_unique<MapSet>(1);
     (*fresh.maps)[0] = std::move(*image);
@@ -256,7 +260,7 @@ bool CKestrelDoc::loadMaps(const std::string& path, bool fromVolume, bool isText
     return adoptMaps(std::move(fresh), oldRedraw);
 }
 
-std::unique_ptr<PixelBitmap> CKestrelDoc::loadImageFile(const std::string& path)
+std::unique_ptr<PixelBitmap> CKestrelDoc::loadImageFile(const std::string& path, int* type)
 {
     // A picture wider or taller than the program shows is refused from its
     // header, before its pixels are decoded.
@@ -273,6 +277,8 @@ std::unique_ptr<PixelBitmap> CKestrelDoc::loadImageFile(const std::string& path)
         message(MessageId::TextureLoadFailed, path, loaded.detail);
         return nullptr;
     }
+    if (type)
+        *type = loaded.imageType;
     return std::make_unique<PixelBitmap>(std::move((*loaded.maps)[0]));
 }
 
@@ -289,8 +295,10 @@ bool CKestrelDoc::adoptMaps(NewMaps&& fresh, bool oldRedraw)
         m_bRedraw = oldRedraw;
         return false;
     }
+    endExternalEdit();  // the file handed out belongs to the picture that goes
     m_pShown = nullptr;
     m_pMaps = std::move(fresh.maps);
+    m_origin = fresh.origin;
     m_history.clear();
     m_bHasAlpha = fresh.alpha;
     m_nMaps = m_pMaps->count();
@@ -345,35 +353,34 @@ void CKestrelDoc::paste()
     if (!pasted)
         return;
     // The refusals come before the question: a paste that cannot happen asks nothing.
-    if (!pasteAllowed(*pasted) || !confirmDiscard())
+    if (!pictureAllowed(*pasted) || !confirmDiscard())
         return;
-    pasteBitmap(std::move(*pasted));
+    if (replacePicture(std::move(*pasted), PictureOrigin::ofClipboard(), MessageId::StepPaste,
+                       OutsideName{msg(MessageId::UntitledName), msg(MessageId::StatusClipboard)}))
+        endExternalEdit();
 }
 
-bool CKestrelDoc::pasteAllowed(const PixelBitmap& bitmap)
+bool CKestrelDoc::pictureAllowed(const PixelBitmap& picture)
 {
-    if (bitmap.width() < 4 || bitmap.height() < 4) {
+    if (picture.width() < 4 || picture.height() < 4) {
         message(MessageId::BitmapTooSmall);
         return false;
     }
-    // Every load keeps to the background pattern's size; a paste does too.
-    if (bitmap.width() > MAX_SIDE || bitmap.height() > MAX_SIDE) {
+    // Every load keeps to the background pattern's size; a picture from outside does too.
+    if (picture.width() > MAX_SIDE || picture.height() > MAX_SIDE) {
         error(MessageId::MapTooLarge);
         return false;
     }
     return true;
 }
 
-bool CKestrelDoc::pasteBitmap(PixelBitmap&& bitmap)
+bool CKestrelDoc::replacePicture(PixelBitmap&& picture, const PictureOrigin& origin, MessageId stepName,
+                                 const std::optional<OutsideName>& naming)
 {
-    if (!pasteAllowed(bitmap))
+    if (!pictureAllowed(picture))
         return false;
-    PixelBitmap pasted = std::move(bitmap);
-    if (pasted.bitsPerPixel() != 32)
-        pasted.copyFrom(PixelBitmap(pasted), 32);
-    // Only the colour is taken: whatever the clipboard says about alpha, a
-    // pasted texture has none.
-    pasted.setHasAlpha(false);
+    if (picture.bitsPerPixel() != 32)
+        picture.copyFrom(PixelBitmap(picture), 32);
     const bool oldRedraw = m_bRedraw;
     m_bRedraw = false;
     // The whole picture before it, with its name and where it came from, is the undo step.
@@ -382,9 +389,10 @@ bool CKestrelDoc::pasteBitmap(PixelBitmap&& bitmap)
     m_pRaw.clear();
     m_pShown = nullptr;
     std::unique_ptr<MapSet> old = std::move(m_pMaps);
+    m_bHasAlpha = picture.hasAlpha();
     m_pMaps = std::make_unique<MapSet>(1);
-    (*m_pMaps)[0] = std::move(pasted);
-    m_bHasAlpha = false;
+    (*m_pMaps)[0] = std::move(picture);
+    m_origin = origin;
     m_nMaps = 1;
     m_nSource = SOURCE_OTHER;
     m_bReady = true;
@@ -392,20 +400,40 @@ bool CKestrelDoc::pasteBitmap(PixelBitmap&& bitmap)
     m_nCurMap = 0;
     m_bAlphaViewStale = m_bRgbaViewStale = true;
     selectMap(0);
-    setDisplayMode(m_nDisplayMode);
-    setPictureStatus(msg(MessageId::StatusClipboard));
-    m_strName = msg(MessageId::UntitledName);
+    setDisplayMode(m_bHasAlpha ? m_nDisplayMode : MODE_RGB);
+    m_nViewButton = m_nDisplayMode;
+    if (naming) {
+        setPictureStatus(naming->status);
+        m_strName = naming->name;
+    }
     if (old)
-        recordPicture(MessageId::StepPaste, std::move(before), std::move(old), true);
+        recordPicture(stepName, std::move(before), std::move(old), true);
     else
         m_history.recordLoss();  // nothing before it to go back to; still a picture nobody saved
-    setTitle(m_strName + TITLE_SUFFIX);
+    if (naming)
+        setTitle(m_strName + TITLE_SUFFIX);
+    else
+        showTitle();
     clearSelection();
     m_bNoSelection = false;
     if (oldRedraw && m_host.hasPictureView())
         m_host.refreshPictureView();
     m_bRedraw = oldRedraw;
     return true;
+}
+
+void CKestrelDoc::copyCommand()
+{
+    if (!m_bReady || !m_pMaps || m_nCurMap < 0 || m_nCurMap >= m_nMaps)
+        return;
+    m_host.setClipboardBitmap((*m_pMaps)[m_nCurMap], m_bHasAlpha);
+}
+
+std::string CKestrelDoc::formatText() const
+{
+    if (!m_pMaps)
+        return " ";
+    return formatPaneText(m_origin, m_nMaps, m_bHasAlpha);
 }
 
 void CKestrelDoc::openRecentFile(int index)

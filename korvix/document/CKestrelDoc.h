@@ -16,6 +16,7 @@
 #include "document/EntryCatalogue.h"
 #include "document/EntryRecord.h"
 #include "document/ExportDialogModel.h"
+#include "document/PictureOrigin.h"
 #include "document/SelectionTracker.h"
 #include "document/VolumeIdentity.h"
 #include "document/UndoHistory.h"
@@ -58,16 +59,30 @@ public:
     // Loads maps from a disk file, or (fromVolume) from the entry with catalogue
     // index `entryIndex` of the open volume.
     bool loadMaps(const std::string& path, bool fromVolume, bool isTexture, int entryIndex);
-    // Decodes an image file at 32 bits; null after showing its message.
-    std::unique_ptr<PixelBitmap> loadImageFile(const std::string& path);
+    // Decodes an image file at 32 bits; null after showing its message. With
+    // `type`, the image's type (ImageType) is stored there.
+    std::unique_ptr<PixelBitmap> loadImageFile(const std::string& path, int* type = nullptr);
     void freeMaps();
-    // The paste command: the clipboard's bitmap becomes a one-map texture.
+    // The paste command: the clipboard's picture becomes a one-map texture,
+    // with alpha when the picture has it.
     void paste();
-    // A bitmap from outside the program (the clipboard's, or a picture edited
-    // elsewhere) replaces the picture as one map, by the paste's rules for size
-    // and alpha, as one step that undo takes back whole (maps, name, title,
-    // source, the bytes as loaded). False after a refusal's message.
-    bool pasteBitmap(PixelBitmap&& bitmap);
+    // "Kopieren": the shown map on the clipboard, with its alpha channel when
+    // the texture has one.
+    void copyCommand();
+    // The one door through which a picture from outside the document (the
+    // clipboard, a file another program saved) replaces the shown maps: a
+    // picture smaller than 4 or larger than 2048 pixels a side is refused with
+    // the paste's messages; otherwise it becomes a one-map texture with the
+    // bitmap's alpha flag, as one undo step named `stepName` that takes the
+    // whole picture back (maps, name, title, source, the bytes as loaded). `naming` gives it a name (what the export proposes),
+    // the name pane's text and the window title; without it the name, the pane
+    // and the title stay as they are.
+    struct OutsideName {
+        std::string name;
+        std::string status;
+    };
+    bool replacePicture(PixelBitmap&& picture, const PictureOrigin& origin, korvix::MessageId stepName,
+                        const std::optional<OutsideName>& naming);
     // Recent-file command i (0 ... 7).
     void openRecentFile(int index);
 
@@ -108,9 +123,13 @@ public:
     void setDisplayMode(int mode);
     void selectMap(int index);
     void selectMapCommand(int k);
+    // Zoom steps x 32 ... x 1 and the reductions 1:2 ... 1:16 (zoomsteps in
+    // PictureGeometry.h); a reduction only while the picture does not fit.
     void zoomIn();
     void zoomOut();
     void zoomReset();
+    // "An Fenster anpassen": the largest step at which the picture fits the view.
+    void zoomToFit();
     void displayModeCommand(int mode);
     // The smoothing button was set to `on`.
     void smoothingCommand(bool on);
@@ -123,8 +142,10 @@ public:
     // ---- command states ----
     // Whether command `id` is enabled, for every command the document handles
     // (see CommandIds.h); nothing for the commands of the frame, the views and
-    // the entry menu. Reads state only.
-    std::optional<bool> commandEnabled(int id) const;
+    // the entry menu. Reads state only. With `reason`, a disabled command
+    // also says why (in the chosen language; empty when there is nothing to
+    // tell, and while the command is enabled).
+    std::optional<bool> commandEnabled(int id, std::string* reason = nullptr) const;
     // Whether the button of command `id` is down: the display modes, smoothing,
     // the map buttons and the channel exclusion buttons; nothing for the rest.
     std::optional<bool> commandChecked(int id) const;
@@ -179,6 +200,23 @@ public:
     const SelectionTracker& tracker() const { return m_tracker; }
     // The picture view writes its zoom here through its setters.
     void setZoomCopy(float zoom) { m_fZoom = zoom; }
+
+    // The format pane: " DXT3 · 5 Maps · Alpha", " PNG · Alpha"; " " with nothing shown.
+    std::string formatText() const;
+    const PictureOrigin& origin() const { return m_origin; }
+
+    // ---- editing in another program ----
+    // "Extern bearbeiten…": the shown map (with its alpha channel when the
+    // texture has one) as a PNG in the host's folder for such files, handed
+    // to another program; false after a message when that failed.
+    bool externalEditCommand();
+    // The file handed out was saved: it replaces the shown picture through
+    // replacePicture(), keeping the name. A size a texture cannot take is
+    // told (when the size changed). False when it was refused.
+    bool externalFileSaved();
+    // The file handed out, empty when none is watched. A load or a paste of
+    // another picture ends the watch.
+    const std::string& externalFile() const { return m_strExternalFile; }
 
     // ---- export ----
     void exportCommand();
@@ -274,10 +312,17 @@ private:
         bool keepRawCopy = false;
         std::string name;                   // UTF-8
         bool titleFromName = false;
+        PictureOrigin origin;
     };
+    void endExternalEdit();
+    // The picture view's geometry with the shown picture and the zoom.
+    PictureGeometry shownView() const;
+    // A new zoom factor through the host; at 1 the view lays itself out anew.
+    void setZoom(float factor);
     bool adoptMaps(NewMaps&& fresh, bool oldRedraw);
-    // The paste's refusals of a bitmap's size, with their messages.
-    bool pasteAllowed(const PixelBitmap& bitmap);
+    // Whether a picture from outside may replace the maps (at least 4 and at
+    // most 2048 pixels a side); the paste's refusal messages when not.
+    bool pictureAllowed(const PixelBitmap& picture);
     bool loadVolumeEntry(int index, bool oldRedraw);
     // The texture loader's message for `status`, then "Fehler beim Laden der Textur.".
     void textureRefused(TextureLoadStatus status);
@@ -399,6 +444,8 @@ private:
     bool m_bRedraw = true;
     bool m_bNoSelection = true;
     float m_fZoom = 1.0f;
+    PictureOrigin m_origin;
+    std::string m_strExternalFile;
 
     EntryCatalogue m_catalogue;
     // What the open volume's file was at opening or after our last write, and

@@ -14,8 +14,6 @@ using docinternal::WaitCursor;
 
 namespace {
 
-constexpr float ZOOM_STEPS[] = {1, 2, 4, 8, 16, 32};
-
 // One pass of the smoothing kernel along x (horizontal) or y: weights over the
 // pixel and its neighbours inside the image, normalised to sum 1.
 void smoothPass(const PixelBitmap& src, PixelBitmap& dst, bool horizontal)
@@ -153,41 +151,53 @@ void CKestrelDoc::resetViewButtons()
         checkViewButton(ID_VIEW_RGB, true);
 }
 
+PictureGeometry CKestrelDoc::shownView() const
+{
+    PictureGeometry v = m_host.pictureViewGeometry();
+    v.imageWidth = m_pShown ? m_pShown->width() : 0;
+    v.imageHeight = m_pShown ? m_pShown->height() : 0;
+    v.setZoomFactor(m_fZoom);
+    return v;
+}
+
+void CKestrelDoc::setZoom(float factor)
+{
+    if (factor == m_fZoom)
+        return;
+    m_fZoom = factor;
+    m_host.setPictureZoom(m_fZoom);
+    if (m_fZoom == 1)
+        m_host.relayoutPictureView();
+}
+
 void CKestrelDoc::zoomIn()
 {
     if (!m_host.hasPictureView())
         return;
-    for (std::size_t i = 0; i + 1 < std::size(ZOOM_STEPS); ++i) {
-        if (m_fZoom == ZOOM_STEPS[i]) {
-            m_fZoom = ZOOM_STEPS[i + 1];
-            m_host.setPictureZoom(m_fZoom);
-            return;
-        }
-    }
+    // Up from a reduction, 1:1 gets the relayout that the way down to it has.
+    setZoom(zoomsteps::stepIn(m_fZoom));
 }
 
 void CKestrelDoc::zoomOut()
 {
     if (!m_host.hasPictureView())
         return;
-    for (std::size_t i = 1; i < std::size(ZOOM_STEPS); ++i) {
-        if (m_fZoom == ZOOM_STEPS[i]) {
-            m_fZoom = ZOOM_STEPS[i - 1];
-            m_host.setPictureZoom(m_fZoom);
-            if (m_fZoom == 1)
-                m_host.relayoutPictureView();
-            return;
-        }
-    }
+    if (const auto next = zoomsteps::stepOut(m_fZoom, shownView()))
+        setZoom(*next);
 }
 
 void CKestrelDoc::zoomReset()
 {
-    if (!m_host.hasPictureView() || !(m_fZoom > 1))
+    if (!m_host.hasPictureView() || m_fZoom == 1)
         return;
-    m_fZoom = 1;
-    m_host.setPictureZoom(1);
-    m_host.relayoutPictureView();
+    setZoom(1);
+}
+
+void CKestrelDoc::zoomToFit()
+{
+    if (!m_host.hasPictureView() || !m_pShown)
+        return;
+    setZoom(zoomsteps::fitFactor(shownView()));
 }
 
 void CKestrelDoc::displayModeCommand(int mode)

@@ -141,6 +141,24 @@ void CKestrelDoc::exportTexture(const ExportDialogModel::Result& r)
         saved = true;
         break;
     }
+    case ExportDialogModel::TypePng:
+        try {
+            // Lossless, with the alpha channel as a TGA export keeps it.
+            const bool withAlpha = m_bHasAlpha && !r.noAlpha;
+            if (largest.hasAlpha() == withAlpha) {
+                encodePng(r.path, largest);
+            } else {
+                PixelBitmap flagged(largest);
+                flagged.setHasAlpha(withAlpha);
+                encodePng(r.path, flagged);
+            }
+        } catch (const std::exception&) {  // CTextException from the writer, or memory
+            // As with a TGA, the document keeps its name when nothing was written.
+            wait.release();
+            message(MessageId::ExportFailed);
+            return;
+        }
+        break;
     case ExportDialogModel::TypeBmp:
     case ExportDialogModel::TypeTiff:
     case ExportDialogModel::TypeJpeg:

@@ -37,6 +37,7 @@ PictureState CKestrelDoc::statusQuo(bool identity) const
         s.name = m_strName;
         s.title = m_strTitle;
         s.status = m_strStatus;
+        s.origin = m_origin;
         s.loadedEntry = m_nLoadedEntry;
         s.loadedVolumeSerial = m_nLoadedVolumeSerial;
     }
@@ -64,6 +65,7 @@ void CKestrelDoc::swapState(PictureState& s, bool mapFlag, bool identity)
         std::swap(m_strName, s.name);
         std::swap(m_strTitle, s.title);
         std::swap(m_strStatus, s.status);
+        std::swap(m_origin, s.origin);
         std::swap(m_nLoadedEntry, s.loadedEntry);
         std::swap(m_nLoadedVolumeSerial, s.loadedVolumeSerial);
     }

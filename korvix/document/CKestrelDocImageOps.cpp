@@ -197,11 +197,7 @@ bool CKestrelDoc::editCommand(int id)
 
 PictureGeometry CKestrelDoc::selectionView()
 {
-    PictureGeometry v = m_host.pictureViewGeometry();
-    v.imageWidth = m_pShown ? m_pShown->width() : 0;
-    v.imageHeight = m_pShown ? m_pShown->height() : 0;
-    v.zoom = std::max(1, static_cast<int>(m_fZoom));
-    return v;
+    return shownView();
 }
 
 void CKestrelDoc::clearSelection()

@@ -333,6 +333,7 @@ bool CKestrelDoc::loadVolumeEntry(int index, bool oldRedraw)
     fresh.maps = std::move(loaded.maps);
     fresh.alpha = loaded.alpha;
     fresh.raw = loaded.rawTexture;
+    fresh.origin = loaded.format ? PictureOrigin::ofTexture(*loaded.format) : PictureOrigin::ofImage(loaded.imageType);
     const bool ok = adoptMaps(std::move(fresh), oldRedraw);
     if (ok) {
         m_nLoadedEntry = index;

@@ -33,6 +33,10 @@ enum CommandId : int {
     ID_EXPORT_SECOND = 32826,
     ID_EXPORT = 32830,
     ID_ZOOM_RESET = 32832,
+    // The program's own additions: fit the picture to the view, edit it in
+    // another program.
+    ID_ZOOM_FIT = 32833,
+    ID_EXTERNAL_EDIT = 32834,
 
     // Selection toolbar.
     ID_SELECTION_DIALOG = 32837,

@@ -79,6 +79,16 @@ struct FileFilter {
 // the reason it is refused (UTF-8), for the dialog to show.
 using NameValidator = std::function<std::string(const std::string& name)>;
 
+// The suffix a file dialog adds to a name typed without one: the default
+// extension without its dot (".qrb" gives "qrb"), or nothing for a pattern
+// such as "*.*", so that a name without a dot is taken as it stands.
+inline std::string dialogDefaultSuffix(const std::string& defaultExtension)
+{
+    if (defaultExtension.find_first_of("*?") != std::string::npos)
+        return {};
+    return defaultExtension.starts_with('.') ? defaultExtension.substr(1) : defaultExtension;
+}
+
 // The data of the "Globale QORB-Daten" dialog.
 struct VolumeDataAnswer {
     std::string comment;  // UTF-8
@@ -146,10 +156,13 @@ public:
     // it again (the command line) reports `text` and answers no.
     virtual bool offerReopen(const std::string& text, const std::string& question) = 0;
 
-    // The clipboard's bitmap (standard bitmap format), if it holds one. The
-    // document takes its colour only: a pasted texture never has alpha.
+    // The clipboard's picture as a 32-bit bitmap, if it holds one; its alpha
+    // flag is set when the picture has an alpha channel, which a paste keeps.
     virtual bool clipboardHasBitmap() = 0;
     virtual std::optional<PixelBitmap> clipboardBitmap() = 0;
+    // Puts a 32-bit bitmap on the clipboard as a picture, with its alpha
+    // channel when `withAlpha`.
+    virtual void setClipboardBitmap(const PixelBitmap& bitmap, bool withAlpha) = 0;
     // Plays a sound from memory and returns when it has ended.
     virtual void playSound(const std::uint8_t* bytes, std::size_t size) = 0;
 
@@ -165,4 +178,17 @@ public:
     // Runs a brightness, contrast or gamma dialog over the model, which computes
     // its previews through the document (see AdjustmentDialogModel.h); true for OK.
     virtual bool runAdjustmentDialog(AdjustmentDialogModel& model) = 0;
+
+    // ---- editing the picture in another program ----
+    // A folder of the program's own (private to the user, removed when the
+    // program ends) for the files handed to another program; nothing when none
+    // can be made.
+    virtual std::optional<std::string> externalEditFolder() = 0;
+    // Opens the file in the user's chosen program (or the desktop's default
+    // one for its type) and watches it from then on: each time it is saved,
+    // also by writing a new file and renaming it over the old one, the host
+    // calls CKestrelDoc::externalFileSaved(). False when no program started.
+    virtual bool startExternalEdit(const std::string& path) = 0;
+    // Stops watching the file handed out.
+    virtual void stopExternalEdit() = 0;
 };

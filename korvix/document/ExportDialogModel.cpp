@@ -15,6 +15,30 @@ std::string upper(std::string s)
     return s;
 }
 
+// The type an extension names (without its dot, any case), or TypeUnknown.
+int typeOfExtension(const std::string& ext)
+{
+    const std::string e = upper(ext);
+    for (std::size_t t = 0; t < ExportDialogModel::EXTENSIONS.size(); ++t)
+        if (e == upper(ExportDialogModel::EXTENSIONS[t]))
+            return static_cast<int>(t);
+    if (e == "JPEG")
+        return ExportDialogModel::TypeJpeg;
+    if (e == "TIFF")
+        return ExportDialogModel::TypeTiff;
+    return ExportDialogModel::TypeUnknown;
+}
+
+// Where the file name's extension starts (its dot), npos for none: a dot in a
+// folder name above it is not one, nor is the dot of a hidden file's name.
+std::size_t extensionDot(const std::string& path)
+{
+    const auto slash = path.find_last_of("/\\");
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const auto dot = path.rfind('.');
+    return dot != std::string::npos && dot > nameStart ? dot : std::string::npos;
+}
+
 int typeFromName(const std::string& name)
 {
     if (name.size() <= 3)
@@ -41,8 +65,10 @@ std::string ExportDialogModel::title()
 std::vector<FileFilter> ExportDialogModel::fileFilters()
 {
     using korvix::MessageId;
-    static constexpr MessageId DESCRIPTIONS[] = {MessageId::FilterTex, MessageId::FilterTga, MessageId::FilterBmp,
-                                                 MessageId::FilterTiff, MessageId::FilterJpeg};
+    static constexpr MessageId DESCRIPTIONS[] = {MessageId::FilterTex,  MessageId::FilterTga,
+                                                 MessageId::FilterBmp,  MessageId::FilterTiff,
+                                                 MessageId::FilterJpeg, MessageId::FilterPng};
+    static_assert(std::size(DESCRIPTIONS) == EXTENSIONS.size());
     std::vector<FileFilter> filters;
     for (std::size_t t = 0; t < EXTENSIONS.size(); ++t) {
         const std::string pattern = std::string("*.") + EXTENSIONS[t];
@@ -106,7 +132,8 @@ void ExportDialogModel::typeChanged(int type)
 {
     m_nType = type;
     applyTypeRules();
-    m_noAlpha.enabled = m_bHasAlpha && (type == TypeTex || type == TypeTga);
+    // PNG keeps alpha as TGA does, so it may leave it out too.
+    m_noAlpha.enabled = m_bHasAlpha && (type == TypeTex || type == TypeTga || type == TypePng);
     if (type < 0 || type >= static_cast<int>(EXTENSIONS.size()))
         return;
     // The extension is the file name's: a dot in a folder name above it is not one.
@@ -173,7 +200,7 @@ ExportDialogModel::Result ExportDialogModel::result(const std::string& path) con
 {
     Result r;
     r.path = path;
-    r.fileType = (m_nType >= TypeTex && m_nType <= TypeJpeg) ? m_nType : TypeUnknown;
+    r.fileType = (m_nType >= TypeTex && m_nType <= TypePng) ? m_nType : TypeUnknown;
     r.mapOption = m_mapRadios[2].checked ? 2 : m_mapRadios[1].checked ? 1 : 0;
     r.mapCount = r.mapOption == 2 ? std::clamp(m_nMapsField, 1, m_nMaxMaps) : 1;
     r.noAlpha = alphaOff();
@@ -183,4 +210,36 @@ ExportDialogModel::Result ExportDialogModel::result(const std::string& path) con
     else
         r.formatIndex = (m_nFormatChoice == Rgba4444 || m_nFormatChoice == Rgba8888) ? m_nFormatChoice : Dxt3;
     return r;
+}
+
+ExportDialogModel::TypedName ExportDialogModel::resolveTypedName(const std::string& path, int chosenType)
+{
+    const std::size_t dot = extensionDot(path);
+    if (dot != std::string::npos) {
+        const int named = typeOfExtension(path.substr(dot + 1));
+        if (named != TypeUnknown)
+            return {path, named};
+    }
+    if (chosenType < 0 || chosenType >= static_cast<int>(EXTENSIONS.size()))
+        return {path, chosenType};
+    return {path + "." + EXTENSIONS[static_cast<std::size_t>(chosenType)], chosenType};
+}
+
+void ExportDialogModel::acceptTypedName(const std::string& path)
+{
+    const TypedName typed = resolveTypedName(path, m_nType);
+    if (typed.type != m_nType)
+        typeChanged(typed.type);
+    m_strFileName = typed.path;
+}
+
+void ExportDialogModel::recallLastExport(const std::string& folder, int type)
+{
+    if (type >= 0 && type < static_cast<int>(EXTENSIONS.size()) && type != m_nType)
+        typeChanged(type);
+    if (folder.empty())
+        return;
+    const auto slash = m_strFileName.find_last_of("/\\");
+    const std::string name = slash == std::string::npos ? m_strFileName : m_strFileName.substr(slash + 1);
+    m_strFileName = folder + (folder.ends_with('/') ? "" : "/") + name;
 }

@@ -10,11 +10,11 @@
 
 class ExportDialogModel {
 public:
-    enum FileType { TypeUnknown = -1, TypeTex = 0, TypeTga = 1, TypeBmp = 2, TypeTiff = 3, TypeJpeg = 4 };
+    enum FileType { TypeUnknown = -1, TypeTex = 0, TypeTga = 1, TypeBmp = 2, TypeTiff = 3, TypeJpeg = 4, TypePng = 5 };
     // Format radios, in writer index order: 0 DXT1, 1 DXT3, 2 RGBA 4444, 3 RGB 565, 4 RGBA 8888.
     enum Format { Dxt1 = 0, Dxt3 = 1, Rgba4444 = 2, Rgb565 = 3, Rgba8888 = 4 };
 
-    static constexpr std::array<const char*, 5> EXTENSIONS = {"tex", "tga", "bmp", "tif", "jpg"};
+    static constexpr std::array<const char*, 6> EXTENSIONS = {"tex", "tga", "bmp", "tif", "jpg", "png"};
     // The dialog's title and its type list, in file-type order, in the chosen language.
     static std::string title();
     static std::vector<FileFilter> fileFilters();
@@ -37,6 +37,25 @@ public:
     // The name in the dialog's file-name box; the host sets the full chosen path
     // here before it closes the dialog with "Exportieren".
     void setFileName(std::string name) { m_strFileName = std::move(name); }
+
+    // The rule for a typed name, so that a file's bytes always match its
+    // extension: an extension naming a listed type (".tga", ".png", also
+    // ".jpeg" and ".tiff", in any case) chooses that type; a name without
+    // one keeps the chosen type and gets its extension appended.
+    struct TypedName {
+        std::string path;
+        int type;
+        friend bool operator==(const TypedName&, const TypedName&) = default;
+    };
+    static TypedName resolveTypedName(const std::string& path, int chosenType);
+    // The folder and type the last export used, as the desktop program keeps
+    // them: the dialog starts in that folder (the proposed name's folder
+    // gives way; an empty folder changes nothing) and with that type, whose
+    // extension the name then takes. An unknown type changes nothing.
+    void recallLastExport(const std::string& folder, int type);
+    // "Exportieren" with the full path typed: the type and the file name
+    // follow resolveTypedName, the type's rules with them.
+    void acceptTypedName(const std::string& path);
 
     // State for drawing.
     int fileType() const { return m_nType; }

@@ -24,7 +24,7 @@ LoadedPicture failed(Status status, std::string detail = {})
     return p;
 }
 
-LoadedPicture decoded(PixelBitmap&& bitmap, const DecodeLimits& limits)
+LoadedPicture decoded(PixelBitmap&& bitmap, int type, const DecodeLimits& limits)
 {
     if (bitmap.width() > limits.maxSide || bitmap.height() > limits.maxSide)
         return failed(Status::TooLarge, std::to_string(bitmap.width()) + " x " + std::to_string(bitmap.height())
@@ -32,6 +32,7 @@ LoadedPicture decoded(PixelBitmap&& bitmap, const DecodeLimits& limits)
     LoadedPicture p;
     p.status = Status::Ok;
     p.alpha = bitmap.hasAlpha();
+    p.imageType = type;
     p.maps = std::make_unique<MapSet>(1);
     (*p.maps)[0] = std::move(bitmap);
     return p;
@@ -42,8 +43,9 @@ template <typename Decode>
 LoadedPicture decodeImage(Decode&& decode, const DecodeLimits& limits)
 {
     PixelBitmap bitmap;
+    int type = IMAGE_NONE;
     try {
-        decode(bitmap);
+        type = decode(bitmap);
     } catch (const CTextException& err) {
         LoadedPicture p = failed(err.code() == CODE_TOO_LARGE ? Status::TooLarge : Status::ImageFailed, err.message());
         p.errorCode = err.code();
@@ -51,7 +53,7 @@ LoadedPicture decodeImage(Decode&& decode, const DecodeLimits& limits)
     } catch (const std::exception& err) {  // memory short
         return failed(Status::OutOfMemory, err.what());
     }
-    return decoded(std::move(bitmap), limits);
+    return decoded(std::move(bitmap), type, limits);
 }
 
 }  // namespace
@@ -120,12 +122,12 @@ LoadedPicture loadImageFile(const std::string& path, const DecodeLimits& limits)
         std::fclose(f);
     else
         return failed(Status::OpenFailed, std::generic_category().message(errno));
-    return decodeImage([&](PixelBitmap& b) { decodeFile(path, b, 32, limits); }, limits);
+    return decodeImage([&](PixelBitmap& b) { return decodeFile(path, b, 32, limits); }, limits);
 }
 
 LoadedPicture loadImageBytes(const std::uint8_t* bytes, std::size_t size, const DecodeLimits& limits)
 {
-    return decodeImage([&](PixelBitmap& b) { decodeMemory(bytes, size, b, 32, limits); }, limits);
+    return decodeImage([&](PixelBitmap& b) { return decodeMemory(bytes, size, b, 32, limits); }, limits);
 }
 
 LoadedPicture loadEntryBytes(std::vector<std::uint8_t> bytes, const DecodeLimits& limits, EntryImages images)

@@ -39,7 +39,8 @@ struct LoadedPicture {
     std::unique_ptr<MapSet> maps;
     bool alpha = false;     // the texture's format carries alpha, or the image has alpha
     bool rawTexture = false;  // the maps are a texture as stored (its bytes below)
-    std::optional<texture::Format> format;
+    std::optional<texture::Format> format;  // a texture's
+    int imageType = IMAGE_NONE;              // an image's
     std::vector<std::uint8_t> bytes;  // a texture's bytes as loaded
 
     bool ok() const { return status == Status::Ok; }

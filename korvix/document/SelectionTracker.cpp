@@ -37,13 +37,20 @@ TrackerRect SelectionTracker::pictureRect(const PictureGeometry& view)
 {
     const int left = view.originX() - view.scrollX;
     const int top = view.originY() - view.scrollY;
-    return {left, top, left + view.imageWidth * view.zoom, top + view.imageHeight * view.zoom};
+    return {left, top, left + view.zoomedWidth(), top + view.zoomedHeight()};
 }
 
 std::optional<ImageRect> SelectionTracker::selectionImageRect() const
 {
     if (!m_bPresent)
         return std::nullopt;
+    if (m_reduction > 1)
+        return m_mapRect;
+    return zoomedSelection();
+}
+
+std::optional<ImageRect> SelectionTracker::zoomedSelection() const
+{
     const TrackerRect n = m_rect.normalized();
     const int z = std::max(1, m_zoom);
     ImageRect r;
@@ -64,6 +71,8 @@ void SelectionTracker::selectAll(const PictureGeometry& view)
     m_rect = m_imageRect;
     m_offsetX = m_offsetY = 0;
     m_zoom = view.zoom;
+    m_reduction = view.reduction;
+    m_mapRect = {0, 0, view.imageWidth - 1, view.imageHeight - 1};
     m_bPresent = true;
 }
 
@@ -91,9 +100,26 @@ void SelectionTracker::restore(const TrackerRect& rect, bool present)
         recomputeOffset();
 }
 
-void SelectionTracker::rescaleSelection(int oldZoom, const PictureGeometry& view)
+void SelectionTracker::rescaleSelection(int oldZoom, const PictureGeometry& view, int oldReduction)
 {
+    if (oldReduction > 1 || view.reduction > 1) {
+        // Through map pixels: a reduced view cannot hold the selection's
+        // edges in its own pixels, so the map rectangle is what carries over.
+        std::optional<ImageRect> map;
+        if (m_bPresent) {
+            m_zoom = std::max(1, oldZoom);
+            m_reduction = std::max(1, oldReduction);
+            map = selectionImageRect();
+        }
+        m_zoom = view.zoom;
+        m_reduction = view.reduction;
+        m_imageRect = pictureRect(view);
+        if (map)
+            showMapRect(*map);
+        return;
+    }
     m_zoom = view.zoom;
+    m_reduction = 1;
     m_imageRect = pictureRect(view);
     if (!m_bPresent || oldZoom <= 0)
         return;
@@ -115,8 +141,32 @@ void SelectionTracker::shiftSelection(int dx, int dy)
     m_rect = {m_rect.left - dx, m_rect.top - dy, m_rect.right - dx, m_rect.bottom - dy};
 }
 
+// Shows a rectangle of map pixels at the present zoom; at a reduction the view
+// rectangle covers every block the map rectangle touches.
+void SelectionTracker::showMapRect(const ImageRect& map)
+{
+    if (m_reduction > 1) {
+        m_mapRect = map;
+        const int r = m_reduction;
+        m_offsetX = map.left / r;
+        m_offsetY = map.top / r;
+        m_rect = {m_imageRect.left + m_offsetX, m_imageRect.top + m_offsetY, m_imageRect.left + map.right / r + 1,
+                  m_imageRect.top + map.bottom / r + 1};
+        return;
+    }
+    const int z = m_zoom;
+    m_offsetX = map.left * z;
+    m_offsetY = map.top * z;
+    m_rect = {m_imageRect.left + m_offsetX, m_imageRect.top + m_offsetY, m_imageRect.left + (map.right + 1) * z,
+              m_imageRect.top + (map.bottom + 1) * z};
+}
+
 void SelectionTracker::placeSelection(const PictureGeometry& view)
 {
+    if (view.reduction != m_reduction) {
+        rescaleSelection(m_zoom, view, m_reduction);
+        return;
+    }
     m_zoom = view.zoom;
     m_imageRect = pictureRect(view);
     if (!m_bPresent)
@@ -132,6 +182,8 @@ int SelectionTracker::beginTrack(int x, int y, const PictureGeometry& view)
 {
     m_imageRect = pictureRect(view);
     m_zoom = view.zoom;
+    m_reduction = view.reduction;
+    m_savedMapRect = m_mapRect;
     m_savedRect = m_rect;
     m_bSavedPresent = m_bPresent;
     m_nTrackHit = m_bPresent ? hitTest(x, y) : HitNothing;
@@ -194,6 +246,7 @@ void SelectionTracker::cancelTrack()
         return;
     m_bTracking = false;
     m_rect = m_savedRect;
+    m_mapRect = m_savedMapRect;
     m_bPresent = m_bSavedPresent;
 }
 
@@ -202,6 +255,11 @@ void SelectionTracker::recomputeOffset()
     const TrackerRect n = m_rect.normalized();
     m_offsetX = n.left - m_imageRect.left;
     m_offsetY = n.top - m_imageRect.top;
+    if (m_reduction > 1) {
+        // Every view pixel of a reduced picture stands for a block of map pixels.
+        const int r = m_reduction;
+        m_mapRect = {m_offsetX * r, m_offsetY * r, (m_offsetX + n.width()) * r - 1, (m_offsetY + n.height()) * r - 1};
+    }
 }
 
 TrackerRect SelectionTracker::adjust(TrackerRect r, int hit) const

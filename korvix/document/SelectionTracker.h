@@ -14,7 +14,9 @@
 //     trackingRect() as the drag outline. Button up: endTrack(). Escape or the
 //     right button: cancelTrack().
 //   - Scrolling by (dx, dy) scroll pixels: shiftSelection(dx, dy).
-//   - A new zoom: rescaleSelection(old zoom, view at the new zoom).
+//   - A new zoom: rescaleSelection(old zoom, view at the new zoom, old
+//     reduction). At a reduced zoom (1:2 ... 1:16) the selection is kept in
+//     map pixels, so zooming out and back in puts it over the same pixels.
 //   - Resizing the window, or a full update after the picture changed:
 //     placeSelection(view), with the scroll position after the framework has
 //     clamped it; the selection then sits over the same map pixels again.
@@ -65,6 +67,7 @@ public:
     int offsetX() const { return m_offsetX; }
     int offsetY() const { return m_offsetY; }
     int zoom() const { return m_zoom; }
+    int reduction() const { return m_reduction; }
     int handleSize() const { return m_handleSize; }
 
     // The selection in map pixels, both edges included; nothing when no
@@ -81,7 +84,7 @@ public:
     void restore(const TrackerRect& rect, bool present);
 
     // ---- view changes ----
-    void rescaleSelection(int oldZoom, const PictureGeometry& view);
+    void rescaleSelection(int oldZoom, const PictureGeometry& view, int oldReduction = 1);
     void shiftSelection(int dx, int dy);
     void placeSelection(const PictureGeometry& view);
 
@@ -111,6 +114,8 @@ private:
     // pixel grid, then keep the rectangle inside the picture.
     TrackerRect adjust(TrackerRect r, int hit) const;
     void recomputeOffset();
+    std::optional<ImageRect> zoomedSelection() const;
+    void showMapRect(const ImageRect& map);
 
     TrackerRect m_rect;
     TrackerRect m_imageRect;
@@ -118,6 +123,9 @@ private:
     bool m_bPresent = true;
     int m_offsetX = 0, m_offsetY = 0;
     int m_zoom = 1;
+    int m_reduction = 1;
+    // The selection in map pixels while the view is reduced.
+    ImageRect m_mapRect;
 
     // Tracking state.
     bool m_bTracking = false;
@@ -126,4 +134,5 @@ private:
     TrackerRect m_startRect;     // the rectangle when the press happened
     TrackerRect m_savedRect;     // restored by cancelTrack()
     bool m_bSavedPresent = false;
+    ImageRect m_savedMapRect;
 };

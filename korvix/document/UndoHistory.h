@@ -19,6 +19,7 @@
 
 #include "codecs/MapSet.h"
 #include "common/MessageTable.h"
+#include "document/PictureOrigin.h"
 #include "document/PixelDelta.h"
 #include "filters/ProcessRegion.h"
 
@@ -56,6 +57,7 @@ struct PictureState {
     std::string name;
     std::string title;
     std::string status;
+    PictureOrigin origin;
     int loadedEntry = -1;
     unsigned loadedVolumeSerial = 0;
 };

@@ -3,6 +3,7 @@
 #include "document/CKestrelDoc.h"
 #include "document/CommandIds.h"
 #include "shell/CAboutWindow.h"
+#include "shell/CExternalEditor.h"
 #include "shell/CommandTable.h"
 #include "shell/SoundPlayer.h"
 #include "views/CPictureView.h"
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -31,6 +33,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolTip>
 
 // The icons and the About picture live in this static library's resources,
 // which a static library must register itself.
@@ -40,6 +43,12 @@ void initShellResources()
 }
 
 namespace {
+
+// The image-processing toolbar and the "Bild" menu, 0 a separator.
+const std::vector<int> IMAGE_BAR_COMMANDS = {
+    ID_BRIGHTNESS, ID_CONTRAST, ID_GAMMA, 0, ID_INVERT_COLOUR, ID_INVERT_ALPHA, 0, ID_CROP, ID_RESIZE, 0,
+    ID_SHARPEN, ID_BLUR, ID_BLUR_STRONG, ID_ALPHA_BLUR, ID_ALPHA_BLUR_STRONG, 0, ID_ROTATE_CW, ID_ROTATE_CCW,
+    ID_MIRROR_H, ID_MIRROR_V, 0, ID_REMOVE_SMALL_MAPS, ID_CREATE_ALPHA, ID_REMOVE_ALPHA};
 
 // The pane keys of the layout: Alt with the digit activates the pane.
 enum PaneKey { KEY_BROWSER = 1, KEY_HELPER_TREE = 2, KEY_FILE_TREE = 3, KEY_PICTURE = 4, KEY_EMPTY = 5 };
@@ -60,6 +69,27 @@ QString plainLabel(const char* label)
         text.truncate(tab);
     return text.remove(QLatin1Char('&'));
 }
+
+// A menu that tells why an item is disabled: its tool tip, which then carries
+// the reason, shows over it. Enabled items show none; their text says it all.
+class ReasonMenu : public QMenu {
+public:
+    ReasonMenu(const QString& title, QWidget* parent) : QMenu(title, parent) {}
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() != QEvent::ToolTip)
+            return QMenu::event(e);
+        const auto* help = static_cast<QHelpEvent*>(e);
+        const QAction* a = actionAt(help->pos());
+        if (a && !a->isEnabled() && a->statusTip() != a->property("defaultPrompt").toString())
+            QToolTip::showText(help->globalPos(), a->toolTip(), this, actionGeometry(const_cast<QAction*>(a)));
+        else
+            QToolTip::hideText();
+        return true;
+    }
+};
 
 QWidget* placeholder(const QString& name)
 {
@@ -93,7 +123,8 @@ bool isFrameCommand(int id)
 }  // namespace
 
 CMainFrame::CMainFrame(QSettings& settings, QWidget* parent)
-    : QMainWindow(parent), m_settings(settings), m_pSound(std::make_unique<SoundPlayer>())
+    : QMainWindow(parent), m_settings(settings), m_pSound(std::make_unique<SoundPlayer>()),
+      m_pExternal(std::make_unique<CExternalEditor>(settings))
 {
     initShellResources();
     setObjectName(QStringLiteral("MainFrame"));
@@ -129,6 +160,7 @@ CMainFrame::CMainFrame(QSettings& settings, QWidget* parent)
     connect(m_pVolumeWatcher, &QFileSystemWatcher::fileChanged, m_pVolumeCheck, qOverload<>(&QTimer::start));
     connect(m_pVolumeWatcher, &QFileSystemWatcher::directoryChanged, m_pVolumeCheck, qOverload<>(&QTimer::start));
     connect(m_pVolumeCheck, &QTimer::timeout, this, &CMainFrame::checkVolumeOnDisk);
+    connect(m_pExternal.get(), &CExternalEditor::saved, this, &CMainFrame::reloadExternalFile);
     updateCommandStates();
 }
 
@@ -156,6 +188,9 @@ void CMainFrame::createActions()
         const QString tip = *c.toolTip ? QString::fromUtf8(c.toolTip) : plainLabel(c.label);
         a->setToolTip(tip);
         a->setIconText(tip);
+        // The texts a disabled command's reason stands beside or in for.
+        a->setProperty("defaultTip", tip);
+        a->setProperty("defaultPrompt", a->statusTip());
         const int id = c.id;
         connect(a, &QAction::triggered, this, [this, id] { runCommand(id); });
         m_actions[id] = a;
@@ -183,13 +218,21 @@ void CMainFrame::createActions()
     m_actions[ID_EDIT_UNDO]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     m_actions[ID_EDIT_REDO]->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    m_actions[ID_ZOOM_IN]->setShortcut(QKeySequence(Qt::KeypadModifier | Qt::Key_Plus));
-    m_actions[ID_ZOOM_OUT]->setShortcut(QKeySequence(Qt::KeypadModifier | Qt::Key_Minus));
-    for (QAction* a : {m_actions[ID_FILE_OPEN], m_actions[ID_EXPORT], m_actions[ID_EDIT_PASTE],
-                       m_actions[ID_EDIT_UNDO], m_actions[ID_EDIT_REDO], m_actions[ID_ZOOM_IN], m_actions[ID_ZOOM_OUT]})
-        a->setShortcutContext(Qt::WindowShortcut);
-    addAction(m_actions[ID_ZOOM_IN]);
-    addAction(m_actions[ID_ZOOM_OUT]);
+    m_actions[ID_EDIT_COPY]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    m_actions[ID_EXTERNAL_EDIT]->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    // Keypad + and -, and Ctrl with +, - and 0 (and =, the + of layouts that shift it).
+    m_actions[ID_ZOOM_IN]->setShortcuts({QKeySequence(Qt::KeypadModifier | Qt::Key_Plus),
+                                         QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    m_actions[ID_ZOOM_OUT]->setShortcuts(
+        {QKeySequence(Qt::KeypadModifier | Qt::Key_Minus), QKeySequence(Qt::CTRL | Qt::Key_Minus)});
+    m_actions[ID_ZOOM_RESET]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    m_actions[ID_ZOOM_FIT]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_9));
+    for (const int id : {ID_FILE_OPEN, ID_EXPORT, ID_EDIT_PASTE, ID_EDIT_UNDO, ID_EDIT_REDO, ID_EDIT_COPY, ID_EXTERNAL_EDIT,
+                         ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_ZOOM_FIT})
+        m_actions[id]->setShortcutContext(Qt::WindowShortcut);
+    // The zoom keys work with every toolbar hidden too.
+    for (const int id : {ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_ZOOM_FIT})
+        addAction(m_actions[id]);
 
     for (int key = 1; key <= 5; ++key) {
         auto* sc = new QShortcut(QKeySequence(Qt::ALT | (Qt::Key_0 + key)), this);
@@ -220,11 +263,15 @@ void CMainFrame::createMenus()
     m_pRecentAnchor = m_pFileMenu->addSeparator();
     m_pFileMenu->addAction(m_actions[ID_APP_EXIT]);
 
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Bearbeiten"));
+    auto* edit = new ReasonMenu(QStringLiteral("&Bearbeiten"), this);
+    menuBar()->addMenu(edit);
     edit->addAction(m_actions[ID_EDIT_UNDO]);
     edit->addAction(m_actions[ID_EDIT_REDO]);
     edit->addSeparator();
+    edit->addAction(m_actions[ID_EDIT_COPY]);
     edit->addAction(m_actions[ID_EDIT_PASTE]);
+    edit->addSeparator();
+    edit->addAction(m_actions[ID_EXTERNAL_EDIT]);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&Ansicht"));
     for (int id : {ID_VIEW_MAIN_TOOLBAR, ID_VIEW_MAP_TOOLBAR, ID_VIEW_VIEW_TOOLBAR, ID_VIEW_SELECTION_TOOLBAR,
@@ -232,6 +279,18 @@ void CMainFrame::createMenus()
         view->addAction(m_actions[id]);
     view->addSeparator();
     view->addAction(m_actions[ID_DOCK_TOOLBARS]);
+
+    // Every image operation and adjustment, in the image toolbar's order, so
+    // that none hides behind the toolbar's overflow.
+    auto* picture = new ReasonMenu(QStringLiteral("&Bild"), this);
+    picture->setObjectName(QStringLiteral("PictureMenu"));
+    menuBar()->addMenu(picture);
+    for (int id : IMAGE_BAR_COMMANDS) {
+        if (id == 0)
+            picture->addSeparator();
+        else
+            picture->addAction(m_actions[id]);
+    }
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&?"));
     help->addAction(m_actions[ID_APP_ABOUT]);
@@ -262,7 +321,7 @@ void CMainFrame::rebuildRecentMenu()
     }
 }
 
-QToolBar* CMainFrame::makeToolBar(const QString& name, const QString& title, std::initializer_list<int> ids)
+QToolBar* CMainFrame::makeToolBar(const QString& name, const QString& title, const std::vector<int>& ids)
 {
     auto* bar = new QToolBar(title, this);
     bar->setObjectName(name);
@@ -286,16 +345,12 @@ void CMainFrame::createToolBars()
                               {ID_MAP_0, ID_MAP_1, ID_MAP_2, ID_MAP_3, ID_MAP_4, ID_MAP_5, ID_MAP_6, ID_MAP_7,
                                ID_MAP_8, ID_MAP_9});
     m_wndViewBar = makeToolBar(QStringLiteral("ViewBar"), QStringLiteral("Ansichtsmodus"),
-                               {ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, 0, ID_VIEW_SMOOTH, 0, ID_VIEW_RGB,
+                               {ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_ZOOM_FIT, 0, ID_VIEW_SMOOTH, 0, ID_VIEW_RGB,
                                 ID_VIEW_RGBA, ID_VIEW_ALPHA, 0});
     m_wndSelectionBar = makeToolBar(QStringLiteral("SelectionBar"), QStringLiteral("Selektionstools"),
                                     {ID_SELECT_ALL, ID_SELECT_NONE, ID_SELECTION_DIALOG, 0, ID_EXCLUDE_RED,
                                      ID_EXCLUDE_GREEN, ID_EXCLUDE_BLUE, ID_ALL_CHANNELS});
-    m_wndImageBar = makeToolBar(
-        QStringLiteral("ImageBar"), QStringLiteral("Bildverarbeitungstools"),
-        {ID_BRIGHTNESS, ID_CONTRAST, ID_GAMMA, 0, ID_INVERT_COLOUR, ID_INVERT_ALPHA, 0, ID_CROP, ID_RESIZE, 0,
-         ID_SHARPEN, ID_BLUR, ID_BLUR_STRONG, ID_ALPHA_BLUR, ID_ALPHA_BLUR_STRONG, 0, ID_ROTATE_CW, ID_ROTATE_CCW,
-         ID_MIRROR_H, ID_MIRROR_V, 0, ID_REMOVE_SMALL_MAPS, ID_CREATE_ALPHA, ID_REMOVE_ALPHA});
+    m_wndImageBar = makeToolBar(QStringLiteral("ImageBar"), QStringLiteral("Bildverarbeitungstools"), IMAGE_BAR_COMMANDS);
 
     // The background slider: twelve average characters wide, one text line high.
     m_pSlider = new QSlider(Qt::Horizontal, m_wndViewBar);
@@ -318,6 +373,18 @@ void CMainFrame::createToolBars()
     placeAfter(m_wndMainBar, m_wndViewBar);
     placeAfter(m_wndViewBar, m_wndSelectionBar);
     placeAfter(m_wndSelectionBar, m_wndImageBar);
+
+    // The "Ansicht" checks follow the bars however they are shown or hidden:
+    // through the menu, Qt's own toolbar menu, or a restored state.
+    const std::pair<QToolBar*, int> bars[] = {{m_wndMainBar, ID_VIEW_MAIN_TOOLBAR},
+                                              {m_wndMapBar, ID_VIEW_MAP_TOOLBAR},
+                                              {m_wndViewBar, ID_VIEW_VIEW_TOOLBAR},
+                                              {m_wndSelectionBar, ID_VIEW_SELECTION_TOOLBAR},
+                                              {m_wndImageBar, ID_VIEW_IMAGE_TOOLBAR}};
+    for (const auto& [bar, id] : bars) {
+        QAction* check = m_actions[id];
+        connect(bar, &QToolBar::visibilityChanged, check, [bar, check] { check->setChecked(!bar->isHidden()); });
+    }
 }
 
 // Docks `bar` on the row of `anchor`, just after it.
@@ -352,15 +419,34 @@ void CMainFrame::dockToolbars()
 
 void CMainFrame::createStatusBar()
 {
-    for (int i = 0; i < 3; ++i) {
+    // Every pane is a permanent part of the bar: nothing the bar shows for a
+    // moment can hide them. The prompt takes a share of the name's room while
+    // there is one; the pane of the file edited elsewhere shows while there is one.
+    const char* names[PANE_COUNT] = {"Größe", "Zoom", "Name", "Format", "Extern bearbeitete Datei"};
+    for (int i = 0; i < PANE_COUNT; ++i) {
         m_wndStatusPanes[i] = new QLabel(QStringLiteral(" "), this);
         m_wndStatusPanes[i]->setObjectName(QStringLiteral("StatusPane%1").arg(i));
+        m_wndStatusPanes[i]->setAccessibleName(QString::fromUtf8(names[i]));
         m_wndStatusPanes[i]->setFrameShape(QFrame::Panel);
         m_wndStatusPanes[i]->setFrameShadow(QFrame::Sunken);
         if (i < 2)
             m_wndStatusPanes[i]->setFixedWidth(90);
-        statusBar()->addWidget(m_wndStatusPanes[i], i < 2 ? 0 : 1);
+        if (i == 2) {
+            // A long path must not widen the window: the pane takes the room there is.
+            m_wndStatusPanes[i]->setMinimumWidth(90);
+            m_wndStatusPanes[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        }
+        statusBar()->addPermanentWidget(m_wndStatusPanes[i], i == 2 ? 2 : 0);
+        if (i == 2) {
+            m_pPrompt = new QLabel(this);
+            m_pPrompt->setObjectName(QStringLiteral("StatusPrompt"));
+            m_pPrompt->setAccessibleName(QStringLiteral("Hinweis"));
+            m_pPrompt->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+            m_pPrompt->hide();
+            statusBar()->addPermanentWidget(m_pPrompt, 1);
+        }
     }
+    m_wndStatusPanes[PANE_EXTERNAL]->hide();
 }
 
 void CMainFrame::createPanes(const FrameSettings& s)
@@ -506,9 +592,25 @@ void CMainFrame::setBackgroundLevel(int level)
 
 QString CMainFrame::statusText(int pane) const
 {
-    if (pane < 0 || pane > 2)
+    if (pane < 0 || pane >= PANE_COUNT)
         return {};
     return m_wndStatusPanes[pane]->text();
+}
+
+QString CMainFrame::promptText() const
+{
+    return m_pPrompt->isHidden() ? QString() : m_pPrompt->text();
+}
+
+bool CMainFrame::event(QEvent* event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        m_pPrompt->setText(tip);
+        m_pPrompt->setVisible(!tip.isEmpty());
+        return true;
+    }
+    return QMainWindow::event(event);
 }
 
 void CMainFrame::showMenuHint(const QString& hint)
@@ -559,6 +661,15 @@ void CMainFrame::runCommand(int id)
         break;
     case ID_EDIT_PASTE:
         doc.paste();
+        break;
+    case ID_EDIT_COPY:
+        doc.copyCommand();
+        break;
+    case ID_EXTERNAL_EDIT:
+        doc.externalEditCommand();
+        break;
+    case ID_ZOOM_FIT:
+        doc.zoomToFit();
         break;
     case ID_VOLUME_DATA:
         doc.editVolumeData();
@@ -636,7 +747,10 @@ void CMainFrame::updateCommandStates()
         }
         // A command the document does not know stays disabled rather than
         // offering a button that does nothing.
-        a->setEnabled(doc.commandEnabled(id).value_or(false));
+        std::string reason;
+        const bool enabled = doc.commandEnabled(id, &reason).value_or(false);
+        a->setEnabled(enabled);
+        showReason(a, enabled ? QString() : QString::fromStdString(reason));
         if (const auto checked = doc.commandChecked(id); checked && a->isCheckable())
             a->setChecked(*checked);
         // Undo and redo name their step; the table's label gives the mnemonic and the keys.
@@ -646,6 +760,7 @@ void CMainFrame::updateCommandStates()
                        + QLatin1Char('\t') + keys);
         }
     }
+    m_wndStatusPanes[PANE_FORMAT]->setText(QString::fromStdString(doc.formatText()));
     m_actions[ID_VIEW_MAIN_TOOLBAR]->setChecked(!m_wndMainBar->isHidden());
     m_actions[ID_VIEW_MAP_TOOLBAR]->setChecked(!m_wndMapBar->isHidden());
     m_actions[ID_VIEW_VIEW_TOOLBAR]->setChecked(!m_wndViewBar->isHidden());
@@ -693,6 +808,38 @@ void CMainFrame::checkVolumeOnDisk()
         m_pVolumeWatcher->removePath(m_strWatchedVolume);
     m_pDocument->offerReopenIfChanged();
     updateCommandStates();
+}
+
+void CMainFrame::reloadExternalFile()
+{
+    // Not while a dialog, a message box or a menu has the program: the
+    // picture it works on must stay until it is done. Saves meanwhile come
+    // back as one reload.
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget() || !m_pDocument->ready()) {
+        if (!m_bExternalPending) {
+            m_bExternalPending = true;
+            QTimer::singleShot(EXTERNAL_RETRY_MS, this, [this] {
+                m_bExternalPending = false;
+                reloadExternalFile();
+            });
+        }
+        return;
+    }
+    m_pDocument->externalFileSaved();
+    updateCommandStates();
+}
+
+void CMainFrame::showReason(QAction* action, const QString& reason)
+{
+    const QString tip = action->property("defaultTip").toString();
+    const QString prompt = action->property("defaultPrompt").toString();
+    const QString wantTip = reason.isEmpty() ? tip : tip + QLatin1Char('\n') + reason;
+    const QString wantPrompt = reason.isEmpty() ? prompt : reason;
+    // Only a change touches the action: every change redraws its buttons.
+    if (action->toolTip() != wantTip)
+        action->setToolTip(wantTip);
+    if (action->statusTip() != wantPrompt)
+        action->setStatusTip(wantPrompt);
 }
 
 void CMainFrame::scheduleUpdate()

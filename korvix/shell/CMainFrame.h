@@ -1,4 +1,4 @@
-// The main window: menu, five toolbars, the status bar with three panes and the
+// The main window: menu, five toolbars, the status bar and the
 // pane layout (volume browser over the tabbed lower-left panes and the info
 // pane on the left; picture view and empty view as icon tabs on the right).
 // It owns the document and is its host: every effect of a document command
@@ -14,7 +14,9 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
+class CExternalEditor;
 class CKestrelDoc;
 class CPictureView;
 class CShortInfoView;
@@ -64,7 +66,13 @@ public:
     QToolBar* imageBar() const { return m_wndImageBar; }
     QSlider* backgroundSlider() const { return m_pSlider; }
     int background() const { return m_nBackground; }
+    // The status bar's panes: 0 size, 1 zoom, 2 name (the three the document
+    // writes), 3 the picture's format, 4 the file edited in another program;
+    // and the command prompt, which shows beside them and hides none.
+    enum { PANE_FORMAT = 3, PANE_EXTERNAL = 4, PANE_COUNT = 5 };
     QString statusText(int pane) const;
+    QString promptText() const;
+    CExternalEditor& externalEditor() { return *m_pExternal; }
     QSplitter* mainSplitter() const { return m_pSplitMain; }
     QSplitter* leftSplitter() const { return m_pSplitLeft; }
     QTabWidget* rightTabs() const { return m_pTabsRight; }
@@ -133,6 +141,10 @@ public:
     bool offerReopen(const std::string& text, const std::string& question) override;
     bool clipboardHasBitmap() override;
     std::optional<PixelBitmap> clipboardBitmap() override;
+    void setClipboardBitmap(const PixelBitmap& bitmap, bool withAlpha) override;
+    std::optional<std::string> externalEditFolder() override;
+    bool startExternalEdit(const std::string& path) override;
+    void stopExternalEdit() override;
     void playSound(const std::uint8_t* bytes, std::size_t size) override;
 
     // Answers message boxes instead of showing them (tests and scripted runs).
@@ -149,6 +161,9 @@ public:
     std::function<bool(AdjustmentDialogModel&)> adjustmentDialog;
 
 protected:
+    // Command prompts go to the prompt pane instead of the status bar's
+    // temporary message, which would hide the other panes.
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -169,7 +184,13 @@ private:
     // after a file was renamed over the volume (which ends the old watch).
     void watchVolume();
     void checkVolumeOnDisk();
-    QToolBar* makeToolBar(const QString& name, const QString& title, std::initializer_list<int> ids);
+    QToolBar* makeToolBar(const QString& name, const QString& title, const std::vector<int>& ids);
+    // The action's tool tip and prompt: its own, or with why it is disabled.
+    void showReason(QAction* action, const QString& reason);
+    // The file edited in another program was saved: load it back, or once
+    // the dialog or box that has the program now is gone.
+    void reloadExternalFile();
+    static constexpr int EXTERNAL_RETRY_MS = 250;
     void placeAfter(QToolBar* anchor, QToolBar* bar);
 
     QSettings& m_settings;
@@ -196,7 +217,10 @@ private:
     QAction* m_pRecentAnchor = nullptr;
     QList<QAction*> m_recentActions;
     QStringList m_recentFiles;
-    QLabel* m_wndStatusPanes[3] = {};
+    QLabel* m_wndStatusPanes[PANE_COUNT] = {};
+    QLabel* m_pPrompt = nullptr;
+    std::unique_ptr<CExternalEditor> m_pExternal;
+    bool m_bExternalPending = false;
     QToolBar* m_wndMainBar = nullptr;
     QToolBar* m_wndMapBar = nullptr;
     QToolBar* m_wndViewBar = nullptr;

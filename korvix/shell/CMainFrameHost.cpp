@@ -3,6 +3,7 @@
 #include "common/MessageTable.h"
 #include "document/CKestrelDoc.h"
 #include "document/CommandIds.h"
+#include "shell/CExternalEditor.h"
 #include "shell/CMainFrame.h"
 #include "shell/SoundPlayer.h"
 #include "views/CPictureView.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QInputDialog>
 #include <QLabel>
@@ -97,7 +99,7 @@ void CMainFrame::setWaitCursor(bool wait)
 
 void CMainFrame::setStatusText(int pane, const std::string& text)
 {
-    if (pane < 0 || pane > 2)
+    if (pane < 0 || pane >= PANE_COUNT)
         return;
     m_wndStatusPanes[pane]->setText(QString::fromStdString(text));
     if (pane == 2)
@@ -209,10 +211,8 @@ std::optional<std::string> CMainFrame::chooseOpenFile(const std::vector<FileFilt
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (!filters.empty())
         dialog.setNameFilter(dialogFilter(filters));
-    QString ext = QString::fromStdString(defaultExtension);
-    if (ext.startsWith(QLatin1Char('.')))
-        ext.remove(0, 1);
-    dialog.setDefaultSuffix(ext);
+    // A pattern such as "*.*" adds nothing: a name without a dot is taken as typed.
+    dialog.setDefaultSuffix(QString::fromStdString(dialogDefaultSuffix(defaultExtension)));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().first().toStdString();
@@ -276,18 +276,60 @@ bool CMainFrame::clipboardHasBitmap()
     return mime && mime->hasImage();
 }
 
-// The clipboard's picture as a 32-bit bitmap without alpha, as a pasted
-// device-independent bitmap arrives.
+// The clipboard's picture as a 32-bit bitmap, with its alpha channel when it
+// has one. QImage's 32-bit rows are the bitmap's blue, green, red, alpha bytes.
 std::optional<PixelBitmap> CMainFrame::clipboardBitmap()
 {
-    const QImage image = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
-    if (image.isNull())
+    const QImage picture = QGuiApplication::clipboard()->image();
+    if (picture.isNull())
         return std::nullopt;
+    const bool alpha = picture.hasAlphaChannel();
+    const QImage image = picture.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     PixelBitmap bitmap;
-    bitmap.create(image.width(), image.height(), 32, false);
+    bitmap.create(image.width(), image.height(), 32, alpha);
     for (int y = 0; y < image.height(); ++y)
         std::memcpy(bitmap.row(y), image.constScanLine(y), static_cast<std::size_t>(image.width()) * 4);
     return bitmap;
+}
+
+void CMainFrame::setClipboardBitmap(const PixelBitmap& bitmap, bool withAlpha)
+{
+    if (bitmap.bitsPerPixel() != 32 || bitmap.width() <= 0 || bitmap.height() <= 0)
+        return;
+    QImage image(bitmap.width(), bitmap.height(), QImage::Format_ARGB32);
+    for (int y = 0; y < bitmap.height(); ++y)
+        std::memcpy(image.scanLine(y), bitmap.row(y), static_cast<std::size_t>(bitmap.width()) * 4);
+    // Without alpha the picture is opaque, whatever the unused bytes hold.
+    QGuiApplication::clipboard()->setImage(withAlpha ? image : image.convertToFormat(QImage::Format_RGB32));
+}
+
+std::optional<std::string> CMainFrame::externalEditFolder()
+{
+    const auto folder = m_pExternal->folder();
+    if (!folder)
+        return std::nullopt;
+    return folder->toStdString();
+}
+
+bool CMainFrame::startExternalEdit(const std::string& path)
+{
+    const QString file = QString::fromStdString(path);
+    if (!m_pExternal->start(file))
+        return false;
+    QLabel* pane = m_wndStatusPanes[PANE_EXTERNAL];
+    pane->setText(QString::fromStdString(korvix::MessageTable::format(
+        korvix::MessageId::ExternalPaneFormat, QFileInfo(file).fileName().toStdString().c_str())));
+    pane->setToolTip(file);
+    pane->show();
+    return true;
+}
+
+void CMainFrame::stopExternalEdit()
+{
+    m_pExternal->stop();
+    m_wndStatusPanes[PANE_EXTERNAL]->hide();
+    m_wndStatusPanes[PANE_EXTERNAL]->setText(QStringLiteral(" "));
+    m_wndStatusPanes[PANE_EXTERNAL]->setToolTip(QString());
 }
 
 PictureGeometry CMainFrame::pictureViewGeometry()

@@ -12,6 +12,10 @@
 #include "views/browser/CHelperTree.h"
 #include "views/browser/CQORBView.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
 DesktopPanes::DesktopPanes(CMainFrame& frame)
     : m_frame(frame), m_pBrowser(new CQORBView), m_pTree(new CHelperTree), m_pFileTree(new CFileTreeView(nullptr, &frame.settings()))
 {
@@ -33,9 +37,26 @@ DesktopPanes::DesktopPanes(CMainFrame& frame)
     QObject::connect(m_pFileTree->tree(), &CTreeFileCtrl::openInProgram, &frame,
                      [&frame](const QString& path) { frame.openStartupFile(path); }, Qt::QueuedConnection);
 
+    // The export starts where the last one went, with its type.
     frame.exportDialog = [&frame](ExportDialogModel& model) {
+        QSettings& settings = frame.settings();
+        const QString folder = settings.value(QStringLiteral("Settings/ExportFolder")).toString();
+        const QString type = settings.value(QStringLiteral("Settings/ExportType")).toString();
+        int typeIndex = ExportDialogModel::TypeUnknown;
+        for (std::size_t t = 0; t < ExportDialogModel::EXTENSIONS.size(); ++t)
+            if (type == QLatin1String(ExportDialogModel::EXTENSIONS[t]))
+                typeIndex = static_cast<int>(t);
+        model.recallLastExport(!folder.isEmpty() && QDir(folder).exists() ? folder.toStdString() : std::string(),
+                               typeIndex);
         CExportDialog dialog(model, &frame);
-        return dialog.exec() == QDialog::Accepted;
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        settings.setValue(QStringLiteral("Settings/ExportFolder"),
+                          QFileInfo(QString::fromStdString(model.fileName())).absolutePath());
+        if (model.fileType() >= 0 && model.fileType() < static_cast<int>(ExportDialogModel::EXTENSIONS.size()))
+            settings.setValue(QStringLiteral("Settings/ExportType"),
+                              QLatin1String(ExportDialogModel::EXTENSIONS[static_cast<std::size_t>(model.fileType())]));
+        return true;
     };
     frame.volumeDataDialog = [&frame](const VolumeDataAnswer& current) {
         return CVolumeDataDialog::run(&frame, current);

@@ -1,6 +1,7 @@
 #include "views/CPictureView.h"
 
 #include "document/CKestrelDoc.h"
+#include "document/ReducedPicture.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -8,6 +9,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -43,9 +45,13 @@ PictureGeometry CPictureView::pictureGeometry() const
         g.imageWidth = m_pDoc->shown()->width();
         g.imageHeight = m_pDoc->shown()->height();
     }
-    g.zoom = static_cast<int>(m_zoom);
+    g.setZoomFactor(m_zoom);
     g.scrollX = horizontalScrollBar()->value();
     g.scrollY = verticalScrollBar()->value();
+    // The room the picture has once it fits and needs no scroll bars.
+    const QSize area = maximumViewportSize();
+    g.areaWidth = area.width();
+    g.areaHeight = area.height();
     return g;
 }
 
@@ -75,6 +81,8 @@ void CPictureView::updateScrollRange()
 
 void CPictureView::refresh()
 {
+    // The picture may have changed: a reduced copy is made again when drawn.
+    m_pReducedFrom = nullptr;
     updateScrollRange();
     viewport()->update();
 }
@@ -83,27 +91,27 @@ void CPictureView::setZoom(float factor)
 {
     if (factor == m_zoom)
         return;
-    const int old = static_cast<int>(m_zoom);
+    const PictureGeometry old = pictureGeometry();
     m_zoom = factor;
     refresh();
     if (m_pDoc)
         m_pDoc->setZoomCopy(factor);
     if (SelectionTracker* t = tracker())
-        t->rescaleSelection(old, pictureGeometry());
-    emit statusText(1, QString::fromStdString(pictureZoomText(static_cast<int>(factor))));
+        t->rescaleSelection(old.zoom, pictureGeometry(), old.reduction);
+    emit statusText(1, QString::fromStdString(pictureZoomText(factor)));
 }
 
 void CPictureView::resetZoom()
 {
     if (m_zoom == 1.0f)
         return;
-    const int old = static_cast<int>(m_zoom);
+    const PictureGeometry old = pictureGeometry();
     m_zoom = 1.0f;
     updateScrollRange();
     if (m_pDoc)
         m_pDoc->setZoomCopy(1.0f);
     if (SelectionTracker* t = tracker())
-        t->rescaleSelection(old, pictureGeometry());
+        t->rescaleSelection(old.zoom, pictureGeometry(), old.reduction);
     emit statusText(1, QString::fromStdString(pictureZoomText(1)));
 }
 
@@ -125,7 +133,7 @@ void CPictureView::fullUpdate()
         t->placeSelection(pictureGeometry());
     const PixelBitmap& shown = *m_pDoc->shown();
     emit statusText(0, QString::fromStdString(pictureSizeText(shown.width(), shown.height())));
-    emit statusText(1, QString::fromStdString(pictureZoomText(static_cast<int>(m_zoom))));
+    emit statusText(1, QString::fromStdString(pictureZoomText(m_zoom)));
 }
 
 void CPictureView::setSmooth(bool on)
@@ -142,15 +150,28 @@ void CPictureView::setBackgroundLevel(int level)
     viewport()->update();
 }
 
+const PixelBitmap* CPictureView::reducedBitmap(const PixelBitmap& from, int reduction) const
+{
+    if (m_pReducedFrom != &from || m_nReducedBy != reduction) {
+        m_reduced = reducedPicture(from, reduction);
+        m_pReducedFrom = &from;
+        m_nReducedBy = reduction;
+    }
+    return &m_reduced;
+}
+
 // Draws the visible part of the bitmap, one stored row at a time: each row is
 // wrapped in a QImage without copying (the bitmap keeps its rows bottom-up, so
 // one image over the whole block would stand on its head), and every picture
-// pixel becomes a zoom x zoom block with no smoothing.
+// pixel becomes a zoom x zoom block with no smoothing. A reduction draws the
+// area-averaged copy at 1:1.
 void CPictureView::drawPicture(QPainter& painter, const QRect& clip, const PictureGeometry& g) const
 {
     const PixelBitmap* bmp = drawnBitmap();
     if (!bmp || bmp->bitsPerPixel() != 32 || bmp->width() != g.imageWidth || bmp->height() != g.imageHeight)
         return;
+    if (g.reduction > 1)
+        bmp = reducedBitmap(*bmp, g.reduction);
     const int z = g.zoom;
     const int left = g.originX() - g.scrollX;  // client position of pixel (0, 0)
     const int top = g.originY() - g.scrollY;
@@ -165,7 +186,7 @@ void CPictureView::drawPicture(QPainter& painter, const QRect& clip, const Pictu
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     const QRect source(x0, 0, columns, 1);
-    for (int y = y0; y <= y1; ++y) {
+    for (int y = y0; y <= std::min(y1, bmp->height() - 1); ++y) {
         const QImage row(bmp->row(y), bmp->width(), 1, bmp->bytesPerLine(), QImage::Format_RGB32);
         painter.drawImage(QRect(left + x0 * z, top + y * z, columns * z, z), row, source);
     }
@@ -255,9 +276,19 @@ void CPictureView::reportPixel(const QPoint& client)
 
 void CPictureView::mousePressEvent(QMouseEvent* event)
 {
+    const QPoint at = event->position().toPoint();
     if (event->button() == Qt::RightButton) {
+        // The right button cancels a selection being drawn; it pans only
+        // when it is the one button at work.
+        if (SelectionTracker* t = tracker(); t && t->tracking()) {
+            t->cancelTrack();
+            viewport()->update();
+            updateCursor(at);
+            emit selectionChanged();
+            return;
+        }
         if (m_pDoc && m_pDoc->ready() && pictureGeometry().panAllowed()) {
-            m_dragPoint = event->position().toPoint();
+            m_dragPoint = at;
             if (!m_bDragging) {
                 m_bDragging = true;
                 viewport()->setCursor(Qt::ClosedHandCursor);
@@ -265,9 +296,12 @@ void CPictureView::mousePressEvent(QMouseEvent* event)
         }
         return;
     }
-    if (event->button() == Qt::LeftButton && m_pDoc && m_pDoc->ready() && !m_pDoc->noSelection()) {
-        const QPoint at = event->position().toPoint();
-        m_pDoc->tracker().beginTrack(at.x(), at.y(), pictureGeometry());
+    if (event->button() == Qt::LeftButton && m_pDoc && m_pDoc->ready() && !m_pDoc->noSelection() && !m_bDragging) {
+        const int hit = m_pDoc->tracker().beginTrack(at.x(), at.y(), pictureGeometry());
+        // A new rectangle is drawn with the cross; moving and sizing keep
+        // the cursor the handle showed.
+        if (hit == SelectionTracker::HitNothing)
+            viewport()->setCursor(Qt::CrossCursor);
         viewport()->update();
         return;
     }
@@ -277,6 +311,9 @@ void CPictureView::mousePressEvent(QMouseEvent* event)
 void CPictureView::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint at = event->position().toPoint();
+    // A release the view did not see (outside the window) ends the panning too.
+    if (m_bDragging && !(event->buttons() & Qt::RightButton))
+        endPanning();
     reportPixel(at);
     if (SelectionTracker* t = tracker(); t && t->tracking()) {
         t->trackTo(at.x(), at.y());
@@ -294,20 +331,26 @@ void CPictureView::mouseMoveEvent(QMouseEvent* event)
     }
 }
 
+void CPictureView::endPanning()
+{
+    m_bDragging = false;
+    viewport()->unsetCursor();
+}
+
 void CPictureView::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (SelectionTracker* t = tracker(); t && t->tracking()) {
-        if (event->button() == Qt::LeftButton)
-            t->endTrack();
-        else
-            t->cancelTrack();
-        viewport()->update();
-        emit selectionChanged();
+    // Panning ends with its button, whatever else happened meanwhile.
+    if (event->button() == Qt::RightButton && m_bDragging) {
+        endPanning();
         return;
     }
-    if (event->button() == Qt::RightButton && m_bDragging) {
-        m_bDragging = false;
-        viewport()->unsetCursor();
+    if (SelectionTracker* t = tracker(); t && t->tracking()) {
+        if (event->button() != Qt::LeftButton)
+            return;
+        t->endTrack();
+        viewport()->update();
+        updateCursor(event->position().toPoint());
+        emit selectionChanged();
         return;
     }
     QAbstractScrollArea::mouseReleaseEvent(event);
@@ -317,8 +360,23 @@ void CPictureView::wheelEvent(QWheelEvent* event)
 {
     if (event->modifiers() & Qt::ControlModifier) {
         const int delta = event->angleDelta().y();
-        if (delta != 0)
+        if (delta != 0) {
+            // Zoom about the mouse: the picture point under it stays there.
+            const QPoint at = event->position().toPoint();
+            const PictureGeometry::Point spot = pictureGeometry().pictureAt(at.x(), at.y());
+            const float before = m_zoom;
             emit zoomStepRequested(delta > 0 ? 1 : -1);
+            if (m_zoom != before) {
+                const auto keep = [this, spot, at] {
+                    const auto s = pictureGeometry().scrollToShow(spot, at.x(), at.y());
+                    horizontalScrollBar()->setValue(s.dx);
+                    verticalScrollBar()->setValue(s.dy);
+                };
+                keep();
+                // Once the scroll bars have come or gone, the client size is final.
+                QTimer::singleShot(0, this, keep);
+            }
+        }
         event->accept();
         return;
     }
@@ -330,6 +388,7 @@ void CPictureView::keyPressEvent(QKeyEvent* event)
     if (SelectionTracker* t = tracker(); t && t->tracking() && event->key() == Qt::Key_Escape) {
         t->cancelTrack();
         viewport()->update();
+        updateCursor(viewport()->mapFromGlobal(QCursor::pos()));
         emit selectionChanged();
         return;
     }

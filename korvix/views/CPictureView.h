@@ -1,8 +1,9 @@
 // The scrolling view that shows the document's current picture enlarged by an
-// integer zoom, centred when smaller than the window, on an adjustable grey.
-// It pans with the right button, reports the pixel under the mouse and keeps
-// the size and zoom status panes. The arithmetic lives in PictureGeometry;
-// this class draws and forwards input.
+// integer zoom or reduced by area averaging (1:2 ... 1:16), centred when
+// smaller than the window, on an adjustable grey. It pans with the right
+// button, reports the pixel under the mouse and keeps the size and zoom status
+// panes. The arithmetic lives in PictureGeometry; this class draws and
+// forwards input.
 #pragma once
 
 #include "codecs/PixelBitmap.h"
@@ -28,8 +29,8 @@ public:
     // The document whose picture is shown; the view never owns it.
     void setDocument(CKestrelDoc* doc) { m_pDoc = doc; }
 
-    // Zoom factor 1, 2, 4, 8, 16 or 32. setZoom refreshes; resetZoom leaves the
-    // refresh to its caller.
+    // Zoom factor 1, 2, 4, 8, 16 or 32, or 1/2 ... 1/16 for the reductions.
+    // setZoom refreshes; resetZoom leaves the refresh to its caller.
     void setZoom(float factor);
     void resetZoom();
     float zoom() const { return m_zoom; }
@@ -57,7 +58,8 @@ signals:
     // Sent on every mouse move, through a queued connection to the info pane.
     void pixelReadout(const PixelReadout& readout);
     void readoutCleared();
-    // Ctrl + wheel: +1 to zoom in, -1 to zoom out; the frame runs the command.
+    // Ctrl + wheel: +1 to zoom in, -1 to zoom out; the frame runs the command,
+    // and the view keeps the picture point under the mouse where it was.
     void zoomStepRequested(int direction);
     // A selection was drawn or dropped with the mouse.
     void selectionChanged();
@@ -79,7 +81,11 @@ private:
     void drawPicture(QPainter& painter, const QRect& clip, const PictureGeometry& g) const;
     void drawSelection(QPainter& painter) const;
     void updateCursor(const QPoint& client);
+    void endPanning();
     SelectionTracker* tracker() const;
+    // The picture drawn at a reduction: the bitmap painting draws, averaged
+    // down, made again after every refresh.
+    const PixelBitmap* reducedBitmap(const PixelBitmap& from, int reduction) const;
 
     CKestrelDoc* m_pDoc = nullptr;
     float m_zoom = 1.0f;
@@ -89,4 +95,7 @@ private:
     bool m_bDragging = false;
     QPoint m_dragPoint;
     QRect m_imageRect;  // where the picture was last drawn, view coordinates
+    mutable PixelBitmap m_reduced;
+    mutable const PixelBitmap* m_pReducedFrom = nullptr;
+    mutable int m_nReducedBy = 0;
 };

@@ -3,6 +3,8 @@
 #include "FakeHost.h"
 #include "TextureBuilder.h"
 
+#include "codecs/imagefile/ImageFile.h"
+#include "common/MessageTable.h"
 #include "document/CKestrelDoc.h"
 #include "document/CommandIds.h"
 
@@ -203,4 +205,100 @@ TEST_F(CommandStates, TheUpdatePassResetsTheViewButtonsOnlyWhileTheAlphaViewsAre
     fresh.updateCommandStates();
     for (const int id : {ID_VIEW_RGB, ID_VIEW_RGBA, ID_VIEW_ALPHA})
         EXPECT_EQ(fresh.commandChecked(id), false) << id;
+}
+
+TEST_F(CommandStates, ADisabledCommandSaysWhyFromItsOwnRule)
+{
+    using M = korvix::MessageId;
+    const auto why = [&](int id) {
+        std::string reason = "unset";
+        const auto on = doc.commandEnabled(id, &reason);
+        EXPECT_EQ(on, doc.commandEnabled(id)) << id;
+        return reason;
+    };
+    const auto text = [](M id) { return std::string(korvix::msg(id)); };
+    struct Row {
+        int id;
+        std::string reason;  // empty: enabled
+    };
+    const auto check = [&](const char* state, std::initializer_list<Row> rows) {
+        for (const Row& r : rows)
+            EXPECT_EQ(why(r.id), r.reason) << state << ": command " << r.id;
+    };
+    check("nothing loaded", {{ID_FILE_OPEN, ""},
+                             {ID_BLUR, text(M::ReasonNothingShown)},
+                             {ID_EXPORT, text(M::ReasonNothingShown)},
+                             {ID_EXTERNAL_EDIT, text(M::ReasonNothingShown)},
+                             {ID_VOLUME_DATA, text(M::ReasonNoVolume)},
+                             {ID_EDIT_PASTE, text(M::ReasonClipboardEmpty)}});
+    load(false, 3);
+    check("three maps without alpha",
+          {{ID_BLUR, "Nur bei Texturen mit einer Map – „Kleine Maps entfernen“ entfernt die übrigen."},
+           {ID_INVERT_ALPHA, text(M::ReasonSeveralMaps)},
+           {ID_CREATE_ALPHA, text(M::ReasonSeveralMaps)},
+           {ID_REMOVE_SMALL_MAPS, ""},
+           {ID_MAP_2, ""},
+           {ID_MAP_3, "Diese Map gibt es nicht: Die Textur hat 3."},
+           {ID_VIEW_RGBA, text(M::ReasonNoAlpha)},
+           {ID_ZOOM_RESET, text(M::ReasonOriginalSize)},
+           {ID_ZOOM_OUT, text(M::ReasonPictureFits)},
+           {ID_ZOOM_FIT, ""},
+           {ID_EXTERNAL_EDIT, ""},
+           {ID_EDIT_COPY, ""}});
+    load(true, 1);
+    check("one map with alpha", {{ID_SELECT_NONE, text(M::ReasonNoSelection)},
+                                 {ID_CREATE_ALPHA, text(M::ReasonHasAlpha)},
+                                 {ID_REMOVE_SMALL_MAPS, text(M::ReasonOneMap)},
+                                 {ID_ALPHA_BLUR, ""}});
+    for (int i = 0; i < 5; ++i)
+        doc.zoomIn();
+    check("zoom 32", {{ID_ZOOM_IN, text(M::ReasonLargestZoom)}, {ID_ZOOM_OUT, ""}});
+    host.pictureVisible = false;
+    check("picture view hidden", {{ID_BLUR, text(M::ReasonPictureHidden)},
+                                  {ID_MAP_0, text(M::ReasonPictureHidden)},
+                                  {ID_REMOVE_ALPHA, ""}});
+    host.pictureVisible = true;
+    load(false, 1);
+    check("one map without alpha", {{ID_INVERT_ALPHA, text(M::ReasonNoAlpha)}, {ID_REMOVE_ALPHA, text(M::ReasonNoAlpha)}});
+}
+
+TEST_F(CommandStates, TheFormatPaneNamesWhereThePictureCameFrom)
+{
+    EXPECT_EQ(doc.formatText(), " ");
+    const struct {
+        PictureOrigin origin;
+        int maps;
+        bool alpha;
+        const char* german;
+        const char* english;
+    } cases[] = {
+        {PictureOrigin::ofTexture(texture::Format::Dxt3), 5, true, " DXT3 · 5 Maps · Alpha", " DXT3 · 5 maps · alpha"},
+        {PictureOrigin::ofTexture(texture::Format::Rgb565), 1, false, " RGB 565 · 1 Map", " RGB 565 · 1 map"},
+        {PictureOrigin::ofTexture(texture::Format::Rgba4444), 10, true, " RGBA 4444 · 10 Maps · Alpha",
+         " RGBA 4444 · 10 maps · alpha"},
+        {PictureOrigin::ofImage(IMAGE_PNG), 1, true, " PNG · Alpha", " PNG · alpha"},
+        {PictureOrigin::ofImage(IMAGE_JPEG), 1, false, " JPEG", " JPEG"},
+        {PictureOrigin::ofClipboard(), 1, false, " Zwischenablage", " Clipboard"},
+        {PictureOrigin{}, 0, false, " ", " "},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(formatPaneText(c.origin, c.maps, c.alpha), c.german);
+        korvix::MessageTable::setLanguage(korvix::Language::English);
+        EXPECT_EQ(formatPaneText(c.origin, c.maps, c.alpha), c.english);
+        korvix::MessageTable::setLanguage(korvix::Language::German);
+    }
+
+    // The document's pane follows the maps and the alpha channel as they are now.
+    load(true, 3);
+    EXPECT_EQ(doc.formatText(), " RGBA 8888 · 3 Maps · Alpha");
+    host.answers = {MessageAnswer::Ok};
+    ASSERT_TRUE(doc.removeSmallMaps());
+    ASSERT_TRUE(doc.removeAlpha());
+    EXPECT_EQ(doc.formatText(), " RGBA 8888 · 1 Map");
+    PixelBitmap picture;
+    picture.create(4, 4, 32, true);
+    encodePng((dir / "p.png").string(), picture);
+    host.answers = {MessageAnswer::Yes};  // the changed texture may go
+    ASSERT_TRUE(doc.openFile((dir / "p.png").string(), false));
+    EXPECT_EQ(doc.formatText(), " PNG · Alpha");
 }

@@ -209,6 +209,34 @@ TEST_F(DocumentLoad, ZoomSteps)
     EXPECT_EQ(doc.commandEnabled(ID_ZOOM_RESET), false);
 }
 
+TEST_F(DocumentLoad, ReductionsOnlyWhileThePictureDoesNotFitAndFitPicksTheLargestStep)
+{
+    // 1024 x 1024 in the fake's 400 x 300 view.
+    ASSERT_TRUE(doc.openFile(file("big.tex", textureBytes(1024, 1024, 1, 8)), false));
+    EXPECT_EQ(doc.commandEnabled(ID_ZOOM_OUT), true);
+    doc.zoomOut();
+    EXPECT_EQ(host.zoom, 0.5f);
+    EXPECT_EQ(doc.selectionView().reduction, 2);
+    EXPECT_EQ(doc.commandEnabled(ID_ZOOM_RESET), true);
+    doc.zoomOut();  // 256 x 256 fits now
+    EXPECT_EQ(doc.zoom(), 0.25f);
+    EXPECT_EQ(doc.commandEnabled(ID_ZOOM_OUT), false);
+    doc.zoomOut();
+    EXPECT_EQ(doc.zoom(), 0.25f);
+    doc.zoomIn();
+    doc.zoomIn();
+    EXPECT_EQ(doc.zoom(), 1);
+    EXPECT_EQ(host.relayouts, 1) << "up to 1:1 lays the view out as the way down does";
+    doc.zoomToFit();
+    EXPECT_EQ(doc.zoom(), 0.25f);
+
+    // A small picture fits at the largest enlargement that still fits.
+    ASSERT_TRUE(doc.openFile(file("small.tex", textureBytes(64, 32, 1, 8)), false));
+    doc.zoomToFit();
+    EXPECT_EQ(doc.zoom(), 4);
+    EXPECT_EQ(host.zoom, 4);
+}
+
 TEST_F(DocumentLoad, TheOpenDialogGetsItsTypeList)
 {
     host.openFiles = {std::nullopt};
@@ -221,9 +249,16 @@ TEST_F(DocumentLoad, TheOpenDialogGetsItsTypeList)
     EXPECT_EQ(host.openDefaultExtension, ".qrb");
 }
 
-TEST_F(DocumentLoad, APasteHasNoAlphaWhateverTheClipboardSays)
+TEST(FileDialogs, APatternAddsNoSuffixSoNamesWithoutADotStayAsTyped)
 {
-    // Shown in RGBA view before: the pasted picture comes in RGB, alpha views off.
+    const std::pair<const char*, const char*> cases[] = {
+        {".qrb", "qrb"}, {"tex", "tex"}, {"*.*", ""}, {"*", ""}, {"", ""}, {".t?x", ""}};
+    for (const auto& [extension, suffix] : cases)
+        EXPECT_EQ(dialogDefaultSuffix(extension), suffix) << extension;
+}
+
+TEST_F(DocumentLoad, APasteKeepsTheAlphaOfTheClipboardsPictureAndACopyPutsItBack)
+{
     writeFile(dir / "alpha.tex", textureBytes(8, 8, 1, 2));
     ASSERT_TRUE(doc.openFile((dir / "alpha.tex").string(), false));
     doc.displayModeCommand(CKestrelDoc::MODE_RGBA);
@@ -234,13 +269,36 @@ TEST_F(DocumentLoad, APasteHasNoAlphaWhateverTheClipboardSays)
             std::memcpy(b.row(y) + 4 * x, "\x10\x20\x30\x40", 4);
     host.clipboard = b;
     doc.paste();
+    EXPECT_TRUE(doc.hasAlpha());
+    EXPECT_TRUE((*doc.maps())[0].hasAlpha());
+    EXPECT_EQ((*doc.maps())[0].pixelAt(3, 3), 0x40302010u) << "colour and alpha as they were";
+    EXPECT_EQ(doc.displayMode(), CKestrelDoc::MODE_RGBA) << "the RGBA view stays";
+    EXPECT_EQ(doc.shown(), &doc.viewBuffer(0));
+    EXPECT_EQ(doc.formatText(), " Zwischenablage · Alpha");
+
+    // A copy of the shown map carries the alpha channel (map 3 of a 4-map texture here).
+    writeFile(dir / "four.tex", textureBytes(64, 64, 4, 2, [](int m, int x, int y) {
+                  return static_cast<std::uint32_t>(m * 40 + x) << 24 | static_cast<std::uint32_t>(y);
+              }));
+    host.answers = {MessageAnswer::Yes};  // the pasted picture may go
+    ASSERT_TRUE(doc.openFile((dir / "four.tex").string(), false));
+    doc.selectMapCommand(2);
+    host.clipboard.reset();
+    doc.copyCommand();
+    ASSERT_TRUE(host.clipboard);
+    EXPECT_TRUE(host.clipboardAlpha);
+    EXPECT_EQ(host.clipboard->width(), 32);
+    EXPECT_EQ(host.clipboard->pixelAt(5, 7), (80u + 5) << 24 | 7u);
+
+    // A picture without alpha comes in without, and the view falls back to RGB.
+    b.setHasAlpha(false);
+    host.clipboard = b;
+    doc.paste();
     EXPECT_FALSE(doc.hasAlpha());
-    EXPECT_FALSE((*doc.maps())[0].hasAlpha());
-    EXPECT_EQ(doc.shown(), &(*doc.maps())[0]) << "the map itself, not the blended view";
     EXPECT_EQ(doc.displayMode(), CKestrelDoc::MODE_RGB);
     EXPECT_EQ(doc.commandEnabled(ID_VIEW_RGBA), false);
-    EXPECT_EQ(doc.commandChecked(ID_VIEW_RGB), true);
-    EXPECT_EQ((*doc.maps())[0].pixelAt(3, 3) & 0x00FFFFFFu, 0x302010u) << "the colour is kept";
+    doc.copyCommand();
+    EXPECT_FALSE(host.clipboardAlpha);
 }
 
 TEST_F(DocumentLoad, PasteLimits)

@@ -38,7 +38,8 @@ TEST(ExportDialog, TypeFromTheNameAndTypeChanges)
         const char* name;
         int type;
     } cases[] = {{"a.TGA", Model::TypeTga}, {"photo.jpeg", Model::TypeJpeg}, {"scan.TIFF", Model::TypeTiff},
-                 {"b.bmp", Model::TypeBmp}, {"c.png", Model::TypeTex}, {"ab", Model::TypeTex}};
+                 {"b.bmp", Model::TypeBmp}, {"c.PNG", Model::TypePng}, {"d.gif", Model::TypeTex},
+                 {"ab", Model::TypeTex}};
     for (const auto& c : cases)
         EXPECT_EQ(Model(1, 1, true, c.name).fileType(), c.type) << c.name;
 
@@ -52,9 +53,12 @@ TEST(ExportDialog, TypeFromTheNameAndTypeChanges)
     EXPECT_EQ(m.mapsFieldValue(), 1);
     for (int f = 0; f < 5; ++f)
         EXPECT_FALSE(m.formatRadio(static_cast<Model::Format>(f)).enabled);
-    EXPECT_FALSE(m.noAlpha().enabled) << "only TEX and TGA can drop the alpha channel";
+    EXPECT_FALSE(m.noAlpha().enabled) << "only TEX, TGA and PNG can drop the alpha channel";
     m.typeChanged(Model::TypeTga);
     EXPECT_TRUE(m.noAlpha().enabled);
+    m.typeChanged(Model::TypePng);
+    EXPECT_TRUE(m.noAlpha().enabled);
+    EXPECT_EQ(m.fileName(), "dir.v/wall.png");
     Model plain(1, 1, true, "noext");
     plain.typeChanged(Model::TypeBmp);
     EXPECT_EQ(plain.fileName(), "noext.bmp");
@@ -124,10 +128,67 @@ TEST(ExportDialog, ANewTypeChangesTheFileNameOnly)
 TEST(ExportDialog, FilterListAndTitleFromTheMessageTable)
 {
     const auto filters = Model::fileFilters();
-    ASSERT_EQ(filters.size(), 5u);
+    ASSERT_EQ(filters.size(), 6u);
     EXPECT_EQ(filters[0], (FileFilter{std::string(msg(MessageId::FilterTex)) + " (*.tex)", {"*.tex"}}));
     EXPECT_EQ(filters[4], (FileFilter{std::string(msg(MessageId::FilterJpeg)) + " (*.jpg)", {"*.jpg"}}));
+    EXPECT_EQ(filters[5], (FileFilter{"PNG - Portable Network Graphics (*.png)", {"*.png"}}));
     EXPECT_EQ(Model::title(), msg(MessageId::ExportDialogTitle));
+}
+
+TEST(ExportDialog, ATypedExtensionChoosesItsTypeAndNoneGetsTheChosenOne)
+{
+    const struct {
+        const char* typed;
+        int chosen;
+        Model::TypedName result;
+    } cases[] = {
+        {"/out/plasma.png", Model::TypeTga, {"/out/plasma.png", Model::TypePng}},
+        {"/out/plasma.PNG", Model::TypeTex, {"/out/plasma.PNG", Model::TypePng}},
+        {"/out/plasma.tga", Model::TypeTga, {"/out/plasma.tga", Model::TypeTga}},
+        {"/out/photo.jpeg", Model::TypeBmp, {"/out/photo.jpeg", Model::TypeJpeg}},
+        {"/out/scan.Tiff", Model::TypePng, {"/out/scan.Tiff", Model::TypeTiff}},
+        {"/out/wall.tex", Model::TypeJpeg, {"/out/wall.tex", Model::TypeTex}},
+        {"/out/plasma", Model::TypeTga, {"/out/plasma.tga", Model::TypeTga}},
+        {"/out/plasma.v2", Model::TypePng, {"/out/plasma.v2.png", Model::TypePng}},  // not a type's extension
+        {"/out/plasma.gif", Model::TypeBmp, {"/out/plasma.gif.bmp", Model::TypeBmp}},
+        {"/my.textures/plasma", Model::TypeTex, {"/my.textures/plasma.tex", Model::TypeTex}},
+        {"/out/.png", Model::TypeTga, {"/out/.png.tga", Model::TypeTga}},  // a hidden name, no extension
+        {"/out/plasma", Model::TypeUnknown, {"/out/plasma", Model::TypeUnknown}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Model::resolveTypedName(c.typed, c.chosen), c.result) << c.typed << " with type " << c.chosen;
+
+    // Accepting the name applies the new type's rules as choosing it would.
+    Model m(5, 3, true, "wall.tex");
+    m.mapOptionClicked(2);
+    m.acceptTypedName("/out/wall.png");
+    EXPECT_EQ(m.fileType(), Model::TypePng);
+    EXPECT_EQ(m.fileName(), "/out/wall.png");
+    EXPECT_FALSE(m.mapRadio(2).enabled);
+    EXPECT_EQ(m.result(m.fileName()).mapCount, 1);
+}
+
+TEST(ExportDialog, TheLastFolderAndTypeComeBack)
+{
+    const struct {
+        const char* name;
+        const char* folder;
+        int type;
+        const char* file;
+        int fileType;
+    } cases[] = {
+        {"/home/m/wall.tex", "/out/pngs", Model::TypePng, "/out/pngs/wall.png", Model::TypePng},
+        {"plasma_dxt3.tex", "/out/", Model::TypeTga, "/out/plasma_dxt3.tga", Model::TypeTga},
+        {"/home/m/wall.tex", "", Model::TypeJpeg, "/home/m/wall.jpg", Model::TypeJpeg},
+        {"/home/m/photo.jpeg", "", Model::TypeJpeg, "/home/m/photo.jpeg", Model::TypeJpeg},  // the same type: as typed
+        {"/home/m/wall.tex", "/out", Model::TypeUnknown, "/out/wall.tex", Model::TypeTex},
+    };
+    for (const auto& c : cases) {
+        Model m(1, 1, true, c.name);
+        m.recallLastExport(c.folder, c.type);
+        EXPECT_EQ(m.fileName(), c.file) << c.name;
+        EXPECT_EQ(m.fileType(), c.fileType) << c.name;
+    }
 }
 
 namespace {
@@ -296,4 +357,35 @@ TEST_F(ExportCommand, GeneratedMapsThroughTheDialog)
     EXPECT_EQ(loaded.count(), 3);
     EXPECT_EQ(loaded.maps[0].width(), 16);
     EXPECT_EQ(bytes[8], 8) << "RGB 565";
+}
+
+TEST_F(ExportCommand, PngKeepsEveryByteAndTheAlphaChannelUnlessLeftOut)
+{
+    const auto pixel = [](int, int x, int y) { return static_cast<std::uint32_t>(x * 30 + y) << 24 | (0x00123456u + x * 7 + y); };
+    writeFile(dir / "in.tex", textureBytes(8, 4, 1, 2, pixel));
+    ASSERT_TRUE(doc.openFile((dir / "in.tex").string(), false));
+    exportAs(Model::TypePng, 0, "out.png");
+    PixelBitmap back;
+    EXPECT_EQ(decodeFile((dir / "out.png").string(), back, 32), IMAGE_PNG);
+    EXPECT_TRUE(back.hasAlpha());
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x)
+            ASSERT_EQ(back.pixelAt(x, y), pixel(0, x, y)) << x << "," << y;
+    exportAs(Model::TypePng, 0, "flat.png", 1, 1, true);
+    decodeFile((dir / "flat.png").string(), back, 32);
+    EXPECT_FALSE(back.hasAlpha());
+    EXPECT_EQ(back.pixelAt(5, 3) & 0xFFFFFFu, pixel(0, 5, 3) & 0xFFFFFFu);
+    EXPECT_EQ(doc.name(), (dir / "flat.png").string());
+
+    // "plasma.png" typed while TGA is chosen: PNG bytes, never a TGA under a PNG name.
+    host.exportDialog = [&](Model& m) {
+        m.typeChanged(Model::TypeTga);
+        m.acceptTypedName((dir / "plasma.png").string());
+        return true;
+    };
+    doc.exportCommand();
+    EXPECT_EQ(detectImageFileType((dir / "plasma.png").string(), readFile(dir / "plasma.png").data(),
+                                  readFile(dir / "plasma.png").size()),
+              IMAGE_PNG);
+    EXPECT_TRUE(host.messages.empty());
 }

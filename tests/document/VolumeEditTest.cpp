@@ -3,10 +3,13 @@
 #include "TextureBuilder.h"
 
 #include "codecs/TextureLoader.h"
+#include "codecs/imagefile/ImageFile.h"
 #include "document/CKestrelDoc.h"
 #include "common/MessageTable.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 using namespace testsupport;
 using korvix::MessageId;
@@ -265,4 +268,45 @@ TEST_F(VolumeEdit, ReplaceATgaEntryByTheShownPicture)
               (std::vector<unsigned char>{0, 0, 0xFF, 0x40}));
     EXPECT_EQ(std::vector<unsigned char>(stored.begin() + 18 + 12, stored.begin() + 18 + 16),
               (std::vector<unsigned char>{0xFF, 0, 0, 0xC0}));
+}
+
+TEST_F(VolumeEdit, APictureFromOutsideGoesBackInTheEntrysOwnFormatAndMapCountWithItsAlpha)
+{
+    // A 64 x 64 RGBA 8888 entry of 3 maps, edited in another program.
+    const auto pixel = [](int, int x, int y) {
+        return static_cast<std::uint32_t>(x * 4) << 24 | static_cast<std::uint32_t>(y * 4) << 8 | 0x10u;
+    };
+    open({{RawEntry{"wall.tex"}, textureBytes(64, 64, 3, 2, pixel)}});
+    ASSERT_TRUE(doc.loadMaps("", true, false, 1));
+    host.externalFolder = dir.path().string();
+    ASSERT_TRUE(doc.externalEditCommand());
+    PixelBitmap edited;
+    decodeFile(host.watched, edited, 32);
+    std::memcpy(edited.row(10) + 4 * 20, "\x01\x02\x03\x04", 4);
+    encodePng(host.watched, edited);
+    ASSERT_TRUE(doc.externalFileSaved());
+
+    host.answers = {MessageAnswer::Ok};
+    ASSERT_TRUE(doc.replaceEntryFromImage(1)) << host.messages.back().text;
+    const auto& r = doc.entryRecords()[1];
+    const auto stored = bytesAt(r.offset, r.size);
+    EXPECT_EQ(stored[8], 2) << "RGBA 8888 as before";
+    const LoadedTexture loaded = loadTexture(stored.data(), stored.size());
+    ASSERT_TRUE(loaded.ok());
+    EXPECT_EQ(loaded.count(), 3);
+    EXPECT_EQ(loaded.maps[2].pixelAt(20, 10), 0x04030201u) << "the edited pixel, alpha included";
+    EXPECT_EQ(loaded.maps[2].pixelAt(21, 10), pixel(0, 21, 10));
+
+    // A pasted picture with alpha keeps it in the entry too: no more opaque replacements.
+    PixelBitmap pasted;
+    pasted.create(64, 64, 32, true);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            std::memcpy(pasted.row(y) + 4 * x, "\x30\x20\x10\x55", 4);
+    host.clipboard = pasted;
+    doc.paste();
+    host.answers = {MessageAnswer::Ok};
+    ASSERT_TRUE(doc.replaceEntryFromImage(1));
+    const auto again = bytesAt(r.offset, r.size);
+    EXPECT_EQ(loadTexture(again.data(), again.size()).maps[2].pixelAt(7, 7), 0x55102030u);
 }

@@ -261,3 +261,34 @@ TEST(SizeDialogModel, ResizeOffersAllSizesWithoutLiveSelection)
     EXPECT_EQ(m.chosenWidth(), 2048);
     EXPECT_EQ(m.chosenHeight(), 2048);
 }
+
+TEST(SelectionTracker, AtReducedZoomsTheSelectionIsKeptInMapPixels)
+{
+    // 256 x 128 at 1:4: 64 x 32 view pixels in the middle of 400 x 300.
+    PictureGeometry quarter = view(1);
+    quarter.reduction = 4;
+    const TrackerRect p = SelectionTracker::pictureRect(quarter);
+    EXPECT_EQ(p, (TrackerRect{168, 134, 232, 166}));
+
+    // A selection of map pixels 29 ... 30 survives 1:4 and comes back whole.
+    SelectionTracker t;
+    ASSERT_EQ(band(t, view(1), 101, 100, 103, 103), std::nullopt);
+    ASSERT_EQ(band(t, view(1), 101, 100, 105, 103), (ImageRect{29, 14, 32, 16}));
+    t.rescaleSelection(1, quarter);
+    EXPECT_EQ(t.selectionImageRect(), (ImageRect{29, 14, 32, 16}));
+    EXPECT_EQ(t.rect(), (TrackerRect{p.left + 7, p.top + 3, p.left + 9, p.top + 5}));  // the blocks it touches
+    t.placeSelection(quarter);
+    t.rescaleSelection(1, view(2), 4);
+    EXPECT_EQ(t.selectionImageRect(), (ImageRect{29, 14, 32, 16}));
+
+    // A band drawn at 1:4 covers whole blocks of map pixels; select-all the whole map.
+    PictureGeometry eighth = view(1);
+    eighth.reduction = 8;
+    EXPECT_EQ(band(t, quarter, p.left + 2, p.top + 1, p.left + 6, p.top + 5), (ImageRect{8, 4, 23, 19}));
+    t.rescaleSelection(1, eighth, 4);
+    EXPECT_EQ(t.selectionImageRect(), (ImageRect{8, 4, 23, 19}));
+    t.selectAll(eighth);
+    EXPECT_EQ(t.selectionImageRect(), (ImageRect{0, 0, 255, 127}));
+    t.setSelectionSize(16, 8, quarter);
+    EXPECT_EQ(t.selectionImageRect(), (ImageRect{0, 0, 15, 7}));
+}

@@ -117,4 +117,90 @@ TEST(PictureGeometry, StatusTexts)
     EXPECT_EQ(pictureSizeText(256, 128), " 256 x 128");
     EXPECT_EQ(pictureZoomText(1), " Zoom: x 1 ");
     EXPECT_EQ(pictureZoomText(32), " Zoom: x 32 ");
+    EXPECT_EQ(pictureZoomText(0.25f), " Zoom: 1:4 ");
+    EXPECT_EQ(pictureZoomText(1.0f / 16), " Zoom: 1:16 ");
+}
+
+TEST(PictureGeometry, ReducedPictureCountsPartialBlocksAndNamesMapPixels)
+{
+    // 300 x 100 at 1:16 in 400 x 300: 19 x 7 view pixels, centred at (190, 146).
+    PictureGeometry g{400, 300, 300, 100};
+    g.setZoomFactor(1.0f / 16);
+    EXPECT_EQ(g.reduction, 16);
+    EXPECT_EQ(g.zoom, 1);
+    EXPECT_EQ(g.zoomedWidth(), 19);
+    EXPECT_EQ(g.zoomedHeight(), 7);
+    EXPECT_EQ(g.originX(), 190);
+    EXPECT_EQ(g.originY(), 146);
+    // The readout names the first map pixel of the block under the mouse.
+    EXPECT_EQ(g.pixelAt(190 + 18, 146 + 6)->x, 288);
+    EXPECT_EQ(g.pixelAt(190 + 18, 146 + 6)->y, 96);
+    EXPECT_FALSE(g.pixelAt(190 + 19, 146));
+    EXPECT_FLOAT_EQ(g.zoomFactor(), 1.0f / 16);
+}
+
+TEST(PictureGeometry, ZoomStepsAndFit)
+{
+    // A 2048 x 2048 map in an 800 x 600 view.
+    PictureGeometry big{800, 600, 2048, 2048};
+    const struct {
+        float factor;
+        float in;
+        std::optional<float> out;
+    } steps[] = {
+        {32, 32, 16},
+        {2, 4, 1},
+        {1, 2, 0.5f},          // larger than the view: reductions are offered
+        {0.5f, 1, 0.25f},      // 1024 x 1024 still does not fit
+        {0.25f, 0.5f, std::nullopt},  // 512 x 512 fits: no further reduction
+    };
+    for (const auto& c : steps) {
+        big.setZoomFactor(c.factor);
+        EXPECT_EQ(zoomsteps::stepIn(c.factor), c.in) << c.factor;
+        EXPECT_EQ(zoomsteps::stepOut(c.factor, big), c.out) << c.factor;
+    }
+    // A picture that fits keeps the specified steps: nothing below 1:1.
+    PictureGeometry small{800, 600, 64, 64};
+    EXPECT_EQ(zoomsteps::stepOut(1, small), std::nullopt);
+    EXPECT_EQ(zoomsteps::stepOut(1.0f / 16, big), std::nullopt);
+
+    // Fit: the largest step that fits, against the area without scroll bars.
+    const struct {
+        int cw, ch, w, h, areaW, areaH;
+        float fit;
+    } fits[] = {
+        {800, 600, 2048, 2048, 0, 0, 0.25f},
+        {800, 600, 64, 64, 0, 0, 8},
+        {800, 600, 64, 16, 0, 0, 8},       // the width decides
+        {785, 585, 512, 512, 800, 600, 1},  // scroll bars shown now, gone once it fits
+        {100, 100, 2048, 2048, 0, 0, 1.0f / 16},
+        {50, 50, 2048, 2048, 0, 0, 1.0f / 16},  // nothing fits: the smallest step
+    };
+    for (const auto& c : fits) {
+        PictureGeometry g{c.cw, c.ch, c.w, c.h};
+        g.areaWidth = c.areaW;
+        g.areaHeight = c.areaH;
+        EXPECT_EQ(zoomsteps::fitFactor(g), c.fit) << c.w << "x" << c.h << " in " << c.cw << "x" << c.ch;
+    }
+}
+
+TEST(PictureGeometry, ZoomingAboutAPointKeepsThatPictureSpotUnderIt)
+{
+    // 2048 x 2048 at 1:4 in 400 x 300, scrolled to (40, 30); the mouse at (100, 80).
+    PictureGeometry g{400, 300, 2048, 2048};
+    g.setZoomFactor(0.25f);
+    g.scrollX = 40;
+    g.scrollY = 30;
+    const auto spot = g.pictureAt(100, 80);
+    EXPECT_DOUBLE_EQ(spot.x, 560);
+    EXPECT_DOUBLE_EQ(spot.y, 440);
+    g.setZoomFactor(0.5f);
+    const auto s = g.scrollToShow(spot, 100, 80);
+    EXPECT_EQ(s.dx, 180);  // 560 / 2 - 100
+    EXPECT_EQ(s.dy, 140);
+    // Near the edge the scroll position stays within its limits.
+    g.setZoomFactor(1);
+    const auto edge = g.scrollToShow({2040, 5}, 10, 10);
+    EXPECT_EQ(edge.dx, g.scrollLimitX());
+    EXPECT_EQ(edge.dy, 0);
 }

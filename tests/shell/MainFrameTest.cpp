@@ -1,7 +1,9 @@
 #include "ShellFixtures.h"
 #include "document/CKestrelDoc.h"
 #include "document/CommandIds.h"
+#include "codecs/imagefile/ImageFile.h"
 #include "shell/CAboutWindow.h"
+#include "shell/CExternalEditor.h"
 #include "shell/CMainFrame.h"
 #include "shell/KorvixApplication.h"
 #include "views/CPictureView.h"
@@ -13,9 +15,14 @@
 #include <QFileDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QTimer>
 #include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
@@ -33,9 +40,10 @@ struct Frame {
     explicit Frame(const QTemporaryDir& dir) : settings(shelltest::settingsIn(dir))
     {
         frame = std::make_unique<CMainFrame>(*settings);
-        frame->messageHook = [this](const std::string& text, const std::string&, MessageIcon, MessageButtons) {
+        // Every box is recorded; a question (the one before changes are given up) is answered "Ja".
+        frame->messageHook = [this](const std::string& text, const std::string&, MessageIcon, MessageButtons buttons) {
             messages << QString::fromStdString(text);
-            return MessageAnswer::Ok;
+            return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
         };
         frame->resize(1100, 900);
         frame->show();
@@ -63,12 +71,19 @@ private slots:
     void startingWithAMissingOrDamagedFileKeepsRunning();
     void recentFilesAndMenuHint();
     void hotKeysActivatePanes();
-    void pasteTakesTheClipboardPicture();
     void undoAndRedoInTheEditMenu();
     void changedPictureMarksTheTitleAndQuittingAsks();
+    void pasteAndCopyKeepAlphaThroughTheClipboard();
     void savedWindowRectangleOnlyWhenOnAScreen();
     void aboutWindowIsShapedAndClosesOnRightClick();
     void qtOwnTextsAreGerman();
+    void fitAndTheZoomKeys();
+    void disabledCommandsSayWhyAndPromptsKeepThePanes();
+    void viewChecksFollowTheToolbarsHoweverTheyAreHidden();
+    void openDialogTakesANameWithoutADot();
+    void pictureMenuHoldsEveryImageOperation();
+    void externalRoundTripThroughAnEditorThatRenamesOverTheFile();
+    void aSaveWaitsWhileADialogWorksOnThePicture();
 };
 
 void MainFrameTest::firstRunArrangement()
@@ -165,6 +180,17 @@ void MainFrameTest::actionsCarryTheirIdsAndTexts()
         {ID_DOCK_TOOLBARS, "Toolbars andocken", nullptr, nullptr},
         {ID_APP_ABOUT, "Inf&o über Korvix...", nullptr, nullptr},
     };
+    // With a picture and a volume shown every one of them is enabled, and
+    // their own tips and prompts show.
+    const QString volume = dir.filePath("v.qrb");
+    {
+        testsupport::VolumeSpec spec;
+        spec.entries = {{"a.dat", testsupport::dataStart(1), 1, testsupport::LAST}};
+        spec.data = {'x'};
+        testsupport::writeFile(volume.toStdString(), testsupport::volumeBytes(spec));
+    }
+    QVERIFY(f->openStartupFile(volume));
+    QVERIFY(f->openStartupFile(shelltest::writeTexture(dir, "t.tex", 8, 8, 1, false)));
     for (const auto& c : cases) {
         QAction* a = f->action(c.id);
         QVERIFY(a);
@@ -181,8 +207,8 @@ void MainFrameTest::actionsCarryTheirIdsAndTexts()
     for (QAction* a : f->viewBar()->actions())
         if (!a->isSeparator() && a->data().isValid())
             view << a->data().toInt();
-    QCOMPARE(view, (QList<int>{ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_VIEW_SMOOTH, ID_VIEW_RGB, ID_VIEW_RGBA,
-                               ID_VIEW_ALPHA}));
+    QCOMPARE(view, (QList<int>{ID_ZOOM_IN, ID_ZOOM_OUT, ID_ZOOM_RESET, ID_ZOOM_FIT, ID_VIEW_SMOOTH, ID_VIEW_RGB,
+                               ID_VIEW_RGBA, ID_VIEW_ALPHA}));
     QList<int> maps;
     for (QAction* a : f->mapBar()->actions())
         maps << a->data().toInt();
@@ -322,13 +348,14 @@ void MainFrameTest::hotKeysActivatePanes()
     QCOMPARE(f->lowerLeftTabs()->currentIndex(), 1);
 }
 
-void MainFrameTest::pasteTakesTheClipboardPicture()
+void MainFrameTest::pasteAndCopyKeepAlphaThroughTheClipboard()
 {
     QTemporaryDir dir;
     Frame f(dir);
     QGuiApplication::clipboard()->clear();
     f->updateCommandStates();
     QVERIFY(!f->action(ID_EDIT_PASTE)->isEnabled());
+    QVERIFY(!f->action(ID_EDIT_COPY)->isEnabled());
 
     QImage picture(40, 30, QImage::Format_ARGB32);
     picture.fill(QColor(10, 20, 30, 40));
@@ -343,12 +370,29 @@ void MainFrameTest::pasteTakesTheClipboardPicture()
     const PixelBitmap& map = (*doc.maps())[0];
     QCOMPARE(map.width(), 40);
     QCOMPARE(map.height(), 30);
-    QVERIFY(!map.hasAlpha());  // a pasted picture comes without alpha
-    QCOMPARE(map.pixelAt(3, 2) & 0xFFFFFFu, 0xC86432u);
+    QVERIFY(map.hasAlpha());
+    QVERIFY(doc.hasAlpha());
+    QCOMPARE(map.pixelAt(3, 2), 0xFFC86432u);
+    QCOMPARE(map.pixelAt(0, 0), 0x280A141Eu);  // alpha 40 kept
     QCOMPARE(f->statusText(2), QStringLiteral(" Daten aus der Zwischenablage"));
     QCOMPARE(f->statusText(0), QStringLiteral(" 40 x 30"));
+    QCOMPARE(f->statusText(CMainFrame::PANE_FORMAT), QStringLiteral(" Zwischenablage · Alpha"));
     QVERIFY(f->action(ID_MAP_0)->isChecked());
     QVERIFY(!f->action(ID_MAP_1)->isEnabled());
+    QVERIFY(f->action(ID_VIEW_RGBA)->isEnabled());
+
+    // "Kopieren" puts the shown map back, alpha included: map 2 of a texture here.
+    const QString path = shelltest::writeTexture(dir, "four.tex", 64, 64, 4, true, [](int m, int x, int y) {
+        return static_cast<std::uint32_t>(m * 50 + x) << 24 | static_cast<std::uint32_t>(y) << 8 | 0x11u;
+    });
+    QVERIFY(f->openStartupFile(path));
+    f->action(ID_MAP_2)->trigger();
+    QVERIFY(f->action(ID_EDIT_COPY)->isEnabled());
+    QTest::keyClick(f.frame.get(), Qt::Key_C, Qt::ControlModifier);
+    const QImage copied = QGuiApplication::clipboard()->image();
+    QCOMPARE(copied.size(), QSize(32, 32));
+    QVERIFY(copied.hasAlphaChannel());
+    QCOMPARE(copied.convertToFormat(QImage::Format_ARGB32).pixel(5, 7), qRgba(0, 7, 0x11, 100 + 5));
 }
 
 void MainFrameTest::undoAndRedoInTheEditMenu()
@@ -361,11 +405,14 @@ void MainFrameTest::undoAndRedoInTheEditMenu()
             edit = a->menu();
     QVERIFY(edit);
     const QList<QAction*> items = edit->actions();
-    QCOMPARE(items.size(), 4);
+    QCOMPARE(items.size(), 7);
     QCOMPARE(items[0], f->action(ID_EDIT_UNDO));
     QCOMPARE(items[1], f->action(ID_EDIT_REDO));
     QVERIFY(items[2]->isSeparator());
-    QCOMPARE(items[3], f->action(ID_EDIT_PASTE));
+    QCOMPARE(items[3], f->action(ID_EDIT_COPY));
+    QCOMPARE(items[4], f->action(ID_EDIT_PASTE));
+    QVERIFY(items[5]->isSeparator());
+    QCOMPARE(items[6], f->action(ID_EXTERNAL_EDIT));
     QCOMPARE(f->action(ID_EDIT_UNDO)->shortcuts(), QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Z)});
     QCOMPARE(f->action(ID_EDIT_REDO)->shortcuts(),
              (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}));
@@ -502,6 +549,224 @@ void MainFrameTest::qtOwnTextsAreGerman()
     for (const QLabel* l : dialog.findChildren<QLabel*>())
         labels << l->text();
     QVERIFY2(labels.join('|').contains(QStringLiteral("Datei&name:")), qPrintable(labels.join('|')));
+}
+
+void MainFrameTest::fitAndTheZoomKeys()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    const QString path = shelltest::writeTexture(dir, "big.tex", 2048, 2048, 1, false);
+    QVERIFY(f->openStartupFile(path));
+    QCOMPARE(f->statusText(CMainFrame::PANE_FORMAT), QStringLiteral(" RGB 565 · 1 Map"));
+    CPictureView* view = f->pictureView();
+    const QSize area = view->maximumViewportSize();
+    QVERIFY(area.width() < 1024 && area.height() < 1024 && area.height() >= 512);
+
+    // Ctrl+9: the largest step that shows all of it.
+    QTest::keyClick(f.frame.get(), Qt::Key_9, Qt::ControlModifier);
+    QCOMPARE(view->zoom(), 0.25f);
+    QCOMPARE(f->statusText(1), QStringLiteral(" Zoom: 1:4 "));
+    QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
+    QVERIFY(!f->action(ID_ZOOM_OUT)->isEnabled());  // it fits: no smaller step
+    QTest::keyClick(f.frame.get(), Qt::Key_Plus, Qt::ControlModifier);
+    QCOMPARE(view->zoom(), 0.5f);
+    QTest::keyClick(f.frame.get(), Qt::Key_0, Qt::ControlModifier);
+    QCOMPARE(view->zoom(), 1.0f);
+    QCOMPARE(f->statusText(1), QStringLiteral(" Zoom: x 1 "));
+    QTest::keyClick(f.frame.get(), Qt::Key_Minus, Qt::ControlModifier);
+    QCOMPARE(view->zoom(), 0.5f);
+    QTest::keyClick(f.frame.get(), Qt::Key_Plus, Qt::KeypadModifier);
+    QCOMPARE(view->zoom(), 1.0f);
+    QTest::keyClick(f.frame.get(), Qt::Key_Plus, Qt::KeypadModifier);
+    QCOMPARE(view->zoom(), 2.0f);
+}
+
+void MainFrameTest::disabledCommandsSayWhyAndPromptsKeepThePanes()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    const QString path = shelltest::writeTexture(dir, "three.tex", 64, 64, 3, true);
+    QVERIFY(f->openStartupFile(path));
+    QAction* blur = f->action(ID_BLUR);
+    QVERIFY(!blur->isEnabled());
+    const QString why = QStringLiteral("Nur bei Texturen mit einer Map – „Kleine Maps entfernen“ entfernt die übrigen.");
+    QCOMPARE(blur->toolTip(), QStringLiteral("Weichzeichnen\n") + why);
+    QCOMPARE(blur->statusTip(), why);
+
+    // The pointer over the disabled button: its prompt shows, and the size,
+    // zoom and name panes stay.
+    QWidget* button = f->imageBar()->widgetForAction(blur);
+    QVERIFY(button);
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), button->mapToGlobal(QPointF(2, 2)));
+    QApplication::sendEvent(button, &enter);
+    QCOMPARE(f->promptText(), why);
+    for (const char* pane : {"StatusPane0", "StatusPane1", "StatusPane2"})
+        QVERIFY2(f->findChild<QLabel*>(pane)->isVisible(), pane);
+    QCOMPARE(f->statusText(0), QStringLiteral(" 64 x 64"));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(button, &leave);
+    QCOMPARE(f->promptText(), QString());
+
+    // Once the small maps are gone the command is enabled with its own texts.
+    f->messageHook = [](const std::string&, const std::string&, MessageIcon, MessageButtons) { return MessageAnswer::Ok; };
+    f->action(ID_REMOVE_SMALL_MAPS)->trigger();
+    QVERIFY(blur->isEnabled());
+    QCOMPARE(blur->toolTip(), QStringLiteral("Weichzeichnen"));
+    QCOMPARE(blur->statusTip(), QStringLiteral("Weichzeichnen."));
+    QCOMPARE(f->statusText(CMainFrame::PANE_FORMAT), QStringLiteral(" RGBA 8888 · 1 Map · Alpha"));
+}
+
+void MainFrameTest::viewChecksFollowTheToolbarsHoweverTheyAreHidden()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    // Qt's own toolbar menu (the right click on a bar) hides through the bar's toggle.
+    const struct {
+        QToolBar* bar;
+        int id;
+    } bars[] = {{f->mainBar(), ID_VIEW_MAIN_TOOLBAR}, {f->imageBar(), ID_VIEW_IMAGE_TOOLBAR}};
+    for (const auto& b : bars) {
+        QVERIFY(f->action(b.id)->isChecked());
+        b.bar->toggleViewAction()->trigger();
+        QVERIFY(b.bar->isHidden());
+        QVERIFY(!f->action(b.id)->isChecked());
+        b.bar->toggleViewAction()->trigger();
+        QVERIFY(f->action(b.id)->isChecked());
+    }
+}
+
+void MainFrameTest::openDialogTakesANameWithoutADot()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    testsupport::writeFile(dir.filePath("replacement").toStdString(), std::vector<unsigned char>{1, 2, 3});
+    // The dialog of "Ersetzen (durch Datei)": no type list, default extension "*.*".
+    QTimer::singleShot(0, [&dir] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->setDirectory(dir.path());
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        name->setText(QStringLiteral("replacement"));
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    // Should the name be refused, the dialog stays open over its warning:
+    // close both, so that the test fails instead of hanging.
+    QTimer rescue;
+    QObject::connect(&rescue, &QTimer::timeout, [] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                box->reject();
+            else if (auto* files = qobject_cast<QFileDialog*>(w); files && files->isVisible())
+                files->reject();
+        }
+    });
+    rescue.start(3000);
+    const auto chosen = f->chooseOpenFile({}, "*.*");
+    rescue.stop();
+    QVERIFY(chosen);
+    QCOMPARE(QString::fromStdString(*chosen), dir.filePath("replacement"));
+}
+
+void MainFrameTest::pictureMenuHoldsEveryImageOperation()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    auto* menu = f->findChild<QMenu*>(QStringLiteral("PictureMenu"));
+    QVERIFY(menu);
+    QCOMPARE(menu->title(), QStringLiteral("&Bild"));
+    QList<QAction*> inMenu, onBar;
+    for (QAction* a : menu->actions())
+        inMenu << (a->isSeparator() ? nullptr : a);
+    for (QAction* a : f->imageBar()->actions())
+        onBar << (a->isSeparator() ? nullptr : a);
+    QCOMPARE(inMenu, onBar);  // the same actions: texts, icons and enabling with them
+    QVERIFY(menu->actions().contains(f->action(ID_REMOVE_SMALL_MAPS)));
+}
+
+void MainFrameTest::externalRoundTripThroughAnEditorThatRenamesOverTheFile()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    const auto pixel = [](int, int x, int y) {
+        return static_cast<std::uint32_t>(x * 3 + y) << 24 | static_cast<std::uint32_t>(x * 4) << 16
+               | static_cast<std::uint32_t>(y * 4) << 8 | 0x5Au;
+    };
+    QVERIFY(f->openStartupFile(shelltest::writeTexture(dir, "wall.tex", 64, 64, 1, true, pixel)));
+    const CKestrelDoc& doc = f->document();
+    const PixelBitmap original = (*doc.maps())[0];
+    PixelBitmap edited = original;
+    edited.row(9)[4 * 7 + 1] = 0xEE;
+    const QString editedPath = dir.filePath("edited.png");
+    encodePng(editedPath.toStdString(), edited);
+
+    // The editor: saves the file unchanged, then, when told, the edited
+    // picture; each time a new file renamed over the old one.
+    const QString script = dir.filePath("editor.sh");
+    const QString go = dir.filePath("go");
+    {
+        QFile out(script);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("edited=$1; go=$2; file=$3\n"
+                  "cp \"$file\" \"$file.new\" && mv \"$file.new\" \"$file\"\n"
+                  "i=0; while [ ! -e \"$go\" ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done\n"
+                  "cp \"$edited\" \"$file.new\" && mv \"$file.new\" \"$file\"\n");
+    }
+    f.settings->setValue(CExternalEditor::SETTING,
+                         QStringLiteral("/bin/sh \"%1\" \"%2\" \"%3\"").arg(script, editedPath, go));
+
+    QTest::keyClick(f.frame.get(), Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(QFileInfo(QString::fromStdString(doc.externalFile())).fileName(), QStringLiteral("wall.png"));
+    QCOMPARE(f->statusText(CMainFrame::PANE_EXTERNAL), QStringLiteral(" Extern: wall.png "));
+    QVERIFY(f->findChild<QLabel*>("StatusPane4")->isVisible());
+    const QString folder = QFileInfo(QString::fromStdString(doc.externalFile())).absolutePath();
+
+    // Saved unchanged: loaded back from the PNG, every byte as it was.
+    QTRY_COMPARE(f->statusText(CMainFrame::PANE_FORMAT), QStringLiteral(" PNG · Alpha"));
+    QVERIFY(doc.hasAlpha());
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            QCOMPARE((*doc.maps())[0].pixelAt(x, y), original.pixelAt(x, y));
+
+    // The second save, again renamed over the first: the watch is still there.
+    QFile(go).open(QIODevice::WriteOnly);
+    QTRY_COMPARE((*doc.maps())[0].pixelAt(7, 9), edited.pixelAt(7, 9));
+    QVERIFY(f.messages.isEmpty());
+    QCOMPARE(f->statusText(2), QStringLiteral(" ") + dir.filePath("wall.tex"));
+
+    // Another picture ends the watch; the folder goes with the program.
+    QVERIFY(f->openStartupFile(shelltest::writeTexture(dir, "other.tex", 8, 8, 1, false)));
+    QVERIFY(!f->findChild<QLabel*>("StatusPane4")->isVisible());
+    QVERIFY(QFileInfo::exists(folder));
+    f.frame.reset();
+    QVERIFY(!QFileInfo::exists(folder));
+}
+
+void MainFrameTest::aSaveWaitsWhileADialogWorksOnThePicture()
+{
+    QTemporaryDir dir;
+    Frame f(dir);
+    QVERIFY(f->openStartupFile(shelltest::writeTexture(dir, "wall.tex", 16, 16, 1, true)));
+    f.settings->setValue(CExternalEditor::SETTING, QStringLiteral("/bin/true"));
+    f->action(ID_EXTERNAL_EDIT)->trigger();
+    const CKestrelDoc& doc = f->document();
+    QVERIFY(!doc.externalFile().empty());
+
+    // A dialog is open over the picture (an adjustment's preview works on it)
+    // when the other program saves.
+    QDialog busy(f.frame.get());
+    busy.setModal(true);
+    busy.show();
+    PixelBitmap edited = (*doc.maps())[0];
+    edited.row(0)[0] = 0x77;
+    const QString file = QString::fromStdString(doc.externalFile());
+    encodePng((file + QStringLiteral(".new")).toStdString(), edited);
+    std::filesystem::rename((file + QStringLiteral(".new")).toStdString(), file.toStdString());  // over the old one
+    QTest::qWait(CExternalEditor::SETTLE_MS + 400);
+    QCOMPARE(doc.origin().kind, PictureOrigin::Kind::Texture);  // not yet
+    busy.close();
+    QTRY_COMPARE(doc.origin().kind, PictureOrigin::Kind::Image);
+    QCOMPARE((*doc.maps())[0].pixelAt(0, 0) & 0xFFu, 0x77u);
 }
 
 QTEST_MAIN(MainFrameTest)

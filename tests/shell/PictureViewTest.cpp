@@ -4,6 +4,7 @@
 #include "views/CPictureView.h"
 
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QtTest>
 
 namespace {
@@ -62,6 +63,10 @@ private slots:
     void panningOnlyWhenThePictureIsLarger();
     void statusTextsAndBackground();
     void leftDragMakesASelectionDrawnOnTop();
+    void reducedZoomsDrawAreaAverages();
+    void panningEndsWithItsButton();
+    void crossCursorWhileARectangleIsDrawn();
+    void ctrlWheelZoomsAboutTheMouse();
 };
 
 void PictureViewTest::centredAtZoomOneWithFrameLines()
@@ -237,6 +242,114 @@ void PictureViewTest::leftDragMakesASelectionDrawnOnTop()
     // A second picture at zoom 2 keeps the selection over the same map pixels.
     s.view.setZoom(2);
     QCOMPARE(s.doc.tracker().selectionImageRect(), r);
+}
+
+void PictureViewTest::reducedZoomsDrawAreaAverages()
+{
+    // 256 x 256, every pixel different, at 1:4 and 1:16 in 400 x 300.
+    const auto pixel = [](int, int x, int y) {
+        return 0xFF000000u | static_cast<std::uint32_t>((x * 7 + y) & 0xFF) << 16
+               | static_cast<std::uint32_t>((y * 3) & 0xFF) << 8 | static_cast<std::uint32_t>((x ^ y) & 0xFF);
+    };
+    Scene s(false, pixel, 256);
+    const PixelBitmap& map = (*s.doc.maps())[0];
+    QSignalSpy texts(&s.view, &CPictureView::statusText);
+    for (const int r : {4, 16}) {
+        s.view.setZoom(1.0f / static_cast<float>(r));
+        QCOMPARE(texts.last().at(1).toString(), QStringLiteral(" Zoom: 1:%1 ").arg(r));
+        const QRect at = s.view.imageRectOnScreen();
+        QCOMPARE(at.size(), QSize(256 / r, 256 / r));
+        const QImage shot = s.view.viewport()->grab().toImage();
+        for (const QPoint block : {QPoint(0, 0), QPoint(5, 9), QPoint(256 / r - 1, 256 / r - 1)}) {
+            // The mean of the block, rounded, channel by channel.
+            int sum[3] = {};
+            for (int y = block.y() * r; y < block.y() * r + r; ++y)
+                for (int x = block.x() * r; x < block.x() * r + r; ++x)
+                    for (int c = 0; c < 3; ++c)
+                        sum[c] += static_cast<int>(map.pixelAt(x, y) >> (8 * c) & 0xFF);
+            const int n = r * r;
+            const QRgb want = qRgb((sum[2] + n / 2) / n, (sum[1] + n / 2) / n, (sum[0] + n / 2) / n);
+            QCOMPARE(shot.pixel(at.topLeft() + block), want);
+        }
+        // The readout names map pixels: the block's first one.
+        const auto got = s.readoutsAt(at.topLeft() + QPoint(5, 9));
+        QCOMPARE(got.size(), 1);
+        QCOMPARE(got[0].x, 5 * r);
+        QCOMPARE(got[0].y, 9 * r);
+    }
+}
+
+void PictureViewTest::panningEndsWithItsButton()
+{
+    Scene s;
+    s.view.setZoom(8);  // 512 x 512: panning is possible
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(at), s.view.viewport()->mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
+        QApplication::sendEvent(s.view.viewport(), &e);
+    };
+    // A right click while the left button draws a selection.
+    send(QEvent::MouseButtonPress, QPoint(100, 100), Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseButtonPress, QPoint(120, 110), Qt::RightButton, Qt::LeftButton | Qt::RightButton);
+    send(QEvent::MouseButtonRelease, QPoint(120, 110), Qt::RightButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, QPoint(120, 110), Qt::LeftButton, Qt::NoButton);
+    QVERIFY(!s.view.panning());
+    // The mouse moves with no button held: the picture stays where it is.
+    const int x = s.view.horizontalScrollBar()->value(), y = s.view.verticalScrollBar()->value();
+    send(QEvent::MouseMove, QPoint(20, 30), Qt::NoButton, Qt::NoButton);
+    QCOMPARE(s.view.horizontalScrollBar()->value(), x);
+    QCOMPARE(s.view.verticalScrollBar()->value(), y);
+
+    // Panning whose release happened outside ends at the next move without the button.
+    send(QEvent::MouseButtonPress, QPoint(200, 150), Qt::RightButton, Qt::RightButton);
+    QVERIFY(s.view.panning());
+    send(QEvent::MouseMove, QPoint(150, 100), Qt::NoButton, Qt::NoButton);
+    QVERIFY(!s.view.panning());
+    QCOMPARE(s.view.horizontalScrollBar()->value(), x);
+}
+
+void PictureViewTest::crossCursorWhileARectangleIsDrawn()
+{
+    Scene s;
+    s.doc.clearSelection();
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(at), s.view.viewport()->mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
+        QApplication::sendEvent(s.view.viewport(), &e);
+    };
+    send(QEvent::MouseButtonPress, QPoint(170, 120), Qt::LeftButton, Qt::LeftButton);
+    QCOMPARE(s.view.viewport()->cursor().shape(), Qt::CrossCursor);
+    send(QEvent::MouseMove, QPoint(200, 150), Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(s.view.viewport()->cursor().shape(), Qt::CrossCursor);
+    send(QEvent::MouseButtonRelease, QPoint(200, 150), Qt::LeftButton, Qt::NoButton);
+    QVERIFY(s.doc.tracker().present());
+    QCOMPARE(s.view.viewport()->cursor().shape(), Qt::ArrowCursor);  // just outside the new rectangle
+    send(QEvent::MouseMove, QPoint(185, 135), Qt::NoButton, Qt::NoButton);
+    QCOMPARE(s.view.viewport()->cursor().shape(), Qt::SizeAllCursor);
+    send(QEvent::MouseMove, QPoint(10, 10), Qt::NoButton, Qt::NoButton);
+    QCOMPARE(s.view.viewport()->cursor().shape(), Qt::ArrowCursor);
+}
+
+void PictureViewTest::ctrlWheelZoomsAboutTheMouse()
+{
+    Scene s(true, pattern, 256);
+    // The frame would run the zoom command; here the view steps itself.
+    QObject::connect(&s.view, &CPictureView::zoomStepRequested, &s.view,
+                     [&](int direction) { s.view.setZoom(direction > 0 ? s.view.zoom() * 2 : s.view.zoom() / 2); });
+    s.view.setZoom(2);
+    QApplication::processEvents();
+    s.view.horizontalScrollBar()->setValue(30);
+    s.view.verticalScrollBar()->setValue(20);
+    const QPoint mouse(150, 100);
+    const auto before = s.readoutsAt(mouse);
+    QCOMPARE(before.size(), 1);
+    QWheelEvent wheel(QPointF(mouse), s.view.viewport()->mapToGlobal(QPointF(mouse)), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(s.view.viewport(), &wheel);
+    QCOMPARE(s.view.zoom(), 4.0f);
+    QApplication::processEvents();
+    const auto after = s.readoutsAt(mouse);
+    QCOMPARE(after.size(), 1);
+    QCOMPARE(after[0].x, before[0].x);
+    QCOMPARE(after[0].y, before[0].y);
 }
 
 QTEST_MAIN(PictureViewTest)

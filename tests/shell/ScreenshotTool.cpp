@@ -3,9 +3,11 @@
 //   korvix-screenshots OUTDIR VOLUME
 // The window at start-up; the volume open in the browser with an entry picked
 // and hovered, as a list and as thumbnails; the export and brightness dialogs; the volume's RGBA 8888
-// texture in RGB, RGBA and alpha, and at zoom 4 on a darker background. The
-// texture is loaded from the volume, so only entry names show, no path of the
-// machine the pictures were made on.
+// texture in RGB, RGBA and alpha, and at zoom 4 on a darker background; a
+// 2048 x 2048 DXT3 texture with all its maps, fitted to the window (1:4). The
+// textures are loaded from the volume or named by their file name alone, so
+// no path of the machine the pictures were made on shows.
+#include "codecs/TextureWriter.h"
 #include "dialogs/CAdjustmentDialog.h"
 #include "dialogs/CExportDialog.h"
 #include "document/CKestrelDoc.h"
@@ -26,6 +28,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QRadialGradient>
 #include <QSettings>
 #include <QSlider>
 #include <QTabWidget>
@@ -34,6 +38,7 @@
 #include <QTreeWidgetItemIterator>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -60,8 +65,10 @@ void hoverPixel(CMainFrame& frame, int px, int py)
 {
     CPictureView* view = frame.pictureView();
     const QRect r = view->imageRectOnScreen();
-    const int z = static_cast<int>(view->zoom());
-    const QPointF at(r.left() + px * z + z / 2, r.top() + py * z + z / 2);
+    // At a reduction (a factor below 1) the view pixel that shows the map pixel.
+    const double f = view->zoom();
+    const int half = f >= 1 ? static_cast<int>(f) / 2 : 0;
+    const QPointF at(r.left() + static_cast<int>(px * f) + half, r.top() + static_cast<int>(py * f) + half);
     QMouseEvent move(QEvent::MouseMove, at, view->viewport()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
                      Qt::NoModifier);
     QApplication::sendEvent(view->viewport(), &move);
@@ -95,6 +102,50 @@ bool clickEntry(DesktopPanes& panes, const QString& name, bool hover)
     }
     std::fprintf(stderr, "korvix-screenshots: no entry %s\n", qPrintable(name));
     return false;
+}
+
+// A 2048 x 2048 picture with detail at every scale: a colour field, a grid of
+// 128-pixel tiles with fine lines, rings, and a round window of falling alpha.
+PixelBitmap largePicture()
+{
+    constexpr int side = 2048;
+    QImage image(side, side, QImage::Format_ARGB32);
+    QPainter p(&image);
+    QLinearGradient field(0, 0, side, side);
+    field.setColorAt(0, QColor(40, 70, 140));
+    field.setColorAt(0.5, QColor(210, 120, 60));
+    field.setColorAt(1, QColor(60, 150, 90));
+    p.fillRect(image.rect(), field);
+    p.setRenderHint(QPainter::Antialiasing);
+    for (int t = 0; t < side; t += 128) {
+        p.setPen(QPen(QColor(255, 255, 255, 150), 3));
+        p.drawLine(t, 0, t, side);
+        p.drawLine(0, t, side, t);
+        p.setPen(QPen(QColor(0, 0, 0, 90), 1));
+        for (int f = 16; f < 128; f += 16) {
+            p.drawLine(t + f, 0, t + f, side);
+            p.drawLine(0, t + f, side, t + f);
+        }
+    }
+    for (int r = 80; r < 1000; r += 60) {
+        p.setPen(QPen(QColor::fromHsv((r * 7) % 360, 200, 250), 12));
+        p.drawEllipse(QPoint(side / 2, side / 2), r, r);
+    }
+    p.setFont(QFont(QStringLiteral("DejaVu Sans"), 120, QFont::Bold));
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 120, side, 300), Qt::AlignCenter, QStringLiteral("2048 × 2048"));
+    // Alpha falls towards the middle: the RGBA view shows the checkerboard there.
+    p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    QRadialGradient hole(side / 2, side / 2, 420);
+    hole.setColorAt(0, QColor(0, 0, 0, 0));
+    hole.setColorAt(1, QColor(0, 0, 0, 255));
+    p.fillRect(image.rect(), hole);
+    p.end();
+    PixelBitmap bitmap;
+    bitmap.create(side, side, 32, true);
+    for (int y = 0; y < side; ++y)
+        std::memcpy(bitmap.row(y), image.constScanLine(y), static_cast<std::size_t>(side) * 4);
+    return bitmap;
 }
 
 }  // namespace
@@ -181,5 +232,20 @@ int main(int argc, char* argv[])
     frame.setBackgroundLevel(90);
     hoverPixel(frame, 40, 12);
     ok = shoot(frame, out, "zoom4") && ok;
+
+    // The large texture, fitted: written with every map it can have, opened
+    // as a file, named by its file name alone.
+    const QString large = home.filePath(QStringLiteral("rings_2048.tex"));
+    if (writeTexture(large.toStdString(), MapOption::Generate, true, 10, largePicture(), 1) != TextureWriteStatus::Ok)
+        return 1;
+    if (!frame.openStartupFile(large))
+        return 1;
+    frame.setStatusText(2, " rings_2048.tex");
+    frame.setWindowTitle(std::string("rings_2048.tex") + CKestrelDoc::TITLE_SUFFIX);
+    frame.setBackgroundLevel(192);
+    frame.action(ID_VIEW_RGBA)->trigger();
+    frame.action(ID_ZOOM_FIT)->trigger();
+    hoverPixel(frame, 300, 700);
+    ok = shoot(frame, out, "fit-2048") && ok;
     return ok ? 0 : 1;
 }

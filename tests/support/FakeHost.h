@@ -63,6 +63,12 @@ struct FakeHost : DocumentHost {
     std::function<bool(ExportDialogModel&)> exportDialog;
     std::optional<VolumeDataAnswer> volumeData;
     std::optional<PixelBitmap> clipboard;
+    bool clipboardAlpha = false;  // what the last copy said about alpha
+    // Editing in another program: the folder offered (none: no folder), whether
+    // a program starts, and the file being watched (empty: none).
+    std::optional<std::string> externalFolder;
+    bool externalStarts = true;
+    std::string watched;
     // What the document passed into the open-file dialog last.
     std::vector<FileFilter> openFilters;
     std::string openDefaultExtension;
@@ -171,6 +177,20 @@ struct FakeHost : DocumentHost {
     }
     bool clipboardHasBitmap() override { return clipboard.has_value(); }
     std::optional<PixelBitmap> clipboardBitmap() override { return clipboard; }
+    void setClipboardBitmap(const PixelBitmap& bitmap, bool withAlpha) override
+    {
+        clipboard = bitmap;
+        clipboard->setHasAlpha(withAlpha);
+        clipboardAlpha = withAlpha;
+    }
+    std::optional<std::string> externalEditFolder() override { return externalFolder; }
+    bool startExternalEdit(const std::string& path) override
+    {
+        if (externalStarts)
+            watched = path;
+        return externalStarts;
+    }
+    void stopExternalEdit() override { watched.clear(); }
     void playSound(const std::uint8_t* bytes, std::size_t size) override { sounds.emplace_back(bytes, bytes + size); }
     PictureGeometry pictureViewGeometry() override { return viewport; }
     void redrawPictureView() override { ++redraws; }

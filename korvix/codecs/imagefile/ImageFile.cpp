@@ -199,16 +199,17 @@ int detectImageFileType(const std::string& path, const std::uint8_t* bytes, std:
     return byName != IMAGE_NONE ? byName : detectImageType(bytes, size);
 }
 
-void decodeFile(const std::string& path, PixelBitmap& bitmap, int bitsWanted, const DecodeLimits& limits)
+int decodeFile(const std::string& path, PixelBitmap& bitmap, int bitsWanted, const DecodeLimits& limits)
 {
     checkBitsWanted(bitsWanted);
     const PixelMemory file = readWholeFile(path);
-    decodeTyped(detectImageFileType(path, file.data(), file.size()), file.data(), file.size(), bitmap,
-                {bitsWanted, limits, nullptr});
+    const int type = detectImageFileType(path, file.data(), file.size());
+    decodeTyped(type, file.data(), file.size(), bitmap, {bitsWanted, limits, nullptr});
+    return type;
 }
 
-void decodeMemory(const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap, int bitsWanted,
-                  const DecodeLimits& limits)
+int decodeMemory(const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap, int bitsWanted,
+                 const DecodeLimits& limits)
 {
     checkBitsWanted(bitsWanted);
     if (!bytes && size > 0) {
@@ -216,7 +217,9 @@ void decodeMemory(const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitm
         std::snprintf(text, sizeof text, "Reading from memory at %p failed", static_cast<const void*>(bytes));
         throw CTextException(1, text);
     }
-    decodeTyped(detectImageType(bytes, size), bytes, size, bitmap, {bitsWanted, limits, nullptr});
+    const int type = detectImageType(bytes, size);
+    decodeTyped(type, bytes, size, bitmap, {bitsWanted, limits, nullptr});
+    return type;
 }
 
 ImageHeader probeImage(int type, const std::uint8_t* bytes, std::size_t size, int bitsWanted)

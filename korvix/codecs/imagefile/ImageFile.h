@@ -63,9 +63,10 @@ struct DecodeLimits {
     std::int64_t maxSide = std::int64_t{1} << 20;
 };
 
-void decodeFile(const std::string& path, PixelBitmap& bitmap, int bitsWanted, const DecodeLimits& limits = {});
-void decodeMemory(const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap, int bitsWanted,
-                  const DecodeLimits& limits = {});
+// Both return the type they decoded (ImageType).
+int decodeFile(const std::string& path, PixelBitmap& bitmap, int bitsWanted, const DecodeLimits& limits = {});
+int decodeMemory(const std::uint8_t* bytes, std::size_t size, PixelBitmap& bitmap, int bitsWanted,
+                 const DecodeLimits& limits = {});
 
 // What decoding would create, learnt from the header alone: the same checks
 // run as in decodeMemory up to the point where the pixels would be allocated,
