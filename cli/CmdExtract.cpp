@@ -1,7 +1,7 @@
 // extract VOLUME ENTRY [-o OUT] and extract-all VOLUME DIR.
 #include "Cli.h"
 #include "Language.h"
-#include "SafeName.h"
+#include "document/SafeName.h"
 #include "common/Text.h"
 #include "CliVolume.h"
 

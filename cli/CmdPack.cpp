@@ -5,7 +5,7 @@
 // follow breadth-first, each directory's offset naming the start of its list.
 #include "Cli.h"
 #include "Language.h"
-#include "SafeName.h"
+#include "document/SafeName.h"
 #include "TimeArgument.h"
 #include "common/Text.h"
 

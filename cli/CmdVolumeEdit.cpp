@@ -3,7 +3,7 @@
 #include "Cli.h"
 #include "CliHost.h"
 #include "Language.h"
-#include "SafeName.h"
+#include "document/SafeName.h"
 #include "TimeArgument.h"
 #include "CliVolume.h"
 #include "ConvertOutput.h"

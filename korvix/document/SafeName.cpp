@@ -1,10 +1,8 @@
-#include "SafeName.h"
+#include "document/SafeName.h"
 
 #include "common/Text.h"
 
 #include <string>
-
-namespace cli {
 
 bool isSafeName(std::string_view name)
 {
@@ -26,5 +24,3 @@ bool isSafeName(std::string_view name)
         return false;
     return true;
 }
-
-}  // namespace cli
