@@ -31,10 +31,8 @@ EntryName EntryCatalogue::nameOf(const tarvos::QORBEntry& entry)
 void EntryCatalogue::clear()
 {
     m_records.clear();
-    m_walkOrder.clear();
     m_last.clear();
-    m_childStart.clear();
-    m_children.clear();
+    m_tree.clear();
     m_bRootHasFiles = false;
 }
 
@@ -44,7 +42,7 @@ bool EntryCatalogue::walk(tarvos::GGroup& volume, std::uint32_t entryCount, tarv
     try {
         m_records.assign(entryCount, EntryRecord{});
         m_last.assign(entryCount, 0);
-        m_walkOrder.reserve(entryCount);
+        m_tree.reset(entryCount);
     } catch (const std::bad_alloc&) {
         clear();
         return false;
@@ -55,7 +53,7 @@ bool EntryCatalogue::walk(tarvos::GGroup& volume, std::uint32_t entryCount, tarv
         volume.travEntries();
     }
     try {
-        linkChildren();
+        m_tree.finish();
     } catch (const std::bad_alloc&) {
         clear();
         return false;
@@ -74,8 +72,7 @@ void EntryCatalogue::add(int index, int parentIndex, const tarvos::QORBEntry& en
     if (!valid(index))
         return;
     EntryRecord& r = m_records[static_cast<std::size_t>(index)];
-    if (!r.reported)
-        m_walkOrder.push_back(index);
+    m_tree.report(index, parentIndex);
     r.name = nameOf(entry);
     r.offset = entry.offset;
     r.size = entry.size;
@@ -94,31 +91,6 @@ void EntryCatalogue::add(int index, int parentIndex, const tarvos::QORBEntry& en
     }
 }
 
-void EntryCatalogue::linkChildren()
-{
-    // One counting pass over the walk, stable in walk order. An entry whose
-    // parent is no walked directory has no slot.
-    const auto slotOf = [this](int index) -> std::size_t {
-        const int parent = reportedParent(index);
-        if (parent == PARENT_TOP_LEVEL)
-            return 0;
-        if (!valid(parent) || !m_records[static_cast<std::size_t>(parent)].isDirectory)
-            return SIZE_MAX;
-        return static_cast<std::size_t>(parent) + 1;
-    };
-    m_childStart.assign(m_records.size() + 2, 0);
-    for (const int i : m_walkOrder)
-        if (const std::size_t s = slotOf(i); s != SIZE_MAX)
-            ++m_childStart[s + 1];
-    for (std::size_t k = 1; k < m_childStart.size(); ++k)
-        m_childStart[k] += m_childStart[k - 1];
-    m_children.assign(m_childStart.back(), 0);
-    std::vector<std::uint32_t> fill(m_childStart.begin(), m_childStart.end() - 1);
-    for (const int i : m_walkOrder)
-        if (const std::size_t s = slotOf(i); s != SIZE_MAX)
-            m_children[fill[s]++] = i;
-}
-
 bool EntryCatalogue::isLast(int index) const
 {
     return valid(index) && m_last[static_cast<std::size_t>(index)] != 0;
@@ -130,19 +102,6 @@ int EntryCatalogue::reportedParent(int index) const
         return PARENT_TOP_LEVEL;
     const int parent = m_records[static_cast<std::size_t>(index)].parent;
     return parent == PARENT_TOP_LEVEL_FILE ? PARENT_TOP_LEVEL : parent;
-}
-
-std::span<const int> EntryCatalogue::childrenOf(int parent) const
-{
-    if (m_childStart.empty())
-        return {};
-    std::size_t slot = 0;
-    if (parent != PARENT_TOP_LEVEL) {
-        if (!valid(parent))
-            return {};
-        slot = static_cast<std::size_t>(parent) + 1;
-    }
-    return std::span<const int>(m_children).subspan(m_childStart[slot], m_childStart[slot + 1] - m_childStart[slot]);
 }
 
 std::string EntryCatalogue::pathOf(int index) const
