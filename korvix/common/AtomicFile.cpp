@@ -86,8 +86,12 @@ void AtomicFile::commit()
         else
             flushed = fsync(fileno(m_fFile)) == 0;
     }
+    // The first failure's reason is the one to tell.
+    const int error = errno;
     const bool closed = std::fclose(m_fFile) == 0;
     m_fFile = nullptr;
+    if (!flushed)
+        errno = error;
     if (!flushed || !closed)
         throw std::runtime_error(systemError("cannot write " + m_target.string()));
     if (std::rename(m_tempPath.c_str(), m_target.c_str()) != 0)
