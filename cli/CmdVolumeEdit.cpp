@@ -7,6 +7,7 @@
 #include "TimeArgument.h"
 #include "CliVolume.h"
 #include "ConvertOutput.h"
+#include "ProgressLine.h"
 
 #include "common/Text.h"
 #include "document/CKestrelDoc.h"
@@ -51,11 +52,6 @@ void checkReadableFile(const std::string& stage, const std::string& path)
         throw Failure(stage, path, format(korvix::MessageId::CliCannotOpenFileFormat, std::generic_category().message(errno)));
 }
 
-int entryIndex(const std::string& volume, const std::string& spec)
-{
-    return CliVolume(volume).resolve(spec);
-}
-
 // A new name that pack and extract-all would refuse is refused here too: a name
 // that cannot be extracted safely, or one that a lookup could never tell apart
 // from a sibling's (lookups ignore case). The document checks length and characters.
@@ -74,48 +70,83 @@ void checkNewName(const CliVolume& catalogue, int entry, const std::string& newN
             throw Failure("rename", catalogue.path(), format(MessageId::CliNameTakenFormat, catalogue.pathOf(sibling)));
 }
 
+// The entry's path and size as the edit's success line names them.
+struct EntryFacts {
+    int index;
+    std::string path;
+    unsigned long long size;
+};
+
+EntryFacts entryFacts(const std::string& volume, const std::string& spec)
+{
+    const CliVolume catalogue(volume);
+    const int index = catalogue.resolve(spec);
+    return {index, catalogue.pathOf(index), catalogue.record(index).size};
+}
+
+// A writing command that succeeded says what it wrote, on standard error,
+// unless --quiet; standard output stays as it was.
+int succeeded(const Args& args, Io& io, const std::string& line)
+{
+    if (!args.has("--quiet"))
+        io.err << line << '\n';
+    return exitOk;
+}
+
 int runRename(const Args& args, Io& io)
 {
     const std::string& volume = args.positionals[0];
     int index = 0;
+    std::string path;
     {
         const CliVolume catalogue(volume);
         index = catalogue.resolve(args.positionals[1]);
+        path = catalogue.pathOf(index);
         checkNewName(catalogue, index, args.positionals[2]);
     }
     Session s(io, "rename", volume);
-    return s.doc.renameEntry(index, args.positionals[2], false) ? exitOk : exitFailure;
+    if (!s.doc.renameEntry(index, args.positionals[2], false))
+        return exitFailure;
+    return succeeded(args, io, format(MessageId::CliRenamedFormat, volume, path, args.positionals[2]));
 }
 
 int runReplace(const Args& args, Io& io)
 {
     const std::string& volume = args.positionals[0];
-    const int index = entryIndex(volume, args.positionals[1]);
+    const EntryFacts entry = entryFacts(volume, args.positionals[1]);
     checkReadableFile("replace", args.positionals[2]);
     Session s(io, "replace", volume);
     s.host.openFiles.push_back(args.positionals[2]);
-    return s.doc.replaceEntryFromFile(index, false) ? exitOk : exitFailure;
+    if (!s.doc.replaceEntryFromFile(entry.index, false))
+        return exitFailure;
+    return succeeded(args, io, format(MessageId::CliReplacedFormat, volume, entry.path, args.positionals[2], entry.size));
 }
 
 int runReplaceImage(const Args& args, Io& io)
 {
     const dxt::Quality quality = qualityOf(args);
     const std::string& volume = args.positionals[0];
-    const int index = entryIndex(volume, args.positionals[1]);
+    const EntryFacts entry = entryFacts(volume, args.positionals[1]);
     checkReadableFile("replace-image", args.positionals[2]);
     Session s(io, "replace-image", volume);
     s.host.assumeYes = args.has("--yes");
     if (!s.doc.openFile(args.positionals[2], false))
         return exitFailure;
-    if (s.doc.replaceEntryFromImage(index, quality))
-        return exitOk;
+    if (s.doc.replaceEntryFromImage(entry.index, quality))
+        return succeeded(args, io,
+                         format(MessageId::CliReplacedImageFormat, volume, entry.path, args.positionals[2], entry.size));
     return s.host.previewOnly ? exitOk : exitFailure;
 }
 
 int runSetComment(const Args& args, Io& io)
 {
     Session s(io, "set-comment", args.positionals[0]);
-    return s.doc.setVolumeComment(args.positionals[1]) ? exitOk : exitFailure;
+    if (!s.doc.setVolumeComment(args.positionals[1]))
+        return exitFailure;
+    const auto latin1 = korvix::utf8ToLatin1(args.positionals[1]);
+    return succeeded(args, io,
+                     format(MessageId::CliCommentWrittenFormat, args.positionals[0],
+                            static_cast<unsigned long long>(latin1 ? latin1->size() : args.positionals[1].size())));
 }
 
 int runSetTimestamp(const Args& args, Io& io)
@@ -124,7 +155,13 @@ int runSetTimestamp(const Args& args, Io& io)
     if (!t)
         throw UsageError(tr(MessageId::CliTimestampWants));
     Session s(io, "set-timestamp", args.positionals[0]);
-    return s.doc.setVolumeTime(*t) ? exitOk : exitFailure;
+    if (!s.doc.setVolumeTime(*t))
+        return exitFailure;
+    // The time as the volume keeps it, in two-second steps.
+    const auto stored = korvix::fromDosTimestamp(korvix::toDosTimestamp(*t));
+    return succeeded(args, io,
+                     format(MessageId::CliTimestampWrittenFormat, args.positionals[0],
+                            stored ? korvix::formatDateTime(*stored) : args.positionals[1]));
 }
 
 }  // namespace
@@ -132,32 +169,32 @@ int runSetTimestamp(const Args& args, Io& io)
 CommandSpec renameCommand()
 {
     return {"rename", "VOLUME ENTRY NEWNAME", tr(MessageId::CliRenameSummary), tr(MessageId::CliRenameDescription),
-            3, 3, {}, runRename};
+            3, 3, {quietOption()}, runRename};
 }
 
 CommandSpec replaceCommand()
 {
     return {"replace", "VOLUME ENTRY FILE", tr(MessageId::CliReplaceSummary), tr(MessageId::CliReplaceDescription), 3, 3,
-            {}, runReplace};
+            {quietOption()}, runReplace};
 }
 
 CommandSpec replaceImageCommand()
 {
     return {"replace-image", "VOLUME ENTRY IMAGE", tr(MessageId::CliReplaceImageSummary),
             tr(MessageId::CliReplaceImageDescription), 3, 3,
-            {{"--yes", "", tr(MessageId::CliOptionYes)}, qualityOption()}, runReplaceImage};
+            {{"--yes", "", tr(MessageId::CliOptionYes)}, qualityOption(), quietOption()}, runReplaceImage};
 }
 
 CommandSpec setCommentCommand()
 {
-    return {"set-comment", "VOLUME TEXT", tr(MessageId::CliSetCommentSummary), "", 2, 2, {},
+    return {"set-comment", "VOLUME TEXT", tr(MessageId::CliSetCommentSummary), "", 2, 2, {quietOption()},
             runSetComment};
 }
 
 CommandSpec setTimestampCommand()
 {
     return {"set-timestamp", "VOLUME TIME", tr(MessageId::CliSetTimestampSummary), tr(MessageId::CliSetTimestampDescription),
-            2, 2, {},
+            2, 2, {quietOption()},
             runSetTimestamp};
 }
 
