@@ -33,7 +33,7 @@ std::string openError(int code, int error)
 
 }  // namespace
 
-CliVolume::CliVolume(const std::string& path, bool readOnly)
+CliVolume::CliVolume(const std::string& path, bool readOnly, Records records)
     : m_strPath(path), m_pGroup(std::make_unique<tarvos::GGroup>())
 {
     std::error_code ec;
@@ -48,7 +48,7 @@ CliVolume::CliVolume(const std::string& path, bool readOnly)
     char comment[tarvos::QORB_COMMENT_SIZE + 1];
     m_pGroup->getCurFileComment(comment);
     m_strComment.assign(comment, strnlen(comment, tarvos::QORB_COMMENT_SIZE));
-    if (!m_catalogue.walk(*m_pGroup, m_header.entryCount))
+    if (records == Records::Walk && !m_catalogue.walk(*m_pGroup, m_header.entryCount))
         throw Failure("open", path, openError(tarvos::GGroup::G_ERR_ALLOC, 0));
 }
 

@@ -17,12 +17,17 @@ namespace cli {
 
 class CliVolume {
 public:
-    // Opens and walks the volume; throws cli::Failure with a clear detail.
-    // Read-only opening never asks for write access.
-    explicit CliVolume(const std::string& path, bool readOnly = true);
+    // Whether the catalogue is walked into records (resolve, record, name and
+    // pathOf need them) or left to the caller.
+    enum class Records { Walk, Skip };
+
+    // Opens the volume and walks it unless told not to; throws cli::Failure
+    // with a clear detail. Read-only opening never asks for write access.
+    explicit CliVolume(const std::string& path, bool readOnly = true, Records records = Records::Walk);
 
     const std::string& path() const { return m_strPath; }
     tarvos::GGroup& group() { return *m_pGroup; }
+    const tarvos::GGroup& group() const { return *m_pGroup; }
     const tarvos::QORBHeader& header() const { return m_header; }
     // The comment as text: it ends at the first zero byte (ISO-8859-1 bytes).
     const std::string& comment() const { return m_strComment; }
