@@ -130,6 +130,7 @@ int runReplaceImage(const Args& args, Io& io)
     checkReadableFile("replace-image", args.positionals[2]);
     Session s(io, "replace-image", volume);
     s.host.assumeYes = args.has("--yes");
+    s.host.quiet = args.has("--quiet");
     if (!s.doc.openFile(args.positionals[2], false))
         return exitFailure;
     if (s.doc.replaceEntryFromImage(entry.index, quality))
