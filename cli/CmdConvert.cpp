@@ -534,7 +534,9 @@ int runBatch(const Args& args, const std::string& ext, const Options& options, I
     };
     const auto work = [&] {
         for (std::size_t k = next++; k < jobs.size(); k = next++) {
-            const auto& [input, output] = jobs[k];
+            // Named references, not a structured binding: the lambdas below capture them.
+            const std::string& input = jobs[k].first;
+            const std::string& output = jobs[k].second;
             std::ostringstream err;
             Io local{io.out, err, nullptr};
             try {
