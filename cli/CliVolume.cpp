@@ -48,24 +48,48 @@ CliVolume::CliVolume(const std::string& path, bool readOnly, Records records)
     char comment[tarvos::QORB_COMMENT_SIZE + 1];
     m_pGroup->getCurFileComment(comment);
     m_strComment.assign(comment, strnlen(comment, tarvos::QORB_COMMENT_SIZE));
-    if (records == Records::Walk && !m_catalogue.walk(*m_pGroup, m_header.entryCount))
+    if (records == Records::Skip)
+        return;
+    if (!m_tree.walk(*m_pGroup, m_header.entryCount)
+        || (records == Records::All && !m_catalogue.walk(*m_pGroup, m_header.entryCount)))
         throw Failure("open", path, openError(tarvos::GGroup::G_ERR_ALLOC, 0));
+}
+
+EntryRecord CliVolume::record(int index) const
+{
+    EntryRecord r;
+    tarvos::QORBEntry e{};
+    if (!m_pGroup->getCatalogueEntry(index, e))
+        return r;
+    r.name = EntryCatalogue::nameOf(e);
+    r.offset = e.offset;
+    r.size = e.size;
+    r.isDirectory = e.flags & tarvos::QORB_FLAG_DIRECTORY;
+    r.parent = m_tree.parent(index);
+    if (!r.isDirectory && r.parent == PARENT_TOP_LEVEL)
+        r.parent = PARENT_TOP_LEVEL_FILE;
+    r.reported = m_tree.reported(index);
+    return r;
+}
+
+std::string CliVolume::name(int index) const
+{
+    return std::string(record(index).name.view());
 }
 
 std::string CliVolume::pathOf(int index) const
 {
-    return latin1ToUtf8(m_catalogue.pathOf(index));
+    return latin1ToUtf8(cataloguePath(m_tree, index, [this](int i) { return name(i); }));
 }
 
 int CliVolume::resolve(const std::string& spec) const
 {
-    const auto& records = m_catalogue.records();
     if (!spec.empty() && spec[0] == '#') {
         const std::string digits = spec.substr(1);
         if (digits.empty() || digits.size() > 10 || digits.find_first_not_of("0123456789") != std::string::npos)
             throw Failure("entry", m_strPath, format(MessageId::CliBadEntryIndexFormat, spec));
         const unsigned long long index = std::stoull(digits);
-        if (index >= records.size() || !records[static_cast<std::size_t>(index)].reported)
+        if (index >= m_tree.size() || !m_tree.reported(static_cast<int>(index)))
             throw Failure("entry", m_strPath, format(MessageId::CliNoEntryIndexFormat, digits));
         return static_cast<int>(index);
     }
@@ -74,7 +98,7 @@ int CliVolume::resolve(const std::string& spec) const
         throw Failure("entry", m_strPath, format(MessageId::CliNameCharactersFormat, spec));
     if (latin1->find_first_not_of('/') == std::string::npos)
         throw Failure("entry", m_strPath, tr(MessageId::CliEmptyEntryPath));
-    const auto found = m_catalogue.find(*latin1);
+    const auto found = findCataloguePath(m_tree, *latin1, [this](int i) { return name(i); });
     if (!found)
         throw Failure("entry", m_strPath, format(MessageId::CliNoEntryFormat, spec));
     return *found;
@@ -82,7 +106,7 @@ int CliVolume::resolve(const std::string& spec) const
 
 void CliVolume::checkDataRange(int index) const
 {
-    const EntryRecord& r = record(index);
+    const EntryRecord r = record(index);
     if (r.isDirectory)
         throw Failure("extract", m_strPath, format(MessageId::CliEntryIsDirectoryFormat, pathOf(index)));
     const std::uint64_t end = std::uint64_t{r.offset} + r.size;

@@ -61,7 +61,7 @@ int runExtract(const Args& args, Io& io)
 // still extracted. The failures are listed at the end, with the count.
 int runExtractAll(const Args& args, Io& io)
 {
-    CliVolume vol(args.positionals[0]);
+    CliVolume vol(args.positionals[0], true, CliVolume::Records::All);
     const fs::path root = args.positionals[1];
     const bool force = args.has("--force");
     ProgressLine progress(io, args);
@@ -85,8 +85,9 @@ int runExtractAll(const Args& args, Io& io)
     bool runFailed = false;
     for (const ExtractionFailure& f : result.failures) {
         using Reason = ExtractionFailure::Reason;
-        const EntryRecord* r = f.index >= 0 ? &vol.record(f.index) : nullptr;
-        failures += r ? 1 : 0;
+        const bool entry = f.index >= 0;  // else the run as a whole
+        const EntryRecord r = entry ? vol.record(f.index) : EntryRecord{};
+        failures += entry ? 1 : 0;
         switch (f.reason) {
         case Reason::UnsafeName:
             reportError(io, "extract-all", vol.path(),
@@ -102,17 +103,17 @@ int runExtractAll(const Args& args, Io& io)
             break;
         case Reason::NoDirectory:
             reportError(io, "extract-all", f.target.string(), tr(MessageId::CliCannotCreateDirectory));
-            runFailed = runFailed || !r;
+            runFailed = runFailed || !entry;
             break;
         case Reason::DataOutsideVolume:
             reportError(io, "extract", vol.path(),
-                        format(MessageId::CliEntryBeyondVolumeFormat, f.index, r->offset, r->size,
+                        format(MessageId::CliEntryBeyondVolumeFormat, f.index, r.offset, r.size,
                                static_cast<unsigned long long>(vol.group().fileSize())));
             break;
         case Reason::ReadFailed:
             reportError(io, "read", vol.path(),
-                        format(MessageId::CliCannotReadBytesFormat, static_cast<unsigned long long>(r->size),
-                               static_cast<unsigned long long>(r->offset)));
+                        format(MessageId::CliCannotReadBytesFormat, static_cast<unsigned long long>(r.size),
+                               static_cast<unsigned long long>(r.offset)));
             break;
         case Reason::WriteFailed:
             reportError(io, "extract", f.target.string(), f.detail);

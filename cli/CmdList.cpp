@@ -65,14 +65,11 @@ void printTree(const CliVolume& vol, const CatalogueTree& tree, std::ostream& ou
 
 int runList(const Args& args, Io& io)
 {
-    CliVolume vol(args.positionals[0], true, CliVolume::Records::Skip);
-    CatalogueTree tree;
-    if (!tree.walk(vol.group(), vol.header().entryCount))
-        throw Failure("open", vol.path(), tr(korvix::MessageId::CliCatalogueMemory));
+    const CliVolume vol(args.positionals[0]);
     if (args.has("--json"))
-        writeVolumeJson(vol, &tree, io.out);
+        writeVolumeJson(vol, &vol.tree(), io.out);
     else
-        printTree(vol, tree, io.out);
+        printTree(vol, vol.tree(), io.out);
     return exitOk;
 }
 

@@ -65,7 +65,7 @@ void checkNewName(const CliVolume& catalogue, int entry, const std::string& newN
     if (latin1->back() == ' ')
         throw Failure("rename", catalogue.path(), format(MessageId::CliNameEndsWithBlankFormat, newName));
     const std::string folded = korvix::foldLatin1(*latin1);
-    for (const int sibling : catalogue.catalogue().childrenOf(catalogue.catalogue().reportedParent(entry)))
+    for (const int sibling : catalogue.childrenOf(catalogue.parentOf(entry)))
         if (sibling != entry && korvix::foldLatin1(catalogue.name(sibling)) == folded)
             throw Failure("rename", catalogue.path(), format(MessageId::CliNameTakenFormat, catalogue.pathOf(sibling)));
 }

@@ -8,10 +8,15 @@
 // walk() do both. Reads are const and may run on several threads afterwards.
 #pragma once
 
+#include "common/Text.h"
+
 #include <qorbm.h>
 
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 class CatalogueTree {
@@ -55,3 +60,58 @@ private:
     std::vector<std::uint32_t> m_childStart;
     std::vector<int> m_children;
 };
+
+// The lookups of a walked catalogue, for any source of names: `nameOf(index)`
+// answers an entry's name (ISO-8859-1) as a std::string. The document takes
+// the names from its records, the command line from the library's catalogue.
+
+// The path from the root, names joined by '/'. Empty for an index outside the tree.
+template <class NameOf>
+std::string cataloguePath(const CatalogueTree& tree, int index, NameOf&& nameOf)
+{
+    if (index < 0 || static_cast<std::uint32_t>(index) >= tree.size())
+        return {};
+    // A walk reports each directory once, before its children, so the chain of
+    // parents ends; the bound only guards a damaged tree.
+    std::vector<int> chain{index};
+    for (int p = tree.parent(index); p >= 0 && static_cast<std::uint32_t>(p) < tree.size() && chain.size() <= tree.size();
+         p = tree.parent(p))
+        chain.push_back(p);
+    std::string path;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        if (it != chain.rbegin())
+            path += '/';
+        path += nameOf(*it);
+    }
+    return path;
+}
+
+// The entry at a '/'-separated path from the root, names matched without regard
+// to case; empty parts ("a//b", a leading '/') are skipped.
+template <class NameOf>
+std::optional<int> findCataloguePath(const CatalogueTree& tree, std::string_view path, NameOf&& nameOf)
+{
+    int parent = CatalogueTree::TOP_LEVEL;
+    std::optional<int> found;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        const std::string part = korvix::foldLatin1(path.substr(start, end - start));
+        start = end + 1;
+        if (part.empty())
+            continue;
+        found.reset();
+        for (const int child : tree.childrenOf(parent)) {
+            if (korvix::foldLatin1(nameOf(child)) == part) {
+                found = child;
+                break;
+            }
+        }
+        if (!found)
+            return std::nullopt;
+        parent = *found;
+    }
+    return found;
+}

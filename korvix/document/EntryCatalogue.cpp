@@ -106,42 +106,13 @@ int EntryCatalogue::reportedParent(int index) const
 
 std::string EntryCatalogue::pathOf(int index) const
 {
-    if (!valid(index))
-        return {};
-    std::string path(m_records[static_cast<std::size_t>(index)].name.view());
-    // A walk reports each directory once, before its children, so the chain of
-    // parents ends; the bound only guards a damaged record set.
-    std::size_t steps = 0;
-    for (int p = reportedParent(index); valid(p) && steps < m_records.size(); p = reportedParent(p), ++steps)
-        path = std::string(m_records[static_cast<std::size_t>(p)].name.view()) + "/" + path;
-    return path;
+    return cataloguePath(m_tree, index, [this](int i) { return std::string(m_records[static_cast<std::size_t>(i)].name.view()); });
 }
 
 std::optional<int> EntryCatalogue::find(std::string_view path) const
 {
-    int parent = PARENT_TOP_LEVEL;
-    std::optional<int> found;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string_view::npos)
-            end = path.size();
-        const std::string part = korvix::foldLatin1(path.substr(start, end - start));
-        start = end + 1;
-        if (part.empty())
-            continue;
-        found.reset();
-        for (const int child : childrenOf(parent)) {
-            if (korvix::foldLatin1(m_records[static_cast<std::size_t>(child)].name.view()) == part) {
-                found = child;
-                break;
-            }
-        }
-        if (!found)
-            return std::nullopt;
-        parent = *found;
-    }
-    return found;
+    return findCataloguePath(m_tree, path,
+                             [this](int i) { return std::string(m_records[static_cast<std::size_t>(i)].name.view()); });
 }
 
 bool readEntryData(tarvos::GGroup& volume, const EntryRecord& record, std::vector<std::uint8_t>& out)
