@@ -22,7 +22,11 @@ bool SyncBatch::known(dev_t device) const
 void SyncBatch::note(int fd)
 {
     struct stat st {};
-    if (fstat(fd, &st) != 0 || known(st.st_dev))
+    if (fstat(fd, &st) != 0) {
+        m_bEverything = true;
+        return;
+    }
+    if (known(st.st_dev))
         return;
     // A second descriptor of the same open file: syncfs reports the write
     // errors of its file system from the time that file was opened on, which
@@ -30,6 +34,8 @@ void SyncBatch::note(int fd)
     const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (copy >= 0)
         m_fileSystems.push_back({st.st_dev, copy});
+    else
+        m_bEverything = true;
 }
 
 void SyncBatch::note(const std::filesystem::path& directory)
@@ -40,6 +46,8 @@ void SyncBatch::note(const std::filesystem::path& directory)
     const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0)
         m_fileSystems.push_back({st.st_dev, fd});
+    else
+        m_bEverything = true;
 }
 
 std::error_code SyncBatch::sync()
@@ -52,10 +60,14 @@ std::error_code SyncBatch::sync()
 #else
         if (fsync(fs.fd) != 0 && !first)
             first.assign(errno, std::generic_category());
-        ::sync();
+        m_bEverything = true;
 #endif
         close(fs.fd);
     }
     m_fileSystems.clear();
+    // A file system the batch could not hold on to is flushed with all others.
+    if (m_bEverything)
+        ::sync();
+    m_bEverything = false;
     return first;
 }

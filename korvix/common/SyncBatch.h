@@ -44,4 +44,5 @@ private:
     bool known(dev_t device) const;
 
     std::vector<FileSystem> m_fileSystems;
+    bool m_bEverything = false;  // a file system could not be held: sync() flushes all of them
 };

@@ -106,13 +106,13 @@ int EntryCatalogue::reportedParent(int index) const
 
 std::string EntryCatalogue::pathOf(int index) const
 {
-    return cataloguePath(m_tree, index, [this](int i) { return std::string(m_records[static_cast<std::size_t>(i)].name.view()); });
+    return cataloguePath(m_tree, index, [this](int i) { return std::string(m_records[static_cast<std::size_t>(i)].name); });
 }
 
 std::optional<int> EntryCatalogue::find(std::string_view path) const
 {
     return findCataloguePath(m_tree, path,
-                             [this](int i) { return std::string(m_records[static_cast<std::size_t>(i)].name.view()); });
+                             [this](int i) { return std::string(m_records[static_cast<std::size_t>(i)].name); });
 }
 
 bool readEntryData(tarvos::GGroup& volume, const EntryRecord& record, std::vector<std::uint8_t>& out)

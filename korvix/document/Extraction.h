@@ -93,7 +93,8 @@ struct ExtractionOptions {
 };
 
 // Extracts `entries` (catalogue indices; directories with their trees) into
-// `folder`, which is made if missing.
+// `folder`, which is made if missing. An index outside the catalogue throws
+// std::invalid_argument before anything is written.
 ExtractionResult extractEntries(tarvos::GGroup& volume, const EntryCatalogue& catalogue, std::span<const int> entries,
                                 const std::filesystem::path& folder, const ExtractionOptions& options = {});
 
