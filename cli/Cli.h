@@ -42,6 +42,7 @@ struct Io {
     std::ostream& out;
     std::ostream& err;
     std::istream* in = nullptr;  // standard input, for '-' as an input file
+    bool errTerminal = false;    // the error stream is a terminal: long commands show a progress line there
 };
 
 struct CommandSpec {

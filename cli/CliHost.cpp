@@ -13,7 +13,8 @@ MessageAnswer CliHost::messageBox(const std::string& text, const std::string&, M
     // the command ends successfully having written nothing.
     if (text.find('\n') != std::string::npos && buttons != MessageButtons::Ok) {
         if (assumeYes) {
-            m_io.err << text;
+            if (!quiet)
+                m_io.err << text;
         } else {
             m_io.out << text << tr(korvix::MessageId::CliNothingWritten) << '\n';
             previewOnly = true;

@@ -16,6 +16,7 @@ public:
     CliHost(Io& io, std::string stage, std::string file) : m_io(io), m_stage(std::move(stage)), m_file(std::move(file)) {}
 
     bool assumeYes = false;
+    bool quiet = false;  // --quiet: a confirmation answered by --yes is not echoed
     std::deque<std::string> openFiles;  // answers for the open-file dialog
     std::optional<std::string> renameAnswer;
     std::optional<VolumeDataAnswer> volumeData;

@@ -1,8 +1,14 @@
 // A volume opened for the command line: its header and comment, and its
-// catalogue walked exactly as the document walks it (the same records, names
-// and kinds), with lookup by path and chunked reading of entries.
+// catalogue walked exactly as the document walks it (the same names, parents
+// and records), with lookup by path and chunked reading of entries.
+//
+// What it holds beside the library's own copy of the catalogue is the walk's
+// shape, a few bytes per entry: records are made from the library's catalogue
+// when asked for. Only a command that needs the document's whole record set
+// (extract-all, for the extraction engine) asks for it with Records::All.
 #pragma once
 
+#include "document/CatalogueTree.h"
 #include "document/EntryCatalogue.h"
 
 #include <qorbm.h>
@@ -10,6 +16,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,24 +29,38 @@ int resolveEntry(const EntryCatalogue& catalogue, const std::string& path, const
 
 class CliVolume {
 public:
-    // Opens and walks the volume; throws cli::Failure with a clear detail.
-    // Read-only opening never asks for write access.
-    explicit CliVolume(const std::string& path, bool readOnly = true);
+    enum class Records {
+        Shape,  // the walk's shape: resolve, record, name, pathOf, childrenOf
+        All,    // also the document's record set (catalogue())
+        Skip,   // nothing is walked: header and comment only
+    };
+
+    // Opens the volume and walks it as asked; throws cli::Failure with a clear
+    // detail. Read-only opening never asks for write access.
+    explicit CliVolume(const std::string& path, bool readOnly = true, Records records = Records::Shape);
 
     const std::string& path() const { return m_strPath; }
     tarvos::GGroup& group() { return *m_pGroup; }
+    const tarvos::GGroup& group() const { return *m_pGroup; }
     const tarvos::QORBHeader& header() const { return m_header; }
     // The comment as text: it ends at the first zero byte (ISO-8859-1 bytes).
     const std::string& comment() const { return m_strComment; }
+    const CatalogueTree& tree() const { return m_tree; }
+    // The document's records of every entry; walked with Records::All only.
     const EntryCatalogue& catalogue() const { return m_catalogue; }
-    const EntryRecord& record(int index) const { return m_catalogue.records()[static_cast<std::size_t>(index)]; }
+    // The record of an entry as the document's walk makes it.
+    EntryRecord record(int index) const;
     // The entry's name as ISO-8859-1 bytes.
-    std::string name(int index) const { return std::string(record(index).name.view()); }
+    std::string name(int index) const;
     // The path from the root, names joined by '/', as UTF-8.
     std::string pathOf(int index) const;
+    // Entries directly below directory `parent` (-99: the root), in walk order,
+    // and an entry's parent as the walk reported it (-99 at the top level).
+    std::span<const int> childrenOf(int parent) const { return m_tree.childrenOf(parent); }
+    int parentOf(int index) const { return m_tree.parent(index); }
 
-    // resolveEntry() in this volume.
-    int resolve(const std::string& spec) const { return resolveEntry(m_catalogue, m_strPath, spec); }
+    // resolveEntry() in this volume, on the walk's shape.
+    int resolve(const std::string& spec) const;
 
     // Checks that a file entry's data lies inside the volume; throws cli::Failure.
     void checkDataRange(int index) const;
@@ -56,6 +77,7 @@ private:
     std::unique_ptr<tarvos::GGroup> m_pGroup;
     tarvos::QORBHeader m_header{};
     std::string m_strComment;
+    CatalogueTree m_tree;
     EntryCatalogue m_catalogue;
 };
 
@@ -63,7 +85,7 @@ template <typename Sink>
 void CliVolume::readData(int index, Sink&& sink)
 {
     checkDataRange(index);
-    const EntryRecord& r = record(index);
+    const EntryRecord r = record(index);
     constexpr std::size_t chunk = std::size_t{1} << 20;
     std::vector<unsigned char> buffer(std::min<std::size_t>(chunk, r.size));
     std::uint64_t done = 0;

@@ -3,6 +3,7 @@
 #include "Language.h"
 #include "ConvertOutput.h"
 #include "PixelBudget.h"
+#include "ProgressLine.h"
 #include "CliVolume.h"
 
 #include "codecs/CTextException.h"
@@ -515,27 +516,45 @@ int runBatch(const Args& args, const std::string& ext, const Options& options, I
     std::mutex printing;
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> failed{0};
+    // The line counts files; bytes are the outputs' as they come, with no total beforehand.
+    ProgressLine progress(io, args);
+    ProgressCounts counts{0, jobs.size(), 0, 0};
+    progress.update(counts);
+    // Called with `printing` held: what a file's conversion prints goes above the line.
+    const auto finished = [&](const std::string& output, const auto& print) {
+        progress.clear();
+        print();
+        if (progress.shown())
+            io.out.flush();
+        ++counts.done;
+        std::error_code ec;
+        const auto size = output.empty() ? 0 : fs::file_size(output, ec);
+        counts.bytes += ec ? 0 : size;
+        progress.update(counts);
+    };
     const auto work = [&] {
         for (std::size_t k = next++; k < jobs.size(); k = next++) {
-            const auto& [input, output] = jobs[k];
+            // Named references, not a structured binding: the lambdas below capture them.
+            const std::string& input = jobs[k].first;
+            const std::string& output = jobs[k].second;
             std::ostringstream err;
             Io local{io.out, err, nullptr};
             try {
                 convertOne(input, output, ext, args, options, local);
                 const std::lock_guard lock(printing);
-                io.out << input << " -> " << output << '\n';
+                finished(output, [&] { io.out << input << " -> " << output << '\n'; });
             } catch (const Failure& f) {
                 ++failed;
                 const std::lock_guard lock(printing);
-                reportError(io, f.stage, f.file, f.what());
+                finished("", [&] { reportError(io, f.stage, f.file, f.what()); });
             } catch (const UsageError& u) {
                 ++failed;
                 const std::lock_guard lock(printing);
-                reportError(io, "convert", input, u.what());
+                finished("", [&] { reportError(io, "convert", input, u.what()); });
             } catch (const std::bad_alloc&) {
                 ++failed;
                 const std::lock_guard lock(printing);
-                reportError(io, "convert", input, tr(MessageId::CliOutOfMemory));
+                finished("", [&] { reportError(io, "convert", input, tr(MessageId::CliOutOfMemory)); });
             }
         }
     };
@@ -547,8 +566,11 @@ int runBatch(const Args& args, const std::string& ext, const Options& options, I
     for (std::thread& t : pool)
         t.join();
 
+    progress.clear();
     const auto done = static_cast<unsigned long long>(jobs.size() - failed);
     const auto all = static_cast<unsigned long long>(jobs.size());
+    if (args.has("--quiet"))
+        return failed == 0 ? exitOk : exitFailure;
     io.err << "korvix-cli: convert: "
            << format(all == 1 ? MessageId::CliConvertedOneFormat : MessageId::CliConvertedFormat, done, all);
     if (failed > 0)
@@ -676,7 +698,9 @@ CommandSpec convertCommand()
              qualityOption(),
              jpegQualityOption(),
              {"-j", "N", tr(MessageId::CliOptionJobs)},
-             maxPixelsOption()},
+             maxPixelsOption(),
+             progressOption(),
+             quietOption()},
             runConvert};
 }
 

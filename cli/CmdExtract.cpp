@@ -4,8 +4,11 @@
 #include "document/EntryNameRule.h"
 #include "common/Text.h"
 #include "CliVolume.h"
+#include "ProgressLine.h"
 
 #include "common/AtomicFile.h"
+#include "document/Extraction.h"
+#include "document/VolumeFailure.h"
 
 #include <filesystem>
 #include <iostream>
@@ -18,23 +21,6 @@ using namespace korvix;
 using korvix::MessageId;
 
 namespace {
-
-// What is at a path without following a final link; error is set when the path
-// itself cannot be asked about (too long, a file where a directory should be),
-// but not when nothing is there yet.
-struct PathProbe {
-    fs::file_status status;
-    std::error_code error;
-};
-
-PathProbe probePath(const fs::path& path)
-{
-    PathProbe probe;
-    probe.status = fs::symlink_status(path, probe.error);
-    if (probe.error == std::errc::no_such_file_or_directory)
-        probe.error.clear();
-    return probe;
-}
 
 void extractTo(CliVolume& vol, int e, const fs::path& target)
 {
@@ -71,79 +57,72 @@ int runExtract(const Args& args, Io& io)
     return exitOk;
 }
 
-// Extracts the tree below DIR. Entries whose names could escape DIR are refused
-// one by one (with their subtrees); the rest is still extracted.
+// Extracts the tree below DIR with the core's engine. Entries whose names
+// could escape DIR are refused one by one (with their subtrees); the rest is
+// still extracted. The failures are listed at the end, with the count.
 int runExtractAll(const Args& args, Io& io)
 {
-    CliVolume vol(args.positionals[0]);
+    CliVolume vol(args.positionals[0], true, CliVolume::Records::All);
     const fs::path root = args.positionals[1];
     const bool force = args.has("--force");
-    std::error_code ec;
-    fs::create_directories(root, ec);
-    if (ec || !fs::is_directory(root, ec))
-        throw Failure("extract-all", root.string(), tr(MessageId::CliCannotCreateDirectory));
-
+    ProgressLine progress(io, args);
     int failures = 0;
-    struct Item {
-        int index;
-        fs::path dir;
+
+    ExtractionOptions options;
+    options.progress = [&](const ExtractionProgress& p) {
+        progress.update({p.filesDone, p.filesTotal, p.bytesDone, p.bytesTotal});
     };
-    std::vector<Item> stack;
-    const auto pushChildren = [&](int parent, const fs::path& dir) {
-        const auto children = vol.catalogue().childrenOf(parent);
-        for (auto it = children.rbegin(); it != children.rend(); ++it)
-            stack.push_back({*it, dir});
+    options.existing = [&](int, const fs::path& target) {
+        if (force)
+            return OverwriteAnswer::OverwriteAll;
+        progress.clear();
+        reportError(io, "extract-all", target.string(), tr(MessageId::CliExistsUseForce));
+        ++failures;
+        return OverwriteAnswer::Skip;
     };
-    pushChildren(-99, root);
-    while (!stack.empty()) {
-        const Item item = stack.back();
-        stack.pop_back();
-        const int e = item.index;
-        const EntryRecord& r = vol.record(e);
-        const std::string shown = vol.pathOf(e);
-        const auto refuse = [&](const std::string& why) {
-            reportError(io, "extract-all", vol.path(), format(MessageId::CliEntryRefusedFormat, e, shown, why));
-            ++failures;
-        };
-        if (!EntryNameRule::isSafeFileName(vol.name(e))) {
-            refuse(tr(MessageId::CliNameLeavesTarget));
-            continue;
-        }
-        // Every file-system question is asked in the error-code form: a path the
-        // system cannot hold (too long, say) refuses this entry and its subtree,
-        // never the whole run.
-        const fs::path target = item.dir / latin1ToUtf8(vol.name(e));
-        const PathProbe probe = probePath(target);
-        if (probe.error) {
-            refuse(format(MessageId::CliPathUnusableFormat, probe.error.message()));
-            continue;
-        }
-        if (r.isDirectory) {
-            // A link in the way could lead outside the target directory.
-            if (fs::is_symlink(probe.status)) {
-                reportError(io, "extract-all", target.string(), tr(MessageId::CliLinkInTheWay));
-                ++failures;
-                continue;
-            }
-            fs::create_directory(target, ec);
-            if (!fs::is_directory(target, ec)) {
-                reportError(io, "extract-all", target.string(), tr(MessageId::CliCannotCreateDirectory));
-                ++failures;
-                continue;
-            }
-            pushChildren(e, target);
-            continue;
-        }
-        if (!force && fs::exists(probe.status)) {
-            reportError(io, "extract-all", target.string(), tr(korvix::MessageId::CliExistsUseForce));
-            ++failures;
-            continue;
-        }
-        try {
-            extractTo(vol, e, target);
-        } catch (const Failure& f) {
-            reportError(io, f.stage, f.file, f.what());
-            ++failures;
+    const ExtractionResult result = extractVolume(vol.group(), vol.catalogue(), root, options);
+    progress.clear();
+
+    bool runFailed = false;
+    for (const ExtractionFailure& f : result.failures) {
+        using Reason = ExtractionFailure::Reason;
+        const bool entry = f.index >= 0;  // else the run as a whole
+        const EntryRecord r = entry ? vol.record(f.index) : EntryRecord{};
+        failures += entry ? 1 : 0;
+        switch (f.reason) {
+        case Reason::UnsafeName:
+            reportError(io, "extract-all", vol.path(),
+                        format(MessageId::CliEntryRefusedFormat, f.index, f.path, tr(MessageId::CliNameLeavesTarget)));
+            break;
+        case Reason::PathUnusable:
+            reportError(io, "extract-all", vol.path(),
+                        format(MessageId::CliEntryRefusedFormat, f.index, f.path,
+                               format(MessageId::CliPathUnusableFormat, f.detail)));
+            break;
+        case Reason::LinkInTheWay:
+            reportError(io, "extract-all", f.target.string(), tr(MessageId::CliLinkInTheWay));
+            break;
+        case Reason::NoDirectory:
+            reportError(io, "extract-all", f.target.string(), tr(MessageId::CliCannotCreateDirectory));
+            runFailed = runFailed || !entry;
+            break;
+        case Reason::DataOutsideVolume:
+            reportError(io, "extract", vol.path(),
+                        format(MessageId::CliEntryBeyondVolumeFormat, f.index,
+                               entryRangeFailure(r, vol.group().fileSize(), tableLanguage())));
+            break;
+        case Reason::ReadFailed:
+            reportError(io, "read", vol.path(),
+                        format(MessageId::CliCannotReadBytesFormat, static_cast<unsigned long long>(r.size),
+                               static_cast<unsigned long long>(r.offset)));
+            break;
+        case Reason::WriteFailed:
+            reportError(io, "extract", f.target.string(), f.detail);
+            break;
+        case Reason::SyncFailed:
+            reportError(io, "extract-all", f.target.string(), format(MessageId::CliCannotSyncFormat, f.detail));
+            runFailed = true;
+            break;
         }
     }
     if (failures > 0) {
@@ -151,8 +130,13 @@ int runExtractAll(const Args& args, Io& io)
                << format(failures == 1 ? MessageId::CliOneEntryNotExtracted : MessageId::CliEntriesNotExtractedFormat,
                          failures)
                << '\n';
-        return exitFailure;
     }
+    if (failures > 0 || runFailed)
+        return exitFailure;
+    if (!args.has("--quiet"))
+        io.err << format(MessageId::CliExtractedFormat, vol.path(), static_cast<unsigned long long>(result.filesWritten),
+                         byteText(result.bytesWritten), root.string())
+               << '\n';
     return exitOk;
 }
 
@@ -168,7 +152,7 @@ CommandSpec extractCommand()
 CommandSpec extractAllCommand()
 {
     return {"extract-all", "VOLUME DIR", tr(MessageId::CliExtractAllSummary), tr(MessageId::CliExtractAllDescription),
-            2, 2, {{"--force", "", tr(MessageId::CliOptionForceAll)}}, runExtractAll};
+            2, 2, {{"--force", "", tr(MessageId::CliOptionForceAll)}, progressOption(), quietOption()}, runExtractAll};
 }
 
 }  // namespace cli

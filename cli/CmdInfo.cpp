@@ -195,9 +195,10 @@ void printInfo(const std::string& file, bool json, std::ostream& out)
         return;
     if (printImageInfo(file, json, out))
         return;
-    CliVolume vol(file);
+    // The header's facts; the catalogue is not walked.
+    const CliVolume vol(file, true, CliVolume::Records::Skip);
     if (json)
-        writeVolumeJson(vol, false, out);
+        writeVolumeJson(vol, nullptr, out);
     else
         printVolumeInfo(vol, out);
 }

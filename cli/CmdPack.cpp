@@ -9,7 +9,10 @@
 #include "common/Text.h"
 #include "document/EntryNameRule.h"
 
+#include "ProgressLine.h"
+
 #include "common/AtomicFile.h"
+#include "common/SyncBatch.h"
 
 #include <qorbm.h>
 
@@ -267,8 +270,14 @@ int runPack(const Args& args, Io& io)
     put32(head.data() + 276, static_cast<std::uint32_t>(files));
     put32(head.data() + 280, timestamp);
 
+    ProgressLine progress(io, args);
+    ProgressCounts counts{0, files, 0, dataOffset - (tarvos::QORB_CATALOGUE_OFFSET + catalogue.size())};
+    progress.update(counts);
     try {
-        AtomicFile file(out);
+        // Durability once for the run: the volume is renamed into place, and
+        // one sync at the end brings it and the rename to disk.
+        SyncBatch batch;
+        AtomicFile file(out, &batch);
         file.write(head.data(), head.size());
         file.write(catalogue.data(), catalogue.size());
         std::vector<char> buffer(std::size_t{1} << 20);
@@ -280,19 +289,26 @@ int runPack(const Args& args, Io& io)
                 in.read(buffer.data(), static_cast<std::streamsize>(n));
                 file.write(buffer.data(), static_cast<std::size_t>(in.gcount()));
                 left -= static_cast<std::uint64_t>(in.gcount());
+                counts.bytes += static_cast<std::uint64_t>(in.gcount());
             }
             if (left != 0 || in.peek() != std::ifstream::traits_type::eof())
                 throw Failure("pack", f->path.string(), tr(MessageId::CliPackFileChanged));
+            ++counts.done;
+            progress.update(counts);
         }
         file.commit();
+        if (const std::error_code ec = batch.sync())
+            throw Failure("pack", out.string(), format(MessageId::CliCannotSyncFormat, ec.message()));
     } catch (const Failure&) {
         throw;
     } catch (const std::runtime_error& err) {
         throw Failure("pack", out.string(), err.what());
     }
-    io.err << format(MessageId::CliPackedFormat, static_cast<unsigned long long>(entryCount),
-                     static_cast<unsigned long long>(files), out.string())
-           << '\n';
+    progress.clear();
+    if (!args.has("--quiet"))
+        io.err << format(MessageId::CliPackedFormat, static_cast<unsigned long long>(entryCount),
+                         static_cast<unsigned long long>(files), out.string())
+               << '\n';
     return exitOk;
 }
 
@@ -305,7 +321,9 @@ CommandSpec packCommand()
              {"--timestamp", "TIME", tr(MessageId::CliOptionTimestamp)},
              {"--exclude", "PATTERN", tr(MessageId::CliOptionExclude), {}, true},
              {"--follow-links", "", tr(MessageId::CliOptionFollowLinks)},
-             {"--dry-run", "", tr(MessageId::CliOptionDryRun)}},
+             {"--dry-run", "", tr(MessageId::CliOptionDryRun)},
+             progressOption(),
+             quietOption()},
             runPack};
 }
 

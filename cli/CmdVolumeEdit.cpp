@@ -6,6 +6,7 @@
 #include "TimeArgument.h"
 #include "CliVolume.h"
 #include "ConvertOutput.h"
+#include "ProgressLine.h"
 
 #include "common/Text.h"
 #include "document/CKestrelDoc.h"
@@ -55,40 +56,81 @@ void checkReadableFile(const std::string& stage, const std::string& path)
         throw Failure(stage, path, format(korvix::MessageId::CliCannotOpenFileFormat, std::generic_category().message(errno)));
 }
 
+// The entry's path and size as the edit's success line names them.
+struct EntryFacts {
+    int index;
+    std::string path;
+    unsigned long long size;
+};
+
+EntryFacts entryFacts(const Session& s, const std::string& spec)
+{
+    const int index = s.entry(spec);
+    const EntryCatalogue& catalogue = s.doc.catalogue();
+    const auto& records = catalogue.records();
+    const std::string path = cataloguePath(catalogue.tree(), index, [&](int i) {
+        return std::string(records[static_cast<std::size_t>(i)].name.view());
+    });
+    return {index, korvix::latin1ToUtf8(path), records[static_cast<std::size_t>(index)].size};
+}
+
+// A writing command that succeeded says what it wrote, on standard error,
+// unless --quiet; standard output stays as it was.
+int succeeded(const Args& args, Io& io, const std::string& line)
+{
+    if (!args.has("--quiet"))
+        io.err << line << '\n';
+    return exitOk;
+}
+
 int runRename(const Args& args, Io& io)
 {
-    Session s(io, "rename", args.positionals[0]);
-    const int index = s.entry(args.positionals[1]);
-    return s.doc.renameEntry(index, args.positionals[2], false) ? exitOk : exitFailure;
+    const std::string& volume = args.positionals[0];
+    Session s(io, "rename", volume);
+    const EntryFacts entry = entryFacts(s, args.positionals[1]);
+    if (!s.doc.renameEntry(entry.index, args.positionals[2], false))
+        return exitFailure;
+    return succeeded(args, io, format(MessageId::CliRenamedFormat, volume, entry.path, args.positionals[2]));
 }
 
 int runReplace(const Args& args, Io& io)
 {
-    Session s(io, "replace", args.positionals[0]);
-    const int index = s.entry(args.positionals[1]);
+    const std::string& volume = args.positionals[0];
+    Session s(io, "replace", volume);
+    const EntryFacts entry = entryFacts(s, args.positionals[1]);
     checkReadableFile("replace", args.positionals[2]);
     s.host.openFiles.push_back(args.positionals[2]);
-    return s.doc.replaceEntryFromFile(index, false) ? exitOk : exitFailure;
+    if (!s.doc.replaceEntryFromFile(entry.index, false))
+        return exitFailure;
+    return succeeded(args, io, format(MessageId::CliReplacedFormat, volume, entry.path, args.positionals[2], entry.size));
 }
 
 int runReplaceImage(const Args& args, Io& io)
 {
     const dxt::Quality quality = qualityOf(args);
-    Session s(io, "replace-image", args.positionals[0]);
-    const int index = s.entry(args.positionals[1]);
+    const std::string& volume = args.positionals[0];
+    Session s(io, "replace-image", volume);
+    const EntryFacts entry = entryFacts(s, args.positionals[1]);
     checkReadableFile("replace-image", args.positionals[2]);
     s.host.assumeYes = args.has("--yes");
+    s.host.quiet = args.has("--quiet");
     if (!s.doc.openFile(args.positionals[2], false))
         return exitFailure;
-    if (s.doc.replaceEntryFromImage(index, quality))
-        return exitOk;
+    if (s.doc.replaceEntryFromImage(entry.index, quality))
+        return succeeded(args, io,
+                         format(MessageId::CliReplacedImageFormat, volume, entry.path, args.positionals[2], entry.size));
     return s.host.previewOnly ? exitOk : exitFailure;
 }
 
 int runSetComment(const Args& args, Io& io)
 {
     Session s(io, "set-comment", args.positionals[0]);
-    return s.doc.setVolumeComment(args.positionals[1]) ? exitOk : exitFailure;
+    if (!s.doc.setVolumeComment(args.positionals[1]))
+        return exitFailure;
+    const auto latin1 = korvix::utf8ToLatin1(args.positionals[1]);
+    return succeeded(args, io,
+                     format(MessageId::CliCommentWrittenFormat, args.positionals[0],
+                            static_cast<unsigned long long>(latin1 ? latin1->size() : args.positionals[1].size())));
 }
 
 int runSetTimestamp(const Args& args, Io& io)
@@ -97,7 +139,13 @@ int runSetTimestamp(const Args& args, Io& io)
     if (!t)
         throw UsageError(tr(MessageId::CliTimestampWants));
     Session s(io, "set-timestamp", args.positionals[0]);
-    return s.doc.setVolumeTime(*t) ? exitOk : exitFailure;
+    if (!s.doc.setVolumeTime(*t))
+        return exitFailure;
+    // The time as the volume keeps it, in two-second steps.
+    const auto stored = korvix::fromDosTimestamp(korvix::toDosTimestamp(*t));
+    return succeeded(args, io,
+                     format(MessageId::CliTimestampWrittenFormat, args.positionals[0],
+                            stored ? korvix::formatDateTime(*stored) : args.positionals[1]));
 }
 
 }  // namespace
@@ -105,32 +153,32 @@ int runSetTimestamp(const Args& args, Io& io)
 CommandSpec renameCommand()
 {
     return {"rename", "VOLUME ENTRY NEWNAME", tr(MessageId::CliRenameSummary), tr(MessageId::CliRenameDescription),
-            3, 3, {}, runRename};
+            3, 3, {quietOption()}, runRename};
 }
 
 CommandSpec replaceCommand()
 {
     return {"replace", "VOLUME ENTRY FILE", tr(MessageId::CliReplaceSummary), tr(MessageId::CliReplaceDescription), 3, 3,
-            {}, runReplace};
+            {quietOption()}, runReplace};
 }
 
 CommandSpec replaceImageCommand()
 {
     return {"replace-image", "VOLUME ENTRY IMAGE", tr(MessageId::CliReplaceImageSummary),
             tr(MessageId::CliReplaceImageDescription), 3, 3,
-            {{"--yes", "", tr(MessageId::CliOptionYes)}, qualityOption()}, runReplaceImage};
+            {{"--yes", "", tr(MessageId::CliOptionYes)}, qualityOption(), quietOption()}, runReplaceImage};
 }
 
 CommandSpec setCommentCommand()
 {
-    return {"set-comment", "VOLUME TEXT", tr(MessageId::CliSetCommentSummary), "", 2, 2, {},
+    return {"set-comment", "VOLUME TEXT", tr(MessageId::CliSetCommentSummary), "", 2, 2, {quietOption()},
             runSetComment};
 }
 
 CommandSpec setTimestampCommand()
 {
     return {"set-timestamp", "VOLUME TIME", tr(MessageId::CliSetTimestampSummary), tr(MessageId::CliSetTimestampDescription),
-            2, 2, {},
+            2, 2, {quietOption()},
             runSetTimestamp};
 }
 

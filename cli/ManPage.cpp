@@ -40,7 +40,13 @@ void writeManPage(std::ostream& out)
         << ".SH DESCRIPTION\n"
         << "korvix\\-cli works on the data files of the game Tarvos: QORB archive volumes (.qrb, .mod) and\n"
         << "KTEX textures (.tex). Volume edits run the same code as the desktop program and write in place;\n"
-        << "every file it writes goes to a temporary file beside the target first.\n"
+        << "every file it writes goes to a temporary file beside the target first, and is on disk when the\n"
+        << "command exits 0 (extract\\-all and pack sync once for the whole run).\n"
+        << ".PP\n"
+        << "extract\\-all, pack and convert with several inputs show a progress line on standard error while it\n"
+        << "is a terminal; a writing command that succeeds says there in one line what it wrote.\n"
+        << "\\-\\-progress shows the line also when standard error is not a terminal; \\-\\-quiet silences the\n"
+        << "line and these summaries, never the errors or standard output.\n"
         << ".SH COMMANDS\n";
     for (const CommandSpec& c : commands()) {
         out << ".SS " << roff(c.name) << "\n.B " << roff(usageLine(c)) << "\n.PP\n" << roff(c.summary) << ".\n";

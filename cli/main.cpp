@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <iostream>
 
+#include <unistd.h>
+
 #ifdef KORVIX_ENABLE_METAFILES
 // The running program's file, whatever the caller typed.
 static std::string programPath(const char* argv0)
@@ -34,7 +36,7 @@ int main(int argc, char** argv)
     setMetafileRenderer(std::make_shared<cli::LazyMetafileRenderer>(cli::LazyMetafileRenderer::candidatesFor(
         programPath(argv[0]), KORVIX_METAFILE_MODULE_DIR, KORVIX_METAFILE_MODULE_NAME)));
 #endif
-    cli::Io io{std::cout, std::cerr, &std::cin};
+    cli::Io io{std::cout, std::cerr, &std::cin, isatty(STDERR_FILENO) != 0};
     const int code = cli::run(std::vector<std::string>(argv + 1, argv + argc), io);
     std::cout.flush();
     return std::cout ? code : cli::exitFailure;

@@ -417,6 +417,20 @@ enum class MessageId {
     CliEditMaps,
     CliEditNoAlpha,
 
+    // The command line's progress line, its quiet runs and the success lines of the writing commands.
+    CliOptionProgress,
+    CliOptionQuiet,
+    CliProgressFilesFormat,
+    CliProgressItemRateFormat,
+    CliProgressLeftFormat,
+    CliExtractedFormat,
+    CliCannotSyncFormat,
+    CliRenamedFormat,
+    CliReplacedFormat,
+    CliReplacedImageFormat,
+    CliCommentWrittenFormat,
+    CliTimestampWrittenFormat,
+
     Count
 };
 

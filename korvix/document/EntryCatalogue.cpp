@@ -31,10 +31,8 @@ EntryName EntryCatalogue::nameOf(const tarvos::QORBEntry& entry)
 void EntryCatalogue::clear()
 {
     m_records.clear();
-    m_walkOrder.clear();
     m_last.clear();
-    m_childStart.clear();
-    m_children.clear();
+    m_tree.clear();
     m_bRootHasFiles = false;
     m_nVolumeLength = 0;
     m_nDamaged = 0;
@@ -46,7 +44,7 @@ bool EntryCatalogue::walk(tarvos::GGroup& volume, std::uint32_t entryCount, tarv
     try {
         m_records.assign(entryCount, EntryRecord{});
         m_last.assign(entryCount, 0);
-        m_walkOrder.reserve(entryCount);
+        m_tree.reset(entryCount);
     } catch (const std::bad_alloc&) {
         clear();
         return false;
@@ -57,7 +55,7 @@ bool EntryCatalogue::walk(tarvos::GGroup& volume, std::uint32_t entryCount, tarv
         volume.travEntries();
     }
     try {
-        linkChildren();
+        m_tree.finish();
     } catch (const std::bad_alloc&) {
         clear();
         return false;
@@ -82,8 +80,7 @@ void EntryCatalogue::add(int index, int parentIndex, const tarvos::QORBEntry& en
     if (!valid(index))
         return;
     EntryRecord& r = m_records[static_cast<std::size_t>(index)];
-    if (!r.reported)
-        m_walkOrder.push_back(index);
+    m_tree.report(index, parentIndex);
     r.name = nameOf(entry);
     r.offset = entry.offset;
     r.size = entry.size;
@@ -102,31 +99,6 @@ void EntryCatalogue::add(int index, int parentIndex, const tarvos::QORBEntry& en
     }
 }
 
-void EntryCatalogue::linkChildren()
-{
-    // One counting pass over the walk, stable in walk order. An entry whose
-    // parent is no walked directory has no slot.
-    const auto slotOf = [this](int index) -> std::size_t {
-        const int parent = reportedParent(index);
-        if (parent == PARENT_TOP_LEVEL)
-            return 0;
-        if (!valid(parent) || !m_records[static_cast<std::size_t>(parent)].isDirectory)
-            return SIZE_MAX;
-        return static_cast<std::size_t>(parent) + 1;
-    };
-    m_childStart.assign(m_records.size() + 2, 0);
-    for (const int i : m_walkOrder)
-        if (const std::size_t s = slotOf(i); s != SIZE_MAX)
-            ++m_childStart[s + 1];
-    for (std::size_t k = 1; k < m_childStart.size(); ++k)
-        m_childStart[k] += m_childStart[k - 1];
-    m_children.assign(m_childStart.back(), 0);
-    std::vector<std::uint32_t> fill(m_childStart.begin(), m_childStart.end() - 1);
-    for (const int i : m_walkOrder)
-        if (const std::size_t s = slotOf(i); s != SIZE_MAX)
-            m_children[fill[s]++] = i;
-}
-
 bool EntryCatalogue::isLast(int index) const
 {
     return valid(index) && m_last[static_cast<std::size_t>(index)] != 0;
@@ -140,57 +112,15 @@ int EntryCatalogue::reportedParent(int index) const
     return parent == PARENT_TOP_LEVEL_FILE ? PARENT_TOP_LEVEL : parent;
 }
 
-std::span<const int> EntryCatalogue::childrenOf(int parent) const
-{
-    if (m_childStart.empty())
-        return {};
-    std::size_t slot = 0;
-    if (parent != PARENT_TOP_LEVEL) {
-        if (!valid(parent))
-            return {};
-        slot = static_cast<std::size_t>(parent) + 1;
-    }
-    return std::span<const int>(m_children).subspan(m_childStart[slot], m_childStart[slot + 1] - m_childStart[slot]);
-}
-
 std::string EntryCatalogue::pathOf(int index) const
 {
-    if (!valid(index))
-        return {};
-    std::string path(m_records[static_cast<std::size_t>(index)].name.view());
-    // A walk reports each directory once, before its children, so the chain of
-    // parents ends; the bound only guards a damaged record set.
-    std::size_t steps = 0;
-    for (int p = reportedParent(index); valid(p) && steps < m_records.size(); p = reportedParent(p), ++steps)
-        path = std::string(m_records[static_cast<std::size_t>(p)].name.view()) + "/" + path;
-    return path;
+    return cataloguePath(m_tree, index, [this](int i) { return std::string(m_records[static_cast<std::size_t>(i)].name); });
 }
 
 std::optional<int> EntryCatalogue::find(std::string_view path) const
 {
-    int parent = PARENT_TOP_LEVEL;
-    std::optional<int> found;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string_view::npos)
-            end = path.size();
-        const std::string part = korvix::foldLatin1(path.substr(start, end - start));
-        start = end + 1;
-        if (part.empty())
-            continue;
-        found.reset();
-        for (const int child : childrenOf(parent)) {
-            if (korvix::foldLatin1(m_records[static_cast<std::size_t>(child)].name.view()) == part) {
-                found = child;
-                break;
-            }
-        }
-        if (!found)
-            return std::nullopt;
-        parent = *found;
-    }
-    return found;
+    return findCataloguePath(m_tree, path,
+                             [this](int i) { return std::string(m_records[static_cast<std::size_t>(i)].name); });
 }
 
 bool readEntryData(tarvos::GGroup& volume, const EntryRecord& record, std::vector<std::uint8_t>& out)

@@ -9,6 +9,7 @@
 // thread). Reads are const and may run on several threads once the walk is done.
 #pragma once
 
+#include "document/CatalogueTree.h"
 #include "document/EntryRecord.h"
 
 #include <qorbm.h>
@@ -51,14 +52,16 @@ public:
     std::size_t damagedCount() const { return m_nDamaged; }
 
     // Catalogue indices in the order the walk reported them.
-    const std::vector<int>& walkOrder() const { return m_walkOrder; }
+    const std::vector<int>& walkOrder() const { return m_tree.walkOrder(); }
+    // The walk's shape: parents and children as reported.
+    const CatalogueTree& tree() const { return m_tree; }
     // The entry's "last in its directory" flag as stored in the catalogue.
     bool isLast(int index) const;
     // The parent as the walk reported it: -99 for every top-level entry, files too.
     int reportedParent(int index) const;
     // Files and directories directly below directory `parent` (-99: the root),
     // in walk order. Empty for anything that is no walked directory.
-    std::span<const int> childrenOf(int parent) const;
+    std::span<const int> childrenOf(int parent) const { return m_tree.childrenOf(parent); }
 
     // The path from the root, names joined by '/' (ISO-8859-1 as stored).
     std::string pathOf(int index) const;
@@ -69,18 +72,13 @@ public:
 private:
     bool valid(int index) const { return index >= 0 && static_cast<std::size_t>(index) < m_records.size(); }
     void add(int index, int parentIndex, const tarvos::QORBEntry& entry);
-    void linkChildren();
 
     std::vector<EntryRecord> m_records;
     bool m_bRootHasFiles = false;
     std::uint64_t m_nVolumeLength = 0;
     std::size_t m_nDamaged = 0;
-    std::vector<int> m_walkOrder;
     std::vector<std::uint8_t> m_last;
-    // Children grouped by parent: m_children[m_childStart[s] .. m_childStart[s + 1])
-    // for slot s, where slot 0 is the root and slot i + 1 catalogue index i.
-    std::vector<std::uint32_t> m_childStart;
-    std::vector<int> m_children;
+    CatalogueTree m_tree;
 };
 
 // Reads a file entry's bytes into `out` (resized to the entry's size). An entry

@@ -445,6 +445,11 @@ public:
     bool getCurFileStatus(QORBFileStatus& status) const;
     // Copies the normalised comment as 257 bytes, zero-padded.
     bool getCurFileComment(char* buffer) const;
+    // Copies catalogue entry `index` as it was read at opening (in-place edits
+    // through writeDataBlock do not change it), for callers that revisit
+    // entries after the walk without keeping copies of their own. False when
+    // not open or when the index lies outside the catalogue.
+    bool getCatalogueEntry(int index, QORBEntry& entry) const;
 
     // Byte ranges at absolute file offsets; true only when all `size` bytes were
     // transferred. A request of 0 bytes is refused.

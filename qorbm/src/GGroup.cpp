@@ -371,6 +371,14 @@ bool GGroup::getCurFileComment(char* buffer) const
     return true;
 }
 
+bool GGroup::getCatalogueEntry(int index, QORBEntry& entry) const
+{
+    if (!d->isOpen || index < 0 || static_cast<std::uint32_t>(index) >= d->header.entryCount)
+        return false;
+    entry = d->catalogue[static_cast<std::size_t>(index)];
+    return true;
+}
+
 bool GGroup::getDataBlock(unsigned long offset, unsigned long size, unsigned char* buffer)
 {
     return d->transfer(offset, size, buffer, false);

@@ -1,48 +1,16 @@
 // Failing disks and paths the system cannot hold: a volume edit whose write
 // fails leaves the old field whole, and extract-all refuses what it cannot
 // create entry by entry instead of ending the run.
+#include "FileSizeLimit.h"
 #include "RunCli.h"
 #include "TextureBuilder.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
-
-#include <sys/resource.h>
 
 using namespace testsupport;
 namespace fs = std::filesystem;
-
-namespace {
-
-// Lets writes reach only the first `limit` bytes of any file while it lives,
-// the way a full disk cuts a write short. SIGXFSZ is ignored so the write
-// fails with EFBIG instead of ending the process.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = m_old;
-        lowered.rlim_cur = limit;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = SIG_DFL;
-};
-
-}  // namespace
 
 // Each edit's field straddles the limit, so the write lands in part: the old
 // bytes must come back, and the command must say it failed.

@@ -79,16 +79,42 @@ TEST_F(EditCommands, RefusalsWriteNothing)
 
 TEST_F(EditCommands, EditsLandInPlace)
 {
-    writeFile(dir / "four", {'w', 'x', 'y', 'z'});
-    writeFile(dir / "image.tex", textureBytes(16, 16, 1, 2, [](int, int, int) { return 0x80FF0000u; }));
-    EXPECT_EQ(runCli({"rename", volume, "DATA.BIN", "renamed"}).code, 0);
-    EXPECT_EQ(runCli({"replace", volume, "renamed", (dir / "four").string()}).code, 0);
-    EXPECT_EQ(runCli({"set-comment", volume, "Grüße"}).code, 0);
-    EXPECT_EQ(runCli({"set-timestamp", volume, "2024-02-29 10:20:31"}).code, 0);
-    const auto r = runCli({"replace-image", volume, "pic.tex", (dir / "image.tex").string(), "--yes"});
-    EXPECT_EQ(r.code, 0) << r.err;
-
+    const std::string four = (dir / "four").string();
+    const std::string image = (dir / "image.tex").string();
+    writeFile(four, {'w', 'x', 'y', 'z'});
+    writeFile(image, textureBytes(16, 16, 1, 2, [](int, int, int) { return 0x80FF0000u; }));
+    // Each edit says in one line what it wrote, on standard error, last.
+    const struct {
+        std::vector<std::string> args;
+        std::string said;
+    } edits[] = {
+        {{"rename", volume, "DATA.BIN", "renamed"}, volume + ": renamed data.bin to renamed\n"},
+        {{"replace", volume, "renamed", four}, volume + ": replaced renamed with " + four + " (4 bytes)\n"},
+        {{"set-comment", volume, "Grüße"}, volume + ": wrote the comment (5 characters)\n"},
+        {{"set-timestamp", volume, "2024-02-29 10:20:31"}, volume + ": set the timestamp to 2024-02-29 10:20:30\n"},
+        {{"replace-image", volume, "pic.tex", image, "--yes"},
+         volume + ": replaced pic.TEX with " + image + ", converted to the entry's format (" + std::to_string(tex.size())
+             + " bytes)\n"},
+    };
+    for (const auto& e : edits) {
+        const auto r = runCli(e.args);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out, "");
+        ASSERT_GE(r.err.size(), e.said.size()) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.size() - e.said.size()), e.said);
+    }
+    // --quiet: the same edits, the same bytes, not a word.
     const auto bytes = readFile(volume);
+    SetUp();
+    for (const auto& e : edits) {
+        auto args = e.args;
+        args.push_back("--quiet");
+        const auto r = runCli(args);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out + r.err, "") << e.args[0];
+    }
+    EXPECT_EQ(readFile(volume), bytes);
+
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 6), "Gr\xFC\xDF" "e\x1A");
     EXPECT_EQ(bytes[280] | bytes[281] << 8, 10 << 11 | 20 << 5 | 15);
     EXPECT_EQ(bytes[282] | bytes[283] << 8, 44 << 9 | 2 << 5 | 29);

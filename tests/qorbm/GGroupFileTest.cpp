@@ -110,6 +110,33 @@ TEST(GGroupOpen, HeaderAndSignatureTail)
     EXPECT_EQ(minor, 0);
 }
 
+// Entries are handed out as read at opening, in range only, and only while open.
+TEST(GGroupOpen, CatalogueEntriesByIndex)
+{
+    TempDir dir;
+    VolumeSpec spec;
+    spec.entries = {{"dir", 1, 0, DIR | LAST, 7}, {"file.bin", 123, 45, LAST, 9}};
+    writeFile(dir / "v.qrb", volumeBytes(spec));
+    GGroup vol;
+    tarvos::QORBEntry e{};
+    EXPECT_FALSE(vol.getCatalogueEntry(0, e));
+    ASSERT_EQ(vol.open((dir / "v.qrb").c_str()), GGroup::G_OK);
+    ASSERT_TRUE(vol.getCatalogueEntry(1, e));
+    EXPECT_EQ(std::string(e.name, 9), "file.bin ");
+    EXPECT_EQ(e.offset, 123u);
+    EXPECT_EQ(e.size, 45u);
+    EXPECT_EQ(e.flags, LAST);
+    EXPECT_EQ(e.attributes, 9u);
+    const unsigned char renamed[4] = {'F', 'I', 'L', 'E'};
+    ASSERT_TRUE(vol.writeDataBlock(tarvos::QORB_CATALOGUE_OFFSET + 80, 4, renamed));
+    ASSERT_TRUE(vol.getCatalogueEntry(1, e));
+    EXPECT_EQ(std::string(e.name, 4), "file");
+    for (const int outside : {-1, 2})
+        EXPECT_FALSE(vol.getCatalogueEntry(outside, e)) << outside;
+    vol.close();
+    EXPECT_FALSE(vol.getCatalogueEntry(0, e));
+}
+
 TEST(GGroupOpen, CommentNormalisation)
 {
     auto block = [](const std::string& text, unsigned char fill) {
