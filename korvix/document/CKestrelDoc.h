@@ -268,7 +268,8 @@ public:
     std::optional<std::string> entryText(int index);
     // What picking an entry in the browser does: a text entry is shown in the
     // host's text pane (the picture stays), every other entry is loaded
-    // (loadMaps). keptChanges() tells afterwards whether a load was declined.
+    // (loadMaps), and a picture loaded so brings the picture view to the
+    // front. keptChanges() tells afterwards whether a load was declined.
     bool pickEntry(int index);
 
     // ---- state, read by views and tests ----

@@ -240,5 +240,12 @@ bool CKestrelDoc::pickEntry(int index)
         m_host.showText(korvix::latin1ToUtf8(m_catalogue.records()[static_cast<std::size_t>(index)].name.view()), *text);
         return true;
     }
-    return loadMaps("", true, false, index);
+    const bool loaded = loadMaps("", true, false, index);
+    // A picture picked while the text was shown comes to the front; a sound does not.
+    const int kind = index >= 0 && static_cast<std::size_t>(index) < m_catalogue.records().size()
+                         ? m_catalogue.records()[static_cast<std::size_t>(index)].kind
+                         : 0;
+    if (loaded && kind != KIND_MODEL_SOUND && kind != KIND_WAVE && m_host.hasPictureView())
+        m_host.activatePictureView();
+    return loaded;
 }

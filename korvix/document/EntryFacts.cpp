@@ -66,11 +66,18 @@ EntryFacts EntryHeadReader::factsOf(const EntryRecord& record)
     facts.type = EntryFacts::Type::None;
     if (record.isDirectory || record.kind != KIND_IMAGE || record.damaged || record.size == 0)
         return facts;
+    return factsAt(record.offset, record.size);
+}
+
+EntryFacts EntryHeadReader::factsAt(std::uint32_t offset, std::uint32_t size)
+{
+    EntryFacts facts;
+    facts.type = EntryFacts::Type::None;
     std::uint8_t head[ENTRY_HEAD_BYTES];
-    const std::size_t want = std::min<std::size_t>(ENTRY_HEAD_BYTES, record.size);
+    const std::size_t want = std::min<std::size_t>(ENTRY_HEAD_BYTES, size);
     std::size_t got = 0;
     while (m_nFd >= 0 && got < want) {
-        const ssize_t n = ::pread(m_nFd, head + got, want - got, static_cast<off_t>(record.offset + got));
+        const ssize_t n = ::pread(m_nFd, head + got, want - got, static_cast<off_t>(std::uint64_t{offset} + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -81,5 +88,5 @@ EntryFacts EntryHeadReader::factsOf(const EntryRecord& record)
         facts.type = EntryFacts::Type::Broken;
         return facts;
     }
-    return entryFactsOf(head, got, record.size);
+    return entryFactsOf(head, got, size);
 }

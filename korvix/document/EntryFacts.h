@@ -60,6 +60,8 @@ public:
     // The facts of the entry: None for entries of other kinds than images
     // and for damaged ones; Broken when the bytes cannot be read.
     EntryFacts factsOf(const EntryRecord& record);
+    // The facts of the `size` bytes at `offset`, read as an image entry's.
+    EntryFacts factsAt(std::uint32_t offset, std::uint32_t size);
 
 private:
     int m_nFd = -1;

@@ -99,6 +99,13 @@ int VolumePages::rowOf(int page, int entry) const
     return -1;
 }
 
+int VolumePages::pageOfEntry(int entry) const
+{
+    if (entry < 0 || static_cast<std::size_t>(entry) >= m_pageOf.size())
+        return -1;
+    return m_pageOf[static_cast<std::size_t>(entry)];
+}
+
 namespace {
 
 const EntryRecord* recordOf(const std::vector<EntryRecord>& records, int index)

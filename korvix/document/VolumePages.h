@@ -107,6 +107,7 @@ public:
     // The selection of a page, as the view reports it (programmatic or user).
     void setSelectedEntry(int page, int entry);
     int rowOf(int page, int entry) const;  // the item's place on the page; -1 when it is not there
+    int pageOfEntry(int entry) const;  // the page listing the entry; -1 none
 
     // ---- the listing ----
     // Narrows the listing to the names the pattern keeps (EntryFilter); with
