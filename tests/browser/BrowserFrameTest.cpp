@@ -22,6 +22,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -190,6 +191,35 @@ private slots:
         // A texture goes to the picture, the first tab.
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(browser->model()->index(0)).center());
         QCOMPARE(w.frame.rightTabs()->currentWidget(), static_cast<QWidget*>(w.frame.pictureView()));
+    }
+
+    // The browser by keyboard alone inside the window: Ctrl+F reaches the
+    // filter from the directory tree, Escape empties it, and the list takes
+    // Ctrl+A and a move that leaves one entry, which loads.
+    void theBrowserByKeyboardInsideTheWindow()
+    {
+        Window w;
+        w.openSample();
+        w.frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w.frame));
+        CHelperTree* tree = w.panes.helperTree();
+        CQORBView* browser = w.panes.browser();
+        tree->setFocus();
+        tree->setCurrentItem(tree->itemFor(0));
+        QTest::keyClick(tree, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(browser->filterField()->hasFocus());
+        QTest::keyClicks(browser->filterField(), "READ");
+        QCOMPARE(browser->model()->rowCount(), 1);
+        QTest::keyClick(browser->filterField(), Qt::Key_Escape);
+        QCOMPARE(browser->model()->rowCount(), 2);
+        CEntryListCtrl* list = browser->list();
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(browser->selectedEntries().size(), 2u);
+        QTest::keyClick(list, Qt::Key_End);
+        QCOMPARE(browser->selectedEntries().size(), 1u);
+        QTest::keyClick(list, Qt::Key_Home);
+        QCOMPARE(w.frame.document().name(), std::string("wall.tex"));
     }
 
     // Walking the main window's accessible tree finds no interactive control
