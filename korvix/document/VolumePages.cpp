@@ -125,17 +125,22 @@ std::uint32_t sizeOf(const std::vector<EntryRecord>& records, int index)
 namespace {
 
 // Sorts items (or rows) by a key computed once per element (never inside the
-// comparison), keeping the order of equal keys.
+// comparison), keeping the order of equal keys. The sort moves only the keys
+// with each element's place; the elements, an item being some 80 bytes, move
+// once, into their new order.
 template <typename Key, typename Element, typename MakeKey, typename Less>
 void sortByKey(std::vector<Element>& items, MakeKey makeKey, Less less)
 {
-    std::vector<std::pair<Key, Element>> keyed;
+    std::vector<std::pair<Key, std::uint32_t>> keyed;
     keyed.reserve(items.size());
-    for (Element& item : items)
-        keyed.emplace_back(makeKey(item), std::move(item));
-    std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) { return less(a.first, b.first); });
     for (std::size_t i = 0; i < items.size(); ++i)
-        items[i] = std::move(keyed[i].second);
+        keyed.emplace_back(makeKey(items[i]), static_cast<std::uint32_t>(i));
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) { return less(a.first, b.first); });
+    std::vector<Element> sorted;
+    sorted.reserve(items.size());
+    for (const auto& k : keyed)
+        sorted.push_back(std::move(items[k.second]));
+    items = std::move(sorted);
 }
 
 }  // namespace
