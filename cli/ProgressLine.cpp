@@ -2,6 +2,8 @@
 
 #include "Language.h"
 
+#include "common/Text.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <ostream>
@@ -41,21 +43,8 @@ std::size_t terminalWidth(const Io& io)
 
 std::string byteText(std::uint64_t bytes)
 {
-    if (bytes < 1000)
-        return std::to_string(bytes) + " B";
-    static constexpr const char* units[] = {"kB", "MB", "GB", "TB"};
-    double value = static_cast<double>(bytes) / 1000;
-    std::size_t unit = 0;
-    while (value >= 999.95 && unit + 1 < std::size(units)) {
-        value /= 1000;
-        ++unit;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
-    std::string out = text;
-    if (language() == Language::German)
-        std::replace(out.begin(), out.end(), '.', ',');
-    return out;
+    return korvix::byteText(bytes, language() == Language::German ? korvix::NumberStyle::German
+                                                                   : korvix::NumberStyle::English);
 }
 
 std::string progressText(const ProgressCounts& c, double seconds, std::size_t width, MessageId itemsFormat)

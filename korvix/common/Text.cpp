@@ -1,6 +1,8 @@
 #include "common/Text.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <cstring>
 #include <cstdio>
 
@@ -57,15 +59,53 @@ std::optional<std::string> utf8ToLatin1(std::string_view utf8)
     return out;
 }
 
+char foldLatin1(char latin1)
+{
+    const auto c = static_cast<unsigned char>(latin1);
+    // A-Z and the Latin-1 capitals except the multiplication sign.
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+        return static_cast<char>(c + 0x20);
+    return latin1;
+}
+
 std::string foldLatin1(std::string_view latin1)
 {
     std::string out(latin1);
-    for (char& ch : out) {
-        const auto c = static_cast<unsigned char>(ch);
-        // A-Z and the Latin-1 capitals except the multiplication sign.
-        if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
-            ch = static_cast<char>(c + 0x20);
+    for (char& ch : out)
+        ch = foldLatin1(ch);
+    return out;
+}
+
+std::string countText(std::uint64_t n, NumberStyle style)
+{
+    const std::string digits = std::to_string(n);
+    const char separator = style == NumberStyle::German ? '.' : ',';
+    std::string out;
+    out.reserve(digits.size() + digits.size() / 3);
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += separator;
+        out += digits[i];
     }
+    return out;
+}
+
+std::string byteText(std::uint64_t bytes, NumberStyle style)
+{
+    if (bytes < 1000)
+        return std::to_string(bytes) + " B";
+    static constexpr const char* units[] = {"kB", "MB", "GB", "TB"};
+    double value = static_cast<double>(bytes) / 1000;
+    std::size_t unit = 0;
+    while (value >= 999.95 && unit + 1 < std::size(units)) {
+        value /= 1000;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+    std::string out = text;
+    if (style == NumberStyle::German)
+        std::replace(out.begin(), out.end(), '.', ',');
     return out;
 }
 

@@ -17,6 +17,16 @@ std::size_t trimmedLength(const char* field, std::size_t size);
 std::optional<std::string> utf8ToLatin1(std::string_view utf8);
 // Case folding over ISO-8859-1 letters, for case-insensitive name matching.
 std::string foldLatin1(std::string_view latin1);
+// The same folding for one character.
+char foldLatin1(char latin1);
+
+// How numbers read to the user: German puts a dot between thousands and a
+// comma before decimals, English the other way round.
+enum class NumberStyle { German, English };
+// "100.000" / "100,000".
+std::string countText(std::uint64_t n, NumberStyle style);
+// "1,4 MB", "931 kB", "12 B": decimal units, one decimal place from kB up.
+std::string byteText(std::uint64_t bytes, NumberStyle style);
 
 struct DosDateTime {
     int year = 1980, month = 1, day = 1, hour = 0, minute = 0, second = 0;

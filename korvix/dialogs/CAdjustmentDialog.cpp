@@ -17,6 +17,9 @@ CAdjustmentDialog::CAdjustmentDialog(AdjustmentDialogModel& model, QWidget* pare
       m_pPreview(new QCheckBox(QStringLiteral("Vorschau"), this)), m_pTimer(new QTimer(this))
 {
     setWindowTitle(QString::fromUtf8(model.title()));
+    // Slider and field carry the dialog's name: "Helligkeit", "Kontrast", "Gamma".
+    m_pSlider->setAccessibleName(QString::fromUtf8(model.title()));
+    m_pEdit->setAccessibleName(QString::fromUtf8(model.title()));
     m_pSlider->setRange(model.sliderMin(), model.sliderMax());
     m_pSlider->setMinimumWidth(260);
     m_pEdit->setMaximumWidth(80);
@@ -34,11 +37,17 @@ CAdjustmentDialog::CAdjustmentDialog(AdjustmentDialogModel& model, QWidget* pare
         targetLayout->addWidget(m_pColour);
         targetLayout->addWidget(m_pAlpha);
         layout->addWidget(target);
-        connect(m_pColour, &QRadioButton::clicked, this, [this] {
+        // Toggled, not clicked: assistive technology checks a radio button
+        // without a click, and the choice must count all the same.
+        connect(m_pColour, &QRadioButton::toggled, this, [this](bool on) {
+            if (!on)
+                return;
             m_model.chooseAlpha(false);
             draw();
         });
-        connect(m_pAlpha, &QRadioButton::clicked, this, [this] {
+        connect(m_pAlpha, &QRadioButton::toggled, this, [this](bool on) {
+            if (!on)
+                return;
             m_model.chooseAlpha(true);
             draw();
         });

@@ -1,5 +1,7 @@
 #include "dialogs/CExportDialog.h"
 
+#include "common/MessageTable.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -14,8 +16,10 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QSizeGrip>
 #include <QSpinBox>
 #include <QSplitter>
+#include <QSplitterHandle>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -57,6 +61,12 @@ CExportDialog::CExportDialog(ExportDialogModel& model, QWidget* parent)
     m_pFiles->setNameFilters(m_filters);
     if (auto* box = m_pFiles->findChild<QDialogButtonBox*>())
         box->hide();
+    // The file dialog's divider and size grip carry no names of their own.
+    for (QSplitter* split : m_pFiles->findChildren<QSplitter*>())
+        for (int i = 1; i < split->count(); ++i)
+            split->handle(i)->setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::AccSplitter)));
+    for (QSizeGrip* grip : m_pFiles->findChildren<QSizeGrip*>())
+        grip->setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::AccSizeGrip)));
     const int type = m_model.fileType();
     if (type >= 0 && type < m_filters.size())
         m_pFiles->selectNameFilter(m_filters[type]);
@@ -80,8 +90,13 @@ CExportDialog::CExportDialog(ExportDialogModel& model, QWidget* parent)
     }
     m_pMaps->setRange(1, m_model.maxMaps());
     m_pMaps->setSuffix(QStringLiteral(" Map"));
+    m_pMaps->setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::AccMapsField)));
     mapsLayout->addWidget(m_pMaps);
-    connect(mapGroup, &QButtonGroup::idClicked, this, [this](int option) {
+    // Toggled, not clicked: assistive technology checks a radio button
+    // without a click, and the choice must count all the same.
+    connect(mapGroup, &QButtonGroup::idToggled, this, [this](int option, bool on) {
+        if (!on)
+            return;
         m_model.mapOptionClicked(option);
         draw();
     });
@@ -91,13 +106,18 @@ CExportDialog::CExportDialog(ExportDialogModel& model, QWidget* parent)
     });
 
     auto* formats = new QGroupBox(QStringLiteral("Format"), this);
+    for (auto*& group : m_formatGroups)
+        group = new QButtonGroup(this);
     auto* formatsLayout = new QVBoxLayout(formats);
     formatsLayout->addWidget(m_pNoAlpha);
-    connect(m_pNoAlpha, &QCheckBox::clicked, this, [this](bool on) {
+    connect(m_pNoAlpha, &QCheckBox::toggled, this, [this](bool on) {
         m_model.noAlphaClicked(on);
         draw();
     });
-    // Two groups, one default in each: DXT1/RGB 565 without alpha, the rest with.
+    // Two groups of radio buttons, one default in each: DXT1/RGB 565 without
+    // alpha, the rest with. Each group is exclusive, so that the buttons are
+    // radio buttons to assistive technology too; the model says which is
+    // checked in each (draw lifts the exclusivity while it sets them).
     const struct {
         ExportDialogModel::Format format;
         const char* text;
@@ -108,12 +128,15 @@ CExportDialog::CExportDialog(ExportDialogModel& model, QWidget* parent)
                  {ExportDialogModel::Rgba8888, "RGBA 8888"}};
     for (const auto& f : order) {
         auto* radio = new QRadioButton(QString::fromUtf8(f.text), formats);
-        radio->setAutoExclusive(false);  // the model keeps one per group
         m_formats[f.format] = radio;
+        const bool withAlpha = f.format != ExportDialogModel::Dxt1 && f.format != ExportDialogModel::Rgb565;
+        m_formatGroups[withAlpha ? 1 : 0]->addButton(radio);
         formatsLayout->addWidget(radio);
         if (f.format == ExportDialogModel::Rgb565)
             formatsLayout->addSpacing(8);
-        connect(radio, &QRadioButton::clicked, this, [this, format = f.format] {
+        connect(radio, &QRadioButton::toggled, this, [this, format = f.format](bool on) {
+            if (!on)
+                return;
             m_model.formatClicked(format);
             draw();
         });
@@ -182,11 +205,17 @@ void CExportDialog::draw()
         b->setChecked(c.checked);
         b->setEnabled(c.enabled);
     };
+    // The model may check none of a group; the groups let it while drawn.
+    QButtonGroup* groups[] = {m_formatGroups[0], m_formatGroups[1], m_mapRadios[0]->group()};
+    for (QButtonGroup* g : groups)
+        g->setExclusive(false);
     for (int k = 0; k < 3; ++k)
         apply(m_mapRadios[static_cast<std::size_t>(k)], m_model.mapRadio(k));
     apply(m_pNoAlpha, m_model.noAlpha());
     for (int f = 0; f < 5; ++f)
         apply(m_formats[static_cast<std::size_t>(f)], m_model.formatRadio(static_cast<ExportDialogModel::Format>(f)));
+    for (QButtonGroup* g : groups)
+        g->setExclusive(true);
     const QSignalBlocker block(m_pMaps);
     m_pMaps->setValue(m_model.mapsFieldValue());
     m_pMaps->setEnabled(m_model.mapsField().enabled);

@@ -45,6 +45,7 @@ private:
     QSpinBox* m_pMaps;
     QCheckBox* m_pNoAlpha;
     std::array<QRadioButton*, 5> m_formats{};
+    std::array<class QButtonGroup*, 2> m_formatGroups{};
     QPushButton* m_pExport;
     QStringList m_filters;
 };

@@ -1,5 +1,7 @@
 #include "dialogs/CSizeDialog.h"
 
+#include "common/MessageTable.h"
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -10,6 +12,8 @@ CSizeDialog::CSizeDialog(SizeDialogModel& model, QWidget* parent)
     : QDialog(parent), m_model(model), m_pWidth(new QComboBox(this)), m_pHeight(new QComboBox(this))
 {
     setWindowTitle(QString::fromStdString(model.title()));
+    m_pWidth->setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::AccWidth)));
+    m_pHeight->setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::AccHeight)));
     for (const int w : model.widths())
         m_pWidth->addItem(QString::number(w), w);
     for (const int h : model.heights())

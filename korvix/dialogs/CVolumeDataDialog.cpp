@@ -1,5 +1,7 @@
 #include "dialogs/CVolumeDataDialog.h"
 
+#include "common/MessageTable.h"
+
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -14,6 +16,9 @@ CVolumeDataDialog::CVolumeDataDialog(const VolumeDataAnswer& current, QWidget* p
     : QDialog(parent), m_pComment(new QPlainTextEdit(this)), m_pDate(new QDateEdit(this)), m_pTime(new QTimeEdit(this))
 {
     setWindowTitle(QStringLiteral("Globale QORB-Daten"));
+    m_pComment->setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::AccComment)));
+    m_pDate->setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::AccDate)));
+    m_pTime->setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::AccTime)));
     m_pComment->setPlainText(QString::fromStdString(current.comment));
     limitComment();
     connect(m_pComment, &QPlainTextEdit::textChanged, this, &CVolumeDataDialog::limitComment);

@@ -15,6 +15,7 @@
 #include "document/DocumentHost.h"
 #include "document/EntryCatalogue.h"
 #include "document/EntryRecord.h"
+#include "document/Extraction.h"
 #include "document/ExportDialogModel.h"
 #include "document/PictureOrigin.h"
 #include "document/SelectionTracker.h"
@@ -238,6 +239,39 @@ public:
     // `quality` is the block compressor's setting when the entry is a DXT texture.
     bool replaceEntryFromImage(int index, dxt::Quality quality = dxt::Quality::Default);
 
+    // ---- extraction into folders, dragging entries out, text entries ----
+    // "Exportieren" for several entries, "Verzeichnis exportieren…" (a
+    // directory's item data) and "Volume exportieren…" (the root item, -888):
+    // asks for a folder and extracts into it with the extraction engine, as
+    // the host's long work (the desktop program: off the user-interface
+    // thread, behind a progress dialog with "Abbrechen"). A directory is
+    // recreated with its tree; the volume's top level goes straight into the
+    // folder. An existing file is asked about (host askOverwrite); the
+    // failures are listed together at the end. False when nothing ran: no
+    // volume, no folder chosen, or the volume changed on disk (then the user
+    // is offered to open it again).
+    bool exportEntries(const std::vector<int>& entries);
+    bool exportDirectory(int itemData);
+    // The bytes of the files in the entries' trees.
+    std::uint64_t filesBytes(const std::vector<int>& entries) const;
+    // Dragging entries out: at most this many bytes at once.
+    static constexpr std::uint64_t MAX_DRAG_BYTES = std::uint64_t{256} << 20;
+    // The files of a drag: the entries (directories with their trees)
+    // extracted into a fresh folder below the host's drag folder; the paths
+    // of what was extracted, in the entries' order. Nothing, after saying
+    // why, when the entries hold more than MAX_DRAG_BYTES, no folder can be
+    // had, or nothing could be extracted.
+    std::optional<std::vector<std::string>> dragEntries(const std::vector<int>& entries);
+    // A text entry's text (UTF-8, line breaks "\n"), at most its first MiB
+    // with a note after it when it is longer; nothing for an entry that holds
+    // no text or cannot be read. See EntryText.h.
+    std::optional<std::string> entryText(int index);
+    // What picking an entry in the browser does: a text entry is shown in the
+    // host's text pane (the picture stays), every other entry is loaded
+    // (loadMaps), and a picture loaded so brings the picture view to the
+    // front. keptChanges() tells afterwards whether a load was declined.
+    bool pickEntry(int index);
+
     // ---- state, read by views and tests ----
     const MapSet* maps() const { return m_pMaps.get(); }
     const PixelBitmap* shown() const { return m_pShown; }
@@ -363,6 +397,11 @@ private:
                            const KeepSelection* keep);
     void applySelection(const KeepSelection& keep, VolumeBrowserModel& model) const;
     bool writeFileBytes(const std::string& path, const std::uint8_t* bytes, std::size_t size);
+    // Runs the extraction engine as the host's long work and lists its
+    // failures; `durable` as ExtractionOptions::durable.
+    ExtractionResult extractAsWork(const std::vector<int>& entries, bool wholeVolume, const std::string& folder,
+                                   bool durable);
+    void reportExtractionFailures(const ExtractionResult& result);
     bool readEntry(const EntryRecord& r, std::vector<std::uint8_t>& out);
 
     // ---- image operations and adjustments ----

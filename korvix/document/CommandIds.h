@@ -83,6 +83,11 @@ enum CommandId : int {
     ID_EDIT_UNDO = 34101,
     ID_EDIT_REDO = 34102,
 
+    // The directory tree's menu: a directory with its tree, or the whole
+    // volume, extracted into a folder. Beyond the specified commands.
+    ID_TREE_EXPORT_DIRECTORY = 34201,
+    ID_TREE_EXPORT_VOLUME = 34202,
+
     // Framework commands.
     ID_FILE_MRU_FIRST = 57616,
     ID_FILE_MRU_LAST = 57631,

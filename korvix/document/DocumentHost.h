@@ -18,8 +18,10 @@
 
 #include "codecs/PixelBitmap.h"
 #include "common/Text.h"
+#include "document/Extraction.h"
 #include "document/PictureGeometry.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -94,6 +96,19 @@ struct VolumeDataAnswer {
     std::string comment;  // UTF-8
     korvix::DosDateTime time;
 };
+
+// How far a long piece of work has come, for its progress dialog.
+struct WorkProgress {
+    std::uint64_t filesDone = 0;
+    std::uint64_t filesTotal = 0;
+    std::uint64_t bytesDone = 0;
+    std::uint64_t bytesTotal = 0;
+    std::string current;  // what is being worked on (UTF-8)
+};
+// A long piece of work: it reports its progress through `report` (from its
+// own thread, as often as it likes) and stops soon after `cancel` is set.
+using LongWork = std::function<void(const std::atomic<bool>& cancel,
+                                    const std::function<void(const WorkProgress&)>& report)>;
 
 class DocumentHost {
 public:
@@ -191,4 +206,45 @@ public:
     virtual bool startExternalEdit(const std::string& path) = 0;
     // Stops watching the file handed out.
     virtual void stopExternalEdit() = 0;
+
+    // ---- long work, folders, dragging entries out and text entries ----
+    // These have plain defaults, so that a host without such dialogs (the
+    // command line) need not name them.
+    //
+    // Runs `work` and returns when it has ended. The desktop program runs it
+    // on a worker thread behind a progress dialog titled `title` with
+    // "Abbrechen", and keeps the user away from the document meanwhile, so
+    // that the work may read the document's volume; the default runs it on
+    // the calling thread.
+    virtual void runLongWork(const std::string& title, const LongWork& work)
+    {
+        (void)title;
+        const std::atomic<bool> never{false};
+        work(never, [](const WorkProgress&) {});
+    }
+    // Asked by a running work when a file exists where it would write one
+    // (`path`, UTF-8): "Überschreiben", "Alle überschreiben", "Überspringen"
+    // or "Abbrechen". May be called from the work's thread; the desktop
+    // program asks on the user-interface thread while the work waits.
+    virtual OverwriteAnswer askOverwrite(const std::string& path)
+    {
+        (void)path;
+        return OverwriteAnswer::Skip;
+    }
+    // A folder chooser titled `title`; nothing when cancelled.
+    virtual std::optional<std::string> chooseFolder(const std::string& title)
+    {
+        (void)title;
+        return std::nullopt;
+    }
+    // A folder of the program's own for files dragged out of the volume
+    // (private to the user, removed when the program ends); nothing when none
+    // can be made.
+    virtual std::optional<std::string> dragFolder() { return std::nullopt; }
+    // Shows a text entry read-only (the text pane of the picture's tabs).
+    virtual void showText(const std::string& name, const std::string& text)
+    {
+        (void)name;
+        (void)text;
+    }
 };

@@ -164,8 +164,9 @@ ExtractionResult Run::go(std::span<const int> entries)
         }
     }
     // What the run wrote stays, so it goes to disk, also after a cancel.
-    if (const std::error_code synced = m_batch.sync())
-        fail(-1, Reason::SyncFailed, m_folder, synced.message());
+    if (m_options.durable)
+        if (const std::error_code synced = m_batch.sync())
+            fail(-1, Reason::SyncFailed, m_folder, synced.message());
     return std::move(m_result);
 }
 

@@ -17,7 +17,7 @@
 // renamed into place when complete, so a cancel, a full disk or a failed read
 // leaves only complete files behind; the run pays for durability once at its
 // end (SyncBatch), also when cancelled, so that what it left is on disk when
-// the call returns.
+// the call returns (unless the options say the files need not last).
 //
 // Threads: the call runs on the caller's thread and may be any thread; the
 // callbacks run on it too. The volume is read through `volume` and must not be
@@ -90,6 +90,10 @@ struct ExtractionOptions {
     // which is used as it is). Unset: Skip.
     std::function<OverwriteAnswer(int index, const std::filesystem::path& target)> existing;
     const std::atomic<bool>* cancel = nullptr;
+    // Bring what the run wrote to disk before it returns. Files that live only
+    // for a moment (dragged out of the desktop program, removed at its end)
+    // need not pay for that.
+    bool durable = true;
 };
 
 // Extracts `entries` (catalogue indices; directories with their trees) into

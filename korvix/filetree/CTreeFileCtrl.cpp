@@ -38,6 +38,7 @@ CTreeFileCtrl::CTreeFileCtrl(QWidget* parent)
     : QTreeView(parent), m_pModel(new DiskTreeModel(this))
 {
     setObjectName("fileTree");
+    setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::AccFileTree)));
     setModel(m_pModel);
     showMountedVolumes();
     m_mountTable.setFileName(QStringLiteral("/proc/self/mounts"));

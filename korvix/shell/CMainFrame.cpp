@@ -1,5 +1,6 @@
 #include "shell/CMainFrame.h"
 
+#include "common/MessageTable.h"
 #include "document/CKestrelDoc.h"
 #include "document/CommandIds.h"
 #include "shell/CAboutWindow.h"
@@ -8,6 +9,7 @@
 #include "shell/SoundPlayer.h"
 #include "views/CPictureView.h"
 #include "views/CShortInfoView.h"
+#include "views/CTextView.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -26,13 +28,18 @@
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
+#include <QSizeGrip>
 #include <QSlider>
 #include <QSplitter>
+#include <QSplitterHandle>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QToolTip>
 
 // The icons and the About picture live in this static library's resources,
@@ -161,6 +168,7 @@ CMainFrame::CMainFrame(QSettings& settings, QWidget* parent)
     connect(m_pVolumeWatcher, &QFileSystemWatcher::directoryChanged, m_pVolumeCheck, qOverload<>(&QTimer::start));
     connect(m_pVolumeCheck, &QTimer::timeout, this, &CMainFrame::checkVolumeOnDisk);
     connect(m_pExternal.get(), &CExternalEditor::saved, this, &CMainFrame::reloadExternalFile);
+    nameFrameControls();
     updateCommandStates();
 }
 
@@ -192,7 +200,10 @@ void CMainFrame::createActions()
         a->setProperty("defaultTip", tip);
         a->setProperty("defaultPrompt", a->statusTip());
         const int id = c.id;
-        connect(a, &QAction::triggered, this, [this, id] { runCommand(id); });
+        connect(a, &QAction::triggered, this, [this, id] {
+            m_uncheckedClicks.erase(id);
+            runCommand(id);
+        });
         m_actions[id] = a;
     }
     for (int id : {ID_VIEW_MAIN_TOOLBAR, ID_VIEW_MAP_TOOLBAR, ID_VIEW_VIEW_TOOLBAR, ID_VIEW_SELECTION_TOOLBAR,
@@ -210,6 +221,20 @@ void CMainFrame::createActions()
         m_actions[id]->setCheckable(true);
         m_pModeGroup->addAction(m_actions[id]);
     }
+    // The toolbars' check buttons: a check that moves without a click (the
+    // accessible "Toggle" of a button) runs the command as the click would.
+    // A click checks first and then triggers, so the check is looked at once
+    // the event is handled.
+    std::vector<int> checkButtons(std::begin(MAP_COMMANDS), std::end(MAP_COMMANDS));
+    checkButtons.insert(checkButtons.end(), {ID_VIEW_SMOOTH, ID_VIEW_RGB, ID_VIEW_RGBA, ID_VIEW_ALPHA, ID_EXCLUDE_RED,
+                                             ID_EXCLUDE_GREEN, ID_EXCLUDE_BLUE});
+    for (const int id : checkButtons)
+        connect(m_actions[id], &QAction::toggled, this, [this, id] {
+            if (m_bApplyingChecks)
+                return;
+            m_uncheckedClicks.insert(id);
+            QTimer::singleShot(0, this, [this, id] { checkMovedWithoutClick(id); });
+        });
 
     m_actions[ID_FILE_OPEN]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     m_actions[ID_EXPORT]->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_E), QKeySequence(Qt::CTRL | Qt::Key_S)});
@@ -359,6 +384,7 @@ void CMainFrame::createToolBars()
     m_pSlider->setValue(FrameSettings::DEFAULT_BACKGROUND);
     m_pSlider->setTickPosition(QSlider::NoTicks);
     m_pSlider->setToolTip(QStringLiteral("Hintergrund"));
+    m_pSlider->setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::AccBackgroundSlider)));
     m_pSlider->setStatusTip(QStringLiteral("Helligkeit des Hintergrunds um das Bild."));
     const QFontMetrics fm(m_pSlider->font());
     m_pSlider->setFixedWidth(12 * fm.averageCharWidth());
@@ -467,12 +493,13 @@ void CMainFrame::createPanes(const FrameSettings& s)
     m_pPaneHelperTree = placeholder(QStringLiteral("HelperTree"));
     m_pTabsLeft->addTab(m_pPaneFileTree, QIcon(QStringLiteral(":/icons/filetree.svg")), QString());
     m_pTabsLeft->addTab(m_pPaneHelperTree, QIcon(QStringLiteral(":/icons/helpertree.svg")), QString());
-    m_pTabsLeft->setTabToolTip(0, QStringLiteral("Dateisystem (Alt+3)"));
+    m_pTabsLeft->setTabToolTip(0, QString::fromUtf8(korvix::msg(korvix::MessageId::AccTabFileTree)));
     m_pTabsLeft->setTabToolTip(1, QStringLiteral("QORB-Verzeichnisse (Alt+2)"));
     m_pSplitLeft->addWidget(m_pTabsLeft);
 
     m_pPaneInfo = new CShortInfoView(m_pSplitLeft);
     m_pPaneInfo->setObjectName(QStringLiteral("InfoPane"));
+    m_pPaneInfo->setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::AccInfoPane)));
     m_pSplitLeft->addWidget(m_pPaneInfo);
 
     m_pTabsRight = new QTabWidget(m_pSplitMain);
@@ -480,11 +507,14 @@ void CMainFrame::createPanes(const FrameSettings& s)
     m_pTabsRight->setTabPosition(QTabWidget::South);
     m_pPanePicture = new CPictureView(m_pTabsRight);
     m_pPanePicture->setObjectName(QStringLiteral("PictureView"));
-    m_pPaneEmpty = placeholder(QStringLiteral("EmptyView"));
+    m_pPanePicture->setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::AccPictureView)));
+    // The second tab shows the text entries of the volume.
+    m_pPaneText = new CTextView(m_pTabsRight);
+    m_pPaneText->setObjectName(QStringLiteral("TextView"));
     m_pTabsRight->addTab(m_pPanePicture, QIcon(QStringLiteral(":/icons/picture.svg")), QString());
-    m_pTabsRight->addTab(m_pPaneEmpty, QIcon(QStringLiteral(":/icons/empty.svg")), QString());
-    m_pTabsRight->setTabToolTip(0, QStringLiteral("Bild (Alt+4)"));
-    m_pTabsRight->setTabToolTip(1, QStringLiteral("Leer (Alt+5)"));
+    m_pTabsRight->addTab(m_pPaneText, QIcon(QStringLiteral(":/icons/empty.svg")), QString());
+    m_pTabsRight->setTabToolTip(0, QString::fromUtf8(korvix::msg(korvix::MessageId::AccTabPicture)));
+    m_pTabsRight->setTabToolTip(1, QString::fromUtf8(korvix::msg(korvix::MessageId::AccTabText)));
 
     m_pSplitMain->addWidget(m_pSplitLeft);
     m_pSplitMain->addWidget(m_pTabsRight);
@@ -536,6 +566,26 @@ void CMainFrame::installLeftPanes(QWidget* volumeBrowser, QWidget* fileTree, QWi
     replaceTab(0, m_pPaneFileTree, fileTree);
     replaceTab(1, m_pPaneHelperTree, helperTree);
     m_pBrowser = browser;
+    nameFrameControls();
+}
+
+void CMainFrame::nameFrameControls()
+{
+    using korvix::MessageId;
+    const auto name = [](MessageId id) { return QString::fromUtf8(korvix::msg(id)); };
+    menuBar()->setAccessibleName(name(MessageId::AccMenuBar));
+    // The icon tabs say what they show, as their tool tips do.
+    for (QTabWidget* tabs : {m_pTabsLeft, m_pTabsRight})
+        for (int i = 0; i < tabs->count(); ++i)
+            tabs->tabBar()->setAccessibleTabName(i, tabs->tabToolTip(i));
+    for (QSplitter* split : {m_pSplitMain, m_pSplitLeft})
+        for (int i = 1; i < split->count(); ++i)
+            split->handle(i)->setAccessibleName(name(MessageId::AccSplitter));
+    if (auto* grip = statusBar()->findChild<QSizeGrip*>())
+        grip->setAccessibleName(name(MessageId::AccSizeGrip));
+    for (QToolBar* bar : {m_wndMainBar, m_wndMapBar, m_wndViewBar, m_wndSelectionBar, m_wndImageBar})
+        for (auto* extension : bar->findChildren<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+            extension->setAccessibleName(name(MessageId::AccToolbarExtension));
 }
 
 void CMainFrame::applyGeometry(const FrameSettings& s)
@@ -574,7 +624,7 @@ void CMainFrame::activatePane(int key)
         break;
     case KEY_EMPTY:
         m_pTabsRight->setCurrentIndex(1);
-        m_pPaneEmpty->setFocus(Qt::ShortcutFocusReason);
+        m_pPaneText->setFocus(Qt::ShortcutFocusReason);
         break;
     default:
         break;
@@ -733,9 +783,17 @@ void CMainFrame::runCommand(int id)
     updateCommandStates();
 }
 
+void CMainFrame::checkMovedWithoutClick(int id)
+{
+    if (m_uncheckedClicks.erase(id) == 0)
+        return;
+    runCommand(id);
+}
+
 void CMainFrame::updateCommandStates()
 {
     m_bUpdatePending = false;
+    m_bApplyingChecks = true;
     CKestrelDoc& doc = *m_pDocument;
     // The document's own update pass first; then every button reads its
     // enabled and check state from the document.
@@ -767,6 +825,7 @@ void CMainFrame::updateCommandStates()
     m_actions[ID_VIEW_SELECTION_TOOLBAR]->setChecked(!m_wndSelectionBar->isHidden());
     m_actions[ID_VIEW_IMAGE_TOOLBAR]->setChecked(!m_wndImageBar->isHidden());
     m_actions[ID_VIEW_STATUS_BAR]->setChecked(!statusBar()->isHidden());
+    m_bApplyingChecks = false;
     watchVolume();
 }
 

@@ -14,12 +14,14 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 class CExternalEditor;
 class CKestrelDoc;
 class CPictureView;
 class CShortInfoView;
+class CTextView;
 class QAction;
 class QActionGroup;
 class QFileSystemWatcher;
@@ -29,6 +31,7 @@ class QSettings;
 class QSlider;
 class QSplitter;
 class QTabWidget;
+class QTemporaryDir;
 class QTimer;
 class QToolBar;
 class SoundPlayer;
@@ -58,6 +61,8 @@ public:
     QSettings& settings() { return m_settings; }
     CPictureView* pictureView() const { return m_pPanePicture; }
     CShortInfoView* infoView() const { return m_pPaneInfo; }
+    // The picture pane's second tab: text entries of the volume.
+    CTextView* textView() const { return m_pPaneText; }
     QAction* action(int id) const;
     QToolBar* mainBar() const { return m_wndMainBar; }
     QToolBar* mapBar() const { return m_wndMapBar; }
@@ -146,6 +151,11 @@ public:
     bool startExternalEdit(const std::string& path) override;
     void stopExternalEdit() override;
     void playSound(const std::uint8_t* bytes, std::size_t size) override;
+    void runLongWork(const std::string& title, const LongWork& work) override;
+    OverwriteAnswer askOverwrite(const std::string& path) override;
+    std::optional<std::string> chooseFolder(const std::string& title) override;
+    std::optional<std::string> dragFolder() override;
+    void showText(const std::string& name, const std::string& text) override;
 
     // Answers message boxes instead of showing them (tests and scripted runs).
     std::function<MessageAnswer(const std::string& text, const std::string& caption, MessageIcon icon,
@@ -159,6 +169,10 @@ public:
     // The size dialog and the brightness, contrast and gamma dialogs over their models.
     std::function<bool(SizeDialogModel&)> sizeDialog;
     std::function<bool(AdjustmentDialogModel&)> adjustmentDialog;
+    // Answer the folder chooser and the question for an existing file instead
+    // of showing them (tests); both run on the user-interface thread.
+    std::function<std::optional<std::string>(const std::string& title)> folderHook;
+    std::function<OverwriteAnswer(const std::string& path)> overwriteHook;
 
 protected:
     // Command prompts go to the prompt pane instead of the status bar's
@@ -192,6 +206,13 @@ private:
     void reloadExternalFile();
     static constexpr int EXTERNAL_RETRY_MS = 250;
     void placeAfter(QToolBar* anchor, QToolBar* bar);
+    // The accessible names of the controls Qt makes for the frame (splitter
+    // handles, the size grip, the toolbars' extension buttons, the tabs).
+    void nameFrameControls();
+    // A toolbar check button's accessible "Toggle" moves its check without a
+    // click: the command runs as the click would have run it.
+    void checkMovedWithoutClick(int id);
+    OverwriteAnswer askOverwriteHere(const std::string& path);
 
     QSettings& m_settings;
     QSplitter* m_pSplitMain = nullptr;
@@ -199,7 +220,7 @@ private:
     QTabWidget* m_pTabsRight = nullptr;
     QTabWidget* m_pTabsLeft = nullptr;
     CPictureView* m_pPanePicture = nullptr;
-    QWidget* m_pPaneEmpty = nullptr;
+    CTextView* m_pPaneText = nullptr;
     QWidget* m_pPaneBrowser = nullptr;
     QWidget* m_pPaneHelperTree = nullptr;
     QWidget* m_pPaneFileTree = nullptr;
@@ -233,4 +254,11 @@ private:
     QFileSystemWatcher* m_pVolumeWatcher = nullptr;
     QTimer* m_pVolumeCheck = nullptr;
     QString m_strWatchedVolume;
+    // Commands whose check moved without a click yet; while the update pass
+    // sets the checks, none count.
+    std::set<int> m_uncheckedClicks;
+    bool m_bApplyingChecks = false;
+    // The folder for files dragged out of the browser, made on first use and
+    // removed with the frame.
+    std::unique_ptr<QTemporaryDir> m_pDragFolder;
 };

@@ -4,9 +4,11 @@
 #include "document/CKestrelDoc.h"
 #include "document/CommandIds.h"
 #include "shell/CExternalEditor.h"
+#include "shell/CLongWork.h"
 #include "shell/CMainFrame.h"
 #include "shell/SoundPlayer.h"
 #include "views/CPictureView.h"
+#include "views/CTextView.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -19,8 +21,14 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QDir>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTabWidget>
+#include <QTemporaryDir>
+#include <QThread>
 
 #include <cstring>
 
@@ -361,3 +369,87 @@ void CMainFrame::playSound(const std::uint8_t* bytes, std::size_t size)
     m_pSound->play(bytes, size);
 }
 
+
+// ---- long work, folders, dragging out and text entries ----
+
+void CMainFrame::runLongWork(const std::string& title, const LongWork& work)
+{
+    longwork::run(this, QString::fromStdString(title), work);
+}
+
+OverwriteAnswer CMainFrame::askOverwrite(const std::string& path)
+{
+    // The work asks from its own thread and waits for the answer.
+    if (QThread::currentThread() != thread()) {
+        OverwriteAnswer answer = OverwriteAnswer::Cancel;
+        QMetaObject::invokeMethod(this, [&] { answer = askOverwriteHere(path); }, Qt::BlockingQueuedConnection);
+        return answer;
+    }
+    return askOverwriteHere(path);
+}
+
+OverwriteAnswer CMainFrame::askOverwriteHere(const std::string& path)
+{
+    if (overwriteHook)
+        return overwriteHook(path);
+    using korvix::MessageId;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Korvix"),
+                    QString::fromStdString(korvix::MessageTable::format(MessageId::ExtractExistsFormat, path.c_str())),
+                    QMessageBox::NoButton, QApplication::activeModalWidget() ? QApplication::activeModalWidget() : this);
+    box.setTextFormat(Qt::PlainText);
+    const std::pair<MessageId, OverwriteAnswer> choices[] = {{MessageId::ExtractOverwrite, OverwriteAnswer::Overwrite},
+                                                             {MessageId::ExtractOverwriteAll, OverwriteAnswer::OverwriteAll},
+                                                             {MessageId::ExtractSkip, OverwriteAnswer::Skip},
+                                                             {MessageId::ExtractCancel, OverwriteAnswer::Cancel}};
+    std::vector<std::pair<QAbstractButton*, OverwriteAnswer>> buttons;
+    for (const auto& [text, answer] : choices) {
+        const auto role = answer == OverwriteAnswer::Cancel ? QMessageBox::RejectRole : QMessageBox::AcceptRole;
+        buttons.emplace_back(box.addButton(QString::fromUtf8(korvix::msg(text)), role), answer);
+    }
+    box.setDefaultButton(static_cast<QPushButton*>(buttons[0].first));
+    box.setEscapeButton(buttons.back().first);
+    // A question is read with the arrow, even in the middle of a long operation.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    box.exec();
+    QApplication::restoreOverrideCursor();
+    for (const auto& [button, answer] : buttons)
+        if (box.clickedButton() == button)
+            return answer;
+    return OverwriteAnswer::Cancel;
+}
+
+std::optional<std::string> CMainFrame::chooseFolder(const std::string& title)
+{
+    if (folderHook)
+        return folderHook(title);
+    // The chooser starts where the last extraction went.
+    const QString key = QStringLiteral("Settings/ExtractFolder");
+    const QString last = m_settings.value(key).toString();
+    const QString folder = QFileDialog::getExistingDirectory(this, QString::fromStdString(title), last);
+    if (folder.isEmpty())
+        return std::nullopt;
+    m_settings.setValue(key, folder);
+    return folder.toStdString();
+}
+
+std::optional<std::string> CMainFrame::dragFolder()
+{
+    if (!m_pDragFolder) {
+        const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+        if (cache.isEmpty() || !QDir().mkpath(cache))
+            return std::nullopt;
+        // Readable by the user alone (QTemporaryDir makes it so); removed with the frame.
+        m_pDragFolder = std::make_unique<QTemporaryDir>(QDir(cache).filePath(QStringLiteral("korvix-drag-XXXXXX")));
+        if (!m_pDragFolder->isValid()) {
+            m_pDragFolder.reset();
+            return std::nullopt;
+        }
+    }
+    return m_pDragFolder->path().toStdString();
+}
+
+void CMainFrame::showText(const std::string& name, const std::string& text)
+{
+    m_pPaneText->showEntry(QString::fromStdString(name), QString::fromStdString(text));
+    m_pTabsRight->setCurrentWidget(m_pPaneText);
+}

@@ -6,6 +6,8 @@
 #include "dialogs/CSizeDialog.h"
 #include "dialogs/CVolumeDataDialog.h"
 #include "document/CKestrelDoc.h"
+#include "document/CommandIds.h"
+#include "document/EntryMenuRules.h"
 #include "filetree/CFileTreeView.h"
 #include "filetree/CTreeFileCtrl.h"
 #include "views/CShortInfoView.h"
@@ -33,6 +35,16 @@ DesktopPanes::DesktopPanes(CMainFrame& frame)
     QObject::connect(m_pBrowser, &CQORBView::statusHintShown, &frame, &CMainFrame::showMenuHint);
     QObject::connect(m_pBrowser, &CQORBView::statusHintRestored, &frame, &CMainFrame::restoreMenuHint);
     QObject::connect(m_pBrowser, &CQORBView::documentCommandRan, &frame, &CMainFrame::updateCommandStates);
+    // The tree's menu: a directory or the whole volume into a folder; a
+    // directory dragged out goes as the browser's entries do.
+    m_pTree->setMenuRule([&frame](int itemData) { return EntryMenuRules::directoryMenu(&frame.document(), itemData); });
+    QObject::connect(m_pTree, &CHelperTree::commandChosen, &frame, [&frame](int command, int itemData) {
+        if (command == ID_TREE_EXPORT_DIRECTORY || command == ID_TREE_EXPORT_VOLUME)
+            frame.document().exportDirectory(itemData);
+        frame.updateCommandStates();
+    });
+    QObject::connect(m_pTree, &CHelperTree::dragRequested, m_pBrowser,
+                     [this](int itemData) { m_pBrowser->dragOut({itemData}, m_pTree); });
     // The file tree's open request is posted and runs the open dispatch.
     QObject::connect(m_pFileTree->tree(), &CTreeFileCtrl::openInProgram, &frame,
                      [&frame](const QString& path) { frame.openStartupFile(path); }, Qt::QueuedConnection);

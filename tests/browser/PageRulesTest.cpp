@@ -3,6 +3,7 @@
 #include "VolumeBuilder.h"
 
 #include "document/CKestrelDoc.h"
+#include "document/CommandIds.h"
 #include "document/EntryMenuRules.h"
 #include "document/VolumePages.h"
 
@@ -257,4 +258,176 @@ TEST_F(PageRules, ReplaceFromImageOfferedForImagesWhileReady)
     EXPECT_FALSE(EntryMenuRules::isReplaceableEntry(&doc, 5)) << "a wave";
     EXPECT_FALSE(EntryMenuRules::isReplaceableEntry(&doc, -1));
     EXPECT_FALSE(EntryMenuRules::isReplaceableEntry(&doc, 1000));
+}
+
+namespace {
+
+std::vector<std::string> listing(const VolumePages& pages)
+{
+    std::vector<std::string> out;
+    for (int r = 0; r < pages.rowCount(); ++r)
+        out.push_back(pages.itemAtRow(r).text);
+    return out;
+}
+
+}  // namespace
+
+TEST_F(PageRules, TheFilterNarrowsTheShownPageOrSpansEveryPage)
+{
+    open(sampleVolume());  // pages A(0), B(1), (Root)(2)
+    pages.showPage(0);
+    EXPECT_EQ(listing(pages), (std::vector<std::string>{"b.TEX", "a.wav", "C.tga"})) << "no filter: the page";
+    pages.setFilter("T", false);
+    EXPECT_EQ(listing(pages), (std::vector<std::string>{"b.TEX", "C.tga"}));
+    EXPECT_EQ(pages.unfilteredCount(), 3u);
+    pages.setFilter("*.t??", false);
+    EXPECT_EQ(listing(pages), (std::vector<std::string>{"b.TEX", "C.tga"}));
+    pages.setFilter("nothing", false);
+    EXPECT_EQ(pages.rowCount(), 0);
+    EXPECT_TRUE(pages.listingShown()) << "an empty result is still the page, saying so";
+
+    // Across all directories: "(Root)" first, then the directory pages; the
+    // shown page does not matter, not even the notice.
+    pages.setFilter("*.t*", true);
+    EXPECT_EQ(listing(pages), (std::vector<std::string>{"Zeta.tex", "b.TEX", "C.tga"}));
+    EXPECT_EQ(pages.unfilteredCount(), 6u);
+    EXPECT_EQ(pages.entryAtRow(0), 3);
+    EXPECT_EQ(pages.rowOfEntry(6), 2);
+    EXPECT_EQ(pages.rowOfEntry(5), -1) << "a.wav is filtered out";
+    pages.showPage(VolumePages::HIDE_ALL);
+    EXPECT_TRUE(pages.listingShown());
+    EXPECT_EQ(pages.rowCount(), 3);
+    EXPECT_EQ(VolumePages::directoryPath(6, records()), "A/");
+    EXPECT_EQ(VolumePages::directoryPath(8, records()), "E/B/");
+    EXPECT_EQ(VolumePages::directoryPath(3, records()), "");
+
+    // Emptied, the field lists the shown page whole again.
+    pages.setFilter("", true);
+    EXPECT_FALSE(pages.listingShown()) << "the notice page";
+    pages.showPage(1);
+    EXPECT_EQ(listing(pages), (std::vector<std::string>{"z.fnt"}));
+}
+
+TEST_F(PageRules, TheFilterMatchesNamesNotMarkers)
+{
+    open(sampleVolume());
+    pages.showPage(0);
+    pages.renameItem(5, "x.wav", 0);  // "x.wav (u)"
+    pages.markReplaced(4, 0);         // "b.TEX (e)"
+    pages.setFilter("*.wav", false);
+    EXPECT_EQ(listing(pages), (std::vector<std::string>{"x.wav (u)"}));
+    pages.setFilter("*.tex", false);
+    EXPECT_EQ(listing(pages), (std::vector<std::string>{"b.TEX (e)"}));
+    pages.setFilter("(u)", false);
+    EXPECT_EQ(pages.rowCount(), 0);
+}
+
+TEST_F(PageRules, NamesOutsideAsciiAreListedAsTheVolumeHoldsThem)
+{
+    open({.entries = {{"D", 1, 0, DIR | LAST}, {"Gr\xf6\xdf" "e.txt", 0, 4, 0}, {"\xc4rger.tex", 0, 4, LAST}}});
+    pages.showPage(0);
+    EXPECT_EQ(texts(0), (std::vector<std::string>{"Gr\xf6\xdf" "e.txt", "\xc4rger.tex"})) << "ISO-8859-1";
+    EXPECT_TRUE(pages.search("gr\xd6\xdf" "e.txt", false));
+    pages.setFilter("\xe4r", false);
+    EXPECT_EQ(listing(pages), (std::vector<std::string>{"\xc4rger.tex"}));
+}
+
+TEST_F(PageRules, SortingByEveryColumnInBothDirections)
+{
+    // D: five entries whose sizes, types and pictures differ.
+    open({.entries = {{"D", 1, 0, DIR | LAST},
+                      {"b.tex", 0, 50, 0},
+                      {"a.ini", 0, 10, 0},
+                      {"c.tga", 0, 40, 0},
+                      {"d.tex", 0, 30, 0},
+                      {"e.wav", 0, 20, LAST}}});
+    pages.showPage(0);
+    std::vector<EntryFacts> facts(records().size());
+    const auto texture = [](texture::Format format, int w, int h, int maps) {
+        EntryFacts f;
+        f.type = EntryFacts::Type::Texture;
+        f.format = format;
+        f.width = w;
+        f.height = h;
+        f.maps = static_cast<std::uint8_t>(maps);
+        return f;
+    };
+    facts[1] = texture(texture::Format::Dxt3, 64, 64, 7);
+    facts[4] = texture(texture::Format::Dxt1, 128, 32, 3);
+    facts[3].type = EntryFacts::Type::Image;
+    facts[3].width = facts[3].height = 16;
+    facts[3].maps = 1;
+    facts[3].bitsPerPixel = 24;
+
+    const struct {
+        int column;
+        bool descending;
+        std::vector<std::string> order;
+    } cases[] = {
+        {entrycolumns::TYPE, false, {"a.ini", "e.wav", "b.tex", "c.tga", "d.tex"}},  // INI-Datei, Sound…, Textur
+        {entrycolumns::TYPE, true, {"b.tex", "c.tga", "d.tex", "e.wav", "a.ini"}},
+        {entrycolumns::FORMAT, false, {"d.tex", "b.tex", "c.tga", "a.ini", "e.wav"}},  // DXT1, DXT3, TGA, the rest
+        {entrycolumns::FORMAT, true, {"c.tga", "b.tex", "d.tex", "a.ini", "e.wav"}},   // the rest stays last
+        {entrycolumns::DIMENSIONS, false, {"c.tga", "b.tex", "d.tex", "a.ini", "e.wav"}},  // 256, then 4096 by width
+        {entrycolumns::MAPS, true, {"b.tex", "d.tex", "c.tga", "a.ini", "e.wav"}},
+        {entrycolumns::SIZE, false, {"a.ini", "e.wav", "d.tex", "c.tga", "b.tex"}},
+        {entrycolumns::NAME, false, {"a.ini", "b.tex", "c.tga", "d.tex", "e.wav"}},
+    };
+    for (const auto& c : cases) {
+        // From name order, so that equal keys stay in name order.
+        pages.setDescending(false);
+        ASSERT_TRUE(pages.sortByColumn(entrycolumns::NAME, records(), facts));
+        pages.setDescending(c.descending);
+        ASSERT_TRUE(pages.sortByColumn(c.column, records(), facts));
+        EXPECT_EQ(texts(0), c.order) << "column " << c.column << " descending " << c.descending;
+        EXPECT_EQ(listing(pages), c.order) << "the listing follows the page";
+        EXPECT_EQ(pages.listingOrder(), (VolumePages::SortOrder{c.column, c.descending}));
+    }
+    EXPECT_EQ(pages.page(0).order.column, entrycolumns::NAME) << "each page keeps its own order";
+
+    // Across all directories the listing is sorted, not the pages.
+    pages.setFilter("*.t*", true);
+    pages.setDescending(true);
+    ASSERT_TRUE(pages.sortByColumn(entrycolumns::SIZE, records(), facts));
+    EXPECT_EQ(listing(pages), (std::vector<std::string>{"b.tex", "c.tga", "d.tex"}));
+    EXPECT_EQ(texts(0), (std::vector<std::string>{"a.ini", "b.tex", "c.tga", "d.tex", "e.wav"}));
+    EXPECT_EQ(pages.listingOrder(), (VolumePages::SortOrder{entrycolumns::SIZE, true}));
+}
+
+TEST_F(PageRules, EntryMenuOnASelectionAndTheDirectoryMenu)
+{
+    using korvix::MessageId;
+    const auto state = [](const std::vector<EntryMenuItem>& menu) {
+        std::vector<bool> out;
+        for (const auto& item : menu)
+            out.push_back(item.enabled);
+        return out;
+    };
+    EXPECT_EQ(EntryMenuRules::directoryMenu(&doc, ITEM_VOLUME_ROOT), std::vector<EntryMenuItem>{}) << "no volume";
+    open(sampleVolume());
+    const std::vector<int> one{4}, several{4, 5, 6};
+    const auto menu = EntryMenuRules::entryMenu(&doc, one);
+    ASSERT_EQ(menu.size(), 4u);
+    EXPECT_EQ(menu[0], (EntryMenuItem{ID_ENTRY_EXTRACT, MessageId::BrowserMenuExtract, true}));
+    EXPECT_EQ(menu[1].text, MessageId::BrowserMenuRename);
+    EXPECT_EQ(menu[2].text, MessageId::BrowserMenuReplaceImage);
+    EXPECT_EQ(menu[3].command, ID_ENTRY_REPLACE_FILE);
+    EXPECT_EQ(state(menu), (std::vector<bool>{true, true, false, true})) << "no texture to write";
+    EXPECT_EQ(state(EntryMenuRules::entryMenu(&doc, several)), (std::vector<bool>{true, false, false, false}))
+        << "only the export works on several entries";
+    EXPECT_EQ(state(EntryMenuRules::entryMenu(&doc, {})), (std::vector<bool>{false, false, false, false}));
+
+    EXPECT_EQ(EntryMenuRules::menuTargets(5, several), several) << "a click inside the selection";
+    EXPECT_EQ(EntryMenuRules::menuTargets(3, several), std::vector<int>{3}) << "outside it: that entry";
+
+    EXPECT_EQ(EntryMenuRules::directoryMenu(&doc, ITEM_VOLUME_ROOT),
+              (std::vector<EntryMenuItem>{{ID_TREE_EXPORT_VOLUME, MessageId::BrowserMenuExportVolume, true}}));
+    EXPECT_EQ(EntryMenuRules::directoryMenu(&doc, 2),
+              (std::vector<EntryMenuItem>{{ID_TREE_EXPORT_DIRECTORY, MessageId::BrowserMenuExportDirectory, true}}))
+        << "a directory without files of its own";
+    EXPECT_TRUE(EntryMenuRules::directoryMenu(&doc, 4).empty()) << "a file";
+
+    EXPECT_EQ(EntryMenuRules::entryToLoad(one), 4);
+    EXPECT_EQ(EntryMenuRules::entryToLoad(several), std::nullopt);
+    EXPECT_EQ(EntryMenuRules::entryToLoad({}), std::nullopt);
 }

@@ -6,6 +6,9 @@
 #include "dialogs/CVolumeDataDialog.h"
 #include "document/EntryNameRule.h"
 
+#include "AccessibleTree.h"
+
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QSlider>
@@ -90,6 +93,67 @@ private slots:
         QCOMPARE(r.mapCount, 6);
         QVERIFY(r.noAlpha);
         QCOMPARE(r.formatIndex, static_cast<int>(F::Rgb565));
+    }
+
+    // Assistive technology sees the format and map choices as radio buttons,
+    // and its Toggle action chooses as a click does.
+    void choicesAreRadioButtonsThatAssistiveTechnologyCanChoose()
+    {
+        ExportDialogModel model(6, 3, true, "stone.tex");
+        CExportDialog d(model);
+        d.show();
+        for (QAbstractButton* b : {static_cast<QAbstractButton*>(d.formatRadio(F::Dxt1)), static_cast<QAbstractButton*>(d.formatRadio(F::Rgba8888)),
+                                   static_cast<QAbstractButton*>(d.mapRadio(1))})
+            QCOMPARE(QAccessible::queryAccessibleInterface(b)->role(), QAccessible::RadioButton);
+        QCOMPARE(QAccessible::queryAccessibleInterface(d.noAlphaBox())->role(), QAccessible::CheckBox);
+        QCOMPARE(QAccessible::queryAccessibleInterface(d.mapsField())->text(QAccessible::Name), QStringLiteral("Anzahl der Maps"));
+
+        const auto toggle = [](QAbstractButton* b) {
+            QAccessible::queryAccessibleInterface(b)->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        };
+        toggle(d.formatRadio(F::Rgba8888));
+        QVERIFY(d.formatRadio(F::Rgba8888)->isChecked());
+        QVERIFY2(!d.formatRadio(F::Dxt3)->isChecked(), "one per group");
+        toggle(d.mapRadio(2));
+        QVERIFY(d.mapsField()->isEnabled());
+        toggle(d.noAlphaBox());
+        QCOMPARE(enabledFormats(d), (QStringList{"DXT1", "RGB 565"}));
+        const auto r = model.result("x.tex");
+        QCOMPARE(r.mapOption, 2);
+        QVERIFY(r.noAlpha);
+        QCOMPARE(r.formatIndex, static_cast<int>(F::Dxt1));
+        // Without "Ohne Alpha" the alpha group's choice is the one toggled.
+        toggle(d.noAlphaBox());
+        QCOMPARE(model.result("x.tex").formatIndex, static_cast<int>(F::Rgba8888));
+    }
+
+    // Every control of our dialogs has a name for assistive technology, also
+    // the parts of Qt's file dialog inside the export dialog.
+    void everyControlHasAnAccessibleName()
+    {
+        ExportDialogModel exportModel(6, 3, true, "stone.tex");
+        CExportDialog exportDialog(exportModel);
+        CRenameDialog rename(QStringLiteral("a.tex"), {});
+        CVolumeDataDialog volumeData({"", {2004, 2, 29, 13, 14, 15}});
+        SizeDialogModel sizeModel = SizeDialogModel::forSelection(300, 100, [](int, int) {});
+        CSizeDialog size(sizeModel);
+        std::vector<std::unique_ptr<AdjustmentDialogModel>> models;
+        std::vector<std::unique_ptr<CAdjustmentDialog>> adjustments;
+        for (const auto kind : {AdjustmentDialogModel::Kind::Brightness, AdjustmentDialogModel::Kind::Contrast,
+                                AdjustmentDialogModel::Kind::Gamma}) {
+            models.push_back(std::make_unique<AdjustmentDialogModel>(kind, [](const AdjustmentDialogModel::Values&) {}, std::function<void(bool)>{}, true));
+            adjustments.push_back(std::make_unique<CAdjustmentDialog>(*models.back()));
+        }
+        QList<QDialog*> dialogs = {&exportDialog, &rename, &volumeData, &size};
+        for (auto& a : adjustments)
+            dialogs << a.get();
+        for (QDialog* d : dialogs) {
+            d->show();
+            const QStringList unnamed = testsupport::unnamedControls(d);
+            QVERIFY2(unnamed.isEmpty(), qPrintable(d->windowTitle() + ": " + unnamed.join(", ")));
+        }
+        QCOMPARE(QAccessible::queryAccessibleInterface(adjustments[1]->slider())->text(QAccessible::Name), QStringLiteral("Kontrast"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(volumeData.commentEdit())->text(QAccessible::Name), QStringLiteral("Kommentar"));
     }
 
     void changingTheTypeRenamesAndDisablesThePanel()

@@ -2,7 +2,8 @@
 // active (offscreen in scripts/screenshots.sh):
 //   korvix-screenshots OUTDIR VOLUME
 // The window at start-up; the volume open in the browser with an entry picked
-// and hovered, as a list and as thumbnails; the export and brightness dialogs; the volume's RGBA 8888
+// and hovered, as a list and as thumbnails; the browser widened to show its
+// columns, narrowed by the filter with three entries selected; the export and brightness dialogs; the volume's RGBA 8888
 // texture in RGB, RGBA and alpha, and at zoom 4 on a darker background; a
 // 2048 x 2048 DXT3 texture with all its maps, fitted to the window (1:4). The
 // textures are loaded from the volume or named by their file name alone, so
@@ -17,6 +18,7 @@
 #include "shell/DesktopPanes.h"
 #include "shell/KorvixApplication.h"
 #include "views/CPictureView.h"
+#include "views/browser/CEntryFactsLoader.h"
 #include "views/browser/CEntryListCtrl.h"
 #include "views/browser/CHelperTree.h"
 #include "views/browser/CQORBView.h"
@@ -27,11 +29,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadialGradient>
 #include <QSettings>
 #include <QSlider>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -185,6 +189,26 @@ int main(int argc, char* argv[])
     if (!clickEntry(panes, QStringLiteral("plasma_4444.tex"), true))
         return 1;
     ok = shoot(frame, out, "volume-browser") && ok;
+
+    // The list's columns with the browser widened; the filter keeps the
+    // textures, three of which are selected (the count line sums them).
+    {
+        const QList<int> sizes = frame.mainSplitter()->sizes();
+        frame.mainSplitter()->setSizes({640, 560});
+        CQORBView* browser = panes.browser();
+        browser->filterField()->setText(QStringLiteral("*.tex"));
+        CEntryListCtrl* list = browser->list();
+        for (int r = 1; r < 4 && r < browser->model()->rowCount(); ++r)
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                              list->visualRect(browser->model()->index(r)).center());
+        for (int i = 0; i < 500 && !browser->factsLoader()->idle(); ++i)
+            QTest::qWait(10);
+        ok = shoot(frame, out, "browser-columns") && ok;
+        browser->filterField()->clear();
+        frame.mainSplitter()->setSizes(sizes);
+        if (!clickEntry(panes, QStringLiteral("plasma_4444.tex"), false))
+            return 1;
+    }
 
     // The same page as thumbnails, made on worker threads.
     panes.browser()->setThumbnailsShown(true);

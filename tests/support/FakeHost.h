@@ -79,6 +79,20 @@ struct FakeHost : DocumentHost {
     // Dialog scripts; a dialog without one is cancelled.
     std::function<bool(SizeDialogModel&)> sizeDialog;
     std::function<bool(AdjustmentDialogModel&)> adjustmentDialog;
+    // Long work runs right here; its titles and the last progress it reported
+    // are recorded, and `cancelAfter` reports set the cancel flag.
+    std::vector<std::string> works;
+    WorkProgress lastProgress;
+    int progressReports = 0;
+    std::optional<int> cancelAfter;
+    // Folders chosen, in order (none left: cancelled); the answers for
+    // existing files (none left: the test fails) and the files asked about.
+    std::deque<std::optional<std::string>> folders;
+    std::deque<OverwriteAnswer> overwriteAnswers;
+    std::vector<std::string> overwriteQuestions;
+    std::optional<std::string> dragBase;
+    // The text entries shown: name and text.
+    std::vector<std::pair<std::string, std::string>> texts;
 
     std::vector<std::string> messageTexts() const
     {
@@ -197,6 +211,30 @@ struct FakeHost : DocumentHost {
     void emptySelection() override { ++selectionsEmptied; }
     bool runSizeDialog(SizeDialogModel& model) override { return sizeDialog && sizeDialog(model); }
     bool runAdjustmentDialog(AdjustmentDialogModel& model) override { return adjustmentDialog && adjustmentDialog(model); }
+    void runLongWork(const std::string& title, const LongWork& work) override
+    {
+        works.push_back(title);
+        std::atomic<bool> cancel{false};
+        work(cancel, [&](const WorkProgress& p) {
+            lastProgress = p;
+            if (cancelAfter && ++progressReports >= *cancelAfter)
+                cancel = true;
+        });
+    }
+    OverwriteAnswer askOverwrite(const std::string& path) override
+    {
+        overwriteQuestions.push_back(path);
+        if (overwriteAnswers.empty()) {
+            KORVIX_FAKE_HOST_FAIL("exists: " + path);
+            return OverwriteAnswer::Cancel;
+        }
+        const OverwriteAnswer a = overwriteAnswers.front();
+        overwriteAnswers.pop_front();
+        return a;
+    }
+    std::optional<std::string> chooseFolder(const std::string&) override { return next(folders); }
+    std::optional<std::string> dragFolder() override { return dragBase; }
+    void showText(const std::string& name, const std::string& text) override { texts.emplace_back(name, text); }
 
 private:
     static std::optional<std::string> next(std::deque<std::optional<std::string>>& queue)

@@ -1,107 +1,107 @@
 #include "views/browser/CEntryListCtrl.h"
 
-#include <QContextMenuEvent>
+#include "common/MessageTable.h"
+
+#include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 
-CEntryListCtrl::CEntryListCtrl(QWidget* parent) : QListView(parent)
+CEntryListCtrl::CEntryListCtrl(QWidget* parent)
+    : QTreeView(parent), m_pInput(new EntryViewInput(*this)), m_pEmpty(new QLabel(viewport()))
 {
     setObjectName("entryList");
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::AccEntryList)));
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly);
     // One row height for all: a page of 100,000 entries lays out at once.
-    setUniformItemSizes(true);
+    setUniformRowHeights(true);
     setMouseTracking(true);
     setContextMenuPolicy(Qt::DefaultContextMenu);
     setIconSize(QSize(22, 16));
-    connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex& i) { emit entryPicked(i.row()); });
+    setTextElideMode(Qt::ElideMiddle);
+    header()->setSectionsClickable(true);
+    header()->setSortIndicatorShown(true);
+    header()->setSortIndicator(-1, Qt::AscendingOrder);
+    header()->setStretchLastSection(false);
+    connect(header(), &QHeaderView::sectionClicked, this, &CEntryListCtrl::sortRequested);
+
+    m_pEmpty->setObjectName("emptyListNotice");
+    m_pEmpty->setWordWrap(true);
+    m_pEmpty->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_pEmpty->setContentsMargins(6, 12, 6, 6);
+    m_pEmpty->hide();
+}
+
+void CEntryListCtrl::setModel(QAbstractItemModel* model)
+{
+    QTreeView::setModel(model);
+    // Fixed starting widths: sizing a column to its contents would read every row.
+    const QFontMetrics fm(font());
+    const int widths[] = {fm.horizontalAdvance(QLatin1Char('x')) * 22, fm.horizontalAdvance(QStringLiteral("000.000.000")),
+                          fm.horizontalAdvance(QStringLiteral("Sound/Sprachs")), fm.horizontalAdvance(QStringLiteral("RGBA 8888x")),
+                          fm.horizontalAdvance(QStringLiteral("2048 × 2048x")), fm.horizontalAdvance(QStringLiteral("Maps_x"))};
+    for (int c = 0; c < static_cast<int>(std::size(widths)) && c < header()->count(); ++c)
+        header()->resizeSection(c, widths[c] + 12);
+}
+
+void CEntryListCtrl::setEmptyText(const QString& text)
+{
+    m_pEmpty->setText(text);
+    m_pEmpty->setAccessibleName(text);
+    m_pEmpty->setVisible(!text.isEmpty());
+    m_pEmpty->setGeometry(viewport()->rect());
+}
+
+QString CEntryListCtrl::emptyText() const
+{
+    return m_pEmpty->isVisibleTo(viewport()) ? m_pEmpty->text() : QString();
+}
+
+void CEntryListCtrl::resizeEvent(QResizeEvent* event)
+{
+    QTreeView::resizeEvent(event);
+    m_pEmpty->setGeometry(viewport()->rect());
 }
 
 void CEntryListCtrl::mouseMoveEvent(QMouseEvent* event)
 {
-    const QModelIndex i = indexAt(event->position().toPoint());
-    emit hovered(i.isValid() ? i.row() : -1);
-    QListView::mouseMoveEvent(event);
+    m_pInput->mouseMove(event);
+    QTreeView::mouseMoveEvent(event);
 }
 
 void CEntryListCtrl::mousePressEvent(QMouseEvent* event)
 {
-    // The right button only opens the menu; it does not move the selection.
-    if (event->button() == Qt::RightButton) {
-        event->accept();
-        return;
-    }
-    QListView::mousePressEvent(event);
+    if (!m_pInput->mousePress(event))
+        QTreeView::mousePressEvent(event);
 }
 
 void CEntryListCtrl::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::RightButton) {
-        event->accept();
-        return;
-    }
-    QListView::mouseDoubleClickEvent(event);
+    if (!m_pInput->mouseDoubleClick(event))
+        QTreeView::mouseDoubleClickEvent(event);
 }
 
 void CEntryListCtrl::keyPressEvent(QKeyEvent* event)
 {
-    m_bKeyboardMove = true;
-    QListView::keyPressEvent(event);
-    m_bKeyboardMove = false;
-}
-
-void CEntryListCtrl::currentChanged(const QModelIndex& current, const QModelIndex& previous)
-{
-    QListView::currentChanged(current, previous);
-    // Mouse changes come as clicks; programmatic ones load nothing, also
-    // those made while the pick of a keyboard move is handled (the selection
-    // put back when a load was declined).
-    if (m_bKeyboardMove && current.isValid()) {
-        m_bKeyboardMove = false;
-        emit entryPicked(current.row());
-    }
-}
-
-std::unique_ptr<QMenu> CEntryListCtrl::menuFor(const QPoint& pos)
-{
-    const QModelIndex i = indexAt(pos);
-    if (!i.isValid())
-        return nullptr;
-    const int entry = i.data(EntryPageModel::EntryIndexRole).toInt();
-    auto menu = std::make_unique<QMenu>(this);
-    auto add = [&](const QString& text, int command) {
-        QAction* a = menu->addAction(text);
-        a->setData(command);
-        return a;
-    };
-    add(QStringLiteral("Exportieren"), CMD_EXTRACT);
-    add(QStringLiteral("&Umbenennen"), CMD_RENAME);
-    QAction* fromImage = add(QStringLiteral("Ersetzen (durch Bildbuffer)"), CMD_REPLACE_IMAGE);
-    fromImage->setEnabled(entry >= 0 && m_replaceRule && m_replaceRule(entry));
-    add(QStringLiteral("Ersetzen (durch Datei)"), CMD_REPLACE_FILE);
-    return menu;
+    if (m_pInput->keyPressBefore(event))
+        return;
+    QTreeView::keyPressEvent(event);
+    m_pInput->keyPressAfter();
 }
 
 void CEntryListCtrl::contextMenuEvent(QContextMenuEvent* event)
 {
-    // A press of the menu key reports the list's centre; the item there is meant.
-    const QPoint pos = event->reason() == QContextMenuEvent::Mouse ? event->pos()
-                                                                     : visualRect(currentIndex()).center();
-    std::unique_ptr<QMenu> menu = menuFor(pos);
-    if (!menu)
-        return;
-    const QModelIndex i = indexAt(pos);
-    auto* pageModel = qobject_cast<EntryPageModel*>(model());
-    if (pageModel)
-        pageModel->setBoldRow(i.row());
-    emit menuOpened(i.data(Qt::DisplayRole).toString());
-    const QAction* chosen = menu->exec(viewport()->mapToGlobal(pos));
-    emit menuClosed();
-    if (pageModel)
-        pageModel->setBoldRow(-1);
-    event->accept();
-    // The command runs after the menu has gone and the status text is back.
-    if (chosen)
-        emit commandChosen(chosen->data().toInt(), i.row());
+    m_pInput->contextMenu(event);
+}
+
+void CEntryListCtrl::startDrag(Qt::DropActions)
+{
+    m_pInput->startDrag();
 }

@@ -1,39 +1,36 @@
-// The file list of the shown page: picks entries on a click or a keyboard
-// move, reports the entry under the mouse, and opens the entry context menu.
-// What the commands do is the owning CQORBView's business.
+// The file list of the volume browser: one row per listed entry with the
+// columns Name, Größe, Typ, Format, Breite × Höhe and Maps; several entries
+// may be selected (Shift, Ctrl, Ctrl+A). Picking, the keys, the entry menu
+// and dragging are EntryViewInput's; a click on a column's header asks the
+// owning CQORBView to sort by it.
 #pragma once
 
+#include "document/CommandIds.h"
 #include "views/browser/EntryPageModel.h"
+#include "views/browser/EntryViewInput.h"
 
-#include <QListView>
+#include <QTreeView>
 
-#include <functional>
-
-class CEntryListCtrl : public QListView {
+class CEntryListCtrl : public QTreeView {
     Q_OBJECT
 public:
     // Command ids of the entry context menu.
-    enum Command { CMD_EXTRACT = 32888, CMD_LOAD = 32889, CMD_RENAME = 32890, CMD_REPLACE_IMAGE = 32898,
-                   CMD_REPLACE_FILE = 32901 };
+    enum Command { CMD_EXTRACT = ID_ENTRY_EXTRACT, CMD_LOAD = ID_ENTRY_FOCUS, CMD_RENAME = ID_ENTRY_RENAME,
+                   CMD_REPLACE_IMAGE = ID_ENTRY_REPLACE_IMAGE, CMD_REPLACE_FILE = ID_ENTRY_REPLACE_FILE };
 
     explicit CEntryListCtrl(QWidget* parent = nullptr);
 
-    // Whether "Ersetzen (durch Bildbuffer)" is offered for an entry.
-    void setReplaceFromImageRule(std::function<bool(int entry)> rule) { m_replaceRule = std::move(rule); }
-    // Builds the context menu for the item at `pos` (viewport coordinates);
-    // null over no item. Exposed so the enabling can be checked without
-    // running the menu.
-    std::unique_ptr<class QMenu> menuFor(const QPoint& pos);
+    EntryViewInput* input() const { return m_pInput; }
+    std::unique_ptr<class QMenu> menuFor(const QPoint& pos) { return m_pInput->menuFor(pos); }
+    // The columns' widths for the model's header; set once the model is.
+    void setModel(QAbstractItemModel* model) override;
+    // A text shown in the empty list (the filter's "nothing matches"); empty for none.
+    void setEmptyText(const QString& text);
+    QString emptyText() const;
 
 signals:
-    // A click on an item, or a selection change made with the keyboard.
-    void entryPicked(int row);
-    // The mouse moved over the list: over an item (row), or over none (-1).
-    void hovered(int row);
-    // Around the context menu: the item's text, then the end of the menu.
-    void menuOpened(const QString& itemText);
-    void menuClosed();
-    void commandChosen(int command, int row);
+    // A click on the header of `column`.
+    void sortRequested(int column);
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -41,9 +38,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
-    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    std::function<bool(int)> m_replaceRule;
-    bool m_bKeyboardMove = false;
+    EntryViewInput* m_pInput;
+    class QLabel* m_pEmpty;
 };

@@ -1,9 +1,13 @@
 #include "views/browser/CHelperTree.h"
 
+#include "common/MessageTable.h"
 #include "document/EntryRecord.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QStyle>
 
 namespace {
@@ -28,6 +32,9 @@ CHelperTree::CHelperTree(QWidget* parent) : QTreeWidget(parent)
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setMouseTracking(true);  // hot tracking
+    setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::AccDirectoryTree)));
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly);
     connect(this, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { onCurrentItemChanged(current); });
 }
@@ -103,4 +110,74 @@ void CHelperTree::onCurrentItemChanged(QTreeWidgetItem* current)
     if (m_bProgrammatic || !current)
         return;
     emit directoryPageRequested(current->data(0, Qt::UserRole).toInt());
+}
+
+std::unique_ptr<QMenu> CHelperTree::menuFor(QTreeWidgetItem* item)
+{
+    if (!item || !m_menuRule)
+        return nullptr;
+    const std::vector<EntryMenuItem> items = m_menuRule(item->data(0, Qt::UserRole).toInt());
+    if (items.empty())
+        return nullptr;
+    auto menu = std::make_unique<QMenu>(this);
+    for (const EntryMenuItem& i : items) {
+        QAction* a = menu->addAction(QString::fromUtf8(korvix::msg(i.text)));
+        a->setData(i.command);
+        a->setEnabled(i.enabled);
+    }
+    return menu;
+}
+
+void CHelperTree::openMenu(QTreeWidgetItem* item, const QPoint& pos)
+{
+    std::unique_ptr<QMenu> menu = menuFor(item);
+    if (!menu)
+        return;
+    const int itemData = item->data(0, Qt::UserRole).toInt();
+    const QAction* chosen = menu->exec(viewport()->mapToGlobal(pos));
+    // The command runs after the menu has gone.
+    if (chosen)
+        emit commandChosen(chosen->data().toInt(), itemData);
+}
+
+void CHelperTree::contextMenuEvent(QContextMenuEvent* event)
+{
+    // A menu key means the current item; the mouse the item under it (which
+    // the right button does not select).
+    QTreeWidgetItem* item = event->reason() == QContextMenuEvent::Mouse ? itemAt(event->pos()) : currentItem();
+    if (!item)
+        return;
+    const QPoint pos = event->reason() == QContextMenuEvent::Mouse ? event->pos() : visualItemRect(item).center();
+    event->accept();
+    openMenu(item, pos);
+}
+
+void CHelperTree::mousePressEvent(QMouseEvent* event)
+{
+    // The right button opens the menu of the item under it without selecting
+    // it: the shown page stays.
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QTreeWidget::mousePressEvent(event);
+}
+
+void CHelperTree::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        if (QTreeWidgetItem* item = currentItem())
+            openMenu(item, visualItemRect(item).center());
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+void CHelperTree::startDrag(Qt::DropActions)
+{
+    // A directory, not the volume's root item.
+    const QTreeWidgetItem* item = currentItem();
+    if (item && item->data(0, Qt::UserRole).toInt() >= 0)
+        emit dragRequested(item->data(0, Qt::UserRole).toInt());
 }

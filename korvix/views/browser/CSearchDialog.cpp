@@ -1,5 +1,7 @@
 #include "views/browser/CSearchDialog.h"
 
+#include "common/MessageTable.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
@@ -11,6 +13,7 @@ CSearchDialog::CSearchDialog(QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Name der Datei"));
     m_pName->setObjectName("searchName");
+    m_pName->setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::AccSearchName)));
     m_pAll->setObjectName("searchAll");
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);

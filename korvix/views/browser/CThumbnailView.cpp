@@ -94,9 +94,17 @@ private:
 }  // namespace
 
 CThumbnailView::CThumbnailView(CThumbnailLoader& loader, RecordLookup record, QWidget* parent)
-    : CEntryListCtrl(parent)
+    : QListView(parent), m_pInput(new EntryViewInput(*this))
 {
     setObjectName("thumbnailView");
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly);
+    setUniformItemSizes(true);
+    setMouseTracking(true);
+    setContextMenuPolicy(Qt::DefaultContextMenu);
     setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::ThumbViewName)));
     setViewMode(QListView::IconMode);
     setFlow(QListView::LeftToRight);
@@ -134,4 +142,40 @@ QIcon CThumbnailView::toggleIcon(bool large)
                 p.drawRect(x, y, 5, 5);
     }
     return QIcon(pixmap);
+}
+
+void CThumbnailView::mouseMoveEvent(QMouseEvent* event)
+{
+    m_pInput->mouseMove(event);
+    QListView::mouseMoveEvent(event);
+}
+
+void CThumbnailView::mousePressEvent(QMouseEvent* event)
+{
+    if (!m_pInput->mousePress(event))
+        QListView::mousePressEvent(event);
+}
+
+void CThumbnailView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (!m_pInput->mouseDoubleClick(event))
+        QListView::mouseDoubleClickEvent(event);
+}
+
+void CThumbnailView::keyPressEvent(QKeyEvent* event)
+{
+    if (m_pInput->keyPressBefore(event))
+        return;
+    QListView::keyPressEvent(event);
+    m_pInput->keyPressAfter();
+}
+
+void CThumbnailView::contextMenuEvent(QContextMenuEvent* event)
+{
+    m_pInput->contextMenu(event);
+}
+
+void CThumbnailView::startDrag(Qt::DropActions)
+{
+    m_pInput->startDrag();
 }
