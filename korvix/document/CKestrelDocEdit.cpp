@@ -273,9 +273,26 @@ bool CKestrelDoc::replaceEntryFromFile(int index, bool reload)
         return false;
     }
     const auto length = static_cast<long long>(in.tellg());
-    if (length != static_cast<long long>(r.size) || r.isDirectory) {
+    if (r.isDirectory) {
         message(MessageId::SizesDiffer);
         return false;
+    }
+    if (length != static_cast<long long>(r.size)) {
+        // In place only the same size fits; the volume can be written anew instead.
+        in.close();
+        const std::string text = korvix::MessageTable::format(
+            MessageId::RewriteSizesDifferFormat, docinternal::groupedNumber(static_cast<std::uint64_t>(length)).c_str(),
+            docinternal::groupedNumber(r.size).c_str());
+        if (m_host.messageBox(text, "", MessageIcon::Question, MessageButtons::RewriteCancel) != MessageAnswer::Ok)
+            return false;
+        const std::string entryPath = m_catalogue.pathOf(index);
+        if (!rewriteVolume({VolumeChange::put(VolumeChange::entryAt(index), *path)}))
+            return false;
+        // The volume was opened again: the entry has the same path and perhaps another index.
+        if (reload)
+            if (const auto entry = m_catalogue.find(entryPath))
+                loadMaps("", true, false, *entry);
+        return true;
     }
     WaitCursor wait(m_host);
     std::vector<std::uint8_t> bytes;

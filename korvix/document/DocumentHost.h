@@ -20,6 +20,7 @@
 #include "common/Text.h"
 #include "document/PictureGeometry.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -32,7 +33,8 @@ class ExportDialogModel;
 class SizeDialogModel;
 
 enum class MessageIcon { None, Information, Error, Warning, Question };
-enum class MessageButtons { Ok, OkCancel, YesNo };
+// RewriteCancel: "Volume neu schreiben" and "Abbrechen", answered Ok or Cancel.
+enum class MessageButtons { Ok, OkCancel, YesNo, RewriteCancel };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 
 // What the volume browser shows after a volume was opened: the directory tree
@@ -95,6 +97,16 @@ struct VolumeDataAnswer {
     korvix::DosDateTime time;
 };
 
+// What work running off the user-interface thread reports, and how it is
+// asked to stop. The work writes the stage and the counts, the host's progress
+// display reads them; the host sets `cancel` when the user cancels.
+struct WorkProgress {
+    std::atomic<int> stage{-1};  // a korvix::MessageId naming what is being done; -1 for none yet
+    std::atomic<std::uint64_t> done{0};
+    std::atomic<std::uint64_t> total{0};  // 0: not known
+    std::atomic<bool> cancel{false};
+};
+
 class DocumentHost {
 public:
     virtual ~DocumentHost() = default;
@@ -155,6 +167,13 @@ public:
     // `question` (whether to open it again) with yes; a host that cannot open
     // it again (the command line) reports `text` and answers no.
     virtual bool offerReopen(const std::string& text, const std::string& question) = 0;
+
+    // Long work (a rewrite of the volume): runs `work` on a thread of its own
+    // while showing `title` and the progress the work reports in `progress`,
+    // with a button that sets progress.cancel; returns once `work` has
+    // returned. Nothing else of the document runs meanwhile. A host without a
+    // user interface may run `work` on its own thread at once.
+    virtual void runWork(const std::string& title, WorkProgress& progress, const std::function<void()>& work) = 0;
 
     // The clipboard's picture as a 32-bit bitmap, if it holds one; its alpha
     // flag is set when the picture has an alpha channel, which a paste keeps.

@@ -59,6 +59,8 @@ public:
     CPictureView* pictureView() const { return m_pPanePicture; }
     CShortInfoView* infoView() const { return m_pPaneInfo; }
     QAction* action(int id) const;
+    // "Sicherung anlegen", the setting of the volume's rewrites.
+    QAction* keepBackupAction() const { return m_pKeepBackup; }
     QToolBar* mainBar() const { return m_wndMainBar; }
     QToolBar* mapBar() const { return m_wndMapBar; }
     QToolBar* viewBar() const { return m_wndViewBar; }
@@ -139,6 +141,7 @@ public:
     bool runSizeDialog(SizeDialogModel& model) override;
     bool runAdjustmentDialog(AdjustmentDialogModel& model) override;
     bool offerReopen(const std::string& text, const std::string& question) override;
+    void runWork(const std::string& title, WorkProgress& progress, const std::function<void()>& work) override;
     bool clipboardHasBitmap() override;
     std::optional<PixelBitmap> clipboardBitmap() override;
     void setClipboardBitmap(const PixelBitmap& bitmap, bool withAlpha) override;
@@ -214,6 +217,7 @@ private:
     QActionGroup* m_pMapGroup = nullptr;
     QActionGroup* m_pModeGroup = nullptr;
     QMenu* m_pFileMenu = nullptr;
+    QAction* m_pKeepBackup = nullptr;
     QAction* m_pRecentAnchor = nullptr;
     QList<QAction*> m_recentActions;
     QStringList m_recentFiles;

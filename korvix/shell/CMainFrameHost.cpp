@@ -3,6 +3,7 @@
 #include "common/MessageTable.h"
 #include "document/CKestrelDoc.h"
 #include "document/CommandIds.h"
+#include "dialogs/CProgressDialog.h"
 #include "shell/CExternalEditor.h"
 #include "shell/CMainFrame.h"
 #include "shell/SoundPlayer.h"
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
 
@@ -62,9 +64,16 @@ MessageAnswer CMainFrame::messageBox(const std::string& text, const std::string&
         qbuttons = QMessageBox::Ok | QMessageBox::Cancel;
     else if (buttons == MessageButtons::YesNo)
         qbuttons = QMessageBox::Yes | QMessageBox::No;
+    else if (buttons == MessageButtons::RewriteCancel)
+        qbuttons = QMessageBox::Cancel;
     const QString title = caption.empty() ? QStringLiteral("Korvix") : QString::fromStdString(caption);
     QMessageBox box(qicon, title, QString::fromStdString(text), qbuttons, this);
     box.setTextFormat(Qt::PlainText);
+    QPushButton* rewrite = nullptr;
+    if (buttons == MessageButtons::RewriteCancel) {
+        rewrite = box.addButton(QString::fromUtf8(korvix::msg(korvix::MessageId::RewriteButton)), QMessageBox::AcceptRole);
+        box.setDefaultButton(rewrite);
+    }
     const std::pair<QMessageBox::StandardButton, const char*> german[] = {
         {QMessageBox::Cancel, "Abbrechen"}, {QMessageBox::Yes, "Ja"}, {QMessageBox::No, "Nein"}};
     for (const auto& [button, text] : german)
@@ -77,6 +86,8 @@ MessageAnswer CMainFrame::messageBox(const std::string& text, const std::string&
     const int answer = box.exec();
     if (depth > 0)
         QApplication::restoreOverrideCursor();
+    if (rewrite)
+        return box.clickedButton() == rewrite ? MessageAnswer::Ok : MessageAnswer::Cancel;
     switch (answer) {
     case QMessageBox::Cancel: return MessageAnswer::Cancel;
     case QMessageBox::Yes: return MessageAnswer::Yes;
@@ -268,6 +279,12 @@ std::optional<std::string> CMainFrame::runRenameDialog(const std::string& oldNam
 bool CMainFrame::offerReopen(const std::string& text, const std::string& question)
 {
     return messageBox(text + "\n\n" + question, "", MessageIcon::Warning, MessageButtons::YesNo) == MessageAnswer::Yes;
+}
+
+void CMainFrame::runWork(const std::string& title, WorkProgress& progress, const std::function<void()>& work)
+{
+    CProgressDialog dialog(QString::fromStdString(title), progress, this);
+    dialog.run(work);
 }
 
 bool CMainFrame::clipboardHasBitmap()

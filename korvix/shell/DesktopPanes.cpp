@@ -25,6 +25,10 @@ DesktopPanes::DesktopPanes(CMainFrame& frame)
     // Message 9999: the tree asks for a directory's page.
     QObject::connect(m_pTree, &CHelperTree::directoryPageRequested, m_pBrowser, &CQORBView::showDirectory);
     QObject::connect(m_pBrowser, &CQORBView::directorySelected, m_pTree, &CHelperTree::selectDirectory);
+    // Drops and deletes on the tree run through the browser, which has the document.
+    QObject::connect(m_pTree, &CHelperTree::filesDropped, m_pBrowser, &CQORBView::dropFilesOn);
+    QObject::connect(m_pTree, &CHelperTree::deleteRequested, m_pBrowser,
+                     [browser = m_pBrowser.data()](int item) { browser->deleteEntries({item}); });
     // Message 6024 is posted: the pane copies the record when it gets there.
     QObject::connect(m_pBrowser, &CQORBView::entryHovered, frame.infoView(), &CShortInfoView::showEntry,
                      Qt::QueuedConnection);

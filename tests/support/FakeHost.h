@@ -53,6 +53,10 @@ struct FakeHost : DocumentHost {
     bool pictureVisible = true;
     std::optional<int> selected;
     std::optional<int> selectedDir;
+    // Long work: the titles shown, and a hook that runs beside the work's
+    // start (a test may set the cancel flag there, or change the volume).
+    std::vector<std::string> workTitles;
+    std::function<void(WorkProgress&)> duringWork;
     // Answers to the offer to open a changed volume again, in order; the
     // texts of the offers made.
     std::deque<bool> reopenAnswers;
@@ -174,6 +178,13 @@ struct FakeHost : DocumentHost {
         const bool yes = reopenAnswers.front();
         reopenAnswers.pop_front();
         return yes;
+    }
+    void runWork(const std::string& t, WorkProgress& progress, const std::function<void()>& work) override
+    {
+        workTitles.push_back(t);
+        if (duringWork)
+            duringWork(progress);
+        work();
     }
     bool clipboardHasBitmap() override { return clipboard.has_value(); }
     std::optional<PixelBitmap> clipboardBitmap() override { return clipboard; }

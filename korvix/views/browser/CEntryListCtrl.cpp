@@ -1,5 +1,7 @@
 #include "views/browser/CEntryListCtrl.h"
 
+#include "common/MessageTable.h"
+
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -80,6 +82,9 @@ std::unique_ptr<QMenu> CEntryListCtrl::menuFor(const QPoint& pos)
     QAction* fromImage = add(QStringLiteral("Ersetzen (durch Bildbuffer)"), CMD_REPLACE_IMAGE);
     fromImage->setEnabled(entry >= 0 && m_replaceRule && m_replaceRule(entry));
     add(QStringLiteral("Ersetzen (durch Datei)"), CMD_REPLACE_FILE);
+    menu->addSeparator();
+    QAction* remove = add(QString::fromUtf8(korvix::msg(korvix::MessageId::EntryMenuDelete)), CMD_DELETE);
+    remove->setShortcut(QKeySequence::Delete);
     return menu;
 }
 

@@ -14,7 +14,7 @@ class CEntryListCtrl : public QListView {
 public:
     // Command ids of the entry context menu.
     enum Command { CMD_EXTRACT = 32888, CMD_LOAD = 32889, CMD_RENAME = 32890, CMD_REPLACE_IMAGE = 32898,
-                   CMD_REPLACE_FILE = 32901 };
+                   CMD_REPLACE_FILE = 32901, CMD_DELETE = 34201 };
 
     explicit CEntryListCtrl(QWidget* parent = nullptr);
 

@@ -33,6 +33,10 @@ public slots:
 signals:
     // The user selected an item (message 9999): its data, -888 for the root.
     void directoryPageRequested(int itemData);
+    // Files from a file manager were dropped on an item (its data).
+    void filesDropped(int itemData, const QStringList& files);
+    // The Delete key on a directory's item (not the root's).
+    void deleteRequested(int itemData);
 
 private:
     void onCurrentItemChanged(QTreeWidgetItem* current);

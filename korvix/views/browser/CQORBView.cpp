@@ -5,13 +5,16 @@
 #include "document/CKestrelDoc.h"
 #include "document/EntryMenuRules.h"
 #include "views/browser/CEntryListCtrl.h"
+#include "views/browser/CFileDropFilter.h"
 #include "views/browser/CSearchDialog.h"
 #include "views/browser/CThumbnailLoader.h"
 #include "views/browser/CThumbnailView.h"
 #include "views/browser/EntryPageModel.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QHBoxLayout>
+#include <QShortcut>
 #include <QLabel>
 #include <QStyle>
 #include <QToolButton>
@@ -153,6 +156,13 @@ CQORBView::CQORBView(QWidget* parent)
     connect(m_pThumbnailToggle, &QToolButton::toggled, this, &CQORBView::setThumbnailsShown);
     connect(m_pLargeToggle, &QToolButton::toggled, this, &CQORBView::setLargeThumbnails);
     connect(m_pList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { syncSelection(); });
+    // Files from a file manager, and the Delete key, on the list and the thumbnails alike.
+    for (CEntryListCtrl* view : {m_pList, static_cast<CEntryListCtrl*>(m_pThumbnails)}) {
+        connect(new CFileDropFilter(view->viewport()), &CFileDropFilter::filesDropped, this,
+                [this](const QStringList& files) { dropFiles(files); });
+        connect(new QShortcut(QKeySequence::Delete, view, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated,
+                this, [this] { deleteEntries(selectedEntries()); });
+    }
     updateButtons();
 }
 
@@ -499,6 +509,7 @@ void CQORBView::entryCommand(int command, int row)
     const std::uint32_t marksBefore = m_pDoc->entryRecords()[static_cast<std::size_t>(entry)].marks;
     const std::string text = m_pages.itemText(entry).value_or("");
     const bool selected = isSelectedRow(row);
+    const unsigned serial = m_pDoc->volumeSerial();
     // Every path below ran a document command.
     struct Announce {
         CQORBView* view;
@@ -524,7 +535,13 @@ void CQORBView::entryCommand(int command, int row)
         break;
     case CEntryListCtrl::CMD_REPLACE_FILE:
         replaced = m_pDoc->replaceEntryFromFile(entry, selected);
+        // Another size rewrote the volume, which was opened again with pages of its own.
+        if (m_pDoc->volumeSerial() != serial)
+            return;
         break;
+    case CEntryListCtrl::CMD_DELETE:
+        m_pDoc->deleteEntriesCommand({entry});
+        return;
     default:
         return;
     }
@@ -533,4 +550,38 @@ void CQORBView::entryCommand(int command, int row)
         m_pages.setItemText(entry, VolumePages::textAfterReplace(text, marksBefore));
         m_pModel->textChanged(row);
     }
+}
+
+std::vector<int> CQORBView::selectedEntries() const
+{
+    if (const auto entry = selectedEntry())
+        return {*entry};
+    return {};
+}
+
+void CQORBView::deleteEntries(const std::vector<int>& entries)
+{
+    if (!m_pDoc || entries.empty())
+        return;
+    m_pDoc->deleteEntriesCommand(entries);
+    emit documentCommandRan();
+}
+
+void CQORBView::dropFiles(const QStringList& files)
+{
+    const VolumePages::Page* page = m_pages.current();
+    if (!m_pDoc || !page || page->items.empty())
+        return;
+    dropFilesOn(VolumePages::directoryItemOf(page->items.front().index, m_pDoc->entryRecords()), files);
+}
+
+void CQORBView::dropFilesOn(int directoryItem, const QStringList& files)
+{
+    if (!m_pDoc || !m_pDoc->volumeOpen())
+        return;
+    std::vector<std::string> paths;
+    for (const QString& f : files)
+        paths.push_back(QFile::encodeName(f).toStdString());
+    m_pDoc->dropFilesCommand(directoryItem, paths);
+    emit documentCommandRan();
 }

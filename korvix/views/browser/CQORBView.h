@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <optional>
+#include <vector>
 
 class CEntryListCtrl;
 class CKestrelDoc;
@@ -53,6 +54,15 @@ public:
     void nextPage();
     // An entry command of the context menu on row `row` of the shown page.
     void entryCommand(int command, int row);
+    // The entries the page's commands act on: the selected one (none while
+    // nothing is selected).
+    std::vector<int> selectedEntries() const;
+    // "Löschen" and the Delete key: the document deletes the entries after asking.
+    void deleteEntries(const std::vector<int>& entries);
+    // Files dropped from a file manager: on the shown page (its directory), or
+    // on a directory of the tree (its item data, -888 the root).
+    void dropFiles(const QStringList& files);
+    void dropFilesOn(int directoryItem, const QStringList& files);
     // The page as thumbnails instead of the list, and their size (64 or 128).
     void setThumbnailsShown(bool on);
     void setLargeThumbnails(bool on);
