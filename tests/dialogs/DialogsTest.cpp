@@ -1,6 +1,7 @@
 // The export, rename and volume-data dialogs driven like a user would.
 #include "dialogs/CAdjustmentDialog.h"
 #include "dialogs/CExportDialog.h"
+#include "dialogs/CProgressDialog.h"
 #include "dialogs/CRenameDialog.h"
 #include "dialogs/CSizeDialog.h"
 #include "dialogs/CVolumeDataDialog.h"
@@ -17,12 +18,17 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeEdit>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
 
 using F = ExportDialogModel::Format;
 
@@ -277,6 +283,37 @@ private slots:
         QCOMPARE(r.windowTitle(), QStringLiteral("Größe ändern"));
         QCOMPARE(r.widthList()->count(), 10);
         QCOMPARE(r.heightList()->itemText(9), QStringLiteral("4"));
+    }
+
+    // Long work runs on its own thread behind the dialog, which shows what it
+    // reports; "Abbrechen" asks it to stop, and the dialog goes when it has.
+    void progressDialogShowsTheWorkAndCancelsIt()
+    {
+        WorkProgress progress;
+        CProgressDialog dialog(QStringLiteral("Volume neu schreiben"), progress);
+        bool stopped = false;
+        QString stage;
+        int value = -1;
+        QTimer::singleShot(300, &dialog, [&] {
+            stage = dialog.stageLabel()->text();
+            value = dialog.bar()->value();
+            QTest::keyClick(&dialog, Qt::Key_Escape);  // as the button does
+        });
+        dialog.run([&] {
+            progress.stage = static_cast<int>(korvix::MessageId::RewriteStageWriting);
+            progress.total = 1000;
+            progress.done = 400;
+            while (!progress.cancel)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            stopped = true;
+        });
+        QVERIFY(stopped);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(stage, QStringLiteral("Das neue Volume wird geschrieben …"));
+        QCOMPARE(value, 400);
+        // What the work throws reaches the caller; quick work returns at once.
+        CProgressDialog failing(QStringLiteral("Volume neu schreiben"), progress);
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, failing.run([] { throw std::runtime_error("disk"); }));
     }
 };
 
