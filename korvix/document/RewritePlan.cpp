@@ -589,7 +589,7 @@ RewritePlan::Layout RewritePlan::layout(std::uint64_t volumeLength) const
     out.entries = static_cast<std::uint32_t>(count);
     out.head.assign(static_cast<std::size_t>(dataStart), 0);
     out.parents.resize(order.size());
-    out.paths.resize(order.size());
+    out.nodes = order;
 
     // Comment block and header: as read, with what the changes set.
     std::memcpy(out.head.data(), m_head.data(), tarvos::QORB_CATALOGUE_OFFSET);
@@ -620,7 +620,6 @@ RewritePlan::Layout RewritePlan::layout(std::uint64_t volumeLength) const
             flags |= tarvos::QORB_FLAG_LAST;
         put32(rec + 72, flags);
         out.parents[k] = n.parent == 0 ? CatalogueTree::TOP_LEVEL : static_cast<int>(indexOf[static_cast<std::size_t>(n.parent)]);
-        out.paths[k] = pathOf(id);
         if (n.directory) {
             put32(rec + 64, listStart[static_cast<std::size_t>(id)]);
             continue;
@@ -630,7 +629,7 @@ RewritePlan::Layout RewritePlan::layout(std::uint64_t volumeLength) const
             EntryRecord r;
             r.offset = get32(rawEntry(n.original) + 64);
             r.size = static_cast<std::uint32_t>(n.size);
-            out.failure = said(MessageId::RewriteEntryDamagedFormat, out.paths[k].c_str(),
+            out.failure = said(MessageId::RewriteEntryDamagedFormat, pathOf(id).c_str(),
                                entryRangeFailure(r, volumeLength, MessageTable::language()).c_str());
             return out;
         }

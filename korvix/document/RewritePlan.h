@@ -117,7 +117,7 @@ public:
         std::vector<std::uint8_t> head;  // comment block, header and catalogue
         std::vector<Piece> pieces;       // the data, in the order of the new file, each after the one before
         std::vector<int> parents;        // each new entry's parent as the walk reports it (-99 at the top level)
-        std::vector<std::string> paths;  // each new entry's path (UTF-8), for messages
+        std::vector<int> nodes;          // each new entry's node in the plan, for entryPath()
         std::uint32_t entries = 0;
         std::uint32_t files = 0;
         std::uint64_t dataBytes = 0;
@@ -128,6 +128,11 @@ public:
     // `volumeLength` is the length of the volume as opened: an unchanged file
     // whose data reaches past it cannot be written. Throws std::bad_alloc.
     Layout layout(std::uint64_t volumeLength) const;
+    // The path (UTF-8) of entry `entry` of the new volume `layout` describes.
+    std::string entryPath(const Layout& layout, std::uint32_t entry) const
+    {
+        return entry < layout.nodes.size() ? pathOf(layout.nodes[entry]) : std::string();
+    }
 
 private:
     struct Node {

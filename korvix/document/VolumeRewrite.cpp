@@ -355,15 +355,14 @@ void Rewrite::check(const std::string& path)
     const int opened = reader.open(path.c_str(), true);
     if (opened != tarvos::GGroup::G_OK)
         mismatch(volumeOpenFailure(reader, opened, MessageTable::language()));
-    std::vector<std::uint8_t> head(m_layout.head.size());
-    for (std::size_t at = 0; at < head.size(); at += BUFFER) {
-        const auto n = static_cast<unsigned long>(std::min(BUFFER, head.size() - at));
-        if (!reader.getDataBlock(static_cast<unsigned long>(at), n, head.data() + at))
+    if (m_buffer.size() < BUFFER)
+        m_buffer.resize(BUFFER);
+    for (std::size_t at = 0; at < m_layout.head.size(); at += BUFFER) {
+        const std::size_t n = std::min(BUFFER, m_layout.head.size() - at);
+        if (!reader.getDataBlock(static_cast<unsigned long>(at), n, m_buffer.data())
+            || std::memcmp(m_buffer.data(), m_layout.head.data() + at, n) != 0)
             mismatch(korvix::msg(MessageId::RewriteCheckHead));
     }
-    if (head != m_layout.head)
-        mismatch(korvix::msg(MessageId::RewriteCheckHead));
-    head = {};
     CatalogueTree tree;
     if (!tree.walk(reader, m_layout.entries) || tree.walkOrder().size() != m_layout.entries)
         mismatch(korvix::msg(MessageId::RewriteCheckWalk));
@@ -384,7 +383,7 @@ void Rewrite::check(const std::string& path)
             ok = in.valid() && same(written.get(), p.to, in.get(), 0, p.size, true);
         }
         if (!ok)
-            mismatch(said(MessageId::RewriteCheckEntryFormat, m_layout.paths[p.entry].c_str()));
+            mismatch(said(MessageId::RewriteCheckEntryFormat, m_plan.entryPath(m_layout, p.entry).c_str()));
     }
 }
 
