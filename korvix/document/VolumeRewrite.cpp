@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <system_error>
 #include <vector>
@@ -492,11 +493,18 @@ RewriteResult Rewrite::run()
         writeData(temp.fd());
         if (faulty(RewriteFault::CorruptWritten))
             corruptOneByte(temp.fd());
+        // The disk takes the new file while it is read back: the two wait on
+        // different things, and the rename comes only after both. (Declared
+        // after `temp`, the sync is waited for before its file is closed.)
+        const bool syncFails = faulty(RewriteFault::Sync);
+        std::future<int> synced = std::async(std::launch::async, [fd = temp.fd(), syncFails] {
+            return syncFails ? EIO : fsync(fd) == 0 ? 0 : errno;
+        });
         check(temp.path());
 
         checkCancel();
         startStage(RewriteProgress::Stage::Syncing, 0, 0);
-        const int syncError = faulty(RewriteFault::Sync) ? EIO : fsync(temp.fd()) == 0 ? 0 : errno;
+        const int syncError = synced.get();
         if (syncError != 0)
             fail(m_target.string(), said(MessageId::RewriteCannotSyncFormat, temp.path().c_str(),
                                          systemText(syncError).c_str()));
