@@ -957,7 +957,6 @@ constexpr Entry TABLE[] = {
     {MessageId::RewriteTitle, "Volume neu schreiben", "Rewrite the volume"},
     {MessageId::RewriteFailedFormat, "Das Volume wurde nicht neu geschrieben und ist unverändert.\n\n%s: %s",
      "The volume was not rewritten and is unchanged.\n\n%s: %s"},
-    {MessageId::RewriteNothingToDo, "Es gibt nichts zu ändern.", "There is nothing to change."},
     {MessageId::RewriteSizesDifferFormat,
      "Größen stimmen nicht überein\n\nDie Datei hat %s Bytes, der Eintrag %s Bytes. Das Volume kann mit der "
      "neuen Größe neu geschrieben werden.",
@@ -980,6 +979,9 @@ constexpr Entry TABLE[] = {
     {MessageId::SettingBackupTip,
      "Beim Neuschreiben eines Volumes bleibt das alte als Sicherung daneben (Name.bak).",
      "When a volume is rewritten, the old one stays beside it as a backup (name.bak)."},
+    {MessageId::ProgressStageName, "Arbeitsschritt", "Step"},
+    {MessageId::ProgressBarName, "Fortschritt", "Progress"},
+    {MessageId::ProgressCancel, "Abbrechen", "Cancel"},
     {MessageId::CliUpdateSummary,
      "ein Volume mit Änderungen jeder Größe neu schreiben",
      "rewrite a volume with changes of any size"},

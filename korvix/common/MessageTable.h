@@ -467,7 +467,6 @@ enum class MessageId {
     RewriteStageSyncing,
     RewriteTitle,
     RewriteFailedFormat,
-    RewriteNothingToDo,
     RewriteSizesDifferFormat,
     RewriteButton,
     DropConfirmFormat,
@@ -482,6 +481,9 @@ enum class MessageId {
     EntryMenuDelete,
     SettingBackup,
     SettingBackupTip,
+    ProgressStageName,
+    ProgressBarName,
+    ProgressCancel,
     // korvix-cli update and diff: summaries, options, the dry run's lines,
     // the success line, the progress lines and what diff prints.
     CliUpdateSummary,

@@ -21,7 +21,7 @@ constexpr int BAR_STEPS = 1000;
 
 CProgressDialog::CProgressDialog(const QString& title, WorkProgress& progress, QWidget* parent)
     : QDialog(parent), m_progress(progress), m_pStage(new QLabel(this)), m_pBar(new QProgressBar(this)),
-      m_pCancel(new QPushButton(QStringLiteral("Abbrechen"), this)), m_pTimer(new QTimer(this))
+      m_pCancel(new QPushButton(QString::fromUtf8(korvix::msg(korvix::MessageId::ProgressCancel)), this)), m_pTimer(new QTimer(this))
 {
     setObjectName(QStringLiteral("ProgressDialog"));
     setWindowTitle(title);
@@ -30,13 +30,13 @@ CProgressDialog::CProgressDialog(const QString& title, WorkProgress& progress, Q
     // The window's own close button cancels too; there is nothing else to choose.
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     m_pStage->setObjectName(QStringLiteral("ProgressStage"));
-    m_pStage->setAccessibleName(QStringLiteral("Arbeitsschritt"));
+    m_pStage->setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::ProgressStageName)));
     m_pStage->setMinimumWidth(360);
     m_pBar->setObjectName(QStringLiteral("ProgressBar"));
-    m_pBar->setAccessibleName(QStringLiteral("Fortschritt"));
+    m_pBar->setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::ProgressBarName)));
     m_pBar->setRange(0, 0);
     m_pCancel->setObjectName(QStringLiteral("ProgressCancel"));
-    m_pCancel->setAccessibleName(QStringLiteral("Abbrechen"));
+    m_pCancel->setAccessibleName(m_pCancel->text());
     m_pCancel->setDefault(true);
 
     auto* layout = new QVBoxLayout(this);
