@@ -21,6 +21,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 
@@ -287,9 +288,14 @@ int runUpdate(const Args& args, Io& io)
     if (!result.detail.empty())
         reportError(io, "update", path, result.detail);
 
+    // The backup as the user named the volume, unless a link led elsewhere.
+    std::string backup = result.backupPath;
+    std::error_code linkError;
+    if (!backup.empty() && !std::filesystem::is_symlink(path, linkError) && !linkError)
+        backup = path + ".bak";
     if (json) {
         doc["written"] = true;
-        doc["backup"] = result.backupPath.empty() ? Json(nullptr) : Json(result.backupPath);
+        doc["backup"] = backup.empty() ? Json(nullptr) : Json(backup);
         doc["entries"] = result.entries;
         doc["files"] = result.files;
         doc["size"] = result.size;
@@ -298,8 +304,8 @@ int runUpdate(const Args& args, Io& io)
     if (!args.has("--quiet")) {
         std::string summary = format(MessageId::CliUpdatedFormat, path, static_cast<unsigned long long>(changes.size()),
                                      result.entries, result.files, byteText(result.size));
-        if (!result.backupPath.empty())
-            summary += format(MessageId::CliUpdatedBackupFormat, result.backupPath);
+        if (!backup.empty())
+            summary += format(MessageId::CliUpdatedBackupFormat, backup);
         io.err << summary << '\n';
     }
     return exitOk;
