@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <future>
@@ -15,7 +14,6 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -104,35 +102,6 @@ private:
     int m_nFd;
 };
 
-// The new file mapped for reading, so that the check reads its pages where
-// they lie instead of copying them out; empty where it cannot be mapped.
-class Mapping {
-public:
-    Mapping(int fd, std::uint64_t size)
-    {
-        if (size == 0 || size > SIZE_MAX)
-            return;
-        void* p = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_SHARED, fd, 0);
-        if (p == MAP_FAILED)
-            return;
-        madvise(p, static_cast<std::size_t>(size), MADV_SEQUENTIAL);
-        m_p = static_cast<const std::uint8_t*>(p);
-        m_nSize = static_cast<std::size_t>(size);
-    }
-    ~Mapping()
-    {
-        if (m_p)
-            munmap(const_cast<std::uint8_t*>(m_p), m_nSize);
-    }
-    Mapping(const Mapping&) = delete;
-    Mapping& operator=(const Mapping&) = delete;
-    const std::uint8_t* data() const { return m_p; }
-
-private:
-    const std::uint8_t* m_p = nullptr;
-    std::size_t m_nSize = 0;
-};
-
 class Rewrite {
 public:
     Rewrite(tarvos::GGroup& volume, const VolumeIdentity& identity, const RewritePlan& plan,
@@ -157,8 +126,6 @@ private:
     void writeData(int fd);
     void corruptOneByte(int fd) const;
     void check(const std::string& path);
-    // Compares `size` bytes of the new file `a` at `aOffset` (read from
-    // m_pWritten where it is mapped) with `b` at `bOffset`.
     bool same(int a, std::uint64_t aOffset, int b, std::uint64_t bOffset, std::uint64_t size, bool progress);
     // With a backup: a second name for the volume as it is (a link, or a
     // copy where the file system has none), to be renamed into place after.
@@ -177,7 +144,6 @@ private:
     std::size_t m_nNextPiece = 0;  // for counting files done
     bool m_bNoKernelCopy = false;
     std::vector<std::uint8_t> m_buffer, m_other;
-    const std::uint8_t* m_pWritten = nullptr;  // the new file, mapped, while it is checked
     std::string m_strBackupLink;
     std::unique_ptr<TempFile> m_backupCopy;
 };
@@ -363,9 +329,8 @@ bool Rewrite::same(int a, std::uint64_t aOffset, int b, std::uint64_t bOffset, s
     for (std::uint64_t done = 0; done < size;) {
         checkCancel();
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(BUFFER, size - done));
-        const std::uint8_t* mine = m_pWritten ? m_pWritten + aOffset + done : m_buffer.data();
-        if ((!m_pWritten && !readFully(a, m_buffer.data(), n, aOffset + done))
-            || !readFully(b, m_other.data(), n, bOffset + done) || std::memcmp(mine, m_other.data(), n) != 0)
+        if (!readFully(a, m_buffer.data(), n, aOffset + done) || !readFully(b, m_other.data(), n, bOffset + done)
+            || std::memcmp(m_buffer.data(), m_other.data(), n) != 0)
             return false;
         done += n;
         if (progress)
@@ -409,14 +374,7 @@ void Rewrite::check(const std::string& path)
     tree.clear();
     reader.close();
 
-    // Every entry's bytes against where they came from. The file is ours and
-    // its length was checked above, so its mapping is read within its end.
-    const Mapping mapped(written.get(), m_layout.size);
-    m_pWritten = mapped.data();
-    struct Unmapped {
-        const std::uint8_t*& p;
-        ~Unmapped() { p = nullptr; }
-    } unmapped{m_pWritten};
+    // Every entry's bytes against where they came from.
     startStage(RewriteProgress::Stage::Checking, m_layout.pieces.size(), m_layout.dataBytes);
     for (const RewritePlan::Piece& p : m_layout.pieces) {
         bool ok = false;
