@@ -302,8 +302,11 @@ int runUpdate(const Args& args, Io& io)
         printJson();
     }
     if (!args.has("--quiet")) {
-        std::string summary = format(MessageId::CliUpdatedFormat, path, static_cast<unsigned long long>(changes.size()),
-                                     result.entries, result.files, byteText(result.size));
+        std::string summary =
+            changes.size() == 1
+                ? format(MessageId::CliUpdatedOneFormat, path, result.entries, result.files, byteText(result.size))
+                : format(MessageId::CliUpdatedFormat, path, static_cast<unsigned long long>(changes.size()),
+                         result.entries, result.files, byteText(result.size));
         if (!backup.empty())
             summary += format(MessageId::CliUpdatedBackupFormat, backup);
         io.err << summary << '\n';

@@ -506,6 +506,7 @@ enum class MessageId {
     CliUpdateTimestampFormat,
     CliUpdateDryRunFormat,
     CliUpdatedFormat,
+    CliUpdatedOneFormat,
     CliUpdatedBackupFormat,
     CliProgressWrittenFormat,
     CliProgressCheckedFormat,

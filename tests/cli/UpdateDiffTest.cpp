@@ -102,6 +102,9 @@ TEST_F(Volumes, UpdateRewritesInTheOrderGivenAndSaysSo)
         paths.push_back(e["path"].get<std::string>() + ":" + std::to_string(e["size"].get<long long>()));
     EXPECT_EQ(paths, (std::vector<std::string>{"readme.txt:8", "textures:0", "textures/wall.tex:10", "textures/c.tex:6"}))
         << listing.dump();
+    const auto one = runCli({"update", volume, "--comment", "one"});
+    ASSERT_EQ(one.code, 0) << one.err;
+    EXPECT_EQ(one.err, volume + ": rewrote with one change: 4 entries (3 files), 640 B\n");
     // --quiet leaves standard error to errors; --json says what was written.
     const auto quiet = runCli({"update", volume, "--comment", "again", "--quiet", "--json"});
     ASSERT_EQ(quiet.code, 0);
