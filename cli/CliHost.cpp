@@ -11,6 +11,12 @@ MessageAnswer CliHost::messageBox(const std::string& text, const std::string&, M
     // Multi-line texts (the confirmation) keep their lines; one-liners read as errors.
     // Without --yes the question is the preview: it goes to standard output, and
     // the command ends successfully having written nothing.
+    // The offer to rewrite the volume is the desktop program's; here it is a
+    // refusal that names the command that writes an entry of any size.
+    if (buttons == MessageButtons::RewriteCancel) {
+        reportError(m_io, m_stage, m_file, format(korvix::MessageId::CliUpdateRefusedHintFormat, text.substr(0, text.find('\n'))));
+        return MessageAnswer::Cancel;
+    }
     if (text.find('\n') != std::string::npos && buttons != MessageButtons::Ok) {
         if (assumeYes) {
             if (!quiet)
@@ -29,6 +35,8 @@ MessageAnswer CliHost::messageBox(const std::string& text, const std::string&, M
         return assumeYes ? MessageAnswer::Ok : MessageAnswer::Cancel;
     case MessageButtons::YesNo:
         return assumeYes ? MessageAnswer::Yes : MessageAnswer::No;
+    case MessageButtons::RewriteCancel:
+        return MessageAnswer::Cancel;
     }
     return MessageAnswer::Ok;
 }

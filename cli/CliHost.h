@@ -50,6 +50,7 @@ public:
     std::optional<VolumeDataAnswer> runVolumeDataDialog(const VolumeDataAnswer&) override { return volumeData; }
     std::optional<std::string> runRenameDialog(const std::string&, const NameValidator&) override { return renameAnswer; }
     bool offerReopen(const std::string& text, const std::string& question) override;
+    // The command line has no dialog to show meanwhile: the work runs at once.
     bool clipboardHasBitmap() override { return false; }
     std::optional<PixelBitmap> clipboardBitmap() override { return std::nullopt; }
     void setClipboardBitmap(const PixelBitmap&, bool) override {}

@@ -16,6 +16,8 @@ CommandSpec replaceCommand();
 CommandSpec replaceImageCommand();
 CommandSpec setCommentCommand();
 CommandSpec setTimestampCommand();
+CommandSpec updateCommand();
+CommandSpec diffCommand();
 
 const std::vector<CommandSpec>& commands()
 {
@@ -36,6 +38,8 @@ const std::vector<CommandSpec>& commands()
             replaceImageCommand(),
             setCommentCommand(),
             setTimestampCommand(),
+            updateCommand(),
+            diffCommand(),
         };
     }
     return table;

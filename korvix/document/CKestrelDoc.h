@@ -18,6 +18,7 @@
 #include "document/Extraction.h"
 #include "document/ExportDialogModel.h"
 #include "document/PictureOrigin.h"
+#include "document/RewritePlan.h"
 #include "document/SelectionTracker.h"
 #include "document/VolumeIdentity.h"
 #include "document/UndoHistory.h"
@@ -119,6 +120,9 @@ public:
     // Opens the open volume again from its path, keeping the selected
     // directory and entry where they still exist.
     bool reopenVolume();
+    // Counts the volumes opened (also again, as after a rewrite): a catalogue
+    // index means the same entry only while this stays the same.
+    unsigned volumeSerial() const { return m_nVolumeSerial; }
 
     // ---- display state and view commands ----
     void setDisplayMode(int mode);
@@ -271,6 +275,24 @@ public:
     // (loadMaps), and a picture loaded so brings the picture view to the
     // front. keptChanges() tells afterwards whether a load was declined.
     bool pickEntry(int index);
+    // ---- rewriting the volume ----
+    // Changes that the in-place edits cannot make (an entry of another size,
+    // new and deleted entries), in order, as one rewrite of the whole volume
+    // (RewritePlan.h, VolumeRewrite.h) run through the host's long work, after
+    // which the volume is opened again with the shown directory and the
+    // selected entry kept. False after saying why nothing was written.
+    bool rewriteVolume(const std::vector<VolumeChange>& changes);
+    // "Löschen": the entries (catalogue indices; a directory with everything
+    // below it) after a question that names them.
+    bool deleteEntriesCommand(const std::vector<int>& entries);
+    // Files dropped from a file manager onto a directory (its catalogue index,
+    // or ITEM_VOLUME_ROOT): each is added there or replaces the file of its
+    // name, a folder with the files below it, after a question that lists
+    // every file as "neu" or "ersetzt" with its old and new size.
+    bool dropFilesCommand(int directoryItem, const std::vector<std::string>& files);
+    // The setting "Sicherung anlegen": a rewrite keeps the old volume as NAME.bak.
+    void setKeepBackup(bool keep) { m_bKeepBackup = keep; }
+    bool keepBackup() const { return m_bKeepBackup; }
 
     // ---- state, read by views and tests ----
     const MapSet* maps() const { return m_pMaps.get(); }
@@ -402,6 +424,12 @@ private:
     ExtractionResult extractAsWork(const std::vector<int>& entries, bool wholeVolume, const std::string& folder,
                                    bool durable);
     void reportExtractionFailures(const ExtractionResult& result);
+    // The plan of the open volume as it is now; null after saying why there is none.
+    std::unique_ptr<RewritePlan> startRewrite();
+    // Applies the changes; false after saying why one was refused.
+    bool applyChanges(RewritePlan& plan, const std::vector<VolumeChange>& changes, std::vector<ChangeReport>* reports);
+    // Writes the plan behind the host's progress and opens the volume again.
+    bool runRewrite(const RewritePlan& plan);
     bool readEntry(const EntryRecord& r, std::vector<std::uint8_t>& out);
 
     // ---- image operations and adjustments ----
@@ -508,5 +536,8 @@ private:
     std::string m_strTitleShown;  // as sent to the host
     std::string m_strStatus;      // status pane 2 for the shown picture
     bool m_bAskBeforeDiscard = true;
+    bool m_bKeepBackup = true;
+    // A rewrite is running: its own renames are not another program's change.
+    bool m_bRewriting = false;
     bool m_bKeptChanges = false;
 };

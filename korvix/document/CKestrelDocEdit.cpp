@@ -15,6 +15,7 @@
 #include "common/AtomicFile.h"
 #include "common/MessageTable.h"
 #include "document/DocumentInternal.h"
+#include "document/DosTimeRule.h"
 #include "document/EntryNameRule.h"
 #include "document/PictureResize.h"
 #include "filters/ImageFilters.h"
@@ -95,14 +96,6 @@ std::uint32_t le32(const std::uint8_t* p)
            | (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-bool validCalendarDate(const korvix::DosDateTime& t)
-{
-    korvix::DosDateTime probe = t;
-    probe.year = std::clamp(t.year, 1980, 2107);  // the range is checked on its own
-    probe.second -= probe.second % 2;
-    return korvix::fromDosTimestamp(korvix::toDosTimestamp(probe)).has_value();
-}
-
 }  // namespace
 
 // ---- every write ----
@@ -140,17 +133,9 @@ void CKestrelDoc::editVolumeData()
 
 bool CKestrelDoc::checkVolumeTime(const korvix::DosDateTime& t)
 {
-    if (t.year > 2107) {
-        message(MessageId::DosDateAfter2107);
-        return false;
-    }
-    // Nothing before 1980 can be stored; such a date is refused like a late one.
-    if (t.year < 1980) {
-        message(MessageId::DosDateBefore1980);
-        return false;
-    }
-    if (!validCalendarDate(t)) {
-        message(MessageId::InvalidDate);
+    // Nothing before 1980 can be stored either; such a date is refused like a late one.
+    if (const auto refusal = dosTimeRefusal(t)) {
+        message(*refusal);
         return false;
     }
     return true;
@@ -288,9 +273,26 @@ bool CKestrelDoc::replaceEntryFromFile(int index, bool reload)
         return false;
     }
     const auto length = static_cast<long long>(in.tellg());
-    if (length != static_cast<long long>(r.size) || r.isDirectory) {
+    if (r.isDirectory) {
         message(MessageId::SizesDiffer);
         return false;
+    }
+    if (length != static_cast<long long>(r.size)) {
+        // In place only the same size fits; the volume can be written anew instead.
+        in.close();
+        const std::string text = korvix::MessageTable::format(
+            MessageId::RewriteSizesDifferFormat, docinternal::groupedNumber(static_cast<std::uint64_t>(length)).c_str(),
+            docinternal::groupedNumber(r.size).c_str());
+        if (m_host.messageBox(text, "", MessageIcon::Question, MessageButtons::RewriteCancel) != MessageAnswer::Ok)
+            return false;
+        const std::string entryPath = m_catalogue.pathOf(index);
+        if (!rewriteVolume({VolumeChange::put(VolumeChange::entryAt(index), *path)}))
+            return false;
+        // The volume was opened again: the entry has the same path and perhaps another index.
+        if (reload)
+            if (const auto entry = m_catalogue.find(entryPath))
+                loadMaps("", true, false, *entry);
+        return true;
     }
     WaitCursor wait(m_host);
     std::vector<std::uint8_t> bytes;

@@ -147,7 +147,7 @@ bool CKestrelDoc::volumeChangedOnDisk()
 
 bool CKestrelDoc::offerReopenIfChanged()
 {
-    if (m_bOffering || !volumeChangedOnDisk())
+    if (m_bOffering || m_bRewriting || !volumeChangedOnDisk())
         return false;
     if (m_bDeclined && m_declinedState == VolumeIdentity::stateOf(m_identity.path()))
         return false;

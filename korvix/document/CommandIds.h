@@ -78,6 +78,9 @@ enum CommandId : int {
     ID_ENTRY_REPLACE_IMAGE = 32898,
     ID_ENTRY_REPLACE_FILE = 32901,
 
+    // Deleting entries (a rewrite of the volume): beyond the specified commands.
+    ID_ENTRY_DELETE = 34201,
+
     // Undo and redo of the picture's changes: beyond the specified commands,
     // in a range of their own.
     ID_EDIT_UNDO = 34101,

@@ -34,7 +34,8 @@ class ExportDialogModel;
 class SizeDialogModel;
 
 enum class MessageIcon { None, Information, Error, Warning, Question };
-enum class MessageButtons { Ok, OkCancel, YesNo };
+// RewriteCancel: "Volume neu schreiben" and "Abbrechen", answered Ok or Cancel.
+enum class MessageButtons { Ok, OkCancel, YesNo, RewriteCancel };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 
 // What the volume browser shows after a volume was opened: the directory tree

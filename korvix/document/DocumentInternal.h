@@ -45,6 +45,10 @@ inline std::string fileNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A byte count with its thousands grouped as the chosen language writes
+// them: "1.234.567" in German, "1,234,567" in English.
+std::string groupedNumber(std::uint64_t n);
+
 // Clears the document's m_bReady while a command works and sets it again
 // when the command leaves, on every path.
 class NotReady {

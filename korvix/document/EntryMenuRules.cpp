@@ -37,6 +37,7 @@ std::vector<EntryMenuItem> EntryMenuRules::entryMenu(const CKestrelDoc* doc, std
         {ID_ENTRY_RENAME, MessageId::BrowserMenuRename, one},
         {ID_ENTRY_REPLACE_IMAGE, MessageId::BrowserMenuReplaceImage, one && replaceFromImageEnabled(doc, entries[0])},
         {ID_ENTRY_REPLACE_FILE, MessageId::BrowserMenuReplaceFile, one},
+        {ID_ENTRY_DELETE, MessageId::EntryMenuDelete, any && doc && doc->volumeOpen()},
     };
 }
 
@@ -50,7 +51,8 @@ std::vector<EntryMenuItem> EntryMenuRules::directoryMenu(const CKestrelDoc* doc,
     if (itemData < 0 || static_cast<std::size_t>(itemData) >= records.size()
         || !records[static_cast<std::size_t>(itemData)].isDirectory)
         return {};
-    return {{ID_TREE_EXPORT_DIRECTORY, MessageId::BrowserMenuExportDirectory, true}};
+    return {{ID_TREE_EXPORT_DIRECTORY, MessageId::BrowserMenuExportDirectory, true},
+            {ID_ENTRY_DELETE, MessageId::EntryMenuDelete, true}};
 }
 
 std::optional<int> EntryMenuRules::entryToLoad(std::span<const int> selection)

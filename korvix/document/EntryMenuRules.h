@@ -38,12 +38,12 @@ public:
     static std::vector<int> menuTargets(int clicked, std::span<const int> selection);
     // The entry menu for `entries`: "Exportieren" (one entry: its bytes to a
     // file; several: all of them into a folder), "Umbenennen", "Ersetzen
-    // (durch Bildbuffer)" and "Ersetzen (durch Datei)", the last three for a
-    // single entry only.
+    // (durch Bildbuffer)" and "Ersetzen (durch Datei)", these three for a
+    // single entry only, and "Löschen" (a rewrite of the volume).
     static std::vector<EntryMenuItem> entryMenu(const CKestrelDoc* doc, std::span<const int> entries);
-    // The directory tree's menu on an item: "Verzeichnis exportieren…" on a
-    // directory, "Volume exportieren…" on the root item (-888); none while no
-    // volume is open.
+    // The directory tree's menu on an item: "Verzeichnis exportieren…" and
+    // "Löschen" on a directory, "Volume exportieren…" on the root item (-888);
+    // none while no volume is open.
     static std::vector<EntryMenuItem> directoryMenu(const CKestrelDoc* doc, int itemData);
 
     // What a click or a keyboard move in the list loads: the entry when

@@ -4,6 +4,8 @@
 #include "document/EntryColumns.h"
 
 #include <QEventLoop>
+#include <QLabel>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QThread>
 #include <QTimer>
@@ -40,12 +42,17 @@ void run(QWidget* parent, const QString& title, const LongWork& work)
     QProgressDialog dialog(parent);
     dialog.setWindowTitle(title);
     dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.setCancelButtonText(QString::fromUtf8(korvix::msg(korvix::MessageId::ExtractCancel)));
+    dialog.setCancelButtonText(QString::fromUtf8(korvix::msg(korvix::MessageId::ProgressCancel)));
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);
     dialog.setMinimumDuration(0);
     dialog.setRange(0, 1000);
     dialog.setMinimumWidth(420);
+    dialog.setAccessibleName(title);
+    if (auto* bar = dialog.findChild<QProgressBar*>())
+        bar->setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::ProgressBarName)));
+    if (auto* label = dialog.findChild<QLabel*>())
+        label->setAccessibleName(QString::fromUtf8(korvix::msg(korvix::MessageId::ProgressStageName)));
     dialog.hide();
     QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&] { cancel = true; });
 

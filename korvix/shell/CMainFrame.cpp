@@ -149,6 +149,9 @@ CMainFrame::CMainFrame(QSettings& settings, QWidget* parent)
 
     m_pDocument = std::make_unique<CKestrelDoc>(*this);
     m_pDocument->setAskBeforeDiscard(s.askBeforeDiscard);
+    m_pDocument->setKeepBackup(s.keepBackup);
+    m_pKeepBackup->setChecked(s.keepBackup);
+    connect(m_pKeepBackup, &QAction::toggled, this, [this](bool on) { m_pDocument->setKeepBackup(on); });
     m_pPanePicture->setDocument(m_pDocument.get());
 
     if (!s.toolbarState.isEmpty())
@@ -297,6 +300,13 @@ void CMainFrame::createMenus()
     edit->addAction(m_actions[ID_EDIT_PASTE]);
     edit->addSeparator();
     edit->addAction(m_actions[ID_EXTERNAL_EDIT]);
+    // A setting of the volume's rewrites, kept with the window's settings.
+    edit->addSeparator();
+    m_pKeepBackup = edit->addAction(QString::fromUtf8(korvix::msg(korvix::MessageId::SettingBackup)));
+    m_pKeepBackup->setObjectName(QStringLiteral("KeepBackup"));
+    m_pKeepBackup->setCheckable(true);
+    m_pKeepBackup->setStatusTip(QString::fromUtf8(korvix::msg(korvix::MessageId::SettingBackupTip)));
+    m_pKeepBackup->setToolTip(m_pKeepBackup->statusTip());
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&Ansicht"));
     for (int id : {ID_VIEW_MAIN_TOOLBAR, ID_VIEW_MAP_TOOLBAR, ID_VIEW_VIEW_TOOLBAR, ID_VIEW_SELECTION_TOOLBAR,
@@ -922,6 +932,7 @@ FrameSettings CMainFrame::currentSettings() const
     s.background = m_nBackground;
     s.toolbarState = saveState();
     s.recentFiles = m_recentFiles;
+    s.keepBackup = m_pKeepBackup->isChecked();
     return s;
 }
 

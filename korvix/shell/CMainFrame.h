@@ -64,6 +64,8 @@ public:
     // The picture pane's second tab: text entries of the volume.
     CTextView* textView() const { return m_pPaneText; }
     QAction* action(int id) const;
+    // "Sicherung anlegen", the setting of the volume's rewrites.
+    QAction* keepBackupAction() const { return m_pKeepBackup; }
     QToolBar* mainBar() const { return m_wndMainBar; }
     QToolBar* mapBar() const { return m_wndMapBar; }
     QToolBar* viewBar() const { return m_wndViewBar; }
@@ -235,6 +237,7 @@ private:
     QActionGroup* m_pMapGroup = nullptr;
     QActionGroup* m_pModeGroup = nullptr;
     QMenu* m_pFileMenu = nullptr;
+    QAction* m_pKeepBackup = nullptr;
     QAction* m_pRecentAnchor = nullptr;
     QList<QAction*> m_recentActions;
     QStringList m_recentFiles;

@@ -70,9 +70,16 @@ MessageAnswer CMainFrame::messageBox(const std::string& text, const std::string&
         qbuttons = QMessageBox::Ok | QMessageBox::Cancel;
     else if (buttons == MessageButtons::YesNo)
         qbuttons = QMessageBox::Yes | QMessageBox::No;
+    else if (buttons == MessageButtons::RewriteCancel)
+        qbuttons = QMessageBox::Cancel;
     const QString title = caption.empty() ? QStringLiteral("Korvix") : QString::fromStdString(caption);
     QMessageBox box(qicon, title, QString::fromStdString(text), qbuttons, this);
     box.setTextFormat(Qt::PlainText);
+    QPushButton* rewrite = nullptr;
+    if (buttons == MessageButtons::RewriteCancel) {
+        rewrite = box.addButton(QString::fromUtf8(korvix::msg(korvix::MessageId::RewriteButton)), QMessageBox::AcceptRole);
+        box.setDefaultButton(rewrite);
+    }
     const std::pair<QMessageBox::StandardButton, const char*> german[] = {
         {QMessageBox::Cancel, "Abbrechen"}, {QMessageBox::Yes, "Ja"}, {QMessageBox::No, "Nein"}};
     for (const auto& [button, text] : german)
@@ -85,6 +92,8 @@ MessageAnswer CMainFrame::messageBox(const std::string& text, const std::string&
     const int answer = box.exec();
     if (depth > 0)
         QApplication::restoreOverrideCursor();
+    if (rewrite)
+        return box.clickedButton() == rewrite ? MessageAnswer::Ok : MessageAnswer::Cancel;
     switch (answer) {
     case QMessageBox::Cancel: return MessageAnswer::Cancel;
     case QMessageBox::Yes: return MessageAnswer::Yes;

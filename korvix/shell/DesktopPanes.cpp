@@ -27,6 +27,10 @@ DesktopPanes::DesktopPanes(CMainFrame& frame)
     // Message 9999: the tree asks for a directory's page.
     QObject::connect(m_pTree, &CHelperTree::directoryPageRequested, m_pBrowser, &CQORBView::showDirectory);
     QObject::connect(m_pBrowser, &CQORBView::directorySelected, m_pTree, &CHelperTree::selectDirectory);
+    // Drops and deletes on the tree run through the browser, which has the document.
+    QObject::connect(m_pTree, &CHelperTree::filesDropped, m_pBrowser, &CQORBView::dropFilesOn);
+    QObject::connect(m_pTree, &CHelperTree::deleteRequested, m_pBrowser,
+                     [browser = m_pBrowser.data()](int item) { browser->deleteEntries({item}); });
     // Message 6024 is posted: the pane copies the record when it gets there.
     QObject::connect(m_pBrowser, &CQORBView::entryHovered, frame.infoView(), &CShortInfoView::showEntry,
                      Qt::QueuedConnection);
@@ -38,9 +42,11 @@ DesktopPanes::DesktopPanes(CMainFrame& frame)
     // The tree's menu: a directory or the whole volume into a folder; a
     // directory dragged out goes as the browser's entries do.
     m_pTree->setMenuRule([&frame](int itemData) { return EntryMenuRules::directoryMenu(&frame.document(), itemData); });
-    QObject::connect(m_pTree, &CHelperTree::commandChosen, &frame, [&frame](int command, int itemData) {
+    QObject::connect(m_pTree, &CHelperTree::commandChosen, &frame, [this, &frame](int command, int itemData) {
         if (command == ID_TREE_EXPORT_DIRECTORY || command == ID_TREE_EXPORT_VOLUME)
             frame.document().exportDirectory(itemData);
+        else if (command == ID_ENTRY_DELETE)
+            m_pBrowser->deleteEntries({itemData});
         frame.updateCommandStates();
     });
     QObject::connect(m_pTree, &CHelperTree::dragRequested, m_pBrowser,

@@ -117,6 +117,7 @@ FrameSettings FrameSettings::load(QSettings& s)
     f.pane2Height = readNumber(s, "Pane2Height", DEFAULT_PANE2_HEIGHT, 0, big);
     f.background = readNumber(s, "Background", DEFAULT_BACKGROUND, 0, 255);
     f.askBeforeDiscard = decodeFlag(s.value("AskBeforeDiscard"), keepsText(s)).value_or(true);
+    f.keepBackup = decodeFlag(s.value("KeepBackup"), keepsText(s)).value_or(true);
     s.endGroup();
 
     const QVariant state = s.value(TOOLBARS);
@@ -143,6 +144,7 @@ void FrameSettings::save(QSettings& s) const
     s.setValue("PaneHeight", paneHeight);
     s.setValue("Pane2Height", pane2Height);
     s.setValue("Background", background);
+    s.setValue("KeepBackup", keepBackup);
     s.endGroup();
     s.sync();
 }

@@ -33,6 +33,9 @@ struct FrameSettings {
     // given up. Read only; true unless the value is false (a boolean, or the
     // text "false" or "0" in an INI file).
     bool askBeforeDiscard = true;
+    // "KeepBackup", the menu's "Sicherung anlegen": a rewrite of the volume
+    // keeps the old one as NAME.bak. On unless the value is false.
+    bool keepBackup = true;
 
     static FrameSettings load(QSettings& settings);
     // Writes the window rectangle, the pane sizes, the background and the toolbar state.

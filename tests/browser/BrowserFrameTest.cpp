@@ -110,7 +110,7 @@ private slots:
             return out;
         };
         QCOMPARE(texts(ITEM_VOLUME_ROOT), QStringList{"Volume exportieren…"});
-        QCOMPARE(texts(0), QStringList{"Verzeichnis exportieren…"});
+        QCOMPARE(texts(0), (QStringList{"Verzeichnis exportieren…", "Löschen"}));
 
         const fs::path out = w.dir / "out";
         fs::create_directories(out / "tex");

@@ -289,7 +289,7 @@ private slots:
             return out;
         };
         QCOMPARE(actionState("stone.tex"), (QStringList{"Exportieren", "&Umbenennen", "Ersetzen (durch Bildbuffer) -",
-                                                        "Ersetzen (durch Datei)"}));  // grey without a texture
+                                                        "Ersetzen (durch Datei)", "Löschen"}));  // grey without a texture
         QVERIFY(doc->loadMaps("", true, false, 3));
         QCOMPARE(actionState("stone.tex")[2], QStringLiteral("Ersetzen (durch Bildbuffer)"));
         QCOMPARE(actionState("C.tga")[2], QStringLiteral("Ersetzen (durch Bildbuffer)"));
@@ -307,13 +307,15 @@ private slots:
         const auto bytes = readFile(volumePath);
         QCOMPARE(std::string(bytes.begin() + 296 + 80 * 4, bytes.begin() + 296 + 80 * 4 + 6), std::string("Z.wav "));
 
-        // Replacing by a file of the wrong size changes nothing.
+        // A file of another size offers to rewrite the volume; declined, nothing changes.
         writeFile(dir->path() / "eleven", std::vector<unsigned char>(11, 7));
         host->openFiles.push_back((dir->path() / "eleven").string());
+        host->answers.push_back(MessageAnswer::Cancel);
         view->entryCommand(CEntryListCtrl::CMD_REPLACE_FILE, 1);
         QCOMPARE(readFile(volumePath), bytes);
         QCOMPARE(rowOf("Z.wav (u)"), 1);
-        QCOMPARE(host->messageTexts().back(), std::string("Größen stimmen nicht überein"));
+        QVERIFY(host->messageTexts().back().starts_with("Größen stimmen nicht überein\n"));
+        QCOMPARE(host->messages.back().buttons, MessageButtons::RewriteCancel);
 
         writeFile(dir->path() / "ten", std::vector<unsigned char>(10, 7));
         host->openFiles.push_back((dir->path() / "ten").string());
@@ -394,9 +396,9 @@ private slots:
         click(0);
         click(1, Qt::ShiftModifier);
         QCOMPARE(state(1), (QStringList{"Exportieren", "&Umbenennen -", "Ersetzen (durch Bildbuffer) -",
-                                        "Ersetzen (durch Datei) -"}));
+                                        "Ersetzen (durch Datei) -", "Löschen"}));
         QCOMPARE(state(3), (QStringList{"Exportieren", "&Umbenennen", "Ersetzen (durch Bildbuffer)",
-                                        "Ersetzen (durch Datei)"}));  // outside the selection: the entry alone (dxt1.tex is loaded, so its picture may go in)
+                                        "Ersetzen (durch Datei)", "Löschen"}));  // outside the selection: the entry alone (dxt1.tex is loaded, so its picture may go in)
 
         // "Exportieren" on the two: into a folder.
         const auto out = dir->path() / "out";

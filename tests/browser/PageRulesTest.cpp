@@ -407,15 +407,16 @@ TEST_F(PageRules, EntryMenuOnASelectionAndTheDirectoryMenu)
     open(sampleVolume());
     const std::vector<int> one{4}, several{4, 5, 6};
     const auto menu = EntryMenuRules::entryMenu(&doc, one);
-    ASSERT_EQ(menu.size(), 4u);
+    ASSERT_EQ(menu.size(), 5u);
     EXPECT_EQ(menu[0], (EntryMenuItem{ID_ENTRY_EXTRACT, MessageId::BrowserMenuExtract, true}));
     EXPECT_EQ(menu[1].text, MessageId::BrowserMenuRename);
     EXPECT_EQ(menu[2].text, MessageId::BrowserMenuReplaceImage);
     EXPECT_EQ(menu[3].command, ID_ENTRY_REPLACE_FILE);
-    EXPECT_EQ(state(menu), (std::vector<bool>{true, true, false, true})) << "no texture to write";
-    EXPECT_EQ(state(EntryMenuRules::entryMenu(&doc, several)), (std::vector<bool>{true, false, false, false}))
-        << "only the export works on several entries";
-    EXPECT_EQ(state(EntryMenuRules::entryMenu(&doc, {})), (std::vector<bool>{false, false, false, false}));
+    EXPECT_EQ(menu[4], (EntryMenuItem{ID_ENTRY_DELETE, MessageId::EntryMenuDelete, true}));
+    EXPECT_EQ(state(menu), (std::vector<bool>{true, true, false, true, true})) << "no texture to write";
+    EXPECT_EQ(state(EntryMenuRules::entryMenu(&doc, several)), (std::vector<bool>{true, false, false, false, true}))
+        << "the export and the delete work on several entries";
+    EXPECT_EQ(state(EntryMenuRules::entryMenu(&doc, {})), (std::vector<bool>{false, false, false, false, false}));
 
     EXPECT_EQ(EntryMenuRules::menuTargets(5, several), several) << "a click inside the selection";
     EXPECT_EQ(EntryMenuRules::menuTargets(3, several), std::vector<int>{3}) << "outside it: that entry";
@@ -423,7 +424,8 @@ TEST_F(PageRules, EntryMenuOnASelectionAndTheDirectoryMenu)
     EXPECT_EQ(EntryMenuRules::directoryMenu(&doc, ITEM_VOLUME_ROOT),
               (std::vector<EntryMenuItem>{{ID_TREE_EXPORT_VOLUME, MessageId::BrowserMenuExportVolume, true}}));
     EXPECT_EQ(EntryMenuRules::directoryMenu(&doc, 2),
-              (std::vector<EntryMenuItem>{{ID_TREE_EXPORT_DIRECTORY, MessageId::BrowserMenuExportDirectory, true}}))
+              (std::vector<EntryMenuItem>{{ID_TREE_EXPORT_DIRECTORY, MessageId::BrowserMenuExportDirectory, true},
+                                          {ID_ENTRY_DELETE, MessageId::EntryMenuDelete, true}}))
         << "a directory without files of its own";
     EXPECT_TRUE(EntryMenuRules::directoryMenu(&doc, 4).empty()) << "a file";
 

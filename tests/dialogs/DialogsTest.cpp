@@ -27,6 +27,7 @@
 #include <QTest>
 #include <QTimeEdit>
 
+
 using F = ExportDialogModel::Format;
 
 class DialogsTest : public QObject {

@@ -124,8 +124,11 @@ TEST_F(VolumeEdit, ReplaceByFileAndExtract)
     writeFile(dir / "same", {'w', 'x', 'y', 'z'});
     const std::size_t data = dataStart(1);
     host.openFiles = {(dir / "long").string(), (dir / "missing").string(), (dir / "same").string()};
+    // Another size is offered a rewrite of the volume instead; declined, nothing is written.
+    host.answers = {MessageAnswer::Cancel};
     EXPECT_FALSE(doc.replaceEntryFromFile(0, false));
-    EXPECT_EQ(host.messages.back().text, msg(MessageId::SizesDiffer));
+    EXPECT_TRUE(host.messages.back().text.starts_with(std::string(msg(MessageId::SizesDiffer)) + "\n"));
+    EXPECT_EQ(host.messages.back().buttons, MessageButtons::RewriteCancel);
     EXPECT_FALSE(doc.replaceEntryFromFile(0, false));
     EXPECT_EQ(host.messages.back().text, std::string(msg(MessageId::FileOpenFailed)) + "\n\n"
                                              + (dir / "missing").string() + ": No such file or directory");

@@ -405,7 +405,7 @@ void MainFrameTest::undoAndRedoInTheEditMenu()
             edit = a->menu();
     QVERIFY(edit);
     const QList<QAction*> items = edit->actions();
-    QCOMPARE(items.size(), 7);
+    QCOMPARE(items.size(), 9);
     QCOMPARE(items[0], f->action(ID_EDIT_UNDO));
     QCOMPARE(items[1], f->action(ID_EDIT_REDO));
     QVERIFY(items[2]->isSeparator());
@@ -413,6 +413,8 @@ void MainFrameTest::undoAndRedoInTheEditMenu()
     QCOMPARE(items[4], f->action(ID_EDIT_PASTE));
     QVERIFY(items[5]->isSeparator());
     QCOMPARE(items[6], f->action(ID_EXTERNAL_EDIT));
+    QVERIFY(items[7]->isSeparator());
+    QCOMPARE(items[8], f->keepBackupAction());
     QCOMPARE(f->action(ID_EDIT_UNDO)->shortcuts(), QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Z)});
     QCOMPARE(f->action(ID_EDIT_REDO)->shortcuts(),
              (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}));

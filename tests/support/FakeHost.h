@@ -53,6 +53,9 @@ struct FakeHost : DocumentHost {
     bool pictureVisible = true;
     std::optional<int> selected;
     std::optional<int> selectedDir;
+    // A hook that runs as each long work starts: a test may set the cancel
+    // flag there, or change the volume.
+    std::function<void(std::atomic<bool>& cancel)> duringWork;
     // Answers to the offer to open a changed volume again, in order; the
     // texts of the offers made.
     std::deque<bool> reopenAnswers;
@@ -215,6 +218,8 @@ struct FakeHost : DocumentHost {
     {
         works.push_back(title);
         std::atomic<bool> cancel{false};
+        if (duringWork)
+            duringWork(cancel);
         work(cancel, [&](const WorkProgress& p) {
             lastProgress = p;
             if (cancelAfter && ++progressReports >= *cancelAfter)

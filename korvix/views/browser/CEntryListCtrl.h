@@ -16,7 +16,7 @@ class CEntryListCtrl : public QTreeView {
 public:
     // Command ids of the entry context menu.
     enum Command { CMD_EXTRACT = ID_ENTRY_EXTRACT, CMD_LOAD = ID_ENTRY_FOCUS, CMD_RENAME = ID_ENTRY_RENAME,
-                   CMD_REPLACE_IMAGE = ID_ENTRY_REPLACE_IMAGE, CMD_REPLACE_FILE = ID_ENTRY_REPLACE_FILE };
+                   CMD_REPLACE_IMAGE = ID_ENTRY_REPLACE_IMAGE, CMD_REPLACE_FILE = ID_ENTRY_REPLACE_FILE, CMD_DELETE = ID_ENTRY_DELETE };
 
     explicit CEntryListCtrl(QWidget* parent = nullptr);
 

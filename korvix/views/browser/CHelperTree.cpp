@@ -2,12 +2,14 @@
 
 #include "common/MessageTable.h"
 #include "document/EntryRecord.h"
+#include "views/browser/CFileDropFilter.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QStyle>
 
 namespace {
@@ -37,6 +39,17 @@ CHelperTree::CHelperTree(QWidget* parent) : QTreeWidget(parent)
     setDragDropMode(QAbstractItemView::DragOnly);
     connect(this, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { onCurrentItemChanged(current); });
+    // Files dropped on an item go into that directory.
+    auto* drops = new CFileDropFilter(viewport(), [this](const QPoint& at) { return itemAt(at) != nullptr; });
+    connect(drops, &CFileDropFilter::filesDropped, this, [this](const QStringList& files, const QPoint& at) {
+        if (const QTreeWidgetItem* item = itemAt(at))
+            emit filesDropped(item->data(0, Qt::UserRole).toInt(), files);
+    });
+    connect(new QShortcut(QKeySequence::Delete, this, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated, this,
+            [this] {
+                if (const auto item = selectedItemData(); item && *item != ITEM_VOLUME_ROOT)
+                    emit deleteRequested(*item);
+            });
 }
 
 void CHelperTree::clearTree()

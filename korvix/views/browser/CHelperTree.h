@@ -50,6 +50,11 @@ signals:
     // A directory is to be dragged out.
     void dragRequested(int itemData);
 
+    // Files from a file manager were dropped on an item (its data).
+    void filesDropped(int itemData, const QStringList& files);
+    // The Delete key on a directory's item (not the root's).
+    void deleteRequested(int itemData);
+
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

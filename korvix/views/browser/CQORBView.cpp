@@ -6,6 +6,7 @@
 #include "document/EntryMenuRules.h"
 #include "views/browser/CEntryFactsLoader.h"
 #include "views/browser/CEntryListCtrl.h"
+#include "views/browser/CFileDropFilter.h"
 #include "views/browser/CSearchDialog.h"
 #include "views/browser/CThumbnailLoader.h"
 #include "views/browser/CThumbnailView.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDrag>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -228,6 +230,13 @@ CQORBView::CQORBView(QWidget* parent)
     connect(m_pFilter, &QLineEdit::textChanged, this, &CQORBView::applyFilter);
     connect(m_pAllDirectories, &QCheckBox::toggled, this, &CQORBView::applyFilter);
     connect(m_pList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { syncSelection(); });
+    // Files from a file manager, and the Delete key, on the list and the thumbnails alike.
+    for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_pList), static_cast<QAbstractItemView*>(m_pThumbnails)}) {
+        connect(new CFileDropFilter(view->viewport()), &CFileDropFilter::filesDropped, this,
+                [this](const QStringList& files) { dropFiles(files); });
+        connect(new QShortcut(QKeySequence::Delete, view, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated,
+                this, [this] { deleteEntries(selectedEntries()); });
+    }
     updateButtons();
 }
 
@@ -828,12 +837,17 @@ void CQORBView::entriesCommand(int command, const std::vector<int>& entries, int
             m_pDoc->exportEntries(entries);
         return;
     }
+    if (command == CEntryListCtrl::CMD_DELETE) {
+        m_pDoc->deleteEntriesCommand(entries);
+        return;
+    }
     if (entries.size() != 1)
         return;
     const int entry = entries.front();
     const std::uint32_t marksBefore = m_pDoc->entryRecords()[static_cast<std::size_t>(entry)].marks;
     const std::string itemText = m_pages.itemText(entry).value_or("");
     const bool selected = selectedEntry() == entry;
+    const unsigned serial = m_pDoc->volumeSerial();
     if (row < 0 || m_pModel->entryAt(row) != entry)
         row = m_pages.rowOfEntry(entry);
     bool replaced = false;
@@ -853,6 +867,9 @@ void CQORBView::entriesCommand(int command, const std::vector<int>& entries, int
         break;
     case CEntryListCtrl::CMD_REPLACE_FILE:
         replaced = m_pDoc->replaceEntryFromFile(entry, selected);
+        // Another size rewrote the volume, which was opened again with pages of its own.
+        if (m_pDoc->volumeSerial() != serial)
+            return;
         break;
     default:
         return;
@@ -864,4 +881,31 @@ void CQORBView::entriesCommand(int command, const std::vector<int>& entries, int
         if (row >= 0)
             m_pModel->textChanged(row);
     }
+}
+
+void CQORBView::deleteEntries(const std::vector<int>& entries)
+{
+    if (!m_pDoc || entries.empty())
+        return;
+    m_pDoc->deleteEntriesCommand(entries);
+    emit documentCommandRan();
+}
+
+void CQORBView::dropFiles(const QStringList& files)
+{
+    const VolumePages::Page* page = m_pages.current();
+    if (!m_pDoc || !page || page->items.empty())
+        return;
+    dropFilesOn(VolumePages::directoryItemOf(page->items.front().index, m_pDoc->entryRecords()), files);
+}
+
+void CQORBView::dropFilesOn(int directoryItem, const QStringList& files)
+{
+    if (!m_pDoc || !m_pDoc->volumeOpen())
+        return;
+    std::vector<std::string> paths;
+    for (const QString& f : files)
+        paths.push_back(QFile::encodeName(f).toStdString());
+    m_pDoc->dropFilesCommand(directoryItem, paths);
+    emit documentCommandRan();
 }

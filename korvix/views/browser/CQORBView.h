@@ -73,6 +73,12 @@ public:
     void entryCommand(int command, int row);
     // An entry command for several entries (the menu on a selection).
     void entriesCommand(int command, const std::vector<int>& entries, int row);
+    // "Löschen" and the Delete key: the document deletes the entries after asking.
+    void deleteEntries(const std::vector<int>& entries);
+    // Files dropped from a file manager: on the shown page (its directory), or
+    // on a directory of the tree (its item data, -888 the root).
+    void dropFiles(const QStringList& files);
+    void dropFilesOn(int directoryItem, const QStringList& files);
     // The page as thumbnails instead of the list, and their size (64 or 128).
     void setThumbnailsShown(bool on);
     void setLargeThumbnails(bool on);
