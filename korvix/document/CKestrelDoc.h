@@ -428,6 +428,9 @@ private:
     std::unique_ptr<RewritePlan> startRewrite();
     // Applies the changes; false after saying why one was refused.
     bool applyChanges(RewritePlan& plan, const std::vector<VolumeChange>& changes, std::vector<ChangeReport>* reports);
+    // The plan of the open volume with the changes applied and what each did;
+    // null when there are none, or after saying why one was refused.
+    std::unique_ptr<RewritePlan> planChanges(const std::vector<VolumeChange>& changes, std::vector<ChangeReport>& reports);
     // Writes the plan behind the host's progress and opens the volume again.
     bool runRewrite(const RewritePlan& plan);
     bool readEntry(const EntryRecord& r, std::vector<std::uint8_t>& out);

@@ -150,6 +150,17 @@ bool CKestrelDoc::runRewrite(const RewritePlan& plan)
     return true;
 }
 
+std::unique_ptr<RewritePlan> CKestrelDoc::planChanges(const std::vector<VolumeChange>& changes,
+                                                     std::vector<ChangeReport>& reports)
+{
+    if (changes.empty())
+        return nullptr;
+    std::unique_ptr<RewritePlan> plan = startRewrite();
+    if (!plan || !applyChanges(*plan, changes, &reports))
+        return nullptr;
+    return plan;
+}
+
 bool CKestrelDoc::rewriteVolume(const std::vector<VolumeChange>& changes)
 {
     const std::unique_ptr<RewritePlan> plan = startRewrite();
@@ -173,11 +184,9 @@ bool CKestrelDoc::deleteEntriesCommand(const std::vector<int>& entries)
         if (!below)
             changes.push_back(VolumeChange::remove(VolumeChange::entryAt(e)));
     }
-    if (changes.empty())
-        return false;
-    const std::unique_ptr<RewritePlan> plan = startRewrite();
     std::vector<ChangeReport> reports;
-    if (!plan || !applyChanges(*plan, changes, &reports))
+    const std::unique_ptr<RewritePlan> plan = planChanges(changes, reports);
+    if (!plan)
         return false;
     std::vector<std::string> lines;
     for (const ChangeReport& r : reports) {
@@ -209,11 +218,9 @@ bool CKestrelDoc::dropFilesCommand(int directoryItem, const std::vector<std::str
     std::vector<VolumeChange> changes;
     for (const std::string& f : files)
         expandDropped(prefix, f, changes);
-    if (changes.empty())
-        return false;
-    const std::unique_ptr<RewritePlan> plan = startRewrite();
     std::vector<ChangeReport> reports;
-    if (!plan || !applyChanges(*plan, changes, &reports))
+    const std::unique_ptr<RewritePlan> plan = planChanges(changes, reports);
+    if (!plan)
         return false;
     std::vector<std::string> lines;
     for (const ChangeReport& r : reports) {
