@@ -29,16 +29,7 @@ echo "load: $(cut -d' ' -f1-3 /proc/loadavg)"
 "$cli" pack "$work/tree" "$work/bulk.qrb" --timestamp 2026-01-01T00:00:00 --quiet
 echo "tree: $(find "$work/tree" -type f | wc -l) files; volume: $(stat -c %s "$work/bulk.qrb") bytes"
 
-now() { date +%s.%N; }
-seconds() {
-  sync
-  local start end
-  start=$(now)
-  "$@" >/dev/null
-  end=$(now)
-  echo "$end - $start" | bc -l
-}
-median() { sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
+. bench/timing.sh
 
 : >"$work/desktop" >"$work/inside" >"$work/cli" >"$work/cp"
 desktop_run() {

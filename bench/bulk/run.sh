@@ -30,17 +30,7 @@ files=$(find "$work/tree" -type f | wc -l)
 bytes=$(find "$work/tree" -type f -printf '%s\n' | awk '{s += $1} END {print s}')
 echo "tree: $files files, $bytes bytes; volume: $(stat -c %s "$work/bulk.qrb") bytes"
 
-now() { date +%s.%N; }
-# Seconds that COMMAND takes, after a sync that flushes what came before it.
-seconds() {
-  sync
-  local start end
-  start=$(now)
-  "$@" >/dev/null
-  end=$(now)
-  echo "$end - $start" | bc -l
-}
-median() { sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
+. bench/timing.sh
 
 : >"$work/extract" >"$work/pack" >"$work/cp"
 for ((r = 1; r <= runs; r++)); do

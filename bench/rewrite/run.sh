@@ -41,7 +41,7 @@ measure() {
   /usr/bin/time -f "%e %U %S" -o "$work/time" "$@" >/dev/null
   awk '{printf "%s %s\n", $1, $2 + $3}' "$work/time"
 }
-median() { sort -g | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
+. bench/timing.sh
 
 : >"$work/update" >"$work/backup" >"$work/cp" >"$work/cpsync" >"$work/cpmv"
 for ((r = 1; r <= runs; r++)); do
