@@ -34,10 +34,10 @@ QImage toImage(const PixelBitmap& picture)
 
 }  // namespace
 
-CThumbnailLoader::CThumbnailLoader(QObject* parent) : QObject(parent)
+CThumbnailLoader::CThumbnailLoader(QObject* parent, int workers) : QObject(parent)
 {
     m_cache.setMaxCost(CACHE_BYTES);
-    m_pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+    m_pool.setMaxThreadCount(workers > 0 ? workers : std::max(1, QThread::idealThreadCount()));
 }
 
 CThumbnailLoader::~CThumbnailLoader()
@@ -150,9 +150,21 @@ bool CThumbnailLoader::idle() const
     return m_pending.isEmpty();
 }
 
+void CThumbnailLoader::setHeld(bool held)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_bHeld = held;
+    }
+    if (!held)
+        startWorkers();
+}
+
 void CThumbnailLoader::startWorkers()
 {
     std::lock_guard lock(m_mutex);
+    if (m_bHeld)
+        return;
     const int wanted = std::min<int>(m_pool.maxThreadCount(), static_cast<int>(m_queue.size()));
     for (; m_nWorkers < wanted; ++m_nWorkers)
         m_pool.start([this] { work(); });
@@ -168,7 +180,7 @@ void CThumbnailLoader::work()
         int size;
         {
             std::lock_guard lock(m_mutex);
-            if (m_queue.empty()) {
+            if (m_queue.empty() || m_bHeld) {
                 --m_nWorkers;
                 return;
             }

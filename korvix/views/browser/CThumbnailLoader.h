@@ -39,7 +39,8 @@ public:
         std::uint32_t size;
     };
 
-    explicit CThumbnailLoader(QObject* parent = nullptr);
+    // `workers` threads make thumbnails; 0: as many as the machine runs at once.
+    explicit CThumbnailLoader(QObject* parent = nullptr, int workers = 0);
     ~CThumbnailLoader() override;
 
     // The volume the entries belong to (empty: none); forgets every thumbnail.
@@ -64,6 +65,10 @@ public:
 
     // Waiting requests and the ones being made, for tests and benchmarks.
     bool idle() const;
+    // While held, requests wait in the queue in their order and no worker
+    // takes one (a worker busy with one finishes it); letting go starts them.
+    // For tests that need the queue's order without the workers racing them.
+    void setHeld(bool held);
 
 signals:
     void thumbnailReady(int entry);
@@ -86,6 +91,7 @@ private:
     quint64 m_nGeneration = 0;
     int m_nWorkers = 0;
     int m_nSize = SMALL;
+    bool m_bHeld = false;
 
     // User-interface thread only.
     QCache<int, QImage> m_cache;
