@@ -473,6 +473,9 @@ private:
     void record(UndoStep&& step);
     // Applies a step taken from the history, backwards (undo) or forwards.
     void applyStep(UndoStep& step, bool backwards);
+    // Undo (backwards) or redo: takes the step, applies it and hands it to the
+    // other list; a step that ran out of memory goes back where it was.
+    bool replayStep(bool backwards);
     void showAfterStep(bool geometryChanged, bool identity);
     // The picture as it is now was written out: no longer modified.
     void pictureSaved();

@@ -229,48 +229,40 @@ Geometry geometryOf(const MapSet* maps)
 
 bool CKestrelDoc::undo()
 {
-    if (!m_bReady || !m_pMaps || !m_history.canUndo())
-        return false;
-    const Geometry before = geometryOf(m_pMaps.get());
-    UndoStep step = m_history.takeUndo();
-    const bool identity = step.identity;
-    {
-        NotReady busy(m_bReady);
-        WaitCursor wait(m_host);
-        try {
-            applyStep(step, true);
-        } catch (const std::bad_alloc&) {
-            // Nothing was changed: the memory for turning the picture back was short.
-            m_history.putBackUndo(std::move(step));
-            wait.release();
-            message(MessageId::OutOfMemory);
-            return false;
-        }
-        m_history.undone(std::move(step));
-        showAfterStep(geometryOf(m_pMaps.get()) != before, identity);
-    }
-    return true;
+    return replayStep(true);
 }
 
 bool CKestrelDoc::redo()
 {
-    if (!m_bReady || !m_pMaps || !m_history.canRedo())
+    return replayStep(false);
+}
+
+bool CKestrelDoc::replayStep(bool backwards)
+{
+    if (!m_bReady || !m_pMaps || !(backwards ? m_history.canUndo() : m_history.canRedo()))
         return false;
     const Geometry before = geometryOf(m_pMaps.get());
-    UndoStep step = m_history.takeRedo();
+    UndoStep step = backwards ? m_history.takeUndo() : m_history.takeRedo();
     const bool identity = step.identity;
     {
         NotReady busy(m_bReady);
         WaitCursor wait(m_host);
         try {
-            applyStep(step, false);
+            applyStep(step, backwards);
         } catch (const std::bad_alloc&) {
-            m_history.putBackRedo(std::move(step));
+            // Nothing was changed: the memory for turning the picture back was short.
+            if (backwards)
+                m_history.putBackUndo(std::move(step));
+            else
+                m_history.putBackRedo(std::move(step));
             wait.release();
             message(MessageId::OutOfMemory);
             return false;
         }
-        m_history.redone(std::move(step));
+        if (backwards)
+            m_history.undone(std::move(step));
+        else
+            m_history.redone(std::move(step));
         showAfterStep(geometryOf(m_pMaps.get()) != before, identity);
     }
     return true;
